@@ -1,0 +1,86 @@
+// The DDS header record, its classification into a BlockFormat, and the
+// sizes of the top mip level.
+#ifndef DDS_HEADER_H
+#define DDS_HEADER_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "formats.h"
+
+// The file starts with these four bytes; the header follows at offset 4
+// and the top level's data at offset 128.
+constexpr char DdsMagic[4] = {'D', 'D', 'S', ' '};
+constexpr int DdsMagicBytes = 4;
+constexpr int DdsHeaderBytes = 124;
+constexpr uint32_t DdsDataOffset = DdsMagicBytes + DdsHeaderBytes;
+
+// Header flags the importer looks at.  A header with DdsFlagRefused set is
+// not read at all.
+constexpr uint32_t DdsFlagRefused = 0x200;
+constexpr uint32_t DdsFlagMipMapCount = 0x20000;
+constexpr uint32_t DdsFlagLinearSize = 0x80000;
+
+// Pixel-format flags.
+constexpr uint32_t DdsPixelAlpha = 0x1;   // aBitMask is valid
+constexpr uint32_t DdsPixelFourCC = 0x4;  // fourCC is valid
+constexpr uint32_t DdsPixelRgb = 0x40;    // uncompressed, described by masks
+
+constexpr uint32_t ddsFourCC(char a, char b, char c, char d) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
+           static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
+}
+
+// The 32-byte pixel-format record at header offset 72.
+struct DdsPixelFormat {
+    uint32_t size;
+    uint32_t flags;
+    uint32_t fourCC;
+    uint32_t rgbBitCount;
+    uint32_t rBitMask;
+    uint32_t gBitMask;
+    uint32_t bBitMask;
+    uint32_t aBitMask;
+};
+static_assert(sizeof(DdsPixelFormat) == 32, "DdsPixelFormat is 32 bytes");
+
+// The 124-byte header record at file offset 4.  Filled field by field from
+// little-endian bytes, never by laying the struct over file data.
+struct DdsHeader {
+    uint32_t size;
+    uint32_t flags;
+    uint32_t height;
+    uint32_t width;
+    uint32_t pitchOrLinearSize;
+    uint32_t depth;
+    int32_t mipMapCount;
+    uint32_t reserved1[11];
+    DdsPixelFormat pixelFormat;
+    uint32_t caps, caps2, caps3, caps4;
+    uint32_t reserved2;
+};
+static_assert(sizeof(DdsHeader) == DdsHeaderBytes, "DdsHeader is 124 bytes");
+
+// Fills `header` from the 124 bytes that follow the magic.
+void ddsParseHeader(const uint8_t bytes[DdsHeaderBytes], DdsHeader *header);
+
+// Reads the header at offset 4.  Fails on a short read and on a header with
+// DdsFlagRefused set.
+bool ddsReadHeader(FILE *file, DdsHeader *header);
+
+BlockFormat ddsClassifyFormat(const DdsHeader &header);
+
+// The byte size of the top level as the file declares it: the linear size
+// when the header carries one for FourCC data, else the size of the whole
+// blocks or pixels.  Fails when the mip-count flag is set with a count
+// below 1, and when the size is 0 or does not fit a host allocation.
+bool ddsTopLevelSize(const DdsHeader &header, uint32_t *size);
+
+// The texture type reported for an image: Rgb for DXT1 data whose first
+// block is in four-colour mode (color0 > color1), Rgba otherwise.
+// `firstBytes` holds at least four bytes of the top level for Dxt1.
+TextureType ddsChooseTextureType(BlockFormat format, const uint8_t *firstBytes);
+
+#endif

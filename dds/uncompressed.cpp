@@ -1,0 +1,66 @@
+#include "uncompressed.h"
+
+#include "bytes.h"
+
+namespace {
+
+uint32_t trailingZeros(uint32_t mask) {
+    uint32_t count = 0;
+    while (count < 32 && (mask & (1u << count)) == 0) ++count;
+    return count;
+}
+
+// The scale maps the mask's largest value to 255.  It is divided in double
+// precision and kept as a 32-bit float; that rounding is why a full 5-bit
+// or 6-bit channel comes out 254, and files converted before depend on it.
+ChannelRule makeRule(uint32_t mask, uint8_t constantIfZero) {
+    ChannelRule rule{mask, 0, 0.0f, constantIfZero};
+    if (mask == 0) return rule;
+    rule.shift = trailingZeros(mask);
+    rule.scale = static_cast<float>(255.0 / static_cast<double>(mask >> rule.shift));
+    return rule;
+}
+
+uint32_t readPixel(const uint8_t *p, uint32_t pixelBytes) {
+    switch (pixelBytes) {
+        case 4: return ddsLoad32(p);
+        case 3: return ddsLoad24(p);
+        case 2: return ddsLoad16(p);
+        default: return p[0];
+    }
+}
+
+}  // namespace
+
+UncompressedLayout ddsPrepareUncompressed(const DdsPixelFormat &format) {
+    UncompressedLayout layout{};
+    layout.channels[0] = makeRule(format.rBitMask, 0);
+    layout.channels[1] = makeRule(format.gBitMask, 0);
+    layout.channels[2] = makeRule(format.bBitMask, 0);
+    const bool hasAlpha = (format.flags & DdsPixelAlpha) != 0;
+    layout.channels[3] = makeRule(hasAlpha ? format.aBitMask : 0, 255);
+    switch (format.rgbBitCount) {
+        case 8: case 16: case 24: case 32: layout.pixelBytes = format.rgbBitCount / 8; break;
+        default: layout.pixelBytes = 0; break;
+    }
+    return layout;
+}
+
+uint8_t ddsConvertChannel(const ChannelRule &rule, uint32_t pixel) {
+    if (rule.mask == 0) return rule.constant;
+    const uint32_t value = (pixel & rule.mask) >> rule.shift;
+    // The product is at most 255 plus the float's rounding, so it truncates
+    // to a byte.
+    const double product = static_cast<double>(rule.scale) * static_cast<double>(value);
+    return static_cast<uint8_t>(static_cast<uint32_t>(product));
+}
+
+void ddsConvertUncompressedRow(const UncompressedLayout &layout, const uint8_t *source,
+                               uint32_t width, uint8_t *rgba) {
+    for (uint32_t x = 0; x < width; ++x) {
+        const uint32_t pixel = readPixel(source, layout.pixelBytes);
+        source += layout.pixelBytes;
+        for (int c = 0; c < 4; ++c) rgba[c] = ddsConvertChannel(layout.channels[c], pixel);
+        rgba += 4;
+    }
+}

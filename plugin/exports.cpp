@@ -1,0 +1,56 @@
+// The plug-in's exported surface: identity strings, start and stop.
+// Loading the library does nothing of its own; all set-up is in qvpInit.
+
+#include "importer.h"
+#include "qvapi.h"
+
+namespace {
+
+// The resource loaded by qvpInit and released by qvpExit; null before.
+QvResource *pluginResource = nullptr;
+
+constexpr char ImporterName[] = "DDS Image Importer";
+
+// The value of the registration's "Version" attribute names the importer's
+// interface level, which is the plug-in's version without its patch number.
+constexpr char ImporterVersion[] = "3.2";
+
+}  // namespace
+
+extern "C" {
+
+// Variables that hold pointers, so that the host can read each string
+// through its exported name.
+QVP_EXPORT const char *qvpVendor = "Corvantis, Inc.";
+QVP_EXPORT const char *qvpIDString = ImporterName;
+QVP_EXPORT const char *qvpUUIDString = "c0758292-40e8-4cbd-bfd4-ea059688ecc0";
+QVP_EXPORT const char *qvpVersion = "3.2.0";
+
+QVP_EXPORT int QVAPI qvpInit(QvPlugin *plugin, int, int) {
+    if (qvPluginIsVersionValid(plugin) == 0) return 0;
+    // A missing resource does not stop the importer: it is only handed
+    // back to the host.
+    pluginResource = qvLoadResource(qvGetModuleHandle(plugin));
+    return ddsRegisterImporter(plugin, pluginResource);
+}
+
+// Ends the registration and releases the resource, also after a qvpInit
+// that failed (the resource is then null, or still loaded).  The resource is
+// forgotten once released, so that a later start and stop never release it
+// a second time.
+QVP_EXPORT int QVAPI qvpExit(QvPlugin *plugin) {
+    qvUnregisterAllTools(plugin);
+    QvResource *resource = pluginResource;
+    pluginResource = nullptr;
+    return qvUnloadResource(resource);
+}
+
+}  // extern "C"
+
+int ddsRegisterImporter(QvPlugin *plugin, QvResource *resource) {
+    const int accepted = qvRegisterImageImporter(
+        plugin, ImporterName, 1, ddsOpen, ddsClose, ddsGetInfo, ddsGetImage, resource,
+        "Version", ImporterVersion, "Filter", "*.dds", "FileType", "Direct Draw Surface",
+        static_cast<const char *>(nullptr));
+    return accepted != 0 ? 1 : 0;
+}

@@ -1,0 +1,48 @@
+// The module-wide table of open files.  A file keeps its slot from its open
+// until its own close, and its slot index is the handle the host names it
+// by; a new file goes into the lowest empty slot.  Callbacks are called one
+// at a time, so the table needs no lock.
+#ifndef PLUGIN_OPEN_FILE_TABLE_H
+#define PLUGIN_OPEN_FILE_TABLE_H
+
+#include <cstdio>
+
+#include "formats.h"
+
+constexpr int MaxOpenFiles = 20;
+
+// What the information query told the host about a file, which sized the
+// host's pixel buffer from it.
+struct ReportedImage {
+    int valid;  // 1 after a query that set every field
+    int width;
+    int height;
+    TextureType type;
+};
+
+struct OpenFileSlot {
+    FILE *file;              // null when the slot is empty
+    BlockFormat format;      // classified by the information query
+    ReportedImage reported;
+};
+
+struct OpenFileTable {
+    OpenFileSlot slots[MaxOpenFiles];
+    int openCount;
+};
+
+// The slot that `handle` names, or null when the handle is outside 0 to 19
+// or its slot is empty.
+OpenFileSlot *ddsFindOpenFile(int handle);
+
+// Places an open file in the lowest empty slot, clearing what the slot
+// recorded for its previous file; returns the handle, or -1 when all slots
+// are taken.
+int ddsAddOpenFile(FILE *file);
+
+bool ddsOpenFileTableFull();
+
+// Closes the file of a valid handle and empties its slot.
+void ddsRemoveOpenFile(int handle);
+
+#endif

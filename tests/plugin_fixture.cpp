@@ -1,0 +1,62 @@
+#include "plugin_fixture.h"
+
+#include <algorithm>
+
+LoadedPlugin PluginTest::plugin_;
+QvHostImporter PluginTest::importer_;
+
+void PluginTest::SetUpTestSuite() {
+    if (plugin_.library == nullptr) {
+        std::string error;
+        ASSERT_TRUE(loadPlugin(DDSIMAGE_PLUGIN_PATH, &plugin_, &error)) << error;
+    }
+    qvhostReset();
+    ASSERT_EQ(plugin_.init(qvhostPluginHandle(), 0, 0), 1);
+    qvhostImporter(&importer_);
+    ASSERT_TRUE(importer_.registered);
+}
+
+void PluginTest::TearDownTestSuite() {
+    if (plugin_.library != nullptr) plugin_.exit(qvhostPluginHandle());
+}
+
+void PluginTest::SetUp() {
+    qvhostReset();
+    openHandles_.clear();
+}
+
+void PluginTest::TearDown() {
+    for (int handle : openHandles_) close(handle);
+    EXPECT_EQ(qvhostLiveAllocations(), 0) << "qvMalloc blocks not given back";
+    EXPECT_EQ(qvhostBadFrees(), 0) << "qvFree of a block qvMalloc never returned";
+}
+
+int PluginTest::open(const std::string &path, int *handle, const char *mode) {
+    const int status = importer_.open(nullptr, nullptr, path.c_str(), mode, handle);
+    if (status == 0) openHandles_.push_back(*handle);
+    return status;
+}
+
+int PluginTest::close(int handle) {
+    openHandles_.erase(std::remove(openHandles_.begin(), openHandles_.end(), handle), openHandles_.end());
+    return importer_.close(nullptr, nullptr, handle);
+}
+
+int PluginTest::info(int handle, QvImageInfo *record) { return importer_.info(nullptr, nullptr, handle, record); }
+
+int PluginTest::image(int handle, void *pixels) {
+    return importer_.image(nullptr, nullptr, handle, nullptr, pixels);
+}
+
+int PluginTest::openOk(const std::string &path) {
+    int handle = -1;
+    EXPECT_EQ(open(path, &handle), 0) << path;
+    return handle;
+}
+
+std::vector<std::string> PluginTest::callNames() {
+    std::vector<std::string> names;
+    QvHostCall call;
+    for (int i = 0; qvhostCallAt(i, &call); ++i) names.emplace_back(call.name);
+    return names;
+}

@@ -1,0 +1,45 @@
+// A test fixture that drives the built plug-in as a host does: loaded by
+// path, started with qvpInit against the stand-in host, and called through
+// the callbacks it registered.  Every test ends with all host memory given
+// back and no bad qvFree.
+#ifndef TESTS_PLUGIN_FIXTURE_H
+#define TESTS_PLUGIN_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "plugin_loader.h"
+#include "qvhost.h"
+
+class PluginTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+
+    static const LoadedPlugin &plugin() { return plugin_; }
+    static const QvHostImporter &importer() { return importer_; }
+
+    // Callbacks, with null host arguments.
+    int open(const std::string &path, int *handle, const char *mode = "r");
+    int close(int handle);
+    int info(int handle, QvImageInfo *record);
+    int image(int handle, void *pixels);
+
+    // Opens, asserting success; the handle is closed at tear-down if the
+    // test did not close it.
+    int openOk(const std::string &path);
+
+    // Names of the host calls logged since the last reset.
+    static std::vector<std::string> callNames();
+
+  private:
+    static LoadedPlugin plugin_;
+    static QvHostImporter importer_;
+    std::vector<int> openHandles_;
+};
+
+#endif
