@@ -38,6 +38,27 @@ bool planImage(const DdsHeader &header, BlockFormat format, DdsImage *image) {
     return true;
 }
 
+bool hasLinearSize(const DdsHeader &header) {
+    return (header.pixelFormat.flags & DdsPixelFourCC) && (header.flags & DdsFlagLinearSize) &&
+           header.pitchOrLinearSize != 0;
+}
+
+// A row of blocks normally holds every block that touches the row, the last
+// one partly outside the image, as encoders write them; reading such a file
+// as if its rows held only the whole blocks would shear the image.  A file
+// whose top level holds only the whole blocks (its linear size says so, or
+// it is too short for the partial ones) is read tightly packed instead.
+// Either way only the whole blocks are decoded.
+uint32_t blockRowBytes(const DdsImage &image, uint64_t dataBytes) {
+    const uint64_t blockBytes = ddsBlockBytes(image.format);
+    const uint64_t wholeBlocks = image.width / 4;
+    const uint64_t allBlocks = (static_cast<uint64_t>(image.width) + 3) / 4;
+    const uint64_t fullLevel = allBlocks * ((static_cast<uint64_t>(image.height) + 3) / 4) * blockBytes;
+    const bool linearSizeTooSmall = hasLinearSize(image.header) && image.header.pitchOrLinearSize < fullLevel;
+    const bool holdsPartialBlocks = dataBytes >= fullLevel && !linearSizeTooSmall;
+    return static_cast<uint32_t>((holdsPartialBlocks ? allBlocks : wholeBlocks) * blockBytes);
+}
+
 }  // namespace
 
 bool ddsInspectImage(FILE *file, const DdsHeader &header, BlockFormat format, DdsImage *image) {
@@ -54,6 +75,10 @@ bool ddsInspectImage(FILE *file, const DdsHeader &header, BlockFormat format, Dd
     uint64_t fileLength = 0;
     if (!ddsFileLength(file, &fileLength)) return false;
     if (fileLength < DdsDataOffset || fileLength - DdsDataOffset < declaredBytes) return false;
+
+    if (ddsIsBlockFormat(format)) {
+        image->sourceRowBytes = blockRowBytes(*image, fileLength - DdsDataOffset);
+    }
 
     uint8_t firstBlock[4] = {0, 0, 0, 0};
     if (format == Dxt1 && !ddsReadAt(file, DdsDataOffset, firstBlock, sizeof firstBlock)) return false;

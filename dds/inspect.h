@@ -18,8 +18,8 @@ struct DdsImage {
     TextureType type;
     uint32_t width;          // 1 to 2^31 - 1, with width * height * 4 <= 2^31 - 1
     uint32_t height;
-    uint32_t sourceRowBytes; // bytes of one row of blocks, or of one row of pixels
-    uint32_t sourceRows;     // rows of blocks (height / 4), or rows of pixels
+    uint32_t sourceRowBytes; // stride of the rows of blocks, or bytes of one row of pixels
+    uint32_t sourceRows;     // rows of whole blocks (height / 4), or rows of pixels
 };
 
 // Bytes of one block of a block-compressed format.

@@ -1,0 +1,20 @@
+# Runs ddsimport and checks its exit status, its output and the files it
+# wrote.  Variables: PROGRAM, OUT, ARGS (a list), EXPECT_EXIT,
+# EXPECT_OUTPUT (a regular expression), EXPECT_FILE, EXPECT_NO_FILE.
+file(REMOVE_RECURSE ${OUT})
+execute_process(COMMAND ${PROGRAM} -o ${OUT} ${ARGS}
+  RESULT_VARIABLE exit_status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
+message(STATUS "ddsimport said:\n${output}${errors}")
+if(NOT exit_status STREQUAL EXPECT_EXIT)
+  message(FATAL_ERROR "exit status ${exit_status}, expected ${EXPECT_EXIT}")
+endif()
+string(REPLACE "\n" " " flat "${output}")
+if(DEFINED EXPECT_OUTPUT AND NOT output MATCHES "${EXPECT_OUTPUT}" AND NOT flat MATCHES "${EXPECT_OUTPUT}")
+  message(FATAL_ERROR "output does not match: ${EXPECT_OUTPUT}")
+endif()
+if(DEFINED EXPECT_FILE AND NOT EXISTS ${EXPECT_FILE})
+  message(FATAL_ERROR "${EXPECT_FILE} was not written")
+endif()
+if(DEFINED EXPECT_NO_FILE AND EXISTS ${EXPECT_NO_FILE})
+  message(FATAL_ERROR "${EXPECT_NO_FILE} was written")
+endif()
