@@ -1,7 +1,8 @@
 # Runs ddsimport and checks its exit status, its output and the files it
-# wrote.  Variables: PROGRAM, OUT, ARGS (a list), EXPECT_EXIT,
+# wrote.  Variables: PROGRAM, OUT, ARGS (separated by |), EXPECT_EXIT,
 # EXPECT_OUTPUT (a regular expression), EXPECT_FILE, EXPECT_NO_FILE.
 file(REMOVE_RECURSE ${OUT})
+string(REPLACE "|" ";" ARGS "${ARGS}")
 execute_process(COMMAND ${PROGRAM} -o ${OUT} ${ARGS}
   RESULT_VARIABLE exit_status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
 message(STATUS "ddsimport said:\n${output}${errors}")
