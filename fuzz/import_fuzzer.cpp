@@ -1,0 +1,359 @@
+// libFuzzer target: one whole import through the stand-in host, as the host
+// application would run it, on a file made of the fuzzer's input.
+//
+//   qvpInit, open, information query, image request into a heap buffer of
+//   exactly the reported size, close, qvpExit.
+//
+// The input is the file, byte for byte, so that any DDS file (the seed
+// corpus, tests/crashers) replays as itself.  Its last four bytes also steer
+// the host (they stay part of the file too):
+//
+//   last byte      preference "KER:FlipDDSImages": low two bits 0 leave it
+//                  unset, else the value is (byte >> 2) - 32
+//   second last    which qvMalloc fails: low two bits N (0 = none), bits 2-3
+//                  the call it is armed before (open, query, image, close)
+//   third last     low three bits: 5 truncates the file between the query
+//                  and the image request, 6 changes one header byte, 7 makes
+//                  the file longer; anything else leaves it alone
+//   fourth last    the argument of that change
+//
+// The target traps on: a status outside {0, -2, -6, -8}; an open status that
+// does not follow from the first four bytes; a query that reports what the
+// file cannot hold; a successful query followed by a failed image request
+// (unless an injected allocation failure hit that request, or the file
+// changed); an image request that succeeds on a file the query refused, or
+// writes into a buffer for a refused file; a success after a failed
+// allocation; different pixels for the two row orders; a request on a
+// changed file that succeeds with other pixels than a fresh import of the
+// changed file; any qvMalloc block still live or any bad qvFree after a
+// call; and a working allocation larger than a chunk or one row.  Writes past
+// the host's buffer are AddressSanitizer's to catch.
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "qvhost.h"
+#include "top_level.h"
+
+namespace {
+
+constexpr int Ok = 0;
+constexpr int OpenFailed = -2;
+constexpr int NotDds = -6;
+constexpr int ReadFailed = -8;
+
+constexpr uint8_t BufferFill = 0xA5;
+
+enum Phase { PhaseOpen = 0, PhaseInfo = 1, PhaseImage = 2, PhaseClose = 3 };
+enum Change { ChangeNone, ChangeTruncate, ChangeHeaderByte, ChangeAppend };
+
+// A broken guarantee: says which check it was, then traps.
+[[noreturn]] void fail(int line) {
+    std::fprintf(stderr, "import_fuzzer: check at import_fuzzer.cpp:%d failed\n", line);
+    __builtin_trap();
+}
+
+void requireAt(bool condition, int line) {
+    if (!condition) fail(line);
+}
+#define require(condition) requireAt((condition), __LINE__)
+
+void requireKnownStatus(int status) {
+    require(status == Ok || status == OpenFailed || status == NotDds || status == ReadFailed);
+}
+
+void requireNoHostMemory() {
+    require(qvhostLiveAllocations() == 0);
+    require(qvhostBadFrees() == 0);
+}
+
+uint32_t load32(const uint8_t *p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+constexpr uint32_t code(char a, char b, char c, char d) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(a)) | static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
+}
+
+// The file behind the importer's path: a memory file, rewritten for every
+// input, opened by the importer through /proc/self/fd.
+struct MemoryFile {
+    int fd = -1;
+    char path[64] = {};
+
+    void init() {
+        if (fd >= 0) return;
+        fd = memfd_create("dds-fuzz-input", 0);
+        require(fd >= 0);
+        std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    }
+    void write(const uint8_t *data, size_t size) const {
+        require(ftruncate(fd, 0) == 0);
+        size_t done = 0;
+        while (done < size) {
+            const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
+            require(n > 0);
+            done += static_cast<size_t>(n);
+        }
+    }
+};
+
+MemoryFile memoryFile;
+
+struct Importer {
+    QvHostImporter host{};
+
+    int open(int *handle) const {
+        const int status = host.open(nullptr, nullptr, memoryFile.path, "r", handle);
+        requireKnownStatus(status);
+        requireNoHostMemory();
+        return status;
+    }
+    int info(int handle, QvImageInfo *record) const {
+        const int status = host.info(nullptr, nullptr, handle, record);
+        requireKnownStatus(status);
+        requireNoHostMemory();
+        return status;
+    }
+    int image(int handle, void *pixels) const {
+        const int status = host.image(nullptr, nullptr, handle, nullptr, pixels);
+        requireKnownStatus(status);
+        requireNoHostMemory();
+        return status;
+    }
+    void close(int handle) const {
+        require(host.close(nullptr, nullptr, handle) == Ok);
+        requireNoHostMemory();
+    }
+};
+
+// The least the decoder reads after the 128-byte header for the reported
+// dimensions, worked out from the header fields without the importer's
+// code.  0 when the header names no format the importer decodes.
+uint64_t bytesTheImageNeeds(const std::vector<uint8_t> &file, uint32_t width, uint32_t height) {
+    if (file.size() < 128) return 0;
+    const uint32_t pixelFlags = load32(&file[80]);
+    const uint32_t fourCC = load32(&file[84]);
+    const uint32_t bitCount = load32(&file[88]);
+    uint64_t blockBytes = 0;
+    if (pixelFlags & 0x4) {
+        if (fourCC == code('D', 'X', 'T', '1')) blockBytes = 8;
+        if (fourCC == code('D', 'X', 'T', '3') || fourCC == code('D', 'X', 'T', '5')) blockBytes = 16;
+        if (fourCC != 0 && blockBytes == 0) return 0;
+    } else if ((pixelFlags & 0x40) == 0) {
+        return 0;
+    }
+    if (blockBytes != 0) return uint64_t{width / 4} * uint64_t{height / 4} * blockBytes;
+    return uint64_t{width} * uint64_t{height} * uint64_t{bitCount / 8};
+}
+
+// What a successful query may report for a file.
+void checkReport(const std::vector<uint8_t> &file, const QvImageInfo &record) {
+    require(record.setFields == 31);
+    require(record.type == 4 || record.type == 5);
+    require(record.sampleSize == 8 && record.tiled == 0);
+    require(record.width > 0 && record.height > 0);
+    const uint64_t width = static_cast<uint64_t>(record.width);
+    const uint64_t height = static_cast<uint64_t>(record.height);
+    require(width * height * 4 <= 0x7FFFFFFFu);
+    require(file.size() >= 128);
+    require(load32(&file[16]) == width && load32(&file[12]) == height);
+    require((load32(&file[8]) & 0x200) == 0);
+    const uint64_t needed = bytesTheImageNeeds(file, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+    require(needed > 0);
+    require(file.size() - 128 >= needed);
+    const bool dxt1 = (load32(&file[80]) & 0x4) && load32(&file[84]) == code('D', 'X', 'T', '1');
+    if (record.type == 4) require(dxt1 && load32(&file[128]) % 0x10000 > load32(&file[128]) / 0x10000);
+    if (dxt1 && record.type == 5) require(load32(&file[128]) % 0x10000 <= load32(&file[128]) / 0x10000);
+}
+
+size_t bufferBytes(const QvImageInfo &record) {
+    return static_cast<size_t>(record.width) * static_cast<size_t>(record.height) * (record.type == 4 ? 3u : 4u);
+}
+
+// An exactly sized heap buffer, so that AddressSanitizer sees any byte
+// written past it.  Filled with one value, so that pixels the decoder leaves
+// alone look the same in both row orders.
+std::vector<uint8_t> hostBuffer(size_t bytes) { return std::vector<uint8_t>(bytes, BufferFill); }
+
+bool rowsReversed(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b, size_t rows) {
+    if (a.size() != b.size() || rows == 0) return false;
+    const size_t stride = a.size() / rows;
+    for (size_t y = 0; y < rows; ++y) {
+        if (std::memcmp(&a[y * stride], &b[(rows - 1 - y) * stride], stride) != 0) return false;
+    }
+    return true;
+}
+
+int preferenceValue(uint8_t control) { return (control & 3) != 0 ? (control >> 2) - 32 : 0; }
+
+void setPreference(uint8_t control) {
+    if ((control & 3) != 0) qvhostSetPreference("KER:FlipDDSImages", preferenceValue(control));
+}
+
+// A fresh import of the current file; status of the image request, pixels
+// into `pixels` when the query reports `expected`.
+int freshImport(const Importer &importer, const QvImageInfo &expected, std::vector<uint8_t> *pixels) {
+    int handle = -1;
+    if (importer.open(&handle) != Ok) return ReadFailed;
+    QvImageInfo record{};
+    int status = importer.info(handle, &record);
+    if (status == Ok) {
+        require(record.width == expected.width && record.height == expected.height && record.type == expected.type);
+        *pixels = hostBuffer(bufferBytes(record));
+        status = importer.image(handle, pixels->data());
+    }
+    importer.close(handle);
+    return status;
+}
+
+void importOnce(const uint8_t *data, size_t size) {
+    const std::vector<uint8_t> file(data, data + size);
+    const uint8_t preferenceControl = size >= 1 ? data[size - 1] : 0;
+    const uint8_t mallocControl = size >= 2 ? data[size - 2] : 0;
+    const uint8_t changeControl = size >= 3 ? data[size - 3] : 0;
+    const uint8_t changeArgument = size >= 4 ? data[size - 4] : 0;
+    const int failingMalloc = mallocControl & 3;
+    const int failingPhase = (mallocControl >> 2) & 3;
+    Change change = ChangeNone;
+    switch (changeControl & 7) {
+        case 5: change = ChangeTruncate; break;
+        case 6: change = ChangeHeaderByte; break;
+        case 7: change = ChangeAppend; break;
+        default: break;
+    }
+
+    memoryFile.write(data, size);
+    qvhostReset();
+    setPreference(preferenceControl);
+
+    require(qvpInit(qvhostPluginHandle(), 0, 0) == 1);
+    Importer importer;
+    qvhostImporter(&importer.host);
+    require(importer.host.registered == 1);
+
+    auto arm = [&](Phase phase) {
+        qvhostFailMallocCall(failingPhase == phase ? failingMalloc : 0);
+    };
+
+    // Open: the status follows from the first four bytes alone.
+    int handle = -1;
+    arm(PhaseOpen);
+    const int openStatus = importer.open(&handle);
+    if (size < 4) {
+        require(openStatus == OpenFailed);
+    } else if (std::memcmp(data, "DDS ", 4) != 0) {
+        require(openStatus == NotDds);
+    } else {
+        require(openStatus == Ok);
+        require(handle == 0);  // nothing else is open: the lowest slot
+    }
+
+    if (openStatus == Ok) {
+        arm(PhaseInfo);
+        const int mallocsBeforeInfo = qvhostMallocCalls();
+        QvImageInfo record{};
+        const int infoStatus = importer.info(handle, &record);
+        require(infoStatus == Ok || infoStatus == ReadFailed);
+        require(qvhostMallocCalls() == mallocsBeforeInfo);  // the query allocates nothing
+
+        if (infoStatus != Ok) {
+            require(record.setFields == 0);
+            // The image request refuses the same file, writing nothing: a
+            // one-byte buffer shows any write (AddressSanitizer past it).
+            arm(PhaseImage);
+            std::vector<uint8_t> probe(1, BufferFill);
+            require(importer.image(handle, probe.data()) == ReadFailed);
+            require(probe[0] == BufferFill);
+        } else {
+            checkReport(file, record);
+            const size_t bytes = bufferBytes(record);
+            const size_t rows = static_cast<size_t>(record.height);
+
+            std::vector<uint8_t> changed = file;
+            switch (change) {
+                case ChangeTruncate:
+                    changed.resize(changed.size() * changeArgument / 256);
+                    break;
+                case ChangeHeaderByte:
+                    changed[4 + changeArgument % 124] ^= static_cast<uint8_t>((changeControl >> 3) | 1);
+                    break;
+                case ChangeAppend:
+                    changed.insert(changed.end(), size_t{changeArgument} + 1, 0x5A);
+                    break;
+                case ChangeNone:
+                    break;
+            }
+            if (change != ChangeNone) memoryFile.write(changed.data(), changed.size());
+
+            arm(PhaseImage);
+            const int mallocsBefore = qvhostMallocCalls();
+            qvhostResetPeak();
+            std::vector<uint8_t> pixels = hostBuffer(bytes);
+            const int imageStatus = importer.image(handle, pixels.data());
+            const int imageMallocs = qvhostMallocCalls() - mallocsBefore;
+            const bool mallocFailed = failingPhase == PhaseImage && failingMalloc != 0 && imageMallocs >= failingMalloc;
+            require(imageStatus == Ok || imageStatus == ReadFailed);
+            if (mallocFailed) require(imageStatus == ReadFailed);
+            // One working chunk: at most the chunk size, or one source row
+            // (four bytes a pixel at most, or 16 bytes a 4-pixel block).
+            require(qvhostPeakBytes() <= static_cast<int64_t>(std::max<uint64_t>(
+                                            ddsChunkBytes, 4 * (static_cast<uint64_t>(record.width) + 3))));
+
+            if (change == ChangeNone) {
+                require(imageStatus == Ok || mallocFailed);
+                if (imageStatus == Ok) {
+                    // The other row order gives the same rows reversed.
+                    const int order = preferenceValue(preferenceControl);
+                    qvhostSetPreference("KER:FlipDDSImages", order == 0 ? 1 : 0);
+                    qvhostFailMallocCall(0);
+                    std::vector<uint8_t> other = hostBuffer(bytes);
+                    require(importer.image(handle, other.data()) == Ok);
+                    require(rowsReversed(pixels, other, rows));
+                }
+            } else {
+                if (change == ChangeTruncate &&
+                    changed.size() < 128 + bytesTheImageNeeds(file, static_cast<uint32_t>(record.width),
+                                                              static_cast<uint32_t>(record.height))) {
+                    require(imageStatus == ReadFailed);
+                }
+                if (imageStatus == Ok) {
+                    // Whatever the file now holds, a fresh import of it
+                    // gives the same pixels.
+                    qvhostFailMallocCall(0);
+                    std::vector<uint8_t> fresh;
+                    require(freshImport(importer, record, &fresh) == Ok);
+                    require(fresh == pixels);
+                }
+            }
+        }
+
+        arm(PhaseClose);
+        importer.close(handle);
+        // The handle is gone: closing it again is refused.
+        require(importer.host.close(nullptr, nullptr, handle) == ReadFailed);
+    }
+
+    qvhostFailMallocCall(0);
+    require(qvpExit(qvhostPluginHandle()) == 1);
+    requireNoHostMemory();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    memoryFile.init();
+    importOnce(data, size);
+    return 0;
+}

@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""Writes the fuzzer's seed corpus: small DDS files of every format the
+importer reads (DXT1 in both modes, DXT3, DXT5, 8/16/24/32-bit masks, fourCC
+0) and every size shape (whole blocks, partial blocks, one row, one column,
+1x1, non-square), plus a few refused headers and controls in the trailing
+bytes (see import_fuzzer.cpp).  Python 3 standard library only.
+
+    python3 fuzz/make_corpus.py [output directory, default fuzz/corpus]
+"""
+import os
+import random
+import struct
+import sys
+
+DDS_FOURCC = 0x4
+DDS_RGB = 0x40
+DDS_ALPHA = 0x1
+FLAGS = 0x1007
+LINEAR = 0x80000
+MIPS = 0x20000
+
+
+def header(width, height, pixel_flags, fourcc=b"\0\0\0\0", bits=0, masks=(0, 0, 0, 0),
+           flags=FLAGS, linear=0, mips=0):
+    words = [124, flags, height, width, linear, 0, mips & 0xFFFFFFFF] + [0] * 11
+    pf = struct.pack("<II4sIIIII", 32, pixel_flags, fourcc, bits, *masks)
+    return (b"DDS " + struct.pack("<7I11I", *words) + pf + struct.pack("<5I", 0x1000, 0, 0, 0, 0))
+
+
+def rnd(seed, count):
+    r = random.Random(seed)
+    return bytes(r.getrandbits(8) for _ in range(count))
+
+
+def dxt1_block(c0, c1, indices=0x1B1B1B1B):
+    return struct.pack("<HHI", c0, c1, indices)
+
+
+def files():
+    out = {}
+    # Block formats, whole and partial blocks.
+    for code, block in ((b"DXT1", 8), (b"DXT3", 16), (b"DXT5", 16)):
+        for w, h in ((4, 4), (8, 4), (4, 8), (12, 8), (5, 7), (6, 6), (9, 4), (4, 13), (16, 16)):
+            data = rnd(w * 31 + h, (w // 4) * (h // 4) * block)
+            out[f"{code.decode().lower()}_{w}x{h}.dds"] = header(w, h, DDS_FOURCC, code) + data
+        out[f"{code.decode().lower()}_linear.dds"] = (
+            header(8, 8, DDS_FOURCC, code, flags=FLAGS | LINEAR, linear=4 * block) + rnd(7, 4 * block))
+        out[f"{code.decode().lower()}_mips.dds"] = (
+            header(8, 8, DDS_FOURCC, code, flags=FLAGS | MIPS, mips=2) + rnd(8, 5 * block))
+    # DXT1 opaque and transparent first blocks.
+    out["dxt1_opaque_8x8.dds"] = header(8, 8, DDS_FOURCC, b"DXT1") + dxt1_block(0xF800, 0x001F) * 4
+    out["dxt1_alpha_8x8.dds"] = header(8, 8, DDS_FOURCC, b"DXT1") + dxt1_block(0x001F, 0xF800, 0xFFFFFFFF) * 4
+    out["dxt1_opaque_7x5.dds"] = header(7, 5, DDS_FOURCC, b"DXT1") + dxt1_block(0xFFFF, 0x0000)
+    # Uncompressed layouts.
+    layouts = {
+        "rgb332": (8, (0xE0, 0x1C, 0x03, 0), DDS_RGB),
+        "l8": (8, (0xFF, 0xFF, 0xFF, 0), DDS_RGB),
+        "rgb565": (16, (0xF800, 0x07E0, 0x001F, 0), DDS_RGB),
+        "argb4444": (16, (0x0F00, 0x00F0, 0x000F, 0xF000), DDS_RGB | DDS_ALPHA),
+        "argb1555": (16, (0x7C00, 0x03E0, 0x001F, 0x8000), DDS_RGB | DDS_ALPHA),
+        "rgb24": (24, (0xFF0000, 0x00FF00, 0x0000FF, 0), DDS_RGB),
+        "bgr24": (24, (0x0000FF, 0x00FF00, 0xFF0000, 0), DDS_RGB),
+        "argb32": (32, (0xFF0000, 0xFF00, 0xFF, 0xFF000000), DDS_RGB | DDS_ALPHA),
+        "xrgb32": (32, (0xFF0000, 0xFF00, 0xFF, 0), DDS_RGB),
+        "a2r10": (32, (0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000), DDS_RGB | DDS_ALPHA),
+    }
+    for name, (bits, masks, pflags) in layouts.items():
+        for w, h in ((1, 1), (3, 2), (5, 3), (4, 4), (1, 7), (9, 1)):
+            data = rnd(bits * 97 + w * 7 + h, w * h * bits // 8)
+            out[f"{name}_{w}x{h}.dds"] = header(w, h, pflags, bits=bits, masks=masks) + data
+    # fourCC 0 read as uncompressed, with and without a linear size.
+    out["fourcc0_8bit_8x8.dds"] = header(8, 8, DDS_FOURCC, bits=8, masks=(0xE0, 0x1C, 3, 0)) + rnd(3, 64)
+    out["fourcc0_32bit_linear.dds"] = (
+        header(4, 4, DDS_FOURCC, bits=32, masks=(0xFF, 0xFF00, 0xFF0000, 0), flags=FLAGS | LINEAR, linear=64)
+        + rnd(4, 64))
+    # A file long enough for several chunks of the streaming read.
+    out["argb32_256x160.dds"] = header(256, 160, DDS_RGB | DDS_ALPHA, bits=32,
+                                       masks=(0xFF0000, 0xFF00, 0xFF, 0xFF000000)) + rnd(5, 256 * 160 * 4)
+    # Refused headers, close to accepted ones.
+    out["dxt2_4x4.dds"] = header(4, 4, DDS_FOURCC, b"DXT2") + rnd(1, 16)
+    out["dx10_4x4.dds"] = header(4, 4, DDS_FOURCC, b"DX10") + rnd(1, 16)
+    out["flag200.dds"] = header(4, 4, DDS_FOURCC, b"DXT1", flags=FLAGS | 0x200) + rnd(1, 8)
+    out["short_header.dds"] = header(4, 4, DDS_FOURCC, b"DXT1")[:60]
+    out["not_dds.bin"] = b"PNG\x89" + rnd(2, 60)
+    out["tiny.bin"] = b"DD"
+    # The same files with each control of the trailing bytes: preference
+    # set, a failing allocation in the image request, the file truncated,
+    # a header byte changed, the file made longer (the bytes are part of
+    # the pixels too).
+    base = header(8, 8, DDS_RGB | DDS_ALPHA, bits=32, masks=(0xFF0000, 0xFF00, 0xFF, 0xFF000000))
+    pixels = bytearray(rnd(11, 8 * 8 * 4 - 4))
+    for name, tail in (("pref_file_order", (0x80, 0x00, 0x00, 0x85)),
+                       ("malloc_fails_in_image", (0x00, 0x00, 0x09, 0x00)),
+                       ("truncate_between", (0x80, 0x05, 0x00, 0x00)),
+                       ("header_byte_between", (0x0C, 0x0E, 0x00, 0x00)),
+                       ("append_between", (0x10, 0x07, 0x00, 0x01))):
+        out[f"ctl_{name}.dds"] = base + bytes(pixels) + bytes(tail)
+    dxt = header(8, 8, DDS_FOURCC, b"DXT5")
+    out["ctl_dxt5_truncate.dds"] = dxt + rnd(12, 60) + bytes((0x40, 0x05, 0x00, 0x00))
+    return out
+
+
+def main():
+    directory = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus")
+    os.makedirs(directory, exist_ok=True)
+    for name, data in sorted(files().items()):
+        with open(os.path.join(directory, name), "wb") as f:
+            f.write(data)
+    print(f"{len(files())} files in {directory}")
+
+
+if __name__ == "__main__":
+    main()
