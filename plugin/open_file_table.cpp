@@ -47,6 +47,11 @@ extern "C" int QVAPI ddsOpen(void *, void *, const char *path, const char *mode,
     // are read as stored, and the importer never writes.
     FILE *file = std::fopen(path, "rb");
     if (file == nullptr) return OpenFailed;
+    // Unbuffered, so that every request reads the file as it is now: a
+    // stream buffer would hand a later request the bytes an earlier one saw,
+    // even after the file was rewritten.  Reads are whole headers and
+    // chunks, so nothing is lost.
+    std::setvbuf(file, nullptr, _IONBF, 0);
 
     char magic[DdsMagicBytes];
     if (std::fread(magic, 1, sizeof magic, file) != sizeof magic) {
