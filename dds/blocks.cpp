@@ -106,8 +106,8 @@ void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrig
     if (format == Dxt5) ddsApplyInterpolatedAlpha(blockOrigin, rowStride, block);
 }
 
-void ddsDecodeBlockRow(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
-                       uint8_t *const rows[4], int bytesPerPixel) {
+void ddsDecodeBlockRowScalar(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
+                             uint8_t *const rows[4], int bytesPerPixel) {
     const uint32_t blockBytes = format == Dxt1 ? 8 : 16;
     const ptrdiff_t blockWidthBytes = BlockSide * bytesPerPixel;
     uint8_t decoded[BlockSide * BlockSide * RgbaBytes];

@@ -46,4 +46,10 @@ void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrig
 void ddsDecodeBlockRow(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
                        uint8_t *const rows[4], int bytesPerPixel);
 
+// The same, one block at a time through ddsDecodeBlock and a 64-byte RGBA
+// block, then copied or packed into the rows: the plain implementation that
+// ddsDecodeBlockRow's fast paths must match byte for byte.
+void ddsDecodeBlockRowScalar(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
+                             uint8_t *const rows[4], int bytesPerPixel);
+
 #endif

@@ -60,10 +60,10 @@ void placeUncoveredPixels(const DdsImage &image, const RowPlacement &rows) {
     }
 }
 
-void decodeSourceRow(const DdsImage &image, const UncompressedLayout &layout, const uint8_t *source,
+void decodeSourceRow(const DdsImage &image, const UncompressedConverter &converter, const uint8_t *source,
                      uint32_t sourceRow, const RowPlacement &rows) {
     if (image.format == Uncompressed) {
-        ddsConvertUncompressedRow(layout, source, image.width, rows.row(sourceRow));
+        ddsConvertRowPrepared(converter, source, image.width, rows.row(sourceRow));
         return;
     }
     uint8_t *const destinations[4] = {rows.row(4 * sourceRow), rows.row(4 * sourceRow + 1),
@@ -82,9 +82,16 @@ bool ddsDecodeTopLevel(FILE *file, const DdsImage &image, uint8_t *pixels, bool 
     auto *chunk = static_cast<uint8_t *>(qvMalloc(static_cast<int>(rowsPerChunk * rowBytes)));
     if (chunk == nullptr) return false;
 
+    // Uncompressed pixels go through a converter prepared once for the
+    // image: its method and tables depend on the masks only.
+    UncompressedConverter converter;
+    if (image.format == Uncompressed) {
+        ddsPrepareConverter(ddsPrepareUncompressed(image.header.pixelFormat),
+                            static_cast<uint64_t>(image.width) * image.height, &converter);
+    }
+
     const RowPlacement rows{pixels, static_cast<size_t>(image.width) * ddsBytesPerPixel(image.type),
                             image.height, reverseRows};
-    const UncompressedLayout layout = ddsPrepareUncompressed(image.header.pixelFormat);
     placeUncoveredPixels(image, rows);
 
     bool ok = ddsSeek(file, DdsDataOffset);
@@ -92,7 +99,7 @@ bool ddsDecodeTopLevel(FILE *file, const DdsImage &image, uint8_t *pixels, bool 
         const uint32_t count = std::min(rowsPerChunk, image.sourceRows - first);
         ok = ddsReadExactly(file, chunk, static_cast<size_t>(count) * rowBytes);
         for (uint32_t i = 0; ok && i < count; ++i) {
-            decodeSourceRow(image, layout, chunk + static_cast<size_t>(i) * rowBytes, first + i, rows);
+            decodeSourceRow(image, converter, chunk + static_cast<size_t>(i) * rowBytes, first + i, rows);
         }
     }
     qvFree(chunk);

@@ -20,6 +20,8 @@
 //
 // The only working memory is one chunk of at most ddsChunkBytes (or one
 // row, when a row is larger), from qvMalloc and released before return.
+// Uncompressed pixels also use an UncompressedConverter (about 5 KiB of
+// tables) on the stack.
 // Fails, returning false, only when that allocation or a read fails; the
 // buffer may then be partly written.
 bool ddsDecodeTopLevel(FILE *file, const DdsImage &image, uint8_t *pixels, bool reverseRows);

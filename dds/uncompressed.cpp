@@ -55,8 +55,8 @@ uint8_t ddsConvertChannel(const ChannelRule &rule, uint32_t pixel) {
     return static_cast<uint8_t>(static_cast<uint32_t>(product));
 }
 
-void ddsConvertUncompressedRow(const UncompressedLayout &layout, const uint8_t *source,
-                               uint32_t width, uint8_t *rgba) {
+void ddsConvertUncompressedRowScalar(const UncompressedLayout &layout, const uint8_t *source,
+                                     uint32_t width, uint8_t *rgba) {
     for (uint32_t x = 0; x < width; ++x) {
         const uint32_t pixel = readPixel(source, layout.pixelBytes);
         source += layout.pixelBytes;

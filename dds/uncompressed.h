@@ -30,8 +30,47 @@ UncompressedLayout ddsPrepareUncompressed(const DdsPixelFormat &format);
 uint8_t ddsConvertChannel(const ChannelRule &rule, uint32_t pixel);
 
 // Converts `width` source pixels to RGBA.  `source` holds width *
-// pixelBytes bytes.
+// pixelBytes bytes.  Prepares a converter for the row (below) and runs it.
 void ddsConvertUncompressedRow(const UncompressedLayout &layout, const uint8_t *source,
                                uint32_t width, uint8_t *rgba);
+
+// The plain conversion, pixel by pixel and channel by channel through
+// ddsConvertChannel: what every faster method must match byte for byte.
+void ddsConvertUncompressedRowScalar(const UncompressedLayout &layout, const uint8_t *source,
+                                     uint32_t width, uint8_t *rgba);
+
+// Largest channel value (mask >> shift) that a converter looks up in a
+// table; a wider channel is converted by the plain rule.
+constexpr uint32_t ddsConverterTableEntries = 1024;
+
+// How a converter turns a pixel value into an RGBA word (R in the low byte).
+enum ConverterMethod : uint32_t {
+    ConvertPlain,        // ddsConvertUncompressedRowScalar
+    ConvertByteShuffle,  // every mask 0 or one whole byte of the pixel: bytes move, constants fill in
+    ConvertPixelTable,   // 8-bit pixels: one word per pixel value
+    ConvertChannelTables // one table per channel, indexed by (value & mask) >> shift
+};
+
+// A layout prepared once for many rows.  The tables are computed by
+// ddsConvertChannel itself, so a lookup gives what the plain rule gives.
+struct UncompressedConverter {
+    UncompressedLayout layout;
+    ConverterMethod method;
+    uint32_t constantBits;  // the constants of the channels whose mask is 0, in place
+    uint32_t mask[4];       // per channel: mask (0 for a constant channel)
+    uint32_t shift[4];      // per channel: the rule's shift
+    uint32_t pixelTable[256];                            // ConvertPixelTable: RGBA word of each value
+    uint8_t channelTables[4][ddsConverterTableEntries];  // ConvertChannelTables: byte of each channel value
+};
+
+// Chooses the method for `layout`.  Tables are built only when they pay for
+// `pixelCount` pixels (about four pixels for every table entry); otherwise
+// the plain rule is kept.
+void ddsPrepareConverter(const UncompressedLayout &layout, uint64_t pixelCount,
+                         UncompressedConverter *converter);
+
+// Converts `width` source pixels to RGBA with a prepared converter.
+void ddsConvertRowPrepared(const UncompressedConverter &converter, const uint8_t *source,
+                           uint32_t width, uint8_t *rgba);
 
 #endif

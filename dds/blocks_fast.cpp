@@ -1,0 +1,143 @@
+// ddsDecodeBlockRow: the block decoders of blocks.cpp rewritten for speed,
+// with the same output byte for byte.  A block's palette is built as four
+// 32-bit RGBA words (R in the low byte), each pixel row of the block is
+// written straight to its destination row as four words, or packed to
+// three 32-bit words for three-byte pixels, with no 64-byte block in
+// between.  DXT3 and DXT5 alpha is merged into the words before they are
+// stored.
+
+#include <cstring>
+
+#include "blocks.h"
+#include "bytes.h"
+
+namespace {
+
+#if defined(__BYTE_ORDER__) && defined(__ORDER_LITTLE_ENDIAN__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+constexpr bool WordsAreRgba = false;  // the words' byte order would not be R, G, B, A
+#else
+constexpr bool WordsAreRgba = true;
+#endif
+
+constexpr uint32_t ColorBits = 0x00FFFFFF;
+
+inline void store32(uint8_t *destination, uint32_t value) { std::memcpy(destination, &value, 4); }
+
+inline uint32_t rgbaWord(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+    return r | g << 8 | b << 16 | a << 24;
+}
+
+// The palette of ddsDecodeColorPalette as words.
+inline void colorPalette(const uint8_t *colorBlock, uint32_t palette[4]) {
+    const uint32_t color0 = ddsLoad16(colorBlock);
+    const uint32_t color1 = ddsLoad16(colorBlock + 2);
+    const uint32_t r0 = ((color0 >> 11) & 0x1F) << 3, g0 = ((color0 >> 5) & 0x3F) << 2, b0 = (color0 & 0x1F) << 3;
+    const uint32_t r1 = ((color1 >> 11) & 0x1F) << 3, g1 = ((color1 >> 5) & 0x3F) << 2, b1 = (color1 & 0x1F) << 3;
+    palette[0] = rgbaWord(r0, g0, b0, 255);
+    palette[1] = rgbaWord(r1, g1, b1, 255);
+    if (color0 > color1) {
+        palette[2] = rgbaWord((2 * r0 + r1) / 3, (2 * g0 + g1) / 3, (2 * b0 + b1) / 3, 255);
+        palette[3] = rgbaWord((r0 + 2 * r1) / 3, (g0 + 2 * g1) / 3, (b0 + 2 * b1) / 3, 255);
+    } else {
+        palette[2] = rgbaWord((r0 + r1) / 2, (g0 + g1) / 2, (b0 + b1) / 2, 255);
+        palette[3] = rgbaWord(0, 255, 255, 0);
+    }
+}
+
+// Four pixels of one row of a block, at 4 or 3 bytes a pixel.
+template <int BytesPerPixel>
+inline void putPixels(uint8_t *destination, uint32_t p0, uint32_t p1, uint32_t p2, uint32_t p3) {
+    if (BytesPerPixel == 4) {
+        const uint32_t words[4] = {p0, p1, p2, p3};
+        std::memcpy(destination, words, sizeof words);
+    } else {
+        store32(destination, (p0 & ColorBits) | p1 << 24);
+        store32(destination + 4, ((p1 >> 8) & 0xFFFF) | p2 << 16);
+        store32(destination + 8, ((p2 >> 16) & 0xFF) | p3 << 8);
+    }
+}
+
+// The eight DXT5 alpha values, shifted to the alpha byte of a word.
+inline void alphaWords(uint32_t alpha0, uint32_t alpha1, uint32_t words[8]) {
+    words[0] = alpha0 << 24;
+    words[1] = alpha1 << 24;
+    if (alpha0 > alpha1) {
+        for (uint32_t i = 1; i <= 6; ++i) words[1 + i] = ((7 - i) * alpha0 + i * alpha1) / 7 << 24;
+    } else {
+        for (uint32_t i = 1; i <= 4; ++i) words[1 + i] = ((5 - i) * alpha0 + i * alpha1) / 5 << 24;
+        words[6] = 0;
+        words[7] = 255u << 24;
+    }
+}
+
+template <BlockFormat Format, int BytesPerPixel>
+void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
+    constexpr size_t BlockBytes = Format == Dxt1 ? 8 : 16;
+    constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
+    // Alpha is only merged where it is stored.
+    constexpr bool MergeAlpha = Format != Dxt1 && BytesPerPixel == 4;
+    uint8_t *const row0 = rows[0];
+    uint8_t *const row1 = rows[1];
+    uint8_t *const row2 = rows[2];
+    uint8_t *const row3 = rows[3];
+    for (uint32_t b = 0; b < blockCount; ++b) {
+        const uint8_t *block = blocks + b * BlockBytes;
+        const uint8_t *colorBlock = Format == Dxt1 ? block : block + 8;
+        uint32_t palette[4];
+        colorPalette(colorBlock, palette);
+        const size_t column = b * BlockWidthBytes;
+        uint8_t *const destinations[4] = {row0 + column, row1 + column, row2 + column, row3 + column};
+
+        uint32_t alpha[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+        uint64_t alphaIndices = 0;
+        if (MergeAlpha && Format == Dxt5) {
+            alphaWords(block[0], block[1], alpha);
+            alphaIndices = ddsLoad24(block + 2) | static_cast<uint64_t>(ddsLoad24(block + 5)) << 24;
+        }
+        for (int r = 0; r < 4; ++r) {
+            const uint32_t indices = colorBlock[4 + r];
+            uint32_t p0 = palette[indices & 3];
+            uint32_t p1 = palette[(indices >> 2) & 3];
+            uint32_t p2 = palette[(indices >> 4) & 3];
+            uint32_t p3 = palette[indices >> 6];
+            if (MergeAlpha && Format == Dxt3) {
+                const uint32_t explicitAlpha = ddsLoad16(block + 2 * r);
+                p0 = (p0 & ColorBits) | (explicitAlpha & 0xF) * 17 << 24;
+                p1 = (p1 & ColorBits) | ((explicitAlpha >> 4) & 0xF) * 17 << 24;
+                p2 = (p2 & ColorBits) | ((explicitAlpha >> 8) & 0xF) * 17 << 24;
+                p3 = (p3 & ColorBits) | (explicitAlpha >> 12) * 17 << 24;
+            }
+            if (MergeAlpha && Format == Dxt5) {
+                const uint32_t rowIndices = static_cast<uint32_t>(alphaIndices >> (12 * r));
+                p0 = (p0 & ColorBits) | alpha[rowIndices & 7];
+                p1 = (p1 & ColorBits) | alpha[(rowIndices >> 3) & 7];
+                p2 = (p2 & ColorBits) | alpha[(rowIndices >> 6) & 7];
+                p3 = (p3 & ColorBits) | alpha[(rowIndices >> 9) & 7];
+            }
+            putPixels<BytesPerPixel>(destinations[r], p0, p1, p2, p3);
+        }
+    }
+}
+
+}  // namespace
+
+void ddsDecodeBlockRow(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
+                       uint8_t *const rows[4], int bytesPerPixel) {
+    if (WordsAreRgba && bytesPerPixel == 4) {
+        switch (format) {
+            case Dxt1: decodeRow<Dxt1, 4>(blocks, blockCount, rows); return;
+            case Dxt3: decodeRow<Dxt3, 4>(blocks, blockCount, rows); return;
+            case Dxt5: decodeRow<Dxt5, 4>(blocks, blockCount, rows); return;
+            default: break;
+        }
+    } else if (WordsAreRgba && bytesPerPixel == 3) {
+        switch (format) {
+            // Without alpha, DXT3 and DXT5 are their colour blocks.
+            case Dxt1: decodeRow<Dxt1, 3>(blocks, blockCount, rows); return;
+            case Dxt3: decodeRow<Dxt3, 3>(blocks, blockCount, rows); return;
+            case Dxt5: decodeRow<Dxt5, 3>(blocks, blockCount, rows); return;
+            default: break;
+        }
+    }
+    ddsDecodeBlockRowScalar(format, blocks, blockCount, rows, bytesPerPixel);
+}

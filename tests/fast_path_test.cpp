@@ -1,0 +1,313 @@
+// The fast paths of the decoders against the plain implementations kept
+// beside them, byte for byte, over random data of every shape; and the
+// working memory of the whole import, which must not grow with the image's
+// height and only with one row's width.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "blocks.h"
+#include "dds_builder.h"
+#include "header.h"
+#include "plugin_fixture.h"
+#include "top_level.h"
+#include "uncompressed.h"
+
+namespace {
+
+// xorshift32, seeded per case.
+struct Random {
+    uint32_t state;
+    uint32_t next() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    }
+    uint8_t byte() { return static_cast<uint8_t>(next() >> 24); }
+};
+
+// Blocks that reach every branch: random bytes, endpoints equal, in both
+// orders, extreme endpoints, and DXT5 alpha endpoints equal and swapped.
+std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &random) {
+    const uint32_t blockBytes = format == Dxt1 ? 8 : 16;
+    std::vector<uint8_t> bytes(static_cast<size_t>(count) * blockBytes);
+    for (uint8_t &b : bytes) b = random.byte();
+    const size_t colorOffset = format == Dxt1 ? 0 : 8;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t *block = bytes.data() + static_cast<size_t>(i) * blockBytes;
+        uint8_t *color = block + colorOffset;
+        switch (random.next() % 6) {
+            case 0: color[2] = color[0], color[3] = color[1]; break;  // color0 == color1
+            case 1: color[0] = color[1] = 0xFF; color[2] = color[3] = 0; break;
+            case 2: color[0] = color[1] = 0; color[2] = color[3] = 0xFF; break;
+            default: break;
+        }
+        if (format == Dxt5 && random.next() % 4 == 0) block[1] = block[0];
+    }
+    return bytes;
+}
+
+// Decodes a row of blocks with `decode` into four separate rows that start
+// with random bytes and end with guard bytes past the written pixels.
+std::vector<std::vector<uint8_t>> decodeInto(decltype(&ddsDecodeBlockRow) decode, BlockFormat format,
+                                             const std::vector<uint8_t> &blocks, uint32_t count, int bytesPerPixel,
+                                             uint32_t seed) {
+    std::vector<std::vector<uint8_t>> rows(4);
+    Random random{seed};
+    for (auto &row : rows) {
+        row.resize(static_cast<size_t>(count) * 4 * static_cast<size_t>(bytesPerPixel) + 7);
+        for (uint8_t &b : row) b = random.byte();
+    }
+    uint8_t *const pointers[4] = {rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data()};
+    decode(format, blocks.data(), count, pointers, bytesPerPixel);
+    return rows;
+}
+
+TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
+    const BlockFormat formats[] = {Dxt1, Dxt3, Dxt5, Dxt2, Dxt4};
+    for (BlockFormat format : formats) {
+        for (int bytesPerPixel : {3, 4}) {
+            for (uint32_t count = 0; count <= 40; ++count) {
+                SCOPED_TRACE(testing::Message() << "format " << format << ", " << bytesPerPixel
+                                                << " bytes a pixel, " << count << " blocks");
+                Random random{0x1234567u + count * 977u + static_cast<uint32_t>(format) * 131u +
+                              static_cast<uint32_t>(bytesPerPixel)};
+                const std::vector<uint8_t> blocks = randomBlocks(format, count, random);
+                const uint32_t seed = random.next();
+                const auto fast = decodeInto(&ddsDecodeBlockRow, format, blocks, count, bytesPerPixel, seed);
+                const auto plain = decodeInto(&ddsDecodeBlockRowScalar, format, blocks, count, bytesPerPixel, seed);
+                for (int r = 0; r < 4; ++r) ASSERT_EQ(fast[static_cast<size_t>(r)], plain[static_cast<size_t>(r)]) << "row " << r;
+            }
+        }
+    }
+}
+
+TEST(FastPaths, EveryColourAndAlphaEndpointPair) {
+    // Each colour endpoint pair in both modes meets every index, and every
+    // DXT5 alpha pair every alpha index: 65536 blocks a format, in rows of 64.
+    for (BlockFormat format : {Dxt1, Dxt3, Dxt5}) {
+        for (int bytesPerPixel : {3, 4}) {
+            const uint32_t blockBytes = format == Dxt1 ? 8 : 16;
+            const uint32_t count = 64;
+            for (uint32_t first = 0; first < 65536; first += count) {
+                std::vector<uint8_t> blocks(static_cast<size_t>(count) * blockBytes);
+                for (uint32_t i = 0; i < count; ++i) {
+                    const uint32_t n = first + i;
+                    uint8_t *block = blocks.data() + static_cast<size_t>(i) * blockBytes;
+                    uint8_t *color = format == Dxt1 ? block : block + 8;
+                    // Endpoints from n scrambled, so both orders and equal ones occur.
+                    const uint32_t c0 = (n * 2654435761u) >> 16, c1 = (n * 40503u + (n >> 3)) & 0xFFFF;
+                    color[0] = static_cast<uint8_t>(c0), color[1] = static_cast<uint8_t>(c0 >> 8);
+                    color[2] = static_cast<uint8_t>(n % 7 == 0 ? c0 : c1);
+                    color[3] = static_cast<uint8_t>((n % 7 == 0 ? c0 : c1) >> 8);
+                    color[4] = 0xE4, color[5] = 0x1B, color[6] = 0x4E, color[7] = 0xB1;  // all indices in every column
+                    if (format != Dxt1) {
+                        block[0] = static_cast<uint8_t>(n), block[1] = static_cast<uint8_t>(n >> 8);
+                        const uint8_t pattern[6] = {0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA};  // indices 0..7 twice
+                        for (int k = 0; k < 6; ++k) block[2 + k] = static_cast<uint8_t>(pattern[k] ^ (n >> (k % 3)));
+                    }
+                }
+                const auto fast = decodeInto(&ddsDecodeBlockRow, format, blocks, count, bytesPerPixel, first);
+                const auto plain = decodeInto(&ddsDecodeBlockRowScalar, format, blocks, count, bytesPerPixel, first);
+                ASSERT_EQ(fast, plain) << "format " << format << ", blocks from " << first;
+            }
+        }
+    }
+}
+
+DdsPixelFormat pixelFormat(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a, bool alphaFlag) {
+    return DdsPixelFormat{32, 0x40u | (alphaFlag ? 0x1u : 0u), 0, bits, r, g, b, a};
+}
+
+// Masks of every kind: zero, full, whole bytes, contiguous runs,
+// non-contiguous and overlapping ones, single bits and random words.
+uint32_t randomMask(Random &random, uint32_t bits) {
+    const uint32_t pixelMask = bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
+    switch (random.next() % 9) {
+        case 0: return 0;
+        case 1: return 0xFFFFFFFFu;
+        case 2: return 0xFFu << (8 * (random.next() % 4));
+        case 3: {
+            const uint32_t width = 1 + random.next() % 12;
+            const uint32_t shift = random.next() % 32;
+            return static_cast<uint32_t>(((uint64_t{1} << width) - 1) << shift);
+        }
+        case 4: return 1u << (random.next() % 32);
+        case 5: return random.next() & pixelMask;
+        case 6: return (random.next() & random.next()) & pixelMask;  // sparse, non-contiguous
+        case 7: return 0x0FF0u << (random.next() % 8);               // overlaps byte boundaries
+        default: return random.next();
+    }
+}
+
+testing::AssertionResult sameConversion(const UncompressedLayout &layout, const std::vector<uint8_t> &source,
+                                        uint32_t width, uint64_t pixelCountHint) {
+    std::vector<uint8_t> plain(static_cast<size_t>(width) * 4 + 8, 0xA5);
+    std::vector<uint8_t> row = plain, prepared = plain;
+    ddsConvertUncompressedRowScalar(layout, source.data(), width, plain.data());
+    ddsConvertUncompressedRow(layout, source.data(), width, row.data());
+    UncompressedConverter converter;
+    ddsPrepareConverter(layout, pixelCountHint, &converter);
+    ddsConvertRowPrepared(converter, source.data(), width, prepared.data());
+    if (row != plain) return testing::AssertionFailure() << "ddsConvertUncompressedRow differs";
+    if (prepared != plain) {
+        return testing::AssertionFailure() << "prepared converter (method " << converter.method << ") differs";
+    }
+    return testing::AssertionSuccess();
+}
+
+TEST(FastPaths, UncompressedRowsMatchThePlainConversion) {
+    Random random{0xC0FFEEu};
+    for (int round = 0; round < 400; ++round) {
+        const uint32_t bits = 8u * (1 + random.next() % 4);
+        const DdsPixelFormat format = pixelFormat(bits, randomMask(random, bits), randomMask(random, bits),
+                                                  randomMask(random, bits), randomMask(random, bits),
+                                                  random.next() % 2 == 0);
+        const UncompressedLayout layout = ddsPrepareUncompressed(format);
+        for (uint32_t width = 1; width <= 33; ++width) {
+            std::vector<uint8_t> source(static_cast<size_t>(width) * (bits / 8));
+            for (uint8_t &b : source) b = random.byte();
+            // A large pixel count lets the converter choose its tables.
+            for (uint64_t hint : {uint64_t{width}, uint64_t{1} << 24}) {
+                ASSERT_TRUE(sameConversion(layout, source, width, hint))
+                    << bits << "-bit, masks " << std::hex << format.rBitMask << " " << format.gBitMask << " "
+                    << format.bBitMask << " " << format.aBitMask << " alpha flag " << (format.flags & 1)
+                    << std::dec << ", width " << width;
+            }
+        }
+    }
+}
+
+struct NamedLayout {
+    const char *name;
+    DdsPixelFormat format;
+    ConverterMethod method;  // what a large image uses
+};
+
+std::vector<NamedLayout> commonLayouts() {
+    return {
+        {"A8R8G8B8", pixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, true), ConvertByteShuffle},
+        {"X8R8G8B8", pixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, false), ConvertByteShuffle},
+        {"A8B8G8R8", pixelFormat(32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true), ConvertByteShuffle},
+        {"R8G8B8", pixelFormat(24, 0xFF0000, 0xFF00, 0xFF, 0, false), ConvertByteShuffle},
+        {"B8G8R8", pixelFormat(24, 0xFF, 0xFF00, 0xFF0000, 0, false), ConvertByteShuffle},
+        {"A2R10G10B10", pixelFormat(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, true), ConvertChannelTables},
+        {"R5G6B5", pixelFormat(16, 0xF800, 0x7E0, 0x1F, 0, false), ConvertChannelTables},
+        {"A1R5G5B5", pixelFormat(16, 0x7C00, 0x3E0, 0x1F, 0x8000, true), ConvertChannelTables},
+        {"A4R4G4B4", pixelFormat(16, 0xF00, 0xF0, 0xF, 0xF000, true), ConvertChannelTables},
+        {"A8L8 as masks", pixelFormat(16, 0xFF, 0xFF, 0xFF, 0xFF00, true), ConvertChannelTables},
+        {"R3G3B2", pixelFormat(8, 0xE0, 0x1C, 0x3, 0, false), ConvertPixelTable},
+        {"L8 as masks", pixelFormat(8, 0xFF, 0xFF, 0xFF, 0, false), ConvertPixelTable},
+        {"G16R16", pixelFormat(32, 0xFFFF, 0xFFFF0000, 0, 0, false), ConvertPlain},
+    };
+}
+
+TEST(FastPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
+    for (const NamedLayout &named : commonLayouts()) {
+        SCOPED_TRACE(named.name);
+        const UncompressedLayout layout = ddsPrepareUncompressed(named.format);
+        UncompressedConverter converter;
+        ddsPrepareConverter(layout, uint64_t{4096} * 4096, &converter);
+        EXPECT_EQ(converter.method, named.method);
+        // Every pixel value for 8 and 16 bits; random ones, with every
+        // byte value in every position, for 24 and 32.
+        const uint32_t pixelBytes = layout.pixelBytes;
+        const uint32_t count = pixelBytes <= 2 ? 1u << (8 * pixelBytes) : 65536u;
+        std::vector<uint8_t> source(static_cast<size_t>(count) * pixelBytes);
+        Random random{0xBADC0DEu};
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t value = pixelBytes <= 2 ? i : (random.next() & ~0xFFu) | (i & 0xFF);
+            for (uint32_t k = 0; k < pixelBytes; ++k) source[i * pixelBytes + k] = static_cast<uint8_t>(value >> (8 * k));
+        }
+        ASSERT_TRUE(sameConversion(layout, source, count, uint64_t{4096} * 4096));
+    }
+}
+
+// Working memory of the image request.
+
+struct MemoryCase {
+    const char *name;
+    DdsFields fields;  // width and height set per image
+    uint32_t sourceBitsPerPixel;
+};
+
+std::vector<MemoryCase> memoryCases() {
+    return {
+        {"DXT1", dxtFields("DXT1", 4, 4), 4},
+        {"DXT3", dxtFields("DXT3", 4, 4), 8},
+        {"DXT5", dxtFields("DXT5", 4, 4), 8},
+        {"A8R8G8B8", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 4, 4, 0x41), 32},
+        {"A2R10G10B10", maskFields(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, 4, 4, 0x41), 32},
+        {"R8G8B8", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 4, 4, 0x40), 24},
+        {"R5G6B5", maskFields(16, 0xF800, 0x7E0, 0x1F, 0, 4, 4, 0x40), 16},
+        {"A4R4G4B4", maskFields(16, 0xF00, 0xF0, 0xF, 0xF000, 4, 4, 0x41), 16},
+        {"R3G3B2", maskFields(8, 0xE0, 0x1C, 0x3, 0, 4, 4, 0x40), 8},
+    };
+}
+
+struct Peaks {
+    int64_t info = -1;
+    int64_t image = -1;
+};
+
+class WorkingMemory : public PluginTest {
+  protected:
+    // Peak live qvMalloc bytes of the query and of the image request for a
+    // width x height file of random data.
+    Peaks importPeaks(const MemoryCase &c, uint32_t width, uint32_t height) {
+        DdsFields fields = c.fields;
+        fields.width = width;
+        fields.height = height;
+        const size_t payloadBytes = static_cast<size_t>(width) * height * c.sourceBitsPerPixel / 8;
+        TempFile file(ddsFile(fields, randomBytes(payloadBytes, width ^ height)));
+        const int handle = openOk(file.path());
+        Peaks peaks;
+        QvImageInfo record{};
+        qvhostResetPeak();
+        if (info(handle, &record) != 0) return peaks;
+        peaks.info = qvhostPeakBytes() - qvhostLiveBytes();
+        std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 4);
+        qvhostResetPeak();
+        if (image(handle, pixels.data()) != 0) return peaks;
+        peaks.image = qvhostPeakBytes() - qvhostLiveBytes();
+        close(handle);
+        return peaks;
+    }
+};
+
+TEST_F(WorkingMemory, PeakDoesNotGrowWithHeightAndOnlyWithOneRowsWidth) {
+    for (const MemoryCase &c : memoryCases()) {
+        SCOPED_TRACE(c.name);
+        auto peaks = [&](uint32_t width, uint32_t height) {
+            SCOPED_TRACE(testing::Message() << width << "x" << height);
+            return importPeaks(c, width, height);
+        };
+        struct Size {
+            uint32_t width, height;
+        };
+        const Size sizes[] = {{64, 4096}, {64, 16384}, {4096, 64}, {4096, 256}, {1024, 1024}, {16384, 8}, {16384, 64}};
+        std::vector<Peaks> found;
+        for (const Size &size : sizes) {
+            SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
+            const Peaks p = peaks(size.width, size.height);
+            ASSERT_GE(p.image, 0) << "the import failed";
+            EXPECT_LE(p.info, 64 * 1024);
+            EXPECT_LE(p.image, 1024 * 1024);
+            // One chunk, or one row of source when a row is larger: linear
+            // in the width, whatever the height.
+            const int64_t rowBytes = int64_t{size.width} * c.sourceBitsPerPixel / 8;
+            EXPECT_LE(p.image, std::max<int64_t>(ddsChunkBytes, rowBytes));
+            found.push_back(p);
+        }
+        // Once the rows fill a chunk, four times the height costs nothing more.
+        EXPECT_EQ(found[1].image, found[0].image);
+        EXPECT_EQ(found[3].image, found[2].image);
+    }
+}
+
+}  // namespace
