@@ -76,6 +76,17 @@ def files():
     # A file long enough for several chunks of the streaming read.
     out["argb32_256x160.dds"] = header(256, 160, DDS_RGB | DDS_ALPHA, bits=32,
                                        masks=(0xFF0000, 0xFF00, 0xFF, 0xFF000000)) + rnd(5, 256 * 160 * 4)
+    # Images large enough for the converter's tables: one word a value for
+    # 8-bit pixels, one table a channel for narrow channels of wider pixels.
+    for name, bits, masks, pflags, w, h in (
+            ("table_rgb332", 8, (0xE0, 0x1C, 0x03, 0), DDS_RGB, 32, 32),
+            ("table_rgb565", 16, (0xF800, 0x07E0, 0x001F, 0), DDS_RGB, 32, 16),
+            ("table_argb4444", 16, (0x0F00, 0x00F0, 0x000F, 0xF000), DDS_RGB | DDS_ALPHA, 17, 31),
+            ("table_rgb666", 24, (0x3F000, 0xFC0, 0x3F, 0), DDS_RGB, 33, 24),
+            ("table_a2r10", 32, (0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000), DDS_RGB | DDS_ALPHA, 128, 97),
+            ("table_rgb32_narrow", 32, (0x7, 0x38, 0x1C0, 0), DDS_RGB, 16, 9)):
+        data = rnd(w * h + bits, w * h * bits // 8)
+        out[f"{name}_{w}x{h}.dds"] = header(w, h, pflags, bits=bits, masks=masks) + data
     # Refused headers, close to accepted ones.
     out["dxt2_4x4.dds"] = header(4, 4, DDS_FOURCC, b"DXT2") + rnd(1, 16)
     out["dx10_4x4.dds"] = header(4, 4, DDS_FOURCC, b"DX10") + rnd(1, 16)
