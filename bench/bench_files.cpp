@@ -1,0 +1,141 @@
+#include "bench_files.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+constexpr uint32_t FourCCFlag = 0x4;
+constexpr uint32_t RgbFlag = 0x40;
+constexpr uint32_t AlphaFlag = 0x1;
+
+constexpr uint32_t fourCC(char a, char b, char c, char d) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
+           static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
+}
+
+void put32(std::vector<uint8_t> &bytes, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// xorshift32: fast and deterministic.
+struct Random {
+    uint32_t state;
+    uint32_t next() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    }
+};
+
+uint32_t blockBytes(const BenchFormat &format) { return format.kind == BenchKind::Dxt1Rgb || format.kind == BenchKind::Dxt1Rgba ? 8 : 16; }
+
+}  // namespace
+
+const std::vector<BenchFormat> &benchFormats() {
+    static const std::vector<BenchFormat> formats = {
+        {"DXT1-Rgb", BenchKind::Dxt1Rgb, 0, 0, 0, 0, 0, FourCCFlag},
+        {"DXT1-Rgba", BenchKind::Dxt1Rgba, 0, 0, 0, 0, 0, FourCCFlag},
+        {"DXT3", BenchKind::Dxt3, 0, 0, 0, 0, 0, FourCCFlag},
+        {"DXT5", BenchKind::Dxt5, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BGRA8888", BenchKind::Masks, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000, RgbFlag | AlphaFlag},
+        {"A2R10G10B10", BenchKind::Masks, 32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000, RgbFlag | AlphaFlag},
+        {"BGR888", BenchKind::Masks, 24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0, RgbFlag},
+        {"R5G6B5", BenchKind::Masks, 16, 0xF800, 0x07E0, 0x001F, 0, RgbFlag},
+        {"A4R4G4B4", BenchKind::Masks, 16, 0x0F00, 0x00F0, 0x000F, 0xF000, RgbFlag | AlphaFlag},
+        {"R3G3B2", BenchKind::Masks, 8, 0xE0, 0x1C, 0x03, 0, RgbFlag},
+    };
+    return formats;
+}
+
+bool benchIsBlock(const BenchFormat &format) { return format.kind != BenchKind::Masks; }
+
+uint32_t benchOutputBytesPerPixel(const BenchFormat &format) {
+    return format.kind == BenchKind::Dxt1Rgb ? 3 : 4;
+}
+
+std::vector<uint8_t> benchPayload(const BenchFormat &format, uint32_t width, uint32_t height) {
+    Random random{0x9E3779B9u ^ (width * 31 + height) ^ static_cast<uint32_t>(format.kind)};
+    size_t size = 0;
+    if (benchIsBlock(format)) {
+        size = static_cast<size_t>(width / 4) * (height / 4) * blockBytes(format);
+    } else {
+        size = static_cast<size_t>(width) * height * (format.bits / 8);
+    }
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; i += 4) {
+        const uint32_t word = random.next();
+        for (size_t k = 0; k < 4 && i + k < size; ++k) bytes[i + k] = static_cast<uint8_t>(word >> (8 * k));
+    }
+    if (format.kind == BenchKind::Dxt1Rgb || format.kind == BenchKind::Dxt1Rgba) {
+        const bool fourColour = format.kind == BenchKind::Dxt1Rgb;
+        for (size_t i = 0; i < size; i += 8) {
+            uint32_t c0 = bytes[i] | static_cast<uint32_t>(bytes[i + 1]) << 8;
+            uint32_t c1 = bytes[i + 2] | static_cast<uint32_t>(bytes[i + 3]) << 8;
+            if (fourColour) {
+                if (c0 < c1) std::swap(c0, c1);
+                if (c0 == c1) c0 == 0 ? ++c0 : --c1;
+            } else if (c0 > c1) {
+                std::swap(c0, c1);
+            }
+            bytes[i] = static_cast<uint8_t>(c0);
+            bytes[i + 1] = static_cast<uint8_t>(c0 >> 8);
+            bytes[i + 2] = static_cast<uint8_t>(c1);
+            bytes[i + 3] = static_cast<uint8_t>(c1 >> 8);
+        }
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32_t height) {
+    const std::vector<uint8_t> payload = benchPayload(format, width, height);
+    std::vector<uint8_t> bytes = {'D', 'D', 'S', ' '};
+    const bool block = benchIsBlock(format);
+    put32(bytes, 124);
+    put32(bytes, block ? 0x81007u : 0x100Fu);  // caps, height, width, pixel format, size
+    put32(bytes, height);
+    put32(bytes, width);
+    put32(bytes, block ? static_cast<uint32_t>(payload.size()) : width * (format.bits / 8));
+    put32(bytes, 0);  // depth
+    put32(bytes, 0);  // mip count
+    for (int i = 0; i < 11; ++i) put32(bytes, 0);
+    put32(bytes, 32);
+    put32(bytes, format.pixelFlags);
+    uint32_t code = 0;
+    switch (format.kind) {
+        case BenchKind::Dxt1Rgb:
+        case BenchKind::Dxt1Rgba: code = fourCC('D', 'X', 'T', '1'); break;
+        case BenchKind::Dxt3: code = fourCC('D', 'X', 'T', '3'); break;
+        case BenchKind::Dxt5: code = fourCC('D', 'X', 'T', '5'); break;
+        case BenchKind::Masks: break;
+    }
+    put32(bytes, code);
+    put32(bytes, format.bits);
+    put32(bytes, format.r);
+    put32(bytes, format.g);
+    put32(bytes, format.b);
+    put32(bytes, format.a);
+    put32(bytes, 0x1000);  // caps: texture
+    for (int i = 0; i < 4; ++i) put32(bytes, 0);
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    return bytes;
+}
+
+std::string benchFilePath(const std::string &directory, const BenchFormat &format, uint32_t width,
+                          uint32_t height) {
+    const std::string path = directory + "/" + format.name + "_" + std::to_string(width) + "x" +
+                             std::to_string(height) + ".dds";
+    if (FILE *existing = std::fopen(path.c_str(), "rb")) {
+        std::fclose(existing);
+        return path;
+    }
+    const std::vector<uint8_t> bytes = benchFile(format, width, height);
+    FILE *file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return std::string();
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (std::fclose(file) != 0 || !ok) return std::string();
+    return path;
+}

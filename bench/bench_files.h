@@ -1,0 +1,41 @@
+// Test images for the benchmarks: every format the importer decodes, as a
+// payload in memory and as a .dds file on disk, from deterministic
+// pseudo-random data.
+#ifndef BENCH_BENCH_FILES_H
+#define BENCH_BENCH_FILES_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class BenchKind { Dxt1Rgb, Dxt1Rgba, Dxt3, Dxt5, Masks };
+
+struct BenchFormat {
+    const char *name;
+    BenchKind kind;
+    uint32_t bits;        // uncompressed only
+    uint32_t r, g, b, a;  // uncompressed masks
+    uint32_t pixelFlags;  // DDS pixel-format flags
+};
+
+// DXT1 four-colour (Rgb), DXT1 three-colour (Rgba), DXT3, DXT5, 32-bit
+// 8:8:8:8, 32-bit 2:10:10:10, 24-bit, 16-bit 5:6:5 and 4:4:4:4, 8-bit 3:3:2.
+const std::vector<BenchFormat> &benchFormats();
+
+bool benchIsBlock(const BenchFormat &format);
+// Bytes a pixel in the host's buffer: 3 for DXT1 four-colour files, else 4.
+uint32_t benchOutputBytesPerPixel(const BenchFormat &format);
+
+// The top level's bytes.  Every DXT1 block of a Dxt1Rgb payload is in
+// four-colour mode, every one of a Dxt1Rgba payload in three-colour mode.
+std::vector<uint8_t> benchPayload(const BenchFormat &format, uint32_t width, uint32_t height);
+
+// The whole file: magic, header, payload.
+std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32_t height);
+
+// Writes the file to `directory` (once; reused when present) and returns
+// its path.
+std::string benchFilePath(const std::string &directory, const BenchFormat &format, uint32_t width,
+                          uint32_t height);
+
+#endif

@@ -1,0 +1,335 @@
+// Throughput of the importer: the decode kernels over a whole image in
+// memory, the whole import through the stand-in host, and memcpy of the
+// same output size as the yardstick, all in one run.
+//
+// kernel/ is what the import runs (ddsDecodeBlockRow, or a converter
+// prepared once per image and ddsConvertRowPrepared), row/ is
+// ddsConvertUncompressedRow (which prepares its converter per row) and
+// plain/ the scalar implementations the fast paths are checked against.
+//
+// Every benchmark reports MPix/s and xMemcpy, its rate divided by the rate
+// of a memcpy of its output size timed in the same iterations; the import
+// benchmarks also report the peak of live qvMalloc bytes in the information
+// query and in the image request.  A summary table of medians is printed at
+// the end.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench_files.h"
+#include "blocks.h"
+#include "header.h"
+#include "plugin_loader.h"
+#include "qvhost.h"
+#include "uncompressed.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const uint32_t Sizes[] = {256, 1024, 4096};
+
+// Rates measured in this run, by benchmark name, one per repetition.
+std::map<std::string, std::vector<double>> &measuredRates() {
+    static std::map<std::string, std::vector<double>> rates;
+    return rates;
+}
+std::map<std::string, std::vector<double>> &measuredRatios() {
+    static std::map<std::string, std::vector<double>> ratios;
+    return ratios;
+}
+std::vector<std::string> &benchmarkOrder() {
+    static std::vector<std::string> order;
+    return order;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
+
+std::string memcpyName(uint32_t size, uint32_t bytesPerPixel) {
+    return "memcpy/" + std::to_string(size) + "/" + std::to_string(bytesPerPixel * 8) + "bpp";
+}
+
+// memcpy of a benchmark's output size, timed in the same iterations as the
+// benchmark itself, so that load from other processes hits both alike.
+class Yardstick {
+  public:
+    explicit Yardstick(size_t bytes) : source_(bytes, 1), destination_(bytes, 2) {}
+
+    // Times `work`, then a memcpy of the output size; reports the work's
+    // time as the iteration's.
+    template <typename Work>
+    void iteration(benchmark::State &state, Work &&work) {
+        const Clock::time_point start = Clock::now();
+        work();
+        benchmark::ClobberMemory();
+        const Clock::time_point worked = Clock::now();
+        std::memcpy(destination_.data(), source_.data(), source_.size());
+        benchmark::DoNotOptimize(destination_.data());
+        benchmark::ClobberMemory();
+        const Clock::time_point copied = Clock::now();
+        workTime_ += worked - start;
+        copyTime_ += copied - worked;
+        state.SetIterationTime(std::chrono::duration<double>(worked - start).count());
+    }
+
+    // MPix/s of the work and xMemcpy, the memcpy's time over the work's
+    // (rate over memcpy's rate); recorded for the summary.
+    void report(benchmark::State &state, const std::string &name, double pixels) const {
+        const double workSeconds = std::chrono::duration<double>(workTime_).count();
+        const double copySeconds = std::chrono::duration<double>(copyTime_).count();
+        if (workSeconds <= 0.0 || state.iterations() == 0) return;
+        const double rate = pixels * static_cast<double>(state.iterations()) / workSeconds / 1e6;
+        state.counters["MPix/s"] = rate;
+        state.counters["xMemcpy"] = copySeconds / workSeconds;
+        measuredRates()[name].push_back(rate);
+        measuredRatios()[name].push_back(copySeconds / workSeconds);
+    }
+
+  private:
+    std::vector<uint8_t> source_, destination_;
+    Clock::duration workTime_{};
+    Clock::duration copyTime_{};
+};
+
+void registerName(const std::string &name) {
+    if (std::find(benchmarkOrder().begin(), benchmarkOrder().end(), name) == benchmarkOrder().end()) {
+        benchmarkOrder().push_back(name);
+    }
+}
+
+void benchMemcpy(benchmark::State &state, std::string name, uint32_t size, uint32_t bytesPerPixel) {
+    const size_t bytes = static_cast<size_t>(size) * size * bytesPerPixel;
+    std::vector<uint8_t> source(bytes, 1), destination(bytes, 2);
+    Yardstick yardstick(bytes);
+    for (auto _ : state) {
+        yardstick.iteration(state, [&] {
+            std::memcpy(destination.data(), source.data(), bytes);
+            benchmark::DoNotOptimize(destination.data());
+        });
+    }
+    yardstick.report(state, name, static_cast<double>(size) * size);
+}
+
+BlockFormat blockFormatOf(const BenchFormat &format) {
+    switch (format.kind) {
+        case BenchKind::Dxt3: return Dxt3;
+        case BenchKind::Dxt5: return Dxt5;
+        default: return Dxt1;
+    }
+}
+
+DdsPixelFormat pixelFormatOf(const BenchFormat &format) {
+    return DdsPixelFormat{32, format.pixelFlags, 0, format.bits, format.r, format.g, format.b, format.a};
+}
+
+using BlockRowFn = void (*)(BlockFormat, const uint8_t *, uint32_t, uint8_t *const[4], int);
+
+// The whole image through a block-row decoder, rows in file order.
+void benchBlockKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
+                      BlockRowFn decodeRow) {
+    const std::vector<uint8_t> payload = benchPayload(*format, size, size);
+    const uint32_t bytesPerPixel = benchOutputBytesPerPixel(*format);
+    const size_t stride = static_cast<size_t>(size) * bytesPerPixel;
+    std::vector<uint8_t> pixels(stride * size);
+    const BlockFormat blockFormat = blockFormatOf(*format);
+    const size_t rowBytes = static_cast<size_t>(size / 4) * (blockFormat == Dxt1 ? 8 : 16);
+    Yardstick yardstick(pixels.size());
+    for (auto _ : state) {
+        yardstick.iteration(state, [&] {
+            for (uint32_t row = 0; row < size / 4; ++row) {
+                uint8_t *base = pixels.data() + static_cast<size_t>(row) * 4 * stride;
+                uint8_t *const rows[4] = {base, base + stride, base + 2 * stride, base + 3 * stride};
+                decodeRow(blockFormat, payload.data() + row * rowBytes, size / 4, rows,
+                          static_cast<int>(bytesPerPixel));
+            }
+            benchmark::DoNotOptimize(pixels.data());
+        });
+    }
+    yardstick.report(state, name, static_cast<double>(size) * size);
+}
+
+using PixelRowFn = void (*)(const UncompressedLayout &, const uint8_t *, uint32_t, uint8_t *);
+
+// The whole image through an uncompressed row converter.
+void benchMaskKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
+                     PixelRowFn convertRow) {
+    const std::vector<uint8_t> payload = benchPayload(*format, size, size);
+    const size_t stride = static_cast<size_t>(size) * 4;
+    std::vector<uint8_t> pixels(stride * size);
+    const UncompressedLayout layout = ddsPrepareUncompressed(pixelFormatOf(*format));
+    const size_t rowBytes = static_cast<size_t>(size) * layout.pixelBytes;
+    Yardstick yardstick(pixels.size());
+    for (auto _ : state) {
+        yardstick.iteration(state, [&] {
+            for (uint32_t row = 0; row < size; ++row) {
+                convertRow(layout, payload.data() + row * rowBytes, size, pixels.data() + row * stride);
+            }
+            benchmark::DoNotOptimize(pixels.data());
+        });
+    }
+    yardstick.report(state, name, static_cast<double>(size) * size);
+}
+
+// The whole image through a converter prepared once, as the import does.
+void benchPreparedKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
+    const std::vector<uint8_t> payload = benchPayload(*format, size, size);
+    const size_t stride = static_cast<size_t>(size) * 4;
+    std::vector<uint8_t> pixels(stride * size);
+    const UncompressedLayout layout = ddsPrepareUncompressed(pixelFormatOf(*format));
+    const size_t rowBytes = static_cast<size_t>(size) * layout.pixelBytes;
+    Yardstick yardstick(pixels.size());
+    for (auto _ : state) {
+        yardstick.iteration(state, [&] {
+            UncompressedConverter converter;
+            ddsPrepareConverter(layout, static_cast<uint64_t>(size) * size, &converter);
+            for (uint32_t row = 0; row < size; ++row) {
+                ddsConvertRowPrepared(converter, payload.data() + row * rowBytes, size, pixels.data() + row * stride);
+            }
+            benchmark::DoNotOptimize(pixels.data());
+        });
+    }
+    yardstick.report(state, name, static_cast<double>(size) * size);
+}
+
+// The plug-in, loaded by path and started against the stand-in host once.
+const QvHostImporter *startedImporter() {
+    static QvHostImporter importer{};
+    static bool started = false;
+    if (!started) {
+        started = true;
+        LoadedPlugin plugin;
+        std::string error;
+        if (!loadPlugin(DDSIMAGE_PLUGIN_PATH, &plugin, &error)) {
+            std::fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
+            return nullptr;
+        }
+        qvhostReset();
+        if (plugin.init(qvhostPluginHandle(), 0, 0) != 1) return nullptr;
+        qvhostImporter(&importer);
+    }
+    return importer.registered ? &importer : nullptr;
+}
+
+// The whole import as the host does it: open, information query, image
+// request into a buffer allocated once, close.  The file is written before
+// the first iteration and read once untimed, so that it is in the page
+// cache.
+void benchImport(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
+                 bool fileOrder) {
+    const QvHostImporter *importer = startedImporter();
+    const std::string path = benchFilePath(DDSIMAGE_BENCH_FILE_DIR, *format, size, size);
+    if (importer == nullptr || path.empty()) {
+        state.SkipWithError("no plug-in or no file");
+        return;
+    }
+    const uint32_t bytesPerPixel = benchOutputBytesPerPixel(*format);
+    std::vector<uint8_t> pixels(static_cast<size_t>(size) * size * bytesPerPixel);
+    qvhostClearPreferences();
+    if (fileOrder) qvhostSetPreference("KER:FlipDDSImages", 1);
+
+    int64_t peakInfo = 0;
+    int64_t peakImage = 0;
+    bool failed = false;
+    auto importOnce = [&]() {
+        int handle = -1;
+        if (importer->open(nullptr, nullptr, path.c_str(), "r", &handle) != 0) {
+            failed = true;
+            return;
+        }
+        QvImageInfo info{};
+        qvhostResetPeak();
+        const int64_t before = qvhostLiveBytes();
+        failed |= importer->info(nullptr, nullptr, handle, &info) != 0;
+        peakInfo = std::max(peakInfo, qvhostPeakBytes() - before);
+        failed |= info.width != static_cast<int>(size) || info.height != static_cast<int>(size) ||
+                  static_cast<uint32_t>(info.type == 4 ? 3 : 4) != bytesPerPixel;
+        qvhostResetPeak();
+        failed |= importer->image(nullptr, nullptr, handle, nullptr, pixels.data()) != 0;
+        peakImage = std::max(peakImage, qvhostPeakBytes() - before);
+        importer->close(nullptr, nullptr, handle);
+        qvhostClearCalls();
+    };
+    importOnce();  // warm the page cache
+
+    Yardstick yardstick(pixels.size());
+    for (auto _ : state) {
+        yardstick.iteration(state, [&] {
+            importOnce();
+            benchmark::DoNotOptimize(pixels.data());
+        });
+    }
+    if (failed) {
+        state.SkipWithError("the import failed");
+        return;
+    }
+    yardstick.report(state, name, static_cast<double>(size) * size);
+    state.counters["PeakInfoBytes"] = static_cast<double>(peakInfo);
+    state.counters["PeakImageBytes"] = static_cast<double>(peakImage);
+}
+
+template <typename Fn, typename... Args>
+void add(const std::string &name, Fn fn, Args... args) {
+    registerName(name);
+    benchmark::RegisterBenchmark(name.c_str(), fn, name, args...)->Unit(benchmark::kMillisecond)->UseManualTime();
+}
+
+void registerAll() {
+    for (uint32_t size : Sizes) {
+        for (uint32_t bytesPerPixel : {3u, 4u}) {
+            add(memcpyName(size, bytesPerPixel), benchMemcpy, size, bytesPerPixel);
+        }
+        for (const BenchFormat &format : benchFormats()) {
+            const std::string suffix = std::string(format.name) + "/" + std::to_string(size);
+            // kernel: the functions the import calls; plain: the scalar
+            // implementations they are checked against.
+            if (benchIsBlock(format)) {
+                add("kernel/" + suffix, benchBlockKernel, &format, size, &ddsDecodeBlockRow);
+                add("plain/" + suffix, benchBlockKernel, &format, size, &ddsDecodeBlockRowScalar);
+            } else {
+                add("kernel/" + suffix, benchPreparedKernel, &format, size);
+                add("row/" + suffix, benchMaskKernel, &format, size, &ddsConvertUncompressedRow);
+                add("plain/" + suffix, benchMaskKernel, &format, size, &ddsConvertUncompressedRowScalar);
+            }
+        }
+        for (const BenchFormat &format : benchFormats()) {
+            const std::string suffix = std::string(format.name) + "/" + std::to_string(size);
+            add("import/" + suffix + "/flipped", benchImport, &format, size, false);
+            add("import/" + suffix + "/file_order", benchImport, &format, size, true);
+        }
+    }
+}
+
+void printSummary() {
+    std::printf("\nSummary (medians over repetitions)\n%-44s %12s %9s\n", "benchmark", "MPix/s", "xMemcpy");
+    for (const std::string &name : benchmarkOrder()) {
+        const auto rates = measuredRates().find(name);
+        if (rates == measuredRates().end()) continue;
+        const auto ratios = measuredRatios().find(name);
+        const double ratio = ratios == measuredRatios().end() ? 0.0 : median(ratios->second);
+        std::printf("%-44s %12.1f %9.3f\n", name.c_str(), median(rates->second), ratio);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    registerAll();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    printSummary();
+    return 0;
+}
