@@ -1,0 +1,591 @@
+// The image request through the loaded plug-in: every format and shape
+// against the reference decoder, row order by the flip preference, pixels
+// outside the whole blocks, refusals that leave the buffer alone, files
+// changed since the query, and failing allocations.
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "dds_builder.h"
+#include "plugin_fixture.h"
+#include "reference_decoder.h"
+
+namespace {
+
+using Delivery = PluginTest;
+
+constexpr char FlipPreference[] = "KER:FlipDDSImages";
+
+struct Texture {
+    DdsFields fields;
+    std::vector<uint8_t> payload;
+    std::vector<uint8_t> file() const { return ddsFile(fields, payload); }
+};
+
+enum class FirstBlock { Any, FourColour, ThreeColour, EqualEndpoints };
+
+struct FormatCase {
+    const char *name;
+    DdsFields fields;  // width and height are set per shape
+    FirstBlock first;
+};
+
+// DXT1 files are named by their first block: opaque is four-colour mode
+// (Rgb), alpha three-colour (Rgba), equal has color0 == color1 (Rgba).
+std::vector<FormatCase> formats() {
+    return {
+        {"DXT1 opaque", dxtFields("DXT1", 0, 0), FirstBlock::FourColour},
+        {"DXT1 alpha", dxtFields("DXT1", 0, 0), FirstBlock::ThreeColour},
+        {"DXT1 equal", dxtFields("DXT1", 0, 0), FirstBlock::EqualEndpoints},
+        {"DXT3", dxtFields("DXT3", 0, 0), FirstBlock::Any},
+        {"DXT5", dxtFields("DXT5", 0, 0), FirstBlock::Any},
+        {"A8R8G8B8", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0, 0, 0x41), FirstBlock::Any},
+        {"X8R8G8B8", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0, 0, 0x40), FirstBlock::Any},
+        {"R8G8B8", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 0, 0, 0x40), FirstBlock::Any},
+        {"R5G6B5", maskFields(16, 0xF800, 0x07E0, 0x001F, 0, 0, 0, 0x40), FirstBlock::Any},
+        {"A1R5G5B5", maskFields(16, 0x7C00, 0x03E0, 0x001F, 0x8000, 0, 0, 0x41), FirstBlock::Any},
+        {"A4R4G4B4", maskFields(16, 0x0F00, 0x00F0, 0x000F, 0xF000, 0, 0, 0x41), FirstBlock::Any},
+        {"R3G3B2", maskFields(8, 0xE0, 0x1C, 0x03, 0, 0, 0, 0x40), FirstBlock::Any},
+    };
+}
+
+FormatCase named(const std::string &name) {
+    for (const FormatCase &format : formats()) {
+        if (name == format.name) return format;
+    }
+    ADD_FAILURE() << "no format " << name;
+    return formats()[0];
+}
+
+bool isBlockFormat(const DdsFields &fields) { return (fields.pixelFlags & 0x4) && fields.fourCC != 0; }
+
+// How a block file stores its level: only the whole blocks, every block
+// that touches the image as encoders write them, or every block with a
+// linear size that declares only the whole ones.
+enum class Layout { WholeBlocks, AllBlocks, AllBlocksShortLinearSize };
+
+Texture makeTexture(const FormatCase &format, uint32_t width, uint32_t height, uint32_t seed,
+                    Layout layout = Layout::WholeBlocks) {
+    Texture texture{format.fields, {}};
+    texture.fields.width = width;
+    texture.fields.height = height;
+    const size_t blockBytes = format.fields.fourCC == fourCC("DXT1") ? 8u : 16u;
+    const size_t wholeBlocks = (width / 4) * (height / 4) * blockBytes;
+    const size_t allBlocks = ((width + 3) / 4) * ((height + 3) / 4) * blockBytes;
+    size_t size = size_t{width} * height * (format.fields.rgbBitCount / 8);
+    if (isBlockFormat(format.fields)) size = layout == Layout::WholeBlocks ? wholeBlocks : allBlocks;
+    if (isBlockFormat(format.fields) && layout == Layout::AllBlocksShortLinearSize) {
+        texture.fields.flags |= 0x80000;
+        texture.fields.pitchOrLinearSize = static_cast<uint32_t>(wholeBlocks);
+    }
+    texture.payload = randomBytes(size, seed);
+    // Endpoints 0x8000 and above against ones below: the first block's mode.
+    std::vector<uint8_t> &p = texture.payload;
+    if (format.first == FirstBlock::FourColour || format.first == FirstBlock::ThreeColour) {
+        const bool four = format.first == FirstBlock::FourColour;
+        p[1] = static_cast<uint8_t>(four ? p[1] | 0x80 : p[1] & 0x7F);
+        p[3] = static_cast<uint8_t>(four ? p[3] & 0x7F : p[3] | 0x80);
+    } else if (format.first == FirstBlock::EqualEndpoints) {
+        p[2] = p[0];
+        p[3] = p[1];
+    }
+    return texture;
+}
+
+size_t bufferBytes(const DdsFields &fields, int type) {
+    return size_t{fields.width} * fields.height * (type == reference::Rgb ? 3u : 4u);
+}
+
+// Equality of two host buffers, naming the first differing pixel.
+testing::AssertionResult sameBuffer(const std::vector<uint8_t> &got, const std::vector<uint8_t> &want,
+                                    uint32_t width, size_t pixelBytes) {
+    if (got.size() != want.size()) {
+        return testing::AssertionFailure() << "sizes " << got.size() << " and " << want.size();
+    }
+    size_t differing = 0, first = 0;
+    for (size_t i = 0; i < got.size(); ++i) {
+        if (got[i] != want[i] && differing++ == 0) first = i;
+    }
+    if (differing == 0) return testing::AssertionSuccess();
+    const size_t pixel = first / pixelBytes;
+    return testing::AssertionFailure()
+           << differing << " bytes differ; first at buffer pixel (" << pixel % width << ", row "
+           << pixel / width << ") channel " << first % pixelBytes << ": got " << int{got[first]} << ", want "
+           << int{want[first]};
+}
+
+void setPreference(const int *value) {
+    qvhostClearPreferences();
+    if (value != nullptr) qvhostSetPreference(FlipPreference, *value);
+}
+
+struct Shape {
+    uint32_t width, height;
+};
+
+// A format in a shape, with the layout of its blocks.
+struct Variant {
+    FormatCase format;
+    Shape shape;
+    Layout layout;
+};
+
+std::vector<Variant> variants() {
+    const Shape shapes[] = {{4, 4},   {8, 8}, {4, 8},  {8, 12}, {12, 8}, {5, 7}, {6, 6},
+                            {37, 22}, {4, 5}, {13, 4}, {7, 9},  {1, 1},  {3, 5}, {2, 3}};
+    std::vector<Variant> all;
+    for (const FormatCase &format : formats()) {
+        for (const Shape &shape : shapes) {
+            const bool blocks = isBlockFormat(format.fields);
+            if (blocks && (shape.width < 4 || shape.height < 4)) continue;
+            all.push_back({format, shape, Layout::WholeBlocks});
+            if (blocks && (shape.width % 4 != 0 || shape.height % 4 != 0)) {
+                all.push_back({format, shape, Layout::AllBlocks});
+                all.push_back({format, shape, Layout::AllBlocksShortLinearSize});
+            }
+        }
+    }
+    return all;
+}
+
+// Every format in every shape (and, for block files, every layout), with
+// the preference absent, 0, 1, 7 and -1, with and without an information
+// query first.  The buffer starts as random bytes, so that pixels outside
+// the whole blocks show whether they were kept, zeroed or moved.
+TEST_F(Delivery, EveryFormatAndShapeMatchesTheReference) {
+    const int zero = 0, one = 1, seven = 7, minusOne = -1;
+    const int *preferences[] = {nullptr, &zero, &one, &seven, &minusOne};
+    const char *layoutNames[] = {"whole blocks", "all blocks", "all blocks, short linear size"};
+    uint32_t seed = 1;
+    for (const Variant &v : variants()) {
+        const Texture texture = makeTexture(v.format, v.shape.width, v.shape.height, seed++, v.layout);
+        const int type = reference::textureType(texture.fields, texture.payload);
+        TempFile file(texture.file());
+        const int handle = openOk(file.path());
+        for (const int *preference : preferences) {
+            for (bool query : {false, true}) {
+                SCOPED_TRACE(testing::Message()
+                             << v.format.name << " " << v.shape.width << "x" << v.shape.height << " ("
+                             << layoutNames[static_cast<int>(v.layout)] << "), preference "
+                             << (preference ? std::to_string(*preference) : "absent")
+                             << (query ? ", after a query" : ", no query"));
+                if (query) {
+                    QvImageInfo record{};
+                    ASSERT_EQ(info(handle, &record), 0);
+                    EXPECT_EQ(record.type, type);
+                }
+                setPreference(preference);
+                const std::vector<uint8_t> before = randomBytes(bufferBytes(texture.fields, type), seed++);
+                std::vector<uint8_t> buffer = before;
+                ASSERT_EQ(image(handle, buffer.data()), 0);
+                const std::vector<uint8_t> want =
+                    reference::image(texture.fields, texture.payload, before, preference ? *preference : 0);
+                ASSERT_FALSE(want.empty());
+                EXPECT_TRUE(sameBuffer(buffer, want, v.shape.width, type == reference::Rgb ? 3 : 4));
+            }
+        }
+        EXPECT_EQ(close(handle), 0);
+    }
+}
+
+// Images read in several chunks, one whose single row is larger than a
+// chunk, and uncompressed images large enough for converter tables.
+TEST_F(Delivery, LargeImagesMatchTheReference) {
+    struct Case {
+        const char *name;
+        Variant variant;
+    } cases[] = {
+        {"DXT5 512x302", {named("DXT5"), {512, 302}, Layout::WholeBlocks}},
+        {"DXT3 1021x130, all blocks stored", {named("DXT3"), {1021, 130}, Layout::AllBlocks}},
+        {"DXT1 opaque 1024x263", {named("DXT1 opaque"), {1024, 263}, Layout::WholeBlocks}},
+        {"A8R8G8B8 301x203", {named("A8R8G8B8"), {301, 203}, Layout::WholeBlocks}},
+        {"R8G8B8 row of 50000 pixels", {named("R8G8B8"), {50000, 2}, Layout::WholeBlocks}},
+        {"R5G6B5 257x67", {named("R5G6B5"), {257, 67}, Layout::WholeBlocks}},
+        {"A1R5G5B5 203x101", {named("A1R5G5B5"), {203, 101}, Layout::WholeBlocks}},
+        {"A4R4G4B4 301x61", {named("A4R4G4B4"), {301, 61}, Layout::WholeBlocks}},
+        {"R3G3B2 133x45", {named("R3G3B2"), {133, 45}, Layout::WholeBlocks}},
+        {"X8R8G8B8 99x77", {named("X8R8G8B8"), {99, 77}, Layout::WholeBlocks}},
+    };
+    for (const Case &c : cases) {
+        const Shape &shape = c.variant.shape;
+        const Texture texture =
+            makeTexture(c.variant.format, shape.width, shape.height, 77, c.variant.layout);
+        TempFile file(texture.file());
+        const int handle = openOk(file.path());
+        for (int preference : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", preference " << preference);
+            qvhostSetPreference(FlipPreference, preference);
+            const int type = reference::textureType(texture.fields, texture.payload);
+            const std::vector<uint8_t> before = randomBytes(bufferBytes(texture.fields, type), 5);
+            std::vector<uint8_t> buffer = before;
+            ASSERT_EQ(image(handle, buffer.data()), 0);
+            EXPECT_TRUE(sameBuffer(buffer,
+                                   reference::image(texture.fields, texture.payload, before, preference),
+                                   shape.width, type == reference::Rgb ? 3 : 4));
+        }
+        EXPECT_EQ(close(handle), 0);
+    }
+}
+
+using RowColour = std::vector<uint8_t> (*)(uint32_t fileRow);
+
+// File row y of the 32-bit file below: (y, 10 y, 255 - y, 128).
+std::vector<uint8_t> uncompressedRow(uint32_t y) {
+    return {static_cast<uint8_t>(y), static_cast<uint8_t>(10 * y), static_cast<uint8_t>(255 - y), 128};
+}
+
+// The DXT5 file below: block row 0 red, block row 1 blue, alpha 255.
+std::vector<uint8_t> blockRow(uint32_t y) {
+    return y < 4 ? std::vector<uint8_t>{248, 0, 0, 255} : std::vector<uint8_t>{0, 0, 248, 255};
+}
+
+// Two 4x8 Rgba files whose rows are single colours, so that the order can
+// be read off the buffer without any decoder: buffer row 0 holds file row
+// 7 unless the preference is set to a non-zero value.
+TEST_F(Delivery, PreferenceSetsTheRowOrder) {
+    const int zero = 0, one = 1, seven = 7, minusOne = -1;
+    struct Case {
+        const char *name;
+        const int *preference;
+        bool fileOrder;
+    } cases[] = {
+        {"absent", nullptr, false}, {"0", &zero, false},     {"1", &one, true},
+        {"7", &seven, true},        {"-1", &minusOne, true},
+    };
+    std::vector<uint8_t> pixels;
+    for (uint32_t y = 0; y < 8; ++y) {
+        for (int x = 0; x < 4; ++x) put32(pixels, 0x80000000u | (255 - y) | (10 * y) << 8 | y << 16);
+    }
+    std::vector<uint8_t> blocks;
+    for (uint32_t color : {0xF800u, 0x001Fu}) {
+        put16(blocks, 0x80FF);  // alpha0 255, alpha1 128, every index 0
+        put16(blocks, 0);
+        put32(blocks, 0);
+        put16(blocks, color);  // equal endpoints, every index 0
+        put16(blocks, color);
+        put32(blocks, 0);
+    }
+    const struct {
+        const char *name;
+        Texture texture;
+        RowColour colour;
+    } files[] = {
+        {"A8R8G8B8",
+         {maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 4, 8, 0x41), pixels},
+         uncompressedRow},
+        {"DXT5", {dxtFields("DXT5", 4, 8), blocks}, blockRow},
+    };
+    for (const auto &f : files) {
+        TempFile file(f.texture.file());
+        const int handle = openOk(file.path());
+        for (const Case &c : cases) {
+            SCOPED_TRACE(testing::Message() << f.name << ", preference " << c.name);
+            setPreference(c.preference);
+            std::vector<uint8_t> buffer(4 * 8 * 4, 0);
+            ASSERT_EQ(image(handle, buffer.data()), 0);
+            for (uint32_t row = 0; row < 8; ++row) {
+                const std::vector<uint8_t> want = f.colour(c.fileOrder ? row : 7 - row);
+                for (uint32_t x = 0; x < 4; ++x) {
+                    const auto pixel = buffer.begin() + static_cast<std::ptrdiff_t>(16 * row + 4 * x);
+                    EXPECT_EQ(std::vector<uint8_t>(pixel, pixel + 4), want)
+                        << "buffer row " << row << " pixel " << x;
+                }
+            }
+        }
+        EXPECT_EQ(close(handle), 0);
+    }
+}
+
+// A 5x6 image holds one whole block: file rows 0-3, columns 0-3.  Every
+// other pixel is kept (Rgba, moved with the flip) or zero (Rgb).  Worked
+// out pixel by pixel from the rule, without the reference decoder.
+TEST_F(Delivery, PixelsOutsideTheBlocks) {
+    std::vector<uint8_t> dxt1Block, dxt5Block = {200, 200, 0, 0, 0, 0, 0, 0};
+    put16(dxt1Block, 0xF800);  // four-colour: Rgb
+    put16(dxt1Block, 0x001F);
+    put32(dxt1Block, 0);
+    put16(dxt5Block, 0x07E0);
+    put16(dxt5Block, 0x07E0);
+    put32(dxt5Block, 0);
+    struct Case {
+        const char *name;
+        Texture texture;
+        size_t pixelBytes;
+        std::vector<uint8_t> solid;
+    } cases[] = {
+        {"DXT1 Rgb", {dxtFields("DXT1", 5, 6), dxt1Block}, 3, {248, 0, 0}},
+        {"DXT5 Rgba", {dxtFields("DXT5", 5, 6), dxt5Block}, 4, {0, 252, 0, 200}},
+    };
+    for (const Case &c : cases) {
+        TempFile file(c.texture.file());
+        const int handle = openOk(file.path());
+        for (int preference : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", preference " << preference);
+            qvhostSetPreference(FlipPreference, preference);
+            const std::vector<uint8_t> before = randomBytes(5 * 6 * c.pixelBytes, 99);
+            std::vector<uint8_t> buffer = before;
+            ASSERT_EQ(image(handle, buffer.data()), 0);
+            for (size_t row = 0; row < 6; ++row) {
+                const size_t fileRow = preference != 0 ? row : 5 - row;
+                for (size_t x = 0; x < 5; ++x) {
+                    for (size_t ch = 0; ch < c.pixelBytes; ++ch) {
+                        uint8_t want = 0;
+                        if (x < 4 && fileRow < 4) {
+                            want = c.solid[ch];
+                        } else if (c.pixelBytes == 4) {
+                            want = before[(fileRow * 5 + x) * 4 + ch];  // where the whole flip puts it
+                        }
+                        EXPECT_EQ(buffer[(row * 5 + x) * c.pixelBytes + ch], want)
+                            << "buffer row " << row << " pixel " << x << " channel " << ch;
+                    }
+                }
+            }
+        }
+        EXPECT_EQ(close(handle), 0);
+    }
+}
+
+// The preference is read first on every request, also when the handle is
+// bad, with the default 0.
+TEST_F(Delivery, PreferenceIsReadOnEveryRequest) {
+    const Texture texture = makeTexture(named("DXT5"), 8, 8, 3);
+    TempFile file(texture.file());
+    const int handle = openOk(file.path());
+    std::vector<uint8_t> buffer(8 * 8 * 4);
+    for (int request : {handle, handle, -1, 20, 7, handle}) {
+        SCOPED_TRACE(request);
+        qvhostClearCalls();
+        image(request, buffer.data());
+        ASSERT_EQ(qvhostCallCount(), 1);
+        QvHostCall call;
+        ASSERT_TRUE(qvhostCallAt(0, &call));
+        EXPECT_STREQ(call.name, "qvModelingPrefGetInteger");
+        EXPECT_STREQ(call.text, FlipPreference);
+        EXPECT_EQ(call.args[1], 0) << "default value";
+    }
+    // A changed preference takes effect at the next request on the same handle.
+    for (int preference : {1, 0, 1}) {
+        qvhostSetPreference(FlipPreference, preference);
+        const std::vector<uint8_t> before = buffer;
+        ASSERT_EQ(image(handle, buffer.data()), 0);
+        EXPECT_EQ(buffer, reference::image(texture.fields, texture.payload, before, preference))
+            << preference;
+    }
+    EXPECT_EQ(close(handle), 0);
+}
+
+TEST_F(Delivery, InvalidHandlesLeaveTheBufferAlone) {
+    TempFile file(makeTexture(named("DXT1 opaque"), 8, 8, 4).file());
+    const int closed = openOk(file.path());
+    const int open = openOk(file.path());
+    ASSERT_EQ(close(closed), 0);
+    for (int handle : {closed, open + 1, 19, 20, 21, -1, 1000, INT_MIN, INT_MAX}) {
+        SCOPED_TRACE(handle);
+        const std::vector<uint8_t> before = randomBytes(8 * 8 * 3, 6);
+        std::vector<uint8_t> buffer = before;
+        EXPECT_EQ(image(handle, buffer.data()), -8);
+        EXPECT_EQ(buffer, before);
+    }
+    EXPECT_EQ(close(open), 0);
+}
+
+// The fixture closes at tear-down every handle a test left open, so that
+// the next test starts with all twenty slots free.  Three handles left
+// open must all be free again after its TearDown.
+TEST_F(Delivery, FixtureClosesEveryHandleLeftOpen) {
+    TempFile file(makeTexture(named("DXT5"), 4, 4, 1).file());
+    std::vector<int> left;
+    for (int i = 0; i < 3; ++i) left.push_back(openOk(file.path()));
+    PluginTest::TearDown();
+    std::vector<int> reopened;
+    for (int i = 0; i < 3; ++i) reopened.push_back(openOk(file.path()));
+    EXPECT_EQ(reopened, left) << "a handle left open by the test is still open after its tear-down";
+    // Whatever stayed open must not reach the other tests.
+    for (int handle = 0; handle < 20; ++handle) importer().close(nullptr, nullptr, handle);
+}
+
+std::vector<uint8_t> withLinearSize(DdsFields fields, uint32_t size, const std::vector<uint8_t> &payload) {
+    fields.flags |= 0x80000;
+    fields.pitchOrLinearSize = size;
+    return ddsFile(fields, payload);
+}
+
+struct NamedFile {
+    const char *name;
+    std::vector<uint8_t> bytes;
+};
+
+std::vector<NamedFile> refusedFiles() {
+    DdsFields mipCountZero = dxtFields("DXT1", 4, 4);
+    mipCountZero.flags |= 0x20000;
+    DdsFields refusedFlag = dxtFields("DXT1", 4, 4);
+    refusedFlag.flags |= 0x200;
+    std::vector<uint8_t> cutShort = ddsFile(dxtFields("DXT1", 4, 4), {});
+    cutShort.resize(100);
+    return {
+        {"DXT2", ddsFile(dxtFields("DXT2", 4, 4), randomBytes(16, 1))},
+        {"DXT4", ddsFile(dxtFields("DXT4", 4, 4), randomBytes(16, 1))},
+        {"DX10", ddsFile(dxtFields("DX10", 4, 4), randomBytes(16, 1))},
+        {"12-bit", ddsFile(maskFields(12, 0xF00, 0xF0, 0xF, 0, 4, 4, 0x40), randomBytes(64, 1))},
+        {"luminance", ddsFile(maskFields(8, 0xFF, 0, 0, 0, 4, 4, 0x20000), randomBytes(16, 1))},
+        {"width 0", ddsFile(dxtFields("DXT1", 0, 4), randomBytes(8, 1))},
+        {"DXT1 2x2", ddsFile(dxtFields("DXT1", 2, 2), randomBytes(8, 1))},
+        {"DXT5 3x8", ddsFile(dxtFields("DXT5", 3, 8), randomBytes(64, 1))},
+        {"DXT1 data one byte short", ddsFile(dxtFields("DXT1", 8, 8), randomBytes(31, 1))},
+        {"24-bit data one byte short",
+         ddsFile(maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 5, 3, 0x40), randomBytes(44, 5))},
+        {"linear size below the blocks", withLinearSize(dxtFields("DXT1", 8, 8), 16, randomBytes(32, 1))},
+        {"linear size beyond the file", withLinearSize(dxtFields("DXT1", 4, 4), 9, randomBytes(8, 1))},
+        {"fourCC 0, 32-bit, 6x6", ddsFile(maskFields(32, 0xFF, 0, 0, 0, 6, 6, 0x4), randomBytes(144, 1))},
+        {"mip flag with count 0", ddsFile(mipCountZero, randomBytes(8, 1))},
+        {"header flag 0x200", ddsFile(refusedFlag, randomBytes(8, 1))},
+        {"header cut short", cutShort},
+    };
+}
+
+TEST_F(Delivery, RefusedFilesLeaveTheBufferAlone) {
+    for (const NamedFile &refused : refusedFiles()) {
+        TempFile file(refused.bytes);
+        const int handle = openOk(file.path());
+        for (bool query : {false, true}) {
+            SCOPED_TRACE(testing::Message() << refused.name << (query ? ", after the query" : ", no query"));
+            if (query) {
+                QvImageInfo record{};
+                EXPECT_EQ(info(handle, &record), -8);
+            }
+            const std::vector<uint8_t> before = randomBytes(256, 8);
+            std::vector<uint8_t> buffer = before;
+            EXPECT_EQ(image(handle, buffer.data()), -8);
+            EXPECT_EQ(buffer, before);
+        }
+        EXPECT_EQ(close(handle), 0);
+    }
+}
+
+// A file rewritten between the query and the image request.
+TEST_F(Delivery, FileChangedSinceTheQuery) {
+    struct Case {
+        const char *name;
+        Texture before, after;
+        bool query;
+        int status;
+    } cases[] = {
+        {"other height", makeTexture(named("DXT5"), 8, 8, 1), makeTexture(named("DXT5"), 8, 4, 2), true, -8},
+        {"other width", makeTexture(named("A8R8G8B8"), 6, 6, 1), makeTexture(named("A8R8G8B8"), 7, 6, 2),
+         true, -8},
+        {"same pixel count, other shape", makeTexture(named("DXT5"), 8, 8, 1),
+         makeTexture(named("DXT5"), 4, 16, 2), true, -8},
+        {"Rgb to Rgba: first block turns three-colour", makeTexture(named("DXT1 opaque"), 8, 8, 1),
+         makeTexture(named("DXT1 alpha"), 8, 8, 2), true, -8},
+        {"Rgba to Rgb: first block turns four-colour", makeTexture(named("DXT1 alpha"), 8, 8, 1),
+         makeTexture(named("DXT1 opaque"), 8, 8, 2), true, -8},
+        {"Rgb to DXT5 Rgba", makeTexture(named("DXT1 opaque"), 8, 8, 1), makeTexture(named("DXT5"), 8, 8, 2),
+         true, -8},
+        {"now refused",
+         makeTexture(named("DXT5"), 8, 8, 1),
+         {dxtFields("DXT2", 8, 8), randomBytes(64, 2)},
+         true,
+         -8},
+        {"same size, new pixels", makeTexture(named("DXT3"), 8, 8, 1), makeTexture(named("DXT3"), 8, 8, 2),
+         true, 0},
+        {"same size, DXT1 Rgba to DXT5", makeTexture(named("DXT1 alpha"), 12, 8, 1),
+         makeTexture(named("DXT5"), 12, 8, 2), true, 0},
+        {"same size, 32-bit to 5:6:5", makeTexture(named("A8R8G8B8"), 6, 5, 1),
+         makeTexture(named("R5G6B5"), 6, 5, 2), true, 0},
+        {"same size, Rgb stays Rgb", makeTexture(named("DXT1 opaque"), 5, 7, 1),
+         makeTexture(named("DXT1 opaque"), 5, 7, 2), true, 0},
+        {"other size without a query", makeTexture(named("DXT5"), 8, 8, 1),
+         makeTexture(named("DXT5"), 12, 4, 2), false, 0},
+        {"refused at the query, fine now",
+         {dxtFields("DXT2", 8, 8), randomBytes(64, 2)},
+         makeTexture(named("DXT5"), 8, 8, 2),
+         true,
+         0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFile file(c.before.file());
+        const int handle = openOk(file.path());
+        if (c.query) {
+            QvImageInfo record{};
+            const bool refused = reference::formatOf(c.before.fields) == reference::Format::None;
+            EXPECT_EQ(info(handle, &record), refused ? -8 : 0);
+        }
+        file.rewrite(c.after.file());
+        const int type = reference::textureType(c.after.fields, c.after.payload);
+        const std::vector<uint8_t> before = randomBytes(bufferBytes(c.after.fields, type), 11);
+        std::vector<uint8_t> buffer = before;
+        EXPECT_EQ(image(handle, buffer.data()), c.status);
+        if (c.status == 0) {
+            EXPECT_TRUE(sameBuffer(buffer, reference::image(c.after.fields, c.after.payload, before, 0),
+                                   c.after.fields.width, type == reference::Rgb ? 3 : 4));
+        } else {
+            EXPECT_EQ(buffer, before);
+        }
+        EXPECT_EQ(close(handle), 0);
+    }
+}
+
+// What a query told the host belongs to its handle: a new file in the same
+// slot is measured afresh.
+TEST_F(Delivery, QueryOfAClosedFileDoesNotCarryOver) {
+    const Texture first = makeTexture(named("DXT5"), 8, 8, 1);
+    const Texture second = makeTexture(named("DXT1 opaque"), 4, 12, 2);
+    TempFile firstFile(first.file()), secondFile(second.file());
+    const int handle = openOk(firstFile.path());
+    QvImageInfo record{};
+    ASSERT_EQ(info(handle, &record), 0);
+    ASSERT_EQ(close(handle), 0);
+    ASSERT_EQ(openOk(secondFile.path()), handle);
+    const std::vector<uint8_t> before = randomBytes(4 * 12 * 3, 12);
+    std::vector<uint8_t> buffer = before;
+    ASSERT_EQ(image(handle, buffer.data()), 0);
+    EXPECT_TRUE(sameBuffer(buffer, reference::image(second.fields, second.payload, before, 0), 4, 3));
+    EXPECT_EQ(close(handle), 0);
+}
+
+// For N = 1, 2, ... the Nth host allocation fails until a request gets
+// through: every failing request says -8, releases what it took, and the
+// next one still delivers the right image.
+TEST_F(Delivery, AllocationFailures) {
+    const Texture textures[] = {makeTexture(named("DXT1 opaque"), 37, 22, 1),
+                                makeTexture(named("DXT5"), 6, 6, 2), makeTexture(named("A8R8G8B8"), 5, 7, 3),
+                                makeTexture(named("A8R8G8B8"), 256, 160, 4),
+                                makeTexture(named("R8G8B8"), 50000, 2, 5)};
+    for (const Texture &texture : textures) {
+        TempFile file(texture.file());
+        const int handle = openOk(file.path());
+        QvImageInfo record{};
+        ASSERT_EQ(info(handle, &record), 0);
+        const int type = reference::textureType(texture.fields, texture.payload);
+        bool delivered = false;
+        for (int n = 1; n <= 32 && !delivered; ++n) {
+            SCOPED_TRACE(testing::Message()
+                         << texture.fields.width << "x" << texture.fields.height << ", failing call " << n);
+            const std::vector<uint8_t> before =
+                randomBytes(bufferBytes(texture.fields, type), static_cast<uint32_t>(n));
+            std::vector<uint8_t> buffer = before;
+            const int callsBefore = qvhostMallocCalls();
+            qvhostFailMallocCall(n);
+            const int status = image(handle, buffer.data());
+            qvhostFailMallocCall(0);
+            const int calls = qvhostMallocCalls() - callsBefore;
+            EXPECT_EQ(qvhostLiveAllocations(), 0);
+            if (calls >= n) {
+                EXPECT_EQ(status, -8) << "the failed allocation went unnoticed";
+            } else {
+                ASSERT_EQ(status, 0);
+                EXPECT_TRUE(sameBuffer(buffer, reference::image(texture.fields, texture.payload, before, 0),
+                                       texture.fields.width, type == reference::Rgb ? 3 : 4));
+                delivered = true;
+            }
+        }
+        EXPECT_TRUE(delivered);
+        EXPECT_EQ(close(handle), 0);
+    }
+}
+
+}  // namespace

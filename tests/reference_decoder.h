@@ -1,0 +1,78 @@
+// A plain, whole-image decoder of the importer's rules, written for the
+// tests only.  It shares no code with dds/: it decodes every whole 4 x 4
+// block (or every uncompressed pixel) of the top level into a
+// width x height RGBA image, flips that image by swapping rows, and packs it
+// to the host's pixel size, one obvious step after another.  Fast paths of
+// the importer are checked against it byte for byte.
+#ifndef TESTS_REFERENCE_DECODER_H
+#define TESTS_REFERENCE_DECODER_H
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "dds_builder.h"
+
+namespace reference {
+
+using Pixel = std::array<uint8_t, 4>;  // R, G, B, A
+
+// How the header's pixel format says the data is stored; None for
+// everything the importer does not decode (DXT2, DXT4, other codes, a
+// bit count other than 8, 16, 24, 32, no format flag at all).
+enum class Format { Dxt1, Dxt3, Dxt5, Uncompressed, None };
+Format formatOf(const DdsFields &fields);
+
+// Texture type codes the host is told.
+constexpr int Rgb = 4;
+constexpr int Rgba = 5;
+
+// The four colours an 8-byte colour block's indices select.
+std::array<Pixel, 4> palette(uint16_t color0, uint16_t color1);
+
+// The eight alpha values of a DXT5 alpha block.
+std::array<uint8_t, 8> alphaTable(uint8_t alpha0, uint8_t alpha1);
+
+// The 16 pixels of one block (8 bytes for Dxt1, 16 for Dxt3 and Dxt5),
+// row-major: pixel (c, r) at index 4r + c.
+std::array<Pixel, 16> block(Format format, const uint8_t *bytes);
+
+// One channel of an uncompressed pixel value under `mask`.
+uint8_t maskedChannel(uint32_t mask, uint32_t pixel);
+
+// One uncompressed pixel, read from `bytes` (rgbBitCount / 8 bytes).
+Pixel uncompressedPixel(const DdsFields &fields, const uint8_t *bytes);
+
+// Rgb or Rgba for a decodable file whose top level starts with `data`.
+int textureType(const DdsFields &fields, const std::vector<uint8_t> &data);
+
+// How many blocks one stored row of blocks holds, for a block file with
+// `dataBytes` bytes after the header.  Encoders store every block that
+// touches a row, ceil(width / 4); a file is read at that stride when it
+// holds the whole level of ceil(width / 4) x ceil(height / 4) blocks and
+// no FourCC linear size (flag 0x80000, non-zero) declares less.  Otherwise
+// its rows hold only the whole blocks, width / 4.  Only whole blocks are
+// ever decoded.
+size_t blocksPerStoredRow(const DdsFields &fields, size_t dataBytes);
+
+// The bytes the host's buffer must hold after a successful image request:
+// `data` is the file from offset 128 to its end (its length picks the
+// stride of block rows), `previous` the buffer's contents
+// before the call (width * height * 3 or 4 bytes; only read for Rgba),
+// `preference` the value of the flip preference (0 when absent).  Stores
+// the texture type in *type when `type` is not null.  Returns an empty
+// vector when the format is not decoded, `data` holds too few bytes, or
+// `previous` has the wrong size for an Rgba image.
+std::vector<uint8_t> image(const DdsFields &fields, const std::vector<uint8_t> &data,
+                           const std::vector<uint8_t> &previous, int preference, int *type = nullptr);
+
+}  // namespace reference
+
+// The name the tests' callers reuse.
+inline std::vector<uint8_t> referenceImage(const DdsFields &fields, const std::vector<uint8_t> &data,
+                                           const std::vector<uint8_t> &previous, int preference,
+                                           int *type = nullptr) {
+    return reference::image(fields, data, previous, preference, type);
+}
+
+#endif

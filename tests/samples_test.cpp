@@ -1,0 +1,226 @@
+// The sample textures in samples/, decoded through the loaded plug-in in
+// file order, against the PNGs that ImageMagick made of them
+// (tests/reference/) and against the reference decoder.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "dds_builder.h"
+#include "plugin_fixture.h"
+#include "reference_decoder.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+#pragma GCC diagnostic ignored "-Wsign-conversion"
+#pragma GCC diagnostic ignored "-Wshadow"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
+namespace {
+
+using Samples = PluginTest;
+
+const std::string sourceDir = DDSIMAGE_SOURCE_DIR;
+
+std::vector<uint8_t> readFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+uint32_t at32(const std::vector<uint8_t> &bytes, size_t offset) {
+    return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8 |
+           static_cast<uint32_t>(bytes[offset + 2]) << 16 | static_cast<uint32_t>(bytes[offset + 3]) << 24;
+}
+
+// The header fields the reference decoder needs, from the file's bytes.
+DdsFields fieldsOf(const std::vector<uint8_t> &file) {
+    DdsFields f;
+    f.flags = at32(file, 8);
+    f.height = at32(file, 12);
+    f.width = at32(file, 16);
+    f.pitchOrLinearSize = at32(file, 20);
+    f.mipMapCount = static_cast<int32_t>(at32(file, 28));
+    f.pixelFlags = at32(file, 80);
+    f.fourCC = at32(file, 84);
+    f.rgbBitCount = at32(file, 88);
+    f.rMask = at32(file, 92);
+    f.gMask = at32(file, 96);
+    f.bMask = at32(file, 100);
+    f.aMask = at32(file, 104);
+    return f;
+}
+
+// How our pixels may differ from ImageMagick's.
+enum class Allowed {
+    // Colours within 8 (ImageMagick replicates the 5:6:5 bits and rounds
+    // the thirds differently; 7 at worst in the samples), DXT1 and DXT3
+    // alpha equal, DXT5 alpha within 1; the transparent texel of a
+    // three-colour block is our cyan (0, 255, 255, 0) against its black.
+    Blocks,
+    Exact,  // every channel equal
+    // Every channel within 1: for 5:6:5 ImageMagick rounds v * 255 / m to
+    // the nearest integer (or replicates bits, within 1 of that), we
+    // truncate the float product, which lies less than 1 below the exact
+    // quotient.  rgb565.dds differs by 1 at worst (measured).
+    WithinOne,
+    NoPicture,  // no PNG: the reference decoder only
+};
+
+struct Sample {
+    const char *name;
+    int type;
+    Allowed allowed;
+};
+
+const Sample samples[] = {
+    {"dxt1_opaque", reference::Rgb, Allowed::Blocks},    {"dxt1_alpha", reference::Rgba, Allowed::Blocks},
+    {"dxt3", reference::Rgba, Allowed::Blocks},          {"dxt5", reference::Rgba, Allowed::Blocks},
+    {"dxt5_odd_size", reference::Rgba, Allowed::Blocks}, {"rgba32", reference::Rgba, Allowed::Exact},
+    {"rgb32", reference::Rgba, Allowed::Exact},          {"rgb24", reference::Rgba, Allowed::Exact},
+    {"rgb565", reference::Rgba, Allowed::WithinOne},     {"argb4444", reference::Rgba, Allowed::Exact},
+    {"rgb332", reference::Rgba, Allowed::NoPicture},
+};
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgba;
+};
+
+Picture loadPng(const std::string &path) {
+    Picture picture;
+    int channels = 0;
+    stbi_uc *pixels = stbi_load(path.c_str(), &picture.width, &picture.height, &channels, 4);
+    if (pixels == nullptr) return picture;
+    picture.rgba.assign(
+        pixels, pixels + static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 4);
+    stbi_image_free(pixels);
+    return picture;
+}
+
+int distance(uint8_t a, uint8_t b) { return std::abs(int{a} - int{b}); }
+
+// Compares the block texels of our file-order buffer with ImageMagick's
+// picture.  Our whole block (bx, by) is block k = by * stride + bx of the
+// data, the stride as the reference decoder picks it; ImageMagick places
+// block k at (k mod ceil(w/4), k div ceil(w/4)), as the encoders store
+// them.  Texels that fall outside its picture are not compared.
+void compareBlocks(const DdsFields &fields, const std::vector<uint8_t> &data,
+                   const std::vector<uint8_t> &ours, size_t pixelBytes, const Picture &theirs) {
+    const reference::Format format = reference::formatOf(fields);
+    const size_t blockBytes = format == reference::Format::Dxt1 ? 8 : 16;
+    const size_t width = fields.width, height = fields.height;
+    const size_t perRow = width / 4, storedPerRow = (width + 3) / 4;
+    const size_t stride = reference::blocksPerStoredRow(fields, data.size());
+    int transparentTexels = 0, compared = 0, worstColour = 0, worstAlpha = 0;
+    for (size_t y = 0; y < height / 4 * 4; ++y) {
+        for (size_t x = 0; x < perRow * 4; ++x) {
+            const size_t k = (y / 4) * stride + x / 4;
+            const uint8_t *block = &data[k * blockBytes];
+            const uint8_t *colour = block + blockBytes - 8;
+            const bool threeColour = (colour[0] | colour[1] << 8) <= (colour[2] | colour[3] << 8);
+            const bool transparent = threeColour && ((colour[4 + y % 4] >> (2 * (x % 4))) & 3) == 3;
+            const size_t tx = 4 * (k % storedPerRow) + x % 4, ty = 4 * (k / storedPerRow) + y % 4;
+            if (tx >= static_cast<size_t>(theirs.width) || ty >= static_cast<size_t>(theirs.height)) continue;
+            const uint8_t *p = &ours[(y * width + x) * pixelBytes];
+            const uint8_t *q = &theirs.rgba[(ty * static_cast<size_t>(theirs.width) + tx) * 4];
+            ++compared;
+            if (transparent) {
+                ++transparentTexels;
+                EXPECT_EQ(p[0], 0) << x << "," << y;
+                EXPECT_EQ(p[1], 255) << x << "," << y;
+                EXPECT_EQ(p[2], 255) << x << "," << y;
+                if (pixelBytes == 4) {
+                    EXPECT_EQ(p[3], 0) << x << "," << y;
+                }
+                EXPECT_EQ(q[3], 0) << "ImageMagick's transparent texel at " << tx << "," << ty;
+                continue;
+            }
+            for (size_t c = 0; c < 3; ++c) worstColour = std::max(worstColour, distance(p[c], q[c]));
+            if (pixelBytes == 4) {
+                worstAlpha = std::max(worstAlpha, distance(p[3], q[3]));
+            }
+        }
+    }
+    EXPECT_GT(compared, 0);
+    EXPECT_LE(worstColour, 8);
+    EXPECT_LE(worstAlpha, format == reference::Format::Dxt5 ? 1 : 0);
+    if (reference::textureType(fields, data) == reference::Rgba && format == reference::Format::Dxt1) {
+        EXPECT_GT(transparentTexels, 0) << "the sample has transparent texels";
+    }
+}
+
+void comparePixels(const std::vector<uint8_t> &ours, const Picture &theirs, int bound) {
+    ASSERT_EQ(ours.size(), theirs.rgba.size());
+    int worst = 0;
+    for (size_t i = 0; i < ours.size(); ++i) worst = std::max(worst, distance(ours[i], theirs.rgba[i]));
+    EXPECT_LE(worst, bound);
+}
+
+TEST_F(Samples, MatchImageMagickAndTheReference) {
+    for (const Sample &sample : samples) {
+        SCOPED_TRACE(sample.name);
+        const std::string path = sourceDir + "/samples/" + sample.name + ".dds";
+        const std::vector<uint8_t> file = readFile(path);
+        ASSERT_GT(file.size(), 128u);
+        const DdsFields fields = fieldsOf(file);
+        const std::vector<uint8_t> data(file.begin() + 128, file.end());
+
+        const int handle = openOk(path);
+        QvImageInfo record{};
+        ASSERT_EQ(info(handle, &record), 0);
+        EXPECT_EQ(record.type, sample.type);
+        ASSERT_EQ(record.width, static_cast<int>(fields.width));
+        ASSERT_EQ(record.height, static_cast<int>(fields.height));
+
+        const size_t pixelBytes = record.type == reference::Rgb ? 3 : 4;
+        const std::vector<uint8_t> before = randomBytes(fields.width * fields.height * pixelBytes, 21);
+        std::vector<uint8_t> ours = before;
+        qvhostSetPreference("KER:FlipDDSImages", 1);
+        ASSERT_EQ(image(handle, ours.data()), 0);
+        EXPECT_EQ(close(handle), 0);
+        EXPECT_EQ(ours, reference::image(fields, data, before, 1)) << "not the reference decoder's image";
+
+        // Outside the whole blocks an Rgba buffer keeps what it held (file
+        // order: in place), an Rgb one is zero.
+        if (reference::formatOf(fields) != reference::Format::Uncompressed) {
+            for (size_t y = 0; y < fields.height; ++y) {
+                for (size_t x = 0; x < fields.width; ++x) {
+                    if (x < fields.width / 4 * 4 && y < fields.height / 4 * 4) continue;
+                    for (size_t c = 0; c < pixelBytes; ++c) {
+                        const size_t i = (y * fields.width + x) * pixelBytes + c;
+                        ASSERT_EQ(ours[i], pixelBytes == 4 ? before[i] : 0) << x << "," << y;
+                    }
+                }
+            }
+        }
+
+        if (sample.allowed == Allowed::NoPicture) continue;
+        const Picture theirs = loadPng(sourceDir + "/tests/reference/" + sample.name + ".png");
+        ASSERT_EQ(theirs.width, static_cast<int>(fields.width)) << stbi_failure_reason();
+        ASSERT_EQ(theirs.height, static_cast<int>(fields.height));
+        switch (sample.allowed) {
+            case Allowed::Blocks:
+                compareBlocks(fields, data, ours, pixelBytes, theirs);
+                break;
+            case Allowed::Exact:
+                comparePixels(ours, theirs, 0);
+                break;
+            case Allowed::WithinOne:
+                comparePixels(ours, theirs, 1);
+                break;
+            case Allowed::NoPicture:
+                break;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,248 @@
+// Uncompressed pixels: every depth and mask shape, the float scale, and the
+// alpha rule, against known values and the reference decoder.
+
+#include "uncompressed.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "dds_builder.h"
+#include "reference_decoder.h"
+
+namespace {
+
+using reference::Pixel;
+
+DdsPixelFormat pixelFormatOf(const DdsFields &f) {
+    return DdsPixelFormat{32, f.pixelFlags, f.fourCC, f.rgbBitCount, f.rMask, f.gMask, f.bMask, f.aMask};
+}
+
+// Converts `count` pixels of `source` with dds/.
+std::vector<Pixel> convertWithImporter(const DdsFields &fields, const std::vector<uint8_t> &source,
+                                       uint32_t count) {
+    const UncompressedLayout layout = ddsPrepareUncompressed(pixelFormatOf(fields));
+    std::vector<uint8_t> rgba(4 * static_cast<size_t>(count) + 4, 0xC3);
+    ddsConvertUncompressedRow(layout, source.data(), count, rgba.data());
+    for (size_t i = 4 * static_cast<size_t>(count); i < rgba.size(); ++i)
+        EXPECT_EQ(rgba[i], 0xC3) << "written past the row";
+    std::vector<Pixel> pixels(count);
+    for (size_t i = 0; i < count; ++i)
+        pixels[i] = {rgba[4 * i], rgba[4 * i + 1], rgba[4 * i + 2], rgba[4 * i + 3]};
+    return pixels;
+}
+
+// Values worked out by hand from the rules: shift to the mask's lowest bit,
+// times (float)(255 / largest value), truncated.
+TEST(Uncompressed, KnownPixels) {
+    struct Case {
+        const char *name;
+        DdsFields fields;
+        std::vector<uint8_t> bytes;  // the pixel, then bytes that must not be read
+        Pixel expected;
+    } cases[] = {
+        {"5:6:5 white is 254",
+         maskFields(16, 0xF800, 0x07E0, 0x001F, 0, 1, 1, 0x40),
+         {0xFF, 0xFF},
+         {254, 254, 254, 255}},
+        {"5:6:5 red", maskFields(16, 0xF800, 0x07E0, 0x001F, 0, 1, 1, 0x40), {0x00, 0xF8}, {254, 0, 0, 255}},
+        {"5:6:5 black", maskFields(16, 0xF800, 0x07E0, 0x001F, 0, 1, 1, 0x40), {0x00, 0x00}, {0, 0, 0, 255}},
+        {"8:8:8:8 with alpha flag",
+         maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 1, 1, 0x41),
+         {0x10, 0x20, 0x30, 0x40},
+         {0x30, 0x20, 0x10, 0x40}},
+        {"8:8:8:8 without alpha flag",
+         maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 1, 1, 0x40),
+         {0x10, 0x20, 0x30, 0x40},
+         {0x30, 0x20, 0x10, 255}},
+        {"alpha flag, alpha mask 0",
+         maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0, 1, 1, 0x41),
+         {0x10, 0x20, 0x30, 0x40},
+         {0x30, 0x20, 0x10, 255}},
+        {"fourCC 0 is read by masks",
+         maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, 1, 1, 0x5),
+         {0x10, 0x20, 0x30, 0x40},
+         {0x10, 0x20, 0x30, 0x40}},
+        {"4:4:4:4 all 15",
+         maskFields(16, 0x0F00, 0x00F0, 0x000F, 0xF000, 1, 1, 0x41),
+         {0xFF, 0xFF},
+         {255, 255, 255, 255}},
+        {"4:4:4:4 steps of 17",
+         maskFields(16, 0x0F00, 0x00F0, 0x000F, 0xF000, 1, 1, 0x41),
+         {0x21, 0x84},
+         {68, 34, 17, 136}},
+        {"3:3:2 all ones", maskFields(8, 0xE0, 0x1C, 0x03, 0, 1, 1, 0x40), {0xFF}, {254, 254, 255, 255}},
+        {"3:3:2 one step each", maskFields(8, 0xE0, 0x1C, 0x03, 0, 1, 1, 0x40), {0x25}, {36, 36, 85, 255}},
+        {"24-bit",
+         maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 1, 1, 0x40),
+         {0x01, 0x02, 0x03, 0xEE},
+         {3, 2, 1, 255}},
+        {"24-bit reads three bytes, not the fourth",
+         maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 1, 1, 0x41),
+         {0x01, 0x02, 0x03, 0xEE},
+         {3, 2, 1, 0}},
+        {"16-bit reads two bytes",
+         maskFields(16, 0xFF0000, 0xFF00, 0xFF, 0, 1, 1, 0x40),
+         {0x01, 0x02, 0xEE, 0xEE},
+         {0, 2, 1, 255}},
+        {"8-bit reads one byte",
+         maskFields(8, 0xFF, 0xFF00, 0, 0, 1, 1, 0x40),
+         {0x7F, 0xEE},
+         {127, 0, 0, 255}},
+        {"colour masks 0",
+         maskFields(32, 0, 0, 0, 0xFF, 1, 1, 0x41),
+         {0x99, 0x88, 0x77, 0x66},
+         {0, 0, 0, 0x99}},
+        {"mask 0xFFFFFFFF full is 254",
+         maskFields(32, 0xFFFFFFFF, 0, 0, 0, 1, 1, 0x40),
+         {0xFF, 0xFF, 0xFF, 0xFF},
+         {254, 0, 0, 255}},
+        {"mask 0xFFFFFFFF half",
+         maskFields(32, 0xFFFFFFFF, 0, 0, 0, 1, 1, 0x40),
+         {0, 0, 0, 0x80},
+         {127, 0, 0, 255}},
+        // 255 / 67108867 in double, rounded to float, is below the quotient
+        // (product 254.999996); divided in float it would be above it (255.00001).
+        {"mask 0x04000003: the scale is divided in double", maskFields(32, 0x04000003, 0, 0, 0, 1, 1, 0x40),
+         {0xFF, 0xFF, 0xFF, 0xFF}, {254, 0, 0, 255}},
+        // 0x0F0F: largest value 3855; 3840 * 255 / 3855 = 254.0, 256 -> 16.9, 15 -> 0.99.
+        {"non-contiguous 0x0F0F",
+         maskFields(16, 0x0F0F, 0x0F00, 0x0100, 0x00FF, 1, 1, 0x41),
+         {0xFF, 0xFF},
+         {254, 255, 255, 255}},
+        {"non-contiguous 0x0F0F partial",
+         maskFields(16, 0x0F0F, 0x0F00, 0x0F0F, 0x0F0F, 1, 1, 0x41),
+         {0x00, 0x0F},
+         {254, 255, 254, 254}},
+        {"non-contiguous 0x0F0F small",
+         maskFields(16, 0x0F0F, 0x0F0F, 0, 0, 1, 1, 0x40),
+         {0x00, 0x01},
+         {16, 16, 0, 255}},
+        {"non-contiguous 0x0F0F low nibble",
+         maskFields(16, 0x0F0F, 0, 0, 0, 1, 1, 0x40),
+         {0xFF, 0x00},
+         {0, 0, 0, 255}},
+        {"overlapping masks",
+         maskFields(16, 0x00FF, 0x0FF0, 0xFF00, 0, 1, 1, 0x40),
+         {0x34, 0x12},
+         {0x34, 0x23, 0x12, 255}},
+        // A mask wider than the pixel never sees its top bits: 255 * 255 / 511
+        // = 127.25 and 65535 * 255 / 131071 = 127.5 - 0.001.
+        {"8-bit mask 0x1FF", maskFields(8, 0x1FF, 0, 0, 0, 1, 1, 0x40), {0xFF, 0xFF}, {127, 0, 0, 255}},
+        {"16-bit mask 0x1FFFF",
+         maskFields(16, 0x1FFFF, 0, 0, 0, 1, 1, 0x40),
+         {0xFF, 0xFF, 0xFF},
+         {127, 0, 0, 255}},
+        {"16-bit mask above the pixel",
+         maskFields(16, 0xFF0000, 0, 0, 0xFF0000, 1, 1, 0x41),
+         {0xFF, 0xFF, 0xFF},
+         {0, 0, 0, 0}},
+        {"10:10:10:2",
+         maskFields(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, 1, 1, 0x41),
+         {0xFF, 0xFF, 0x0F, 0x60},
+         {127, 255, 255, 85}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(convertWithImporter(c.fields, c.bytes, 1)[0], c.expected);
+        EXPECT_EQ(reference::uncompressedPixel(c.fields, c.bytes.data()), c.expected);
+    }
+}
+
+// (float)(255.0 / (2^n - 1)) lands just below or just above the exact
+// value; a full channel of n bits then gives 254 or 255.
+TEST(Uncompressed, FullScaleByChannelWidth) {
+    const int expected[17] = {0,   255, 255, 254, 255, 254, 254, 254, 255,
+                              255, 255, 255, 255, 254, 254, 254, 254};
+    for (uint32_t bits = 1; bits <= 32; ++bits) {
+        const uint32_t ones = bits == 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
+        for (uint32_t shift : {0u, 32u - bits}) {
+            SCOPED_TRACE(testing::Message() << bits << " bits at shift " << shift);
+            const DdsFields fields = maskFields(32, ones << shift, 0, 0, ones << shift, 1, 1, 0x41);
+            const std::vector<uint8_t> full = {0xFF, 0xFF, 0xFF, 0xFF};
+            const Pixel importer = convertWithImporter(fields, full, 1)[0];
+            const Pixel ours = reference::uncompressedPixel(fields, full.data());
+            EXPECT_EQ(importer, ours);
+            EXPECT_EQ(importer[0], importer[3]);
+            if (bits <= 16) {
+                EXPECT_EQ(importer[0], expected[bits]);
+            }
+        }
+    }
+}
+
+struct Shape {
+    const char *name;
+    DdsFields fields;
+};
+
+std::vector<Shape> shapes() {
+    return {
+        {"5:6:5", maskFields(16, 0xF800, 0x07E0, 0x001F, 0, 1, 1, 0x40)},
+        {"1:5:5:5", maskFields(16, 0x7C00, 0x03E0, 0x001F, 0x8000, 1, 1, 0x41)},
+        {"4:4:4:4", maskFields(16, 0x0F00, 0x00F0, 0x000F, 0xF000, 1, 1, 0x41)},
+        {"4:4:4:4 alpha mask without alpha flag", maskFields(16, 0x0F00, 0x00F0, 0x000F, 0xF000, 1, 1, 0x40)},
+        {"non-contiguous and overlapping", maskFields(16, 0x0F0F, 0x0FF0, 0xFF00, 0x8001, 1, 1, 0x41)},
+        {"16-bit masks wider than the pixel",
+         maskFields(16, 0xFFFFFFFF, 0x1FFFF, 0xFF0000, 0x18000, 1, 1, 0x41)},
+        {"3:3:2", maskFields(8, 0xE0, 0x1C, 0x03, 0, 1, 1, 0x40)},
+        {"8-bit wide and odd masks", maskFields(8, 0x1FF, 0xFF00, 0x5A, 0x80, 1, 1, 0x41)},
+        {"24-bit", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 1, 1, 0x40)},
+        {"24-bit masks into the fourth byte",
+         maskFields(24, 0xFFF000, 0xFFF, 0xFFFFFFFF, 0xFF800000, 1, 1, 0x41)},
+        {"8:8:8:8", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 1, 1, 0x41)},
+        {"8:8:8:8 no alpha flag", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 1, 1, 0x40)},
+        {"10:10:10:2", maskFields(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, 1, 1, 0x41)},
+        {"32-bit whole-word masks",
+         maskFields(32, 0xFFFFFFFF, 0x7FFFFFFF, 0xFFFFFFFE, 0x80000001, 1, 1, 0x41)},
+        {"32-bit masks 0", maskFields(32, 0, 0, 0, 0, 1, 1, 0x41)},
+        {"fourCC 0 5:6:5", maskFields(16, 0xF800, 0x07E0, 0x001F, 0, 1, 1, 0x4)},
+    };
+}
+
+// Every pixel value of 8 and 16 bits, and random ones of 24 and 32 bits,
+// converted as one row against the reference.
+TEST(Uncompressed, EveryShapeMatchesTheReference) {
+    for (const Shape &shape : shapes()) {
+        SCOPED_TRACE(shape.name);
+        const uint32_t pixelBytes = shape.fields.rgbBitCount / 8;
+        std::vector<uint8_t> source;
+        if (pixelBytes == 1) {
+            for (uint32_t v = 0; v < 256; ++v) source.push_back(static_cast<uint8_t>(v));
+        } else if (pixelBytes == 2) {
+            for (uint32_t v = 0; v < 65536; ++v) put16(source, v);
+        } else {
+            source = randomBytes(4096 * pixelBytes, pixelBytes);
+            for (uint32_t i = 0; i < pixelBytes; ++i) {
+                source[i] = 0xFF;            // a full pixel first
+                source[pixelBytes + i] = 0;  // then an empty one
+            }
+        }
+        const uint32_t count = static_cast<uint32_t>(source.size() / pixelBytes);
+        source.push_back(0xEE);  // a byte after the last pixel, never part of it
+        const std::vector<Pixel> importer = convertWithImporter(shape.fields, source, count);
+        int mismatches = 0;
+        for (uint32_t i = 0; i < count && mismatches < 5; ++i) {
+            const Pixel expected = reference::uncompressedPixel(shape.fields, &source[i * pixelBytes]);
+            if (importer[i] != expected) {
+                ++mismatches;
+                ADD_FAILURE() << "pixel " << i;
+            }
+        }
+        // Short rows, each ending where a row of more pixels would go on.
+        for (uint32_t width : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 15u, 17u}) {
+            for (uint32_t start : {0u, 1u, 6u}) {
+                const std::vector<uint8_t> row(source.begin() + start * pixelBytes,
+                                               source.begin() + (start + width) * pixelBytes);
+                const std::vector<Pixel> converted = convertWithImporter(shape.fields, row, width);
+                for (uint32_t i = 0; i < width; ++i) {
+                    EXPECT_EQ(converted[i], reference::uncompressedPixel(shape.fields, &row[i * pixelBytes]))
+                        << "row of " << width << " from pixel " << start << ", pixel " << i;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
