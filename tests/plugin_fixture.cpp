@@ -26,7 +26,9 @@ void PluginTest::SetUp() {
 }
 
 void PluginTest::TearDown() {
-    for (int handle : openHandles_) close(handle);
+    // close() edits the list, so walk a copy of it.
+    const std::vector<int> leftOpen = openHandles_;
+    for (int handle : leftOpen) close(handle);
     EXPECT_EQ(qvhostLiveAllocations(), 0) << "qvMalloc blocks not given back";
     EXPECT_EQ(qvhostBadFrees(), 0) << "qvFree of a block qvMalloc never returned";
 }
