@@ -1,10 +1,13 @@
 // Faster conversion of uncompressed pixels, with ddsConvertUncompressedRowScalar's
 // output byte for byte: byte shuffles for layouts whose channels are whole
-// bytes, one table lookup a pixel for 8-bit pixels, and per-channel tables
-// for every other layout whose channels are at most 10 bits wide.  The
-// tables are filled by ddsConvertChannel itself.
+// bytes, one table lookup a pixel for 8-bit pixels, SSE2 multiplications for
+// 16- and 32-bit pixels whose channels are at most 10 bits wide, and
+// per-channel tables for the other such layouts.  Tables are filled by
+// ddsConvertChannel itself; a multiplier is used only once it has given
+// ddsConvertChannel's byte for every value of its channel.
 
 #include <cstring>
+#include <initializer_list>
 
 #include "bytes.h"
 #include "uncompressed.h"
@@ -65,6 +68,49 @@ Shuffle shuffleOf(const UncompressedConverter &converter) {
     return shuffle;
 }
 
+#if defined(__SSE2__)
+inline void store16(uint8_t *destination, __m128i value, bool stream) {
+    if (stream) {
+        _mm_stream_si128(reinterpret_cast<__m128i *>(destination), value);
+    } else {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), value);
+    }
+}
+#endif
+
+// Shuffles where R and B trade places (or stay) and G and A stay, the
+// layouts of nearly every 32-bit file: two or three operations a vector.
+bool shuffleRow32Common(const Shuffle &shuffle, const uint8_t *source, uint32_t width, uint8_t *rgba,
+                        bool streamStores) {
+#if defined(__SSE2__)
+    const bool greenStays = shuffle.shift[1] == 8 && shuffle.keep[1] == 0xFF;
+    const bool alphaStays = shuffle.keep[3] == 0 || shuffle.shift[3] == 24;
+    const bool redBlueSwap = shuffle.shift[0] == 16 && shuffle.shift[2] == 0;
+    const bool redBlueStay = shuffle.shift[0] == 0 && shuffle.shift[2] == 16;
+    if (!greenStays || !alphaStays || shuffle.keep[0] != 0xFF || shuffle.keep[2] != 0xFF ||
+        (!redBlueSwap && !redBlueStay)) {
+        return false;
+    }
+    const __m128i stays = _mm_set1_epi32(static_cast<int>(shuffle.keep[3] << 24 | 0xFF00u | (redBlueStay ? 0xFF00FFu : 0u)));
+    const __m128i swaps = _mm_set1_epi32(redBlueSwap ? 0xFF00FF : 0);
+    const __m128i constant = _mm_set1_epi32(static_cast<int>(shuffle.constantBits));
+    const bool stream = streamStores && (reinterpret_cast<uintptr_t>(rgba) & 15) == 0;
+    uint32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 4 * x));
+        // Swapping the 16-bit halves of each word trades bytes 0 and 2.
+        const __m128i swapped = _mm_shufflehi_epi16(_mm_shufflelo_epi16(_mm_and_si128(p, swaps), 0xB1), 0xB1);
+        store16(rgba + 4 * x, _mm_or_si128(_mm_or_si128(_mm_and_si128(p, stays), swapped), constant), stream);
+    }
+    if (stream) _mm_sfence();
+    for (; x < width; ++x) store32(rgba + 4 * x, shuffle(loadWord(source + 4 * x)));
+    return true;
+#else
+    (void)shuffle, (void)source, (void)width, (void)rgba, (void)streamStores;
+    return false;
+#endif
+}
+
 void shuffleRow32(const Shuffle &shuffle, const uint8_t *source, uint32_t width, uint8_t *rgba) {
     uint32_t x = 0;
 #if defined(__SSE2__)
@@ -122,6 +168,98 @@ void channelTableRow(const UncompressedConverter &converter, const uint8_t *sour
     }
 }
 
+#if defined(__SSE2__)
+// ConvertMultiply: eight pixels at a time, each channel value in a 16-bit
+// lane, shifted left and multiplied, keeping the product's high half.
+struct MultiplyLanes {
+    __m128i mask[4], shift[4], preShift[4], multiplier[4], constant;
+    explicit MultiplyLanes(const UncompressedConverter &converter) {
+        for (int c = 0; c < 4; ++c) {
+            // Pixels of 16 bits are masked in 16-bit lanes, of 32 in 32-bit ones.
+            mask[c] = converter.layout.pixelBytes == 2 ? _mm_set1_epi16(static_cast<short>(converter.mask[c]))
+                                                       : _mm_set1_epi32(static_cast<int>(converter.mask[c]));
+            shift[c] = _mm_cvtsi32_si128(static_cast<int>(converter.shift[c]));
+            preShift[c] = _mm_cvtsi32_si128(static_cast<int>(converter.preShift[c]));
+            multiplier[c] = _mm_set1_epi16(static_cast<short>(converter.multiplier[c]));
+        }
+        constant = _mm_set1_epi32(static_cast<int>(converter.constantBits));
+    }
+
+    // Eight RGBA words from the channel values, lanes of 16 bits.
+    void store(uint8_t *rgba, const __m128i values[4], bool stream) const {
+        __m128i bytes[4];
+        for (int c = 0; c < 4; ++c) bytes[c] = _mm_mulhi_epu16(_mm_sll_epi16(values[c], preShift[c]), multiplier[c]);
+        const __m128i redGreen = _mm_or_si128(bytes[0], _mm_slli_epi16(bytes[1], 8));
+        const __m128i blueAlpha = _mm_or_si128(bytes[2], _mm_slli_epi16(bytes[3], 8));
+        store16(rgba, _mm_or_si128(_mm_unpacklo_epi16(redGreen, blueAlpha), constant), stream);
+        store16(rgba + 16, _mm_or_si128(_mm_unpackhi_epi16(redGreen, blueAlpha), constant), stream);
+    }
+};
+
+// Returns how many pixels were converted: all but the last width % 8.
+uint32_t multiplyRow(const UncompressedConverter &converter, const uint8_t *source, uint32_t width, uint8_t *rgba) {
+    const MultiplyLanes lanes(converter);
+    const bool stream = converter.streamStores && (reinterpret_cast<uintptr_t>(rgba) & 15) == 0;
+    uint32_t x = 0;
+    if (converter.layout.pixelBytes == 2) {
+        for (; x + 8 <= width; x += 8) {
+            const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 2 * x));
+            __m128i values[4];
+            for (int c = 0; c < 4; ++c) values[c] = _mm_srl_epi16(_mm_and_si128(p, lanes.mask[c]), lanes.shift[c]);
+            lanes.store(rgba + 4 * x, values, stream);
+        }
+    } else {
+        for (; x + 8 <= width; x += 8) {
+            const __m128i p0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 4 * x));
+            const __m128i p1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 4 * x + 16));
+            __m128i values[4];
+            for (int c = 0; c < 4; ++c) {
+                // Values are at most 1023: the signed packing keeps them.
+                values[c] = _mm_packs_epi32(_mm_srl_epi32(_mm_and_si128(p0, lanes.mask[c]), lanes.shift[c]),
+                                            _mm_srl_epi32(_mm_and_si128(p1, lanes.mask[c]), lanes.shift[c]));
+            }
+            lanes.store(rgba + 4 * x, values, stream);
+        }
+    }
+    if (stream) _mm_sfence();
+    return x;
+}
+#endif
+
+// A multiplier m and left shift k with ((v << k) * m) >> 16 equal to the
+// rule's byte for every value v the mask lets through (each v whose bits
+// lie within mask >> shift), v << k fitting 16 bits.  `checks` counts the
+// values tried, for the cost of preparing.
+bool findMultiplier(const ChannelRule &rule, uint32_t pixelBytes, uint32_t *preShift, uint32_t *multiplier,
+                    uint64_t *checks) {
+    if (rule.shift >= 32 || (pixelBytes == 2 && rule.mask > 0xFFFF)) return false;
+    const uint32_t largest = rule.mask >> rule.shift;
+    if (largest >= ddsConverterTableEntries || !(rule.scale > 0.0f)) return false;
+    // The most bits of the product kept that still let the multiplier fit.
+    uint32_t bits = 16;
+    while (bits > 0 && static_cast<double>(rule.scale) * static_cast<double>(1u << bits) > 65535.0) --bits;
+    const uint32_t k = 16 - bits;
+    if ((largest << k) > 0xFFFF) return false;
+    const double ideal = static_cast<double>(rule.scale) * static_cast<double>(1u << bits);
+    for (int offset : {0, 1, -1, 2, -2}) {
+        const double candidate = ideal + offset;
+        if (candidate < 0.0 || candidate > 65535.0) continue;
+        const uint32_t m = static_cast<uint32_t>(candidate);
+        bool exact = true;
+        for (uint32_t v = 0; v <= largest && exact; ++v) {
+            if ((v & ~largest) != 0) continue;  // not a value the mask lets through
+            ++*checks;
+            exact = (((v << k) * m) >> 16) == ddsConvertChannel(rule, v << rule.shift);
+        }
+        if (exact) {
+            *preShift = k;
+            *multiplier = m;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void ddsPrepareConverter(const UncompressedLayout &layout, uint64_t pixelCount,
@@ -129,6 +267,7 @@ void ddsPrepareConverter(const UncompressedLayout &layout, uint64_t pixelCount,
     converter->layout = layout;
     converter->method = ConvertPlain;
     converter->constantBits = 0;
+    converter->streamStores = pixelCount >= ddsStreamingBytes / 4;
     const uint32_t pixelBytes = layout.pixelBytes;
     if (!WordsAreRgba || pixelBytes < 1 || pixelBytes > 4) return;
 
@@ -139,6 +278,8 @@ void ddsPrepareConverter(const UncompressedLayout &layout, uint64_t pixelCount,
         const ChannelRule &rule = layout.channels[c];
         converter->mask[c] = 0;
         converter->shift[c] = 0;
+        converter->preShift[c] = 0;
+        converter->multiplier[c] = 0;
         if (rule.mask == 0) {
             converter->constantBits |= static_cast<uint32_t>(rule.constant) << (8 * c);
             continue;
@@ -169,6 +310,26 @@ void ddsPrepareConverter(const UncompressedLayout &layout, uint64_t pixelCount,
         converter->method = ConvertPixelTable;
         return;
     }
+#if defined(__SSE2__)
+    if (pixelBytes == 2 || pixelBytes == 4) {
+        bool multipliersFit = true;
+        uint64_t checks = 0;
+        for (uint32_t c = 0; c < 4 && multipliersFit; ++c) {
+            const ChannelRule &rule = layout.channels[c];
+            if (rule.mask == 0) continue;
+            if (pixelCount < 4 * (checks + ((rule.mask >> (rule.shift & 31)) & 0x3FF) + 1)) {
+                multipliersFit = false;  // not worth checking
+                break;
+            }
+            multipliersFit = findMultiplier(rule, pixelBytes, &converter->preShift[c], &converter->multiplier[c], &checks);
+        }
+        if (multipliersFit) {
+            converter->method = ConvertMultiply;
+            return;
+        }
+        for (uint32_t c = 0; c < 4; ++c) converter->preShift[c] = converter->multiplier[c] = 0;
+    }
+#endif
     if (!tablesFit || pixelCount < 4 * tableEntries) return;
     for (uint32_t c = 0; c < 4; ++c) {
         const ChannelRule &rule = layout.channels[c];
@@ -188,9 +349,20 @@ void ddsPrepareConverter(const UncompressedLayout &layout, uint64_t pixelCount,
 void ddsConvertRowPrepared(const UncompressedConverter &converter, const uint8_t *source, uint32_t width,
                            uint8_t *rgba) {
     switch (converter.method) {
+        case ConvertMultiply: {
+#if defined(__SSE2__)
+            const uint32_t done = multiplyRow(converter, source, width, rgba);
+            source += done * converter.layout.pixelBytes;
+            rgba += 4 * static_cast<size_t>(done);
+            width -= done;
+#endif
+            break;  // the plain rule takes the rest
+        }
         case ConvertByteShuffle:
             if (converter.layout.pixelBytes == 4) {
-                shuffleRow32(shuffleOf(converter), source, width, rgba);
+                const Shuffle shuffle = shuffleOf(converter);
+                if (shuffleRow32Common(shuffle, source, width, rgba, converter.streamStores)) return;
+                shuffleRow32(shuffle, source, width, rgba);
             } else {
                 shuffleRow24(shuffleOf(converter), source, width, rgba);
             }

@@ -48,8 +48,16 @@ enum ConverterMethod : uint32_t {
     ConvertPlain,        // ddsConvertUncompressedRowScalar
     ConvertByteShuffle,  // every mask 0 or one whole byte of the pixel: bytes move, constants fill in
     ConvertPixelTable,   // 8-bit pixels: one word per pixel value
-    ConvertChannelTables // one table per channel, indexed by (value & mask) >> shift
+    ConvertChannelTables, // one table per channel, indexed by (value & mask) >> shift
+    ConvertMultiply       // SSE2, 16- and 32-bit pixels: each channel value times a 16-bit
+                          // multiplier, checked at preparation against ddsConvertChannel
+                          // for every value the mask lets through
 };
+
+// Output size from which converters and block rows write with non-temporal
+// stores (where SSE2 is there): the image is then far larger than the caches,
+// and not reading the destination in before writing it saves memory traffic.
+constexpr uint64_t ddsStreamingBytes = 16u << 20;
 
 // A layout prepared once for many rows.  The tables are computed by
 // ddsConvertChannel itself, so a lookup gives what the plain rule gives.
@@ -59,13 +67,16 @@ struct UncompressedConverter {
     uint32_t constantBits;  // the constants of the channels whose mask is 0, in place
     uint32_t mask[4];       // per channel: mask (0 for a constant channel)
     uint32_t shift[4];      // per channel: the rule's shift
+    uint32_t preShift[4];   // ConvertMultiply: the value is shifted left by this...
+    uint32_t multiplier[4]; // ...and multiplied by this, keeping the high 16 bits of the product
+    bool streamStores;      // output of at least ddsStreamingBytes
     uint32_t pixelTable[256];                            // ConvertPixelTable: RGBA word of each value
     uint8_t channelTables[4][ddsConverterTableEntries];  // ConvertChannelTables: byte of each channel value
 };
 
-// Chooses the method for `layout`.  Tables are built only when they pay for
-// `pixelCount` pixels (about four pixels for every table entry); otherwise
-// the plain rule is kept.
+// Chooses the method for `layout`.  Tables and multipliers are prepared
+// only when they pay for `pixelCount` pixels (about four pixels for every
+// table entry or checked value); otherwise the plain rule is kept.
 void ddsPrepareConverter(const UncompressedLayout &layout, uint64_t pixelCount,
                          UncompressedConverter *converter);
 

@@ -12,6 +12,7 @@
 
 #include "blocks.h"
 #include "dds_builder.h"
+#include "fast_paths.h"
 #include "header.h"
 #include "plugin_fixture.h"
 #include "top_level.h"
@@ -54,7 +55,7 @@ std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &ra
 
 // Decodes a row of blocks with `decode` into four separate rows that start
 // with random bytes and end with guard bytes past the written pixels.
-std::vector<std::vector<uint8_t>> decodeInto(decltype(&ddsDecodeBlockRow) decode, BlockFormat format,
+std::vector<std::vector<uint8_t>> decodeInto(void (*decode)(BlockFormat, const uint8_t *, uint32_t, uint8_t *const[4], int), BlockFormat format,
                                              const std::vector<uint8_t> &blocks, uint32_t count, int bytesPerPixel,
                                              uint32_t seed) {
     std::vector<std::vector<uint8_t>> rows(4);
@@ -68,6 +69,32 @@ std::vector<std::vector<uint8_t>> decodeInto(decltype(&ddsDecodeBlockRow) decode
     return rows;
 }
 
+using BlockRowFn = void (*)(BlockFormat, const uint8_t *, uint32_t, uint8_t *const[4], int);
+
+// The SSE2 rows, with and without streaming stores; where the build or the
+// format has no SSE2 path, the plain decoder stands in.
+void sse2Row(BlockFormat format, const uint8_t *blocks, uint32_t count, uint8_t *const rows[4], int bytesPerPixel) {
+    if (!ddsDecodeBlockRowSse2(format, blocks, count, rows, bytesPerPixel, false)) {
+        ddsDecodeBlockRowScalar(format, blocks, count, rows, bytesPerPixel);
+    }
+}
+void sse2StreamingRow(BlockFormat format, const uint8_t *blocks, uint32_t count, uint8_t *const rows[4],
+                      int bytesPerPixel) {
+    if (!ddsDecodeBlockRowSse2(format, blocks, count, rows, bytesPerPixel, true)) {
+        ddsDecodeBlockRowScalar(format, blocks, count, rows, bytesPerPixel);
+    }
+}
+
+struct NamedRowFn {
+    const char *name;
+    BlockRowFn decode;
+};
+
+const NamedRowFn fastBlockRows[] = {{"ddsDecodeBlockRow", &ddsDecodeBlockRow},
+                                    {"ddsDecodeBlockRowWords", &ddsDecodeBlockRowWords},
+                                    {"SSE2", &sse2Row},
+                                    {"SSE2 streaming", &sse2StreamingRow}};
+
 TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
     const BlockFormat formats[] = {Dxt1, Dxt3, Dxt5, Dxt2, Dxt4};
     for (BlockFormat format : formats) {
@@ -79,9 +106,11 @@ TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
                               static_cast<uint32_t>(bytesPerPixel)};
                 const std::vector<uint8_t> blocks = randomBlocks(format, count, random);
                 const uint32_t seed = random.next();
-                const auto fast = decodeInto(&ddsDecodeBlockRow, format, blocks, count, bytesPerPixel, seed);
                 const auto plain = decodeInto(&ddsDecodeBlockRowScalar, format, blocks, count, bytesPerPixel, seed);
-                for (int r = 0; r < 4; ++r) ASSERT_EQ(fast[static_cast<size_t>(r)], plain[static_cast<size_t>(r)]) << "row " << r;
+                for (const NamedRowFn &fast : fastBlockRows) {
+                    const auto rows = decodeInto(fast.decode, format, blocks, count, bytesPerPixel, seed);
+                    for (size_t r = 0; r < 4; ++r) ASSERT_EQ(rows[r], plain[r]) << fast.name << ", row " << r;
+                }
             }
         }
     }
@@ -112,9 +141,11 @@ TEST(FastPaths, EveryColourAndAlphaEndpointPair) {
                         for (int k = 0; k < 6; ++k) block[2 + k] = static_cast<uint8_t>(pattern[k] ^ (n >> (k % 3)));
                     }
                 }
-                const auto fast = decodeInto(&ddsDecodeBlockRow, format, blocks, count, bytesPerPixel, first);
                 const auto plain = decodeInto(&ddsDecodeBlockRowScalar, format, blocks, count, bytesPerPixel, first);
-                ASSERT_EQ(fast, plain) << "format " << format << ", blocks from " << first;
+                for (const NamedRowFn &fast : fastBlockRows) {
+                    ASSERT_EQ(decodeInto(fast.decode, format, blocks, count, bytesPerPixel, first), plain)
+                        << fast.name << ", format " << format << ", blocks from " << first;
+                }
             }
         }
     }
@@ -189,18 +220,30 @@ struct NamedLayout {
     ConverterMethod method;  // what a large image uses
 };
 
+// Channels of at most 10 bits in 16- and 32-bit pixels are multiplied where
+// SSE2 is there, else looked up.
+#if defined(__SSE2__)
+constexpr ConverterMethod NarrowChannels = ConvertMultiply;
+#else
+constexpr ConverterMethod NarrowChannels = ConvertChannelTables;
+#endif
+
 std::vector<NamedLayout> commonLayouts() {
     return {
         {"A8R8G8B8", pixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, true), ConvertByteShuffle},
         {"X8R8G8B8", pixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, false), ConvertByteShuffle},
         {"A8B8G8R8", pixelFormat(32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true), ConvertByteShuffle},
+        {"X8B8G8R8", pixelFormat(32, 0xFF, 0xFF00, 0xFF0000, 0, false), ConvertByteShuffle},
+        {"B8G8R8A8 (bytes moved across)", pixelFormat(32, 0xFF00, 0xFF0000, 0xFF000000, 0xFF, true), ConvertByteShuffle},
         {"R8G8B8", pixelFormat(24, 0xFF0000, 0xFF00, 0xFF, 0, false), ConvertByteShuffle},
         {"B8G8R8", pixelFormat(24, 0xFF, 0xFF00, 0xFF0000, 0, false), ConvertByteShuffle},
-        {"A2R10G10B10", pixelFormat(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, true), ConvertChannelTables},
-        {"R5G6B5", pixelFormat(16, 0xF800, 0x7E0, 0x1F, 0, false), ConvertChannelTables},
-        {"A1R5G5B5", pixelFormat(16, 0x7C00, 0x3E0, 0x1F, 0x8000, true), ConvertChannelTables},
-        {"A4R4G4B4", pixelFormat(16, 0xF00, 0xF0, 0xF, 0xF000, true), ConvertChannelTables},
-        {"A8L8 as masks", pixelFormat(16, 0xFF, 0xFF, 0xFF, 0xFF00, true), ConvertChannelTables},
+        {"A2R10G10B10", pixelFormat(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, true), NarrowChannels},
+        {"R5G6B5", pixelFormat(16, 0xF800, 0x7E0, 0x1F, 0, false), NarrowChannels},
+        {"A1R5G5B5", pixelFormat(16, 0x7C00, 0x3E0, 0x1F, 0x8000, true), NarrowChannels},
+        {"A4R4G4B4", pixelFormat(16, 0xF00, 0xF0, 0xF, 0xF000, true), NarrowChannels},
+        {"A8L8 as masks", pixelFormat(16, 0xFF, 0xFF, 0xFF, 0xFF00, true), NarrowChannels},
+        {"24-bit 6:6:6", pixelFormat(24, 0x3F000, 0xFC0, 0x3F, 0, false), ConvertChannelTables},
+        {"24-bit 8:8:8 with 1-bit channels", pixelFormat(24, 0x800000, 0x1, 0xFF00, 0x80, true), ConvertChannelTables},
         {"R3G3B2", pixelFormat(8, 0xE0, 0x1C, 0x3, 0, false), ConvertPixelTable},
         {"L8 as masks", pixelFormat(8, 0xFF, 0xFF, 0xFF, 0, false), ConvertPixelTable},
         {"G16R16", pixelFormat(32, 0xFFFF, 0xFFFF0000, 0, 0, false), ConvertPlain},

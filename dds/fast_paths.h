@@ -1,0 +1,28 @@
+// The fast implementations behind ddsDecodeBlockRow and the uncompressed
+// converter, each reachable on its own so that the tests can hold every one
+// of them to the plain decoders byte for byte.
+#ifndef DDS_FAST_PATHS_H
+#define DDS_FAST_PATHS_H
+
+#include <cstdint>
+
+#include "formats.h"
+
+// ddsDecodeBlockRow in portable C++: palette words looked up per pixel and
+// stored four (or, packed, three) 32-bit words a row of a block.
+void ddsDecodeBlockRowWords(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
+                            uint8_t *const rows[4], int bytesPerPixel);
+
+// ddsDecodeBlockRow with SSE2.  Returns false, writing nothing, when the
+// build has no SSE2 or the format or pixel size is not one it handles.
+// With `streamStores`, rows of four-byte pixels that start 16-byte aligned
+// are written with non-temporal stores (for images larger than the caches).
+bool ddsDecodeBlockRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
+                           uint8_t *const rows[4], int bytesPerPixel, bool streamStores);
+
+// The fastest of the above that applies; ddsDecodeBlockRow is this without
+// streaming stores.
+void ddsDecodeBlockRowStreaming(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
+                                uint8_t *const rows[4], int bytesPerPixel, bool streamStores);
+
+#endif
