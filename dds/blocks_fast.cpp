@@ -131,8 +131,7 @@ void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4
 // as multiplications that are exact for every sum that occurs).  DXT3 and
 // DXT5 rows of four-byte pixels select among the four palette words by
 // comparisons, get their alpha bytes spread into the words' fourth bytes
-// and are stored 16 bytes at a time, with non-temporal stores when asked
-// and the rows are 16-byte aligned.  DXT1 rows, and rows of three-byte
+// and are stored 16 bytes at a time.  DXT1 rows, and rows of three-byte
 // pixels, are looked up word by word from the SSE2 palette.
 namespace sse2 {
 
@@ -225,12 +224,10 @@ inline __m128i interpolatedAlpha(const uint8_t *alphaBlock) {
 }
 
 template <BlockFormat Format, int BytesPerPixel>
-void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4], bool stream) {
+void decodeRowSse2(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
     constexpr size_t BlockBytes = Format == Dxt1 ? 8 : 16;
     constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
     constexpr bool MergeAlpha = Format != Dxt1 && BytesPerPixel == 4;
-    bool aligned = stream && BytesPerPixel == 4;
-    for (int r = 0; r < 4; ++r) aligned = aligned && (reinterpret_cast<uintptr_t>(rows[r]) & 15) == 0;
     for (uint32_t b = 0; b < blockCount; ++b) {
         const uint8_t *block = blocks + b * BlockBytes;
         const size_t column = b * BlockWidthBytes;
@@ -251,16 +248,8 @@ void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4
         __m128i pixels[4];
         colorRows(Format == Dxt1 ? block : block + 8, pixels);
         if (MergeAlpha) mergeAlpha(pixels, Format == Dxt3 ? explicitAlpha(block) : interpolatedAlpha(block));
-        for (int r = 0; r < 4; ++r) {
-            uint8_t *destination = rows[r] + column;
-            if (aligned) {
-                _mm_stream_si128(reinterpret_cast<__m128i *>(destination), pixels[r]);
-            } else {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), pixels[r]);
-            }
-        }
+        for (int r = 0; r < 4; ++r) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
     }
-    if (aligned) _mm_sfence();
 }
 
 }  // namespace sse2
@@ -291,36 +280,31 @@ void ddsDecodeBlockRowWords(BlockFormat format, const uint8_t *blocks, uint32_t 
 }
 
 bool ddsDecodeBlockRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
-                           uint8_t *const rows[4], int bytesPerPixel, bool streamStores) {
+                           uint8_t *const rows[4], int bytesPerPixel) {
 #if defined(__SSE2__)
     if (bytesPerPixel == 4) {
         switch (format) {
-            case Dxt1: sse2::decodeRow<Dxt1, 4>(blocks, blockCount, rows, streamStores); return true;
-            case Dxt3: sse2::decodeRow<Dxt3, 4>(blocks, blockCount, rows, streamStores); return true;
-            case Dxt5: sse2::decodeRow<Dxt5, 4>(blocks, blockCount, rows, streamStores); return true;
+            case Dxt1: sse2::decodeRowSse2<Dxt1, 4>(blocks, blockCount, rows); return true;
+            case Dxt3: sse2::decodeRowSse2<Dxt3, 4>(blocks, blockCount, rows); return true;
+            case Dxt5: sse2::decodeRowSse2<Dxt5, 4>(blocks, blockCount, rows); return true;
             default: break;
         }
     } else if (bytesPerPixel == 3) {
         switch (format) {
-            case Dxt1: sse2::decodeRow<Dxt1, 3>(blocks, blockCount, rows, false); return true;
-            case Dxt3: sse2::decodeRow<Dxt3, 3>(blocks, blockCount, rows, false); return true;
-            case Dxt5: sse2::decodeRow<Dxt5, 3>(blocks, blockCount, rows, false); return true;
+            case Dxt1: sse2::decodeRowSse2<Dxt1, 3>(blocks, blockCount, rows); return true;
+            case Dxt3: sse2::decodeRowSse2<Dxt3, 3>(blocks, blockCount, rows); return true;
+            case Dxt5: sse2::decodeRowSse2<Dxt5, 3>(blocks, blockCount, rows); return true;
             default: break;
         }
     }
 #else
-    (void)format, (void)blocks, (void)blockCount, (void)rows, (void)bytesPerPixel, (void)streamStores;
+    (void)format, (void)blocks, (void)blockCount, (void)rows, (void)bytesPerPixel;
 #endif
     return false;
 }
 
-void ddsDecodeBlockRowStreaming(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
-                                uint8_t *const rows[4], int bytesPerPixel, bool streamStores) {
-    if (ddsDecodeBlockRowSse2(format, blocks, blockCount, rows, bytesPerPixel, streamStores)) return;
-    ddsDecodeBlockRowWords(format, blocks, blockCount, rows, bytesPerPixel);
-}
-
 void ddsDecodeBlockRow(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
                        uint8_t *const rows[4], int bytesPerPixel) {
-    ddsDecodeBlockRowStreaming(format, blocks, blockCount, rows, bytesPerPixel, false);
+    if (ddsDecodeBlockRowSse2(format, blocks, blockCount, rows, bytesPerPixel)) return;
+    ddsDecodeBlockRowWords(format, blocks, blockCount, rows, bytesPerPixel);
 }

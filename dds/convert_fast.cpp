@@ -69,19 +69,14 @@ Shuffle shuffleOf(const UncompressedConverter &converter) {
 }
 
 #if defined(__SSE2__)
-inline void store16(uint8_t *destination, __m128i value, bool stream) {
-    if (stream) {
-        _mm_stream_si128(reinterpret_cast<__m128i *>(destination), value);
-    } else {
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), value);
-    }
+inline void store16(uint8_t *destination, __m128i value) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), value);
 }
 #endif
 
 // Shuffles where R and B trade places (or stay) and G and A stay, the
 // layouts of nearly every 32-bit file: two or three operations a vector.
-bool shuffleRow32Common(const Shuffle &shuffle, const uint8_t *source, uint32_t width, uint8_t *rgba,
-                        bool streamStores) {
+bool shuffleRow32Common(const Shuffle &shuffle, const uint8_t *source, uint32_t width, uint8_t *rgba) {
 #if defined(__SSE2__)
     const bool greenStays = shuffle.shift[1] == 8 && shuffle.keep[1] == 0xFF;
     const bool alphaStays = shuffle.keep[3] == 0 || shuffle.shift[3] == 24;
@@ -94,19 +89,17 @@ bool shuffleRow32Common(const Shuffle &shuffle, const uint8_t *source, uint32_t 
     const __m128i stays = _mm_set1_epi32(static_cast<int>(shuffle.keep[3] << 24 | 0xFF00u | (redBlueStay ? 0xFF00FFu : 0u)));
     const __m128i swaps = _mm_set1_epi32(redBlueSwap ? 0xFF00FF : 0);
     const __m128i constant = _mm_set1_epi32(static_cast<int>(shuffle.constantBits));
-    const bool stream = streamStores && (reinterpret_cast<uintptr_t>(rgba) & 15) == 0;
     uint32_t x = 0;
     for (; x + 4 <= width; x += 4) {
         const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 4 * x));
         // Swapping the 16-bit halves of each word trades bytes 0 and 2.
         const __m128i swapped = _mm_shufflehi_epi16(_mm_shufflelo_epi16(_mm_and_si128(p, swaps), 0xB1), 0xB1);
-        store16(rgba + 4 * x, _mm_or_si128(_mm_or_si128(_mm_and_si128(p, stays), swapped), constant), stream);
+        store16(rgba + 4 * x, _mm_or_si128(_mm_or_si128(_mm_and_si128(p, stays), swapped), constant));
     }
-    if (stream) _mm_sfence();
     for (; x < width; ++x) store32(rgba + 4 * x, shuffle(loadWord(source + 4 * x)));
     return true;
 #else
-    (void)shuffle, (void)source, (void)width, (void)rgba, (void)streamStores;
+    (void)shuffle, (void)source, (void)width, (void)rgba;
     return false;
 #endif
 }
@@ -135,6 +128,41 @@ void shuffleRow32(const Shuffle &shuffle, const uint8_t *source, uint32_t width,
 
 void shuffleRow24(const Shuffle &shuffle, const uint8_t *source, uint32_t width, uint8_t *rgba) {
     uint32_t x = 0;
+#if defined(__SSE2__)
+    // Four pixels from a 16-byte load: pixel c's three bytes move from byte
+    // 3c to byte 4c.  The load reads four bytes past the fourth pixel, so
+    // the loop stops while six pixels remain.
+    const __m128i lane0 = _mm_setr_epi32(0xFFFFFF, 0, 0, 0), lane1 = _mm_setr_epi32(0, 0xFFFFFF, 0, 0);
+    const __m128i lane2 = _mm_setr_epi32(0, 0, 0xFFFFFF, 0), lane3 = _mm_setr_epi32(0, 0, 0, 0xFFFFFF);
+    const __m128i constant = _mm_set1_epi32(static_cast<int>(shuffle.constantBits));
+    const bool redBlueSwap = shuffle.shift[0] == 16 && shuffle.shift[1] == 8 && shuffle.shift[2] == 0 &&
+                             shuffle.keep[0] == 0xFF && shuffle.keep[1] == 0xFF && shuffle.keep[2] == 0xFF &&
+                             shuffle.keep[3] == 0;
+    __m128i shifts[4], keeps[4];
+    for (int c = 0; c < 4; ++c) {
+        shifts[c] = _mm_cvtsi32_si128(static_cast<int>(shuffle.shift[c]));
+        keeps[c] = _mm_set1_epi32(static_cast<int>(shuffle.keep[c]));
+    }
+    const __m128i to1 = _mm_cvtsi32_si128(8), to2 = _mm_cvtsi32_si128(16), to3 = _mm_cvtsi32_si128(24);
+    const __m128i green = _mm_set1_epi32(0xFF00), redBlue = _mm_set1_epi32(0xFF00FF);
+    for (; x + 6 <= width; x += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 3 * x));
+        const __m128i p = _mm_or_si128(_mm_or_si128(_mm_and_si128(v, lane0), _mm_and_si128(_mm_slli_si128(v, 1), lane1)),
+                                       _mm_or_si128(_mm_and_si128(_mm_slli_si128(v, 2), lane2),
+                                                    _mm_and_si128(_mm_slli_si128(v, 3), lane3)));
+        __m128i word;
+        if (redBlueSwap) {
+            const __m128i swapped = _mm_shufflehi_epi16(_mm_shufflelo_epi16(_mm_and_si128(p, redBlue), 0xB1), 0xB1);
+            word = _mm_or_si128(_mm_or_si128(_mm_and_si128(p, green), swapped), constant);
+        } else {
+            word = _mm_or_si128(constant, _mm_and_si128(_mm_srl_epi32(p, shifts[0]), keeps[0]));
+            word = _mm_or_si128(word, _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(p, shifts[1]), keeps[1]), to1));
+            word = _mm_or_si128(word, _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(p, shifts[2]), keeps[2]), to2));
+            word = _mm_or_si128(word, _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(p, shifts[3]), keeps[3]), to3));
+        }
+        store16(rgba + 4 * x, word);
+    }
+#endif
     // Four pixels from three words: B0G0R0B1 G1R1B2G2 R2B3G3R3 (byte order).
     for (; x + 4 <= width; x += 4) {
         const uint8_t *s = source + 3 * x;
@@ -186,27 +214,26 @@ struct MultiplyLanes {
     }
 
     // Eight RGBA words from the channel values, lanes of 16 bits.
-    void store(uint8_t *rgba, const __m128i values[4], bool stream) const {
+    void store(uint8_t *rgba, const __m128i values[4]) const {
         __m128i bytes[4];
         for (int c = 0; c < 4; ++c) bytes[c] = _mm_mulhi_epu16(_mm_sll_epi16(values[c], preShift[c]), multiplier[c]);
         const __m128i redGreen = _mm_or_si128(bytes[0], _mm_slli_epi16(bytes[1], 8));
         const __m128i blueAlpha = _mm_or_si128(bytes[2], _mm_slli_epi16(bytes[3], 8));
-        store16(rgba, _mm_or_si128(_mm_unpacklo_epi16(redGreen, blueAlpha), constant), stream);
-        store16(rgba + 16, _mm_or_si128(_mm_unpackhi_epi16(redGreen, blueAlpha), constant), stream);
+        store16(rgba, _mm_or_si128(_mm_unpacklo_epi16(redGreen, blueAlpha), constant));
+        store16(rgba + 16, _mm_or_si128(_mm_unpackhi_epi16(redGreen, blueAlpha), constant));
     }
 };
 
 // Returns how many pixels were converted: all but the last width % 8.
 uint32_t multiplyRow(const UncompressedConverter &converter, const uint8_t *source, uint32_t width, uint8_t *rgba) {
     const MultiplyLanes lanes(converter);
-    const bool stream = converter.streamStores && (reinterpret_cast<uintptr_t>(rgba) & 15) == 0;
     uint32_t x = 0;
     if (converter.layout.pixelBytes == 2) {
         for (; x + 8 <= width; x += 8) {
             const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 2 * x));
             __m128i values[4];
             for (int c = 0; c < 4; ++c) values[c] = _mm_srl_epi16(_mm_and_si128(p, lanes.mask[c]), lanes.shift[c]);
-            lanes.store(rgba + 4 * x, values, stream);
+            lanes.store(rgba + 4 * x, values);
         }
     } else {
         for (; x + 8 <= width; x += 8) {
@@ -218,10 +245,9 @@ uint32_t multiplyRow(const UncompressedConverter &converter, const uint8_t *sour
                 values[c] = _mm_packs_epi32(_mm_srl_epi32(_mm_and_si128(p0, lanes.mask[c]), lanes.shift[c]),
                                             _mm_srl_epi32(_mm_and_si128(p1, lanes.mask[c]), lanes.shift[c]));
             }
-            lanes.store(rgba + 4 * x, values, stream);
+            lanes.store(rgba + 4 * x, values);
         }
     }
-    if (stream) _mm_sfence();
     return x;
 }
 #endif
@@ -267,7 +293,6 @@ void ddsPrepareConverter(const UncompressedLayout &layout, uint64_t pixelCount,
     converter->layout = layout;
     converter->method = ConvertPlain;
     converter->constantBits = 0;
-    converter->streamStores = pixelCount >= ddsStreamingBytes / 4;
     const uint32_t pixelBytes = layout.pixelBytes;
     if (!WordsAreRgba || pixelBytes < 1 || pixelBytes > 4) return;
 
@@ -361,7 +386,7 @@ void ddsConvertRowPrepared(const UncompressedConverter &converter, const uint8_t
         case ConvertByteShuffle:
             if (converter.layout.pixelBytes == 4) {
                 const Shuffle shuffle = shuffleOf(converter);
-                if (shuffleRow32Common(shuffle, source, width, rgba, converter.streamStores)) return;
+                if (shuffleRow32Common(shuffle, source, width, rgba)) return;
                 shuffleRow32(shuffle, source, width, rgba);
             } else {
                 shuffleRow24(shuffleOf(converter), source, width, rgba);

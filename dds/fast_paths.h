@@ -15,14 +15,8 @@ void ddsDecodeBlockRowWords(BlockFormat format, const uint8_t *blocks, uint32_t 
 
 // ddsDecodeBlockRow with SSE2.  Returns false, writing nothing, when the
 // build has no SSE2 or the format or pixel size is not one it handles.
-// With `streamStores`, rows of four-byte pixels that start 16-byte aligned
-// are written with non-temporal stores (for images larger than the caches).
+// ddsDecodeBlockRow runs this, or else ddsDecodeBlockRowWords.
 bool ddsDecodeBlockRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
-                           uint8_t *const rows[4], int bytesPerPixel, bool streamStores);
-
-// The fastest of the above that applies; ddsDecodeBlockRow is this without
-// streaming stores.
-void ddsDecodeBlockRowStreaming(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
-                                uint8_t *const rows[4], int bytesPerPixel, bool streamStores);
+                           uint8_t *const rows[4], int bytesPerPixel);
 
 #endif

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "blocks.h"
-#include "fast_paths.h"
 #include "file_io.h"
 #include "qvapi.h"
 #include "uncompressed.h"
@@ -69,10 +68,8 @@ void decodeSourceRow(const DdsImage &image, const UncompressedConverter &convert
     }
     uint8_t *const destinations[4] = {rows.row(4 * sourceRow), rows.row(4 * sourceRow + 1),
                                       rows.row(4 * sourceRow + 2), rows.row(4 * sourceRow + 3)};
-    // Images far larger than the caches are written with streaming stores.
-    const bool stream = static_cast<uint64_t>(rows.stride) * image.height >= ddsStreamingBytes;
-    ddsDecodeBlockRowStreaming(image.format, source, image.width / 4, destinations,
-                               static_cast<int>(ddsBytesPerPixel(image.type)), stream);
+    ddsDecodeBlockRow(image.format, source, image.width / 4, destinations,
+                      static_cast<int>(ddsBytesPerPixel(image.type)));
 }
 
 }  // namespace

@@ -54,10 +54,6 @@ enum ConverterMethod : uint32_t {
                           // for every value the mask lets through
 };
 
-// Output size from which converters and block rows write with non-temporal
-// stores (where SSE2 is there): the image is then far larger than the caches,
-// and not reading the destination in before writing it saves memory traffic.
-constexpr uint64_t ddsStreamingBytes = 16u << 20;
 
 // A layout prepared once for many rows.  The tables are computed by
 // ddsConvertChannel itself, so a lookup gives what the plain rule gives.
@@ -69,7 +65,6 @@ struct UncompressedConverter {
     uint32_t shift[4];      // per channel: the rule's shift
     uint32_t preShift[4];   // ConvertMultiply: the value is shifted left by this...
     uint32_t multiplier[4]; // ...and multiplied by this, keeping the high 16 bits of the product
-    bool streamStores;      // output of at least ddsStreamingBytes
     uint32_t pixelTable[256];                            // ConvertPixelTable: RGBA word of each value
     uint8_t channelTables[4][ddsConverterTableEntries];  // ConvertChannelTables: byte of each channel value
 };

@@ -71,16 +71,10 @@ std::vector<std::vector<uint8_t>> decodeInto(void (*decode)(BlockFormat, const u
 
 using BlockRowFn = void (*)(BlockFormat, const uint8_t *, uint32_t, uint8_t *const[4], int);
 
-// The SSE2 rows, with and without streaming stores; where the build or the
-// format has no SSE2 path, the plain decoder stands in.
+// The SSE2 rows; where the build or the format has no SSE2 path, the plain
+// decoder stands in.
 void sse2Row(BlockFormat format, const uint8_t *blocks, uint32_t count, uint8_t *const rows[4], int bytesPerPixel) {
-    if (!ddsDecodeBlockRowSse2(format, blocks, count, rows, bytesPerPixel, false)) {
-        ddsDecodeBlockRowScalar(format, blocks, count, rows, bytesPerPixel);
-    }
-}
-void sse2StreamingRow(BlockFormat format, const uint8_t *blocks, uint32_t count, uint8_t *const rows[4],
-                      int bytesPerPixel) {
-    if (!ddsDecodeBlockRowSse2(format, blocks, count, rows, bytesPerPixel, true)) {
+    if (!ddsDecodeBlockRowSse2(format, blocks, count, rows, bytesPerPixel)) {
         ddsDecodeBlockRowScalar(format, blocks, count, rows, bytesPerPixel);
     }
 }
@@ -92,8 +86,7 @@ struct NamedRowFn {
 
 const NamedRowFn fastBlockRows[] = {{"ddsDecodeBlockRow", &ddsDecodeBlockRow},
                                     {"ddsDecodeBlockRowWords", &ddsDecodeBlockRowWords},
-                                    {"SSE2", &sse2Row},
-                                    {"SSE2 streaming", &sse2StreamingRow}};
+                                    {"SSE2", &sse2Row}};
 
 TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
     const BlockFormat formats[] = {Dxt1, Dxt3, Dxt5, Dxt2, Dxt4};
