@@ -252,6 +252,7 @@ uint32_t multiplyRow(const UncompressedConverter &converter, const uint8_t *sour
 }
 #endif
 
+#if defined(__SSE2__)
 // A multiplier m and left shift k with ((v << k) * m) >> 16 equal to the
 // rule's byte for every value v the mask lets through (each v whose bits
 // lie within mask >> shift), v << k fitting 16 bits.  `checks` counts the
@@ -285,6 +286,7 @@ bool findMultiplier(const ChannelRule &rule, uint32_t pixelBytes, uint32_t *preS
     }
     return false;
 }
+#endif
 
 }  // namespace
 
