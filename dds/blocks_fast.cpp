@@ -128,11 +128,12 @@ void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4
 #if defined(__SSE2__)
 
 // The same with SSE2: the palette is built in 16-bit lanes (divisions by 3
-// as multiplications that are exact for every sum that occurs).  DXT3 and
-// DXT5 rows of four-byte pixels select among the four palette words by
-// comparisons, get their alpha bytes spread into the words' fourth bytes
-// and are stored 16 bytes at a time.  DXT1 rows, and rows of three-byte
-// pixels, are looked up word by word from the SSE2 palette.
+// as multiplications that are exact for every sum that occurs).  Its
+// rows of four-byte pixels are put together from a table of the 16 pixel
+// pairs, two 8-byte loads a row; DXT3 and DXT5 ones get their alpha bytes
+// (DXT5's computed from the indices in 16-bit lanes) spread into the
+// words' fourth bytes; they are stored 16 bytes at a time.  Rows of
+// three-byte pixels are looked up word by word from the SSE2 palette.
 namespace sse2 {
 
 inline __m128i epi16(int a, int b, int c, int d) {
@@ -163,25 +164,24 @@ inline __m128i palette(const uint8_t *colorBlock) {
     return _mm_packus_epi16(ends, inner);
 }
 
-// The four rows of a block's colours as RGBA words.
-inline void colorRows(const uint8_t *colorBlock, __m128i rows[4]) {
+// The four rows of a block's colours as RGBA words, from a table of the
+// 16 pixel pairs: entry 4 j + i holds palette words i and j, so that each
+// half of a row is one 8-byte load at its four index bits.
+inline void colorRowsByPairs(const uint8_t *colorBlock, __m128i rows[4]) {
     const __m128i words = palette(colorBlock);
-    const __m128i p0 = _mm_shuffle_epi32(words, 0x00);
-    const __m128i d1 = _mm_xor_si128(_mm_shuffle_epi32(words, 0x55), p0);
-    const __m128i d2 = _mm_xor_si128(_mm_shuffle_epi32(words, 0xAA), p0);
-    const __m128i d3 = _mm_xor_si128(_mm_shuffle_epi32(words, 0xFF), p0);
-    const __m128i fields = _mm_setr_epi32(3, 3 << 2, 3 << 4, 3 << 6);
-    const __m128i ones = _mm_setr_epi32(1, 1 << 2, 1 << 4, 1 << 6);
-    const __m128i twos = _mm_setr_epi32(2, 2 << 2, 2 << 4, 2 << 6);
-    const __m128i indices = _mm_set1_epi32(static_cast<int>(ddsLoad32(colorBlock + 4)));
+    alignas(16) uint32_t pairs[32];
+    // The shuffle's selector must be a constant: one broadcast per word.
+    const __m128i seconds[4] = {_mm_shuffle_epi32(words, 0x00), _mm_shuffle_epi32(words, 0x55),
+                                _mm_shuffle_epi32(words, 0xAA), _mm_shuffle_epi32(words, 0xFF)};
+    for (int j = 0; j < 4; ++j) {
+        _mm_store_si128(reinterpret_cast<__m128i *>(pairs + 8 * j), _mm_unpacklo_epi32(words, seconds[j]));
+        _mm_store_si128(reinterpret_cast<__m128i *>(pairs + 8 * j + 4), _mm_unpackhi_epi32(words, seconds[j]));
+    }
     for (int r = 0; r < 4; ++r) {
-        // Lane c holds pixel c's index, in place, for row r.
-        const __m128i index = _mm_and_si128(_mm_srli_epi32(indices, 8 * r), fields);
-        __m128i row = p0;
-        row = _mm_xor_si128(row, _mm_and_si128(_mm_cmpeq_epi32(index, ones), d1));
-        row = _mm_xor_si128(row, _mm_and_si128(_mm_cmpeq_epi32(index, twos), d2));
-        row = _mm_xor_si128(row, _mm_and_si128(_mm_cmpeq_epi32(index, fields), d3));
-        rows[r] = row;
+        const uint32_t indices = colorBlock[4 + r];
+        const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(pairs + 2 * (indices & 15)));
+        const __m128i high = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(pairs + 2 * (indices >> 4)));
+        rows[r] = _mm_unpacklo_epi64(low, high);
     }
 }
 
@@ -206,21 +206,53 @@ inline __m128i explicitAlpha(const uint8_t *alphaBlock) {
     return _mm_or_si128(values, _mm_slli_epi16(values, 4));  // v * 17 = v | v << 4
 }
 
-// DXT5: the table's values, looked up one by one, in pixel order.
-inline __m128i interpolatedAlpha(const uint8_t *alphaBlock) {
-    uint32_t table[8];
-    alphaWords(alphaBlock[0], alphaBlock[1], table);
-    uint32_t rowWords[4];
-    for (int half = 0; half < 2; ++half) {
-        const uint32_t indices = ddsLoad24(alphaBlock + 2 + 3 * half);
-        for (int r = 0; r < 2; ++r) {
-            const uint32_t i = indices >> (12 * r);
-            rowWords[2 * half + r] = table[i & 7] >> 24 | table[(i >> 3) & 7] >> 16 | table[(i >> 6) & 7] >> 8 |
-                                     table[(i >> 9) & 7];
-        }
+// DXT5: the alpha of each of eight 3-bit indices in 16-bit lanes, computed
+// from the index: a0 and a1 for 0 and 1, else ((d - i) a0 + (i - 1) a1)
+// divided by d - 1 (7 when a0 > a1, else 5, with 0 and 255 for 6 and 7).
+// The divisions are multiplications, exact for every sum that occurs.
+inline __m128i alphaOfIndices(__m128i index, __m128i alpha0, __m128i alpha1, bool sevenSteps) {
+    const __m128i one = _mm_set1_epi16(1);
+    const __m128i weight0 = _mm_sub_epi16(_mm_set1_epi16(sevenSteps ? 8 : 6), index);
+    const __m128i weight1 = _mm_sub_epi16(index, one);
+    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(weight0, alpha0), _mm_mullo_epi16(weight1, alpha1));
+    __m128i alpha = _mm_mulhi_epu16(sum, _mm_set1_epi16(sevenSteps ? 9363 : 13108));
+    auto select = [&alpha](__m128i where, __m128i value) {
+        alpha = _mm_or_si128(_mm_and_si128(where, value), _mm_andnot_si128(where, alpha));
+    };
+    select(_mm_cmpeq_epi16(index, _mm_setzero_si128()), alpha0);
+    select(_mm_cmpeq_epi16(index, one), alpha1);
+    if (!sevenSteps) {
+        select(_mm_cmpeq_epi16(index, _mm_set1_epi16(6)), _mm_setzero_si128());
+        select(_mm_cmpeq_epi16(index, _mm_set1_epi16(7)), _mm_set1_epi16(255));
     }
-    return _mm_setr_epi32(static_cast<int>(rowWords[0]), static_cast<int>(rowWords[1]),
-                          static_cast<int>(rowWords[2]), static_cast<int>(rowWords[3]));
+    return alpha;
+}
+
+// Eight 3-bit indices from 24 bits in `pairs` (16-bit lanes holding bytes
+// m and m + 1 of the indices, m = 0..7): index k sits at bit 3k, inside
+// the pair that starts at byte 3k / 8.
+inline __m128i indicesOf(__m128i pairs) {
+    // Lanes [pair 0, 0, 0, 1, 1, 1, 2, 2].
+    const __m128i lowTwice = _mm_unpacklo_epi64(pairs, pairs);
+    const __m128i windows = _mm_shufflehi_epi16(_mm_shufflelo_epi16(lowTwice, 0x40), 0xA5);
+    // Shift index k to the top three bits (a multiplication by 2^(13 - 3k % 8)), then down.
+    const __m128i toTop = _mm_setr_epi16(1 << 13, 1 << 10, 1 << 7, 1 << 12, 1 << 9, 1 << 6, 1 << 11, 1 << 8);
+    return _mm_srli_epi16(_mm_mullo_epi16(windows, toTop), 13);
+}
+
+// DXT5: the 16 alpha bytes in pixel order.
+inline __m128i interpolatedAlpha(const uint8_t *alphaBlock) {
+    const uint32_t a0 = alphaBlock[0], a1 = alphaBlock[1];
+    const __m128i alpha0 = _mm_set1_epi16(static_cast<short>(a0));
+    const __m128i alpha1 = _mm_set1_epi16(static_cast<short>(a1));
+    // The six index bytes, and each next to its successor.
+    const __m128i bytes = _mm_srli_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(alphaBlock)), 2);
+    const __m128i pairs = _mm_unpacklo_epi8(bytes, _mm_srli_si128(bytes, 1));
+    const __m128i first = indicesOf(pairs);                       // pixels 0-7
+    const __m128i second = indicesOf(_mm_srli_si128(pairs, 6));   // pixels 8-15: bytes 3-5
+    const bool sevenSteps = a0 > a1;
+    return _mm_packus_epi16(alphaOfIndices(first, alpha0, alpha1, sevenSteps),
+                            alphaOfIndices(second, alpha0, alpha1, sevenSteps));
 }
 
 template <BlockFormat Format, int BytesPerPixel>
@@ -231,22 +263,22 @@ void decodeRowSse2(const uint8_t *blocks, uint32_t blockCount, uint8_t *const ro
     for (uint32_t b = 0; b < blockCount; ++b) {
         const uint8_t *block = blocks + b * BlockBytes;
         const size_t column = b * BlockWidthBytes;
-        if (BytesPerPixel == 3 || Format == Dxt1) {
-            // Without alpha to merge, rows are cheaper as words looked up
-            // in general registers (and packing to three bytes too): the
-            // palette comes from SSE2, the rows from the words.
+        if (BytesPerPixel == 3) {
+            // Packing to three bytes is cheaper from words looked up in
+            // general registers (a table of packed pixel pairs measured
+            // slower): the palette comes from SSE2, the rows from the words.
             const uint8_t *colorBlock = Format == Dxt1 ? block : block + 8;
             uint32_t words[4];
             _mm_storeu_si128(reinterpret_cast<__m128i *>(words), palette(colorBlock));
             for (int r = 0; r < 4; ++r) {
                 const uint32_t indices = colorBlock[4 + r];
-                putPixels<BytesPerPixel>(rows[r] + column, words[indices & 3], words[(indices >> 2) & 3],
+                putPixels<3>(rows[r] + column, words[indices & 3], words[(indices >> 2) & 3],
                              words[(indices >> 4) & 3], words[indices >> 6]);
             }
             continue;
         }
         __m128i pixels[4];
-        colorRows(Format == Dxt1 ? block : block + 8, pixels);
+        colorRowsByPairs(Format == Dxt1 ? block : block + 8, pixels);
         if (MergeAlpha) mergeAlpha(pixels, Format == Dxt3 ? explicitAlpha(block) : interpolatedAlpha(block));
         for (int r = 0; r < 4; ++r) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
     }
