@@ -255,10 +255,8 @@ uint32_t multiplyRow(const UncompressedConverter &converter, const uint8_t *sour
 #if defined(__SSE2__)
 // A multiplier m and left shift k with ((v << k) * m) >> 16 equal to the
 // rule's byte for every value v the mask lets through (each v whose bits
-// lie within mask >> shift), v << k fitting 16 bits.  `checks` counts the
-// values tried, for the cost of preparing.
-bool findMultiplier(const ChannelRule &rule, uint32_t pixelBytes, uint32_t *preShift, uint32_t *multiplier,
-                    uint64_t *checks) {
+// lie within mask >> shift), v << k fitting 16 bits.
+bool findMultiplier(const ChannelRule &rule, uint32_t pixelBytes, uint32_t *preShift, uint32_t *multiplier) {
     if (rule.shift >= 32 || (pixelBytes == 2 && rule.mask > 0xFFFF)) return false;
     const uint32_t largest = rule.mask >> rule.shift;
     if (largest >= ddsConverterTableEntries || !(rule.scale > 0.0f)) return false;
@@ -275,7 +273,6 @@ bool findMultiplier(const ChannelRule &rule, uint32_t pixelBytes, uint32_t *preS
         bool exact = true;
         for (uint32_t v = 0; v <= largest && exact; ++v) {
             if ((v & ~largest) != 0) continue;  // not a value the mask lets through
-            ++*checks;
             exact = (((v << k) * m) >> 16) == ddsConvertChannel(rule, v << rule.shift);
         }
         if (exact) {
@@ -338,17 +335,14 @@ void ddsPrepareConverter(const UncompressedLayout &layout, uint64_t pixelCount,
         return;
     }
 #if defined(__SSE2__)
-    if (pixelBytes == 2 || pixelBytes == 4) {
+    // The search checks each channel's values (tableEntries of them) for
+    // one to five multipliers: only worth it for enough pixels.
+    if ((pixelBytes == 2 || pixelBytes == 4) && tablesFit && pixelCount >= 4 * tableEntries) {
         bool multipliersFit = true;
-        uint64_t checks = 0;
         for (uint32_t c = 0; c < 4 && multipliersFit; ++c) {
             const ChannelRule &rule = layout.channels[c];
             if (rule.mask == 0) continue;
-            if (pixelCount < 4 * (checks + ((rule.mask >> (rule.shift & 31)) & 0x3FF) + 1)) {
-                multipliersFit = false;  // not worth checking
-                break;
-            }
-            multipliersFit = findMultiplier(rule, pixelBytes, &converter->preShift[c], &converter->multiplier[c], &checks);
+            multipliersFit = findMultiplier(rule, pixelBytes, &converter->preShift[c], &converter->multiplier[c]);
         }
         if (multipliersFit) {
             converter->method = ConvertMultiply;
