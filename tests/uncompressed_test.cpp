@@ -233,8 +233,8 @@ TEST(Uncompressed, EveryShapeMatchesTheReference) {
         // Short rows, each ending where a row of more pixels would go on.
         for (uint32_t width : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 15u, 17u}) {
             for (uint32_t start : {0u, 1u, 6u}) {
-                const std::vector<uint8_t> row(source.begin() + start * pixelBytes,
-                                               source.begin() + (start + width) * pixelBytes);
+                const std::vector<uint8_t> row(source.begin() + static_cast<std::ptrdiff_t>(start * pixelBytes),
+                                               source.begin() + static_cast<std::ptrdiff_t>((start + width) * pixelBytes));
                 const std::vector<Pixel> converted = convertWithImporter(shape.fields, row, width);
                 for (uint32_t i = 0; i < width; ++i) {
                     EXPECT_EQ(converted[i], reference::uncompressedPixel(shape.fields, &row[i * pixelBytes]))

@@ -1,9 +1,11 @@
 # Runs ddsimport and checks its exit status, its output and the files it
 # wrote.  Variables: PROGRAM, OUT, ARGS (separated by |), EXPECT_EXIT,
-# EXPECT_OUTPUT (a regular expression), EXPECT_FILE, EXPECT_NO_FILE.
+# EXPECT_OUTPUT (a regular expression), EXPECT_FILE, EXPECT_NO_FILE, and
+# EMULATOR (what runs a cross-built PROGRAM, e.g. cmake/wine-run.sh; empty
+# for a native build).
 file(REMOVE_RECURSE ${OUT})
 string(REPLACE "|" ";" ARGS "${ARGS}")
-execute_process(COMMAND ${PROGRAM} -o ${OUT} ${ARGS}
+execute_process(COMMAND ${EMULATOR} ${PROGRAM} -o ${OUT} ${ARGS}
   RESULT_VARIABLE exit_status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
 message(STATUS "ddsimport said:\n${output}${errors}")
 if(NOT exit_status STREQUAL EXPECT_EXIT)

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# The Windows DLL: installs the mingw-w64 cross compilers and wine (both
+# idempotently), cross-builds the plug-in, the stand-in host, ddsimport and
+# the GoogleTest suite with the `windows` presets, and runs every test under
+# wine through CTest.  Fails when a test fails, when no test ran, when fewer
+# ran than expected, when a Linux test is missing from the Windows suite
+# without being listed below, or when ddsimport.exe does not import every
+# sample (or, where the Linux release build has imported them, writes PNGs
+# that differ from the Linux ones).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# The fewest CTest tests the Windows run may have; a run with fewer (a lost
+# test source, or wine running nothing) fails.
+min_tests=${DDSIMAGE_WINDOWS_MIN_TESTS:-60}
+
+# Linux tests that cannot apply to the Windows build, each with its reason.
+declare -A linux_only=(
+  [Exports.LibraryExportsExactlyTheSixEntryPoints]="reads the ELF dynamic symbol table; PeTables.* check the DLL's export table instead"
+)
+
+# --- Toolchain and wine ------------------------------------------------------
+export DEBIAN_FRONTEND=noninteractive
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  apt-get update -qq
+fi
+packages=(cmake ninja-build g++-mingw-w64-i686-posix wine wine32:i386 googletest libstb-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update -qq
+  apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+i686-w64-mingw32-g++-posix --version | head -n 1
+wine --version
+
+# --- A wine prefix made for this run ----------------------------------------
+# The windows presets use this prefix; cmake/wine-run.sh makes it and starts
+# a persistent wineserver on first use.  Stop that server however this
+# script ends, so that nothing is left holding the prefix or its output.
+export WINEPREFIX="$PWD/build/windows/wineprefix"
+stop_wine() { WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true; }
+trap stop_wine EXIT
+stop_wine
+rm -rf "$WINEPREFIX"
+
+# --- Build and test -----------------------------------------------------------
+cmake --preset windows
+cmake --build --preset windows
+
+echo "Import and export tables of ddsimage.dll:"
+i686-w64-mingw32-objdump -p build/windows/bin/ddsimage.dll |
+  sed -n -e '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' -e 's/^\tDLL Name: /imports /p'
+
+ctest_log=$(mktemp)
+set +e
+ctest --preset windows 2>&1 | tee "$ctest_log"
+ctest_status=${PIPESTATUS[0]}
+set -e
+tests_total=$(sed -n 's/.*tests passed, [0-9]* tests failed out of \([0-9]*\)$/\1/p' "$ctest_log" | tail -n 1)
+tests_failed=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of [0-9]*$/\1/p' "$ctest_log" | tail -n 1)
+rm -f "$ctest_log"
+# cmake/wine-run.sh runs a program once more when wine itself dies of
+# SIGSEGV as the program ends; say how often that happened.
+reruns=$(grep -c 'wine-run.sh: wine ended by SIGSEGV' build/windows/Testing/Temporary/LastTest.log || true)
+echo "windows: runs repeated after wine itself died of SIGSEGV: $reruns"
+if [ "$ctest_status" -ne 0 ]; then
+  echo "windows: ctest failed (status $ctest_status)" >&2
+  exit 1
+fi
+
+# --- Proof that the tests ran --------------------------------------------------
+# wine64 alone runs a 32-bit program as a silent no-op that exits 0, and
+# CTest would count every such run as passed: count the tests GoogleTest
+# itself reports as run and passed, in one run of the whole suite.
+runner=cmake/wine-run.sh
+suite=build/windows/bin/ddsimage_tests.exe
+suite_log=$(mktemp)
+"$runner" "$suite" --gtest_brief=1 >"$suite_log" 2>&1 || { cat "$suite_log"; echo "windows: the suite failed when run whole" >&2; exit 1; }
+gtest_ran=$(tr -d '\r' <"$suite_log" | sed -n 's/^\[==========\] \([0-9]*\) tests\{0,1\} from .* ran\..*/\1/p')
+gtest_passed=$(tr -d '\r' <"$suite_log" | sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\.$/\1/p')
+rm -f "$suite_log"
+windows_list=$("$runner" "$suite" --gtest_list_tests | tr -d '\r' | awk '/^[^ ]/ {s = $1} /^  / {print s $1}' | sort)
+listed=$(grep -c . <<<"$windows_list" || true)
+
+echo "windows: ctest ran ${tests_total:-0} tests, ${tests_failed:-?} failed"
+echo "windows: ddsimage_tests.exe ran ${gtest_ran:-0} GoogleTest tests, ${gtest_passed:-0} passed, of $listed listed"
+if [ -z "${tests_total:-}" ] || [ "$tests_total" -eq 0 ] || [ "$tests_total" -lt "$min_tests" ]; then
+  echo "windows: ${tests_total:-no} tests run by ctest, expected at least $min_tests" >&2
+  exit 1
+fi
+if [ -z "${gtest_ran:-}" ] || [ "$gtest_ran" -eq 0 ] || [ "$gtest_ran" != "$listed" ] || [ "$gtest_passed" != "$listed" ]; then
+  echo "windows: GoogleTest ran ${gtest_ran:-no} tests and passed ${gtest_passed:-none}, expected $listed" >&2
+  exit 1
+fi
+if [ "$tests_total" -lt "$gtest_ran" ]; then
+  echo "windows: ctest ran fewer tests ($tests_total) than the suite holds ($gtest_ran)" >&2
+  exit 1
+fi
+
+# Every Linux test must also be in the Windows suite, or be listed above.
+linux_suite=build/debug/bin/ddsimage_tests
+if [ -x "$linux_suite" ]; then
+  linux_list=$("$linux_suite" --gtest_list_tests | awk '/^[^ ]/ {s = $1} /^  / {print s $1}' | sort)
+  echo "windows: the Linux suite ($linux_suite) has $(grep -c . <<<"$linux_list") GoogleTest tests"
+  missing_tests=0
+  while read -r name; do
+    [ -n "$name" ] || continue
+    if [ -n "${linux_only[$name]:-}" ]; then
+      echo "windows: not on Windows: $name (${linux_only[$name]})"
+    else
+      echo "windows: missing from the Windows suite: $name" >&2
+      missing_tests=1
+    fi
+  done < <(comm -23 <(echo "$linux_list") <(echo "$windows_list"))
+  comm -13 <(echo "$linux_list") <(echo "$windows_list") | sed 's/^/windows: Windows only: /'
+  [ "$missing_tests" -eq 0 ] || exit 1
+fi
+
+# --- ddsimport.exe on the samples ------------------------------------------------
+samples_out=build/windows/samples-out
+rm -rf "$samples_out"
+sample_count=$(find samples -maxdepth 1 -name '*.dds' | wc -l)
+import_log=$("$runner" build/windows/bin/ddsimport.exe -o "$samples_out" | tr -d '\r')
+echo "$import_log" | tail -n 1
+if ! grep -qx "imported $sample_count of $sample_count files" <<<"$import_log"; then
+  echo "windows: ddsimport.exe did not import all $sample_count samples" >&2
+  exit 1
+fi
+linux_out=build/release/samples-out
+if [ -d "$linux_out" ]; then
+  for png in "$linux_out"/*.png; do
+    cmp "$png" "$samples_out/$(basename "$png")"
+  done
+  echo "windows: ddsimport.exe wrote the same $(ls "$linux_out"/*.png | wc -l) PNGs as the Linux build"
+fi
+echo "windows: ${tests_total} passed, 0 failed"
