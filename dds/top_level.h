@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "inspect.h"
+#include "image_check.h"
 
 // Reads the top level of an inspected file in chunks of rows and decodes
 // each row straight into `pixels`: width x height pixels of

@@ -4,7 +4,7 @@
 
 #include "header.h"
 #include "importer.h"
-#include "inspect.h"
+#include "image_check.h"
 #include "open_file_table.h"
 #include "top_level.h"
 

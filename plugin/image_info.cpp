@@ -2,7 +2,7 @@
 
 #include "header.h"
 #include "importer.h"
-#include "inspect.h"
+#include "image_check.h"
 #include "open_file_table.h"
 
 namespace {

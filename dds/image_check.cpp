@@ -1,4 +1,4 @@
-#include "inspect.h"
+#include "image_check.h"
 
 #include <cstdint>
 #include <limits>

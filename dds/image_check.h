@@ -3,8 +3,8 @@
 // that the file must supply, and the texture type.  A file that passes
 // ddsInspectImage can be decoded without reading past any buffer and
 // without any product of its sizes overflowing.
-#ifndef DDS_INSPECT_H
-#define DDS_INSPECT_H
+#ifndef DDS_IMAGE_CHECK_H
+#define DDS_IMAGE_CHECK_H
 
 #include <cstdint>
 #include <cstdio>
