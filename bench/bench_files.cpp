@@ -1,6 +1,9 @@
 #include "bench_files.h"
 
+#include "plugin_loader.h"
+
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -138,4 +141,27 @@ std::string benchFilePath(const std::string &directory, const BenchFormat &forma
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     if (std::fclose(file) != 0 || !ok) return std::string();
     return path;
+}
+
+// The plug-in, loaded by path and started against the stand-in host once.
+const QvHostImporter *benchStartedImporter() {
+    static QvHostImporter importer{};
+    static bool started = false;
+    if (!started) {
+        started = true;
+        LoadedPlugin plugin;
+        std::string error;
+        // DDSIMAGE_BENCH_PLUGIN names another build of the plug-in, such as
+        // one from before a change, to measure it under the same conditions.
+        const char *override = std::getenv("DDSIMAGE_BENCH_PLUGIN");
+        const std::string path = override != nullptr && override[0] != '\0' ? override : DDSIMAGE_PLUGIN_PATH;
+        if (!loadPlugin(path, &plugin, &error)) {
+            std::fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
+            return nullptr;
+        }
+        qvhostReset();
+        if (plugin.init(qvhostPluginHandle(), 0, 0) != 1) return nullptr;
+        qvhostImporter(&importer);
+    }
+    return importer.registered ? &importer : nullptr;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "qvhost.h"
+
 enum class BenchKind { Dxt1Rgb, Dxt1Rgba, Dxt3, Dxt5, Masks };
 
 struct BenchFormat {
@@ -37,5 +39,9 @@ std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32
 // its path.
 std::string benchFilePath(const std::string &directory, const BenchFormat &format, uint32_t width,
                           uint32_t height);
+
+// The plug-in (DDSIMAGE_BENCH_PLUGIN, or the one built beside), loaded by
+// path and started against the stand-in host once; null when it cannot be.
+const QvHostImporter *benchStartedImporter();
 
 #endif

@@ -207,36 +207,13 @@ void benchPreparedKernel(benchmark::State &state, std::string name, const BenchF
     yardstick.report(state, name, static_cast<double>(size) * size);
 }
 
-// The plug-in, loaded by path and started against the stand-in host once.
-const QvHostImporter *startedImporter() {
-    static QvHostImporter importer{};
-    static bool started = false;
-    if (!started) {
-        started = true;
-        LoadedPlugin plugin;
-        std::string error;
-        // DDSIMAGE_BENCH_PLUGIN names another build of the plug-in, such as
-        // one from before a change, to measure it under the same conditions.
-        const char *override = std::getenv("DDSIMAGE_BENCH_PLUGIN");
-        const std::string path = override != nullptr && override[0] != '\0' ? override : DDSIMAGE_PLUGIN_PATH;
-        if (!loadPlugin(path, &plugin, &error)) {
-            std::fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
-            return nullptr;
-        }
-        qvhostReset();
-        if (plugin.init(qvhostPluginHandle(), 0, 0) != 1) return nullptr;
-        qvhostImporter(&importer);
-    }
-    return importer.registered ? &importer : nullptr;
-}
-
 // The whole import as the host does it: open, information query, image
 // request into a buffer allocated once, close.  The file is written before
 // the first iteration and read once untimed, so that it is in the page
 // cache.
 void benchImport(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
                  bool fileOrder) {
-    const QvHostImporter *importer = startedImporter();
+    const QvHostImporter *importer = benchStartedImporter();
     const std::string path = benchFilePath(DDSIMAGE_BENCH_FILE_DIR, *format, size, size);
     if (importer == nullptr || path.empty()) {
         state.SkipWithError("no plug-in or no file");

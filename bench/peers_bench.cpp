@@ -91,29 +91,9 @@ void benchBlocks(benchmark::State &state, std::string name, const BenchFormat *f
     });
 }
 
-const QvHostImporter *startedImporter() {
-    static QvHostImporter importer{};
-    static bool started = false;
-    if (!started) {
-        started = true;
-        LoadedPlugin plugin;
-        std::string error;
-        const char *override = std::getenv("DDSIMAGE_BENCH_PLUGIN");
-        const std::string path = override != nullptr && override[0] != '\0' ? override : DDSIMAGE_PLUGIN_PATH;
-        if (!loadPlugin(path, &plugin, &error)) {
-            std::fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
-            return nullptr;
-        }
-        qvhostReset();
-        if (plugin.init(qvhostPluginHandle(), 0, 0) != 1) return nullptr;
-        qvhostImporter(&importer);
-    }
-    return importer.registered ? &importer : nullptr;
-}
-
 void benchLoad(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size, bool freeImagePeer) {
     const std::string path = benchFilePath(DDSIMAGE_BENCH_FILE_DIR, *format, size, size);
-    const QvHostImporter *importer = startedImporter();
+    const QvHostImporter *importer = benchStartedImporter();
     if (path.empty() || importer == nullptr) {
         state.SkipWithError("no file or no plug-in");
         return;
