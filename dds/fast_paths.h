@@ -15,8 +15,15 @@ void ddsDecodeBlockRowWords(BlockFormat format, const uint8_t *blocks, uint32_t 
 
 // ddsDecodeBlockRow with SSE2.  Returns false, writing nothing, when the
 // build has no SSE2 or the format or pixel size is not one it handles.
-// ddsDecodeBlockRow runs this, or else ddsDecodeBlockRowWords.
+// ddsDecodeBlockRow runs the widest of these that the processor has, or
+// else ddsDecodeBlockRowWords.
 bool ddsDecodeBlockRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
                            uint8_t *const rows[4], int bytesPerPixel);
+
+// ddsDecodeBlockRow with SSSE3 byte shuffles.  Returns false, writing
+// nothing, when the build or the processor has no SSSE3 or the format or
+// pixel size is not one it handles.
+bool ddsDecodeBlockRowSsse3(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
+                            uint8_t *const rows[4], int bytesPerPixel);
 
 #endif

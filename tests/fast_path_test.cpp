@@ -79,6 +79,13 @@ void sse2Row(BlockFormat format, const uint8_t *blocks, uint32_t count, uint8_t 
     }
 }
 
+// The SSSE3 rows, likewise.
+void ssse3Row(BlockFormat format, const uint8_t *blocks, uint32_t count, uint8_t *const rows[4], int bytesPerPixel) {
+    if (!ddsDecodeBlockRowSsse3(format, blocks, count, rows, bytesPerPixel)) {
+        ddsDecodeBlockRowScalar(format, blocks, count, rows, bytesPerPixel);
+    }
+}
+
 struct NamedRowFn {
     const char *name;
     BlockRowFn decode;
@@ -86,7 +93,8 @@ struct NamedRowFn {
 
 const NamedRowFn fastBlockRows[] = {{"ddsDecodeBlockRow", &ddsDecodeBlockRow},
                                     {"ddsDecodeBlockRowWords", &ddsDecodeBlockRowWords},
-                                    {"SSE2", &sse2Row}};
+                                    {"SSE2", &sse2Row},
+                                    {"SSSE3", &ssse3Row}};
 
 TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
     const BlockFormat formats[] = {Dxt1, Dxt3, Dxt5, Dxt2, Dxt4};

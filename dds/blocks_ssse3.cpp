@@ -1,0 +1,178 @@
+// ddsDecodeBlockRow with SSSE3's byte shuffle, for processors that have it.
+// Each row of a block is one shuffle of the block's palette (four RGBA
+// words in a register) by a control looked up from the row's index byte:
+// four-byte pixels take whole words, three-byte pixels their first three
+// bytes.  DXT5's eight alpha values are computed once a block and looked
+// up by a second shuffle of its sixteen 3-bit indices; DXT3's come from
+// its nibbles.  Alpha bytes are shuffled into the words' fourth bytes.
+// The output is the plain decoder's, byte for byte.
+
+#include <cstdint>
+#include <cstring>
+
+#include "blocks.h"
+#include "cpu_features.h"
+#include "fast_paths.h"
+
+#if defined(__SSE2__) && defined(__GNUC__)
+#define DDS_SSSE3_PATH 1
+#include <tmmintrin.h>
+
+#include "blocks_sse2.h"
+#endif
+
+#if DDS_SSSE3_PATH
+
+namespace {
+
+#define DDS_TARGET_SSSE3 __attribute__((target("ssse3")))
+
+using namespace sse2blocks;
+
+// Shuffle controls for one row of a block, by the row's index byte v.
+// Four-byte pixels: byte 4p + c is byte c of palette word (v >> 2p) & 3.
+// Three-byte pixels: byte 3p + c, c < 3, is; bytes 12 to 15 are zero.
+struct RowControls {
+    uint8_t bytes[256][16];
+};
+
+constexpr RowControls rowControls(int bytesPerPixel) {
+    RowControls controls{};
+    for (int v = 0; v < 256; ++v) {
+        for (int i = 0; i < 16; ++i) controls.bytes[v][i] = 0x80;
+        for (int p = 0; p < 4; ++p) {
+            for (int c = 0; c < bytesPerPixel; ++c) {
+                controls.bytes[v][bytesPerPixel * p + c] = static_cast<uint8_t>(4 * ((v >> (2 * p)) & 3) + c);
+            }
+        }
+    }
+    return controls;
+}
+
+alignas(16) constexpr RowControls RgbaControls = rowControls(4);
+alignas(16) constexpr RowControls RgbControls = rowControls(3);
+
+DDS_TARGET_SSSE3 inline __m128i rowControl(const RowControls &controls, uint8_t indices) {
+    return _mm_load_si128(reinterpret_cast<const __m128i *>(controls.bytes[indices]));
+}
+
+// DXT5: the eight alpha values of the block in bytes 0 to 7.  Index i's
+// value is (w0 a0 + w1 a1) / d with constant weights for each mode
+// (d = 7 when a0 > a1, else 5, where indices 6 and 7 are 0 and 255), the
+// division a multiplication that is exact for every sum that occurs (and
+// gives a0 and a1 back for indices 0 and 1).  The mode picks its constants
+// by index, without a branch.
+struct AlphaMode {
+    alignas(16) int16_t weight0[8];
+    alignas(16) int16_t weight1[8];
+    alignas(16) int16_t reciprocal[8];
+    alignas(16) int16_t fixed[8];
+};
+
+constexpr AlphaMode AlphaModes[2] = {
+    // a0 <= a1: four steps between, then 0 and 255.
+    {{5, 0, 4, 3, 2, 1, 0, 0}, {0, 5, 1, 2, 3, 4, 0, 0}, {13108, 13108, 13108, 13108, 13108, 13108, 13108, 13108},
+     {0, 0, 0, 0, 0, 0, 0, 255}},
+    // a0 > a1: six steps between.
+    {{7, 0, 6, 5, 4, 3, 2, 1}, {0, 7, 1, 2, 3, 4, 5, 6}, {9363, 9363, 9363, 9363, 9363, 9363, 9363, 9363},
+     {0, 0, 0, 0, 0, 0, 0, 0}},
+};
+
+DDS_TARGET_SSSE3 inline __m128i load(const int16_t (&lanes)[8]) {
+    return _mm_load_si128(reinterpret_cast<const __m128i *>(lanes));
+}
+
+DDS_TARGET_SSSE3 inline __m128i alphaValues(const uint8_t *alphaBlock) {
+    const uint32_t a0 = alphaBlock[0], a1 = alphaBlock[1];
+    const AlphaMode &mode = AlphaModes[a0 > a1 ? 1 : 0];
+    const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(load(mode.weight0), _mm_set1_epi16(static_cast<short>(a0))),
+                                      _mm_mullo_epi16(load(mode.weight1), _mm_set1_epi16(static_cast<short>(a1))));
+    const __m128i values = _mm_or_si128(_mm_mulhi_epu16(sum, load(mode.reciprocal)), load(mode.fixed));
+    return _mm_packus_epi16(values, values);
+}
+
+// DXT5: the sixteen 3-bit indices (bits 16 to 63 of the block) as bytes in
+// pixel order.  Index k lies in the 16-bit window that starts at byte
+// 2 + 3k / 8, at bit 3k % 8; a multiplication moves it to the window's
+// top three bits.
+DDS_TARGET_SSSE3 inline __m128i alphaIndices(const uint8_t *alphaBlock) {
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(alphaBlock));
+    const __m128i first = _mm_shuffle_epi8(bytes, _mm_setr_epi8(2, 3, 2, 3, 2, 3, 3, 4, 3, 4, 3, 4, 4, 5, 4, 5));
+    // Indices 14 and 15 lie wholly in byte 7, the last one.
+    const __m128i second = _mm_shuffle_epi8(bytes, _mm_setr_epi8(5, 6, 5, 6, 5, 6, 6, 7, 6, 7, 6, 7, 7, -128, 7, -128));
+    const __m128i toTop = _mm_setr_epi16(1 << 13, 1 << 10, 1 << 7, 1 << 12, 1 << 9, 1 << 6, 1 << 11, 1 << 8);
+    return _mm_packus_epi16(_mm_srli_epi16(_mm_mullo_epi16(first, toTop), 13),
+                            _mm_srli_epi16(_mm_mullo_epi16(second, toTop), 13));
+}
+
+// The alpha bytes of row r (pixels 4r to 4r + 3) moved to the fourth byte
+// of each word, zeros elsewhere.
+DDS_TARGET_SSSE3 inline __m128i alphaOfRow(__m128i alpha, int r) {
+    const char z = -128;
+    const char p = static_cast<char>(4 * r);
+    return _mm_shuffle_epi8(alpha, _mm_setr_epi8(z, z, z, p, z, z, z, static_cast<char>(p + 1), z, z, z,
+                                                 static_cast<char>(p + 2), z, z, z, static_cast<char>(p + 3)));
+}
+
+template <BlockFormat Format, int BytesPerPixel>
+DDS_TARGET_SSSE3 void decodeRowSsse3(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
+    constexpr size_t BlockBytes = Format == Dxt1 ? 8 : 16;
+    constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
+    constexpr bool MergeAlpha = Format != Dxt1 && BytesPerPixel == 4;
+    const RowControls &controls = BytesPerPixel == 4 ? RgbaControls : RgbControls;
+    for (uint32_t b = 0; b < blockCount; ++b) {
+        const uint8_t *block = blocks + b * BlockBytes;
+        const uint8_t *colorBlock = Format == Dxt1 ? block : block + 8;
+        __m128i words = palette(colorBlock);
+        __m128i alpha = _mm_setzero_si128();
+        if (MergeAlpha) {
+            words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
+            alpha = Format == Dxt3 ? explicitAlpha(block) : _mm_shuffle_epi8(alphaValues(block), alphaIndices(block));
+        }
+        const size_t column = b * BlockWidthBytes;
+        for (int r = 0; r < 4; ++r) {
+            __m128i row = _mm_shuffle_epi8(words, rowControl(controls, colorBlock[4 + r]));
+            if (MergeAlpha) row = _mm_or_si128(row, alphaOfRow(alpha, r));
+            uint8_t *destination = rows[r] + column;
+            if (BytesPerPixel == 4 || b + 1 < blockCount) {
+                // Three-byte rows store 16 bytes too; the next block
+                // overwrites the last four.
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), row);
+            } else {
+                _mm_storel_epi64(reinterpret_cast<__m128i *>(destination), row);
+                const uint32_t last = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(row, 8)));
+                std::memcpy(destination + 8, &last, 4);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+#endif  // DDS_SSSE3_PATH
+
+bool ddsDecodeBlockRowSsse3(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4],
+                            int bytesPerPixel) {
+#if DDS_SSSE3_PATH
+    if (!ddsCpuHasSsse3()) return false;
+    if (bytesPerPixel == 4) {
+        switch (format) {
+            case Dxt1: decodeRowSsse3<Dxt1, 4>(blocks, blockCount, rows); return true;
+            case Dxt3: decodeRowSsse3<Dxt3, 4>(blocks, blockCount, rows); return true;
+            case Dxt5: decodeRowSsse3<Dxt5, 4>(blocks, blockCount, rows); return true;
+            default: break;
+        }
+    } else if (bytesPerPixel == 3) {
+        switch (format) {
+            // Without alpha, DXT3 and DXT5 are their colour blocks.
+            case Dxt1: decodeRowSsse3<Dxt1, 3>(blocks, blockCount, rows); return true;
+            case Dxt3: decodeRowSsse3<Dxt3, 3>(blocks, blockCount, rows); return true;
+            case Dxt5: decodeRowSsse3<Dxt5, 3>(blocks, blockCount, rows); return true;
+            default: break;
+        }
+    }
+#else
+    (void)format, (void)blocks, (void)blockCount, (void)rows, (void)bytesPerPixel;
+#endif
+    return false;
+}
