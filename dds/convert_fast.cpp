@@ -1,6 +1,6 @@
 // Faster conversion of uncompressed pixels, with ddsConvertUncompressedRowScalar's
 // output byte for byte: byte shuffles for layouts whose channels are whole
-// bytes, one table lookup a pixel for 8-bit pixels, SSE2 multiplications for
+// bytes (one SSSE3 shuffle of four pixels where the processor has it), one table lookup a pixel for 8-bit pixels, SSE2 multiplications for
 // 16- and 32-bit pixels whose channels are at most 10 bits wide, and
 // per-channel tables for the other such layouts.  Tables are filled by
 // ddsConvertChannel itself; a multiplier is used only once it has given
@@ -10,10 +10,15 @@
 #include <initializer_list>
 
 #include "bytes.h"
+#include "cpu_features.h"
 #include "uncompressed.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#if defined(__GNUC__)
+#define DDS_SSSE3_SHUFFLE 1
+#include <tmmintrin.h>
+#endif
 #endif
 
 namespace {
@@ -71,6 +76,32 @@ Shuffle shuffleOf(const UncompressedConverter &converter) {
 #if defined(__SSE2__)
 inline void store16(uint8_t *destination, __m128i value) {
     _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), value);
+}
+#endif
+
+#if DDS_SSSE3_SHUFFLE
+// Any byte shuffle of 3- or 4-byte pixels as one SSSE3 byte shuffle of four
+// pixels: RGBA byte 4p + c is byte shift[c] / 8 of source pixel p, or zero
+// for a constant channel, whose constant is then put in.  Each load reads
+// 16 bytes, so 3-byte pixels stop while six remain.  Returns the number of
+// pixels converted.
+__attribute__((target("ssse3"))) uint32_t shuffleRowSsse3(const Shuffle &shuffle, uint32_t pixelBytes,
+                                                            const uint8_t *source, uint32_t width, uint8_t *rgba) {
+    alignas(16) uint8_t control[16];
+    for (uint32_t p = 0; p < 4; ++p) {
+        for (uint32_t c = 0; c < 4; ++c) {
+            control[4 * p + c] = shuffle.keep[c] != 0 ? static_cast<uint8_t>(pixelBytes * p + shuffle.shift[c] / 8) : 0x80;
+        }
+    }
+    const __m128i controls = _mm_load_si128(reinterpret_cast<const __m128i *>(control));
+    const __m128i constant = _mm_set1_epi32(static_cast<int>(shuffle.constantBits));
+    const uint32_t lastStart = pixelBytes == 4 ? 4 : 6;
+    uint32_t x = 0;
+    for (; x + lastStart <= width; x += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + static_cast<size_t>(pixelBytes) * x));
+        store16(rgba + 4 * static_cast<size_t>(x), _mm_or_si128(_mm_shuffle_epi8(p, controls), constant));
+    }
+    return x;
 }
 #endif
 
@@ -380,6 +411,19 @@ void ddsConvertRowPrepared(const UncompressedConverter &converter, const uint8_t
             break;  // the plain rule takes the rest
         }
         case ConvertByteShuffle:
+#if DDS_SSSE3_SHUFFLE
+            if (ddsCpuHasSsse3()) {
+                const Shuffle shuffle = shuffleOf(converter);
+                const uint32_t pixelBytes = converter.layout.pixelBytes;
+                const uint32_t done = shuffleRowSsse3(shuffle, pixelBytes, source, width, rgba);
+                for (uint32_t x = done; x < width; ++x) {
+                    store32(rgba + 4 * static_cast<size_t>(x),
+                            shuffle(pixelBytes == 4 ? loadWord(source + 4 * static_cast<size_t>(x))
+                                                    : ddsLoad24(source + 3 * static_cast<size_t>(x))));
+                }
+                return;
+            }
+#endif
             if (converter.layout.pixelBytes == 4) {
                 const Shuffle shuffle = shuffleOf(converter);
                 if (shuffleRow32Common(shuffle, source, width, rgba)) return;

@@ -1,5 +1,7 @@
 #include "cpu_features.h"
 
+#include <atomic>
+
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
 #endif
@@ -43,8 +45,12 @@ const CpuFeatures &cpuFeatures() {
     return features;
 }
 
+std::atomic<bool> extensionsAllowed{true};
+
 }  // namespace
 
-bool ddsCpuHasSsse3() { return cpuFeatures().ssse3; }
+bool ddsCpuHasSsse3() { return extensionsAllowed.load(std::memory_order_relaxed) && cpuFeatures().ssse3; }
 
-bool ddsCpuHasAvx2() { return cpuFeatures().avx2; }
+bool ddsCpuHasAvx2() { return extensionsAllowed.load(std::memory_order_relaxed) && cpuFeatures().avx2; }
+
+void ddsAllowCpuExtensions(bool allowed) { extensionsAllowed.store(allowed, std::memory_order_relaxed); }

@@ -10,4 +10,9 @@ bool ddsCpuHasSsse3();
 // AVX2, with the operating system saving the 256-bit registers.
 bool ddsCpuHasAvx2();
 
+// With false, both of the above answer false from then on, so that the
+// baseline paths run on any processor; true gives the processor's answers
+// back.  For tests and measurements.
+void ddsAllowCpuExtensions(bool allowed);
+
 #endif

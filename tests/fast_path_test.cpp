@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "blocks.h"
+#include "cpu_features.h"
 #include "dds_builder.h"
 #include "fast_paths.h"
 #include "header.h"
@@ -195,7 +196,20 @@ testing::AssertionResult sameConversion(const UncompressedLayout &layout, const 
     return testing::AssertionSuccess();
 }
 
-TEST(FastPaths, UncompressedRowsMatchThePlainConversion) {
+// Runs the converters with the processor's extensions, then with the
+// baseline instruction set only.
+class ConverterPaths : public testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override { ddsAllowCpuExtensions(GetParam()); }
+    void TearDown() override { ddsAllowCpuExtensions(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(FastPaths, ConverterPaths, testing::Bool(),
+                         [](const testing::TestParamInfo<bool> &param) {
+                             return param.param ? "WithCpuExtensions" : "Baseline";
+                         });
+
+TEST_P(ConverterPaths, UncompressedRowsMatchThePlainConversion) {
     Random random{0xC0FFEEu};
     for (int round = 0; round < 400; ++round) {
         const uint32_t bits = 8u * (1 + random.next() % 4);
@@ -253,7 +267,7 @@ std::vector<NamedLayout> commonLayouts() {
     };
 }
 
-TEST(FastPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
+TEST_P(ConverterPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
     for (const NamedLayout &named : commonLayouts()) {
         SCOPED_TRACE(named.name);
         const UncompressedLayout layout = ddsPrepareUncompressed(named.format);
