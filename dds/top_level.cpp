@@ -98,7 +98,11 @@ bool ddsDecodeTopLevel(FILE *file, const DdsImage &image, uint8_t *pixels, bool 
     for (uint32_t first = 0; ok && first < image.sourceRows; first += rowsPerChunk) {
         const uint32_t count = std::min(rowsPerChunk, image.sourceRows - first);
         ok = ddsReadExactly(file, chunk, static_cast<size_t>(count) * rowBytes);
-        for (uint32_t i = 0; ok && i < count; ++i) {
+        // With rows reversed, the chunk's last row lands lowest in the
+        // buffer: decoding from it fills the chunk's part of the buffer
+        // upwards, as memory is fastest written.
+        for (uint32_t n = 0; ok && n < count; ++n) {
+            const uint32_t i = rows.reverse ? count - 1 - n : n;
             decodeSourceRow(image, converter, chunk + static_cast<size_t>(i) * rowBytes, first + i, rows);
         }
     }
