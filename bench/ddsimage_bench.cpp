@@ -3,9 +3,11 @@
 // same output size as the yardstick, all in one run.
 //
 // kernel/ is what the import runs (ddsDecodeBlockRow, or a converter
-// prepared once per image and ddsConvertRowPrepared), row/ is
+// prepared once per image and ddsConvertRowPrepared), baseline/ the same
+// with the processor's extensions (SSSE3) turned off, row/ is
 // ddsConvertUncompressedRow (which prepares its converter per row) and
 // plain/ the scalar implementations the fast paths are checked against.
+// read/ reads the file as the import does, without decoding.
 //
 // Every benchmark reports MPix/s and xMemcpy, its rate divided by the rate
 // of a memcpy of its output size timed in the same iterations, both from
@@ -23,13 +25,16 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench_files.h"
 #include "blocks.h"
+#include "cpu_features.h"
 #include "header.h"
 #include "plugin_loader.h"
 #include "qvhost.h"
+#include "top_level.h"
 #include "uncompressed.h"
 
 namespace {
@@ -264,6 +269,59 @@ void benchImport(benchmark::State &state, std::string name, const BenchFormat *f
     state.counters["PeakImageBytes"] = static_cast<double>(peakImage);
 }
 
+// Reading the file as the image request does, without decoding: opened
+// unbuffered, the top level read in chunks of ddsChunkBytes.  Its xMemcpy
+// is the most that an import of the file could reach.
+void benchRead(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
+    const std::string path = benchFilePath(DDSIMAGE_BENCH_FILE_DIR, *format, size, size);
+    if (path.empty()) {
+        state.SkipWithError("no file");
+        return;
+    }
+    std::vector<uint8_t> chunk(ddsChunkBytes);
+    bool failed = false;
+    auto readOnce = [&]() {
+        FILE *file = std::fopen(path.c_str(), "rb");
+        if (file == nullptr) {
+            failed = true;
+            return;
+        }
+        std::setvbuf(file, nullptr, _IONBF, 0);
+        failed |= std::fseek(file, DdsDataOffset, SEEK_SET) != 0;
+        while (std::fread(chunk.data(), 1, chunk.size(), file) == chunk.size()) {
+        }
+        std::fclose(file);
+    };
+    readOnce();  // warm the page cache
+    Yardstick yardstick(static_cast<size_t>(size) * size * benchOutputBytesPerPixel(*format));
+    for (auto _ : state) {
+        yardstick.iteration(state, [&] {
+            readOnce();
+            benchmark::DoNotOptimize(chunk.data());
+        });
+    }
+    if (failed) {
+        state.SkipWithError("the file could not be read");
+        return;
+    }
+    yardstick.report(state, name, static_cast<double>(size) * size);
+}
+
+// The kernels with the processor's extensions turned off: the baseline
+// paths, those that a processor with SSE2 only runs.
+void benchBlockKernelBaseline(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
+    ddsAllowCpuExtensions(false);
+    benchBlockKernel(state, std::move(name), format, size, &ddsDecodeBlockRow);
+    ddsAllowCpuExtensions(true);
+}
+
+void benchPreparedKernelBaseline(benchmark::State &state, std::string name, const BenchFormat *format,
+                                 uint32_t size) {
+    ddsAllowCpuExtensions(false);
+    benchPreparedKernel(state, std::move(name), format, size);
+    ddsAllowCpuExtensions(true);
+}
+
 template <typename Fn, typename... Args>
 void add(const std::string &name, Fn fn, Args... args) {
     registerName(name);
@@ -281,9 +339,11 @@ void registerAll() {
             // implementations they are checked against.
             if (benchIsBlock(format)) {
                 add("kernel/" + suffix, benchBlockKernel, &format, size, &ddsDecodeBlockRow);
+                add("baseline/" + suffix, benchBlockKernelBaseline, &format, size);
                 add("plain/" + suffix, benchBlockKernel, &format, size, &ddsDecodeBlockRowScalar);
             } else {
                 add("kernel/" + suffix, benchPreparedKernel, &format, size);
+                add("baseline/" + suffix, benchPreparedKernelBaseline, &format, size);
                 add("row/" + suffix, benchMaskKernel, &format, size, &ddsConvertUncompressedRow);
                 add("plain/" + suffix, benchMaskKernel, &format, size, &ddsConvertUncompressedRowScalar);
             }
@@ -292,6 +352,7 @@ void registerAll() {
             const std::string suffix = std::string(format.name) + "/" + std::to_string(size);
             add("import/" + suffix + "/flipped", benchImport, &format, size, false);
             add("import/" + suffix + "/file_order", benchImport, &format, size, true);
+            add("read/" + suffix, benchRead, &format, size);
         }
     }
 }
