@@ -1,7 +1,8 @@
 #!/bin/sh
 # Draws bench/results/chart.png from the benchmark's JSON output: at 4096 x
 # 4096, each format's rate as a fraction of memcpy of its output size, for
-# the plain kernels, the fast kernels, and the whole import before and after
+# the plain kernels, the fast kernels on an SSE2-only processor (baseline)
+# and with the processor's extensions, and the whole import before and after
 # the fast paths.  Needs python3 and gnuplot (Debian: gnuplot-nox).
 #
 #   bench/plot.sh [after.json] [import_before.json] [chart.png]
@@ -29,7 +30,7 @@ after, before = medians(sys.argv[1]), medians(sys.argv[2])
 formats = ["DXT1-Rgb", "DXT1-Rgba", "DXT3", "DXT5", "BGRA8888", "A2R10G10B10", "BGR888", "R5G6B5", "A4R4G4B4", "R3G3B2"]
 
 for f in formats:
-    row = [after.get(f"plain/{f}/4096", 0), after.get(f"kernel/{f}/4096", 0),
+    row = [after.get(f"plain/{f}/4096", 0), after.get(f"baseline/{f}/4096", 0), after.get(f"kernel/{f}/4096", 0),
            before.get(f"import/{f}/4096/flipped", 0), after.get(f"import/{f}/4096/flipped", 0)]
     print(f, " ".join(f"{v:.3f}" for v in row))
 PY
@@ -49,8 +50,9 @@ set key top right
 set xtics rotate by -30 left
 set xrange [-0.6:9.6]
 plot "$data" using 2:xtic(1) title "plain kernel (before)", \
-     "" using 3 title "fast kernel", \
-     "" using 4 title "import before (flipped rows)", \
-     "" using 5 title "import after (flipped rows)"
+     "" using 3 title "fast kernel, SSE2 only", \
+     "" using 4 title "fast kernel, SSSE3", \
+     "" using 5 title "import before (flipped rows)", \
+     "" using 6 title "import after (flipped rows)"
 GP
 echo "wrote $chart"

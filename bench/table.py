@@ -41,14 +41,15 @@ def cell(results, name, ratio=True):
     return text
 
 
-print("| format | plain kernel | fast kernel | import before | import after | peak bytes | FreeImage load | import / FreeImage |")
-print("|---|---|---|---|---|---|---|---|")
+print("| format | plain kernel | kernel, SSE2 only | kernel, SSSE3 | read alone | import before | import after | peak bytes | FreeImage load | import / FreeImage |")
+print("|---|---|---|---|---|---|---|---|---|---|")
 for f in formats:
     imp = after.get(f"import/{f}/4096/flipped", {})
     fi = peers.get(f"freeimage/{f}/4096", {}).get("MPix/s")
     ours = peers.get(f"import/{f}/4096", {}).get("MPix/s")
     ratio = f"{ours / fi:.2f}" if fi and ours else "-"
-    print(f"| {f} | {cell(after, f'plain/{f}/4096')} | {cell(after, f'kernel/{f}/4096')} | "
+    print(f"| {f} | {cell(after, f'plain/{f}/4096')} | {cell(after, f'baseline/{f}/4096')} | "
+          f"{cell(after, f'kernel/{f}/4096')} | {cell(after, f'read/{f}/4096')} | "
           f"{cell(before, f'import/{f}/4096/flipped')} | {cell(after, f'import/{f}/4096/flipped')} | "
           f"{imp.get('PeakImageBytes', 0):.0f} | {cell(peers, f'freeimage/{f}/4096', False)} | {ratio} |")
 for bpp in (24, 32):
