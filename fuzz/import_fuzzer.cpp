@@ -14,7 +14,9 @@
 //                  the call it is armed before (open, query, image, close)
 //   third last     low three bits: 5 truncates the file between the query
 //                  and the image request, 6 changes one header byte, 7 makes
-//                  the file longer; anything else leaves it alone
+//                  the file longer; anything else leaves it alone.  Bit 3
+//                  set decodes with the processor's extensions turned off
+//                  (the SSE2 paths)
 //   fourth last    the argument of that change
 //
 // The target traps on: a status outside {0, -2, -6, -8}; an open status that
@@ -40,6 +42,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cpu_features.h"
 #include "qvhost.h"
 #include "top_level.h"
 
@@ -234,6 +237,7 @@ void importOnce(const uint8_t *data, size_t size) {
         default: break;
     }
 
+    ddsAllowCpuExtensions((changeControl & 8) == 0);
     memoryFile.write(data, size);
     qvhostReset();
     setPreference(preferenceControl);
