@@ -216,6 +216,29 @@ void benchPreparedKernel(benchmark::State &state, std::string name, const BenchF
 // request into a buffer allocated once, close.  The file is written before
 // the first iteration and read once untimed, so that it is in the page
 // cache.
+// Times `once`, an operation on a whole size x size file that sets `failed`
+// when it goes wrong, against a memcpy of `outputBytes`; runs it once
+// first to bring the file into the page cache.  Returns false, reporting
+// `failure`, when any run failed.
+template <typename Once>
+bool timeWholeFile(benchmark::State &state, const std::string &name, uint32_t size, size_t outputBytes, Once &once,
+                   const bool &failed, const char *failure) {
+    once();
+    Yardstick yardstick(outputBytes);
+    for (auto _ : state) {
+        yardstick.iteration(state, [&] {
+            once();
+            benchmark::ClobberMemory();
+        });
+    }
+    if (failed) {
+        state.SkipWithError(failure);
+        return false;
+    }
+    yardstick.report(state, name, static_cast<double>(size) * size);
+    return true;
+}
+
 void benchImport(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
                  bool fileOrder) {
     const QvHostImporter *importer = benchStartedImporter();
@@ -251,20 +274,7 @@ void benchImport(benchmark::State &state, std::string name, const BenchFormat *f
         importer->close(nullptr, nullptr, handle);
         qvhostClearCalls();
     };
-    importOnce();  // warm the page cache
-
-    Yardstick yardstick(pixels.size());
-    for (auto _ : state) {
-        yardstick.iteration(state, [&] {
-            importOnce();
-            benchmark::DoNotOptimize(pixels.data());
-        });
-    }
-    if (failed) {
-        state.SkipWithError("the import failed");
-        return;
-    }
-    yardstick.report(state, name, static_cast<double>(size) * size);
+    if (!timeWholeFile(state, name, size, pixels.size(), importOnce, failed, "the import failed")) return;
     state.counters["PeakInfoBytes"] = static_cast<double>(peakInfo);
     state.counters["PeakImageBytes"] = static_cast<double>(peakImage);
 }
@@ -292,19 +302,8 @@ void benchRead(benchmark::State &state, std::string name, const BenchFormat *for
         }
         std::fclose(file);
     };
-    readOnce();  // warm the page cache
-    Yardstick yardstick(static_cast<size_t>(size) * size * benchOutputBytesPerPixel(*format));
-    for (auto _ : state) {
-        yardstick.iteration(state, [&] {
-            readOnce();
-            benchmark::DoNotOptimize(chunk.data());
-        });
-    }
-    if (failed) {
-        state.SkipWithError("the file could not be read");
-        return;
-    }
-    yardstick.report(state, name, static_cast<double>(size) * size);
+    timeWholeFile(state, name, size, static_cast<size_t>(size) * size * benchOutputBytesPerPixel(*format), readOnce,
+                  failed, "the file could not be read");
 }
 
 // The kernels with the processor's extensions turned off: the baseline
