@@ -1,6 +1,7 @@
 // Faster conversion of uncompressed pixels, with ddsConvertUncompressedRowScalar's
 // output byte for byte: byte shuffles for layouts whose channels are whole
-// bytes (one SSSE3 shuffle of four pixels where the processor has it), one table lookup a pixel for 8-bit pixels, SSE2 multiplications for
+// bytes (one SSSE3 shuffle of four pixels where the processor has it), one
+// table lookup a pixel for 8-bit pixels, SSE2 multiplications for
 // 16- and 32-bit pixels whose channels are at most 10 bits wide, and
 // per-channel tables for the other such layouts.  Tables are filled by
 // ddsConvertChannel itself; a multiplier is used only once it has given
