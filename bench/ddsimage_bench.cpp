@@ -171,9 +171,11 @@ void benchBlockKernel(benchmark::State &state, std::string name, const BenchForm
 
 using PixelRowFn = void (*)(const UncompressedLayout &, const uint8_t *, uint32_t, uint8_t *);
 
-// The whole image through an uncompressed row converter.
-void benchMaskKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
-                     PixelRowFn convertRow) {
+// The whole image of uncompressed pixels, converted by `convertImage(layout,
+// source, sourceRowBytes, rgba, rgbaStride)` each iteration.
+template <typename ConvertImage>
+void benchUncompressedImage(benchmark::State &state, const std::string &name, const BenchFormat *format,
+                            uint32_t size, ConvertImage convertImage) {
     const std::vector<uint8_t> payload = benchPayload(*format, size, size);
     const size_t stride = static_cast<size_t>(size) * 4;
     std::vector<uint8_t> pixels(stride * size);
@@ -182,34 +184,37 @@ void benchMaskKernel(benchmark::State &state, std::string name, const BenchForma
     Yardstick yardstick(pixels.size());
     for (auto _ : state) {
         yardstick.iteration(state, [&] {
-            for (uint32_t row = 0; row < size; ++row) {
-                convertRow(layout, payload.data() + row * rowBytes, size, pixels.data() + row * stride);
-            }
+            convertImage(layout, payload.data(), rowBytes, pixels.data(), stride);
             benchmark::DoNotOptimize(pixels.data());
         });
     }
     yardstick.report(state, name, static_cast<double>(size) * size);
 }
 
+// The whole image through an uncompressed row converter.
+void benchMaskKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
+                     PixelRowFn convertRow) {
+    benchUncompressedImage(state, name, format, size,
+                           [&](const UncompressedLayout &layout, const uint8_t *source, size_t rowBytes,
+                               uint8_t *rgba, size_t stride) {
+                               for (uint32_t row = 0; row < size; ++row) {
+                                   convertRow(layout, source + row * rowBytes, size, rgba + row * stride);
+                               }
+                           });
+}
+
 // The whole image through a converter prepared once, as the import does.
 void benchPreparedKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
-    const std::vector<uint8_t> payload = benchPayload(*format, size, size);
-    const size_t stride = static_cast<size_t>(size) * 4;
-    std::vector<uint8_t> pixels(stride * size);
-    const UncompressedLayout layout = ddsPrepareUncompressed(pixelFormatOf(*format));
-    const size_t rowBytes = static_cast<size_t>(size) * layout.pixelBytes;
-    Yardstick yardstick(pixels.size());
-    for (auto _ : state) {
-        yardstick.iteration(state, [&] {
-            UncompressedConverter converter;
-            ddsPrepareConverter(layout, static_cast<uint64_t>(size) * size, &converter);
-            for (uint32_t row = 0; row < size; ++row) {
-                ddsConvertRowPrepared(converter, payload.data() + row * rowBytes, size, pixels.data() + row * stride);
-            }
-            benchmark::DoNotOptimize(pixels.data());
-        });
-    }
-    yardstick.report(state, name, static_cast<double>(size) * size);
+    benchUncompressedImage(state, name, format, size,
+                           [&](const UncompressedLayout &layout, const uint8_t *source, size_t rowBytes,
+                               uint8_t *rgba, size_t stride) {
+                               UncompressedConverter converter;
+                               ddsPrepareConverter(layout, static_cast<uint64_t>(size) * size, &converter);
+                               for (uint32_t row = 0; row < size; ++row) {
+                                   ddsConvertRowPrepared(converter, source + row * rowBytes, size,
+                                                         rgba + row * stride);
+                               }
+                           });
 }
 
 // The whole import as the host does it: open, information query, image
