@@ -23,14 +23,14 @@ uint8_t mix(int weight0, uint8_t c0, int weight1, uint8_t c1, int divisor) {
 
 }  // namespace
 
-ColorPalette ddsDecodeColorPalette(const uint8_t colorBlock[8]) {
+ColorPalette ddsDecodeColorPalette(const uint8_t colorBlock[8], bool alwaysFourColours) {
     const uint32_t color0 = ddsLoad16(colorBlock);
     const uint32_t color1 = ddsLoad16(colorBlock + 2);
     ColorPalette palette;
     uint8_t(&e)[4][4] = palette.entries;
     expand565(color0, e[0]);
     expand565(color1, e[1]);
-    if (color0 > color1) {
+    if (color0 > color1 || alwaysFourColours) {
         for (int c = 0; c < 3; ++c) {
             e[2][c] = mix(2, e[0][c], 1, e[1][c], 3);
             e[3][c] = mix(1, e[0][c], 2, e[1][c], 3);
@@ -101,7 +101,7 @@ void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrig
                     ptrdiff_t rowStride) {
     // DXT3 and DXT5 carry the alpha block first and the colour block after.
     const uint8_t *colorBlock = format == Dxt1 ? block : block + 8;
-    ddsWriteColorIndices(blockOrigin, rowStride, colorBlock, ddsDecodeColorPalette(colorBlock));
+    ddsWriteColorIndices(blockOrigin, rowStride, colorBlock, ddsDecodeColorPalette(colorBlock, format != Dxt1));
     if (format == Dxt3) ddsApplyExplicitAlpha(blockOrigin, rowStride, block);
     if (format == Dxt5) ddsApplyInterpolatedAlpha(blockOrigin, rowStride, block);
 }

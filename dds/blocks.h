@@ -16,11 +16,13 @@ struct ColorPalette {
 };
 
 // Palette of an 8-byte colour block.  The 5:6:5 endpoints expand by a plain
-// shift (0xFFFF becomes 248, 252, 248).  With color0 > color1 entries 2
-// and 3 lie at a third and two thirds between them; otherwise entry 2 is
-// their mean and entry 3 is transparent cyan (0, 255, 255, 0).  Divisions
-// truncate.
-ColorPalette ddsDecodeColorPalette(const uint8_t colorBlock[8]);
+// shift (0xFFFF becomes 248, 252, 248).  With color0 > color1, or whenever
+// `alwaysFourColours` is set, entries 2 and 3 lie at a third and two thirds
+// between them; otherwise (DXT1's three-colour mode) entry 2 is their mean
+// and entry 3 is transparent cyan (0, 255, 255, 0).  Divisions truncate.
+// DXT3 and DXT5 take their alpha from the alpha block, so the endpoint
+// order selects nothing there: they always use four colours.
+ColorPalette ddsDecodeColorPalette(const uint8_t colorBlock[8], bool alwaysFourColours);
 
 // Writes the 16 RGBA pixels that the colour block's indices select.
 void ddsWriteColorIndices(uint8_t *blockOrigin, ptrdiff_t rowStride, const uint8_t colorBlock[8],

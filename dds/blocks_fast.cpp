@@ -34,14 +34,14 @@ inline uint32_t rgbaWord(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
 }
 
 // The palette of ddsDecodeColorPalette as words.
-inline void colorPalette(const uint8_t *colorBlock, uint32_t palette[4]) {
+inline void colorPalette(const uint8_t *colorBlock, bool alwaysFourColours, uint32_t palette[4]) {
     const uint32_t color0 = ddsLoad16(colorBlock);
     const uint32_t color1 = ddsLoad16(colorBlock + 2);
     const uint32_t r0 = ((color0 >> 11) & 0x1F) << 3, g0 = ((color0 >> 5) & 0x3F) << 2, b0 = (color0 & 0x1F) << 3;
     const uint32_t r1 = ((color1 >> 11) & 0x1F) << 3, g1 = ((color1 >> 5) & 0x3F) << 2, b1 = (color1 & 0x1F) << 3;
     palette[0] = rgbaWord(r0, g0, b0, 255);
     palette[1] = rgbaWord(r1, g1, b1, 255);
-    if (color0 > color1) {
+    if (color0 > color1 || alwaysFourColours) {
         palette[2] = rgbaWord((2 * r0 + r1) / 3, (2 * g0 + g1) / 3, (2 * b0 + b1) / 3, 255);
         palette[3] = rgbaWord((r0 + 2 * r1) / 3, (g0 + 2 * g1) / 3, (b0 + 2 * b1) / 3, 255);
     } else {
@@ -90,7 +90,7 @@ void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4
         const uint8_t *block = blocks + b * BlockBytes;
         const uint8_t *colorBlock = Format == Dxt1 ? block : block + 8;
         uint32_t palette[4];
-        colorPalette(colorBlock, palette);
+        colorPalette(colorBlock, Format != Dxt1, palette);
         const size_t column = b * BlockWidthBytes;
         uint8_t *const destinations[4] = {row0 + column, row1 + column, row2 + column, row3 + column};
 
@@ -139,8 +139,8 @@ using namespace sse2blocks;
 // The four rows of a block's colours as RGBA words, from a table of the
 // 16 pixel pairs: entry 4 j + i holds palette words i and j, so that each
 // half of a row is one 8-byte load at its four index bits.
-inline void colorRowsByPairs(const uint8_t *colorBlock, __m128i rows[4]) {
-    const __m128i words = palette(colorBlock);
+inline void colorRowsByPairs(const uint8_t *colorBlock, bool alwaysFourColours, __m128i rows[4]) {
+    const __m128i words = palette(colorBlock, alwaysFourColours);
     alignas(16) uint32_t pairs[32];
     // The shuffle's selector must be a constant: one broadcast per word.
     const __m128i seconds[4] = {_mm_shuffle_epi32(words, 0x00), _mm_shuffle_epi32(words, 0x55),
@@ -171,7 +171,7 @@ void decodeRowSse2(const uint8_t *blocks, uint32_t blockCount, uint8_t *const ro
             // slower): the palette comes from SSE2, the rows from the words.
             const uint8_t *colorBlock = Format == Dxt1 ? block : block + 8;
             uint32_t words[4];
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(words), palette(colorBlock));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(words), palette(colorBlock, Format != Dxt1));
             for (int r = 0; r < 4; ++r) {
                 const uint32_t indices = colorBlock[4 + r];
                 putPixels<3>(rows[r] + column, words[indices & 3], words[(indices >> 2) & 3],
@@ -180,7 +180,7 @@ void decodeRowSse2(const uint8_t *blocks, uint32_t blockCount, uint8_t *const ro
             continue;
         }
         __m128i pixels[4];
-        colorRowsByPairs(Format == Dxt1 ? block : block + 8, pixels);
+        colorRowsByPairs(Format == Dxt1 ? block : block + 8, Format != Dxt1, pixels);
         if (MergeAlpha) mergeAlpha(pixels, Format == Dxt3 ? explicitAlpha(block) : interpolatedAlpha(block));
         for (int r = 0; r < 4; ++r) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
     }

@@ -20,8 +20,9 @@ inline __m128i epi16(int a, int b, int c, int d) {
 
 // The four palette words of a colour block, R in the low byte of each: the
 // 5:6:5 endpoints expanded in 16-bit lanes, divisions by 3 as
-// multiplications that are exact for every sum that occurs.
-inline __m128i palette(const uint8_t *colorBlock) {
+// multiplications that are exact for every sum that occurs.  Three-colour
+// mode only where `alwaysFourColours` is false (DXT1).
+inline __m128i palette(const uint8_t *colorBlock, bool alwaysFourColours) {
     const uint32_t color0 = ddsLoad16(colorBlock);
     const uint32_t color1 = ddsLoad16(colorBlock + 2);
     const __m128i both = _mm_cvtsi32_si128(static_cast<int>(color0 | color1 << 16));
@@ -38,7 +39,7 @@ inline __m128i palette(const uint8_t *colorBlock) {
     const __m128i thirds = _mm_mulhi_epu16(_mm_add_epi16(sum, ends), _mm_set1_epi16(21846));
     // [(e0 + e1) / 2 | transparent cyan]
     const __m128i halfAndCyan = _mm_unpacklo_epi64(_mm_srli_epi16(sum, 1), epi16(0, 255, 255, 0));
-    const __m128i fourColors = _mm_set1_epi16(color0 > color1 ? -1 : 0);
+    const __m128i fourColors = _mm_set1_epi16(color0 > color1 || alwaysFourColours ? -1 : 0);
     const __m128i inner = _mm_or_si128(_mm_and_si128(fourColors, thirds), _mm_andnot_si128(fourColors, halfAndCyan));
     return _mm_packus_epi16(ends, inner);
 }

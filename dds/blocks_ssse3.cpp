@@ -123,7 +123,7 @@ DDS_TARGET_SSSE3 void decodeRowSsse3(const uint8_t *blocks, uint32_t blockCount,
     for (uint32_t b = 0; b < blockCount; ++b) {
         const uint8_t *block = blocks + b * BlockBytes;
         const uint8_t *colorBlock = Format == Dxt1 ? block : block + 8;
-        __m128i words = palette(colorBlock);
+        __m128i words = palette(colorBlock, Format != Dxt1);
         __m128i alpha = _mm_setzero_si128();
         if (MergeAlpha) {
             words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));

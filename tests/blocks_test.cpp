@@ -46,14 +46,31 @@ reference::Format referenceFormat(BlockFormat format) {
 }
 
 // Palettes worked out by hand from the 5:6:5 expansion (no replication)
-// and the truncating thirds and halves.
+// and the truncating thirds and halves.  DXT3 and DXT5 colour blocks
+// (alwaysFour) take the thirds whatever the endpoint order.
 TEST(Blocks, PaletteEntries) {
     const Pixel cyan = {0, 255, 255, 0};
     struct Case {
         const char *name;
         uint16_t color0, color1;
         std::array<Pixel, 4> entries;
+        bool alwaysFour = false;
     } cases[] = {
+        {"blue under red, DXT3/DXT5",
+         0x001F,
+         0xF800,
+         {{{0, 0, 248, 255}, {248, 0, 0, 255}, {82, 0, 165, 255}, {165, 0, 82, 255}}},
+         true},
+        {"equal endpoints, DXT3/DXT5",
+         0xFFFF,
+         0xFFFF,
+         {{{248, 252, 248, 255}, {248, 252, 248, 255}, {248, 252, 248, 255}, {248, 252, 248, 255}}},
+         true},
+        {"red over blue, DXT3/DXT5",
+         0xF800,
+         0x001F,
+         {{{248, 0, 0, 255}, {0, 0, 248, 255}, {165, 0, 82, 255}, {82, 0, 165, 255}}},
+         true},
         {"red over blue, four-colour",
          0xF800,
          0x001F,
@@ -88,8 +105,8 @@ TEST(Blocks, PaletteEntries) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<uint8_t> bytes = colorBlock(c.color0, c.color1, {0, 0, 0, 0});
-        const ColorPalette palette = ddsDecodeColorPalette(bytes.data());
-        const std::array<Pixel, 4> expected = reference::palette(c.color0, c.color1);
+        const ColorPalette palette = ddsDecodeColorPalette(bytes.data(), c.alwaysFour);
+        const std::array<Pixel, 4> expected = reference::palette(c.color0, c.color1, c.alwaysFour);
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(entryOf(palette, i), c.entries[static_cast<size_t>(i)]) << "importer entry " << i;
             EXPECT_EQ(expected[static_cast<size_t>(i)], c.entries[static_cast<size_t>(i)])
@@ -147,10 +164,11 @@ TEST(Blocks, ColorIndexLayout) {
 }
 
 // The alpha stages: DXT3 nibbles and DXT5 3-bit indices in pixel order, on
-// top of a three-colour block whose texels all take index 3, so that the
-// cyan of index 3 shows under the alpha stage's values.
-TEST(Blocks, AlphaStagesOverCyanTexels) {
-    std::vector<uint8_t> allCyan = colorBlock(0x0000, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF});
+// top of a colour block with color0 < color1 whose texels all take index 3:
+// in DXT3 and DXT5 that is the two-thirds mix (165, 168, 165), never DXT1's
+// transparent cyan.
+TEST(Blocks, AlphaStagesOverIndexThreeOfAFourColourBlock) {
+    std::vector<uint8_t> allIndexThree = colorBlock(0x0000, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF});
     std::vector<uint8_t> dxt3Alternating = {0xF0, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0};
     std::vector<uint8_t> dxt3Ramp;  // nibble of pixel k = k
     for (int r = 0; r < 4; ++r)
@@ -183,11 +201,11 @@ TEST(Blocks, AlphaStagesOverCyanTexels) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<uint8_t> bytes = c.alpha;
-        bytes.insert(bytes.end(), allCyan.begin(), allCyan.end());
+        bytes.insert(bytes.end(), allIndexThree.begin(), allIndexThree.end());
         const std::array<Pixel, 16> importer = decodeWithImporter(c.format, bytes);
         const std::array<Pixel, 16> ours = reference::block(referenceFormat(c.format), bytes.data());
         for (size_t k = 0; k < 16; ++k) {
-            const Pixel expected = {0, 255, 255, c.expected[k]};
+            const Pixel expected = {165, 168, 165, c.expected[k]};
             EXPECT_EQ(importer[k], expected) << "pixel " << k;
             EXPECT_EQ(ours[k], expected) << "reference pixel " << k;
         }
