@@ -1,10 +1,8 @@
-// The DDS header record, its classification into a BlockFormat, and the
-// sizes of the top mip level.
+// The DDS header record: its layout, its flags, and its reading from bytes.
 #ifndef DDS_HEADER_H
 #define DDS_HEADER_H
 
 #include <cstdint>
-#include <cstdio>
 
 #include "formats.h"
 
@@ -65,22 +63,5 @@ static_assert(sizeof(DdsHeader) == DdsHeaderBytes, "DdsHeader is 124 bytes");
 
 // Fills `header` from the 124 bytes that follow the magic.
 void ddsParseHeader(const uint8_t bytes[DdsHeaderBytes], DdsHeader *header);
-
-// Reads the header at offset 4.  Fails on a short read and on a header with
-// DdsFlagRefused set.
-bool ddsReadHeader(FILE *file, DdsHeader *header);
-
-BlockFormat ddsClassifyFormat(const DdsHeader &header);
-
-// The byte size of the top level as the file declares it: the linear size
-// when the header carries one for FourCC data, else the size of the whole
-// blocks or pixels.  Fails when the mip-count flag is set with a count
-// below 1, and when the size is 0 or does not fit a host allocation.
-bool ddsTopLevelSize(const DdsHeader &header, uint32_t *size);
-
-// The texture type reported for an image: Rgb for DXT1 data whose first
-// block is in four-colour mode (color0 > color1), Rgba otherwise.
-// `firstBytes` holds at least four bytes of the top level for Dxt1.
-TextureType ddsChooseTextureType(BlockFormat format, const uint8_t *firstBytes);
 
 #endif

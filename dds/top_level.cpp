@@ -4,8 +4,6 @@
 #include <cstring>
 
 #include "blocks.h"
-#include "file_io.h"
-#include "qvapi.h"
 #include "uncompressed.h"
 
 namespace {
@@ -29,7 +27,9 @@ struct RowPlacement {
 // mirror rows now, before decoding, which leaves them where a flip of the
 // whole buffer after decoding would: a pixel whose mirror is decoded is
 // overwritten by the decoder anyway.
-void placeUncoveredPixels(const DdsImage &image, const RowPlacement &rows) {
+void placeUncoveredPixels(const DdsPlan &image, const RowPlacement &rows) {
+    // Pixels are all decoded when the partial blocks are, and always.
+    if (image.partialBlocks || image.format->coding == CodingMasks) return;
     const uint32_t coveredWidth = image.width / 4 * 4;
     const uint32_t coveredHeight = image.height / 4 * 4;
     if (coveredWidth == image.width && coveredHeight == image.height) return;
@@ -60,52 +60,83 @@ void placeUncoveredPixels(const DdsImage &image, const RowPlacement &rows) {
     }
 }
 
-void decodeSourceRow(const DdsImage &image, const UncompressedConverter &converter, const uint8_t *source,
+constexpr int BlockSide = 4;
+
+// Decodes one block and copies its pixels inside the image, `columns` x
+// `rows` of them, to their places.
+void decodeClippedBlock(const DdsPlan &plan, const uint8_t *block, uint8_t *const destinations[4], size_t column,
+                        uint32_t columns, uint32_t rows) {
+    uint8_t decoded[BlockSide * BlockSide * 4];
+    ddsDecodeBlock(plan.format->blocks, block, decoded, BlockSide * 4);
+    const size_t bytesPerPixel = ddsBytesPerPixel(plan.type);
+    for (uint32_t r = 0; r < rows; ++r) {
+        uint8_t *destination = destinations[r] + column * bytesPerPixel;
+        for (uint32_t c = 0; c < columns; ++c) {
+            std::memcpy(destination + c * bytesPerPixel, decoded + (BlockSide * r + c) * 4, bytesPerPixel);
+        }
+    }
+}
+
+// A row of blocks: the whole blocks of a row that lies wholly inside the
+// image through the block kernel, the blocks that cross the right or the
+// bottom edge one at a time, clipped.
+void decodeBlockRow(const DdsPlan &plan, const uint8_t *source, uint32_t sourceRow, const RowPlacement &rows) {
+    const uint32_t top = BlockSide * sourceRow;
+    const uint32_t rowsInside = std::min<uint32_t>(BlockSide, plan.height - top);
+    uint8_t *destinations[BlockSide] = {};
+    for (uint32_t r = 0; r < rowsInside; ++r) destinations[r] = rows.row(top + r);
+
+    uint32_t wholeBlocks = 0;
+    if (rowsInside == BlockSide) {
+        wholeBlocks = std::min(plan.blocksPerRow, plan.width / BlockSide);
+        ddsDecodeBlockRow(plan.format->blocks, source, wholeBlocks, destinations,
+                          static_cast<int>(ddsBytesPerPixel(plan.type)));
+    }
+    const uint32_t blockBytes = plan.format->unitBytes;
+    for (uint32_t b = wholeBlocks; b < plan.blocksPerRow; ++b) {
+        const uint32_t left = BlockSide * b;
+        decodeClippedBlock(plan, source + static_cast<size_t>(b) * blockBytes, destinations, left,
+                           std::min<uint32_t>(BlockSide, plan.width - left), rowsInside);
+    }
+}
+
+void decodeSourceRow(const DdsPlan &plan, const UncompressedConverter &converter, const uint8_t *source,
                      uint32_t sourceRow, const RowPlacement &rows) {
-    if (image.format == Uncompressed) {
-        ddsConvertRowPrepared(converter, source, image.width, rows.row(sourceRow));
+    if (plan.format->coding == CodingMasks) {
+        ddsConvertRowPrepared(converter, source, plan.width, rows.row(sourceRow));
         return;
     }
-    uint8_t *const destinations[4] = {rows.row(4 * sourceRow), rows.row(4 * sourceRow + 1),
-                                      rows.row(4 * sourceRow + 2), rows.row(4 * sourceRow + 3)};
-    ddsDecodeBlockRow(image.format, source, image.width / 4, destinations,
-                      static_cast<int>(ddsBytesPerPixel(image.type)));
+    decodeBlockRow(plan, source, sourceRow, rows);
 }
 
 }  // namespace
 
-bool ddsDecodeTopLevel(FILE *file, const DdsImage &image, uint8_t *pixels, bool reverseRows) {
-    const uint32_t rowBytes = image.sourceRowBytes;
-    const uint32_t rowsPerChunk = std::min(image.sourceRows, std::max(1u, ddsChunkBytes / rowBytes));
-    // rowsPerChunk * rowBytes is at most the chunk size or one row, and a
-    // row is part of an image of at most 2^31 - 1 bytes.
-    auto *chunk = static_cast<uint8_t *>(qvMalloc(static_cast<int>(rowsPerChunk * rowBytes)));
-    if (chunk == nullptr) return false;
-
+bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *chunk, uint8_t *pixels,
+                       bool reverseRows) {
     // Uncompressed pixels go through a converter prepared once for the
     // image: its method and tables depend on the masks only.
     UncompressedConverter converter;
-    if (image.format == Uncompressed) {
-        ddsPrepareConverter(ddsPrepareUncompressed(image.header.pixelFormat),
-                            static_cast<uint64_t>(image.width) * image.height, &converter);
+    if (plan.format->coding == CodingMasks) {
+        ddsPrepareConverter(ddsPrepareUncompressed(plan.header.pixelFormat),
+                            static_cast<uint64_t>(plan.width) * plan.height, &converter);
     }
 
-    const RowPlacement rows{pixels, static_cast<size_t>(image.width) * ddsBytesPerPixel(image.type),
-                            image.height, reverseRows};
-    placeUncoveredPixels(image, rows);
+    const RowPlacement rows{pixels, static_cast<size_t>(plan.width) * ddsBytesPerPixel(plan.type), plan.height,
+                            reverseRows};
+    placeUncoveredPixels(plan, rows);
 
-    bool ok = ddsSeek(file, DdsDataOffset);
-    for (uint32_t first = 0; ok && first < image.sourceRows; first += rowsPerChunk) {
-        const uint32_t count = std::min(rowsPerChunk, image.sourceRows - first);
-        ok = ddsReadExactly(file, chunk, static_cast<size_t>(count) * rowBytes);
+    const uint32_t rowBytes = plan.sourceRowBytes;
+    for (uint32_t first = 0; first < plan.sourceRows; first += plan.rowsPerChunk) {
+        const uint32_t count = std::min(plan.rowsPerChunk, plan.sourceRows - first);
+        const uint64_t offset = plan.dataOffset + uint64_t{first} * rowBytes;
+        if (!ddsRead(source, offset, chunk, static_cast<size_t>(count) * rowBytes)) return false;
         // With rows reversed, the chunk's last row lands lowest in the
         // buffer: decoding from it fills the chunk's part of the buffer
         // upwards, as memory is fastest written.
-        for (uint32_t n = 0; ok && n < count; ++n) {
+        for (uint32_t n = 0; n < count; ++n) {
             const uint32_t i = rows.reverse ? count - 1 - n : n;
-            decodeSourceRow(image, converter, chunk + static_cast<size_t>(i) * rowBytes, first + i, rows);
+            decodeSourceRow(plan, converter, chunk + static_cast<size_t>(i) * rowBytes, first + i, rows);
         }
     }
-    qvFree(chunk);
-    return ok;
+    return true;
 }

@@ -31,9 +31,6 @@
 // call; and a working allocation larger than a chunk or one row.  Writes past
 // the host's buffer are AddressSanitizer's to catch.
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +40,7 @@
 #include <vector>
 
 #include "cpu_features.h"
+#include "memory_files.h"
 #include "qvhost.h"
 #include "top_level.h"
 
@@ -89,36 +87,11 @@ constexpr uint32_t code(char a, char b, char c, char d) {
            static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
 }
 
-// The file behind the importer's path: a memory file, rewritten for every
-// input, opened by the importer through /proc/self/fd.
-struct MemoryFile {
-    int fd = -1;
-    char path[64] = {};
-
-    void init() {
-        if (fd >= 0) return;
-        fd = memfd_create("dds-fuzz-input", 0);
-        require(fd >= 0);
-        std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
-    }
-    void write(const uint8_t *data, size_t size) const {
-        require(ftruncate(fd, 0) == 0);
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-            require(n > 0);
-            done += static_cast<size_t>(n);
-        }
-    }
-};
-
-MemoryFile memoryFile;
-
 struct Importer {
     QvHostImporter host{};
 
     int open(int *handle) const {
-        const int status = host.open(nullptr, nullptr, memoryFile.path, "r", handle);
+        const int status = host.open(nullptr, nullptr, FuzzFilePath, "r", handle);
         requireKnownStatus(status);
         requireNoHostMemory();
         return status;
@@ -157,7 +130,13 @@ uint64_t bytesTheImageNeeds(const std::vector<uint8_t> &file, uint32_t width, ui
     } else if ((pixelFlags & 0x40) == 0) {
         return 0;
     }
-    if (blockBytes != 0) return uint64_t{width / 4} * uint64_t{height / 4} * blockBytes;
+    if (blockBytes != 0) {
+        // The whole blocks, or, for an image with none, the blocks that
+        // cover it (read only when the file holds them).
+        const uint64_t whole = uint64_t{width / 4} * uint64_t{height / 4} * blockBytes;
+        const uint64_t all = (uint64_t{width} + 3) / 4 * ((uint64_t{height} + 3) / 4) * blockBytes;
+        return whole != 0 ? whole : all;
+    }
     return uint64_t{width} * uint64_t{height} * uint64_t{bitCount / 8};
 }
 
@@ -238,7 +217,7 @@ void importOnce(const uint8_t *data, size_t size) {
     }
 
     ddsAllowCpuExtensions((changeControl & 8) == 0);
-    memoryFile.write(data, size);
+    fuzzStoreFile(data, size);
     qvhostReset();
     setPreference(preferenceControl);
 
@@ -299,7 +278,7 @@ void importOnce(const uint8_t *data, size_t size) {
                 case ChangeNone:
                     break;
             }
-            if (change != ChangeNone) memoryFile.write(changed.data(), changed.size());
+            if (change != ChangeNone) fuzzStoreFile(changed.data(), changed.size());
 
             arm(PhaseImage);
             const int mallocsBefore = qvhostMallocCalls();
@@ -357,7 +336,6 @@ void importOnce(const uint8_t *data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    memoryFile.init();
     importOnce(data, size);
     return 0;
 }

@@ -2,10 +2,9 @@
 
 #include <cstdint>
 
-#include "header.h"
 #include "importer.h"
-#include "image_check.h"
 #include "open_file_table.h"
+#include "plan.h"
 #include "top_level.h"
 
 namespace {
@@ -16,10 +15,10 @@ constexpr char FlipPreference[] = "KER:FlipDDSImages";
 
 // The host sized its buffer from what the query reported; a file that has
 // changed since would not fit it.
-bool fitsReport(const ReportedImage &reported, const DdsImage &image) {
+bool fitsReport(const ReportedImage &reported, const DdsPlan &plan) {
     if (!reported.valid) return true;
-    return static_cast<uint32_t>(reported.width) == image.width &&
-           static_cast<uint32_t>(reported.height) == image.height && reported.type == image.type;
+    return static_cast<uint32_t>(reported.width) == plan.width &&
+           static_cast<uint32_t>(reported.height) == plan.height && reported.type == plan.type;
 }
 
 }  // namespace
@@ -31,17 +30,20 @@ extern "C" int QVAPI ddsGetImage(void *, void *, int handle, void *, void *pixel
     OpenFileSlot *slot = ddsFindOpenFile(handle);
     if (slot == nullptr || pixels == nullptr) return ReadFailed;
 
-    // The header is read and classified afresh, so that the request stands
+    // The file is planned afresh, as it is now, so that the request stands
     // on its own even when no query ran for this handle.
-    DdsHeader header;
-    if (!ddsReadHeader(slot->file, &header)) return ReadFailed;
-    DdsImage image;
-    if (!ddsInspectImage(slot->file, header, ddsClassifyFormat(header), &image)) return ReadFailed;
-    if (!fitsReport(slot->reported, image)) return ReadFailed;
+    DdsSource source;
+    if (!ddsFileSource(&slot->file, &source)) return ReadFailed;
+    DdsPlan plan;
+    if (ddsPlanImage(source, &plan) != DdsAccepted) return ReadFailed;
+    if (!fitsReport(slot->reported, plan)) return ReadFailed;
 
-    const bool reverseRows = fileOrder == 0;
-    if (!ddsDecodeTopLevel(slot->file, image, static_cast<uint8_t *>(pixels), reverseRows)) {
-        return ReadFailed;
-    }
-    return Ok;
+    // The chunk is at most ddsChunkBytes or one source row, within the
+    // host's signed 32-bit sizes.
+    auto *chunk = static_cast<uint8_t *>(qvMalloc(static_cast<int>(plan.chunkBytes)));
+    if (chunk == nullptr) return ReadFailed;
+    const bool decoded =
+        ddsDecodeTopLevel(source, plan, chunk, static_cast<uint8_t *>(pixels), fileOrder == 0);
+    qvFree(chunk);
+    return decoded ? Ok : ReadFailed;
 }

@@ -1,9 +1,8 @@
 // The information query: what the host must know to size its pixel buffer.
 
-#include "header.h"
 #include "importer.h"
-#include "image_check.h"
 #include "open_file_table.h"
+#include "plan.h"
 
 namespace {
 
@@ -13,11 +12,11 @@ constexpr int NotTiled = 0;
 
 // Calls the host's setters in order, stopping at the first refusal; the
 // ones before it keep what they set.
-bool reportImage(QvImageInfo *info, const DdsImage &image) {
-    return qvSetTextureWidth(info, static_cast<int>(image.width)) != 0 &&
-           qvSetTextureHeight(info, static_cast<int>(image.height)) != 0 &&
-           qvSetTextureType(info, image.type) != 0 &&
-           qvSetTextureSampleSize(info, SampleBits) != 0 && qvSetTextureTiledFlag(info, NotTiled) != 0;
+bool reportImage(QvImageInfo *info, const DdsPlan &plan) {
+    return qvSetTextureWidth(info, static_cast<int>(plan.width)) != 0 &&
+           qvSetTextureHeight(info, static_cast<int>(plan.height)) != 0 &&
+           qvSetTextureType(info, plan.type) != 0 && qvSetTextureSampleSize(info, SampleBits) != 0 &&
+           qvSetTextureTiledFlag(info, NotTiled) != 0;
 }
 
 }  // namespace
@@ -27,15 +26,12 @@ extern "C" int QVAPI ddsGetInfo(void *, void *, int handle, QvImageInfo *info) {
     if (slot == nullptr) return ReadFailed;
     slot->reported = ReportedImage{};
 
-    DdsHeader header;
-    if (!ddsReadHeader(slot->file, &header)) return ReadFailed;
-    slot->format = ddsClassifyFormat(header);
+    DdsSource source;
+    if (!ddsFileSource(&slot->file, &source)) return ReadFailed;
+    DdsPlan plan;
+    if (ddsPlanImage(source, &plan) != DdsAccepted) return ReadFailed;
+    if (!reportImage(info, plan)) return ReadFailed;
 
-    DdsImage image;
-    if (!ddsInspectImage(slot->file, header, slot->format, &image)) return ReadFailed;
-    if (!reportImage(info, image)) return ReadFailed;
-
-    slot->reported = ReportedImage{1, static_cast<int>(image.width), static_cast<int>(image.height),
-                                   image.type};
+    slot->reported = ReportedImage{1, static_cast<int>(plan.width), static_cast<int>(plan.height), plan.type};
     return Ok;
 }

@@ -7,25 +7,38 @@
 
 namespace {
 
-OpenFileTable openFiles;
+// The slots are the one record of which files are open.
+OpenFileSlot openFiles[MaxOpenFiles];
+
+bool startsWithMagic(const PluginFile &file, bool *readable) {
+    DdsSource source;
+    uint8_t magic[DdsMagicBytes];
+    *readable = ddsFileSource(&file, &source) && ddsRead(source, 0, magic, sizeof magic);
+    return *readable && std::memcmp(magic, DdsMagic, sizeof magic) == 0;
+}
+
+bool tableFull() {
+    for (const OpenFileSlot &slot : openFiles) {
+        if (!slot.open) return false;
+    }
+    return true;
+}
 
 }  // namespace
 
 OpenFileSlot *ddsFindOpenFile(int handle) {
     if (handle < 0 || handle >= MaxOpenFiles) return nullptr;
-    OpenFileSlot *slot = &openFiles.slots[handle];
-    return slot->file != nullptr ? slot : nullptr;
+    OpenFileSlot *slot = &openFiles[handle];
+    return slot->open ? slot : nullptr;
 }
 
-bool ddsOpenFileTableFull() { return openFiles.openCount >= MaxOpenFiles; }
-
-int ddsAddOpenFile(FILE *file) {
+int ddsAddOpenFile(const PluginFile &file) {
     for (int handle = 0; handle < MaxOpenFiles; ++handle) {
-        OpenFileSlot &slot = openFiles.slots[handle];
-        if (slot.file == nullptr) {
+        OpenFileSlot &slot = openFiles[handle];
+        if (!slot.open) {
             slot = OpenFileSlot{};
+            slot.open = 1;
             slot.file = file;
-            ++openFiles.openCount;
             return handle;
         }
     }
@@ -33,36 +46,32 @@ int ddsAddOpenFile(FILE *file) {
 }
 
 void ddsRemoveOpenFile(int handle) {
-    OpenFileSlot &slot = openFiles.slots[handle];
-    std::fclose(slot.file);
-    slot.file = nullptr;
-    --openFiles.openCount;
+    OpenFileSlot &slot = openFiles[handle];
+    ddsCloseFile(&slot.file);
+    slot.open = 0;
 }
 
 extern "C" int QVAPI ddsOpen(void *, void *, const char *path, const char *mode, int *handle) {
-    if (ddsOpenFileTableFull()) return OpenFailed;
     if (mode == nullptr || mode[0] != 'r' || path == nullptr || handle == nullptr) return OpenFailed;
+    // A free slot first, so that nothing is opened when none is left.
+    if (tableFull()) return OpenFailed;
 
-    // Read-only and binary whatever the rest of the mode says: the bytes
-    // are read as stored, and the importer never writes.
-    FILE *file = std::fopen(path, "rb");
-    if (file == nullptr) return OpenFailed;
-    // Unbuffered, so that every request reads the file as it is now: a
-    // stream buffer would hand a later request the bytes an earlier one saw,
-    // even after the file was rewritten.  Reads are whole headers and
-    // chunks, so nothing is lost.
-    std::setvbuf(file, nullptr, _IONBF, 0);
-
-    char magic[DdsMagicBytes];
-    if (std::fread(magic, 1, sizeof magic, file) != sizeof magic) {
-        std::fclose(file);
+    // Read-only whatever the rest of the mode says: the bytes are read as
+    // stored, and the importer never writes.
+    PluginFile file;
+    if (!ddsOpenFile(path, &file)) return OpenFailed;
+    bool readable = false;
+    const bool dds = startsWithMagic(file, &readable);
+    if (!dds) {
+        ddsCloseFile(&file);
+        return readable ? NotDds : OpenFailed;
+    }
+    const int slot = ddsAddOpenFile(file);
+    if (slot < 0) {
+        ddsCloseFile(&file);
         return OpenFailed;
     }
-    if (std::memcmp(magic, DdsMagic, sizeof magic) != 0) {
-        std::fclose(file);
-        return NotDds;
-    }
-    *handle = ddsAddOpenFile(file);
+    *handle = slot;
     return Ok;
 }
 

@@ -5,8 +5,7 @@
 #ifndef PLUGIN_OPEN_FILE_TABLE_H
 #define PLUGIN_OPEN_FILE_TABLE_H
 
-#include <cstdio>
-
+#include "file_source.h"
 #include "formats.h"
 
 constexpr int MaxOpenFiles = 20;
@@ -21,14 +20,9 @@ struct ReportedImage {
 };
 
 struct OpenFileSlot {
-    FILE *file;              // null when the slot is empty
-    BlockFormat format;      // classified by the information query
+    int open;         // 1 while the slot holds a file
+    PluginFile file;
     ReportedImage reported;
-};
-
-struct OpenFileTable {
-    OpenFileSlot slots[MaxOpenFiles];
-    int openCount;
 };
 
 // The slot that `handle` names, or null when the handle is outside 0 to 19
@@ -38,9 +32,7 @@ OpenFileSlot *ddsFindOpenFile(int handle);
 // Places an open file in the lowest empty slot, clearing what the slot
 // recorded for its previous file; returns the handle, or -1 when all slots
 // are taken.
-int ddsAddOpenFile(FILE *file);
-
-bool ddsOpenFileTableFull();
+int ddsAddOpenFile(const PluginFile &file);
 
 // Closes the file of a valid handle and empties its slot.
 void ddsRemoveOpenFile(int handle);

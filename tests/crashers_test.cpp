@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dds_builder.h"
+#include "plan.h"
 #include "plugin_fixture.h"
 
 namespace {
@@ -34,6 +35,7 @@ struct Expected {
     int image = 0;  // meaningful when open is 0
     int width = 0, height = 0, type = 0;
     std::string check;  // "-", "pixel=HEX" or "alpha=HH"
+    std::string reason; // why the plan refuses the file, "-" when it does not
 };
 
 int statusField(const std::string &text) { return text == "-" ? 1 : std::stoi(text); }
@@ -45,9 +47,9 @@ std::vector<Expected> readManifest() {
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#') continue;
         std::istringstream fields(line);
-        std::string name, open, info, image, width, height, type, check;
-        fields >> name >> open >> info >> image >> width >> height >> type >> check;
-        if (check.empty()) ADD_FAILURE() << "short manifest line: " << line;
+        std::string name, open, info, image, width, height, type, check, reason;
+        fields >> name >> open >> info >> image >> width >> height >> type >> check >> reason;
+        if (reason.empty()) ADD_FAILURE() << "short manifest line: " << line;
         Expected e;
         e.file = name;
         e.open = statusField(open);
@@ -57,6 +59,7 @@ std::vector<Expected> readManifest() {
         e.height = statusField(height);
         e.type = statusField(type);
         e.check = check;
+        e.reason = reason;
         entries.push_back(e);
     }
     return entries;
@@ -88,6 +91,11 @@ bool rowsReversed(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b, 
         }
     }
     return true;
+}
+
+std::vector<uint8_t> readFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Every pixel meets the manifest's rule.
@@ -145,6 +153,12 @@ TEST_F(Crashers, EachFileGetsItsExpectedResults) {
     for (const Expected &e : manifest) {
         SCOPED_TRACE(e.file);
         const std::string path = crashersDir + "/" + e.file;
+        if (e.open == 0) {
+            const std::vector<uint8_t> bytes = readFile(path);
+            DdsPlan plan;
+            const DdsRefusal refusal = ddsPlanImage(ddsMemorySource(bytes.data(), bytes.size()), &plan);
+            EXPECT_EQ(refusal == DdsAccepted ? "-" : ddsRefusalName(refusal), e.reason);
+        }
         std::vector<uint8_t> rowsReversedOrder;  // image with the preference unset
         for (int fileOrder : {0, 1}) {
             SCOPED_TRACE(fileOrder ? "preference 1: file row order" : "preference unset: last row first");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dds_builder.h"
+#include "plan.h"
 #include "plugin_fixture.h"
 #include "reference_decoder.h"
 
@@ -416,6 +417,7 @@ std::vector<uint8_t> withLinearSize(DdsFields fields, uint32_t size, const std::
 struct NamedFile {
     const char *name;
     std::vector<uint8_t> bytes;
+    DdsRefusal reason;
 };
 
 std::vector<NamedFile> refusedFiles() {
@@ -426,28 +428,34 @@ std::vector<NamedFile> refusedFiles() {
     std::vector<uint8_t> cutShort = ddsFile(dxtFields("DXT1", 4, 4), {});
     cutShort.resize(100);
     return {
-        {"DXT2", ddsFile(dxtFields("DXT2", 4, 4), randomBytes(16, 1))},
-        {"DXT4", ddsFile(dxtFields("DXT4", 4, 4), randomBytes(16, 1))},
-        {"DX10", ddsFile(dxtFields("DX10", 4, 4), randomBytes(16, 1))},
-        {"12-bit", ddsFile(maskFields(12, 0xF00, 0xF0, 0xF, 0, 4, 4, 0x40), randomBytes(64, 1))},
-        {"luminance", ddsFile(maskFields(8, 0xFF, 0, 0, 0, 4, 4, 0x20000), randomBytes(16, 1))},
-        {"width 0", ddsFile(dxtFields("DXT1", 0, 4), randomBytes(8, 1))},
-        {"DXT1 2x2", ddsFile(dxtFields("DXT1", 2, 2), randomBytes(8, 1))},
-        {"DXT5 3x8", ddsFile(dxtFields("DXT5", 3, 8), randomBytes(64, 1))},
-        {"DXT1 data one byte short", ddsFile(dxtFields("DXT1", 8, 8), randomBytes(31, 1))},
+        {"DXT2", ddsFile(dxtFields("DXT2", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC},
+        {"DXT4", ddsFile(dxtFields("DXT4", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC},
+        {"DX10", ddsFile(dxtFields("DX10", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC},
+        {"12-bit", ddsFile(maskFields(12, 0xF00, 0xF0, 0xF, 0, 4, 4, 0x40), randomBytes(64, 1)), DdsUnsupportedBitCount},
+        {"luminance", ddsFile(maskFields(8, 0xFF, 0, 0, 0, 4, 4, 0x20000), randomBytes(16, 1)), DdsNoPixelFormat},
+        {"width 0", ddsFile(dxtFields("DXT1", 0, 4), randomBytes(8, 1)), DdsZeroDimension},
+        {"DXT1 2x2 holding 7 bytes", ddsFile(dxtFields("DXT1", 2, 2), randomBytes(7, 1)), DdsNoWholeBlock},
+        {"DXT1 2x2 linear size 4", withLinearSize(dxtFields("DXT1", 2, 2), 4, randomBytes(8, 1)), DdsNoWholeBlock},
+        {"DXT5 3x8 linear size 16", withLinearSize(dxtFields("DXT5", 3, 8), 16, randomBytes(64, 1)), DdsNoWholeBlock},
+        {"DXT1 data one byte short", ddsFile(dxtFields("DXT1", 8, 8), randomBytes(31, 1)), DdsLevelTruncated},
         {"24-bit data one byte short",
-         ddsFile(maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 5, 3, 0x40), randomBytes(44, 5))},
-        {"linear size below the blocks", withLinearSize(dxtFields("DXT1", 8, 8), 16, randomBytes(32, 1))},
-        {"linear size beyond the file", withLinearSize(dxtFields("DXT1", 4, 4), 9, randomBytes(8, 1))},
-        {"fourCC 0, 32-bit, 6x6", ddsFile(maskFields(32, 0xFF, 0, 0, 0, 6, 6, 0x4), randomBytes(144, 1))},
-        {"mip flag with count 0", ddsFile(mipCountZero, randomBytes(8, 1))},
-        {"header flag 0x200", ddsFile(refusedFlag, randomBytes(8, 1))},
-        {"header cut short", cutShort},
+         ddsFile(maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 5, 3, 0x40), randomBytes(44, 5)), DdsLevelTruncated},
+        {"linear size below the blocks", withLinearSize(dxtFields("DXT1", 8, 8), 16, randomBytes(32, 1)),
+         DdsLinearSizeTooSmall},
+        {"linear size beyond the file", withLinearSize(dxtFields("DXT1", 4, 4), 9, randomBytes(8, 1)), DdsLevelTruncated},
+        {"fourCC 0, 32-bit, 6x6", ddsFile(maskFields(32, 0xFF, 0, 0, 0, 6, 6, 0x4), randomBytes(144, 1)),
+         DdsLinearSizeTooSmall},
+        {"mip flag with count 0", ddsFile(mipCountZero, randomBytes(8, 1)), DdsMipCountBelowOne},
+        {"header flag 0x200", ddsFile(refusedFlag, randomBytes(8, 1)), DdsHeaderFlagRefused},
+        {"header cut short", cutShort, DdsHeaderTruncated},
     };
 }
 
 TEST_F(Delivery, RefusedFilesLeaveTheBufferAlone) {
     for (const NamedFile &refused : refusedFiles()) {
+        DdsPlan plan;
+        EXPECT_EQ(ddsPlanImage(ddsMemorySource(refused.bytes.data(), refused.bytes.size()), &plan), refused.reason)
+            << refused.name;
         TempFile file(refused.bytes);
         const int handle = openOk(file.path());
         for (bool query : {false, true}) {

@@ -1,11 +1,14 @@
-// Reading, classifying and sizing DDS headers.
+// Reading DDS headers, finding their format, and planning the import: the
+// sizes, the stored rows and the reason for every refusal.
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <string>
 
 #include "dds_builder.h"
 #include "header.h"
+#include "plan.h"
 
 namespace {
 
@@ -14,6 +17,11 @@ DdsHeader parse(const DdsFields &fields) {
     DdsHeader header;
     ddsParseHeader(bytes.data(), &header);
     return header;
+}
+
+// Plans a file held in memory.
+DdsRefusal planOf(const std::vector<uint8_t> &file, DdsPlan *plan) {
+    return ddsPlanImage(ddsMemorySource(file.data(), file.size()), plan);
 }
 
 TEST(Header, FieldsAreReadLittleEndianAtTheirOffsets) {
@@ -40,62 +48,79 @@ TEST(Header, FieldsAreReadLittleEndianAtTheirOffsets) {
     EXPECT_EQ(header.caps, 0x1000u);
 }
 
-TEST(Header, ReadRefusesShortHeadersAndTheRefusedFlag) {
+TEST(Header, ShortHeadersAndTheRefusedFlag) {
     struct Case {
         const char *name;
         size_t keepBytes;
         uint32_t flags;
-        bool ok;
+        DdsRefusal refusal;
     } cases[] = {
-        {"whole header", 128, 0x1007, true},
-        {"one byte short", 127, 0x1007, false},
-        {"magic only", 4, 0x1007, false},
-        {"flag 0x200", 128, 0x1207, false},
-        {"other high flags", 128, 0xFFFFFDFF, true},
+        {"whole header", 136, 0x1007, DdsAccepted},
+        {"one byte short", 127, 0x1007, DdsHeaderTruncated},
+        {"magic only", 4, 0x1007, DdsHeaderTruncated},
+        {"flag 0x200", 136, 0x1207, DdsHeaderFlagRefused},
+        {"other high flags", 136, 0xFFFFFDFF & ~0x20000u, DdsAccepted},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         DdsFields fields = dxtFields("DXT1", 4, 4);
         fields.flags = c.flags;
-        std::vector<uint8_t> bytes = ddsFile(fields, {});
+        std::vector<uint8_t> bytes = ddsFile(fields, std::vector<uint8_t>(8, 0));
         bytes.resize(c.keepBytes);
-        TempFile file(bytes);
-        FILE *stream = std::fopen(file.path().c_str(), "rb");
-        ASSERT_NE(stream, nullptr);
-        DdsHeader header;
-        EXPECT_EQ(ddsReadHeader(stream, &header), c.ok);
-        std::fclose(stream);
+        DdsPlan plan;
+        EXPECT_EQ(planOf(bytes, &plan), c.refusal);
     }
 }
 
-TEST(Header, ClassifyByFourCCThenRgbFlag) {
+TEST(Header, FormatByFourCCThenRgbFlag) {
     struct Case {
         uint32_t pixelFlags;
         uint32_t code;
-        BlockFormat expected;
+        uint32_t bits;
+        const char *format;  // the table row's name, or null when refused
+        DdsRefusal refusal;
     } cases[] = {
-        {0x4, fourCC("DXT1"), Dxt1},   {0x4, fourCC("DXT2"), Dxt2},       {0x4, fourCC("DXT3"), Dxt3},
-        {0x4, fourCC("DXT4"), Dxt4},   {0x4, fourCC("DXT5"), Dxt5},       {0x4, 0, Uncompressed},
-        {0x4, fourCC("DX10"), Unsupported}, {0x4, fourCC("dxt1"), Unsupported},
-        {0x44, fourCC("ATI2"), Unsupported},  // the FourCC flag wins over RGB
-        {0x40, fourCC("DXT1"), Uncompressed}, // fourCC ignored without its flag
-        {0x41, 0, Uncompressed},       {0x20000, 0, Unsupported},         // luminance
-        {0x2, 0, Unsupported},         {0x0, 0, Unsupported},
+        {0x4, fourCC("DXT1"), 0, "DXT1", DdsAccepted},
+        {0x4, fourCC("DXT3"), 0, "DXT3", DdsAccepted},
+        {0x4, fourCC("DXT5"), 0, "DXT5", DdsAccepted},
+        {0x4, fourCC("DXT2"), 0, nullptr, DdsUnsupportedFourCC},
+        {0x4, fourCC("DXT4"), 0, nullptr, DdsUnsupportedFourCC},
+        {0x4, 0, 32, "masks (FourCC 0)", DdsAccepted},
+        {0x4, 0, 12, nullptr, DdsUnsupportedBitCount},
+        {0x4, fourCC("DX10"), 0, nullptr, DdsUnsupportedFourCC},
+        {0x4, fourCC("dxt1"), 0, nullptr, DdsUnsupportedFourCC},
+        {0x44, fourCC("ATI2"), 32, nullptr, DdsUnsupportedFourCC},  // the FourCC flag wins over RGB
+        {0x40, fourCC("DXT1"), 16, "16-bit masks", DdsAccepted},     // fourCC ignored without its flag
+        {0x41, 0, 8, "8-bit masks", DdsAccepted},
+        {0x41, 0, 24, "24-bit masks", DdsAccepted},
+        {0x40, 0, 48, nullptr, DdsUnsupportedBitCount},
+        {0x20000, 0, 8, nullptr, DdsNoPixelFormat},  // luminance
+        {0x2, 0, 8, nullptr, DdsNoPixelFormat},
+        {0x0, 0, 32, nullptr, DdsNoPixelFormat},
     };
     for (const auto &c : cases) {
-        DdsFields fields;
-        fields.pixelFlags = c.pixelFlags;
-        fields.fourCC = c.code;
-        EXPECT_EQ(ddsClassifyFormat(parse(fields)), c.expected) << std::hex << c.pixelFlags << " " << c.code;
+        SCOPED_TRACE(testing::Message() << std::hex << c.pixelFlags << " " << c.code << " " << std::dec << c.bits);
+        DdsPixelFormat pixelFormat{};
+        pixelFormat.flags = c.pixelFlags;
+        pixelFormat.fourCC = c.code;
+        pixelFormat.rgbBitCount = c.bits;
+        DdsRefusal refusal = DdsAccepted;
+        const DdsFormat *format = ddsFindFormat(pixelFormat, &refusal);
+        EXPECT_EQ(refusal, c.refusal);
+        EXPECT_EQ(format == nullptr ? std::string("-") : format->name, c.format ? c.format : "-");
     }
 }
 
-TEST(Header, TopLevelSizes) {
+// The plan of files whose top level holds `dataBytes` bytes: the reason,
+// and for an accepted file the declared level and the stored rows.
+TEST(Header, PlansAndReasons) {
     struct Case {
         const char *name;
         DdsFields fields;
-        bool ok;
-        uint32_t size;
+        uint64_t dataBytes;
+        DdsRefusal refusal;
+        uint64_t levelBytes;
+        uint32_t rowBytes, rows;
     };
     auto with = [](DdsFields f, uint32_t flags, uint32_t linear, int32_t mips) {
         f.flags |= flags;
@@ -104,49 +129,77 @@ TEST(Header, TopLevelSizes) {
         return f;
     };
     const Case cases[] = {
-        {"DXT1 128x128", dxtFields("DXT1", 128, 128), true, 8192},
-        {"DXT5 64x64", dxtFields("DXT5", 64, 64), true, 4096},
-        {"DXT1 6x6 is one block", dxtFields("DXT1", 6, 6), true, 8},
-        {"DXT1 2x2 has no block", dxtFields("DXT1", 2, 2), false, 0},
-        {"linear size used", with(dxtFields("DXT1", 8, 8), 0x80000, 1000, 0), true, 1000},
-        {"linear size 0 falls back", with(dxtFields("DXT1", 8, 8), 0x80000, 0, 0), true, 32},
-        {"linear size without its flag", with(dxtFields("DXT1", 8, 8), 0, 1000, 0), true, 32},
-        {"linear size above 2^31-1", with(dxtFields("DXT1", 8, 8), 0x80000, 0x80000000u, 0), false, 0},
-        {"fourCC 0 sized as 16-byte blocks", dxtFields("\0\0\0\0", 8, 8), true, 64},
-        {"unknown fourCC sized as 16-byte blocks", dxtFields("ATI1", 8, 8), true, 64},
-        {"24-bit 10x10", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 10, 10, 0x40), true, 300},
-        {"12-bit rounds down to 1 byte", maskFields(12, 0xF00, 0xF0, 0xF, 0, 10, 10, 0x40), true, 100},
-        {"7-bit has no bytes", maskFields(7, 0x70, 0xC, 0x3, 0, 10, 10, 0x40), false, 0},
-        {"pitch not used", with(maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0, 3, 2, 0x40), 0x8, 999, 0), true, 24},
-        {"mip flag with 0", with(dxtFields("DXT1", 8, 8), 0x20000, 0, 0), false, 0},
-        {"mip flag with -1", with(dxtFields("DXT1", 8, 8), 0x20000, 0, -1), false, 0},
-        {"mip flag with 1", with(dxtFields("DXT1", 8, 8), 0x20000, 0, 1), true, 32},
-        {"mip count 0 without flag", with(dxtFields("DXT1", 8, 8), 0, 0, 0), true, 32},
-        {"negative width", dxtFields("DXT1", 0x80000000u, 8), false, 0},
-        {"uncompressed product past 2^31-1", maskFields(32, 0xFF, 0, 0, 0, 65536, 65536, 0x40), false, 0},
-        {"huge bit count", maskFields(0xFFFFFFFF, 0xFF, 0, 0, 0, 0x7FFFFFFF, 0x7FFFFFFF, 0x40), false, 0},
+        {"DXT1 128x128", dxtFields("DXT1", 128, 128), 8192, DdsAccepted, 8192, 256, 32},
+        {"DXT1 128x128 one byte short", dxtFields("DXT1", 128, 128), 8191, DdsLevelTruncated, 0, 0, 0},
+        {"DXT5 64x64", dxtFields("DXT5", 64, 64), 4096, DdsAccepted, 4096, 256, 16},
+        {"DXT1 6x6 with its partial blocks", dxtFields("DXT1", 6, 6), 32, DdsAccepted, 32, 16, 2},
+        {"DXT1 6x6 holding one block", dxtFields("DXT1", 6, 6), 8, DdsAccepted, 8, 8, 1},
+        {"DXT1 2x2 holding its block", dxtFields("DXT1", 2, 2), 8, DdsAccepted, 8, 8, 1},
+        {"DXT1 2x2 holding nothing", dxtFields("DXT1", 2, 2), 7, DdsNoWholeBlock, 0, 0, 0},
+        {"DXT1 2x2 linear size 8", with(dxtFields("DXT1", 2, 2), 0x80000, 8, 0), 8, DdsAccepted, 8, 8, 1},
+        {"DXT1 2x2 linear size 4", with(dxtFields("DXT1", 2, 2), 0x80000, 4, 0), 8, DdsNoWholeBlock, 0, 0, 0},
+        {"DXT5 5x5 linear size between", with(dxtFields("DXT5", 5, 5), 0x80000, 32, 0), 64, DdsAccepted, 32, 16, 1},
+        {"DXT5 1x4097", dxtFields("DXT5", 1, 4097), 16 * 1025, DdsAccepted, 16 * 1025, 16, 1025},
+        {"linear size used", with(dxtFields("DXT1", 8, 8), 0x80000, 1000, 0), 1000, DdsAccepted, 1000, 16, 2},
+        {"linear size past the file", with(dxtFields("DXT1", 8, 8), 0x80000, 1000, 0), 999, DdsLevelTruncated, 0, 0, 0},
+        {"linear size below the level", with(dxtFields("DXT1", 64, 64), 0x80000, 8, 0), 2048, DdsLinearSizeTooSmall, 0, 0, 0},
+        {"linear size 0 falls back", with(dxtFields("DXT1", 8, 8), 0x80000, 0, 0), 32, DdsAccepted, 32, 16, 2},
+        {"linear size without its flag", with(dxtFields("DXT1", 8, 8), 0, 1000, 0), 32, DdsAccepted, 32, 16, 2},
+        {"linear size above 2^31-1", with(dxtFields("DXT1", 8, 8), 0x80000, 0x80000000u, 0), 64, DdsLevelTooLarge, 0, 0, 0},
+        {"fourCC 0 sized as 16-byte blocks", maskFields(8, 0xE0, 0x1C, 0x3, 0, 8, 8, 0x4), 64, DdsAccepted, 64, 8, 8},
+        {"fourCC 0 32-bit, blocks too small", maskFields(32, 0xFF, 0, 0, 0, 8, 8, 0x4), 256, DdsLinearSizeTooSmall, 0, 0, 0},
+        {"24-bit 10x10", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 10, 10, 0x40), 300, DdsAccepted, 300, 30, 10},
+        {"24-bit 10x10 short", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 10, 10, 0x40), 299, DdsLevelTruncated, 0, 0, 0},
+        {"pitch not used", with(maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0, 3, 2, 0x40), 0x8, 999, 0), 24, DdsAccepted, 24, 12, 2},
+        {"mip flag with 0", with(dxtFields("DXT1", 8, 8), 0x20000, 0, 0), 32, DdsMipCountBelowOne, 0, 0, 0},
+        {"mip flag with -1", with(dxtFields("DXT1", 8, 8), 0x20000, 0, -1), 32, DdsMipCountBelowOne, 0, 0, 0},
+        {"mip flag with 1", with(dxtFields("DXT1", 8, 8), 0x20000, 0, 1), 32, DdsAccepted, 32, 16, 2},
+        {"mip count 0 without flag", with(dxtFields("DXT1", 8, 8), 0, 0, 0), 32, DdsAccepted, 32, 16, 2},
+        {"width 0", dxtFields("DXT1", 0, 8), 32, DdsZeroDimension, 0, 0, 0},
+        {"width 2^31", dxtFields("DXT1", 0x80000000u, 8), 32, DdsDimensionTooLarge, 0, 0, 0},
+        {"product past 2^31-1", maskFields(32, 0xFF, 0, 0, 0, 65536, 8192, 0x40), 0, DdsImageTooLarge, 0, 0, 0},
+        {"product at the limit", maskFields(8, 0xFF, 0, 0, 0, 32768, 16383, 0x40), 0, DdsLevelTruncated, 0, 0, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        uint32_t size = 0;
-        EXPECT_EQ(ddsTopLevelSize(parse(c.fields), &size), c.ok);
-        if (c.ok) {
-            EXPECT_EQ(size, c.size);
+        // Only the header and the length matter before the level is read:
+        // a large level is a header with a length, not bytes.
+        const std::vector<uint8_t> header = ddsFile(c.fields, {});
+        std::vector<uint8_t> file = header;
+        if (c.dataBytes <= (1u << 20)) file.resize(header.size() + c.dataBytes, 0);
+        DdsSource source = ddsMemorySource(file.data(), file.size());
+        source.length = header.size() + c.dataBytes;
+        DdsPlan plan;
+        const DdsRefusal refusal = ddsPlanImage(source, &plan);
+        EXPECT_EQ(refusal, c.refusal) << ddsRefusalText(refusal);
+        if (c.refusal == DdsAccepted) {
+            EXPECT_EQ(plan.levelBytes, c.levelBytes);
+            EXPECT_EQ(plan.sourceRowBytes, c.rowBytes);
+            EXPECT_EQ(plan.sourceRows, c.rows);
+            EXPECT_LE(plan.chunkBytes, std::max<uint32_t>(ddsChunkBytes, plan.sourceRowBytes));
         }
     }
 }
 
 TEST(Header, TextureTypeFollowsTheFirstDxt1Block) {
-    const uint8_t fourColour[] = {0x00, 0xF8, 0x1F, 0x00};  // 0xF800 > 0x001F
-    const uint8_t equal[] = {0x34, 0x12, 0x34, 0x12};
-    const uint8_t threeColour[] = {0x1F, 0x00, 0x00, 0xF8};
-    const uint8_t highByteDecides[] = {0xFF, 0x01, 0x00, 0x02};  // 0x01FF < 0x0200
-    EXPECT_EQ(ddsChooseTextureType(Dxt1, fourColour), Rgb);
-    EXPECT_EQ(ddsChooseTextureType(Dxt1, equal), Rgba);
-    EXPECT_EQ(ddsChooseTextureType(Dxt1, threeColour), Rgba);
-    EXPECT_EQ(ddsChooseTextureType(Dxt1, highByteDecides), Rgba);
-    for (BlockFormat format : {Uncompressed, Dxt2, Dxt3, Dxt4, Dxt5}) {
-        EXPECT_EQ(ddsChooseTextureType(format, fourColour), Rgba) << format;
+    struct Case {
+        DdsFields fields;
+        std::vector<uint8_t> first;
+        TextureType type;
+    } cases[] = {
+        {dxtFields("DXT1", 4, 4), {0x00, 0xF8, 0x1F, 0x00}, Rgb},  // 0xF800 > 0x001F
+        {dxtFields("DXT1", 4, 4), {0x34, 0x12, 0x34, 0x12}, Rgba},
+        {dxtFields("DXT1", 4, 4), {0x1F, 0x00, 0x00, 0xF8}, Rgba},
+        {dxtFields("DXT1", 4, 4), {0xFF, 0x01, 0x00, 0x02}, Rgba},  // 0x01FF < 0x0200: the high byte decides
+        {dxtFields("DXT3", 4, 4), {0x00, 0xF8, 0x1F, 0x00}, Rgba},
+        {dxtFields("DXT5", 4, 4), {0x00, 0xF8, 0x1F, 0x00}, Rgba},
+    };
+    for (const Case &c : cases) {
+        std::vector<uint8_t> data = c.first;
+        data.resize(16, 0);
+        DdsPlan plan;
+        ASSERT_EQ(planOf(ddsFile(c.fields, data), &plan), DdsAccepted);
+        EXPECT_EQ(plan.type, c.type) << std::hex << c.fields.fourCC << " " << int{c.first[0]};
     }
 }
 

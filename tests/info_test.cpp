@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dds_builder.h"
+#include "plan.h"
 #include "plugin_fixture.h"
 
 namespace {
@@ -40,8 +41,8 @@ DdsFields withFlags(DdsFields fields, uint32_t flags, uint32_t linearSize = 0, i
 struct InfoCase {
     const char *name;
     std::vector<uint8_t> file;
-    int status;
-    int width, height, type;
+    DdsRefusal reason;
+    int width, height, type;  // type -1: not checked
 };
 
 std::vector<InfoCase> infoCases() {
@@ -49,80 +50,82 @@ std::vector<InfoCase> infoCases() {
     const DdsFields rgb565 = maskFields(16, 0xF800, 0x07E0, 0x001F, 0, 6, 3, 0x40);
     return {
         {"DXT1 256x128 four-colour", ddsFile(dxtFields("DXT1", 256, 128), repeat(dxt1Block(0xF800, 0x001F), 2048)),
-         0, 256, 128, 4},
+         DdsAccepted, 256, 128, 4},
         {"DXT1 first block three-colour",
-         ddsFile(dxtFields("DXT1", 8, 4), repeat(dxt1Block(0x001F, 0xF800), 2)), 0, 8, 4, 5},
-        {"DXT1 equal endpoints", ddsFile(dxtFields("DXT1", 4, 4), dxt1Block(0x1234, 0x1234)), 0, 4, 4, 5},
-        {"DXT3", ddsFile(dxtFields("DXT3", 8, 8), randomBytes(64, 1)), 0, 8, 8, 5},
-        {"DXT5", ddsFile(dxtFields("DXT5", 12, 4), randomBytes(48, 2)), 0, 12, 4, 5},
-        {"DXT5 6x6 holds one block", ddsFile(dxtFields("DXT5", 6, 6), randomBytes(16, 2)), 0, 6, 6, 5},
-        {"32-bit", ddsFile(rgba32, randomBytes(400, 3)), 0, 10, 10, 5},
-        {"16-bit 6x3", ddsFile(rgb565, randomBytes(36, 4)), 0, 6, 3, 5},
-        {"8-bit 1x1", ddsFile(maskFields(8, 0xE0, 0x1C, 0x3, 0, 1, 1, 0x40), {0xFF}), 0, 1, 1, 5},
+         ddsFile(dxtFields("DXT1", 8, 4), repeat(dxt1Block(0x001F, 0xF800), 2)), DdsAccepted, 8, 4, 5},
+        {"DXT1 equal endpoints", ddsFile(dxtFields("DXT1", 4, 4), dxt1Block(0x1234, 0x1234)), DdsAccepted, 4, 4, 5},
+        {"DXT3", ddsFile(dxtFields("DXT3", 8, 8), randomBytes(64, 1)), DdsAccepted, 8, 8, 5},
+        {"DXT5", ddsFile(dxtFields("DXT5", 12, 4), randomBytes(48, 2)), DdsAccepted, 12, 4, 5},
+        {"DXT5 6x6 holds one block", ddsFile(dxtFields("DXT5", 6, 6), randomBytes(16, 2)), DdsAccepted, 6, 6, 5},
+        {"32-bit", ddsFile(rgba32, randomBytes(400, 3)), DdsAccepted, 10, 10, 5},
+        {"16-bit 6x3", ddsFile(rgb565, randomBytes(36, 4)), DdsAccepted, 6, 3, 5},
+        {"8-bit 1x1", ddsFile(maskFields(8, 0xE0, 0x1C, 0x3, 0, 1, 1, 0x40), {0xFF}), DdsAccepted, 1, 1, 5},
         {"24-bit ending at its last pixel",
-         ddsFile(maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 5, 3, 0x40), randomBytes(45, 5)), 0, 5, 3, 5},
+         ddsFile(maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 5, 3, 0x40), randomBytes(45, 5)), DdsAccepted, 5, 3, 5},
         {"fourCC 0, 8-bit: blocks hold every pixel",
-         ddsFile(maskFields(8, 0xE0, 0x1C, 0x3, 0, 8, 8, 0x4), randomBytes(64, 6)), 0, 8, 8, 5},
+         ddsFile(maskFields(8, 0xE0, 0x1C, 0x3, 0, 8, 8, 0x4), randomBytes(64, 6)), DdsAccepted, 8, 8, 5},
         {"fourCC 0, 32-bit with a linear size for every pixel",
          ddsFile(withFlags(maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0, 8, 8, 0x4), 0x80000, 256), randomBytes(256, 6)),
-         0, 8, 8, 5},
+         DdsAccepted, 8, 8, 5},
         {"fourCC 0, 32-bit sized as blocks: fewer bytes than pixels",
-         ddsFile(maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0, 8, 8, 0x4), randomBytes(256, 6)), -8, 0, 0, 0},
+         ddsFile(maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0, 8, 8, 0x4), randomBytes(256, 6)), DdsLinearSizeTooSmall, 0, 0, 0},
         {"trailing mip levels ignored", ddsFile(withFlags(dxtFields("DXT1", 4, 4), 0x20000, 0, 3),
-                                                repeat(dxt1Block(0xF800, 0x1F), 3)), 0, 4, 4, 4},
+                                                repeat(dxt1Block(0xF800, 0x1F), 3)), DdsAccepted, 4, 4, 4},
         {"linear size larger than blocks, present",
-         ddsFile(withFlags(dxtFields("DXT1", 4, 4), 0x80000, 100), randomBytes(100, 7)), 0, 4, 4, -1},
+         ddsFile(withFlags(dxtFields("DXT1", 4, 4), 0x80000, 100), randomBytes(100, 7)), DdsAccepted, 4, 4, -1},
 
-        // Refused before any setter.
-        {"DXT2", ddsFile(dxtFields("DXT2", 4, 4), randomBytes(16, 1)), -8, 0, 0, 0},
-        {"DXT4", ddsFile(dxtFields("DXT4", 4, 4), randomBytes(16, 1)), -8, 0, 0, 0},
-        {"DX10", ddsFile(dxtFields("DX10", 4, 4), randomBytes(16, 1)), -8, 0, 0, 0},
-        {"luminance", ddsFile(maskFields(8, 0xFF, 0, 0, 0, 4, 4, 0x20000), randomBytes(16, 1)), -8, 0, 0, 0},
-        {"12-bit", ddsFile(maskFields(12, 0xF00, 0xF0, 0xF, 0, 4, 4, 0x40), randomBytes(64, 1)), -8, 0, 0, 0},
-        {"48-bit", ddsFile(maskFields(48, 0xFF, 0, 0, 0, 4, 4, 0x40), randomBytes(96, 1)), -8, 0, 0, 0},
-        {"bit count 0 with fourCC 0", ddsFile(dxtFields("\0\0\0\0", 4, 4), randomBytes(16, 1)), -8, 0, 0, 0},
+        // Refused before any setter, each for its reason.
+        {"DXT2", ddsFile(dxtFields("DXT2", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC, 0, 0, 0},
+        {"DXT4", ddsFile(dxtFields("DXT4", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC, 0, 0, 0},
+        {"DX10", ddsFile(dxtFields("DX10", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC, 0, 0, 0},
+        {"luminance", ddsFile(maskFields(8, 0xFF, 0, 0, 0, 4, 4, 0x20000), randomBytes(16, 1)), DdsNoPixelFormat, 0, 0, 0},
+        {"12-bit", ddsFile(maskFields(12, 0xF00, 0xF0, 0xF, 0, 4, 4, 0x40), randomBytes(64, 1)), DdsUnsupportedBitCount, 0, 0, 0},
+        {"48-bit", ddsFile(maskFields(48, 0xFF, 0, 0, 0, 4, 4, 0x40), randomBytes(96, 1)), DdsUnsupportedBitCount, 0, 0, 0},
+        {"bit count 0 with fourCC 0", ddsFile(dxtFields("\0\0\0\0", 4, 4), randomBytes(16, 1)), DdsUnsupportedBitCount, 0, 0, 0},
         {"fourCC 0, 32-bit, 6x6: blocks hold less than the pixels",
-         ddsFile(maskFields(32, 0xFF, 0, 0, 0, 6, 6, 0x4), randomBytes(144, 1)), -8, 0, 0, 0},
-        {"width 0", ddsFile(dxtFields("DXT1", 0, 4), randomBytes(8, 1)), -8, 0, 0, 0},
-        {"height 0", ddsFile(maskFields(32, 0xFF, 0, 0, 0, 4, 0, 0x40), {}), -8, 0, 0, 0},
-        {"width above 2^31-1", ddsFile(dxtFields("DXT1", 0x80000000u, 4), randomBytes(64, 1)), -8, 0, 0, 0},
+         ddsFile(maskFields(32, 0xFF, 0, 0, 0, 6, 6, 0x4), randomBytes(144, 1)), DdsLinearSizeTooSmall, 0, 0, 0},
+        {"width 0", ddsFile(dxtFields("DXT1", 0, 4), randomBytes(8, 1)), DdsZeroDimension, 0, 0, 0},
+        {"height 0", ddsFile(maskFields(32, 0xFF, 0, 0, 0, 4, 0, 0x40), {}), DdsZeroDimension, 0, 0, 0},
+        {"width above 2^31-1", ddsFile(dxtFields("DXT1", 0x80000000u, 4), randomBytes(64, 1)), DdsDimensionTooLarge, 0, 0, 0},
         {"width x height x 4 past 2^31-1",
-         ddsFile(dxtFields("DXT1", 32768, 32768), randomBytes(64, 1)), -8, 0, 0, 0},
-        {"DXT1 2x2", ddsFile(dxtFields("DXT1", 2, 2), randomBytes(8, 1)), -8, 0, 0, 0},
-        {"DXT5 1x4097", ddsFile(dxtFields("DXT5", 1, 4097), randomBytes(64, 1)), -8, 0, 0, 0},
-        {"DXT1 3x8 with a linear size", ddsFile(withFlags(dxtFields("DXT1", 3, 8), 0x80000, 16), randomBytes(16, 1)),
-         -8, 0, 0, 0},
+         ddsFile(dxtFields("DXT1", 32768, 32768), randomBytes(64, 1)), DdsImageTooLarge, 0, 0, 0},
+        {"DXT1 2x2 holding its block", ddsFile(dxtFields("DXT1", 2, 2), randomBytes(8, 1)), DdsAccepted, 2, 2, -1},
+        {"DXT5 1x4097", ddsFile(dxtFields("DXT5", 1, 4097), randomBytes(64, 1)), DdsNoWholeBlock, 0, 0, 0},
+        {"DXT1 3x8 with a linear size of its two blocks", ddsFile(withFlags(dxtFields("DXT1", 3, 8), 0x80000, 16), randomBytes(16, 1)),
+         DdsAccepted, 3, 8, -1},
         {"linear size below the blocks", ddsFile(withFlags(dxtFields("DXT1", 8, 8), 0x80000, 16), randomBytes(32, 1)),
-         -8, 0, 0, 0},
+         DdsLinearSizeTooSmall, 0, 0, 0},
         {"linear size beyond the file", ddsFile(withFlags(dxtFields("DXT1", 4, 4), 0x80000, 9), randomBytes(8, 1)),
-         -8, 0, 0, 0},
-        {"data one byte short", ddsFile(dxtFields("DXT1", 8, 8), randomBytes(31, 1)), -8, 0, 0, 0},
+         DdsLevelTruncated, 0, 0, 0},
+        {"data one byte short", ddsFile(dxtFields("DXT1", 8, 8), randomBytes(31, 1)), DdsLevelTruncated, 0, 0, 0},
         {"24-bit one byte short", ddsFile(maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 5, 3, 0x40), randomBytes(44, 5)),
-         -8, 0, 0, 0},
-        {"no data", ddsFile(maskFields(32, 0xFF, 0, 0, 0, 16384, 16384, 0x40), {}), -8, 0, 0, 0},
-        {"huge dimensions in a tiny file", ddsFile(maskFields(32, 0xFF, 0, 0, 0, 0xFFFFFF, 4, 0x40), {}), -8, 0, 0, 0},
+         DdsLevelTruncated, 0, 0, 0},
+        {"no data", ddsFile(maskFields(32, 0xFF, 0, 0, 0, 16384, 16384, 0x40), {}), DdsLevelTruncated, 0, 0, 0},
+        {"huge dimensions in a tiny file", ddsFile(maskFields(32, 0xFF, 0, 0, 0, 0xFFFFFF, 4, 0x40), {}), DdsLevelTruncated, 0, 0, 0},
         {"mip flag with count 0", ddsFile(withFlags(dxtFields("DXT1", 4, 4), 0x20000, 0, 0), randomBytes(8, 1)),
-         -8, 0, 0, 0},
+         DdsMipCountBelowOne, 0, 0, 0},
         {"mip flag with count -1", ddsFile(withFlags(dxtFields("DXT1", 4, 4), 0x20000, 0, -1), randomBytes(8, 1)),
-         -8, 0, 0, 0},
-        {"header flag 0x200", ddsFile(withFlags(dxtFields("DXT1", 4, 4), 0x200), randomBytes(8, 1)), -8, 0, 0, 0},
+         DdsMipCountBelowOne, 0, 0, 0},
+        {"header flag 0x200", ddsFile(withFlags(dxtFields("DXT1", 4, 4), 0x200), randomBytes(8, 1)), DdsHeaderFlagRefused, 0, 0, 0},
         {"header cut short", [] {
              std::vector<uint8_t> bytes = ddsFile(dxtFields("DXT1", 4, 4), {});
              bytes.resize(100);
              return bytes;
-         }(), -8, 0, 0, 0},
+         }(), DdsHeaderTruncated, 0, 0, 0},
     };
 }
 
 TEST_F(InfoQuery, ReportsOrRefusesEachFile) {
     for (const InfoCase &c : infoCases()) {
         SCOPED_TRACE(c.name);
+        DdsPlan plan;
+        EXPECT_EQ(ddsPlanImage(ddsMemorySource(c.file.data(), c.file.size()), &plan), c.reason);
         TempFile file(c.file);
         const int handle = openOk(file.path());
         qvhostClearCalls();
         QvImageInfo record{};
-        EXPECT_EQ(info(handle, &record), c.status);
-        if (c.status == 0) {
+        EXPECT_EQ(info(handle, &record), c.reason == DdsAccepted ? 0 : -8);
+        if (c.reason == DdsAccepted) {
             EXPECT_EQ(callNames(), allSetters);
             EXPECT_EQ(record.width, c.width);
             EXPECT_EQ(record.height, c.height);

@@ -1,16 +1,15 @@
-// Offsets past 4 GiB through dds/file_io.  A `long` is 32 bits on Windows
-// (and on 32-bit Linux), so fseek/ftell cannot reach them: the positioned
-// reads and the length must go through 64-bit seeks on every platform.
+// Offsets past 4 GiB through the plug-in's file reads.  A `long` is 32 bits
+// on Windows (and on 32-bit Linux): the length and the reads at offsets must
+// use 64-bit offsets on every platform.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <vector>
 
 #include "dds_builder.h"
-#include "file_io.h"
+#include "file_source.h"
 
 namespace {
 
@@ -27,25 +26,25 @@ TEST(LargeFile, LengthAndReadsPastFourGiB) {
         ASSERT_TRUE(out.good()) << "cannot write at 5 GiB in " << file.path();
     }
 
-    std::FILE *stream = std::fopen(file.path().c_str(), "rb");
-    ASSERT_NE(stream, nullptr);
-    uint64_t length = 0;
-    EXPECT_TRUE(ddsFileLength(stream, &length));
-    EXPECT_EQ(length, markerAt + marker.size());
+    PluginFile opened;
+    ASSERT_TRUE(ddsOpenFile(file.path().c_str(), &opened));
+    DdsSource source;
+    ASSERT_TRUE(ddsFileSource(&opened, &source));
+    EXPECT_EQ(source.length, markerAt + marker.size());
 
     std::vector<uint8_t> got(4);
-    EXPECT_TRUE(ddsReadAt(stream, markerAt, got.data(), got.size()));
+    EXPECT_TRUE(ddsRead(source, markerAt, got.data(), got.size()));
     EXPECT_EQ(got, marker);
     // Back to the start after the far read: the offset did not wrap.
-    EXPECT_TRUE(ddsReadAt(stream, 0, got.data(), got.size()));
+    EXPECT_TRUE(ddsRead(source, 0, got.data(), got.size()));
     EXPECT_EQ(got, head);
     // Exactly 4 GiB, in the gap: zeros, not the head 4 GiB further down.
     got.assign(4, 0xFF);
-    EXPECT_TRUE(ddsReadAt(stream, uint64_t{1} << 32, got.data(), got.size()));
+    EXPECT_TRUE(ddsRead(source, uint64_t{1} << 32, got.data(), got.size()));
     EXPECT_EQ(got, std::vector<uint8_t>(4, 0));
     // One byte short at the end: the read fails.
-    EXPECT_FALSE(ddsReadAt(stream, markerAt + 1, got.data(), got.size()));
-    std::fclose(stream);
+    EXPECT_FALSE(ddsRead(source, markerAt + 1, got.data(), got.size()));
+    ddsCloseFile(&opened);
 }
 
 }  // namespace

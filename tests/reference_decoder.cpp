@@ -42,13 +42,13 @@ Format formatOf(const DdsFields &fields) {
     return bits == 8 || bits == 16 || bits == 24 || bits == 32 ? Format::Uncompressed : Format::None;
 }
 
-std::array<Pixel, 4> palette(uint16_t color0, uint16_t color1) {
+std::array<Pixel, 4> palette(uint16_t color0, uint16_t color1, bool alwaysFour) {
     std::array<Pixel, 4> entries;
     entries[0] = expand565(color0);
     entries[1] = expand565(color1);
     const Pixel &c0 = entries[0];
     const Pixel &c1 = entries[1];
-    if (color0 > color1) {
+    if (color0 > color1 || alwaysFour) {
         for (size_t c = 0; c < 3; ++c) {
             entries[2][c] = byte((2 * c0[c] + c1[c]) / 3);
             entries[3][c] = byte((c0[c] + 2 * c1[c]) / 3);
@@ -90,7 +90,8 @@ std::array<uint8_t, 8> alphaTable(uint8_t alpha0, uint8_t alpha1) {
 std::array<Pixel, 16> block(Format format, const uint8_t *bytes) {
     const uint8_t *colorBlock = format == Format::Dxt1 ? bytes : bytes + 8;
     const std::array<Pixel, 4> colors = palette(static_cast<uint16_t>(littleEndian(colorBlock, 2)),
-                                                static_cast<uint16_t>(littleEndian(colorBlock + 2, 2)));
+                                                static_cast<uint16_t>(littleEndian(colorBlock + 2, 2)),
+                                                format != Format::Dxt1);
     std::array<Pixel, 16> pixels;
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 4; ++c) {
@@ -141,15 +142,17 @@ int textureType(const DdsFields &fields, const std::vector<uint8_t> &data) {
     return littleEndian(data.data(), 2) > littleEndian(data.data() + 2, 2) ? Rgb : Rgba;
 }
 
-size_t blocksPerStoredRow(const DdsFields &fields, size_t dataBytes) {
+bool holdsPartialBlocks(const DdsFields &fields, size_t dataBytes) {
     const size_t size = blockBytes(formatOf(fields));
-    const size_t wholePerRow = fields.width / 4;
-    const size_t allPerRow = (size_t{fields.width} + 3) / 4;
-    const size_t wholeLevel = allPerRow * ((size_t{fields.height} + 3) / 4) * size;
+    const size_t wholeLevel = (size_t{fields.width} + 3) / 4 * ((size_t{fields.height} + 3) / 4) * size;
     const bool linearSize =
         (fields.pixelFlags & 0x4) && (fields.flags & 0x80000) && fields.pitchOrLinearSize != 0;
     const bool declaresLess = linearSize && fields.pitchOrLinearSize < wholeLevel;
-    return dataBytes >= wholeLevel && !declaresLess ? allPerRow : wholePerRow;
+    return dataBytes >= wholeLevel && !declaresLess;
+}
+
+size_t blocksPerStoredRow(const DdsFields &fields, size_t dataBytes) {
+    return holdsPartialBlocks(fields, dataBytes) ? (size_t{fields.width} + 3) / 4 : fields.width / 4;
 }
 
 std::vector<uint8_t> image(const DdsFields &fields, const std::vector<uint8_t> &data,
@@ -170,7 +173,7 @@ std::vector<uint8_t> image(const DdsFields &fields, const std::vector<uint8_t> &
         }
     }
 
-    // Step 2: every whole block, or every pixel, at its place in file order.
+    // Step 2: every decoded block, or every pixel, at its place in file order.
     if (format == Format::Uncompressed) {
         const size_t pixelBytes = fields.rgbBitCount / 8;
         if (data.size() < width * height * pixelBytes) return {};
@@ -178,16 +181,18 @@ std::vector<uint8_t> image(const DdsFields &fields, const std::vector<uint8_t> &
             pixels[i] = uncompressedPixel(fields, &data[i * pixelBytes]);
         }
     } else {
-        const size_t blocksPerRow = width >> 2;
-        const size_t blockRows = height >> 2;
+        // Rows that hold the partial blocks have them decoded, clipped.
+        const bool partial = holdsPartialBlocks(fields, data.size());
         const size_t stride = blocksPerStoredRow(fields, data.size());
+        const size_t blocksPerRow = stride;
+        const size_t blockRows = partial ? (height + 3) / 4 : height >> 2;
         const size_t size = blockBytes(format);
         if (blockRows > 0 && data.size() < ((blockRows - 1) * stride + blocksPerRow) * size) return {};
         for (size_t by = 0; by < blockRows; ++by) {
             for (size_t bx = 0; bx < blocksPerRow; ++bx) {
                 const std::array<Pixel, 16> decoded = block(format, &data[(by * stride + bx) * size]);
-                for (size_t r = 0; r < 4; ++r) {
-                    for (size_t c = 0; c < 4; ++c) {
+                for (size_t r = 0; r < 4 && 4 * by + r < height; ++r) {
+                    for (size_t c = 0; c < 4 && 4 * bx + c < width; ++c) {
                         pixels[(4 * by + r) * width + 4 * bx + c] = decoded[4 * r + c];
                     }
                 }

@@ -1,6 +1,6 @@
 // A plain, whole-image decoder of the importer's rules, written for the
-// tests only.  It shares no code with dds/: it decodes every whole 4 x 4
-// block (or every uncompressed pixel) of the top level into a
+// tests only.  It shares no code with dds/: it decodes the 4 x 4 blocks
+// (or every uncompressed pixel) of the top level into a
 // width x height RGBA image, flips that image by swapping rows, and packs it
 // to the host's pixel size, one obvious step after another.  Fast paths of
 // the importer are checked against it byte for byte.
@@ -27,8 +27,9 @@ Format formatOf(const DdsFields &fields);
 constexpr int Rgb = 4;
 constexpr int Rgba = 5;
 
-// The four colours an 8-byte colour block's indices select.
-std::array<Pixel, 4> palette(uint16_t color0, uint16_t color1);
+// The four colours an 8-byte colour block's indices select.  Three-colour
+// mode (color0 <= color1) exists only where `alwaysFour` is false: in DXT1.
+std::array<Pixel, 4> palette(uint16_t color0, uint16_t color1, bool alwaysFour = false);
 
 // The eight alpha values of a DXT5 alpha block.
 std::array<uint8_t, 8> alphaTable(uint8_t alpha0, uint8_t alpha1);
@@ -51,9 +52,11 @@ int textureType(const DdsFields &fields, const std::vector<uint8_t> &data);
 // touches a row, ceil(width / 4); a file is read at that stride when it
 // holds the whole level of ceil(width / 4) x ceil(height / 4) blocks and
 // no FourCC linear size (flag 0x80000, non-zero) declares less.  Otherwise
-// its rows hold only the whole blocks, width / 4.  Only whole blocks are
-// ever decoded.
+// its rows hold only the whole blocks, width / 4.  Rows that hold every
+// block have them all decoded, clipped to the image; otherwise only the
+// whole blocks are decoded.
 size_t blocksPerStoredRow(const DdsFields &fields, size_t dataBytes);
+bool holdsPartialBlocks(const DdsFields &fields, size_t dataBytes);
 
 // The bytes the host's buffer must hold after a successful image request:
 // `data` is the file from offset 128 to its end (its length picks the

@@ -14,6 +14,8 @@ running it:
     check     "-", or a rule every pixel of the image must meet:
               pixel=HEX  every pixel is these bytes (3 for type 4, 4 for 5)
               alpha=HH   every pixel's alpha byte is HH
+    reason    why an opened file is refused (the importer's reason name,
+              as ddsinfo prints it), "-" when it is not
 
     python3 tests/crashers/make_crashers.py   (rewrites the files in place)
 """
@@ -60,107 +62,121 @@ OPAQUE_RED = struct.pack("<HHI", 0xF800, 0x001F, 0)
 
 RGBA32 = dict(bits=32, masks=(0xFF0000, 0xFF00, 0xFF, 0xFF000000))
 
-# name: (bytes, open, info, image, width, height, type, check)
+# name: (bytes, open, info, image, width, height, type, check, reason)
 REFUSED = (0, -8, -8, None, None, None, None)
 
 
-def refused(contents):
-    return (contents,) + REFUSED
+def refused(contents, reason):
+    return (contents,) + REFUSED + (reason,)
+
+
+def dxt1_type(block):
+    """4 (RGB) when the first DXT1 block is in four-colour mode, else 5."""
+    color0, color1 = struct.unpack("<HH", block[:4])
+    return 4 if color0 > color1 else 5
 
 
 def cases():
     c = {}
     # width * height * 4 past 32 bits, dimensions past 2^31 - 1, or 0.
-    c["dxt1_32768x32768_wraps_32_bits.dds"] = refused(dxt(b"DXT1", 32768, 32768) + data(64))
-    c["dxt1_65536x65536_wraps_to_0.dds"] = refused(dxt(b"DXT1", 65536, 65536) + data(64))
-    c["rgb32_65536x16384_wraps_to_0.dds"] = refused(header(65536, 16384, RGB, **RGBA32) + data(64))
-    c["dxt1_width_2p31.dds"] = refused(dxt(b"DXT1", 0x80000000, 4) + data(64))
-    c["rgb32_height_2p31.dds"] = refused(header(1, 0x80000000, RGB, **RGBA32) + data(64))
-    c["dxt5_width_ffffffff.dds"] = refused(dxt(b"DXT5", 0xFFFFFFFF, 4) + data(64))
-    c["dxt1_width_0.dds"] = refused(dxt(b"DXT1", 0, 4) + data(8))
-    c["rgb32_height_0.dds"] = refused(header(4, 0, RGB, **RGBA32) + data(64))
+    c["dxt1_32768x32768_wraps_32_bits.dds"] = refused(dxt(b"DXT1", 32768, 32768) + data(64), "ImageTooLarge")
+    c["dxt1_65536x65536_wraps_to_0.dds"] = refused(dxt(b"DXT1", 65536, 65536) + data(64), "ImageTooLarge")
+    c["rgb32_65536x16384_wraps_to_0.dds"] = refused(header(65536, 16384, RGB, **RGBA32) + data(64), "ImageTooLarge")
+    c["dxt1_width_2p31.dds"] = refused(dxt(b"DXT1", 0x80000000, 4) + data(64), "DimensionTooLarge")
+    c["rgb32_height_2p31.dds"] = refused(header(1, 0x80000000, RGB, **RGBA32) + data(64), "DimensionTooLarge")
+    c["dxt5_width_ffffffff.dds"] = refused(dxt(b"DXT5", 0xFFFFFFFF, 4) + data(64), "DimensionTooLarge")
+    c["dxt1_width_0.dds"] = refused(dxt(b"DXT1", 0, 4) + data(8), "ZeroDimension")
+    c["rgb32_height_0.dds"] = refused(header(4, 0, RGB, **RGBA32) + data(64), "ZeroDimension")
     # Huge dimensions in a 128-byte file.
-    c["rgb32_ffffff_x4_header_only.dds"] = refused(header(0xFFFFFF, 4, RGB, **RGBA32))
-    c["dxt1_ffffff_x4_header_only.dds"] = refused(dxt(b"DXT1", 0xFFFFFF, 4))
-    c["rgb32_16384x16384_header_only.dds"] = refused(header(16384, 16384, RGB, **RGBA32))
+    c["rgb32_ffffff_x4_header_only.dds"] = refused(header(0xFFFFFF, 4, RGB, **RGBA32), "LevelTruncated")
+    c["dxt1_ffffff_x4_header_only.dds"] = refused(dxt(b"DXT1", 0xFFFFFF, 4), "LevelTruncated")
+    c["rgb32_16384x16384_header_only.dds"] = refused(header(16384, 16384, RGB, **RGBA32), "LevelTruncated")
     # Truncated headers and data.
-    c["empty.dds"] = (b"", -2, None, None, None, None, None, None)
-    c["three_bytes.dds"] = (b"DDS", -2, None, None, None, None, None, None)
-    c["magic_only.dds"] = refused(b"DDS ")
-    c["header_cut_at_64.dds"] = refused(dxt(b"DXT1", 4, 4)[:64])
-    c["header_one_byte_short.dds"] = refused(dxt(b"DXT1", 4, 4)[:127])
+    c["empty.dds"] = (b"", -2, None, None, None, None, None, None, None)
+    c["three_bytes.dds"] = (b"DDS", -2, None, None, None, None, None, None, None)
+    c["magic_only.dds"] = refused(b"DDS ", "HeaderTruncated")
+    c["header_cut_at_64.dds"] = refused(dxt(b"DXT1", 4, 4)[:64], "HeaderTruncated")
+    c["header_one_byte_short.dds"] = refused(dxt(b"DXT1", 4, 4)[:127], "HeaderTruncated")
     c["lowercase_magic.dds"] = (b"dds " + dxt(b"DXT1", 4, 4)[4:] + OPAQUE_RED,
-                                -6, None, None, None, None, None, None)
-    c["dxt5_16x16_half_the_data.dds"] = refused(dxt(b"DXT5", 16, 16) + data(128))
+                                -6, None, None, None, None, None, None, None)
+    c["dxt5_16x16_half_the_data.dds"] = refused(dxt(b"DXT5", 16, 16) + data(128), "LevelTruncated")
     c["rgb24_5x3_one_byte_short.dds"] = refused(
-        header(5, 3, RGB, bits=24, masks=(0xFF0000, 0xFF00, 0xFF, 0)) + data(44))
+        header(5, 3, RGB, bits=24, masks=(0xFF0000, 0xFF00, 0xFF, 0)) + data(44), "LevelTruncated")
     # A 24-bit file that ends at its last pixel is whole: the last pixel is
     # three bytes.  Stored bytes 10 20 30 are B, G, R.
     c["rgb24_5x3_ends_at_last_pixel.dds"] = (
         header(5, 3, RGB, bits=24, masks=(0xFF0000, 0xFF00, 0xFF, 0)) + bytes([0x10, 0x20, 0x30]) * 15,
-        0, 0, 0, 5, 3, 5, "pixel=302010ff")
+        0, 0, 0, 5, 3, 5, "pixel=302010ff", None)
     c["rgb24_1x1_ends_at_last_pixel.dds"] = (
         header(1, 1, RGB, bits=24, masks=(0xFF0000, 0xFF00, 0xFF, 0)) + bytes([0x11, 0x22, 0x33]),
-        0, 0, 0, 1, 1, 5, "pixel=332211ff")
+        0, 0, 0, 1, 1, 5, "pixel=332211ff", None)
     # Linear sizes.
     c["dxt1_64x64_linear_size_8.dds"] = refused(dxt(b"DXT1", 64, 64, flags=FLAGS | LINEAR, linear=8)
-                                                + OPAQUE_RED * 256)
+                                                + OPAQUE_RED * 256, "LinearSizeTooSmall")
     c["dxt1_8x8_linear_size_2p31m1.dds"] = refused(
-        dxt(b"DXT1", 8, 8, flags=FLAGS | LINEAR, linear=0x7FFFFFFF) + OPAQUE_RED * 4)
+        dxt(b"DXT1", 8, 8, flags=FLAGS | LINEAR, linear=0x7FFFFFFF) + OPAQUE_RED * 4, "LevelTruncated")
     c["dxt1_8x8_linear_size_ffffffff.dds"] = refused(
-        dxt(b"DXT1", 8, 8, flags=FLAGS | LINEAR, linear=0xFFFFFFFF) + OPAQUE_RED * 4)
+        dxt(b"DXT1", 8, 8, flags=FLAGS | LINEAR, linear=0xFFFFFFFF) + OPAQUE_RED * 4, "LevelTooLarge")
     c["dxt1_8x8_linear_size_0.dds"] = (dxt(b"DXT1", 8, 8, flags=FLAGS | LINEAR, linear=0) + OPAQUE_RED * 4,
-                                       0, 0, 0, 8, 8, 4, "pixel=f80000")
+                                       0, 0, 0, 8, 8, 4, "pixel=f80000", None)
     # Mip counts and the refused header flag.
-    c["dxt1_mip_count_0.dds"] = refused(dxt(b"DXT1", 4, 4, flags=FLAGS | MIPS, mips=0) + OPAQUE_RED)
-    c["dxt1_mip_count_minus_1.dds"] = refused(dxt(b"DXT1", 4, 4, flags=FLAGS | MIPS, mips=-1) + OPAQUE_RED)
+    c["dxt1_mip_count_0.dds"] = refused(dxt(b"DXT1", 4, 4, flags=FLAGS | MIPS, mips=0) + OPAQUE_RED, "MipCountBelowOne")
+    c["dxt1_mip_count_minus_1.dds"] = refused(dxt(b"DXT1", 4, 4, flags=FLAGS | MIPS, mips=-1) + OPAQUE_RED, "MipCountBelowOne")
     c["dxt1_mip_count_2p31m1.dds"] = (dxt(b"DXT1", 4, 4, flags=FLAGS | MIPS, mips=0x7FFFFFFF) + OPAQUE_RED,
-                                      0, 0, 0, 4, 4, 4, "pixel=f80000")
-    c["dxt1_header_flag_200.dds"] = refused(dxt(b"DXT1", 4, 4, flags=FLAGS | 0x200) + OPAQUE_RED)
+                                      0, 0, 0, 4, 4, 4, "pixel=f80000", None)
+    c["dxt1_header_flag_200.dds"] = refused(dxt(b"DXT1", 4, 4, flags=FLAGS | 0x200) + OPAQUE_RED, "HeaderFlagRefused")
     # FourCC oddities.
-    c["fourcc_0_bit_count_0.dds"] = refused(header(4, 4, FOURCC) + data(64))
+    c["fourcc_0_bit_count_0.dds"] = refused(header(4, 4, FOURCC) + data(64), "UnsupportedBitCount")
     # Sized as one 16-byte block, but 4 x 4 pixels of 4 bytes are 64.
     c["fourcc_0_bits32_sized_as_a_block.dds"] = refused(
-        header(4, 4, FOURCC, bits=32, masks=(0xFF, 0xFF00, 0xFF0000, 0)) + data(64))
+        header(4, 4, FOURCC, bits=32, masks=(0xFF, 0xFF00, 0xFF0000, 0)) + data(64), "LinearSizeTooSmall")
     c["fourcc_0_bits32_linear_size_64.dds"] = (
         header(4, 4, FOURCC, bits=32, masks=(0xFF, 0xFF00, 0xFF0000, 0), flags=FLAGS | LINEAR, linear=64)
-        + bytes([1, 2, 3, 4]) * 16, 0, 0, 0, 4, 4, 5, "pixel=010203ff")
-    c["fourcc_unknown.dds"] = refused(dxt(b"ABCD", 4, 4) + data(64))
-    c["fourcc_dx10_128_bytes.dds"] = refused(dxt(b"DX10", 4, 4))
-    c["fourcc_dxt2.dds"] = refused(dxt(b"DXT2", 4, 4) + data(16))
-    c["fourcc_dxt4.dds"] = refused(dxt(b"DXT4", 4, 4) + data(16))
-    c["pixel_flags_0.dds"] = refused(header(4, 4, 0, **RGBA32) + data(64))
-    c["pixel_flags_luminance.dds"] = refused(header(4, 4, 0x20000, bits=8, masks=(0xFF, 0, 0, 0)) + data(16))
-    c["pixel_flags_alpha_only.dds"] = refused(header(4, 4, 0x2, bits=8, masks=(0, 0, 0, 0xFF)) + data(16))
-    c["dxt5_bit_count_0.dds"] = (dxt(b"DXT5", 4, 4) + data(16), 0, 0, 0, 4, 4, 5, None)
+        + bytes([1, 2, 3, 4]) * 16, 0, 0, 0, 4, 4, 5, "pixel=010203ff", None)
+    c["fourcc_unknown.dds"] = refused(dxt(b"ABCD", 4, 4) + data(64), "UnsupportedFourCC")
+    c["fourcc_dx10_128_bytes.dds"] = refused(dxt(b"DX10", 4, 4), "UnsupportedFourCC")
+    c["fourcc_dxt2.dds"] = refused(dxt(b"DXT2", 4, 4) + data(16), "UnsupportedFourCC")
+    c["fourcc_dxt4.dds"] = refused(dxt(b"DXT4", 4, 4) + data(16), "UnsupportedFourCC")
+    c["pixel_flags_0.dds"] = refused(header(4, 4, 0, **RGBA32) + data(64), "NoPixelFormat")
+    c["pixel_flags_luminance.dds"] = refused(header(4, 4, 0x20000, bits=8, masks=(0xFF, 0, 0, 0)) + data(16), "NoPixelFormat")
+    c["pixel_flags_alpha_only.dds"] = refused(header(4, 4, 0x2, bits=8, masks=(0, 0, 0, 0xFF)) + data(16), "NoPixelFormat")
+    c["dxt5_bit_count_0.dds"] = (dxt(b"DXT5", 4, 4) + data(16), 0, 0, 0, 4, 4, 5, None, None)
     # The fourCC flag wins over the RGB flag: 8 bytes are a DXT1 block, far
     # too few for 4 x 4 pixels of 32 bits.
     c["dxt1_with_rgb_flag_bits32.dds"] = (
-        header(4, 4, FOURCC | RGB, b"DXT1", **RGBA32) + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=f80000")
+        header(4, 4, FOURCC | RGB, b"DXT1", **RGBA32) + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=f80000", None)
     # Bit counts and masks.
     for bits, name in ((0, "0"), (12, "12"), (48, "48"), (0xFFFFFFFF, "ffffffff")):
-        c[f"rgb_bit_count_{name}.dds"] = refused(header(4, 4, RGB, bits=bits, masks=(0xFF, 0, 0, 0)) + data(128))
-    c["rgb32_masks_0.dds"] = (header(2, 2, RGB, bits=32) + data(16), 0, 0, 0, 2, 2, 5, "pixel=000000ff")
+        c[f"rgb_bit_count_{name}.dds"] = refused(header(4, 4, RGB, bits=bits, masks=(0xFF, 0, 0, 0)) + data(128),
+                                                 "UnsupportedBitCount")
+    c["rgb32_masks_0.dds"] = (header(2, 2, RGB, bits=32) + data(16), 0, 0, 0, 2, 2, 5, "pixel=000000ff", None)
     c["rgb32_masks_ffffffff.dds"] = (
-        header(2, 2, RGB | ALPHA, bits=32, masks=(0xFFFFFFFF,) * 4) + bytes(16), 0, 0, 0, 2, 2, 5, "pixel=00000000")
+        header(2, 2, RGB | ALPHA, bits=32, masks=(0xFFFFFFFF,) * 4) + bytes(16), 0, 0, 0, 2, 2, 5, "pixel=00000000", None)
     c["rgb16_mask_0f0f_not_contiguous.dds"] = (
-        header(3, 2, RGB, bits=16, masks=(0x0F0F, 0xF0F0, 0, 0)) + data(12), 0, 0, 0, 3, 2, 5, "alpha=ff")
+        header(3, 2, RGB, bits=16, masks=(0x0F0F, 0xF0F0, 0, 0)) + data(12), 0, 0, 0, 3, 2, 5, "alpha=ff", None)
     c["rgb32_masks_overlapping.dds"] = (
         header(2, 3, RGB | ALPHA, bits=32, masks=(0xFFFF, 0xFF00FF, 0xFFFFFF00, 0xFF0000FF)) + bytes(24),
-        0, 0, 0, 2, 3, 5, "pixel=00000000")
+        0, 0, 0, 2, 3, 5, "pixel=00000000", None)
     c["rgb8_masks_wider_than_the_pixel.dds"] = (
         header(3, 3, RGB | ALPHA, bits=8, masks=(0xFF00, 0xFF0000, 0xFF000000, 0xF00)) + data(9, 5),
-        0, 0, 0, 3, 3, 5, "pixel=00000000")
+        0, 0, 0, 3, 3, 5, "pixel=00000000", None)
     c["rgb16_masks_wider_than_the_pixel.dds"] = (
         header(2, 2, RGB, bits=16, masks=(0xFF0000, 0xFF000000, 0xF0000, 0)) + data(8, 6),
-        0, 0, 0, 2, 2, 5, "pixel=000000ff")
+        0, 0, 0, 2, 2, 5, "pixel=000000ff", None)
     c["rgb32_alpha_mask_without_alpha_flag.dds"] = (
-        header(4, 2, RGB, **RGBA32) + data(32, 7), 0, 0, 0, 4, 2, 5, "alpha=ff")
-    # Block images with no whole block, and one with a single whole block.
+        header(4, 2, RGB, **RGBA32) + data(32, 7), 0, 0, 0, 4, 2, 5, "alpha=ff", None)
+    # Block images smaller than a block, or with blocks that cross an edge:
+    # decoded, clipped, when the file holds those blocks.
     for code, w, h in ((b"DXT5", 1, 1), (b"DXT5", 2, 2), (b"DXT1", 2, 2), (b"DXT1", 5, 3), (b"DXT1", 4, 1),
-                       (b"DXT5", 1, 4097), (b"DXT3", 3, 4)):
-        c[f"{code.decode().lower()}_{w}x{h}.dds"] = refused(dxt(code, w, h) + data(64))
-    c["dxt1_5x5_one_whole_block.dds"] = (dxt(b"DXT1", 5, 5) + OPAQUE_RED, 0, 0, 0, 5, 5, 4, None)
+                       (b"DXT3", 3, 4)):
+        kind = dxt1_type(data(64)) if code == b"DXT1" else 5
+        c[f"{code.decode().lower()}_{w}x{h}.dds"] = (dxt(code, w, h) + data(64), 0, 0, 0, w, h, kind, None, None)
+    # No whole block, and too few bytes for the partial ones, or a linear
+    # size that declares fewer.
+    c["dxt5_1x4097.dds"] = refused(dxt(b"DXT5", 1, 4097) + data(64), "NoWholeBlock")
+    c["dxt1_2x2_linear_size_4.dds"] = refused(dxt(b"DXT1", 2, 2, flags=FLAGS | LINEAR, linear=4) + OPAQUE_RED,
+                                              "NoWholeBlock")
+    c["dxt1_5x5_one_whole_block.dds"] = (dxt(b"DXT1", 5, 5) + OPAQUE_RED, 0, 0, 0, 5, 5, 4, None, None)
     return c
 
 
@@ -170,7 +186,7 @@ def field(value):
 
 def main():
     directory = os.path.dirname(os.path.abspath(__file__))
-    lines = ["# file open info image width height type check  (written by make_crashers.py)"]
+    lines = ["# file open info image width height type check reason  (written by make_crashers.py)"]
     for name, (contents, *expected) in sorted(cases().items()):
         with open(os.path.join(directory, name), "wb") as f:
             f.write(contents)

@@ -1,0 +1,55 @@
+// The plan of an import: everything the importer must know about a file
+// before it reports the image or writes a pixel, made by one function from
+// the header and the file's length.  A file with a plan can be decoded
+// without reading past any buffer and without any product of its sizes
+// overflowing.
+#ifndef DDS_PLAN_H
+#define DDS_PLAN_H
+
+#include <cstdint>
+
+#include "format_table.h"
+#include "formats.h"
+#include "header.h"
+#include "refusal.h"
+#include "source.h"
+
+// The chunk that the level streams through holds this many bytes, or one
+// source row when a row is larger.
+constexpr uint32_t ddsChunkBytes = 128 * 1024;
+
+// The one size limit: the host allocates with a signed 32-bit size, so no
+// image, level or buffer may be larger.
+constexpr uint64_t ddsMaxHostBytes = 0x7FFFFFFF;
+
+struct DdsPlan {
+    DdsHeader header;          // valid unless the header could not be read
+    const DdsFormat *format;   // row of the format table; null when refused before it was found
+    TextureType type;
+    uint32_t width;            // 1 to 2^31 - 1, with width * height * 4 <= 2^31 - 1
+    uint32_t height;
+    uint64_t dataOffset;       // where the top level starts
+    uint64_t dataBytes;        // bytes of the file from dataOffset on
+    uint64_t levelBytes;       // bytes the file must hold from dataOffset on: the declared level
+    uint32_t sourceRowBytes;   // a stored row of blocks, or of pixels
+    uint32_t sourceRows;       // stored rows that are decoded
+    uint32_t blocksPerRow;     // blocks in a stored row (block formats)
+    bool partialBlocks;        // the rows hold the blocks that cross the right and bottom edges
+    uint32_t rowsPerChunk;     // source rows read at a time
+    uint32_t chunkBytes;       // rowsPerChunk * sourceRowBytes: the working chunk
+};
+
+// Reads the header (offset 4) and, for a type that depends on it, the
+// first four bytes of the top level from `source`, and plans the import.
+// Returns DdsAccepted, or why the file is refused; the plan is then filled
+// only as far as the planning got (the header once it was read).
+//
+// Block rows: a file whose width or height is not a multiple of 4 normally
+// stores every block that touches the image, the last ones partly outside
+// it.  Such rows are read and every block decoded, clipped to the image,
+// when the bytes after the header hold that full level and a linear size,
+// where the header gives one, does not declare less.  Otherwise the rows
+// hold only the whole blocks, tightly packed, and only those are decoded.
+DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *plan);
+
+#endif

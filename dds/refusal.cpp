@@ -1,0 +1,39 @@
+#include "refusal.h"
+
+namespace {
+
+struct RefusalWords {
+    const char *name;
+    const char *text;
+};
+
+// In the order of the enumeration.
+constexpr RefusalWords Words[] = {
+    {"Accepted", "accepted"},
+    {"HeaderTruncated", "the file ends inside the header"},
+    {"HeaderFlagRefused", "header flag 0x200 is set"},
+    {"NoPixelFormat", "the pixel format is neither FourCC nor RGB"},
+    {"UnsupportedFourCC", "unsupported FourCC"},
+    {"UnsupportedBitCount", "uncompressed pixels of a bit count other than 8, 16, 24 or 32"},
+    {"MipCountBelowOne", "the mip-count flag is set with a count below 1"},
+    {"ZeroDimension", "width or height is 0"},
+    {"DimensionTooLarge", "width or height is above 2^31 - 1"},
+    {"ImageTooLarge", "the image is larger than 2^31 - 1 bytes at four bytes a pixel"},
+    {"NoWholeBlock", "no whole 4 x 4 block, and the file does not hold the partial ones"},
+    {"LevelTooLarge", "the top level is declared larger than 2^31 - 1 bytes"},
+    {"LinearSizeTooSmall", "the declared level size is smaller than the level"},
+    {"LevelTruncated", "the file ends before the end of the top level"},
+    {"ReadFailed", "the file could not be read"},
+    {"ChangedSinceQuery", "the file no longer matches what the information query reported"},
+};
+static_assert(sizeof Words / sizeof Words[0] == DdsRefusalCount, "one entry for each refusal");
+
+}  // namespace
+
+const char *ddsRefusalName(DdsRefusal refusal) {
+    return refusal >= 0 && refusal < DdsRefusalCount ? Words[refusal].name : "Unknown";
+}
+
+const char *ddsRefusalText(DdsRefusal refusal) {
+    return refusal >= 0 && refusal < DdsRefusalCount ? Words[refusal].text : "unknown reason";
+}

@@ -1,0 +1,34 @@
+// Why a file is refused.  Every refusal has a name here and a short
+// sentence for people (ddsinfo prints it); the host sees ReadFailed for
+// each of them.
+#ifndef DDS_REFUSAL_H
+#define DDS_REFUSAL_H
+
+enum DdsRefusal : int {
+    DdsAccepted = 0,
+    DdsHeaderTruncated,      // the file ends inside the 124-byte header
+    DdsHeaderFlagRefused,    // header flag 0x200
+    DdsNoPixelFormat,        // neither the FourCC flag nor the RGB flag
+    DdsUnsupportedFourCC,    // a FourCC that names no decoded format
+    DdsUnsupportedBitCount,  // uncompressed pixels of another size than 8, 16, 24, 32 bits
+    DdsMipCountBelowOne,     // the mip-count flag with a count below 1
+    DdsZeroDimension,        // width or height 0
+    DdsDimensionTooLarge,    // width or height above 2^31 - 1
+    DdsImageTooLarge,        // width x height x 4 bytes above 2^31 - 1
+    DdsNoWholeBlock,         // a block image narrower or lower than a block, without its partial blocks
+    DdsLevelTooLarge,        // the declared level above 2^31 - 1 bytes
+    DdsLinearSizeTooSmall,   // the declared level smaller than the bytes the decoder reads
+    DdsLevelTruncated,       // the file ends before the end of the top level
+    DdsReadFailed,           // a read of the file failed
+    DdsChangedSinceQuery,    // the file no longer matches what the information query reported
+    DdsRefusalCount
+};
+
+// A short sentence naming the reason, for people; never null.
+const char *ddsRefusalText(DdsRefusal refusal);
+
+// The enumerator's name without its prefix ("LevelTruncated"), for
+// manifests and scripts; never null.
+const char *ddsRefusalName(DdsRefusal refusal);
+
+#endif
