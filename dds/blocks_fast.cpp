@@ -12,8 +12,9 @@
 #include "blocks.h"
 #include "bytes.h"
 #include "fast_paths.h"
+#include "simd.h"
 
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
 #include "blocks_sse2.h"
 #endif
 
@@ -125,7 +126,7 @@ void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4
     }
 }
 
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
 
 // The same with SSE2: the palette and the alpha bytes come from
 // blocks_sse2.h.  Rows of four-byte pixels are put together from a table
@@ -188,7 +189,7 @@ void decodeRowSse2(const uint8_t *blocks, uint32_t blockCount, uint8_t *const ro
 
 }  // namespace sse2
 
-#endif  // __SSE2__
+#endif  // DDS_HAVE_SSE2
 
 }  // namespace
 
@@ -215,7 +216,7 @@ void ddsDecodeBlockRowWords(BlockFormat format, const uint8_t *blocks, uint32_t 
 
 bool ddsDecodeBlockRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
                            uint8_t *const rows[4], int bytesPerPixel) {
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
     if (bytesPerPixel == 4) {
         switch (format) {
             case Dxt1: sse2::decodeRowSse2<Dxt1, 4>(blocks, blockCount, rows); return true;

@@ -13,15 +13,15 @@
 #include "blocks.h"
 #include "cpu_features.h"
 #include "fast_paths.h"
+#include "simd.h"
 
-#if defined(__SSE2__) && defined(__GNUC__)
-#define DDS_SSSE3_PATH 1
+#if defined(DDS_HAVE_SSSE3)
 #include <tmmintrin.h>
 
 #include "blocks_sse2.h"
 #endif
 
-#if DDS_SSSE3_PATH
+#if defined(DDS_HAVE_SSSE3)
 
 namespace {
 
@@ -149,11 +149,11 @@ DDS_TARGET_SSSE3 void decodeRowSsse3(const uint8_t *blocks, uint32_t blockCount,
 
 }  // namespace
 
-#endif  // DDS_SSSE3_PATH
+#endif  // DDS_HAVE_SSSE3
 
 bool ddsDecodeBlockRowSsse3(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4],
                             int bytesPerPixel) {
-#if DDS_SSSE3_PATH
+#if defined(DDS_HAVE_SSSE3)
     if (!ddsCpuHasSsse3()) return false;
     if (bytesPerPixel == 4) {
         switch (format) {

@@ -12,12 +12,12 @@
 
 #include "bytes.h"
 #include "cpu_features.h"
+#include "simd.h"
 #include "uncompressed.h"
 
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
 #include <emmintrin.h>
-#if defined(__GNUC__)
-#define DDS_SSSE3_SHUFFLE 1
+#if defined(DDS_HAVE_SSSE3)
 #include <tmmintrin.h>
 #endif
 #endif
@@ -74,13 +74,13 @@ Shuffle shuffleOf(const UncompressedConverter &converter) {
     return shuffle;
 }
 
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
 inline void store16(uint8_t *destination, __m128i value) {
     _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), value);
 }
 #endif
 
-#if DDS_SSSE3_SHUFFLE
+#if defined(DDS_HAVE_SSSE3)
 // Any byte shuffle of 3- or 4-byte pixels as one SSSE3 byte shuffle of four
 // pixels: RGBA byte 4p + c is byte shift[c] / 8 of source pixel p, or zero
 // for a constant channel, whose constant is then put in.  Each load reads
@@ -109,7 +109,7 @@ __attribute__((target("ssse3"))) uint32_t shuffleRowSsse3(const Shuffle &shuffle
 // Shuffles where R and B trade places (or stay) and G and A stay, the
 // layouts of nearly every 32-bit file: two or three operations a vector.
 bool shuffleRow32Common(const Shuffle &shuffle, const uint8_t *source, uint32_t width, uint8_t *rgba) {
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
     const bool greenStays = shuffle.shift[1] == 8 && shuffle.keep[1] == 0xFF;
     const bool alphaStays = shuffle.keep[3] == 0 || shuffle.shift[3] == 24;
     const bool redBlueSwap = shuffle.shift[0] == 16 && shuffle.shift[2] == 0;
@@ -138,7 +138,7 @@ bool shuffleRow32Common(const Shuffle &shuffle, const uint8_t *source, uint32_t 
 
 void shuffleRow32(const Shuffle &shuffle, const uint8_t *source, uint32_t width, uint8_t *rgba) {
     uint32_t x = 0;
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
     const __m128i constant = _mm_set1_epi32(static_cast<int>(shuffle.constantBits));
     __m128i shifts[4], keeps[4];
     for (int c = 0; c < 4; ++c) {
@@ -160,7 +160,7 @@ void shuffleRow32(const Shuffle &shuffle, const uint8_t *source, uint32_t width,
 
 void shuffleRow24(const Shuffle &shuffle, const uint8_t *source, uint32_t width, uint8_t *rgba) {
     uint32_t x = 0;
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
     // Four pixels from a 16-byte load: pixel c's three bytes move from byte
     // 3c to byte 4c.  The load reads four bytes past the fourth pixel, so
     // the loop stops while six pixels remain.
@@ -228,7 +228,7 @@ void channelTableRow(const UncompressedConverter &converter, const uint8_t *sour
     }
 }
 
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
 // ConvertMultiply: eight pixels at a time, each channel value in a 16-bit
 // lane, shifted left and multiplied, keeping the product's high half.
 struct MultiplyLanes {
@@ -284,7 +284,7 @@ uint32_t multiplyRow(const UncompressedConverter &converter, const uint8_t *sour
 }
 #endif
 
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
 // A multiplier m and left shift k with ((v << k) * m) >> 16 equal to the
 // rule's byte for every value v the mask lets through (each v whose bits
 // lie within mask >> shift), v << k fitting 16 bits.
@@ -366,7 +366,7 @@ void ddsPrepareConverter(const UncompressedLayout &layout, uint64_t pixelCount,
         converter->method = ConvertPixelTable;
         return;
     }
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
     // The search checks each channel's values (tableEntries of them) for
     // one to five multipliers: only worth it for enough pixels.
     if ((pixelBytes == 2 || pixelBytes == 4) && tablesFit && pixelCount >= 4 * tableEntries) {
@@ -403,7 +403,7 @@ void ddsConvertRowPrepared(const UncompressedConverter &converter, const uint8_t
                            uint8_t *rgba) {
     switch (converter.method) {
         case ConvertMultiply: {
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
             const uint32_t done = multiplyRow(converter, source, width, rgba);
             source += done * converter.layout.pixelBytes;
             rgba += 4 * static_cast<size_t>(done);
@@ -412,7 +412,7 @@ void ddsConvertRowPrepared(const UncompressedConverter &converter, const uint8_t
             break;  // the plain rule takes the rest
         }
         case ConvertByteShuffle:
-#if DDS_SSSE3_SHUFFLE
+#if defined(DDS_HAVE_SSSE3)
             if (ddsCpuHasSsse3()) {
                 const Shuffle shuffle = shuffleOf(converter);
                 const uint32_t pixelBytes = converter.layout.pixelBytes;

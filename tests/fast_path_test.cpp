@@ -16,6 +16,7 @@
 #include "fast_paths.h"
 #include "header.h"
 #include "plugin_fixture.h"
+#include "simd.h"
 #include "top_level.h"
 #include "uncompressed.h"
 
@@ -98,12 +99,12 @@ const NamedRowFn fastBlockRows[] = {{"ddsDecodeBlockRow", &ddsDecodeBlockRow},
                                     {"SSSE3", &ssse3Row}};
 
 TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
-#if defined(__SSE2__) && defined(__GNUC__)
+#if defined(DDS_HAVE_SSSE3)
     // The SSSE3 rows are built in; where the processor has SSSE3 they run.
     uint8_t *const noRows[4] = {nullptr, nullptr, nullptr, nullptr};
     EXPECT_EQ(ddsDecodeBlockRowSsse3(Dxt1, nullptr, 0, noRows, 4), ddsCpuHasSsse3());
 #endif
-    const BlockFormat formats[] = {Dxt1, Dxt3, Dxt5, Dxt2, Dxt4};
+    const BlockFormat formats[] = {Dxt1, Dxt3, Dxt5};
     for (BlockFormat format : formats) {
         for (int bytesPerPixel : {3, 4}) {
             for (uint32_t count = 0; count <= 40; ++count) {
@@ -244,7 +245,7 @@ struct NamedLayout {
 
 // Channels of at most 10 bits in 16- and 32-bit pixels are multiplied where
 // SSE2 is there, else looked up.
-#if defined(__SSE2__)
+#if defined(DDS_HAVE_SSE2)
 constexpr ConverterMethod NarrowChannels = ConvertMultiply;
 #else
 constexpr ConverterMethod NarrowChannels = ConvertChannelTables;

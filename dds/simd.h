@@ -1,0 +1,18 @@
+// Which vector paths this build compiles in.  SSE2 where the compiler
+// targets it (every x86-64 build, and 32-bit x86 builds, which are made for
+// SSE2); SSSE3 beside it with GCC and clang, which compile single functions
+// for it and take them only when the processor says so.  A build configured
+// with DDSIMAGE_SIMD=OFF (DDSIMAGE_NO_SIMD) compiles none of them: the
+// portable paths alone, as on a processor without SSE2.
+#ifndef DDS_SIMD_H
+#define DDS_SIMD_H
+
+#if defined(__SSE2__) && !defined(DDSIMAGE_NO_SIMD)
+#define DDS_HAVE_SSE2 1
+#endif
+
+#if defined(DDS_HAVE_SSE2) && defined(__GNUC__)
+#define DDS_HAVE_SSSE3 1
+#endif
+
+#endif
