@@ -1,0 +1,122 @@
+#include "dds_report.h"
+
+#include <cctype>
+#include <cinttypes>
+#include <cstring>
+
+#include "file_source.h"
+#include "plan.h"
+
+namespace {
+
+// The file opened, checked for the magic, and planned, as the importer
+// does at its open and its information query.
+struct Verdict {
+    const char *openFailure = nullptr;  // why the file is not even opened
+    DdsRefusal refusal = DdsAccepted;
+    DdsPlan plan{};
+    uint64_t length = 0;
+};
+
+Verdict judge(const std::string &path) {
+    Verdict verdict;
+    PluginFile file;
+    if (!ddsOpenFile(path.c_str(), &file)) {
+        verdict.openFailure = "cannot be opened";
+        return verdict;
+    }
+    DdsSource source;
+    uint8_t magic[DdsMagicBytes];
+    if (!ddsFileSource(&file, &source) || !ddsRead(source, 0, magic, sizeof magic)) {
+        verdict.openFailure = "cannot be opened: fewer than 4 bytes";
+    } else if (std::memcmp(magic, DdsMagic, sizeof magic) != 0) {
+        verdict.openFailure = "not a DDS file (no \"DDS \" magic)";
+    } else {
+        verdict.length = source.length;
+        verdict.refusal = ddsPlanImage(source, &verdict.plan);
+    }
+    ddsCloseFile(&file);
+    return verdict;
+}
+
+std::string refusalLine(const Verdict &verdict) {
+    if (verdict.openFailure != nullptr) return verdict.openFailure;
+    if (verdict.refusal == DdsAccepted) return {};
+    return std::string(ddsRefusalText(verdict.refusal)) + " (" + ddsRefusalName(verdict.refusal) + ")";
+}
+
+// "DXT1", or the code in hex when its bytes are not all printable.
+std::string fourCCText(uint32_t code) {
+    char text[16];
+    bool printable = true;
+    for (int i = 0; i < 4; ++i) {
+        const int c = static_cast<int>((code >> (8 * i)) & 0xFF);
+        printable = printable && std::isprint(c) != 0;
+        text[i] = static_cast<char>(c);
+    }
+    if (printable) {
+        text[4] = '\0';
+        return std::string("\"") + text + "\"";
+    }
+    std::snprintf(text, sizeof text, "0x%08" PRIx32, code);
+    return text;
+}
+
+void writeHeader(std::FILE *out, const DdsHeader &header) {
+    std::fprintf(out, "  header: %" PRIu32 " x %" PRIu32 ", flags 0x%08" PRIx32, header.width, header.height,
+                 header.flags);
+    if (header.flags & DdsFlagMipMapCount) std::fprintf(out, ", mip count %" PRId32, header.mipMapCount);
+    if (header.flags & DdsFlagLinearSize) std::fprintf(out, ", linear size %" PRIu32, header.pitchOrLinearSize);
+    std::fprintf(out, "\n");
+    const DdsPixelFormat &format = header.pixelFormat;
+    std::fprintf(out, "  pixel format: flags 0x%08" PRIx32, format.flags);
+    if (format.flags & DdsPixelFourCC) std::fprintf(out, ", FourCC %s", fourCCText(format.fourCC).c_str());
+    if (!(format.flags & DdsPixelFourCC) || format.fourCC == 0) {
+        std::fprintf(out,
+                     ", %" PRIu32 " bits, masks R 0x%08" PRIx32 " G 0x%08" PRIx32 " B 0x%08" PRIx32
+                     " A 0x%08" PRIx32,
+                     format.rgbBitCount, format.rBitMask, format.gBitMask, format.bBitMask, format.aBitMask);
+    }
+    std::fprintf(out, "\n");
+}
+
+void writeImport(std::FILE *out, const DdsPlan &plan) {
+    const bool blocks = plan.format->coding == CodingBlocks;
+    std::fprintf(out, "  import: %s, %s (type %d), %" PRIu32 " stored rows of %s\n", plan.format->name,
+                 plan.type == Rgb ? "RGB" : "RGBA", static_cast<int>(plan.type), plan.sourceRows,
+                 blocks ? "blocks" : "pixels");
+    if (blocks && (plan.width % 4 != 0 || plan.height % 4 != 0)) {
+        std::fprintf(out, "  edges: %s\n",
+                     plan.partialBlocks ? "the partial blocks are stored and decoded"
+                                        : "only the whole blocks are stored; the pixels past them are not decoded");
+    }
+}
+
+}  // namespace
+
+std::string ddsRefusalReason(const std::string &path) { return refusalLine(judge(path)); }
+
+bool ddsWriteReport(std::FILE *out, const std::string &path) {
+    const Verdict verdict = judge(path);
+    std::fprintf(out, "%s\n", path.c_str());
+    if (verdict.openFailure != nullptr) {
+        std::fprintf(out, "  refused: %s\n", verdict.openFailure);
+        return false;
+    }
+    if (verdict.refusal == DdsHeaderTruncated) {
+        std::fprintf(out, "  %" PRIu64 " bytes: the header needs %" PRIu32 "\n", verdict.length, DdsDataOffset);
+    } else {
+        writeHeader(out, verdict.plan.header);
+        std::fprintf(out, "  data: %" PRIu64 " bytes after the header", verdict.plan.dataBytes);
+        if (verdict.plan.levelBytes != 0) {
+            std::fprintf(out, ", the top level needs %" PRIu64, verdict.plan.levelBytes);
+        }
+        std::fprintf(out, "\n");
+    }
+    if (verdict.refusal != DdsAccepted) {
+        std::fprintf(out, "  refused: %s\n", refusalLine(verdict).c_str());
+        return false;
+    }
+    writeImport(out, verdict.plan);
+    return true;
+}
