@@ -31,6 +31,7 @@
 #include "bench_files.h"
 #include "blocks.h"
 #include "cpu_features.h"
+#include "file_source.h"
 #include "header.h"
 #include "plugin_loader.h"
 #include "qvhost.h"
@@ -284,9 +285,10 @@ void benchImport(benchmark::State &state, std::string name, const BenchFormat *f
     state.counters["PeakImageBytes"] = static_cast<double>(peakImage);
 }
 
-// Reading the file as the image request does, without decoding: opened
-// unbuffered, the top level read in chunks of ddsChunkBytes.  Its xMemcpy
-// is the most that an import of the file could reach.
+// Reading the file as the image request does, without decoding: the top
+// level read in chunks of ddsChunkBytes at their offsets, through the
+// plug-in's own file reads.  Its xMemcpy is the most that an import of the
+// file could reach.
 void benchRead(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
     const std::string path = benchFilePath(DDSIMAGE_BENCH_FILE_DIR, *format, size, size);
     if (path.empty()) {
@@ -296,16 +298,17 @@ void benchRead(benchmark::State &state, std::string name, const BenchFormat *for
     std::vector<uint8_t> chunk(ddsChunkBytes);
     bool failed = false;
     auto readOnce = [&]() {
-        FILE *file = std::fopen(path.c_str(), "rb");
-        if (file == nullptr) {
+        PluginFile file;
+        DdsSource source;
+        if (!ddsOpenFile(path.c_str(), &file)) {
             failed = true;
             return;
         }
-        std::setvbuf(file, nullptr, _IONBF, 0);
-        failed |= std::fseek(file, DdsDataOffset, SEEK_SET) != 0;
-        while (std::fread(chunk.data(), 1, chunk.size(), file) == chunk.size()) {
+        failed |= !ddsFileSource(&file, &source);
+        for (uint64_t at = DdsDataOffset; !failed && at + chunk.size() <= source.length; at += chunk.size()) {
+            failed |= !ddsRead(source, at, chunk.data(), chunk.size());
         }
-        std::fclose(file);
+        ddsCloseFile(&file);
     };
     timeWholeFile(state, name, size, static_cast<size_t>(size) * size * benchOutputBytesPerPixel(*format), readOnce,
                   failed, "the file could not be read");
