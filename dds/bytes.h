@@ -17,4 +17,8 @@ inline uint32_t ddsLoad32(const uint8_t *p) {
     return ddsLoad24(p) | static_cast<uint32_t>(p[3]) << 24;
 }
 
+inline uint64_t ddsLoad64(const uint8_t *p) {
+    return static_cast<uint64_t>(ddsLoad32(p)) | static_cast<uint64_t>(ddsLoad32(p + 4)) << 32;
+}
+
 #endif

@@ -2,11 +2,14 @@
 // blocks of every format against the reference decoder.
 
 #include "blocks.h"
+#include "bc6h.h"
+#include "bc7.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "dds_builder.h"
@@ -277,6 +280,149 @@ TEST(Blocks, BlockRowsMatchTheReference) {
             }
         }
     }
+}
+
+// A 16-byte block from fields written one after another from bit 0 up,
+// each value's low bit first.
+struct BitField {
+    uint32_t value;
+    unsigned bits;
+};
+std::array<uint8_t, 16> packFields(std::initializer_list<BitField> fields) {
+    std::array<uint8_t, 16> block{};
+    unsigned position = 0;
+    for (const BitField &f : fields) {
+        for (unsigned b = 0; b < f.bits; ++b, ++position) {
+            if (position < 128 && (f.value >> b & 1))
+                block[position / 8] = static_cast<uint8_t>(block[position / 8] | 1 << position % 8);
+        }
+    }
+    EXPECT_EQ(position, 128u) << "the fields fill the block";
+    return block;
+}
+
+// Hand-worked BC7 blocks.  Mode 6: 7-bit endpoints plus a p-bit make
+// 8 bits; index 8 has weight 34, ((64 - 34) * e0 + 34 * e1 + 32) >> 6.
+// Mode 4: 5-bit colour (31 -> 255, 16 -> 132) and 6-bit alpha (63 -> 255)
+// widened by repeating the top bits; rotation 1 swaps red and alpha.
+TEST(Blocks, Bc7HandWorkedBlocks) {
+    const Pixel e0 = {255, 1, 129, 255}, e1 = {1, 255, 129, 255}, mid = {120, 136, 129, 255};
+    const Pixel r0 = {0, 0, 132, 255};
+    struct Case {
+        const char *name;
+        std::array<uint8_t, 16> block;
+        std::array<Pixel, 16> expected;
+    } cases[] = {
+        {"mode 6, indices 0, then 15 at pixel 1 and 8 at pixel 2",
+         packFields({{0x40, 7}, {127, 7}, {0, 7}, {0, 7}, {127, 7}, {64, 7}, {64, 7}, {127, 7}, {127, 7},
+                     {1, 1}, {1, 1}, {0, 3}, {15, 4}, {8, 4}, {0, 52}}),
+         {{e0, e1, mid, e0, e0, e0, e0, e0, e0, e0, e0, e0, e0, e0, e0, e0}}},
+        {"reserved mode (first byte 0) with the other bits set",
+         {{0, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255}},
+         {}},
+        {"mode 4, rotation 1, colour from the 2-bit indices, alpha index 7 at pixel 15",
+         packFields({{0x10, 5}, {1, 2}, {0, 1}, {31, 5}, {0, 5}, {0, 5}, {0, 5}, {16, 5}, {16, 5},
+                     {0, 6}, {63, 6}, {0, 31}, {0, 44}, {7, 3}}),
+         {{r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, {255, 0, 132, 255}}}},
+        {"mode 4, rotation 1, index selection: colour from the 3-bit indices",
+         packFields({{0x10, 5}, {1, 2}, {1, 1}, {31, 5}, {0, 5}, {0, 5}, {0, 5}, {16, 5}, {16, 5},
+                     {0, 6}, {63, 6}, {0, 31}, {0, 44}, {7, 3}}),
+         {{r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, r0, {0, 0, 132, 0}}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        uint8_t out[4 * 20];
+        std::memset(out, 0xA5, sizeof out);
+        ddsDecodeBc7Block(c.block.data(), out, 20);
+        for (size_t i = 0; i < 16; ++i) {
+            const uint8_t *p = &out[(i / 4) * 20 + 4 * (i % 4)];
+            EXPECT_EQ((Pixel{p[0], p[1], p[2], p[3]}), c.expected[i]) << "pixel " << i;
+        }
+        for (size_t r = 0; r < 4; ++r) EXPECT_EQ(out[r * 20 + 16], 0xA5) << "row " << r;
+    }
+}
+
+// Hand-worked BC6H blocks.  Mode 11 (00011): 10-bit endpoints as stored.
+// Unsigned, 0 -> 0, 1023 -> 0xFFFF, 512 -> ((512 << 15) + 0x4000) >> 9 =
+// 32800, 1 -> 96, then (c * 31) >> 6.  Signed, 1023 is -1 -> -96 and 512
+// is -512 -> -0x7FFF, then 31/32 of the magnitude with the sign bit.
+// Pixel 2 has index 7, weight 30: (30 * 65535 + 32) / 64 = 30720.03 (30719
+// without the 32), and signed (30 * -96 + 32) / 64 = -44.5 goes down to -45.
+// Mode 7 (00111): 11-bit r0 = 0 plus the 9-bit delta -1 wraps to 2047
+// (unsigned: the top value, 0xFFFF) or is -1 (signed: -48 -> 0x802E);
+// g 100 + 3.
+TEST(Blocks, Bc6hHandWorkedBlocks) {
+    using Half3 = std::array<uint16_t, 3>;
+    const auto mode11 = packFields({{3, 5}, {0, 10}, {512, 10}, {1, 10}, {1023, 10}, {512, 10}, {0, 10},
+                                    {0, 3}, {15, 4}, {7, 4}, {0, 52}});
+    const auto mode7 = packFields({{7, 5}, {0, 10}, {100, 10}, {0, 10}, {0x1FF, 9}, {0, 1}, {3, 9}, {0, 1},
+                                   {0, 9}, {0, 1}, {0, 3}, {0xFFFFFFFF, 30}, {0xFFFFFFFF, 30}});
+    std::array<uint8_t, 16> reserved;
+    reserved.fill(0xFF);
+    reserved[0] = 0x13;  // 10011
+    struct Case {
+        const char *name;
+        std::array<uint8_t, 16> block;
+        bool isSigned;
+        Half3 pixel0, pixel1, pixel2;  // pixels 3..15 as pixel 0 (mode 7: as pixel 1)
+    } cases[] = {
+        {"mode 11 unsigned", mode11, false, {0, 0x3E0F, 0x002E}, {0x7BFF, 0x3E0F, 0},
+         {0x3A20, 0x3E0F, 0x0018}},
+        {"mode 11 signed", mode11, true, {0, 0xFBFF, 0x005D}, {0x805D, 0xFBFF, 0}, {0x802B, 0xFBFF, 0x0031}},
+        {"mode 7 unsigned", mode7, false, {0, 0x0615, 0}, {0x7BFF, 0x0644, 0}, {0x7BFF, 0x0644, 0}},
+        {"mode 7 signed", mode7, true, {0, 0x0C2B, 0}, {0x802E, 0x0C88, 0}, {0x802E, 0x0C88, 0}},
+        {"reserved mode 10011", reserved, false, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
+        {"reserved mode 10011, signed", reserved, true, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        uint16_t halves[16][3];
+        std::memset(halves, 0x5A, sizeof halves);
+        ddsDecodeBc6hHalves(c.block.data(), c.isSigned, halves);
+        const Half3 &rest = c.block[0] == 7 ? c.pixel1 : c.pixel0;
+        for (size_t i = 0; i < 16; ++i) {
+            const Half3 &expected = i == 0 ? c.pixel0 : i == 1 ? c.pixel1 : i == 2 ? c.pixel2 : rest;
+            EXPECT_EQ((Half3{halves[i][0], halves[i][1], halves[i][2]}), expected) << "pixel " << i;
+        }
+        // The 8-bit block: each channel through ddsHalfToUnorm8, alpha 255.
+        uint8_t out[64];
+        ddsDecodeBc6hBlock(c.block.data(), c.isSigned, out, 16);
+        for (size_t i = 0; i < 16; ++i) {
+            const Pixel expected = {ddsHalfToUnorm8(halves[i][0]), ddsHalfToUnorm8(halves[i][1]),
+                                    ddsHalfToUnorm8(halves[i][2]), 255};
+            EXPECT_EQ((Pixel{out[4 * i], out[4 * i + 1], out[4 * i + 2], out[4 * i + 3]}), expected)
+                << "pixel " << i;
+        }
+    }
+}
+
+// Halves below 1 are N * 2^-s; 255 * N / 2^s rounds to nearest, and the
+// one exact tie, 0.5 (127.5), goes up.
+TEST(Blocks, HalfToUnorm8) {
+    const struct {
+        uint16_t half;
+        uint8_t expected;
+        const char *why;
+    } cases[] = {
+        {0x0000, 0, "+0"},
+        {0x8000, 0, "-0"},
+        {0x0001, 0, "smallest subnormal"},
+        {0x2C00, 16, "1/16: 15.9375"},
+        {0x3800, 128, "0.5: 127.5, the tie, goes up"},
+        {0x3901, 159, "1281/2048: 326655/2048 = 159.4995, just below the tie"},
+        {0x3902, 160, "1282/2048: 159.62"},
+        {0x3BFF, 255, "2047/2048: 254.875"},
+        {0x3C00, 255, "1.0"},
+        {0x4000, 255, "2.0"},
+        {0x7BFF, 255, "largest finite"},
+        {0x7C00, 255, "+inf"},
+        {0xBC00, 0, "-1.0"},
+        {0xFC00, 0, "-inf"},
+        {0x7E00, 0, "NaN"},
+        {0xFE00, 0, "NaN with the sign bit"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ddsHalfToUnorm8(c.half), c.expected) << std::hex << c.half << " " << c.why;
 }
 
 }  // namespace

@@ -1,0 +1,273 @@
+#include "bc6h.h"
+
+#include "bptc.h"
+
+namespace {
+
+// The endpoint values a mode's fields feed: R0 G0 B0 are endpoint 0,
+// R1 G1 B1 endpoint 1 (the other end of region 0), R2 .. B3 the two ends
+// of region 1.
+enum Field : uint8_t { R0, G0, B0, R1, G1, B1, R2, G2, B2, R3, G3, B3 };
+
+// A run of block bits that holds bits of one field, written v[first:last]:
+// with first >= last the bits, low first, become bits last .. first of v;
+// with first < last they go the other way, the first bit read becoming
+// bit last.
+struct Segment {
+    uint8_t field;
+    uint8_t first;
+    uint8_t last;
+};
+
+constexpr unsigned MaxSegments = 23;
+
+struct Bc6hMode {
+    uint8_t value;  // mode bits as read: 2 bits if below 2, else 5
+    uint8_t modeBits;
+    bool transformed;       // endpoints other than endpoint 0 are deltas from it
+    uint8_t partitionBits;  // 5 for two regions, 0 for one
+    uint8_t endpointBits;
+    uint8_t deltaBits[3];  // widths of R, G, B of the other endpoints
+    uint8_t segmentCount;
+    Segment segments[MaxSegments];
+};
+
+// The 14 modes: after the mode bits, the segments in block order, then the
+// partition number (two regions) and the indices.
+// clang-format off
+constexpr Bc6hMode kModes[14] = {
+    {0, 2, true, 5, 10, {5, 5, 5}, 19,
+     {{G2, 4, 4}, {B2, 4, 4}, {B3, 4, 4}, {R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 4, 0}, {G3, 4, 4},
+      {G2, 3, 0}, {G1, 4, 0}, {B3, 0, 0}, {G3, 3, 0}, {B1, 4, 0}, {B3, 1, 1}, {B2, 3, 0}, {R2, 4, 0},
+      {B3, 2, 2}, {R3, 4, 0}, {B3, 3, 3}}},
+    {1, 2, true, 5, 7, {6, 6, 6}, 23,
+     {{G2, 5, 5}, {G3, 4, 4}, {G3, 5, 5}, {R0, 6, 0}, {B3, 0, 0}, {B3, 1, 1}, {B2, 4, 4}, {G0, 6, 0},
+      {B2, 5, 5}, {B3, 2, 2}, {G2, 4, 4}, {B0, 6, 0}, {B3, 3, 3}, {B3, 5, 5}, {B3, 4, 4}, {R1, 5, 0},
+      {G2, 3, 0}, {G1, 5, 0}, {G3, 3, 0}, {B1, 5, 0}, {B2, 3, 0}, {R2, 5, 0}, {R3, 5, 0}}},
+    {2, 5, true, 5, 11, {5, 4, 4}, 18,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 4, 0}, {R0, 10, 10}, {G2, 3, 0}, {G1, 3, 0}, {G0, 10, 10},
+      {B3, 0, 0}, {G3, 3, 0}, {B1, 3, 0}, {B0, 10, 10}, {B3, 1, 1}, {B2, 3, 0}, {R2, 4, 0}, {B3, 2, 2},
+      {R3, 4, 0}, {B3, 3, 3}}},
+    {6, 5, true, 5, 11, {4, 5, 4}, 20,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 3, 0}, {R0, 10, 10}, {G3, 4, 4}, {G2, 3, 0}, {G1, 4, 0},
+      {G0, 10, 10}, {G3, 3, 0}, {B1, 3, 0}, {B0, 10, 10}, {B3, 1, 1}, {B2, 3, 0}, {R2, 3, 0}, {B3, 0, 0},
+      {B3, 2, 2}, {R3, 3, 0}, {G2, 4, 4}, {B3, 3, 3}}},
+    {10, 5, true, 5, 11, {4, 4, 5}, 20,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 3, 0}, {R0, 10, 10}, {B2, 4, 4}, {G2, 3, 0}, {G1, 3, 0},
+      {G0, 10, 10}, {B3, 0, 0}, {G3, 3, 0}, {B1, 4, 0}, {B0, 10, 10}, {B2, 3, 0}, {R2, 3, 0}, {B3, 1, 1},
+      {B3, 2, 2}, {R3, 3, 0}, {B3, 4, 4}, {B3, 3, 3}}},
+    {14, 5, true, 5, 9, {5, 5, 5}, 19,
+     {{R0, 8, 0}, {B2, 4, 4}, {G0, 8, 0}, {G2, 4, 4}, {B0, 8, 0}, {B3, 4, 4}, {R1, 4, 0}, {G3, 4, 4},
+      {G2, 3, 0}, {G1, 4, 0}, {B3, 0, 0}, {G3, 3, 0}, {B1, 4, 0}, {B3, 1, 1}, {B2, 3, 0}, {R2, 4, 0},
+      {B3, 2, 2}, {R3, 4, 0}, {B3, 3, 3}}},
+    {18, 5, true, 5, 8, {6, 5, 5}, 19,
+     {{R0, 7, 0}, {G3, 4, 4}, {B2, 4, 4}, {G0, 7, 0}, {B3, 2, 2}, {G2, 4, 4}, {B0, 7, 0}, {B3, 3, 3},
+      {B3, 4, 4}, {R1, 5, 0}, {G2, 3, 0}, {G1, 4, 0}, {B3, 0, 0}, {G3, 3, 0}, {B1, 4, 0}, {B3, 1, 1},
+      {B2, 3, 0}, {R2, 5, 0}, {R3, 5, 0}}},
+    {22, 5, true, 5, 8, {5, 6, 5}, 21,
+     {{R0, 7, 0}, {B3, 0, 0}, {B2, 4, 4}, {G0, 7, 0}, {G2, 5, 5}, {G2, 4, 4}, {B0, 7, 0}, {G3, 5, 5},
+      {B3, 4, 4}, {R1, 4, 0}, {G3, 4, 4}, {G2, 3, 0}, {G1, 5, 0}, {G3, 3, 0}, {B1, 4, 0}, {B3, 1, 1},
+      {B2, 3, 0}, {R2, 4, 0}, {B3, 2, 2}, {R3, 4, 0}, {B3, 3, 3}}},
+    {26, 5, true, 5, 8, {5, 5, 6}, 21,
+     {{R0, 7, 0}, {B3, 1, 1}, {B2, 4, 4}, {G0, 7, 0}, {B2, 5, 5}, {G2, 4, 4}, {B0, 7, 0}, {B3, 5, 5},
+      {B3, 4, 4}, {R1, 4, 0}, {G3, 4, 4}, {G2, 3, 0}, {G1, 4, 0}, {B3, 0, 0}, {G3, 3, 0}, {B1, 5, 0},
+      {B2, 3, 0}, {R2, 4, 0}, {B3, 2, 2}, {R3, 4, 0}, {B3, 3, 3}}},
+    {30, 5, false, 5, 6, {6, 6, 6}, 23,
+     {{R0, 5, 0}, {G3, 4, 4}, {B3, 0, 0}, {B3, 1, 1}, {B2, 4, 4}, {G0, 5, 0}, {G2, 5, 5}, {B2, 5, 5},
+      {B3, 2, 2}, {G2, 4, 4}, {B0, 5, 0}, {G3, 5, 5}, {B3, 3, 3}, {B3, 5, 5}, {B3, 4, 4}, {R1, 5, 0},
+      {G2, 3, 0}, {G1, 5, 0}, {G3, 3, 0}, {B1, 5, 0}, {B2, 3, 0}, {R2, 5, 0}, {R3, 5, 0}}},
+    {3, 5, false, 0, 10, {10, 10, 10}, 6,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 9, 0}, {G1, 9, 0}, {B1, 9, 0}}},
+    {7, 5, true, 0, 11, {9, 9, 9}, 9,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 8, 0}, {R0, 10, 10}, {G1, 8, 0}, {G0, 10, 10}, {B1, 8, 0},
+      {B0, 10, 10}}},
+    {11, 5, true, 0, 12, {8, 8, 8}, 9,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 7, 0}, {R0, 10, 11}, {G1, 7, 0}, {G0, 10, 11}, {B1, 7, 0},
+      {B0, 10, 11}}},
+    {15, 5, true, 0, 16, {4, 4, 4}, 9,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 3, 0}, {R0, 10, 15}, {G1, 3, 0}, {G0, 10, 15}, {B1, 3, 0},
+      {B0, 10, 15}}},
+};
+// clang-format on
+
+constexpr unsigned segmentWidth(const Segment &s) {
+    return s.first >= s.last ? s.first - s.last + 1u : s.last - s.first + 1u;
+}
+
+// Each mode fills the 128 bits, and its segments give every bit of every
+// field it uses exactly once: endpointBits for endpoint 0, deltaBits for
+// the others.
+constexpr bool layoutIsComplete(const Bc6hMode &mode) {
+    const unsigned regions = mode.partitionBits ? 2u : 1u;
+    const unsigned indexBits = regions == 2 ? 3u : 4u;
+    unsigned total = mode.modeBits + mode.partitionBits + 16u * indexBits - regions;
+    uint32_t seen[12] = {};
+    for (unsigned k = 0; k < mode.segmentCount; ++k) {
+        const Segment &s = mode.segments[k];
+        total += segmentWidth(s);
+        const unsigned low = s.first < s.last ? s.first : s.last;
+        for (unsigned b = low; b < low + segmentWidth(s); ++b) {
+            if (seen[s.field] >> b & 1u) return false;
+            seen[s.field] |= 1u << b;
+        }
+    }
+    for (unsigned f = 0; f < 12; ++f) {
+        const unsigned width = f >= 3u * 2u * regions ? 0u
+                               : f < 3                ? mode.endpointBits
+                                                      : mode.deltaBits[f % 3];
+        if (seen[f] != (1u << width) - 1u) return false;
+    }
+    return total == 128;
+}
+
+constexpr bool allLayoutsComplete() {
+    for (const Bc6hMode &mode : kModes)
+        if (!layoutIsComplete(mode)) return false;
+    return true;
+}
+static_assert(allLayoutsComplete(), "BC6H mode layouts");
+
+// The mode of a block, or nullptr for the reserved mode values 10011,
+// 10111, 11011 and 11111.
+const Bc6hMode *modeOf(const uint8_t block[16]) {
+    const unsigned value = (block[0] & 3u) < 2u ? block[0] & 3u : block[0] & 31u;
+    for (const Bc6hMode &mode : kModes)
+        if (mode.value == value) return &mode;
+    return nullptr;
+}
+
+// The low `bits` bits of `value` as a two's complement number.
+int signExtend(uint32_t value, unsigned bits) {
+    const uint32_t masked = value & ((uint32_t{1} << bits) - 1);
+    const int magnitude = static_cast<int>(masked);
+    return masked >> (bits - 1) ? magnitude - (1 << bits) : magnitude;
+}
+
+// An endpoint of `bits` bits spread over the 16-bit range, to be
+// interpolated.  Unsigned: 0 stays 0, the largest value becomes 0xFFFF, the
+// others the middle of their step.  Signed: the same on the magnitude, the
+// largest magnitudes becoming 0x7FFF.
+int unquantize(int x, unsigned bits, bool isSigned) {
+    if (!isSigned) {
+        if (bits >= 15) return x;
+        if (x == 0) return 0;
+        if (x == (1 << bits) - 1) return 0xFFFF;
+        return ((x << 15) + 0x4000) >> (bits - 1);
+    }
+    if (bits >= 16) return x;
+    const bool negative = x < 0;
+    const int magnitude = negative ? -x : x;
+    int unq;
+    if (magnitude == 0)
+        unq = 0;
+    else if (magnitude >= (1 << (bits - 1)) - 1)
+        unq = 0x7FFF;
+    else
+        unq = ((magnitude << 15) + 0x4000) >> (bits - 1);
+    return negative ? -unq : unq;
+}
+
+// ((64 - w) * a + w * b + 32) >> 6, rounding towards minus infinity for
+// negative sums as an arithmetic shift does: the sum lies above -2^22, so
+// it is shifted with 2^22 added and 2^16 taken off again.
+int interpolate(int a, int b, int weight) {
+    const int sum = (64 - weight) * a + weight * b + 32;
+    return ((sum + (1 << 22)) >> 6) - (1 << 16);
+}
+
+// The interpolated value as half-float bits: unsigned values scaled by
+// 31/64, which maps 0xFFFF to 0x7BFF, the largest finite half; signed ones
+// by 31/32 on the magnitude, with the sign bit set when the scaled value is
+// negative (-1 scales to 0, which stays +0).
+uint16_t finish(int c, bool isSigned) {
+    if (!isSigned) return static_cast<uint16_t>((c * 31) >> 6);
+    if (c >= 0) return static_cast<uint16_t>((c * 31) >> 5);
+    const int magnitude = ((-c) * 31) >> 5;
+    return static_cast<uint16_t>(magnitude == 0 ? 0 : 0x8000 | magnitude);
+}
+
+}  // namespace
+
+void ddsDecodeBc6hHalves(const uint8_t block[16], bool isSigned, uint16_t halves[16][3]) {
+    const Bc6hMode *mode = modeOf(block);
+    if (mode == nullptr) {
+        for (unsigned i = 0; i < 16; ++i) halves[i][0] = halves[i][1] = halves[i][2] = 0;
+        return;
+    }
+    BptcBits bits = ddsBptcBits(block, mode->modeBits);
+    uint32_t fields[12] = {};
+    for (unsigned k = 0; k < mode->segmentCount; ++k) {
+        const Segment &s = mode->segments[k];
+        if (s.first >= s.last) {
+            fields[s.field] |= ddsBptcRead(bits, segmentWidth(s)) << s.last;
+        } else {
+            for (unsigned b = s.last + 1u; b-- > s.first;) fields[s.field] |= ddsBptcRead(bits, 1) << b;
+        }
+    }
+    const unsigned partition = ddsBptcRead(bits, mode->partitionBits);
+    const unsigned regions = mode->partitionBits ? 2u : 1u;
+    const unsigned indexBits = regions == 2 ? 3u : 4u;
+    uint8_t indices[16];
+    ddsBptcReadIndices(bits, indexBits, regions == 2 ? kBptcAnchors2[partition] : 0u, 0, indices);
+
+    // Endpoints as signed numbers: endpoint 0 is sign-extended for signed
+    // blocks; the others are for signed blocks and are deltas in
+    // transformed modes, where they are added to endpoint 0 and wrap at
+    // endpointBits.
+    const unsigned epb = mode->endpointBits;
+    const uint32_t endpointMask = (uint32_t{1} << epb) - 1;
+    int endpoints[4][3];
+    for (unsigned channel = 0; channel < 3; ++channel) {
+        const uint32_t base = fields[channel];
+        endpoints[0][channel] = isSigned ? signExtend(base, epb) : static_cast<int>(base);
+        for (unsigned e = 1; e < 2 * regions; ++e) {
+            const uint32_t stored = fields[3 * e + channel];
+            if (mode->transformed) {
+                const int delta = signExtend(stored, mode->deltaBits[channel]);
+                const uint32_t sum = (base + static_cast<uint32_t>(delta)) & endpointMask;
+                endpoints[e][channel] = isSigned ? signExtend(sum, epb) : static_cast<int>(sum);
+            } else {
+                endpoints[e][channel] = isSigned ? signExtend(stored, epb) : static_cast<int>(stored);
+            }
+        }
+    }
+    for (unsigned e = 0; e < 2 * regions; ++e)
+        for (unsigned channel = 0; channel < 3; ++channel)
+            endpoints[e][channel] = unquantize(endpoints[e][channel], epb, isSigned);
+
+    for (unsigned i = 0; i < 16; ++i) {
+        const unsigned region = regions == 2 ? kBptcPartitions2[partition][i] : 0u;
+        const int weight = ddsBptcWeight(indexBits, indices[i]);
+        for (unsigned channel = 0; channel < 3; ++channel) {
+            const int c =
+                interpolate(endpoints[2 * region][channel], endpoints[2 * region + 1][channel], weight);
+            halves[i][channel] = finish(c, isSigned);
+        }
+    }
+}
+
+// A half below 1 is N * 2^-s with N = 1024 + mantissa and s = 25 - exponent
+// (or N = mantissa and s = 24 when the exponent is 0), s >= 11, so that
+// 255 * N fits easily and the rounding is done in integers:
+// (255 * N + 2^(s-1)) >> s, halves rounding up.  The only exact half is
+// 0.5 itself (N = 1024, s = 11: 127.5), which gives 128.
+uint8_t ddsHalfToUnorm8(uint16_t half) {
+    if (half & 0x8000) return 0;  // negative, -0, and NaN with the sign bit
+    const unsigned exponent = half >> 10 & 0x1Fu;
+    const unsigned mantissa = half & 0x3FFu;
+    if (exponent == 0x1F) return mantissa ? 0 : 255;  // NaN, +inf
+    if (exponent >= 15) return 255;                   // 1.0 and above
+    const unsigned n = exponent ? 1024u + mantissa : mantissa;
+    const unsigned shift = exponent ? 25u - exponent : 24u;
+    return static_cast<uint8_t>((255u * n + (1u << (shift - 1))) >> shift);
+}
+
+void ddsDecodeBc6hBlock(const uint8_t block[16], bool isSigned, uint8_t *blockOrigin, ptrdiff_t rowStride) {
+    uint16_t halves[16][3];
+    ddsDecodeBc6hHalves(block, isSigned, halves);
+    for (unsigned i = 0; i < 16; ++i) {
+        uint8_t *out = blockOrigin + static_cast<ptrdiff_t>(i / 4) * rowStride + 4 * (i % 4);
+        for (unsigned channel = 0; channel < 3; ++channel) out[channel] = ddsHalfToUnorm8(halves[i][channel]);
+        out[3] = 255;
+    }
+}
