@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "bc6h.h"
+#include "bc7.h"
 #include "bytes.h"
 
 namespace {
@@ -97,18 +99,45 @@ void ddsApplyInterpolatedAlpha(uint8_t *blockOrigin, ptrdiff_t rowStride,
     }
 }
 
+void ddsUnpremultiplyBlock(uint8_t *blockOrigin, ptrdiff_t rowStride) {
+    for (int r = 0; r < BlockSide; ++r) {
+        uint8_t *pixel = blockOrigin + r * rowStride;
+        for (int c = 0; c < BlockSide; ++c, pixel += RgbaBytes) {
+            const uint32_t alpha = pixel[AlphaByte];
+            for (int channel = 0; channel < 3; ++channel) {
+                const uint32_t value = alpha == 0 ? 0 : (pixel[channel] * 255u + alpha / 2) / alpha;
+                pixel[channel] = static_cast<uint8_t>(value < 255 ? value : 255);
+            }
+        }
+    }
+}
+
 void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin,
                     ptrdiff_t rowStride) {
-    // DXT3 and DXT5 carry the alpha block first and the colour block after.
-    const uint8_t *colorBlock = format == Dxt1 ? block : block + 8;
-    ddsWriteColorIndices(blockOrigin, rowStride, colorBlock, ddsDecodeColorPalette(colorBlock, format != Dxt1));
-    if (format == Dxt3) ddsApplyExplicitAlpha(blockOrigin, rowStride, block);
-    if (format == Dxt5) ddsApplyInterpolatedAlpha(blockOrigin, rowStride, block);
+    switch (format) {
+        case Dxt1: case Dxt2: case Dxt3: case Dxt4: case Dxt5: {
+            // DXT2 to DXT5 carry the alpha block first and the colour block after.
+            const uint8_t *colorBlock = format == Dxt1 ? block : block + 8;
+            ddsWriteColorIndices(blockOrigin, rowStride, colorBlock, ddsDecodeColorPalette(colorBlock, format != Dxt1));
+            if (format == Dxt2 || format == Dxt3) ddsApplyExplicitAlpha(blockOrigin, rowStride, block);
+            if (format == Dxt4 || format == Dxt5) ddsApplyInterpolatedAlpha(blockOrigin, rowStride, block);
+            if (format == Dxt2 || format == Dxt4) ddsUnpremultiplyBlock(blockOrigin, rowStride);
+            return;
+        }
+        case Bc6h: case Bc6hSigned:
+            ddsDecodeBc6hBlock(block, format == Bc6hSigned, blockOrigin, rowStride);
+            return;
+        case Bc7:
+            ddsDecodeBc7Block(block, blockOrigin, rowStride);
+            return;
+        default:
+            return;
+    }
 }
 
 void ddsDecodeBlockRowScalar(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
                              uint8_t *const rows[4], int bytesPerPixel) {
-    const uint32_t blockBytes = format == Dxt1 ? 8 : 16;
+    const uint32_t blockBytes = ddsBlockBytes(format);
     const ptrdiff_t blockWidthBytes = BlockSide * bytesPerPixel;
     uint8_t decoded[BlockSide * BlockSide * RgbaBytes];
     for (uint32_t b = 0; b < blockCount; ++b) {

@@ -37,7 +37,14 @@ void ddsApplyInterpolatedAlpha(uint8_t *blockOrigin, ptrdiff_t rowStride,
 // The eight alpha values of a DXT5 alpha block.
 void ddsInterpolatedAlphaTable(uint8_t alpha0, uint8_t alpha1, uint8_t table[8]);
 
-// Decodes one block of `format` (Dxt1, Dxt3 or Dxt5) into 4 x 4 RGBA pixels.
+// Undoes premultiplied alpha in the 16 RGBA pixels of a block (DXT2, DXT4):
+// each colour channel c of a pixel with alpha a > 0 becomes
+// min(255, (c * 255 + a / 2) / a); a pixel with alpha 0 becomes (0, 0, 0, 0).
+void ddsUnpremultiplyBlock(uint8_t *blockOrigin, ptrdiff_t rowStride);
+
+// Decodes one block of any block format into 4 x 4 RGBA pixels: the plain
+// decoder that the block-row kernels must match.  Writes nothing for a
+// format that is not a block format.
 void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin,
                     ptrdiff_t rowStride);
 
