@@ -25,7 +25,7 @@ enum BlockFormat : int {
 };
 
 // Bytes of one block: 8 for DXT1 and BC4, 16 for every other format.
-inline unsigned ddsBlockBytes(BlockFormat format) {
+constexpr unsigned ddsBlockBytes(BlockFormat format) {
     return format == Dxt1 || format == Bc4 || format == Bc4Signed ? 8u : 16u;
 }
 

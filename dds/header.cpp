@@ -34,3 +34,18 @@ void ddsParseHeader(const uint8_t bytes[DdsHeaderBytes], DdsHeader *header) {
     header->caps4 = next();
     header->reserved2 = next();
 }
+
+void ddsParseHeaderDx10(const uint8_t bytes[DdsDx10Bytes], DdsHeaderDx10 *dx10) {
+    dx10->dxgiFormat = ddsLoad32(bytes);
+    dx10->resourceDimension = ddsLoad32(bytes + 4);
+    dx10->miscFlag = ddsLoad32(bytes + 8);
+    dx10->arraySize = ddsLoad32(bytes + 12);
+    dx10->miscFlags2 = ddsLoad32(bytes + 16);
+}
+
+bool ddsHasDx10Header(const DdsHeader &header) {
+    const DdsPixelFormat &format = header.pixelFormat;
+    if (format.fourCC != DdsFourCCDx10) return false;
+    const uint32_t otherKinds = DdsPixelRgb | DdsPixelLuminance | DdsPixelAlphaOnly;
+    return (format.flags & DdsPixelFourCC) != 0 || (format.flags & otherKinds) == 0;
+}

@@ -20,9 +20,14 @@ constexpr uint32_t DdsFlagMipMapCount = 0x20000;
 constexpr uint32_t DdsFlagLinearSize = 0x80000;
 
 // Pixel-format flags.
-constexpr uint32_t DdsPixelAlpha = 0x1;   // aBitMask is valid
-constexpr uint32_t DdsPixelFourCC = 0x4;  // fourCC is valid
-constexpr uint32_t DdsPixelRgb = 0x40;    // uncompressed, described by masks
+constexpr uint32_t DdsPixelAlpha = 0x1;          // aBitMask is valid
+constexpr uint32_t DdsPixelAlphaOnly = 0x2;      // one alpha channel, in aBitMask
+constexpr uint32_t DdsPixelFourCC = 0x4;         // fourCC is valid
+constexpr uint32_t DdsPixelPalette = 0x20;       // 8-bit palette indices
+constexpr uint32_t DdsPixelRgb = 0x40;           // uncompressed, described by masks
+constexpr uint32_t DdsPixelYuv = 0x200;          // YUV, described by masks
+constexpr uint32_t DdsPixelLuminance = 0x20000;  // one luminance channel in rBitMask
+constexpr uint32_t DdsPixelNormalMap = 0x80000000u;  // set by texture tools on tangent-space normal maps
 
 constexpr uint32_t ddsFourCC(char a, char b, char c, char d) {
     return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
@@ -63,5 +68,33 @@ static_assert(sizeof(DdsHeader) == DdsHeaderBytes, "DdsHeader is 124 bytes");
 
 // Fills `header` from the 124 bytes that follow the magic.
 void ddsParseHeader(const uint8_t bytes[DdsHeaderBytes], DdsHeader *header);
+
+// The FourCC "DX10" announces a 20-byte record after the header, and the
+// data then starts at offset 148.
+constexpr uint32_t DdsFourCCDx10 = ddsFourCC('D', 'X', '1', '0');
+constexpr int DdsDx10Bytes = 20;
+constexpr uint32_t DdsDx10DataOffset = DdsDataOffset + DdsDx10Bytes;
+
+constexpr uint32_t DdsDx10MiscCube = 0x4;      // miscFlag: a cube map
+constexpr uint32_t DdsDx10AlphaModeMask = 0x7; // miscFlags2: the alpha mode
+constexpr uint32_t DdsDx10AlphaPremultiplied = 2;
+
+struct DdsHeaderDx10 {
+    uint32_t dxgiFormat;
+    uint32_t resourceDimension;
+    uint32_t miscFlag;
+    uint32_t arraySize;
+    uint32_t miscFlags2;
+};
+static_assert(sizeof(DdsHeaderDx10) == DdsDx10Bytes, "DdsHeaderDx10 is 20 bytes");
+
+// Fills `dx10` from the 20 bytes at offset 128.
+void ddsParseHeaderDx10(const uint8_t bytes[DdsDx10Bytes], DdsHeaderDx10 *dx10);
+
+// Whether the header announces the DX10 record: its FourCC field says
+// "DX10" with the FourCC flag, or without it when no other pixel-format
+// flag (RGB, luminance, alpha) says what the pixels are, as some writers
+// leave it.
+bool ddsHasDx10Header(const DdsHeader &header);
 
 #endif

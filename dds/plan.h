@@ -24,7 +24,11 @@ constexpr uint64_t ddsMaxHostBytes = 0x7FFFFFFF;
 
 struct DdsPlan {
     DdsHeader header;          // valid unless the header could not be read
+    bool hasDx10;              // the header announces the DX10 record...
+    DdsHeaderDx10 dx10;        // ...which holds this, once read
     const DdsFormat *format;   // row of the format table; null when refused before it was found
+    BlockFormat blocks;        // the block kernel: the row's, or its premultiplied or normal-map variant
+    DdsPixelFormat pixels;     // mask-coded pixels: the bit count, masks and alpha flag that convert them
     TextureType type;
     uint32_t width;            // 1 to 2^31 - 1, with width * height * 4 <= 2^31 - 1
     uint32_t height;
@@ -39,8 +43,11 @@ struct DdsPlan {
     uint32_t chunkBytes;       // rowsPerChunk * sourceRowBytes: the working chunk
 };
 
-// Reads the header (offset 4) and, for a type that depends on it, the
-// first four bytes of the top level from `source`, and plans the import.
+// Reads the header (offset 4), the DX10 record when the header announces
+// one, and, for a type that depends on it, the first four bytes of the top
+// level from `source`, and plans the import of the first image: for an
+// array its first element, for a cube map its first face, for a volume the
+// first slice of the top level, all of which start the data.
 // Returns DdsAccepted, or why the file is refused; the plan is then filled
 // only as far as the planning got (the header once it was read).
 //
@@ -48,8 +55,10 @@ struct DdsPlan {
 // stores every block that touches the image, the last ones partly outside
 // it.  Such rows are read and every block decoded, clipped to the image,
 // when the bytes after the header hold that full level and a linear size,
-// where the header gives one, does not declare less.  Otherwise the rows
-// hold only the whole blocks, tightly packed, and only those are decoded.
+// where a legacy header gives one, does not declare less.  Otherwise the
+// rows hold only the whole blocks, tightly packed, and only those are
+// decoded.  A DX10 file's linear size is not read: writers disagree about
+// it, and the format gives every size.
 DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *plan);
 
 #endif

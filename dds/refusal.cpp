@@ -12,7 +12,7 @@ constexpr RefusalWords Words[] = {
     {"Accepted", "accepted"},
     {"HeaderTruncated", "the file ends inside the header"},
     {"HeaderFlagRefused", "header flag 0x200 is set"},
-    {"NoPixelFormat", "the pixel format is neither FourCC nor RGB"},
+    {"NoPixelFormat", "the pixel format is neither FourCC, RGB, luminance nor alpha"},
     {"UnsupportedFourCC", "unsupported FourCC"},
     {"UnsupportedBitCount", "uncompressed pixels of a bit count other than 8, 16, 24 or 32"},
     {"MipCountBelowOne", "the mip-count flag is set with a count below 1"},
@@ -25,6 +25,9 @@ constexpr RefusalWords Words[] = {
     {"LevelTruncated", "the file ends before the end of the top level"},
     {"ReadFailed", "the file could not be read"},
     {"ChangedSinceQuery", "the file no longer matches what the information query reported"},
+    {"Dx10HeaderTruncated", "the file ends inside the DX10 header"},
+    {"UnsupportedDxgiFormat", "unsupported DXGI format (integer, SNORM, typeless, video or unknown)"},
+    {"PaletteOrYuv", "palette-indexed and YUV pixels are not decoded"},
 };
 static_assert(sizeof Words / sizeof Words[0] == DdsRefusalCount, "one entry for each refusal");
 

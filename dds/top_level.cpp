@@ -5,6 +5,7 @@
 
 #include "blocks.h"
 #include "uncompressed.h"
+#include "wide_pixels.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ struct RowPlacement {
 // overwritten by the decoder anyway.
 void placeUncoveredPixels(const DdsPlan &image, const RowPlacement &rows) {
     // Pixels are all decoded when the partial blocks are, and always.
-    if (image.partialBlocks || image.format->coding == CodingMasks) return;
+    if (image.partialBlocks || image.format->coding != CodingBlocks) return;
     const uint32_t coveredWidth = image.width / 4 * 4;
     const uint32_t coveredHeight = image.height / 4 * 4;
     if (coveredWidth == image.width && coveredHeight == image.height) return;
@@ -67,7 +68,7 @@ constexpr int BlockSide = 4;
 void decodeClippedBlock(const DdsPlan &plan, const uint8_t *block, uint8_t *const destinations[4], size_t column,
                         uint32_t columns, uint32_t rows) {
     uint8_t decoded[BlockSide * BlockSide * 4];
-    ddsDecodeBlock(plan.format->blocks, block, decoded, BlockSide * 4);
+    ddsDecodeBlock(plan.blocks, block, decoded, BlockSide * 4);
     const size_t bytesPerPixel = ddsBytesPerPixel(plan.type);
     for (uint32_t r = 0; r < rows; ++r) {
         uint8_t *destination = destinations[r] + column * bytesPerPixel;
@@ -89,7 +90,7 @@ void decodeBlockRow(const DdsPlan &plan, const uint8_t *source, uint32_t sourceR
     uint32_t wholeBlocks = 0;
     if (rowsInside == BlockSide) {
         wholeBlocks = std::min(plan.blocksPerRow, plan.width / BlockSide);
-        ddsDecodeBlockRow(plan.format->blocks, source, wholeBlocks, destinations,
+        ddsDecodeBlockRow(plan.blocks, source, wholeBlocks, destinations,
                           static_cast<int>(ddsBytesPerPixel(plan.type)));
     }
     const uint32_t blockBytes = plan.format->unitBytes;
@@ -100,13 +101,45 @@ void decodeBlockRow(const DdsPlan &plan, const uint8_t *source, uint32_t sourceR
     }
 }
 
-void decodeSourceRow(const DdsPlan &plan, const UncompressedConverter &converter, const uint8_t *source,
-                     uint32_t sourceRow, const RowPlacement &rows) {
-    if (plan.format->coding == CodingMasks) {
-        ddsConvertRowPrepared(converter, source, plan.width, rows.row(sourceRow));
+// Pixels per piece of a row converted on the stack before it is packed to
+// three bytes a pixel.
+constexpr uint32_t PiecePixels = 256;
+
+// A row of pixels: converted straight into an Rgba row, or piece by piece
+// through the stack and packed for an Rgb one.
+void decodePixelRow(const DdsPlan &plan, const UncompressedConverter &converter, const uint8_t *source,
+                    uint8_t *destination) {
+    const bool wide = plan.format->coding == CodingWide;
+    if (plan.type == Rgba) {
+        if (wide) {
+            ddsConvertWideRow(plan.format->wide, source, plan.width, destination);
+        } else {
+            ddsConvertRowPrepared(converter, source, plan.width, destination);
+        }
         return;
     }
-    decodeBlockRow(plan, source, sourceRow, rows);
+    uint8_t rgba[PiecePixels * 4];
+    const uint32_t pixelBytes = plan.format->unitBytes != 0 ? plan.format->unitBytes : plan.pixels.rgbBitCount / 8;
+    for (uint32_t x = 0; x < plan.width; x += PiecePixels) {
+        const uint32_t count = std::min(PiecePixels, plan.width - x);
+        const uint8_t *piece = source + static_cast<size_t>(x) * pixelBytes;
+        if (wide) {
+            ddsConvertWideRow(plan.format->wide, piece, count, rgba);
+        } else {
+            ddsConvertRowPrepared(converter, piece, count, rgba);
+        }
+        uint8_t *out = destination + static_cast<size_t>(x) * 3;
+        for (uint32_t i = 0; i < count; ++i) std::memcpy(out + 3 * i, rgba + 4 * i, 3);
+    }
+}
+
+void decodeSourceRow(const DdsPlan &plan, const UncompressedConverter &converter, const uint8_t *source,
+                     uint32_t sourceRow, const RowPlacement &rows) {
+    if (plan.format->coding == CodingBlocks) {
+        decodeBlockRow(plan, source, sourceRow, rows);
+    } else {
+        decodePixelRow(plan, converter, source, rows.row(sourceRow));
+    }
 }
 
 }  // namespace
@@ -117,7 +150,7 @@ bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *ch
     // image: its method and tables depend on the masks only.
     UncompressedConverter converter;
     if (plan.format->coding == CodingMasks) {
-        ddsPrepareConverter(ddsPrepareUncompressed(plan.header.pixelFormat),
+        ddsPrepareConverter(ddsPrepareUncompressed(plan.pixels),
                             static_cast<uint64_t>(plan.width) * plan.height, &converter);
     }
 

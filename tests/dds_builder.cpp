@@ -78,6 +78,22 @@ std::vector<uint8_t> ddsFile(const DdsFields &fields, const std::vector<uint8_t>
     return bytes;
 }
 
+std::vector<uint8_t> dx10File(const DdsFields &fields, const Dx10Fields &dx10, const std::vector<uint8_t> &payload) {
+    std::vector<uint8_t> record;
+    for (uint32_t word : {dx10.dxgiFormat, dx10.dimension, dx10.miscFlag, dx10.arraySize, dx10.miscFlags2}) {
+        put32(record, word);
+    }
+    record.insert(record.end(), payload.begin(), payload.end());
+    return ddsFile(fields, record);
+}
+
+std::vector<uint8_t> dx10File(uint32_t dxgiFormat, uint32_t width, uint32_t height,
+                              const std::vector<uint8_t> &payload) {
+    Dx10Fields dx10;
+    dx10.dxgiFormat = dxgiFormat;
+    return dx10File(dxtFields("DX10", width, height), dx10, payload);
+}
+
 std::vector<uint8_t> randomBytes(size_t count, uint32_t seed) {
     std::vector<uint8_t> bytes(count);
     uint32_t state = seed * 2654435761u + 1;

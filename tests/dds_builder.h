@@ -35,6 +35,20 @@ DdsFields maskFields(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t
 std::vector<uint8_t> headerBytes(const DdsFields &fields);
 std::vector<uint8_t> ddsFile(const DdsFields &fields, const std::vector<uint8_t> &payload);
 
+// The 20-byte DX10 record: DXGI format, resource dimension (3: 2D),
+// misc flag (0x4: cube), array size, misc flags 2 (low 3 bits: alpha mode).
+struct Dx10Fields {
+    uint32_t dxgiFormat = 0;
+    uint32_t dimension = 3;
+    uint32_t miscFlag = 0;
+    uint32_t arraySize = 1;
+    uint32_t miscFlags2 = 0;
+};
+
+// A DX10 file: header with the FourCC "DX10", the record, the payload.
+std::vector<uint8_t> dx10File(const DdsFields &fields, const Dx10Fields &dx10, const std::vector<uint8_t> &payload);
+std::vector<uint8_t> dx10File(uint32_t dxgiFormat, uint32_t width, uint32_t height, const std::vector<uint8_t> &payload);
+
 // Deterministic pseudo-random bytes.
 std::vector<uint8_t> randomBytes(size_t count, uint32_t seed);
 

@@ -72,40 +72,54 @@ TEST(Header, ShortHeadersAndTheRefusedFlag) {
     }
 }
 
-TEST(Header, FormatByFourCCThenRgbFlag) {
+TEST(Header, FormatByDxgiFourCCThenFlags) {
+    constexpr uint32_t NoDx10 = 0xFFFFFFFF;
     struct Case {
         uint32_t pixelFlags;
         uint32_t code;
         uint32_t bits;
+        uint32_t dxgi;       // the DX10 record's format, or NoDx10
         const char *format;  // the table row's name, or null when refused
         DdsRefusal refusal;
     } cases[] = {
-        {0x4, fourCC("DXT1"), 0, "DXT1", DdsAccepted},
-        {0x4, fourCC("DXT3"), 0, "DXT3", DdsAccepted},
-        {0x4, fourCC("DXT5"), 0, "DXT5", DdsAccepted},
-        {0x4, fourCC("DXT2"), 0, nullptr, DdsUnsupportedFourCC},
-        {0x4, fourCC("DXT4"), 0, nullptr, DdsUnsupportedFourCC},
-        {0x4, 0, 32, "masks (FourCC 0)", DdsAccepted},
-        {0x4, 0, 12, nullptr, DdsUnsupportedBitCount},
-        {0x4, fourCC("DX10"), 0, nullptr, DdsUnsupportedFourCC},
-        {0x4, fourCC("dxt1"), 0, nullptr, DdsUnsupportedFourCC},
-        {0x44, fourCC("ATI2"), 32, nullptr, DdsUnsupportedFourCC},  // the FourCC flag wins over RGB
-        {0x40, fourCC("DXT1"), 16, "16-bit masks", DdsAccepted},     // fourCC ignored without its flag
-        {0x41, 0, 8, "8-bit masks", DdsAccepted},
-        {0x41, 0, 24, "24-bit masks", DdsAccepted},
-        {0x40, 0, 48, nullptr, DdsUnsupportedBitCount},
-        {0x20000, 0, 8, nullptr, DdsNoPixelFormat},  // luminance
-        {0x2, 0, 8, nullptr, DdsNoPixelFormat},
-        {0x0, 0, 32, nullptr, DdsNoPixelFormat},
+        {0x4, fourCC("DXT1"), 0, NoDx10, "DXT1", DdsAccepted},
+        {0x4, fourCC("DXT2"), 0, NoDx10, "DXT2 (premultiplied)", DdsAccepted},
+        {0x4, fourCC("DXT5"), 0, NoDx10, "DXT5", DdsAccepted},
+        {0x4, fourCC("BC4S"), 0, NoDx10, "BC4 signed (BC4S)", DdsAccepted},
+        {0x4, 0, 32, NoDx10, "masks (FourCC 0)", DdsAccepted},
+        {0x4, 0, 12, NoDx10, nullptr, DdsUnsupportedBitCount},
+        {0x4, 21, 0, NoDx10, "A8R8G8B8 (code 21)", DdsAccepted},
+        {0x4, 117, 0, NoDx10, nullptr, DdsUnsupportedFourCC},  // CxV8U8: signed
+        {0x4, fourCC("dxt1"), 0, NoDx10, nullptr, DdsUnsupportedFourCC},
+        {0x4, fourCC("XBOX"), 0, NoDx10, nullptr, DdsUnsupportedFourCC},
+        {0x44, fourCC("ATI2"), 32, NoDx10, "BC5 (ATI2)", DdsAccepted},  // the FourCC flag wins over RGB
+        {0x40, fourCC("DXT1"), 16, NoDx10, "16-bit masks", DdsAccepted},  // fourCC ignored without its flag
+        {0x41, 0, 24, NoDx10, "24-bit masks", DdsAccepted},
+        {0x40, 0, 48, NoDx10, nullptr, DdsUnsupportedBitCount},
+        {0x20000, 0, 8, NoDx10, "L8", DdsAccepted},
+        {0x20001, 0, 8, NoDx10, "A4L4", DdsAccepted},
+        {0x20001, 0, 16, NoDx10, "A8L8", DdsAccepted},
+        {0x20000, 0, 24, NoDx10, nullptr, DdsUnsupportedBitCount},
+        {0x20000, 0, 0x108, NoDx10, nullptr, DdsUnsupportedBitCount},
+        {0x2, 0, 8, NoDx10, "A8", DdsAccepted},
+        {0x20, 0, 8, NoDx10, nullptr, DdsPaletteOrYuv},
+        {0x0, 0, 32, NoDx10, nullptr, DdsNoPixelFormat},
+        {0x4, fourCC("DX10"), 0, 98, "BC7_UNORM", DdsAccepted},
+        {0x4, fourCC("DX10"), 0, 93, "B8G8R8X8_UNORM_SRGB", DdsAccepted},
+        {0x4, fourCC("DX10"), 0, 62, nullptr, DdsUnsupportedDxgiFormat},  // R8_UINT
+        {0x4, fourCC("DX10"), 0, 94, nullptr, DdsUnsupportedDxgiFormat},  // BC6H_TYPELESS
+        {0x4, fourCC("DX10"), 0, 0, nullptr, DdsUnsupportedDxgiFormat},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.pixelFlags << " " << c.code << " " << std::dec << c.bits);
+        SCOPED_TRACE(testing::Message() << std::hex << c.pixelFlags << " " << c.code << " " << std::dec << c.bits
+                                        << " " << c.dxgi);
         DdsPixelFormat pixelFormat{};
         pixelFormat.flags = c.pixelFlags;
         pixelFormat.fourCC = c.code;
         pixelFormat.rgbBitCount = c.bits;
+        DdsHeaderDx10 dx10{c.dxgi, 3, 0, 1, 0};
         DdsRefusal refusal = DdsAccepted;
-        const DdsFormat *format = ddsFindFormat(pixelFormat, &refusal);
+        const DdsFormat *format = ddsFindFormat({&pixelFormat, c.dxgi == NoDx10 ? nullptr : &dx10}, &refusal);
         EXPECT_EQ(refusal, c.refusal);
         EXPECT_EQ(format == nullptr ? std::string("-") : format->name, c.format ? c.format : "-");
     }
@@ -135,7 +149,8 @@ TEST(Header, PlansAndReasons) {
         {"DXT1 6x6 with its partial blocks", dxtFields("DXT1", 6, 6), 32, DdsAccepted, 32, 16, 2},
         {"DXT1 6x6 holding one block", dxtFields("DXT1", 6, 6), 8, DdsAccepted, 8, 8, 1},
         {"DXT1 2x2 holding its block", dxtFields("DXT1", 2, 2), 8, DdsAccepted, 8, 8, 1},
-        {"DXT1 2x2 holding nothing", dxtFields("DXT1", 2, 2), 7, DdsNoWholeBlock, 0, 0, 0},
+        {"DXT1 2x2 holding 7 bytes", dxtFields("DXT1", 2, 2), 7, DdsLevelTruncated, 0, 0, 0},
+        {"BC4 linear size ignored", with(dxtFields("ATI1", 8, 8), 0x80000, 64, 0), 32, DdsAccepted, 32, 16, 2},
         {"DXT1 2x2 linear size 8", with(dxtFields("DXT1", 2, 2), 0x80000, 8, 0), 8, DdsAccepted, 8, 8, 1},
         {"DXT1 2x2 linear size 4", with(dxtFields("DXT1", 2, 2), 0x80000, 4, 0), 8, DdsNoWholeBlock, 0, 0, 0},
         {"DXT5 5x5 linear size between", with(dxtFields("DXT5", 5, 5), 0x80000, 32, 0), 64, DdsAccepted, 32, 16, 1},

@@ -31,6 +31,11 @@ std::vector<uint8_t> repeat(const std::vector<uint8_t> &unit, size_t times) {
     return bytes;
 }
 
+DdsFields withPixelFlags(DdsFields fields, uint32_t pixelFlags) {
+    fields.pixelFlags = pixelFlags;
+    return fields;
+}
+
 DdsFields withFlags(DdsFields fields, uint32_t flags, uint32_t linearSize = 0, int32_t mips = 0) {
     fields.flags |= flags;
     fields.pitchOrLinearSize = linearSize;
@@ -74,11 +79,27 @@ std::vector<InfoCase> infoCases() {
         {"linear size larger than blocks, present",
          ddsFile(withFlags(dxtFields("DXT1", 4, 4), 0x80000, 100), randomBytes(100, 7)), DdsAccepted, 4, 4, -1},
 
+        {"DXT2", ddsFile(dxtFields("DXT2", 4, 4), randomBytes(16, 1)), DdsAccepted, 4, 4, 5},
+        {"luminance 8-bit", ddsFile(maskFields(8, 0xFF, 0, 0, 0, 4, 4, 0x20000), randomBytes(16, 1)), DdsAccepted,
+         4, 4, 4},
+        {"DX10 BC7 5x3", dx10File(98, 5, 3, randomBytes(32, 1)), DdsAccepted, 5, 3, 5},
+        {"DX10 BC1 four-colour", dx10File(71, 4, 4, dxt1Block(0xF800, 0x001F)), DdsAccepted, 4, 4, 4},
+        {"DX10 FourCC without its flag", dx10File(withPixelFlags(dxtFields("DX10", 4, 4), 0), Dx10Fields{61}, randomBytes(16, 1)),
+         DdsAccepted, 4, 4, 4},
+        {"DX10 array of 0", dx10File(dxtFields("DX10", 4, 4), {98, 3, 0, 0, 0}, randomBytes(16, 1)), DdsAccepted, 4,
+         4, 5},
+        {"DX10 cube, huge array, one face", dx10File(dxtFields("DX10", 4, 4), {98, 3, 4, 0xFFFFFFFF, 0}, randomBytes(16, 1)),
+         DdsAccepted, 4, 4, 5},
+        {"DX10 linear size ignored", dx10File(withFlags(dxtFields("DX10", 4, 4), 0x80000, 4), Dx10Fields{80}, randomBytes(8, 1)),
+         DdsAccepted, 4, 4, 4},
+        {"DX10 R32G32B32A32 one byte short", dx10File(2, 4, 4, randomBytes(255, 1)), DdsLevelTruncated, 0, 0, 0},
+
         // Refused before any setter, each for its reason.
-        {"DXT2", ddsFile(dxtFields("DXT2", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC, 0, 0, 0},
-        {"DXT4", ddsFile(dxtFields("DXT4", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC, 0, 0, 0},
-        {"DX10", ddsFile(dxtFields("DX10", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC, 0, 0, 0},
-        {"luminance", ddsFile(maskFields(8, 0xFF, 0, 0, 0, 4, 4, 0x20000), randomBytes(16, 1)), DdsNoPixelFormat, 0, 0, 0},
+        {"DX10 without its record", ddsFile(dxtFields("DX10", 4, 4), randomBytes(16, 1)), DdsDx10HeaderTruncated, 0, 0,
+         0},
+        {"DX10 R8_UINT", dx10File(62, 4, 4, randomBytes(16, 1)), DdsUnsupportedDxgiFormat, 0, 0, 0},
+        {"unknown FourCC", ddsFile(dxtFields("ABCD", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC, 0, 0, 0},
+        {"palette", ddsFile(maskFields(8, 0, 0, 0, 0, 4, 4, 0x20), randomBytes(16, 1)), DdsPaletteOrYuv, 0, 0, 0},
         {"12-bit", ddsFile(maskFields(12, 0xF00, 0xF0, 0xF, 0, 4, 4, 0x40), randomBytes(64, 1)), DdsUnsupportedBitCount, 0, 0, 0},
         {"48-bit", ddsFile(maskFields(48, 0xFF, 0, 0, 0, 4, 4, 0x40), randomBytes(96, 1)), DdsUnsupportedBitCount, 0, 0, 0},
         {"bit count 0 with fourCC 0", ddsFile(dxtFields("\0\0\0\0", 4, 4), randomBytes(16, 1)), DdsUnsupportedBitCount, 0, 0, 0},
@@ -90,7 +111,7 @@ std::vector<InfoCase> infoCases() {
         {"width x height x 4 past 2^31-1",
          ddsFile(dxtFields("DXT1", 32768, 32768), randomBytes(64, 1)), DdsImageTooLarge, 0, 0, 0},
         {"DXT1 2x2 holding its block", ddsFile(dxtFields("DXT1", 2, 2), randomBytes(8, 1)), DdsAccepted, 2, 2, -1},
-        {"DXT5 1x4097", ddsFile(dxtFields("DXT5", 1, 4097), randomBytes(64, 1)), DdsNoWholeBlock, 0, 0, 0},
+        {"DXT5 1x4097", ddsFile(dxtFields("DXT5", 1, 4097), randomBytes(64, 1)), DdsLevelTruncated, 0, 0, 0},
         {"DXT1 3x8 with a linear size of its two blocks", ddsFile(withFlags(dxtFields("DXT1", 3, 8), 0x80000, 16), randomBytes(16, 1)),
          DdsAccepted, 3, 8, -1},
         {"linear size below the blocks", ddsFile(withFlags(dxtFields("DXT1", 8, 8), 0x80000, 16), randomBytes(32, 1)),

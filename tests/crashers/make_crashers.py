@@ -31,8 +31,8 @@ MIPS = 0x20000
 
 
 def header(width, height, pixel_flags, fourcc=b"\0\0\0\0", bits=0, masks=(0, 0, 0, 0),
-           flags=FLAGS, linear=0, mips=0):
-    words = [124, flags, height & 0xFFFFFFFF, width & 0xFFFFFFFF, linear & 0xFFFFFFFF, 0,
+           flags=FLAGS, linear=0, mips=0, depth=0):
+    words = [124, flags, height & 0xFFFFFFFF, width & 0xFFFFFFFF, linear & 0xFFFFFFFF, depth & 0xFFFFFFFF,
              mips & 0xFFFFFFFF] + [0] * 11
     pf = struct.pack("<II4sIIIII", 32, pixel_flags, fourcc, bits & 0xFFFFFFFF,
                      *(m & 0xFFFFFFFF for m in masks))
@@ -41,6 +41,11 @@ def header(width, height, pixel_flags, fourcc=b"\0\0\0\0", bits=0, masks=(0, 0, 
 
 def dxt(code, width, height, **kw):
     return header(width, height, FOURCC, code, **kw)
+
+
+def dx10(dxgi, width, height, misc=0, array=1, flags2=0, dimension=3, **kw):
+    """A header with the FourCC "DX10" and its 20-byte record."""
+    return dxt(b"DX10", width, height, **kw) + struct.pack("<5I", dxgi, dimension, misc, array & 0xFFFFFFFF, flags2)
 
 
 def data(count, seed=1):
@@ -134,12 +139,31 @@ def cases():
         header(4, 4, FOURCC, bits=32, masks=(0xFF, 0xFF00, 0xFF0000, 0), flags=FLAGS | LINEAR, linear=64)
         + bytes([1, 2, 3, 4]) * 16, 0, 0, 0, 4, 4, 5, "pixel=010203ff", None)
     c["fourcc_unknown.dds"] = refused(dxt(b"ABCD", 4, 4) + data(64), "UnsupportedFourCC")
-    c["fourcc_dx10_128_bytes.dds"] = refused(dxt(b"DX10", 4, 4), "UnsupportedFourCC")
-    c["fourcc_dxt2.dds"] = refused(dxt(b"DXT2", 4, 4) + data(16), "UnsupportedFourCC")
-    c["fourcc_dxt4.dds"] = refused(dxt(b"DXT4", 4, 4) + data(16), "UnsupportedFourCC")
+    c["fourcc_dx10_128_bytes.dds"] = refused(dxt(b"DX10", 4, 4), "Dx10HeaderTruncated")
+    c["fourcc_dxt2.dds"] = (dxt(b"DXT2", 4, 4) + data(16), 0, 0, 0, 4, 4, 5, None, None)
+    c["fourcc_dxt4.dds"] = (dxt(b"DXT4", 4, 4) + data(16), 0, 0, 0, 4, 4, 5, None, None)
+    # The DX10 record: cut short, an unknown format, arrays of none or of
+    # 2^32 - 1 elements, a cube map that holds one face, a depth that would
+    # overflow any product, levels too large for the host.  Only the first
+    # image is read.
+    c["dx10_record_cut_at_140.dds"] = refused(dx10(98, 4, 4)[:140], "Dx10HeaderTruncated")
+    c["dx10_unknown_dxgi_200.dds"] = refused(dx10(200, 4, 4) + data(64), "UnsupportedDxgiFormat")
+    c["dx10_r8_uint.dds"] = refused(dx10(62, 4, 4) + data(16), "UnsupportedDxgiFormat")
+    c["dx10_array_size_0.dds"] = (dx10(71, 4, 4, array=0) + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=f80000", None)
+    c["dx10_bc1_array_size_ffffffff.dds"] = (dx10(71, 4, 4, array=0xFFFFFFFF) + OPAQUE_RED,
+                                             0, 0, 0, 4, 4, 4, "pixel=f80000", None)
+    c["dx10_rgba8_cube_one_face.dds"] = (dx10(28, 4, 4, misc=0x4, flags=FLAGS, mips=0) + bytes([1, 2, 3, 4]) * 16,
+                                         0, 0, 0, 4, 4, 5, "pixel=01020304", None)
+    c["dx10_bc1_depth_ffffffff.dds"] = (dx10(71, 4, 4, dimension=4, flags=FLAGS | 0x800000, depth=0xFFFFFFFF)
+                                        + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=f80000", None)
+    c["dx10_bc7_2p29m1x1_header_only.dds"] = refused(dx10(98, (1 << 29) - 1, 1), "LevelTruncated")
+    c["dx10_rgba32f_16384x8192_header_only.dds"] = refused(dx10(2, 16384, 8192), "LevelTooLarge")
     c["pixel_flags_0.dds"] = refused(header(4, 4, 0, **RGBA32) + data(64), "NoPixelFormat")
-    c["pixel_flags_luminance.dds"] = refused(header(4, 4, 0x20000, bits=8, masks=(0xFF, 0, 0, 0)) + data(16), "NoPixelFormat")
-    c["pixel_flags_alpha_only.dds"] = refused(header(4, 4, 0x2, bits=8, masks=(0, 0, 0, 0xFF)) + data(16), "NoPixelFormat")
+    # Luminance is grey, alpha-only is (0, 0, 0, a).
+    c["pixel_flags_luminance.dds"] = (header(4, 4, 0x20000, bits=8, masks=(0xFF, 0, 0, 0)) + bytes([0x5A] * 16),
+                                      0, 0, 0, 4, 4, 4, "pixel=5a5a5a", None)
+    c["pixel_flags_alpha_only.dds"] = (header(4, 4, 0x2, bits=8, masks=(0, 0, 0, 0xFF)) + bytes([0x5A] * 16),
+                                       0, 0, 0, 4, 4, 5, "pixel=0000005a", None)
     c["dxt5_bit_count_0.dds"] = (dxt(b"DXT5", 4, 4) + data(16), 0, 0, 0, 4, 4, 5, None, None)
     # The fourCC flag wins over the RGB flag: 8 bytes are a DXT1 block, far
     # too few for 4 x 4 pixels of 32 bits.
@@ -173,7 +197,7 @@ def cases():
         c[f"{code.decode().lower()}_{w}x{h}.dds"] = (dxt(code, w, h) + data(64), 0, 0, 0, w, h, kind, None, None)
     # No whole block, and too few bytes for the partial ones, or a linear
     # size that declares fewer.
-    c["dxt5_1x4097.dds"] = refused(dxt(b"DXT5", 1, 4097) + data(64), "NoWholeBlock")
+    c["dxt5_1x4097.dds"] = refused(dxt(b"DXT5", 1, 4097) + data(64), "LevelTruncated")
     c["dxt1_2x2_linear_size_4.dds"] = refused(dxt(b"DXT1", 2, 2, flags=FLAGS | LINEAR, linear=4) + OPAQUE_RED,
                                               "NoWholeBlock")
     c["dxt1_5x5_one_whole_block.dds"] = (dxt(b"DXT1", 5, 5) + OPAQUE_RED, 0, 0, 0, 5, 5, 4, None, None)
