@@ -18,6 +18,8 @@ constexpr uint32_t DdsDataOffset = DdsMagicBytes + DdsHeaderBytes;
 constexpr uint32_t DdsFlagRefused = 0x200;
 constexpr uint32_t DdsFlagMipMapCount = 0x20000;
 constexpr uint32_t DdsFlagLinearSize = 0x80000;
+constexpr uint32_t DdsFlagDepth = 0x800000;
+constexpr uint32_t DdsCaps2Cubemap = 0x200;  // caps2: a cube map; its first face, +X, is read
 
 // Pixel-format flags.
 constexpr uint32_t DdsPixelAlpha = 0x1;          // aBitMask is valid

@@ -67,6 +67,8 @@ void writeHeader(std::FILE *out, const DdsHeader &header) {
                  header.flags);
     if (header.flags & DdsFlagMipMapCount) std::fprintf(out, ", mip count %" PRId32, header.mipMapCount);
     if (header.flags & DdsFlagLinearSize) std::fprintf(out, ", linear size %" PRIu32, header.pitchOrLinearSize);
+    if (header.flags & DdsFlagDepth) std::fprintf(out, ", depth %" PRIu32, header.depth);
+    if (header.caps2 & DdsCaps2Cubemap) std::fprintf(out, ", cube map");
     std::fprintf(out, "\n");
     const DdsPixelFormat &format = header.pixelFormat;
     std::fprintf(out, "  pixel format: flags 0x%08" PRIx32, format.flags);
@@ -78,6 +80,17 @@ void writeHeader(std::FILE *out, const DdsHeader &header) {
                      format.rgbBitCount, format.rBitMask, format.gBitMask, format.bBitMask, format.aBitMask);
     }
     std::fprintf(out, "\n");
+}
+
+void writeDx10(std::FILE *out, const DdsHeaderDx10 &dx10) {
+    static const char *const alphaModes[] = {"unknown", "straight", "premultiplied", "opaque", "custom"};
+    const uint32_t alphaMode = dx10.miscFlags2 & DdsDx10AlphaModeMask;
+    std::fprintf(out,
+                 "  DX10: DXGI format %" PRIu32 ", dimension %" PRIu32 ", misc flag 0x%" PRIx32 "%s, array size %" PRIu32
+                 ", alpha mode %" PRIu32 " (%s)\n",
+                 dx10.dxgiFormat, dx10.resourceDimension, dx10.miscFlag,
+                 (dx10.miscFlag & DdsDx10MiscCube) ? " (cube)" : "", dx10.arraySize, alphaMode,
+                 alphaMode < 5 ? alphaModes[alphaMode] : "reserved");
 }
 
 void writeImport(std::FILE *out, const DdsPlan &plan) {
@@ -107,6 +120,7 @@ bool ddsWriteReport(std::FILE *out, const std::string &path) {
         std::fprintf(out, "  %" PRIu64 " bytes: the header needs %" PRIu32 "\n", verdict.length, DdsDataOffset);
     } else {
         writeHeader(out, verdict.plan.header);
+        if (verdict.plan.hasDx10 && verdict.refusal != DdsDx10HeaderTruncated) writeDx10(out, verdict.plan.dx10);
         std::fprintf(out, "  data: %" PRIu64 " bytes after the header", verdict.plan.dataBytes);
         if (verdict.plan.levelBytes != 0) {
             std::fprintf(out, ", the top level needs %" PRIu64, verdict.plan.levelBytes);
