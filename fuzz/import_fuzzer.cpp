@@ -114,30 +114,88 @@ struct Importer {
     }
 };
 
-// The least the decoder reads after the 128-byte header for the reported
-// dimensions, worked out from the header fields without the importer's
-// code.  0 when the header names no format the importer decodes.
+// Where a file's pixels start, and how they are stored, worked out from
+// the header fields without the importer's code: a DX10 record moves the
+// data to offset 148.
+struct Layout {
+    uint64_t dataOffset = 128;
+    uint64_t blockBytes = 0;  // bytes of a 4 x 4 block, for block formats
+    uint64_t pixelBytes = 0;  // bytes of a pixel, for the others
+    bool firstBlockType = false;  // DXT1 and BC1: the type follows the first block
+};
+
+bool hasDx10(const std::vector<uint8_t> &file) {
+    const uint32_t flags = load32(&file[80]);
+    return load32(&file[84]) == code('D', 'X', '1', '0') && ((flags & 0x4) || (flags & 0x20042) == 0);
+}
+
+Layout dxgiLayout(uint32_t dxgi) {
+    Layout layout;
+    layout.dataOffset = 148;
+    if (dxgi >= 70 && dxgi <= 72) layout.firstBlockType = true;
+    if ((dxgi >= 70 && dxgi <= 72) || (dxgi >= 79 && dxgi <= 81)) layout.blockBytes = 8;
+    if ((dxgi >= 73 && dxgi <= 78) || (dxgi >= 82 && dxgi <= 84) || (dxgi >= 95 && dxgi <= 99)) layout.blockBytes = 16;
+    switch (dxgi) {
+        case 2: layout.pixelBytes = 16; break;
+        case 6: layout.pixelBytes = 12; break;
+        case 10: case 11: case 16: layout.pixelBytes = 8; break;
+        case 24: case 26: case 28: case 29: case 34: case 35: case 41: case 67:
+        case 87: case 88: case 91: case 93: layout.pixelBytes = 4; break;
+        case 49: case 54: case 56: case 85: case 86: case 115: layout.pixelBytes = 2; break;
+        case 61: case 65: layout.pixelBytes = 1; break;
+        default: break;
+    }
+    return layout;
+}
+
+Layout fourCCLayout(uint32_t fourCC, uint32_t bitCount) {
+    Layout layout;
+    if (fourCC == code('D', 'X', 'T', '1')) layout.firstBlockType = true;
+    if (fourCC == code('D', 'X', 'T', '1') || fourCC == code('A', 'T', 'I', '1') ||
+        fourCC == code('B', 'C', '4', 'U') || fourCC == code('B', 'C', '4', 'S')) {
+        layout.blockBytes = 8;
+    }
+    for (char n : {'2', '3', '4', '5'}) {
+        if (fourCC == code('D', 'X', 'T', n)) layout.blockBytes = 16;
+    }
+    if (fourCC == code('A', 'T', 'I', '2') || fourCC == code('B', 'C', '5', 'U') || fourCC == code('B', 'C', '5', 'S')) {
+        layout.blockBytes = 16;
+    }
+    switch (fourCC) {
+        case 0: layout.pixelBytes = bitCount / 8; break;
+        case 28: case 50: layout.pixelBytes = 1; break;
+        case 23: case 24: case 25: case 26: case 51: case 81: case 111: layout.pixelBytes = 2; break;
+        case 20: layout.pixelBytes = 3; break;
+        case 21: case 22: case 32: case 33: case 114: layout.pixelBytes = 4; break;
+        case 36: case 113: layout.pixelBytes = 8; break;
+        case 116: layout.pixelBytes = 16; break;
+        default: break;
+    }
+    return layout;
+}
+
+Layout layoutOf(const std::vector<uint8_t> &file) {
+    if (hasDx10(file)) return file.size() >= 148 ? dxgiLayout(load32(&file[128])) : Layout{};
+    const uint32_t pixelFlags = load32(&file[80]);
+    if (pixelFlags & 0x4) return fourCCLayout(load32(&file[84]), load32(&file[88]));
+    Layout layout;
+    if (pixelFlags & 0x20042) layout.pixelBytes = load32(&file[88]) / 8;
+    return layout;
+}
+
+// The least the decoder reads after the header for the reported
+// dimensions.  0 when the header names no format the importer decodes.
 uint64_t bytesTheImageNeeds(const std::vector<uint8_t> &file, uint32_t width, uint32_t height) {
     if (file.size() < 128) return 0;
-    const uint32_t pixelFlags = load32(&file[80]);
-    const uint32_t fourCC = load32(&file[84]);
-    const uint32_t bitCount = load32(&file[88]);
-    uint64_t blockBytes = 0;
-    if (pixelFlags & 0x4) {
-        if (fourCC == code('D', 'X', 'T', '1')) blockBytes = 8;
-        if (fourCC == code('D', 'X', 'T', '3') || fourCC == code('D', 'X', 'T', '5')) blockBytes = 16;
-        if (fourCC != 0 && blockBytes == 0) return 0;
-    } else if ((pixelFlags & 0x40) == 0) {
-        return 0;
-    }
-    if (blockBytes != 0) {
+    const Layout layout = layoutOf(file);
+    if (layout.blockBytes != 0) {
         // The whole blocks, or, for an image with none, the blocks that
         // cover it (read only when the file holds them).
-        const uint64_t whole = uint64_t{width / 4} * uint64_t{height / 4} * blockBytes;
-        const uint64_t all = (uint64_t{width} + 3) / 4 * ((uint64_t{height} + 3) / 4) * blockBytes;
+        const uint64_t whole = uint64_t{width / 4} * uint64_t{height / 4} * layout.blockBytes;
+        const uint64_t all = (uint64_t{width} + 3) / 4 * ((uint64_t{height} + 3) / 4) * layout.blockBytes;
         return whole != 0 ? whole : all;
     }
-    return uint64_t{width} * uint64_t{height} * uint64_t{bitCount / 8};
+    return uint64_t{width} * uint64_t{height} * layout.pixelBytes;
 }
 
 // What a successful query may report for a file.
@@ -152,12 +210,14 @@ void checkReport(const std::vector<uint8_t> &file, const QvImageInfo &record) {
     require(file.size() >= 128);
     require(load32(&file[16]) == width && load32(&file[12]) == height);
     require((load32(&file[8]) & 0x200) == 0);
+    const Layout layout = layoutOf(file);
     const uint64_t needed = bytesTheImageNeeds(file, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
     require(needed > 0);
-    require(file.size() - 128 >= needed);
-    const bool dxt1 = (load32(&file[80]) & 0x4) && load32(&file[84]) == code('D', 'X', 'T', '1');
-    if (record.type == 4) require(dxt1 && load32(&file[128]) % 0x10000 > load32(&file[128]) / 0x10000);
-    if (dxt1 && record.type == 5) require(load32(&file[128]) % 0x10000 <= load32(&file[128]) / 0x10000);
+    require(file.size() >= layout.dataOffset && file.size() - layout.dataOffset >= needed);
+    if (layout.firstBlockType) {
+        const uint32_t first = load32(&file[layout.dataOffset]);
+        require((record.type == 4) == (first % 0x10000 > first / 0x10000));
+    }
 }
 
 size_t bufferBytes(const QvImageInfo &record) {
@@ -290,9 +350,9 @@ void importOnce(const uint8_t *data, size_t size) {
             require(imageStatus == Ok || imageStatus == ReadFailed);
             if (mallocFailed) require(imageStatus == ReadFailed);
             // One working chunk: at most the chunk size, or one source row
-            // (four bytes a pixel at most, or 16 bytes a 4-pixel block).
+            // (16 bytes a pixel at most, or 16 bytes a 4-pixel block).
             require(qvhostPeakBytes() <= static_cast<int64_t>(std::max<uint64_t>(
-                                            ddsChunkBytes, 4 * (static_cast<uint64_t>(record.width) + 3))));
+                                            ddsChunkBytes, 16 * (static_cast<uint64_t>(record.width) + 3))));
 
             if (change == ChangeNone) {
                 require(imageStatus == Ok || mallocFailed);
@@ -307,8 +367,9 @@ void importOnce(const uint8_t *data, size_t size) {
                 }
             } else {
                 if (change == ChangeTruncate &&
-                    changed.size() < 128 + bytesTheImageNeeds(file, static_cast<uint32_t>(record.width),
-                                                              static_cast<uint32_t>(record.height))) {
+                    changed.size() < layoutOf(file).dataOffset +
+                                         bytesTheImageNeeds(file, static_cast<uint32_t>(record.width),
+                                                            static_cast<uint32_t>(record.height))) {
                     require(imageStatus == ReadFailed);
                 }
                 if (imageStatus == Ok) {

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Writes the fuzzer's seed corpus: small DDS files of every format the
-importer reads (DXT1 in both modes, DXT3, DXT5, 8/16/24/32-bit masks, fourCC
-0) and every size shape (whole blocks, partial blocks, one row, one column,
-1x1, non-square), plus a few refused headers and controls in the trailing
-bytes (see import_fuzzer.cpp).  Python 3 standard library only.
+importer reads (DXT1 in both modes, DXT2 to DXT5, BC4 and BC5 with their
+signed and normal-map variants, 8/16/24/32-bit masks, fourCC 0, legacy
+numeric codes, luminance and alpha-only, every DXGI format of the DX10
+record, premultiplied BC3) and every size shape (whole blocks, partial
+blocks, one row, one column, 1x1, non-square), plus a few refused headers
+and controls in the trailing bytes (see import_fuzzer.cpp).  Python 3
+standard library only.
 
     python3 fuzz/make_corpus.py [output directory, default fuzz/corpus]
 """
@@ -25,6 +28,26 @@ def header(width, height, pixel_flags, fourcc=b"\0\0\0\0", bits=0, masks=(0, 0, 
     words = [124, flags, height, width, linear, 0, mips & 0xFFFFFFFF] + [0] * 11
     pf = struct.pack("<II4sIIIII", 32, pixel_flags, fourcc, bits, *masks)
     return (b"DDS " + struct.pack("<7I11I", *words) + pf + struct.pack("<5I", 0x1000, 0, 0, 0, 0))
+
+
+def dx10(dxgi, width, height, misc=0, array=1, flags2=0, pixel_flags=DDS_FOURCC):
+    return header(width, height, pixel_flags, b"DX10") + struct.pack("<5I", dxgi, 3, misc, array, flags2)
+
+
+# DXGI formats the importer decodes: bytes of a 4 x 4 block (negative) or of
+# a pixel.
+DXGI = {2: 16, 6: 12, 10: 8, 11: 8, 16: 8, 24: 4, 26: 4, 28: 4, 29: 4, 34: 4, 35: 4, 41: 4, 49: 2, 54: 2,
+        56: 2, 61: 1, 65: 1, 67: 4, 70: -8, 71: -8, 72: -8, 73: -16, 74: -16, 75: -16, 76: -16, 77: -16,
+        78: -16, 79: -8, 80: -8, 81: -8, 82: -16, 83: -16, 84: -16, 85: 2, 86: 2, 87: 4, 88: 4, 91: 4, 93: 4,
+        95: -16, 96: -16, 97: -16, 98: -16, 99: -16, 115: 2}
+# Legacy numeric codes in the FourCC field, with their pixel bytes.
+NUMERIC = {20: 3, 21: 4, 22: 4, 23: 2, 24: 2, 25: 2, 26: 2, 28: 1, 32: 4, 33: 4, 36: 8, 50: 1, 51: 2, 81: 2,
+           111: 2, 113: 8, 114: 4, 116: 16}
+
+
+def level(unit, w, h):
+    """Bytes of a level: every block that touches the image, or every pixel."""
+    return ((w + 3) // 4) * ((h + 3) // 4) * -unit if unit < 0 else w * h * unit
 
 
 def rnd(seed, count):
@@ -87,6 +110,34 @@ def files():
             ("table_rgb32_narrow", 32, (0x7, 0x38, 0x1C0, 0), DDS_RGB, 16, 9)):
         data = rnd(w * h + bits, w * h * bits // 8)
         out[f"{name}_{w}x{h}.dds"] = header(w, h, pflags, bits=bits, masks=masks) + data
+    # The formats that came with the DX10 record and the legacy codes.
+    for dxgi, unit in DXGI.items():
+        for w, h in ((4, 4), (5, 3)):
+            out[f"dx10_{dxgi}_{w}x{h}.dds"] = dx10(dxgi, w, h) + rnd(dxgi * 13 + w, level(unit, w, h))
+    out["dx10_bc3_premultiplied_8x8.dds"] = dx10(77, 8, 8, flags2=2) + rnd(21, 64)
+    out["dx10_bc7_cube_array_8x4.dds"] = dx10(98, 8, 4, misc=4, array=3) + rnd(22, 32)
+    out["dx10_without_fourcc_flag_4x4.dds"] = dx10(61, 4, 4, pixel_flags=0) + rnd(23, 16)
+    for name, unit in ((b"ATI1", -8), (b"BC4U", -8), (b"BC4S", -8), (b"ATI2", -16), (b"BC5U", -16),
+                       (b"BC5S", -16), (b"DXT2", -16), (b"DXT4", -16)):
+        for w, h in ((4, 4), (5, 7)):
+            out[f"{name.decode().lower()}_{w}x{h}.dds"] = (header(w, h, DDS_FOURCC, name)
+                                                          + rnd(w + h * 3, level(unit, w, h)))
+    out["bc5_normal_8x4.dds"] = header(8, 4, DDS_FOURCC | 0x80000000, b"ATI2") + rnd(24, 32)
+    out["bc5s_normal_4x4.dds"] = header(4, 4, DDS_FOURCC | 0x80000000, b"BC5S") + rnd(25, 16)
+    for number, unit in NUMERIC.items():
+        out[f"code{number}_3x2.dds"] = header(3, 2, DDS_FOURCC, struct.pack("<I", number)) + rnd(number, 6 * unit)
+    for name, bits, masks, pflags in (("l8", 8, (0xFF, 0, 0, 0), 0x20000),
+                                      ("l8_high_mask", 8, (0xFF000000, 0, 0, 0), 0x20000),
+                                      ("a4l4", 8, (0x0F, 0, 0, 0xF0), 0x20001),
+                                      ("l16", 16, (0xFFFF, 0, 0, 0), 0x20000),
+                                      ("a8l8", 16, (0xFF, 0, 0, 0xFF00), 0x20001),
+                                      ("a8", 8, (0, 0, 0, 0xFF), 0x2)):
+        out[f"lum_{name}_5x3.dds"] = header(5, 3, pflags, bits=bits, masks=masks) + rnd(bits + 1, 15 * bits // 8)
+    # Partial blocks stored: every block that touches the image.
+    for code, block in ((b"DXT1", 8), (b"DXT5", 16)):
+        for w, h in ((5, 7), (1, 1), (2, 9)):
+            out[f"{code.decode().lower()}_{w}x{h}_full.dds"] = (header(w, h, DDS_FOURCC, code)
+                                                               + rnd(w * 5 + h, level(-block, w, h)))
     # Refused headers, close to accepted ones.
     out["dxt2_4x4.dds"] = header(4, 4, DDS_FOURCC, b"DXT2") + rnd(1, 16)
     out["dx10_4x4.dds"] = header(4, 4, DDS_FOURCC, b"DX10") + rnd(1, 16)
