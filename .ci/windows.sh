@@ -124,8 +124,8 @@ fi
 samples_out=build/windows/samples-out
 rm -rf "$samples_out"
 sample_count=$(find samples -maxdepth 1 -name '*.dds' | wc -l)
-import_log=$("$runner" build/windows/bin/ddsimport.exe -o "$samples_out" | tr -d '\r')
-echo "$import_log" | tail -n 1
+import_log=$("$runner" build/windows/bin/ddsimport.exe -o "$samples_out" samples/*.dds | tr -d '\r')
+echo "$import_log" | tail -n 2
 if ! grep -qx "imported $sample_count of $sample_count files" <<<"$import_log"; then
   echo "windows: ddsimport.exe did not import all $sample_count samples" >&2
   exit 1
