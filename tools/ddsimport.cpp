@@ -294,7 +294,8 @@ int main(int argc, char **argv) {
         return ExitUsageOrSetup;
     }
     if (!options.quiet) {
-        std::printf("%s %s by %s (%s)\n", *plugin.idString, *plugin.version, *plugin.vendor, *plugin.uuidString);
+        std::printf("%s %s by %s (%s) from %s\n", *plugin.idString, *plugin.version, *plugin.vendor,
+                    *plugin.uuidString, options.pluginPath.c_str());
     }
 
     qvhostSetPreference(FlipPreference, options.preference);
