@@ -3,6 +3,7 @@
 # installed TOOL (ddsimport, run through EMULATOR when cross-built), run from
 # outside the source and build trees, prints its usage when given no file,
 # and imports SAMPLE with the installed PLUGIN into OUT.
+cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${PREFIX} ${OUT})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX} --config ${CONFIG}
   RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE errors)
@@ -12,6 +13,7 @@ endif()
 
 file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE ${PREFIX} ${PREFIX}/*)
 string(REPLACE "|" ";" expected "${EXPECTED}")
+list(REMOVE_ITEM expected "")
 list(SORT installed)
 list(SORT expected)
 if(NOT installed STREQUAL expected)
