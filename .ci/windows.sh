@@ -124,8 +124,8 @@ fi
 samples_out=build/windows/samples-out
 rm -rf "$samples_out"
 sample_count=$(find samples -maxdepth 1 -name '*.dds' | wc -l)
-import_log=$("$runner" build/windows/bin/ddsimport.exe -o "$samples_out" | tr -d '\r')
-echo "$import_log" | tail -n 1
+import_log=$("$runner" build/windows/bin/ddsimport.exe -o "$samples_out" samples/*.dds | tr -d '\r')
+echo "$import_log" | tail -n 2
 if ! grep -qx "imported $sample_count of $sample_count files" <<<"$import_log"; then
   echo "windows: ddsimport.exe did not import all $sample_count samples" >&2
   exit 1
@@ -137,4 +137,47 @@ if [ -d "$linux_out" ]; then
   done
   echo "windows: ddsimport.exe wrote the same $(ls "$linux_out"/*.png | wc -l) PNGs as the Linux build"
 fi
+
+# --- The ZIP --------------------------------------------------------------------
+# What a user unpacks: ddsimage.dll at the top (for the host's plug-in
+# folder), README.md and LICENSE, and tools/ with the programs and the
+# stand-in qvapilib.dll they run with; nothing else.  The DLL in it must be
+# the one the PeTables tests checked, and its tables are checked here again.
+rm -f build/windows/ddsimage-*.zip
+cpack --preset windows
+zips=(build/windows/ddsimage-*-win32.zip)
+if [ ${#zips[@]} -ne 1 ] || [ ! -f "${zips[0]}" ]; then
+  echo "windows: expected one ZIP, found: ${zips[*]}" >&2
+  exit 1
+fi
+zip=${zips[0]}
+expected_zip=$(printf '%s\n' LICENSE README.md ddsimage.dll tools/ddsimport.exe tools/ddsinfo.exe tools/qvapilib.dll)
+if ! diff <(sort <<<"$expected_zip") <(cmake -E tar tf "$zip" | grep -v '/$' | sort); then
+  echo "windows: $zip does not hold exactly the files expected (< expected, > in the ZIP)" >&2
+  exit 1
+fi
+unpacked=$(mktemp -d)
+(cd "$unpacked" && cmake -E tar xf "$OLDPWD/$zip")
+cmp "$unpacked/ddsimage.dll" build/windows/bin/ddsimage.dll
+dll_tables=$(i686-w64-mingw32-objdump -p "$unpacked/ddsimage.dll")
+dll_exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^\t\[ *[0-9]*\] //p' <<<"$dll_tables" | sort | tr '\n' ' ')
+dll_imports=$(sed -n 's/^\tDLL Name: //p' <<<"$dll_tables" | sort | tr '\n' ' ')
+if [ "$dll_exports" != "qvpExit qvpIDString qvpInit qvpUUIDString qvpVendor qvpVersion " ]; then
+  echo "windows: the DLL in the ZIP exports: $dll_exports" >&2
+  exit 1
+fi
+if [ "$dll_imports" != "KERNEL32.dll msvcrt.dll qvapilib.dll " ]; then
+  echo "windows: the DLL in the ZIP imports: $dll_imports" >&2
+  exit 1
+fi
+# The unpacked tools/ddsimport.exe finds the DLL at the top of the tree.
+zip_log=$("$runner" "$unpacked/tools/ddsimport.exe" --quiet -o "$unpacked/out" samples/*.dds | tr -d '\r')
+rm -rf "$unpacked"
+if ! grep -qx "imported $sample_count of $sample_count files" <<<"$zip_log"; then
+  echo "windows: ddsimport.exe from the ZIP did not import all $sample_count samples" >&2
+  exit 1
+fi
+echo "windows: $zip holds exactly: $(tr '\n' ' ' <<<"$expected_zip")"
+echo "windows: its DLL exports $dll_exports and imports $dll_imports"
+
 echo "windows: ${tests_total} passed, 0 failed"

@@ -1,6 +1,7 @@
 // The plug-in's exported surface: identity strings, start and stop.
 // Loading the library does nothing of its own; all set-up is in qvpInit.
 
+#include "ddsimage_version.h"
 #include "importer.h"
 #include "qvapi.h"
 
@@ -13,7 +14,7 @@ constexpr char ImporterName[] = "DDS Image Importer";
 
 // The value of the registration's "Version" attribute names the importer's
 // interface level, which is the plug-in's version without its patch number.
-constexpr char ImporterVersion[] = "3.2";
+constexpr char ImporterVersion[] = DDSIMAGE_INTERFACE_VERSION;
 
 }  // namespace
 
@@ -24,7 +25,7 @@ extern "C" {
 QVP_EXPORT const char *qvpVendor = "Corvantis, Inc.";
 QVP_EXPORT const char *qvpIDString = ImporterName;
 QVP_EXPORT const char *qvpUUIDString = "c0758292-40e8-4cbd-bfd4-ea059688ecc0";
-QVP_EXPORT const char *qvpVersion = "3.2.0";
+QVP_EXPORT const char *qvpVersion = DDSIMAGE_VERSION;
 
 QVP_EXPORT int QVAPI qvpInit(QvPlugin *plugin, int, int) {
     if (qvPluginIsVersionValid(plugin) == 0) return 0;

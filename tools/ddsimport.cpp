@@ -3,17 +3,20 @@
 // It loads the plug-in the way the host application does (by path, finding
 // its exports by name), starts it against the stand-in host library, and
 // imports each file through the callbacks the plug-in registered: open,
-// information, image, close.  Each image is written as a PNG.
+// information, image, close.  Each image is written as a PNG, and all of
+// them can be put together into one contact sheet.
 
-#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "contact_sheet.h"
+#include "dds_report.h"
+#include "ddsimage_version.h"
 #include "plugin_loader.h"
 #include "png_writer.h"
 #include "qvhost.h"
@@ -24,27 +27,53 @@ constexpr char FlipPreference[] = "KER:FlipDDSImages";
 constexpr int RgbType = 4;
 constexpr int RgbaType = 5;
 
+// Exit statuses, as --help and the README list them.
+constexpr int ExitAllImported = 0;
+constexpr int ExitSomeFailed = 1;
+constexpr int ExitUsageOrSetup = 2;
+
+// Status of a file whose image was imported but whose PNG was not written.
+constexpr int PngNotWritten = 1;
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
 struct Options {
     std::string pluginPath;
     std::string outputDirectory = "out";
+    std::string contactSheet;
     int preference = 1;
     bool infoOnly = false;
+    bool quiet = false;
     std::vector<std::string> files;
 };
 
 void printUsage(FILE *to) {
     std::fprintf(to,
-                 "usage: ddsimport [options] [file.dds ...]\n"
-                 "Imports DDS textures through the ddsimage plug-in and writes each as a PNG.\n"
-                 "With no files, imports the bundled samples.\n\n"
-                 "  -o DIR          write PNGs into DIR (default: out)\n"
-                 "  --pref N        value of the host preference %s (default 1:\n"
-                 "                  rows in file order, so the PNG stands upright; 0 shows\n"
-                 "                  the rows as the host gets them by default)\n"
-                 "  --info          query the image information only; write nothing\n"
-                 "  --plugin PATH   load this plug-in instead of the one beside ddsimport\n"
-                 "  -h, --help      show this text\n",
-                 FlipPreference);
+                 "usage: ddsimport [options] file.dds ...\n"
+                 "Imports DDS textures through the ddsimage plug-in and writes each as a PNG.\n\n"
+                 "  -o DIR                 write PNGs into DIR (default: out)\n"
+                 "  --contact-sheet FILE   also write FILE, one PNG with every imported image\n"
+                 "                         scaled into a grid, its file name below it\n"
+                 "  --quiet                print only the files that fail and the summary\n"
+                 "  --pref N               value of the host preference %s (default 1:\n"
+                 "                         rows in file order, so the PNG stands upright; 0\n"
+                 "                         shows the rows as the host gets them by default)\n"
+                 "  --info                 query the image information only; write nothing\n"
+                 "  --plugin PATH          load this plug-in instead of the installed one\n"
+                 "  --version              print ddsimport's version\n"
+                 "  -h, --help             show this text\n\n"
+                 "The plug-in (%s) is taken from beside ddsimport, or else from\n"
+                 "the installed plug-in folder (%s from ddsimport's folder).\n\n"
+                 "Exit status: %d every file imported; %d some file failed or its PNG or the\n"
+                 "contact sheet could not be written (the other files are still imported);\n"
+                 "%d usage or setup error (bad options, no files, the plug-in cannot be found,\n"
+                 "loaded or started, the output folder cannot be made).\n",
+                 FlipPreference, pluginFileName(), DDSIMAGE_PLUGIN_DIR_FROM_TOOLS, ExitAllImported,
+                 ExitSomeFailed, ExitUsageOrSetup);
 }
 
 const char *statusWords(int status) {
@@ -53,11 +82,15 @@ const char *statusWords(int status) {
         case -2: return "cannot open the file";
         case -6: return "not a DDS file";
         case -8: return "unreadable or unsupported DDS data";
+        case PngNotWritten: return "PNG not written";
         default: return "unknown status";
     }
 }
 
-bool parseArguments(int argc, char **argv, Options *options) {
+// What the command line asks for.
+enum class Request { Import, Help, Version, Invalid };
+
+Request parseArguments(int argc, char **argv, Options *options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](const char *name) -> const char * {
@@ -68,82 +101,144 @@ bool parseArguments(int argc, char **argv, Options *options) {
             return argv[++i];
         };
         if (arg == "-h" || arg == "--help") {
-            printUsage(stdout);
-            std::exit(0);
-        } else if (arg == "-o") {
-            const char *v = value("-o");
-            if (v == nullptr) return false;
-            options->outputDirectory = v;
+            return Request::Help;
+        } else if (arg == "--version") {
+            return Request::Version;
+        } else if (arg == "-o" || arg == "--plugin" || arg == "--contact-sheet") {
+            const char *v = value(arg.c_str());
+            if (v == nullptr) return Request::Invalid;
+            std::string &target = arg == "-o" ? options->outputDirectory
+                                  : arg == "--plugin" ? options->pluginPath
+                                                      : options->contactSheet;
+            target = v;
         } else if (arg == "--pref") {
             const char *v = value("--pref");
-            if (v == nullptr) return false;
+            if (v == nullptr) return Request::Invalid;
             char *end = nullptr;
             const long parsed = std::strtol(v, &end, 10);
             if (*v == '\0' || *end != '\0' || parsed < -2147483647L - 1 || parsed > 2147483647L) {
                 std::fprintf(stderr, "ddsimport: --pref needs an integer, not '%s'\n", v);
-                return false;
+                return Request::Invalid;
             }
             options->preference = static_cast<int>(parsed);
         } else if (arg == "--info") {
             options->infoOnly = true;
-        } else if (arg == "--plugin") {
-            const char *v = value("--plugin");
-            if (v == nullptr) return false;
-            options->pluginPath = v;
+        } else if (arg == "--quiet") {
+            options->quiet = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::fprintf(stderr, "ddsimport: unknown option %s\n", arg.c_str());
-            return false;
+            return Request::Invalid;
         } else {
             options->files.push_back(arg);
         }
     }
-    return true;
-}
-
-std::vector<std::string> bundledSamples() {
-    std::vector<std::string> files;
-    std::error_code error;
-    for (const auto &entry : std::filesystem::directory_iterator(DDSIMAGE_SAMPLES_DIR, error)) {
-        if (entry.path().extension() == ".dds") files.push_back(entry.path().string());
+    if (options->files.empty()) {
+        std::fprintf(stderr, "ddsimport: no files to import\n");
+        return Request::Invalid;
     }
-    std::sort(files.begin(), files.end());
-    return files;
+    if (options->infoOnly && !options->contactSheet.empty()) {
+        std::fprintf(stderr, "ddsimport: --contact-sheet needs the images, which --info does not read\n");
+        return Request::Invalid;
+    }
+    return Request::Import;
 }
 
-// Imports one file; returns true when every callback succeeded.
-bool importFile(const QvHostImporter &importer, const Options &options, const std::string &path) {
-    const auto start = std::chrono::steady_clock::now();
+// The plug-in beside the program, or else the one in the installed plug-in
+// folder; empty when neither exists (both places are then in `looked`).
+std::string findPlugin(const char *argv0, std::string *looked) {
+    const std::filesystem::path directory = programDirectory(argv0);
+    const std::filesystem::path candidates[] = {
+        directory / pluginFileName(),
+        directory / DDSIMAGE_PLUGIN_DIR_FROM_TOOLS / pluginFileName(),
+    };
+    for (const auto &candidate : candidates) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) return candidate.lexically_normal().string();
+        *looked += (looked->empty() ? "" : ", ") + candidate.lexically_normal().string();
+    }
+    return std::string();
+}
+
+// Why a file the plug-in did not import is refused, as ddsinfo says it;
+// empty when there is nothing to add to the plug-in's status.
+std::string refusalReason(const std::string &path) {
+    // The one call into ddsinfo's checks (its library ddsinfo_report).
+    return ddsRefusalReason(path);
+}
+
+struct Totals {
+    int imported = 0;
+    double pixels = 0;
+    double importMs = 0;
+    double pngMs = 0;
+};
+
+// Imports one file and prints its line; returns true when every callback
+// succeeded and its PNG was written.  Only the callbacks count as import
+// time; writing the PNG is timed apart, adding to the contact sheet not at
+// all.
+bool importFile(const QvHostImporter &importer, const Options &options, const std::string &path,
+                ContactSheet *sheet, Totals *totals) {
+    Clock::time_point start = Clock::now();
+    double importMs = 0;
+    double pngMs = -1;
     int handle = -1;
     int status = importer.open(nullptr, nullptr, path.c_str(), "r", &handle);
     QvImageInfo info{};
     std::string written;
     if (status == 0) {
         status = importer.info(nullptr, nullptr, handle, &info);
+        std::vector<uint8_t> pixels;
+        const int channels = info.type == RgbType ? 3 : 4;
         if (status == 0 && !options.infoOnly) {
-            const int channels = info.type == RgbType ? 3 : 4;
-            std::vector<uint8_t> pixels(static_cast<size_t>(info.width) * static_cast<size_t>(info.height) *
-                                        static_cast<size_t>(channels));
+            pixels.resize(static_cast<size_t>(info.width) * static_cast<size_t>(info.height) *
+                          static_cast<size_t>(channels));
             status = importer.image(nullptr, nullptr, handle, nullptr, pixels.data());
-            if (status == 0) {
-                const std::string name = std::filesystem::path(path).stem().string() + ".png";
-                written = (std::filesystem::path(options.outputDirectory) / name).string();
-                if (!writePng(written, info.width, info.height, channels, pixels.data())) {
-                    std::fprintf(stderr, "ddsimport: cannot write %s\n", written.c_str());
-                    written.clear();
-                    status = 1;
-                }
-            }
         }
         const int closed = importer.close(nullptr, nullptr, handle);
         if (status == 0) status = closed;
+        importMs = millisecondsSince(start);
+
+        if (status == 0 && !options.infoOnly) {
+            const std::filesystem::path file(path);
+            const std::string name = file.stem().string() + ".png";
+            written = (std::filesystem::path(options.outputDirectory) / name).string();
+            start = Clock::now();
+            if (!writePng(written, info.width, info.height, channels, pixels.data())) {
+                std::fprintf(stderr, "ddsimport: cannot write %s\n", written.c_str());
+                written.clear();
+                status = PngNotWritten;
+            }
+            pngMs = millisecondsSince(start);
+            if (sheet != nullptr) sheet->add(file.filename().string(), info.width, info.height, channels, pixels.data());
+        }
+    } else {
+        importMs = millisecondsSince(start);
     }
-    const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+
+    if (status == 0 || status == PngNotWritten) {
+        totals->pixels += static_cast<double>(info.width) * static_cast<double>(info.height);
+        totals->importMs += importMs;
+        if (pngMs >= 0) totals->pngMs += pngMs;
+    }
+    if (status == 0) ++totals->imported;
+    if (options.quiet && status == 0) return true;
 
     const char *kind = info.type == RgbType ? "RGB" : info.type == RgbaType ? "RGBA" : "-";
-    std::printf("%s: %d x %d %s %.2f ms %s%s%s\n", path.c_str(), info.width, info.height, kind, ms,
-                status == 1 ? "PNG not written" : statusWords(status), written.empty() ? "" : " -> ",
-                written.c_str());
+    char times[64];
+    if (pngMs >= 0) {
+        std::snprintf(times, sizeof times, "import %.2f ms, png %.2f ms", importMs, pngMs);
+    } else {
+        std::snprintf(times, sizeof times, "import %.2f ms", importMs);
+    }
+    std::string result = statusWords(status);
+    if (status < 0) {
+        result += " (" + std::to_string(status) + ")";
+        const std::string reason = refusalReason(path);
+        if (!reason.empty()) result += ": " + reason;
+    }
+    std::printf("%s: %d x %d %s %s %s%s%s\n", path.c_str(), info.width, info.height, kind, times, result.c_str(),
+                written.empty() ? "" : " -> ", written.c_str());
     return status == 0;
 }
 
@@ -151,19 +246,35 @@ bool importFile(const QvHostImporter &importer, const Options &options, const st
 
 int main(int argc, char **argv) {
     Options options;
-    if (!parseArguments(argc, argv, &options)) {
-        printUsage(stderr);
-        return 2;
+    switch (parseArguments(argc, argv, &options)) {
+        case Request::Help:
+            printUsage(stdout);
+            return ExitAllImported;
+        case Request::Version:
+            std::printf("ddsimport %s\n", DDSIMAGE_VERSION);
+            return ExitAllImported;
+        case Request::Invalid:
+            printUsage(stderr);
+            return ExitUsageOrSetup;
+        case Request::Import:
+            break;
     }
-    if (options.pluginPath.empty()) options.pluginPath = pluginBesideProgram(argv[0]);
-    if (options.files.empty()) options.files = bundledSamples();
+    if (options.pluginPath.empty()) {
+        std::string looked;
+        options.pluginPath = findPlugin(argv[0], &looked);
+        if (options.pluginPath.empty()) {
+            std::fprintf(stderr, "ddsimport: no plug-in found (looked for %s); name one with --plugin\n",
+                         looked.c_str());
+            return ExitUsageOrSetup;
+        }
+    }
     if (!options.infoOnly) {
         std::error_code error;
         std::filesystem::create_directories(options.outputDirectory, error);
         if (error) {
             std::fprintf(stderr, "ddsimport: cannot create %s: %s\n", options.outputDirectory.c_str(),
                          error.message().c_str());
-            return 2;
+            return ExitUsageOrSetup;
         }
     }
 
@@ -171,9 +282,12 @@ int main(int argc, char **argv) {
     std::string error;
     if (!loadPlugin(options.pluginPath, &plugin, &error)) {
         std::fprintf(stderr, "ddsimport: %s\n", error.c_str());
-        return 2;
+        return ExitUsageOrSetup;
     }
-    std::printf("%s %s by %s (%s)\n", *plugin.idString, *plugin.version, *plugin.vendor, *plugin.uuidString);
+    if (!options.quiet) {
+        std::printf("%s %s by %s (%s) from %s\n", *plugin.idString, *plugin.version, *plugin.vendor,
+                    *plugin.uuidString, options.pluginPath.c_str());
+    }
 
     qvhostSetPreference(FlipPreference, options.preference);
     QvPlugin *host = qvhostPluginHandle();
@@ -181,21 +295,38 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "ddsimport: the plug-in refused to start\n");
         plugin.exit(host);
         unloadPlugin(&plugin);
-        return 2;
+        return ExitUsageOrSetup;
     }
     QvHostImporter importer;
     qvhostImporter(&importer);
 
-    int imported = 0;
-    for (const std::string &file : options.files) imported += importFile(importer, options, file) ? 1 : 0;
+    ContactSheet sheet;
+    ContactSheet *sheetOrNull = options.contactSheet.empty() ? nullptr : &sheet;
+    Totals totals;
+    for (const std::string &file : options.files) importFile(importer, options, file, sheetOrNull, &totals);
     plugin.exit(host);
     unloadPlugin(&plugin);
 
     const int total = static_cast<int>(options.files.size());
-    std::printf("imported %d of %d files\n", imported, total);
+    bool failed = totals.imported != total;
+    std::printf("imported %d of %d files\n", totals.imported, total);
+    const double mpixPerSecond = totals.importMs > 0 ? totals.pixels / totals.importMs / 1000.0 : 0.0;
+    std::printf("%.0f pixels, import %.2f ms (%.1f MPix/s), png %.2f ms\n", totals.pixels, totals.importMs,
+                mpixPerSecond, totals.pngMs);
+    if (sheetOrNull != nullptr) {
+        if (sheet.write(options.contactSheet)) {
+            if (!options.quiet) {
+                std::printf("contact sheet of %d images -> %s\n", static_cast<int>(sheet.size()),
+                            options.contactSheet.c_str());
+            }
+        } else {
+            std::fprintf(stderr, "ddsimport: cannot write the contact sheet %s\n", options.contactSheet.c_str());
+            failed = true;
+        }
+    }
     if (qvhostLiveAllocations() != 0) {
         std::fprintf(stderr, "ddsimport: the plug-in left %d host allocations\n", qvhostLiveAllocations());
-        return 1;
+        failed = true;
     }
-    return imported == total ? 0 : 1;
+    return failed ? ExitSomeFailed : ExitAllImported;
 }

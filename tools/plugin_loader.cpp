@@ -81,7 +81,7 @@ const char *pluginFileName() {
 #endif
 }
 
-std::string pluginBesideProgram(const char *argv0) {
+std::string programDirectory(const char *argv0) {
     std::string program;
 #if defined(_WIN32)
     char buffer[MAX_PATH];
@@ -94,6 +94,7 @@ std::string pluginBesideProgram(const char *argv0) {
 #endif
     if (program.empty() && argv0 != nullptr) program = argv0;
     const size_t slash = program.find_last_of("/\\");
-    const std::string directory = slash == std::string::npos ? "." : program.substr(0, slash);
-    return directory + "/" + pluginFileName();
+    return slash == std::string::npos ? "." : program.substr(0, slash);
 }
+
+std::string pluginBesideProgram(const char *argv0) { return programDirectory(argv0) + "/" + pluginFileName(); }

@@ -27,9 +27,11 @@ void unloadPlugin(LoadedPlugin *plugin);
 // Finds any exported name in a loaded plug-in; null when it is not there.
 void *findExport(const LoadedPlugin &plugin, const char *name);
 
-// The plug-in library's file name on this platform, and its full path
-// beside the running program.
+// The plug-in library's file name on this platform, the folder of the
+// running program (from the system, or from argv0 where the system does not
+// say), and the plug-in's full path beside the running program.
 const char *pluginFileName();
+std::string programDirectory(const char *argv0);
 std::string pluginBesideProgram(const char *argv0);
 
 #endif
