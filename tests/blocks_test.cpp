@@ -356,7 +356,8 @@ std::array<uint8_t, 16> packFields(std::initializer_list<BitField> fields) {
     unsigned position = 0;
     for (const BitField &f : fields) {
         for (unsigned b = 0; b < f.bits; ++b, ++position) {
-            if (position < 128 && (f.value >> b & 1))
+            // Fields wider than 32 bits are zero padding above bit 31.
+            if (position < 128 && b < 32 && (f.value >> b & 1))
                 block[position / 8] = static_cast<uint8_t>(block[position / 8] | 1 << position % 8);
         }
     }
