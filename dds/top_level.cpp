@@ -9,19 +9,6 @@
 
 namespace {
 
-// Where the rows of the image go in the host's buffer.
-struct RowPlacement {
-    uint8_t *pixels;
-    size_t stride;
-    uint32_t height;
-    bool reverse;
-
-    uint8_t *row(uint32_t y) const {
-        const uint32_t target = reverse ? height - 1 - y : y;
-        return pixels + static_cast<size_t>(target) * stride;
-    }
-};
-
 // The pixels that no whole block covers: columns from coveredWidth on, and
 // rows from coveredHeight on.  An Rgb image gets them as zeros.  An Rgba
 // image keeps them; when rows are reversed, they are swapped with their
@@ -144,32 +131,52 @@ void decodeSourceRow(const DdsPlan &plan, const UncompressedConverter &converter
 
 }  // namespace
 
-bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *chunk, uint8_t *pixels,
-                       bool reverseRows) {
+void ddsStartLevel(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLevelDecoder *level) {
+    level->plan = &plan;
     // Uncompressed pixels go through a converter prepared once for the
     // image: its method and tables depend on the masks only.
-    UncompressedConverter converter;
     if (plan.format->coding == CodingMasks) {
         ddsPrepareConverter(ddsPrepareUncompressed(plan.pixels),
-                            static_cast<uint64_t>(plan.width) * plan.height, &converter);
+                            static_cast<uint64_t>(plan.width) * plan.height, &level->converter);
     }
+    level->rows = RowPlacement{pixels, static_cast<size_t>(plan.width) * ddsBytesPerPixel(plan.type), plan.height,
+                               reverseRows};
+    placeUncoveredPixels(plan, level->rows);
+}
 
-    const RowPlacement rows{pixels, static_cast<size_t>(plan.width) * ddsBytesPerPixel(plan.type), plan.height,
-                            reverseRows};
-    placeUncoveredPixels(plan, rows);
+uint32_t ddsChunkCount(const DdsPlan &plan) {
+    return plan.sourceRows / plan.rowsPerChunk + (plan.sourceRows % plan.rowsPerChunk != 0 ? 1 : 0);
+}
 
-    const uint32_t rowBytes = plan.sourceRowBytes;
-    for (uint32_t first = 0; first < plan.sourceRows; first += plan.rowsPerChunk) {
-        const uint32_t count = std::min(plan.rowsPerChunk, plan.sourceRows - first);
-        const uint64_t offset = plan.dataOffset + uint64_t{first} * rowBytes;
-        if (!ddsRead(source, offset, chunk, static_cast<size_t>(count) * rowBytes)) return false;
-        // With rows reversed, the chunk's last row lands lowest in the
-        // buffer: decoding from it fills the chunk's part of the buffer
-        // upwards, as memory is fastest written.
-        for (uint32_t n = 0; n < count; ++n) {
-            const uint32_t i = rows.reverse ? count - 1 - n : n;
-            decodeSourceRow(plan, converter, chunk + static_cast<size_t>(i) * rowBytes, first + i, rows);
-        }
+bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, uint8_t *chunk) {
+    const uint32_t first = index * plan.rowsPerChunk;
+    const uint32_t count = std::min(plan.rowsPerChunk, plan.sourceRows - first);
+    const uint64_t offset = plan.dataOffset + uint64_t{first} * plan.sourceRowBytes;
+    return ddsRead(source, offset, chunk, static_cast<size_t>(count) * plan.sourceRowBytes);
+}
+
+void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, const uint8_t *chunk) {
+    const DdsPlan &plan = *level.plan;
+    const uint32_t first = index * plan.rowsPerChunk;
+    const uint32_t count = std::min(plan.rowsPerChunk, plan.sourceRows - first);
+    // With rows reversed, the chunk's last row lands lowest in the buffer:
+    // decoding from it fills the chunk's part of the buffer upwards, as
+    // memory is fastest written.
+    for (uint32_t n = 0; n < count; ++n) {
+        const uint32_t i = level.rows.reverse ? count - 1 - n : n;
+        decodeSourceRow(plan, level.converter, chunk + static_cast<size_t>(i) * plan.sourceRowBytes, first + i,
+                        level.rows);
+    }
+}
+
+bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *chunk, uint8_t *pixels,
+                       bool reverseRows) {
+    DdsLevelDecoder level;
+    ddsStartLevel(plan, pixels, reverseRows, &level);
+    const uint32_t chunks = ddsChunkCount(plan);
+    for (uint32_t index = 0; index < chunks; ++index) {
+        if (!ddsReadChunk(source, plan, index, chunk)) return false;
+        ddsDecodeChunk(level, index, chunk);
     }
     return true;
 }

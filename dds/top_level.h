@@ -6,6 +6,7 @@
 
 #include "plan.h"
 #include "source.h"
+#include "uncompressed.h"
 
 // Reads the top level of a planned file in chunks of rows through `chunk`
 // (plan.chunkBytes bytes, the caller's) and decodes each row straight into
@@ -24,5 +25,43 @@
 // only when a read fails; the buffer may then be partly written.
 bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *chunk, uint8_t *pixels,
                        bool reverseRows);
+
+// The pieces of ddsDecodeTopLevel, for decoding chunks on several threads:
+// the level is read in chunks of plan.rowsPerChunk source rows, and each
+// chunk decodes into rows of the buffer that no other chunk touches.
+
+// Where the rows of the image go in the host's buffer.
+struct RowPlacement {
+    uint8_t *pixels;
+    size_t stride;
+    uint32_t height;
+    bool reverse;
+
+    uint8_t *row(uint32_t y) const {
+        const uint32_t target = reverse ? height - 1 - y : y;
+        return pixels + static_cast<size_t>(target) * stride;
+    }
+};
+
+// What every chunk of one image needs; read-only once started.
+struct DdsLevelDecoder {
+    const DdsPlan *plan;
+    UncompressedConverter converter;
+    RowPlacement rows;
+};
+
+// Prepares the decode of `plan` into `pixels` and places the pixels that no
+// block covers (see ddsDecodeTopLevel).
+void ddsStartLevel(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLevelDecoder *level);
+
+// The number of chunks of the level.
+uint32_t ddsChunkCount(const DdsPlan &plan);
+
+// Reads chunk `index` into `chunk` (plan.chunkBytes bytes); false when the
+// read fails.
+bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, uint8_t *chunk);
+
+// Decodes chunk `index`, read into `chunk`, into its rows of the buffer.
+void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, const uint8_t *chunk);
 
 #endif

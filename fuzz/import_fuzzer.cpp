@@ -16,7 +16,8 @@
 //                  and the image request, 6 changes one header byte, 7 makes
 //                  the file longer; anything else leaves it alone.  Bit 3
 //                  set decodes with the processor's extensions turned off
-//                  (the SSE2 paths)
+//                  (the SSE2 paths); bit 4 set decodes every image on three
+//                  threads, whatever its size (else on the calling thread)
 //   fourth last    the argument of that change
 //
 // The target traps on: a status outside {0, -2, -6, -8}; an open status that
@@ -40,6 +41,7 @@
 #include <vector>
 
 #include "cpu_features.h"
+#include "decode_threads.h"
 #include "memory_files.h"
 #include "qvhost.h"
 #include "top_level.h"
@@ -277,6 +279,8 @@ void importOnce(const uint8_t *data, size_t size) {
     }
 
     ddsAllowCpuExtensions((changeControl & 8) == 0);
+    const bool threads = (changeControl & 16) != 0;
+    ddsSetDecodeThreadsForTesting(threads ? 3 : 1, 0);
     fuzzStoreFile(data, size);
     qvhostReset();
     setPreference(preferenceControl);
@@ -349,10 +353,11 @@ void importOnce(const uint8_t *data, size_t size) {
             const bool mallocFailed = failingPhase == PhaseImage && failingMalloc != 0 && imageMallocs >= failingMalloc;
             require(imageStatus == Ok || imageStatus == ReadFailed);
             if (mallocFailed) require(imageStatus == ReadFailed);
-            // One working chunk: at most the chunk size, or one source row
-            // (16 bytes a pixel at most, or 16 bytes a 4-pixel block).
-            require(qvhostPeakBytes() <= static_cast<int64_t>(std::max<uint64_t>(
-                                            ddsChunkBytes, 16 * (static_cast<uint64_t>(record.width) + 3))));
+            // One working chunk, or on three threads five in flight: each at
+            // most the chunk size, or one source row (16 bytes a pixel at
+            // most, or 16 bytes a 4-pixel block).
+            require(qvhostPeakBytes() <= (threads ? 5 : 1) * static_cast<int64_t>(std::max<uint64_t>(
+                                                                  ddsChunkBytes, 16 * (static_cast<uint64_t>(record.width) + 3))));
 
             if (change == ChangeNone) {
                 require(imageStatus == Ok || mallocFailed);

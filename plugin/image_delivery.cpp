@@ -2,8 +2,10 @@
 
 #include <cstdint>
 
+#include "decode_threads.h"
 #include "importer.h"
 #include "open_file_table.h"
+#include "parallel_decode.h"
 #include "plan.h"
 #include "top_level.h"
 
@@ -19,6 +21,41 @@ bool fitsReport(const ReportedImage &reported, const DdsPlan &plan) {
     if (!reported.valid) return true;
     return static_cast<uint32_t>(reported.width) == plan.width &&
            static_cast<uint32_t>(reported.height) == plan.height && reported.type == plan.type;
+}
+
+// The chunks the level streams through, from qvMalloc on this thread: one,
+// or for a large image on several threads a few in flight, within
+// ddsMaxParallelChunkBytes.  Each is at most ddsChunkBytes or one source
+// row, within the host's signed 32-bit sizes.
+uint32_t chunksFor(const DdsPlan &plan, uint32_t threads) {
+    if (threads < 2) return 1;
+    uint32_t count = threads + 2;
+    const uint32_t fit = ddsMaxParallelChunkBytes / plan.chunkBytes;
+    if (count > fit) count = fit;
+    if (count > ddsChunkCount(plan)) count = ddsChunkCount(plan);
+    return count < 2 ? 1 : count;
+}
+
+// Decodes the level with this thread reading and, for a large image, worker
+// threads decoding.  Every chunk is released on every path.
+bool decodeInto(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels, bool reverseRows) {
+    const uint32_t threads = ddsThreadsForImage(uint64_t{plan.width} * plan.height);
+    const uint32_t count = chunksFor(plan, threads);
+    uint8_t *chunks[ddsMaxDecodeThreads + 2] = {};
+    bool allocated = true;
+    for (uint32_t i = 0; i < count && allocated; ++i) {
+        chunks[i] = static_cast<uint8_t *>(qvMalloc(static_cast<int>(plan.chunkBytes)));
+        allocated = chunks[i] != nullptr;
+    }
+    bool decoded = false;
+    if (allocated) {
+        decoded = count > 1 ? ddsDecodeTopLevelParallel(source, plan, chunks, count, pixels, reverseRows, threads)
+                            : ddsDecodeTopLevel(source, plan, chunks[0], pixels, reverseRows);
+    }
+    for (uint8_t *chunk : chunks) {
+        if (chunk != nullptr) qvFree(chunk);
+    }
+    return decoded;
 }
 
 }  // namespace
@@ -38,12 +75,5 @@ extern "C" int QVAPI ddsGetImage(void *, void *, int handle, void *, void *pixel
     if (ddsPlanImage(source, &plan) != DdsAccepted) return ReadFailed;
     if (!fitsReport(slot->reported, plan)) return ReadFailed;
 
-    // The chunk is at most ddsChunkBytes or one source row, within the
-    // host's signed 32-bit sizes.
-    auto *chunk = static_cast<uint8_t *>(qvMalloc(static_cast<int>(plan.chunkBytes)));
-    if (chunk == nullptr) return ReadFailed;
-    const bool decoded =
-        ddsDecodeTopLevel(source, plan, chunk, static_cast<uint8_t *>(pixels), fileOrder == 0);
-    qvFree(chunk);
-    return decoded ? Ok : ReadFailed;
+    return decodeInto(source, plan, static_cast<uint8_t *>(pixels), fileOrder == 0) ? Ok : ReadFailed;
 }

@@ -1,14 +1,19 @@
 #include "open_file_table.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "header.h"
 #include "importer.h"
 
 namespace {
 
-// The slots are the one record of which files are open.
+// The slots are the one record of which files are open.  A host may open,
+// query, read and close different handles on different threads at once:
+// the lock keeps the slots whole; requests on one handle are the host's to
+// serialise.
 OpenFileSlot openFiles[MaxOpenFiles];
+std::mutex openFilesLock;
 
 bool startsWithMagic(const PluginFile &file, bool *readable) {
     DdsSource source;
@@ -18,6 +23,7 @@ bool startsWithMagic(const PluginFile &file, bool *readable) {
 }
 
 bool tableFull() {
+    std::lock_guard<std::mutex> lock(openFilesLock);
     for (const OpenFileSlot &slot : openFiles) {
         if (!slot.open) return false;
     }
@@ -28,11 +34,13 @@ bool tableFull() {
 
 OpenFileSlot *ddsFindOpenFile(int handle) {
     if (handle < 0 || handle >= MaxOpenFiles) return nullptr;
+    std::lock_guard<std::mutex> lock(openFilesLock);
     OpenFileSlot *slot = &openFiles[handle];
     return slot->open ? slot : nullptr;
 }
 
 int ddsAddOpenFile(const PluginFile &file) {
+    std::lock_guard<std::mutex> lock(openFilesLock);
     for (int handle = 0; handle < MaxOpenFiles; ++handle) {
         OpenFileSlot &slot = openFiles[handle];
         if (!slot.open) {
@@ -45,10 +53,18 @@ int ddsAddOpenFile(const PluginFile &file) {
     return -1;
 }
 
-void ddsRemoveOpenFile(int handle) {
-    OpenFileSlot &slot = openFiles[handle];
-    ddsCloseFile(&slot.file);
-    slot.open = 0;
+bool ddsRemoveOpenFile(int handle) {
+    if (handle < 0 || handle >= MaxOpenFiles) return false;
+    PluginFile file;
+    {
+        std::lock_guard<std::mutex> lock(openFilesLock);
+        OpenFileSlot &slot = openFiles[handle];
+        if (!slot.open) return false;
+        file = slot.file;
+        slot.open = 0;
+    }
+    ddsCloseFile(&file);
+    return true;
 }
 
 extern "C" int QVAPI ddsOpen(void *, void *, const char *path, const char *mode, int *handle) {
@@ -76,7 +92,5 @@ extern "C" int QVAPI ddsOpen(void *, void *, const char *path, const char *mode,
 }
 
 extern "C" int QVAPI ddsClose(void *, void *, int handle) {
-    if (ddsFindOpenFile(handle) == nullptr) return ReadFailed;
-    ddsRemoveOpenFile(handle);
-    return Ok;
+    return ddsRemoveOpenFile(handle) ? Ok : ReadFailed;
 }

@@ -1,7 +1,8 @@
 // The module-wide table of open files.  A file keeps its slot from its open
 // until its own close, and its slot index is the handle the host names it
-// by; a new file goes into the lowest empty slot.  Callbacks are called one
-// at a time, so the table needs no lock.
+// by; a new file goes into the lowest empty slot.  The table takes a lock,
+// so that a host may open, query, read and close different handles on
+// different threads at once.
 #ifndef PLUGIN_OPEN_FILE_TABLE_H
 #define PLUGIN_OPEN_FILE_TABLE_H
 
@@ -34,7 +35,8 @@ OpenFileSlot *ddsFindOpenFile(int handle);
 // are taken.
 int ddsAddOpenFile(const PluginFile &file);
 
-// Closes the file of a valid handle and empties its slot.
-void ddsRemoveOpenFile(int handle);
+// Closes the file of a handle and empties its slot; false when the handle
+// names no open file.
+bool ddsRemoveOpenFile(int handle);
 
 #endif

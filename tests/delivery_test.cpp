@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -193,7 +195,9 @@ TEST_F(Delivery, EveryFormatAndShapeMatchesTheReference) {
 }
 
 // Images read in several chunks, one whose single row is larger than a
-// chunk, and uncompressed images large enough for converter tables.
+// chunk, uncompressed images large enough for converter tables, and images
+// of a megapixel and more, which decode on several threads unless
+// DDSIMAGE_THREADS=1: each case runs both ways.
 TEST_F(Delivery, LargeImagesMatchTheReference) {
     struct Case {
         const char *name;
@@ -209,15 +213,20 @@ TEST_F(Delivery, LargeImagesMatchTheReference) {
         {"A4R4G4B4 301x61", {named("A4R4G4B4"), {301, 61}, Layout::WholeBlocks}},
         {"R3G3B2 133x45", {named("R3G3B2"), {133, 45}, Layout::WholeBlocks}},
         {"X8R8G8B8 99x77", {named("X8R8G8B8"), {99, 77}, Layout::WholeBlocks}},
+        {"DXT1 opaque 1030x1030, all blocks stored", {named("DXT1 opaque"), {1030, 1030}, Layout::AllBlocks}},
+        {"DXT5 2048x514", {named("DXT5"), {2048, 514}, Layout::WholeBlocks}},
+        {"A8R8G8B8 1024x1025", {named("A8R8G8B8"), {1024, 1025}, Layout::WholeBlocks}},
     };
+    for (const char *threads : {"1", "3"})
     for (const Case &c : cases) {
+        setDecodeThreads(threads);
         const Shape &shape = c.variant.shape;
         const Texture texture =
             makeTexture(c.variant.format, shape.width, shape.height, 77, c.variant.layout);
         TempFile file(texture.file());
         const int handle = openOk(file.path());
         for (int preference : {0, 1}) {
-            SCOPED_TRACE(testing::Message() << c.name << ", preference " << preference);
+            SCOPED_TRACE(testing::Message() << c.name << ", preference " << preference << ", threads " << threads);
             qvhostSetPreference(FlipPreference, preference);
             const int type = reference::textureType(texture.fields, texture.payload);
             const std::vector<uint8_t> before = randomBytes(bufferBytes(texture.fields, type), 5);
@@ -229,6 +238,39 @@ TEST_F(Delivery, LargeImagesMatchTheReference) {
         }
         EXPECT_EQ(close(handle), 0);
     }
+}
+
+// Two host threads import at once, each its own files, opening, querying,
+// reading and closing handles side by side (ThreadSanitizer watches the
+// sanitize presets' runs for races); every image equals its import alone.
+TEST_F(Delivery, TwoHostThreadsImportAtOnce) {
+    const Texture textures[] = {makeTexture(named("DXT5"), 1024, 1024, 3),
+                                makeTexture(named("A8R8G8B8"), 640, 480, 4)};
+    std::vector<std::unique_ptr<TempFile>> files;
+    std::vector<std::vector<uint8_t>> alone;
+    for (const Texture &texture : textures) {
+        files.push_back(std::make_unique<TempFile>(texture.file()));
+        alone.push_back(reference::image(texture.fields, texture.payload,
+                                         std::vector<uint8_t>(bufferBytes(texture.fields, reference::Rgba)), 0));
+    }
+    std::vector<int> failures(2, 0);
+    auto importRepeatedly = [&](size_t which) {
+        const Texture &texture = textures[which];
+        for (int round = 0; round < 4; ++round) {
+            int handle = -1;
+            QvImageInfo record{};
+            std::vector<uint8_t> pixels(bufferBytes(texture.fields, reference::Rgba));
+            const bool ok = importer().open(nullptr, nullptr, files[which]->path().c_str(), "r", &handle) == 0 &&
+                            importer().info(nullptr, nullptr, handle, &record) == 0 &&
+                            importer().image(nullptr, nullptr, handle, nullptr, pixels.data()) == 0;
+            if (handle >= 0) importer().close(nullptr, nullptr, handle);
+            if (!ok || pixels != alone[which]) ++failures[which];
+        }
+    };
+    std::thread other(importRepeatedly, size_t{1});
+    importRepeatedly(0);
+    other.join();
+    EXPECT_EQ(failures, std::vector<int>(2, 0));
 }
 
 using RowColour = std::vector<uint8_t> (*)(uint32_t fileRow);

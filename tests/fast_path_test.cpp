@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,7 @@
 #include "dds_builder.h"
 #include "fast_paths.h"
 #include "header.h"
+#include "parallel_decode.h"
 #include "plugin_fixture.h"
 #include "rgtc.h"
 #include "simd.h"
@@ -357,33 +361,69 @@ class WorkingMemory : public PluginTest {
     }
 };
 
-TEST_F(WorkingMemory, PeakDoesNotGrowWithHeightAndOnlyWithOneRowsWidth) {
-    for (const MemoryCase &c : memoryCases()) {
-        SCOPED_TRACE(c.name);
-        auto peaks = [&](uint32_t width, uint32_t height) {
-            SCOPED_TRACE(testing::Message() << width << "x" << height);
-            return importPeaks(c, width, height);
-        };
-        struct Size {
-            uint32_t width, height;
-        };
-        const Size sizes[] = {{64, 4096}, {64, 16384}, {4096, 64}, {4096, 256}, {1024, 1024}, {16384, 8}, {16384, 64}};
-        std::vector<Peaks> found;
-        for (const Size &size : sizes) {
-            SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
-            const Peaks p = peaks(size.width, size.height);
-            ASSERT_GE(p.image, 0) << "the import failed";
-            EXPECT_LE(p.info, 64 * 1024);
-            EXPECT_LE(p.image, 1024 * 1024);
-            // One chunk, or one row of source when a row is larger: linear
-            // in the width, whatever the height.
-            const int64_t rowBytes = int64_t{size.width} * c.sourceBitsPerPixel / 8;
-            EXPECT_LE(p.image, std::max<int64_t>(ddsChunkBytes, rowBytes));
-            found.push_back(p);
+// Every seed of the fuzzer's corpus (every format, shape and layout) decodes
+// to the same bytes on one thread and on three, in both row orders, with
+// chunks of one source row so that many are in flight.
+TEST(FastPaths, ParallelDecodeMatchesOneThread) {
+    int decoded = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(std::string(DDSIMAGE_SOURCE_DIR) + "/fuzz/corpus")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const DdsSource source = ddsMemorySource(file.data(), file.size());
+        DdsPlan plan;
+        if (ddsPlanImage(source, &plan) != DdsAccepted) continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        plan.rowsPerChunk = 1;
+        plan.chunkBytes = plan.sourceRowBytes;
+        std::vector<std::vector<uint8_t>> chunks(3, std::vector<uint8_t>(plan.chunkBytes));
+        uint8_t *const buffers[3] = {chunks[0].data(), chunks[1].data(), chunks[2].data()};
+        const size_t bytes = size_t{plan.width} * plan.height * ddsBytesPerPixel(plan.type);
+        for (bool reverse : {false, true}) {
+            std::vector<uint8_t> one = randomBytes(bytes, 9), three = one;
+            ASSERT_TRUE(ddsDecodeTopLevel(source, plan, buffers[0], one.data(), reverse));
+            ASSERT_TRUE(ddsDecodeTopLevelParallel(source, plan, buffers, 3, three.data(), reverse, 3));
+            ASSERT_EQ(one, three) << (reverse ? "rows reversed" : "file order");
         }
-        // Once the rows fill a chunk, four times the height costs nothing more.
-        EXPECT_EQ(found[1].image, found[0].image);
-        EXPECT_EQ(found[3].image, found[2].image);
+        ++decoded;
+    }
+    EXPECT_GT(decoded, 200);
+}
+
+// Single-threaded, one chunk; on three threads (images of a megapixel and
+// more), at most five chunks in flight and never more than 1 MiB.
+TEST_F(WorkingMemory, PeakDoesNotGrowWithHeightAndOnlyWithOneRowsWidth) {
+    for (const char *threads : {"1", "3"}) {
+        setDecodeThreads(threads);
+        const int64_t inFlight = threads[0] == '1' ? 1 : 5;
+        for (const MemoryCase &c : memoryCases()) {
+            SCOPED_TRACE(testing::Message() << c.name << ", DDSIMAGE_THREADS=" << threads);
+            struct Size {
+                uint32_t width, height;
+            };
+            const Size sizes[] = {{64, 4096},  {64, 16384}, {64, 65536}, {4096, 64},
+                                  {4096, 256}, {4096, 1024}, {16384, 8},  {16384, 64}};
+            std::vector<Peaks> found;
+            for (const Size &size : sizes) {
+                SCOPED_TRACE(testing::Message() << size.width << "x" << size.height);
+                const Peaks p = importPeaks(c, size.width, size.height);
+                ASSERT_GE(p.image, 0) << "the import failed";
+                EXPECT_LE(p.info, 64 * 1024);
+                EXPECT_LE(p.image, 1024 * 1024);
+                // One chunk, or one row of source when a row is larger: linear
+                // in the width, whatever the height; a few of them in parallel.
+                const int64_t rowBytes = int64_t{size.width} * c.sourceBitsPerPixel / 8;
+                const bool parallel = uint64_t{size.width} * size.height >= (uint64_t{1} << 20);
+                EXPECT_LE(p.image, (parallel ? inFlight : 1) * std::max<int64_t>(ddsChunkBytes, rowBytes));
+                found.push_back(p);
+            }
+            // Once the rows fill a chunk, four times the height costs nothing
+            // more (on threads, the bound above is what holds).
+            if (inFlight == 1) {
+                EXPECT_EQ(found[1].image, found[0].image);
+                EXPECT_EQ(found[2].image, found[1].image);
+                EXPECT_EQ(found[4].image, found[3].image);
+            }
+        }
     }
 }
 

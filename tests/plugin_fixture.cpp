@@ -1,5 +1,7 @@
 #include "plugin_fixture.h"
 
+#include <cstdlib>
+
 #include <algorithm>
 
 LoadedPlugin PluginTest::plugin_;
@@ -25,7 +27,20 @@ void PluginTest::SetUp() {
     openHandles_.clear();
 }
 
+void PluginTest::setDecodeThreads(const char *threads) {
+#if defined(_WIN32)
+    _putenv_s("DDSIMAGE_THREADS", threads != nullptr ? threads : "");
+#else
+    if (threads != nullptr) {
+        setenv("DDSIMAGE_THREADS", threads, 1);
+    } else {
+        unsetenv("DDSIMAGE_THREADS");
+    }
+#endif
+}
+
 void PluginTest::TearDown() {
+    setDecodeThreads(nullptr);
     // close() edits the list, so walk a copy of it.
     const std::vector<int> leftOpen = openHandles_;
     for (int handle : leftOpen) close(handle);

@@ -36,6 +36,10 @@ class PluginTest : public ::testing::Test {
     // Names of the host calls logged since the last reset.
     static std::vector<std::string> callNames();
 
+    // Sets DDSIMAGE_THREADS for the image requests that follow; null
+    // removes it.  Tear-down removes it too.
+    static void setDecodeThreads(const char *threads);
+
   private:
     static LoadedPlugin plugin_;
     static QvHostImporter importer_;

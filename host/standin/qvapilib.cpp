@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -34,6 +35,17 @@ struct HostState {
     std::map<std::string, int> preferences;
     std::vector<QvHostCall> calls;
     QvHostImporter importer{};
+};
+
+// Every function takes this lock: a plug-in may be called from several of
+// the host's threads at once, and the recorded state stays whole.
+std::recursive_mutex &hostMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+
+struct HostLock {
+    std::lock_guard<std::recursive_mutex> guard{hostMutex()};
 };
 
 HostState &state() {
@@ -85,17 +97,17 @@ int setField(QvImageInfo *info, const char *name, int value, int field, int QvIm
 
 extern "C" {
 
-QVAPILIB_DECL int QVAPI qvPluginIsVersionValid(QvPlugin *plugin) {
+QVAPILIB_DECL int QVAPI qvPluginIsVersionValid(QvPlugin *plugin) { const HostLock lock;
     logCall("qvPluginIsVersionValid", {asArg(plugin)});
     return state().versionValid;
 }
 
-QVAPILIB_DECL QvModule *QVAPI qvGetModuleHandle(QvPlugin *plugin) {
+QVAPILIB_DECL QvModule *QVAPI qvGetModuleHandle(QvPlugin *plugin) { const HostLock lock;
     logCall("qvGetModuleHandle", {asArg(plugin)});
     return reinterpret_cast<QvModule *>(&moduleTag);
 }
 
-QVAPILIB_DECL QvResource *QVAPI qvLoadResource(QvModule *module) {
+QVAPILIB_DECL QvResource *QVAPI qvLoadResource(QvModule *module) { const HostLock lock;
     logCall("qvLoadResource", {asArg(module)});
     return module != nullptr ? reinterpret_cast<QvResource *>(&resourceTag) : nullptr;
 }
@@ -103,7 +115,7 @@ QVAPILIB_DECL QvResource *QVAPI qvLoadResource(QvModule *module) {
 QVAPILIB_DECL int QVAPI qvRegisterImageImporter(QvPlugin *plugin, const char *name, int flags,
                                                 QvImportOpenFn open, QvImportCloseFn close,
                                                 QvImportInfoFn info, QvImportImageFn image,
-                                                QvResource *resource, ...) {
+                                                QvResource *resource, ...) { const HostLock lock;
     logCall("qvRegisterImageImporter", {asArg(plugin), flags, asArg(resource)}, name);
     HostState &host = state();
     if (host.registerResult == 0) return 0;
@@ -140,18 +152,18 @@ QVAPILIB_DECL int QVAPI qvRegisterImageImporter(QvPlugin *plugin, const char *na
     return host.registerResult;
 }
 
-QVAPILIB_DECL int QVAPI qvUnregisterAllTools(QvPlugin *plugin) {
+QVAPILIB_DECL int QVAPI qvUnregisterAllTools(QvPlugin *plugin) { const HostLock lock;
     logCall("qvUnregisterAllTools", {asArg(plugin)});
     state().importer = QvHostImporter{};
     return 1;
 }
 
-QVAPILIB_DECL int QVAPI qvUnloadResource(QvResource *resource) {
+QVAPILIB_DECL int QVAPI qvUnloadResource(QvResource *resource) { const HostLock lock;
     logCall("qvUnloadResource", {asArg(resource)});
     return resource == reinterpret_cast<QvResource *>(&resourceTag) ? 1 : 0;
 }
 
-QVAPILIB_DECL int QVAPI qvModelingPrefGetInteger(const char *name, int *value, int defaultValue) {
+QVAPILIB_DECL int QVAPI qvModelingPrefGetInteger(const char *name, int *value, int defaultValue) { const HostLock lock;
     logCall("qvModelingPrefGetInteger", {asArg(value), defaultValue}, name);
     if (value == nullptr) return 0;
     const auto &preferences = state().preferences;
@@ -164,7 +176,7 @@ QVAPILIB_DECL int QVAPI qvModelingPrefGetInteger(const char *name, int *value, i
     return 1;
 }
 
-QVAPILIB_DECL void *QVAPI qvMalloc(int size) {
+QVAPILIB_DECL void *QVAPI qvMalloc(int size) { const HostLock lock;
     HostState &host = state();
     ++host.mallocCalls;
     if (host.failMallocAt != 0 && host.mallocCalls == host.failMallocAt) return nullptr;
@@ -177,7 +189,7 @@ QVAPILIB_DECL void *QVAPI qvMalloc(int size) {
     return block;
 }
 
-QVAPILIB_DECL void QVAPI qvFree(void *block) {
+QVAPILIB_DECL void QVAPI qvFree(void *block) { const HostLock lock;
     auto &blocks = liveBlocks();
     auto found = blocks.find(block);
     if (found == blocks.end()) {
@@ -189,30 +201,30 @@ QVAPILIB_DECL void QVAPI qvFree(void *block) {
     std::free(block);
 }
 
-QVAPILIB_DECL int QVAPI qvSetTextureWidth(QvImageInfo *info, int width) {
+QVAPILIB_DECL int QVAPI qvSetTextureWidth(QvImageInfo *info, int width) { const HostLock lock;
     return setField(info, "qvSetTextureWidth", width, QvHostSetWidth, &QvImageInfo::width);
 }
 
-QVAPILIB_DECL int QVAPI qvSetTextureHeight(QvImageInfo *info, int height) {
+QVAPILIB_DECL int QVAPI qvSetTextureHeight(QvImageInfo *info, int height) { const HostLock lock;
     return setField(info, "qvSetTextureHeight", height, QvHostSetHeight, &QvImageInfo::height);
 }
 
-QVAPILIB_DECL int QVAPI qvSetTextureType(QvImageInfo *info, int type) {
+QVAPILIB_DECL int QVAPI qvSetTextureType(QvImageInfo *info, int type) { const HostLock lock;
     return setField(info, "qvSetTextureType", type, QvHostSetType, &QvImageInfo::type);
 }
 
-QVAPILIB_DECL int QVAPI qvSetTextureSampleSize(QvImageInfo *info, int bitsPerSample) {
+QVAPILIB_DECL int QVAPI qvSetTextureSampleSize(QvImageInfo *info, int bitsPerSample) { const HostLock lock;
     return setField(info, "qvSetTextureSampleSize", bitsPerSample, QvHostSetSampleSize,
                     &QvImageInfo::sampleSize);
 }
 
-QVAPILIB_DECL int QVAPI qvSetTextureTiledFlag(QvImageInfo *info, int tiled) {
+QVAPILIB_DECL int QVAPI qvSetTextureTiledFlag(QvImageInfo *info, int tiled) { const HostLock lock;
     return setField(info, "qvSetTextureTiledFlag", tiled, QvHostSetTiled, &QvImageInfo::tiled);
 }
 
 // Controls.
 
-QVHOST_DECL void qvhostReset(void) {
+QVHOST_DECL void qvhostReset(void) { const HostLock lock;
     HostState &host = state();
     int64_t live = host.liveBytes;
     host = HostState{};
@@ -220,48 +232,48 @@ QVHOST_DECL void qvhostReset(void) {
     host.peakBytes = live;
 }
 
-QVHOST_DECL void qvhostSetVersionValid(int valid) { state().versionValid = valid; }
-QVHOST_DECL void qvhostSetRegisterResult(int result) { state().registerResult = result; }
+QVHOST_DECL void qvhostSetVersionValid(int valid) { const HostLock lock; state().versionValid = valid; }
+QVHOST_DECL void qvhostSetRegisterResult(int result) { const HostLock lock; state().registerResult = result; }
 
-QVHOST_DECL void qvhostFailSetterCall(int nth) {
+QVHOST_DECL void qvhostFailSetterCall(int nth) { const HostLock lock;
     HostState &host = state();
     host.failSetterAt = nth > 0 ? host.setterCalls + nth : 0;
 }
 
-QVHOST_DECL void qvhostSetPreference(const char *name, int value) {
+QVHOST_DECL void qvhostSetPreference(const char *name, int value) { const HostLock lock;
     if (name != nullptr) state().preferences[name] = value;
 }
 
-QVHOST_DECL void qvhostClearPreferences(void) { state().preferences.clear(); }
+QVHOST_DECL void qvhostClearPreferences(void) { const HostLock lock; state().preferences.clear(); }
 
-QVHOST_DECL void qvhostFailMallocCall(int nth) {
+QVHOST_DECL void qvhostFailMallocCall(int nth) { const HostLock lock;
     HostState &host = state();
     host.failMallocAt = nth > 0 ? host.mallocCalls + nth : 0;
 }
 
-QVHOST_DECL int qvhostMallocCalls(void) { return state().mallocCalls; }
-QVHOST_DECL int qvhostLiveAllocations(void) { return static_cast<int>(liveBlocks().size()); }
-QVHOST_DECL int64_t qvhostLiveBytes(void) { return state().liveBytes; }
-QVHOST_DECL int64_t qvhostPeakBytes(void) { return state().peakBytes; }
-QVHOST_DECL void qvhostResetPeak(void) { state().peakBytes = state().liveBytes; }
-QVHOST_DECL int qvhostBadFrees(void) { return state().badFrees; }
+QVHOST_DECL int qvhostMallocCalls(void) { const HostLock lock; return state().mallocCalls; }
+QVHOST_DECL int qvhostLiveAllocations(void) { const HostLock lock; return static_cast<int>(liveBlocks().size()); }
+QVHOST_DECL int64_t qvhostLiveBytes(void) { const HostLock lock; return state().liveBytes; }
+QVHOST_DECL int64_t qvhostPeakBytes(void) { const HostLock lock; return state().peakBytes; }
+QVHOST_DECL void qvhostResetPeak(void) { const HostLock lock; state().peakBytes = state().liveBytes; }
+QVHOST_DECL int qvhostBadFrees(void) { const HostLock lock; return state().badFrees; }
 
-QVHOST_DECL int qvhostCallCount(void) { return static_cast<int>(state().calls.size()); }
+QVHOST_DECL int qvhostCallCount(void) { const HostLock lock; return static_cast<int>(state().calls.size()); }
 
-QVHOST_DECL int qvhostCallAt(int index, QvHostCall *call) {
+QVHOST_DECL int qvhostCallAt(int index, QvHostCall *call) { const HostLock lock;
     const auto &calls = state().calls;
     if (index < 0 || static_cast<size_t>(index) >= calls.size() || call == nullptr) return 0;
     *call = calls[static_cast<size_t>(index)];
     return 1;
 }
 
-QVHOST_DECL void qvhostClearCalls(void) { state().calls.clear(); }
+QVHOST_DECL void qvhostClearCalls(void) { const HostLock lock; state().calls.clear(); }
 
-QVHOST_DECL void qvhostImporter(QvHostImporter *importer) {
+QVHOST_DECL void qvhostImporter(QvHostImporter *importer) { const HostLock lock;
     if (importer != nullptr) *importer = state().importer;
 }
 
-QVHOST_DECL QvPlugin *qvhostPluginHandle(void) {
+QVHOST_DECL QvPlugin *qvhostPluginHandle(void) { const HostLock lock;
     return reinterpret_cast<QvPlugin *>(&pluginTag);
 }
 

@@ -1,0 +1,134 @@
+#include "parallel_decode.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "top_level.h"
+
+namespace {
+
+// A chunk read and waiting for a worker.
+struct ReadChunk {
+    uint32_t index;
+    uint8_t *buffer;
+};
+
+// The hand-over between the reading thread and the workers: chunks read
+// and waiting, in reading order, and buffers free to read into.
+class Pipeline {
+  public:
+    explicit Pipeline(const DdsLevelDecoder &level) : level_(level) {}
+
+    void addFree(uint8_t *buffer) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        free_.push_back(buffer);
+    }
+
+    // A free buffer for the reader; waits for a worker to give one back.
+    uint8_t *takeFree() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        freed_.wait(lock, [this] { return !free_.empty(); });
+        uint8_t *buffer = free_.back();
+        free_.pop_back();
+        return buffer;
+    }
+
+    void hand(uint32_t index, uint8_t *buffer) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ready_.push_back(ReadChunk{index, buffer});
+            ++handed_;
+        }
+        readied_.notify_one();
+    }
+
+    // No more chunks: the workers stop once the waiting ones are decoded,
+    // or at once when `failed`.
+    void finish(bool failed) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            finished_ = true;
+            failed_ = failed;
+        }
+        readied_.notify_all();
+    }
+
+    void work() {
+        for (;;) {
+            ReadChunk chunk;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                readied_.wait(lock, [this] { return taken_ < handed_ || finished_; });
+                if (failed_ || taken_ == handed_) return;
+                chunk = ready_[taken_++];
+            }
+            ddsDecodeChunk(level_, chunk.index, chunk.buffer);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                free_.push_back(chunk.buffer);
+            }
+            freed_.notify_one();
+        }
+    }
+
+  private:
+    const DdsLevelDecoder &level_;
+    std::mutex mutex_;
+    std::condition_variable readied_;
+    std::condition_variable freed_;
+    std::vector<uint8_t *> free_;
+    std::vector<ReadChunk> ready_;  // every chunk handed over; taken_ of them are taken
+    size_t handed_ = 0;
+    size_t taken_ = 0;
+    bool finished_ = false;
+    bool failed_ = false;
+};
+
+// Starts up to `count` workers; as many as the system lets it.
+void startWorkers(Pipeline &pipeline, uint32_t count, std::vector<std::thread> *threads) {
+    for (uint32_t i = 0; i < count; ++i) {
+        try {
+            threads->emplace_back([&pipeline] { pipeline.work(); });
+        } catch (...) {
+            return;  // no more threads: the ones started do the work
+        }
+    }
+}
+
+bool decodeOnThisThread(const DdsSource &source, const DdsPlan &plan, const DdsLevelDecoder &level,
+                        uint8_t *chunk) {
+    const uint32_t chunks = ddsChunkCount(plan);
+    for (uint32_t index = 0; index < chunks; ++index) {
+        if (!ddsReadChunk(source, plan, index, chunk)) return false;
+        ddsDecodeChunk(level, index, chunk);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ddsDecodeTopLevelParallel(const DdsSource &source, const DdsPlan &plan, uint8_t *const *chunks,
+                               uint32_t chunkCount, uint8_t *pixels, bool reverseRows, uint32_t workers) {
+    DdsLevelDecoder level;
+    ddsStartLevel(plan, pixels, reverseRows, &level);
+    if (workers == 0 || chunkCount < 2) return decodeOnThisThread(source, plan, level, chunks[0]);
+
+    Pipeline pipeline(level);
+    for (uint32_t i = 0; i < chunkCount; ++i) pipeline.addFree(chunks[i]);
+    std::vector<std::thread> threads;
+    startWorkers(pipeline, workers < ddsMaxDecodeThreads ? workers : ddsMaxDecodeThreads, &threads);
+    if (threads.empty()) return decodeOnThisThread(source, plan, level, chunks[0]);
+
+    bool ok = true;
+    const uint32_t total = ddsChunkCount(plan);
+    for (uint32_t index = 0; index < total && ok; ++index) {
+        uint8_t *buffer = pipeline.takeFree();
+        ok = ddsReadChunk(source, plan, index, buffer);
+        if (ok) pipeline.hand(index, buffer);
+    }
+    pipeline.finish(!ok);
+    for (std::thread &thread : threads) thread.join();
+    return ok;
+}
