@@ -5,6 +5,7 @@
 #include "bc6h.h"
 #include "bc7.h"
 #include "bytes.h"
+#include "rgtc.h"
 
 namespace {
 
@@ -124,6 +125,9 @@ void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrig
             if (format == Dxt2 || format == Dxt4) ddsUnpremultiplyBlock(blockOrigin, rowStride);
             return;
         }
+        case Bc4: case Bc4Signed: case Bc5: case Bc5Signed: case Bc5Normal: case Bc5SignedNormal:
+            ddsDecodeRgtcBlock(format, block, blockOrigin, rowStride);
+            return;
         case Bc6h: case Bc6hSigned:
             ddsDecodeBc6hBlock(block, format == Bc6hSigned, blockOrigin, rowStride);
             return;

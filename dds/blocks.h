@@ -1,7 +1,8 @@
-// Decoders of DXT1, DXT3 and DXT5 blocks.  A block decodes to 4 x 4 RGBA
-// pixels through a destination pointer and a row stride, so that a caller
-// can put any row of blocks into any rows of its image: flipped, packed to
-// three bytes a pixel, or straight into the host's buffer.
+// Decoders of DXT1, DXT3 and DXT5 blocks (BC4 and BC5 are in rgtc.h).  A
+// block decodes to 4 x 4 RGBA pixels through a destination pointer and a
+// row stride, so that a caller can put any row of blocks into any rows of
+// its image: flipped, packed to three bytes a pixel, or straight into the
+// host's buffer.
 #ifndef DDS_BLOCKS_H
 #define DDS_BLOCKS_H
 

@@ -4,7 +4,8 @@
 // written straight to its destination row as four words, or packed to
 // three 32-bit words for three-byte pixels, with no 64-byte block in
 // between.  DXT3 and DXT5 alpha is merged into the words before they are
-// stored.
+// stored.  BC4 and BC5 look each pixel's channels up in per-block tables of
+// words that hold each value in its own bytes, and OR them together.
 
 #include <cstdint>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "blocks.h"
 #include "bytes.h"
 #include "fast_paths.h"
+#include "rgtc.h"
 #include "simd.h"
 
 #if defined(DDS_HAVE_SSE2)
@@ -126,6 +128,89 @@ void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4
     }
 }
 
+// The eight values of a BC4/BC5 channel block (as ddsInterpolatedAlphaTable
+// gives them for its mapped endpoints), each times `spread` plus `fixed`:
+// the value placed in the bytes of a word that it fills.
+inline void channelWords(const uint8_t *channelBlock, bool isSigned, uint32_t spread, uint32_t fixed,
+                         uint32_t words[8]) {
+    const uint32_t a0 = ddsRgtcEndpoint(channelBlock[0], isSigned);
+    const uint32_t a1 = ddsRgtcEndpoint(channelBlock[1], isSigned);
+    uint32_t values[8] = {a0, a1, 0, 0, 0, 0, 0, 255};
+    if (a0 > a1) {
+        for (uint32_t i = 1; i <= 6; ++i) values[1 + i] = ((7 - i) * a0 + i * a1) / 7;
+    } else {
+        for (uint32_t i = 1; i <= 4; ++i) values[1 + i] = ((5 - i) * a0 + i * a1) / 5;
+    }
+    for (int i = 0; i < 8; ++i) words[i] = values[i] * spread + fixed;
+}
+
+// The sixteen 3-bit indices of a channel block, pixel k at bit 3k.
+inline uint64_t channelIndices(const uint8_t *channelBlock) {
+    return ddsLoad24(channelBlock + 2) | static_cast<uint64_t>(ddsLoad24(channelBlock + 5)) << 24;
+}
+
+// BC4 (grey: R = G = B, A 255) and BC5 (red, green, blue 0 or the normal's
+// z, A 255) from the channel words.
+template <BlockFormat Format, int BytesPerPixel>
+void decodeRgtcRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
+    constexpr bool HasGreen = ddsRgtcHasGreen(Format);
+    constexpr bool IsSigned = ddsRgtcIsSigned(Format);
+    constexpr bool IsNormal = ddsRgtcIsNormal(Format);
+    constexpr size_t BlockBytes = HasGreen ? 16 : 8;
+    constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
+    const uint8_t *const zTable = IsNormal ? ddsNormalZTable() : nullptr;
+    for (uint32_t b = 0; b < blockCount; ++b) {
+        const uint8_t *block = blocks + b * BlockBytes;
+        uint32_t red[8];
+        uint32_t green[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+        // Alpha 255 comes with the green words, or with the grey ones.
+        channelWords(block, IsSigned, HasGreen ? 0x1u : 0x010101u, HasGreen ? 0u : 0xFF000000u, red);
+        if (HasGreen) channelWords(block + 8, IsSigned, 0x100u, 0xFF000000u, green);
+        const uint64_t redIndices = channelIndices(block);
+        const uint64_t greenIndices = HasGreen ? channelIndices(block + 8) : 0;
+        const size_t column = b * BlockWidthBytes;
+        for (int r = 0; r < 4; ++r) {
+            const uint32_t redRow = static_cast<uint32_t>(redIndices >> (12 * r));
+            const uint32_t greenRow = static_cast<uint32_t>(greenIndices >> (12 * r));
+            uint32_t p[4];
+            for (int c = 0; c < 4; ++c) {
+                p[c] = red[(redRow >> (3 * c)) & 7];
+                if (HasGreen) p[c] |= green[(greenRow >> (3 * c)) & 7];
+                // The low 16 bits are r | g << 8, the table's index.
+                if (IsNormal) p[c] |= static_cast<uint32_t>(zTable[p[c] & 0xFFFF]) << 16;
+            }
+            putPixels<BytesPerPixel>(rows[r] + column, p[0], p[1], p[2], p[3]);
+        }
+    }
+}
+
+// The BC4 and BC5 formats through `decode`'s instantiations; false for
+// any other format.
+#define DDS_RGTC_CASES(decode, BytesPerPixel)                                                           \
+    case Bc4: decode<Bc4, BytesPerPixel>(blocks, blockCount, rows); return true;                         \
+    case Bc4Signed: decode<Bc4Signed, BytesPerPixel>(blocks, blockCount, rows); return true;             \
+    case Bc5: decode<Bc5, BytesPerPixel>(blocks, blockCount, rows); return true;                         \
+    case Bc5Signed: decode<Bc5Signed, BytesPerPixel>(blocks, blockCount, rows); return true;             \
+    case Bc5Normal: decode<Bc5Normal, BytesPerPixel>(blocks, blockCount, rows); return true;             \
+    case Bc5SignedNormal: decode<Bc5SignedNormal, BytesPerPixel>(blocks, blockCount, rows); return true;
+
+bool decodeRgtcRowWords(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4],
+                        int bytesPerPixel) {
+    if (bytesPerPixel == 4) {
+        switch (format) {
+            DDS_RGTC_CASES(decodeRgtcRow, 4)
+            default: return false;
+        }
+    }
+    if (bytesPerPixel == 3) {
+        switch (format) {
+            DDS_RGTC_CASES(decodeRgtcRow, 3)
+            default: return false;
+        }
+    }
+    return false;
+}
+
 #if defined(DDS_HAVE_SSE2)
 
 // The same with SSE2: the palette and the alpha bytes come from
@@ -187,6 +272,40 @@ void decodeRowSse2(const uint8_t *blocks, uint32_t blockCount, uint8_t *const ro
     }
 }
 
+// BC4 and BC5: each channel's 16 bytes as DXT5's alpha, interleaved
+// into rows of RGBA words; three-byte rows are packed from the words.
+template <BlockFormat Format, int BytesPerPixel>
+void decodeRgtcRowSse2(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
+    constexpr bool HasGreen = ddsRgtcHasGreen(Format);
+    constexpr bool IsSigned = ddsRgtcIsSigned(Format);
+    constexpr bool IsNormal = ddsRgtcIsNormal(Format);
+    constexpr size_t BlockBytes = HasGreen ? 16 : 8;
+    constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
+    const uint8_t *const zTable = IsNormal ? ddsNormalZTable() : nullptr;
+    auto channel = [](const uint8_t *channelBlock) {
+        return interpolatedAlpha(channelBlock, ddsRgtcEndpoint(channelBlock[0], IsSigned),
+                                 ddsRgtcEndpoint(channelBlock[1], IsSigned));
+    };
+    for (uint32_t b = 0; b < blockCount; ++b) {
+        const uint8_t *block = blocks + b * BlockBytes;
+        const __m128i red = channel(block);
+        const __m128i green = HasGreen ? channel(block + 8) : red;
+        const __m128i blue = !HasGreen ? red : IsNormal ? normalBlue(red, green, zTable) : _mm_setzero_si128();
+        __m128i pixels[4];
+        rgbaRows(red, green, blue, pixels);
+        const size_t column = b * BlockWidthBytes;
+        if (BytesPerPixel == 4) {
+            for (int r = 0; r < 4; ++r) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
+        } else {
+            alignas(16) uint32_t words[16];
+            for (int r = 0; r < 4; ++r) _mm_store_si128(reinterpret_cast<__m128i *>(words + 4 * r), pixels[r]);
+            for (int r = 0; r < 4; ++r) {
+                putPixels<3>(rows[r] + column, words[4 * r], words[4 * r + 1], words[4 * r + 2], words[4 * r + 3]);
+            }
+        }
+    }
+}
+
 }  // namespace sse2
 
 #endif  // DDS_HAVE_SSE2
@@ -211,6 +330,7 @@ void ddsDecodeBlockRowWords(BlockFormat format, const uint8_t *blocks, uint32_t 
             default: break;
         }
     }
+    if (WordsAreRgba && decodeRgtcRowWords(format, blocks, blockCount, rows, bytesPerPixel)) return;
     ddsDecodeBlockRowScalar(format, blocks, blockCount, rows, bytesPerPixel);
 }
 
@@ -222,6 +342,7 @@ bool ddsDecodeBlockRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t b
             case Dxt1: sse2::decodeRowSse2<Dxt1, 4>(blocks, blockCount, rows); return true;
             case Dxt3: sse2::decodeRowSse2<Dxt3, 4>(blocks, blockCount, rows); return true;
             case Dxt5: sse2::decodeRowSse2<Dxt5, 4>(blocks, blockCount, rows); return true;
+            DDS_RGTC_CASES(sse2::decodeRgtcRowSse2, 4)
             default: break;
         }
     } else if (bytesPerPixel == 3) {
@@ -229,6 +350,7 @@ bool ddsDecodeBlockRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t b
             case Dxt1: sse2::decodeRowSse2<Dxt1, 3>(blocks, blockCount, rows); return true;
             case Dxt3: sse2::decodeRowSse2<Dxt3, 3>(blocks, blockCount, rows); return true;
             case Dxt5: sse2::decodeRowSse2<Dxt5, 3>(blocks, blockCount, rows); return true;
+            DDS_RGTC_CASES(sse2::decodeRgtcRowSse2, 3)
             default: break;
         }
     }

@@ -1,7 +1,9 @@
 // SSE2 pieces of the block decoders that every vector implementation
-// shares: the palette of a colour block as four RGBA words, and the 16
-// alpha bytes of DXT3 and DXT5 blocks.  Only included where SSE2 is
-// available; each piece gives exactly the bytes of the plain decoder.
+// shares: the palette of a colour block as four RGBA words, the 16 alpha
+// bytes of DXT3 and DXT5 blocks (and of BC4 and BC5 channel blocks), and
+// BC4 and BC5 rows put together from their channels.  Only included where
+// SSE2 is available; each piece gives exactly the bytes of the plain
+// decoder.
 #ifndef DDS_BLOCKS_SSE2_H
 #define DDS_BLOCKS_SSE2_H
 
@@ -99,9 +101,10 @@ inline __m128i indicesOf(__m128i pairs) {
     return _mm_srli_epi16(_mm_mullo_epi16(windows, toTop), 13);
 }
 
-// DXT5: the 16 alpha bytes in pixel order.
-inline __m128i interpolatedAlpha(const uint8_t *alphaBlock) {
-    const uint32_t a0 = alphaBlock[0], a1 = alphaBlock[1];
+// DXT5: the 16 alpha bytes in pixel order, from the block's index bytes
+// (2 to 7) and the endpoints a0 and a1.  BC4 and BC5 channel blocks pass
+// their endpoints as mapped for the unsigned decoder.
+inline __m128i interpolatedAlpha(const uint8_t *alphaBlock, uint32_t a0, uint32_t a1) {
     const __m128i alpha0 = _mm_set1_epi16(static_cast<short>(a0));
     const __m128i alpha1 = _mm_set1_epi16(static_cast<short>(a1));
     // The six index bytes, and each next to its successor.
@@ -112,6 +115,35 @@ inline __m128i interpolatedAlpha(const uint8_t *alphaBlock) {
     const bool sevenSteps = a0 > a1;
     return _mm_packus_epi16(alphaOfIndices(first, alpha0, alpha1, sevenSteps),
                             alphaOfIndices(second, alpha0, alpha1, sevenSteps));
+}
+
+// DXT5 with the endpoints of the block, bytes 0 and 1.
+inline __m128i interpolatedAlpha(const uint8_t *alphaBlock) {
+    return interpolatedAlpha(alphaBlock, alphaBlock[0], alphaBlock[1]);
+}
+
+// The four rows of a block as RGBA words, alpha 255, from its red, green
+// and blue bytes in pixel order (row r is pixels 4r to 4r + 3).
+inline void rgbaRows(__m128i red, __m128i green, __m128i blue, __m128i rows[4]) {
+    const __m128i opaque = _mm_set1_epi8(-1);
+    const __m128i redGreenLow = _mm_unpacklo_epi8(red, green), redGreenHigh = _mm_unpackhi_epi8(red, green);
+    const __m128i blueAlphaLow = _mm_unpacklo_epi8(blue, opaque), blueAlphaHigh = _mm_unpackhi_epi8(blue, opaque);
+    rows[0] = _mm_unpacklo_epi16(redGreenLow, blueAlphaLow);
+    rows[1] = _mm_unpackhi_epi16(redGreenLow, blueAlphaLow);
+    rows[2] = _mm_unpacklo_epi16(redGreenHigh, blueAlphaHigh);
+    rows[3] = _mm_unpackhi_epi16(redGreenHigh, blueAlphaHigh);
+}
+
+// The 16 blue bytes of normals from their red and green bytes (pixel
+// order), looked up in `zTable` (ddsNormalZTable: index r | g << 8).
+inline __m128i normalBlue(__m128i red, __m128i green, const uint8_t *zTable) {
+    alignas(16) uint16_t pairs[16];
+    _mm_store_si128(reinterpret_cast<__m128i *>(pairs), _mm_unpacklo_epi8(red, green));
+    _mm_store_si128(reinterpret_cast<__m128i *>(pairs + 8), _mm_unpackhi_epi8(red, green));
+    auto two = [&](int k) {
+        return static_cast<short>(zTable[pairs[2 * k]] | zTable[pairs[2 * k + 1]] << 8);
+    };
+    return _mm_setr_epi16(two(0), two(1), two(2), two(3), two(4), two(5), two(6), two(7));
 }
 
 }  // namespace sse2blocks

@@ -5,7 +5,9 @@
 // bytes.  DXT5's eight alpha values are computed once a block and looked
 // up by a second shuffle of its sixteen 3-bit indices; DXT3's come from
 // its nibbles.  Alpha bytes are shuffled into the words' fourth bytes.
-// The output is the plain decoder's, byte for byte.
+// BC4 and BC5 channels are decoded as DXT5's alpha, interleaved into RGBA
+// words and, for three-byte pixels, shuffled down to their first three
+// bytes.  The output is the plain decoder's, byte for byte.
 
 #include <cstdint>
 #include <cstring>
@@ -13,6 +15,7 @@
 #include "blocks.h"
 #include "cpu_features.h"
 #include "fast_paths.h"
+#include "rgtc.h"
 #include "simd.h"
 
 #if defined(DDS_HAVE_SSSE3)
@@ -82,13 +85,16 @@ DDS_TARGET_SSSE3 inline __m128i load(const int16_t (&lanes)[8]) {
     return _mm_load_si128(reinterpret_cast<const __m128i *>(lanes));
 }
 
-DDS_TARGET_SSSE3 inline __m128i alphaValues(const uint8_t *alphaBlock) {
-    const uint32_t a0 = alphaBlock[0], a1 = alphaBlock[1];
+DDS_TARGET_SSSE3 inline __m128i alphaValues(uint32_t a0, uint32_t a1) {
     const AlphaMode &mode = AlphaModes[a0 > a1 ? 1 : 0];
     const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(load(mode.weight0), _mm_set1_epi16(static_cast<short>(a0))),
                                       _mm_mullo_epi16(load(mode.weight1), _mm_set1_epi16(static_cast<short>(a1))));
     const __m128i values = _mm_or_si128(_mm_mulhi_epu16(sum, load(mode.reciprocal)), load(mode.fixed));
     return _mm_packus_epi16(values, values);
+}
+
+DDS_TARGET_SSSE3 inline __m128i alphaValues(const uint8_t *alphaBlock) {
+    return alphaValues(alphaBlock[0], alphaBlock[1]);
 }
 
 // DXT5: the sixteen 3-bit indices (bits 16 to 63 of the block) as bytes in
@@ -147,6 +153,52 @@ DDS_TARGET_SSSE3 void decodeRowSsse3(const uint8_t *blocks, uint32_t blockCount,
     }
 }
 
+// BC4 and BC5: each channel's 16 bytes, looked up from its eight values
+// by its indices, then interleaved into rows of RGBA words (alpha 255).
+template <BlockFormat Format, int BytesPerPixel>
+DDS_TARGET_SSSE3 void decodeRgtcRowSsse3(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
+    constexpr bool HasGreen = ddsRgtcHasGreen(Format);
+    constexpr bool IsSigned = ddsRgtcIsSigned(Format);
+    constexpr bool IsNormal = ddsRgtcIsNormal(Format);
+    constexpr size_t BlockBytes = HasGreen ? 16 : 8;
+    constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
+    const uint8_t *const zTable = IsNormal ? ddsNormalZTable() : nullptr;
+    // Each word's first three bytes to bytes 0 to 11, zeros after.
+    const __m128i packRgb = _mm_load_si128(reinterpret_cast<const __m128i *>(RgbControls.bytes[0xE4]));
+    for (uint32_t b = 0; b < blockCount; ++b) {
+        const uint8_t *block = blocks + b * BlockBytes;
+        const __m128i red = _mm_shuffle_epi8(
+            alphaValues(ddsRgtcEndpoint(block[0], IsSigned), ddsRgtcEndpoint(block[1], IsSigned)),
+            alphaIndices(block));
+        __m128i green = red;
+        if (HasGreen) {
+            green = _mm_shuffle_epi8(
+                alphaValues(ddsRgtcEndpoint(block[8], IsSigned), ddsRgtcEndpoint(block[9], IsSigned)),
+                alphaIndices(block + 8));
+        }
+        const __m128i blue = !HasGreen ? red : IsNormal ? normalBlue(red, green, zTable) : _mm_setzero_si128();
+        __m128i pixels[4];
+        rgbaRows(red, green, blue, pixels);
+        const size_t column = b * BlockWidthBytes;
+        for (int r = 0; r < 4; ++r) {
+            uint8_t *destination = rows[r] + column;
+            if (BytesPerPixel == 4) {
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), pixels[r]);
+                continue;
+            }
+            const __m128i row = _mm_shuffle_epi8(pixels[r], packRgb);
+            if (b + 1 < blockCount) {
+                // 16 bytes; the next block overwrites the last four.
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), row);
+            } else {
+                _mm_storel_epi64(reinterpret_cast<__m128i *>(destination), row);
+                const uint32_t last = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(row, 8)));
+                std::memcpy(destination + 8, &last, 4);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 #endif  // DDS_HAVE_SSSE3
@@ -160,6 +212,12 @@ bool ddsDecodeBlockRowSsse3(BlockFormat format, const uint8_t *blocks, uint32_t 
             case Dxt1: decodeRowSsse3<Dxt1, 4>(blocks, blockCount, rows); return true;
             case Dxt3: decodeRowSsse3<Dxt3, 4>(blocks, blockCount, rows); return true;
             case Dxt5: decodeRowSsse3<Dxt5, 4>(blocks, blockCount, rows); return true;
+            case Bc4: decodeRgtcRowSsse3<Bc4, 4>(blocks, blockCount, rows); return true;
+            case Bc4Signed: decodeRgtcRowSsse3<Bc4Signed, 4>(blocks, blockCount, rows); return true;
+            case Bc5: decodeRgtcRowSsse3<Bc5, 4>(blocks, blockCount, rows); return true;
+            case Bc5Signed: decodeRgtcRowSsse3<Bc5Signed, 4>(blocks, blockCount, rows); return true;
+            case Bc5Normal: decodeRgtcRowSsse3<Bc5Normal, 4>(blocks, blockCount, rows); return true;
+            case Bc5SignedNormal: decodeRgtcRowSsse3<Bc5SignedNormal, 4>(blocks, blockCount, rows); return true;
             default: break;
         }
     } else if (bytesPerPixel == 3) {
@@ -168,6 +226,12 @@ bool ddsDecodeBlockRowSsse3(BlockFormat format, const uint8_t *blocks, uint32_t 
             case Dxt1: decodeRowSsse3<Dxt1, 3>(blocks, blockCount, rows); return true;
             case Dxt3: decodeRowSsse3<Dxt3, 3>(blocks, blockCount, rows); return true;
             case Dxt5: decodeRowSsse3<Dxt5, 3>(blocks, blockCount, rows); return true;
+            case Bc4: decodeRgtcRowSsse3<Bc4, 3>(blocks, blockCount, rows); return true;
+            case Bc4Signed: decodeRgtcRowSsse3<Bc4Signed, 3>(blocks, blockCount, rows); return true;
+            case Bc5: decodeRgtcRowSsse3<Bc5, 3>(blocks, blockCount, rows); return true;
+            case Bc5Signed: decodeRgtcRowSsse3<Bc5Signed, 3>(blocks, blockCount, rows); return true;
+            case Bc5Normal: decodeRgtcRowSsse3<Bc5Normal, 3>(blocks, blockCount, rows); return true;
+            case Bc5SignedNormal: decodeRgtcRowSsse3<Bc5SignedNormal, 3>(blocks, blockCount, rows); return true;
             default: break;
         }
     }

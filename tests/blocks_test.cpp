@@ -282,6 +282,69 @@ TEST(Blocks, BlockRowsMatchTheReference) {
     }
 }
 
+// Hand-worked BC4 and BC5 blocks.  Index bytes 88 C6 FA, twice, give
+// pixels k and k + 8 index k; 88 0C 00 gives pixels 0-3 indices 0, 1, 2, 6.
+// Tables as DXT5's: 255 over 0 steps down by sevenths (218, 182, 145,
+// 109, 72, 36); 50 under 100 by fifths, then 0 and 255.  Signed endpoints
+// move up by 128: 0x80 (-128) and 0x81 (-127) to 1, 0x00 to 128, 0x7F
+// (127) to 255.  Normal blue: (128, 128) -> 254.998 -> 255; (255, 128) and
+// (0, 0) -> 127.5 -> 128; (153, 128) -> 252.42 -> 252.
+TEST(Blocks, RgtcHandWorkedBlocks) {
+    auto grey = [](uint8_t v) { return Pixel{v, v, v, 255}; };
+    const std::vector<uint8_t> counting = {0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA};
+    auto channel = [&counting](uint8_t e0, uint8_t e1, std::vector<uint8_t> indices = {}) {
+        std::vector<uint8_t> bytes = {e0, e1};
+        if (indices.empty()) indices = counting;
+        bytes.insert(bytes.end(), indices.begin(), indices.end());
+        return bytes;
+    };
+    auto join = [](std::vector<uint8_t> a, const std::vector<uint8_t> &b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const std::vector<uint8_t> normalIndices = {0x88, 0x0C, 0x00, 0x88, 0x0C, 0x00};
+    const std::vector<uint8_t> zeros(6, 0), sixAt3 = {0x00, 0x0C, 0x00, 0x00, 0x0C, 0x00};
+    struct Case {
+        const char *name;
+        BlockFormat format;
+        std::vector<uint8_t> block;
+        std::array<Pixel, 8> pixels;  // pixel k and k + 8
+    } cases[] = {
+        {"BC4 255 over 0", Bc4, channel(255, 0),
+         {{grey(255), grey(0), grey(218), grey(182), grey(145), grey(109), grey(72), grey(36)}}},
+        {"BC4 signed -128 and -127: both 1", Bc4Signed, channel(0x80, 0x81),
+         {{grey(1), grey(1), grey(1), grey(1), grey(1), grey(1), grey(0), grey(255)}}},
+        {"BC4 signed 127 over 0: 255 over 128", Bc4Signed, channel(0x7F, 0x00),
+         {{grey(255), grey(128), grey(236), grey(218), grey(200), grey(182), grey(164), grey(146)}}},
+        {"BC5 255 over 0, 50 under 100", Bc5, join(channel(255, 0), channel(50, 100)),
+         {{{255, 50, 0, 255}, {0, 100, 0, 255}, {218, 60, 0, 255}, {182, 70, 0, 255}, {145, 80, 0, 255},
+           {109, 90, 0, 255}, {72, 0, 0, 255}, {36, 255, 0, 255}}}},
+        {"BC5 signed: -127 index 0, 0 over -128: 128 over 1", Bc5Signed,
+         join(channel(0x81, 0x7F, zeros), channel(0x00, 0x80)),
+         {{{1, 128, 0, 255}, {1, 1, 0, 255}, {1, 109, 0, 255}, {1, 91, 0, 255}, {1, 73, 0, 255}, {1, 55, 0, 255},
+           {1, 37, 0, 255}, {1, 19, 0, 255}}}},
+        {"BC5 normal", Bc5Normal, join(channel(128, 255, normalIndices), channel(128, 128, sixAt3)),
+         {{{128, 128, 255, 255}, {255, 128, 128, 255}, {153, 128, 252, 255}, {0, 0, 128, 255},
+           {128, 128, 255, 255}, {128, 128, 255, 255}, {128, 128, 255, 255}, {128, 128, 255, 255}}}},
+        {"BC5 signed normal: 0 and 127 are 128 and 255", Bc5SignedNormal,
+         join(channel(0x00, 0x7F, normalIndices), channel(0x00, 0x00, zeros)),
+         {{{128, 128, 255, 255}, {255, 128, 128, 255}, {153, 128, 252, 255}, {0, 128, 128, 255},
+           {128, 128, 255, 255}, {128, 128, 255, 255}, {128, 128, 255, 255}, {128, 128, 255, 255}}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(c.block.size(), ddsBlockBytes(c.format));
+        uint8_t out[4 * 20];
+        std::memset(out, 0xA5, sizeof out);
+        ddsDecodeBlock(c.format, c.block.data(), out, 20);
+        for (size_t i = 0; i < 16; ++i) {
+            const uint8_t *p = &out[(i / 4) * 20 + 4 * (i % 4)];
+            EXPECT_EQ((Pixel{p[0], p[1], p[2], p[3]}), c.pixels[i % 8]) << "pixel " << i;
+        }
+        for (size_t r = 0; r < 4; ++r) EXPECT_EQ(out[r * 20 + 16], 0xA5) << "row " << r;
+    }
+}
+
 // A 16-byte block from fields written one after another from bit 0 up,
 // each value's low bit first.
 struct BitField {

@@ -16,6 +16,7 @@
 #include "fast_paths.h"
 #include "header.h"
 #include "plugin_fixture.h"
+#include "rgtc.h"
 #include "simd.h"
 #include "top_level.h"
 #include "uncompressed.h"
@@ -35,12 +36,13 @@ struct Random {
 };
 
 // Blocks that reach every branch: random bytes, endpoints equal, in both
-// orders, extreme endpoints, and DXT5 alpha endpoints equal and swapped.
+// orders, extreme endpoints, DXT5 alpha (and BC4/BC5 channel) endpoints
+// equal and swapped, and the signed endpoint -128 (0x80).
 std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &random) {
-    const uint32_t blockBytes = format == Dxt1 ? 8 : 16;
+    const uint32_t blockBytes = ddsBlockBytes(format);
     std::vector<uint8_t> bytes(static_cast<size_t>(count) * blockBytes);
     for (uint8_t &b : bytes) b = random.byte();
-    const size_t colorOffset = format == Dxt1 ? 0 : 8;
+    const size_t colorOffset = blockBytes - 8;
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t *block = bytes.data() + static_cast<size_t>(i) * blockBytes;
         uint8_t *color = block + colorOffset;
@@ -50,7 +52,8 @@ std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &ra
             case 2: color[0] = color[1] = 0; color[2] = color[3] = 0xFF; break;
             default: break;
         }
-        if (format == Dxt5 && random.next() % 4 == 0) block[1] = block[0];
+        if ((format == Dxt5 || ddsIsRgtc(format)) && random.next() % 4 == 0) block[1] = block[0];
+        if (ddsIsRgtc(format) && random.next() % 4 == 0) block[random.next() % 2] = 0x80;
     }
     return bytes;
 }
@@ -104,7 +107,7 @@ TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
     uint8_t *const noRows[4] = {nullptr, nullptr, nullptr, nullptr};
     EXPECT_EQ(ddsDecodeBlockRowSsse3(Dxt1, nullptr, 0, noRows, 4), ddsCpuHasSsse3());
 #endif
-    const BlockFormat formats[] = {Dxt1, Dxt3, Dxt5};
+    const BlockFormat formats[] = {Dxt1, Dxt3, Dxt5, Bc4, Bc4Signed, Bc5, Bc5Signed, Bc5Normal, Bc5SignedNormal};
     for (BlockFormat format : formats) {
         for (int bytesPerPixel : {3, 4}) {
             for (uint32_t count = 0; count <= 40; ++count) {
@@ -126,10 +129,12 @@ TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
 
 TEST(FastPaths, EveryColourAndAlphaEndpointPair) {
     // Each colour endpoint pair in both modes meets every index, and every
-    // DXT5 alpha pair every alpha index: 65536 blocks a format, in rows of 64.
-    for (BlockFormat format : {Dxt1, Dxt3, Dxt5}) {
+    // DXT5 alpha (BC4/BC5 channel) pair every alpha index: 65536 blocks a
+    // format, in rows of 64.  BC5's green block is its red one with the
+    // endpoints swapped, so that red and green meet in every pair.
+    for (BlockFormat format : {Dxt1, Dxt3, Dxt5, Bc4, Bc4Signed, Bc5, Bc5Signed, Bc5Normal, Bc5SignedNormal}) {
         for (int bytesPerPixel : {3, 4}) {
-            const uint32_t blockBytes = format == Dxt1 ? 8 : 16;
+            const uint32_t blockBytes = ddsBlockBytes(format);
             const uint32_t count = 64;
             // Pass 0 gives every alpha pair indices 0..7 twice; pass 1 scrambles them.
             for (uint32_t pass = 0; pass < 2; ++pass)
@@ -141,14 +146,20 @@ TEST(FastPaths, EveryColourAndAlphaEndpointPair) {
                     uint8_t *color = format == Dxt1 ? block : block + 8;
                     // Endpoints from n scrambled, so both orders and equal ones occur.
                     const uint32_t c0 = (n * 2654435761u) >> 16, c1 = (n * 40503u + (n >> 3)) & 0xFFFF;
-                    color[0] = static_cast<uint8_t>(c0), color[1] = static_cast<uint8_t>(c0 >> 8);
-                    color[2] = static_cast<uint8_t>(n % 7 == 0 ? c0 : c1);
-                    color[3] = static_cast<uint8_t>((n % 7 == 0 ? c0 : c1) >> 8);
-                    color[4] = 0xE4, color[5] = 0x1B, color[6] = 0x4E, color[7] = 0xB1;  // all indices in every column
+                    if (!ddsIsRgtc(format)) {
+                        color[0] = static_cast<uint8_t>(c0), color[1] = static_cast<uint8_t>(c0 >> 8);
+                        color[2] = static_cast<uint8_t>(n % 7 == 0 ? c0 : c1);
+                        color[3] = static_cast<uint8_t>((n % 7 == 0 ? c0 : c1) >> 8);
+                        color[4] = 0xE4, color[5] = 0x1B, color[6] = 0x4E, color[7] = 0xB1;  // all indices in every column
+                    }
                     if (format != Dxt1) {
                         block[0] = static_cast<uint8_t>(n), block[1] = static_cast<uint8_t>(n >> 8);
                         const uint8_t pattern[6] = {0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA};  // indices 0..7 twice
                         for (int k = 0; k < 6; ++k) block[2 + k] = static_cast<uint8_t>(pattern[k] ^ (pass * n >> (k % 3)));
+                    }
+                    if (ddsRgtcHasGreen(format)) {
+                        std::copy(block, block + 8, block + 8);
+                        std::swap(block[8], block[9]);
                     }
                 }
                 const auto plain = decodeInto(&ddsDecodeBlockRowScalar, format, blocks, count, bytesPerPixel, first);

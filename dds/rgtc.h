@@ -1,0 +1,45 @@
+// Decoder of BC4 and BC5 blocks.  A BC4 block is one 8-byte channel block
+// laid out as DXT5's alpha block (two endpoints, then sixteen 3-bit
+// indices into the same eight-value table); a BC5 block is two of them,
+// red then green.  BC4 is delivered grey (R = G = B, A = 255), BC5 as red
+// and green with blue 0 and A = 255, or, for the normal variants, blue
+// reconstructed as the z of a unit normal from red and green.
+#ifndef DDS_RGTC_H
+#define DDS_RGTC_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "formats.h"
+
+constexpr bool ddsIsRgtc(BlockFormat format) { return format >= Bc4 && format <= Bc5SignedNormal; }
+constexpr bool ddsRgtcIsSigned(BlockFormat format) {
+    return format == Bc4Signed || format == Bc5Signed || format == Bc5SignedNormal;
+}
+constexpr bool ddsRgtcIsNormal(BlockFormat format) { return format == Bc5Normal || format == Bc5SignedNormal; }
+constexpr bool ddsRgtcHasGreen(BlockFormat format) { return ddsIsRgtc(format) && format >= Bc5; }
+
+// An endpoint byte as the unsigned decoder takes it.  A signed endpoint
+// (an int8_t, -128 counting as -127) is moved up by 128 to 1..255: that
+// is byte ^ 0x80, with 0x80 (-128) going to 1 as -127 does.
+inline uint8_t ddsRgtcEndpoint(uint8_t byte, bool isSigned) {
+    if (!isSigned) return byte;
+    const uint8_t moved = static_cast<uint8_t>(byte ^ 0x80);
+    return moved == 0 ? uint8_t{1} : moved;
+}
+
+// The blue byte of a normal whose red and green bytes are r and g: with
+// x = r / 127.5 - 1 and y = g / 127.5 - 1 in double,
+// round((sqrt(max(0, 1 - x x - y y)) + 1) * 127.5), halves away from zero.
+uint8_t ddsNormalZ(uint8_t r, uint8_t g);
+
+// ddsNormalZ for every pair, at index r | g << 8: 65536 bytes, built on
+// first use.
+const uint8_t *ddsNormalZTable();
+
+// Decodes one block of format Bc4, Bc4Signed, Bc5, Bc5Signed, Bc5Normal or
+// Bc5SignedNormal into 4 x 4 RGBA pixels: pixel row r of the block goes to
+// blockOrigin + r * rowStride.  Writes nothing for any other format.
+void ddsDecodeRgtcBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
+
+#endif
