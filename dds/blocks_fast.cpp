@@ -184,8 +184,8 @@ void decodeRgtcRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const ro
     }
 }
 
-// The BC4 and BC5 formats through `decode`'s instantiations; false for
-// any other format.
+// Case labels for the six BC4 and BC5 formats, each running `decode`'s
+// instantiation for it and returning true.
 #define DDS_RGTC_CASES(decode, BytesPerPixel)                                                           \
     case Bc4: decode<Bc4, BytesPerPixel>(blocks, blockCount, rows); return true;                         \
     case Bc4Signed: decode<Bc4Signed, BytesPerPixel>(blocks, blockCount, rows); return true;             \
@@ -285,7 +285,7 @@ inline __m128i packRgb(__m128i words) {
 }
 
 // BC4 and BC5: each channel's 16 bytes as DXT5's alpha, interleaved
-// into rows of RGBA words; three-byte rows are packed from the words.
+// into rows of RGBA words; three-byte rows are packed in the register.
 template <BlockFormat Format, int BytesPerPixel>
 void decodeRgtcRowSse2(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
     constexpr bool HasGreen = ddsRgtcHasGreen(Format);
