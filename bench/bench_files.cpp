@@ -34,7 +34,10 @@ struct Random {
     }
 };
 
-uint32_t blockBytes(const BenchFormat &format) { return format.kind == BenchKind::Dxt1Rgb || format.kind == BenchKind::Dxt1Rgba ? 8 : 16; }
+uint32_t blockBytes(const BenchFormat &format) {
+    return format.kind == BenchKind::Dxt1Rgb || format.kind == BenchKind::Dxt1Rgba || format.kind == BenchKind::Bc4 ? 8
+                                                                                                                  : 16;
+}
 
 }  // namespace
 
@@ -44,6 +47,9 @@ const std::vector<BenchFormat> &benchFormats() {
         {"DXT1-Rgba", BenchKind::Dxt1Rgba, 0, 0, 0, 0, 0, FourCCFlag},
         {"DXT3", BenchKind::Dxt3, 0, 0, 0, 0, 0, FourCCFlag},
         {"DXT5", BenchKind::Dxt5, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BC4", BenchKind::Bc4, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BC5", BenchKind::Bc5, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BC5-Normal", BenchKind::Bc5Normal, 0, 0, 0, 0, 0, FourCCFlag},
         {"BGRA8888", BenchKind::Masks, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000, RgbFlag | AlphaFlag},
         {"A2R10G10B10", BenchKind::Masks, 32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000, RgbFlag | AlphaFlag},
         {"BGR888", BenchKind::Masks, 24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0, RgbFlag},
@@ -56,8 +62,12 @@ const std::vector<BenchFormat> &benchFormats() {
 
 bool benchIsBlock(const BenchFormat &format) { return format.kind != BenchKind::Masks; }
 
+bool benchImports(const BenchFormat &format) {
+    return format.kind != BenchKind::Bc4 && format.kind != BenchKind::Bc5 && format.kind != BenchKind::Bc5Normal;
+}
+
 uint32_t benchOutputBytesPerPixel(const BenchFormat &format) {
-    return format.kind == BenchKind::Dxt1Rgb ? 3 : 4;
+    return format.kind == BenchKind::Dxt1Rgb || !benchImports(format) ? 3 : 4;
 }
 
 std::vector<uint8_t> benchPayload(const BenchFormat &format, uint32_t width, uint32_t height) {
@@ -113,6 +123,9 @@ std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32
         case BenchKind::Dxt1Rgba: code = fourCC('D', 'X', 'T', '1'); break;
         case BenchKind::Dxt3: code = fourCC('D', 'X', 'T', '3'); break;
         case BenchKind::Dxt5: code = fourCC('D', 'X', 'T', '5'); break;
+        case BenchKind::Bc4: code = fourCC('A', 'T', 'I', '1'); break;
+        case BenchKind::Bc5:
+        case BenchKind::Bc5Normal: code = fourCC('A', 'T', 'I', '2'); break;
         case BenchKind::Masks: break;
     }
     put32(bytes, code);

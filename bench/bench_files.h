@@ -10,7 +10,7 @@
 
 #include "qvhost.h"
 
-enum class BenchKind { Dxt1Rgb, Dxt1Rgba, Dxt3, Dxt5, Masks };
+enum class BenchKind { Dxt1Rgb, Dxt1Rgba, Dxt3, Dxt5, Bc4, Bc5, Bc5Normal, Masks };
 
 struct BenchFormat {
     const char *name;
@@ -20,12 +20,17 @@ struct BenchFormat {
     uint32_t pixelFlags;  // DDS pixel-format flags
 };
 
-// DXT1 four-colour (Rgb), DXT1 three-colour (Rgba), DXT3, DXT5, 32-bit
-// 8:8:8:8, 32-bit 2:10:10:10, 24-bit, 16-bit 5:6:5 and 4:4:4:4, 8-bit 3:3:2.
+// DXT1 four-colour (Rgb), DXT1 three-colour (Rgba), DXT3, DXT5, BC4, BC5,
+// BC5 as a normal map, 32-bit 8:8:8:8, 32-bit 2:10:10:10, 24-bit, 16-bit
+// 5:6:5 and 4:4:4:4, 8-bit 3:3:2.
 const std::vector<BenchFormat> &benchFormats();
 
 bool benchIsBlock(const BenchFormat &format);
-// Bytes a pixel in the host's buffer: 3 for DXT1 four-colour files, else 4.
+// Whether the whole import is measured: BC4 and BC5 are measured as
+// kernels only, since the importer does not take their files yet.
+bool benchImports(const BenchFormat &format);
+// Bytes a pixel in the host's buffer: 3 for DXT1 four-colour, BC4 and BC5
+// files, else 4.
 uint32_t benchOutputBytesPerPixel(const BenchFormat &format);
 
 // The top level's bytes.  Every DXT1 block of a Dxt1Rgb payload is in

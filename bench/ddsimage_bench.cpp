@@ -136,6 +136,9 @@ BlockFormat blockFormatOf(const BenchFormat &format) {
     switch (format.kind) {
         case BenchKind::Dxt3: return Dxt3;
         case BenchKind::Dxt5: return Dxt5;
+        case BenchKind::Bc4: return Bc4;
+        case BenchKind::Bc5: return Bc5;
+        case BenchKind::Bc5Normal: return Bc5Normal;
         default: return Dxt1;
     }
 }
@@ -154,7 +157,7 @@ void benchBlockKernel(benchmark::State &state, std::string name, const BenchForm
     const size_t stride = static_cast<size_t>(size) * bytesPerPixel;
     std::vector<uint8_t> pixels(stride * size);
     const BlockFormat blockFormat = blockFormatOf(*format);
-    const size_t rowBytes = static_cast<size_t>(size / 4) * (blockFormat == Dxt1 ? 8 : 16);
+    const size_t rowBytes = static_cast<size_t>(size / 4) * ddsBlockBytes(blockFormat);
     Yardstick yardstick(pixels.size());
     for (auto _ : state) {
         yardstick.iteration(state, [&] {
@@ -357,6 +360,7 @@ void registerAll() {
         }
         for (const BenchFormat &format : benchFormats()) {
             const std::string suffix = std::string(format.name) + "/" + std::to_string(size);
+            if (!benchImports(format)) continue;
             add("import/" + suffix + "/flipped", benchImport, &format, size, false);
             add("import/" + suffix + "/file_order", benchImport, &format, size, true);
             add("read/" + suffix, benchRead, &format, size);

@@ -165,6 +165,7 @@ int main(int argc, char **argv) {
     for (uint32_t size : Sizes) {
         for (const BenchFormat &format : benchFormats()) {
             const std::string suffix = std::string("/") + format.name + "/" + std::to_string(size);
+            if (!benchImports(format)) continue;
             if (benchIsBlock(format)) {
                 add("ddsDecodeBlockRow" + suffix, benchBlocks, &format, size, false);
                 add("squish" + suffix, benchBlocks, &format, size, true);

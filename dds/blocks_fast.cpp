@@ -184,8 +184,8 @@ void decodeRgtcRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const ro
     }
 }
 
-// The BC4 and BC5 formats through `decode`'s instantiations; false for
-// any other format.
+// Case labels for the six BC4 and BC5 formats, each running `decode`'s
+// instantiation for it and returning true.
 #define DDS_RGTC_CASES(decode, BytesPerPixel)                                                           \
     case Bc4: decode<Bc4, BytesPerPixel>(blocks, blockCount, rows); return true;                         \
     case Bc4Signed: decode<Bc4Signed, BytesPerPixel>(blocks, blockCount, rows); return true;             \
@@ -272,8 +272,20 @@ void decodeRowSse2(const uint8_t *blocks, uint32_t blockCount, uint8_t *const ro
     }
 }
 
+// Four RGBA words to their twelve R, G, B bytes, zeros after: in each
+// 64-bit half, the second word's colour moves down a byte to follow the
+// first's; then the upper half's six bytes move down to follow the lower's.
+inline __m128i packRgb(__m128i words) {
+    const __m128i first = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
+    const __m128i second = _mm_set_epi32(0x0000FFFF, static_cast<int>(0xFF000000u), 0x0000FFFF,
+                                         static_cast<int>(0xFF000000u));
+    const __m128i halves =
+        _mm_or_si128(_mm_and_si128(words, first), _mm_and_si128(_mm_srli_epi64(words, 8), second));
+    return _mm_or_si128(_mm_move_epi64(halves), _mm_slli_si128(_mm_srli_si128(halves, 8), 6));
+}
+
 // BC4 and BC5: each channel's 16 bytes as DXT5's alpha, interleaved
-// into rows of RGBA words; three-byte rows are packed from the words.
+// into rows of RGBA words; three-byte rows are packed in the register.
 template <BlockFormat Format, int BytesPerPixel>
 void decodeRgtcRowSse2(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
     constexpr bool HasGreen = ddsRgtcHasGreen(Format);
@@ -297,10 +309,16 @@ void decodeRgtcRowSse2(const uint8_t *blocks, uint32_t blockCount, uint8_t *cons
         if (BytesPerPixel == 4) {
             for (int r = 0; r < 4; ++r) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
         } else {
-            alignas(16) uint32_t words[16];
-            for (int r = 0; r < 4; ++r) _mm_store_si128(reinterpret_cast<__m128i *>(words + 4 * r), pixels[r]);
             for (int r = 0; r < 4; ++r) {
-                putPixels<3>(rows[r] + column, words[4 * r], words[4 * r + 1], words[4 * r + 2], words[4 * r + 3]);
+                const __m128i row = packRgb(pixels[r]);
+                uint8_t *destination = rows[r] + column;
+                if (b + 1 < blockCount) {
+                    // 16 bytes; the next block overwrites the last four.
+                    _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), row);
+                } else {
+                    _mm_storel_epi64(reinterpret_cast<__m128i *>(destination), row);
+                    store32(destination + 8, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(row, 8))));
+                }
             }
         }
     }

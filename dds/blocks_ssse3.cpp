@@ -5,9 +5,8 @@
 // bytes.  DXT5's eight alpha values are computed once a block and looked
 // up by a second shuffle of its sixteen 3-bit indices; DXT3's come from
 // its nibbles.  Alpha bytes are shuffled into the words' fourth bytes.
-// BC4 and BC5 channels are decoded as DXT5's alpha, interleaved into RGBA
-// words and, for three-byte pixels, shuffled down to their first three
-// bytes.  The output is the plain decoder's, byte for byte.
+// BC4 and BC5 channels are decoded as DXT5's alpha and put together into
+// RGBA words, or shuffled straight into three-byte rows.  The output is the plain decoder's, byte for byte.
 
 #include <cstdint>
 #include <cstring>
@@ -153,8 +152,74 @@ DDS_TARGET_SSSE3 void decodeRowSsse3(const uint8_t *blocks, uint32_t blockCount,
     }
 }
 
-// BC4 and BC5: each channel's 16 bytes, looked up from its eight values
-// by its indices, then interleaved into rows of RGBA words (alpha 255).
+// BC4 and BC5 channel blocks: the eight values of a channel as DXT5's
+// alpha (alphaValues), here from its two endpoint bytes repeated in every
+// 16-bit lane, one pmaddubsw with the mode's weights as byte pairs
+// (w0, w1): the sums, at most 7 * 255, do not saturate.
+struct ChannelMode {
+    alignas(16) int8_t weights[16];
+    alignas(16) int16_t reciprocal[8];
+    alignas(16) int16_t fixed[8];
+};
+
+constexpr ChannelMode ChannelModes[2] = {
+    // e0 <= e1: four steps between, then 0 and 255.
+    {{5, 0, 0, 5, 4, 1, 3, 2, 2, 3, 1, 4, 0, 0, 0, 0}, {13108, 13108, 13108, 13108, 13108, 13108, 13108, 13108},
+     {0, 0, 0, 0, 0, 0, 0, 255}},
+    // e0 > e1: six steps between.
+    {{7, 0, 0, 7, 6, 1, 5, 2, 4, 3, 3, 4, 2, 5, 1, 6}, {9363, 9363, 9363, 9363, 9363, 9363, 9363, 9363},
+     {0, 0, 0, 0, 0, 0, 0, 0}},
+};
+
+// The eight values in 16-bit lanes, from (e0, e1) byte pairs.
+DDS_TARGET_SSSE3 inline __m128i channelValues(__m128i endpointPairs, bool sevenSteps) {
+    const ChannelMode &mode = ChannelModes[sevenSteps ? 1 : 0];
+    const __m128i weights = _mm_load_si128(reinterpret_cast<const __m128i *>(mode.weights));
+    const __m128i sum = _mm_maddubs_epi16(endpointPairs, weights);
+    return _mm_or_si128(_mm_mulhi_epu16(sum, load(mode.reciprocal)), load(mode.fixed));
+}
+
+// Shuffle controls for three-byte rows of BC4 and BC5.  grey[r]: pixel p
+// of row r takes byte 4r + p three times.  pair[k]: from red and green
+// bytes interleaved (pixels 4k to 4k + 7 of a half), pixel p takes bytes
+// 8k + 2p and 8k + 2p + 1, then a zero.  blue[r]: byte 4r + p to byte
+// 3p + 2, zeros elsewhere.  Bytes 12 to 15 are zero.
+struct RgtcControls {
+    uint8_t grey[4][16];
+    uint8_t pair[2][16];
+    uint8_t blue[4][16];
+};
+
+constexpr RgtcControls rgtcControls() {
+    RgtcControls controls{};
+    for (int i = 0; i < 16; ++i) {
+        for (int r = 0; r < 4; ++r) controls.grey[r][i] = controls.blue[r][i] = 0x80;
+        for (int k = 0; k < 2; ++k) controls.pair[k][i] = 0x80;
+    }
+    for (int p = 0; p < 4; ++p) {
+        for (int r = 0; r < 4; ++r) {
+            for (int c = 0; c < 3; ++c) controls.grey[r][3 * p + c] = static_cast<uint8_t>(4 * r + p);
+            controls.blue[r][3 * p + 2] = static_cast<uint8_t>(4 * r + p);
+        }
+        for (int k = 0; k < 2; ++k) {
+            controls.pair[k][3 * p] = static_cast<uint8_t>(8 * k + 2 * p);
+            controls.pair[k][3 * p + 1] = static_cast<uint8_t>(8 * k + 2 * p + 1);
+        }
+    }
+    return controls;
+}
+
+alignas(16) constexpr RgtcControls RgtcRgb = rgtcControls();
+
+DDS_TARGET_SSSE3 inline __m128i control(const uint8_t (&bytes)[16]) {
+    return _mm_load_si128(reinterpret_cast<const __m128i *>(bytes));
+}
+
+// BC4 and BC5: both channels' values packed into one register (red in
+// bytes 0 to 7, green in 8 to 15) and looked up by each channel's indices.
+// Four-byte rows are the channels interleaved into RGBA words; three-byte
+// rows are shuffled from the red and green pairs, or the grey bytes, with
+// blue shuffled in for normals.
 template <BlockFormat Format, int BytesPerPixel>
 DDS_TARGET_SSSE3 void decodeRgtcRowSsse3(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
     constexpr bool HasGreen = ddsRgtcHasGreen(Format);
@@ -163,30 +228,43 @@ DDS_TARGET_SSSE3 void decodeRgtcRowSsse3(const uint8_t *blocks, uint32_t blockCo
     constexpr size_t BlockBytes = HasGreen ? 16 : 8;
     constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
     const uint8_t *const zTable = IsNormal ? ddsNormalZTable() : nullptr;
-    // Each word's first three bytes to bytes 0 to 11, zeros after.
-    const __m128i packRgb = _mm_load_si128(reinterpret_cast<const __m128i *>(RgbControls.bytes[0xE4]));
     for (uint32_t b = 0; b < blockCount; ++b) {
         const uint8_t *block = blocks + b * BlockBytes;
-        const __m128i red = _mm_shuffle_epi8(
-            alphaValues(ddsRgtcEndpoint(block[0], IsSigned), ddsRgtcEndpoint(block[1], IsSigned)),
-            alphaIndices(block));
-        __m128i green = red;
+        __m128i endpoints = HasGreen ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(block))
+                                     : _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
+        // Signed endpoints: byte ^ 0x80, and 0 (from -128) up to 1, as ddsRgtcEndpoint.
+        if (IsSigned) endpoints = _mm_max_epu8(_mm_xor_si128(endpoints, _mm_set1_epi8(-128)), _mm_set1_epi8(1));
+        const __m128i redValues =
+            channelValues(_mm_shuffle_epi8(endpoints, _mm_set1_epi16(0x0100)),
+                          ddsRgtcEndpoint(block[0], IsSigned) > ddsRgtcEndpoint(block[1], IsSigned));
+        __m128i values = redValues;
         if (HasGreen) {
-            green = _mm_shuffle_epi8(
-                alphaValues(ddsRgtcEndpoint(block[8], IsSigned), ddsRgtcEndpoint(block[9], IsSigned)),
-                alphaIndices(block + 8));
+            values = channelValues(_mm_shuffle_epi8(endpoints, _mm_set1_epi16(0x0908)),
+                                   ddsRgtcEndpoint(block[8], IsSigned) > ddsRgtcEndpoint(block[9], IsSigned));
         }
+        const __m128i tables = _mm_packus_epi16(redValues, values);
+        const __m128i red = _mm_shuffle_epi8(tables, alphaIndices(block));
+        // Green's indices (0 to 7) or 8 select bytes 8 to 15.
+        const __m128i green =
+            HasGreen ? _mm_shuffle_epi8(tables, _mm_or_si128(alphaIndices(block + 8), _mm_set1_epi8(8))) : red;
         const __m128i blue = !HasGreen ? red : IsNormal ? normalBlue(red, green, zTable) : _mm_setzero_si128();
-        __m128i pixels[4];
-        rgbaRows(red, green, blue, pixels);
         const size_t column = b * BlockWidthBytes;
+        if (BytesPerPixel == 4) {
+            __m128i pixels[4];
+            rgbaRows(red, green, blue, pixels);
+            for (int r = 0; r < 4; ++r) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
+            continue;
+        }
+        const __m128i redGreen[2] = {_mm_unpacklo_epi8(red, green), _mm_unpackhi_epi8(red, green)};
         for (int r = 0; r < 4; ++r) {
-            uint8_t *destination = rows[r] + column;
-            if (BytesPerPixel == 4) {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), pixels[r]);
-                continue;
+            __m128i row;
+            if (!HasGreen) {
+                row = _mm_shuffle_epi8(red, control(RgtcRgb.grey[r]));
+            } else {
+                row = _mm_shuffle_epi8(redGreen[r / 2], control(RgtcRgb.pair[r % 2]));
+                if (IsNormal) row = _mm_or_si128(row, _mm_shuffle_epi8(blue, control(RgtcRgb.blue[r])));
             }
-            const __m128i row = _mm_shuffle_epi8(pixels[r], packRgb);
+            uint8_t *destination = rows[r] + column;
             if (b + 1 < blockCount) {
                 // 16 bytes; the next block overwrites the last four.
                 _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), row);

@@ -83,13 +83,13 @@ DdsRefusal planBlockRows(DdsPlan *plan, uint64_t *declared) {
     // At most (2^31 / 4 + 1)^2 blocks of 16 bytes: no overflow in 64 bits.
     const uint64_t fullLevel = allAcross * allDown * blockBytes;
     const bool linear = hasLinearSize(*plan);
-    plan->partialBlocks =
-        plan->dataBytes >= fullLevel && !(linear && plan->header.pitchOrLinearSize < fullLevel);
+    const bool declaresLess = linear && plan->header.pitchOrLinearSize < fullLevel;
+    plan->partialBlocks = plan->dataBytes >= fullLevel && !declaresLess;
     const uint64_t across = plan->partialBlocks ? allAcross : wholeAcross;
     const uint64_t down = plan->partialBlocks ? allDown : wholeDown;
-    // No block to decode: the file is too short for the full level, or its
-    // linear size declares too little for it.
-    if (across == 0 || down == 0) return linear && !plan->partialBlocks ? DdsNoWholeBlock : DdsLevelTruncated;
+    // No block to decode: the linear size declares too little for the full
+    // level, or else the file ends before the end of it.
+    if (across == 0 || down == 0) return declaresLess ? DdsNoWholeBlock : DdsLevelTruncated;
     // Sizes are checked in 64 bits before they are narrowed: a row of
     // 16-byte blocks of a 2^29-pixel-wide image passes 2^31 bytes.
     if (across * down * blockBytes > ddsMaxHostBytes) return DdsLevelTooLarge;

@@ -153,6 +153,7 @@ TEST(Header, PlansAndReasons) {
         {"BC4 linear size ignored", with(dxtFields("ATI1", 8, 8), 0x80000, 64, 0), 32, DdsAccepted, 32, 16, 2},
         {"DXT1 2x2 linear size 8", with(dxtFields("DXT1", 2, 2), 0x80000, 8, 0), 8, DdsAccepted, 8, 8, 1},
         {"DXT1 2x2 linear size 4", with(dxtFields("DXT1", 2, 2), 0x80000, 4, 0), 8, DdsNoWholeBlock, 0, 0, 0},
+        {"DXT4 3x2 linear size 16 holding 1 byte", with(dxtFields("DXT4", 3, 2), 0x80000, 16, 0), 1, DdsLevelTruncated, 0, 0, 0},
         {"DXT5 5x5 linear size between", with(dxtFields("DXT5", 5, 5), 0x80000, 32, 0), 64, DdsAccepted, 32, 16, 1},
         {"DXT5 1x4097", dxtFields("DXT5", 1, 4097), 16 * 1025, DdsAccepted, 16 * 1025, 16, 1025},
         {"linear size used", with(dxtFields("DXT1", 8, 8), 0x80000, 1000, 0), 1000, DdsAccepted, 1000, 16, 2},

@@ -11,6 +11,10 @@
 //           rgb565   R5G6B5    (masks F800 07E0 001F)
 //           rgb332   R3G3B2    (masks E0 1C 03)
 //           argb4444 A4R4G4B4  (masks 0F00 00F0 000F F000, alpha present)
+//           l8       L8, luminance flag (mask FF): the red channel
+//           rgba16f  DX10 header, DXGI R16G16B16A16_FLOAT: each channel
+//                    v / 255 as the nearest half, which 8 bits read back
+//                    exactly
 //
 // Input is a PAM file (P7, MAXVAL 255, DEPTH 3 or 4) as written by
 // gen_source.py. Rows are stored top row first, with no row padding, one
@@ -18,6 +22,7 @@
 
 #include <squish.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -114,10 +119,21 @@ uint32_t q(uint8_t v, int n) {
     return (uint32_t(v) * maxv + 127) / 255;
 }
 
+// v / 255 as an IEEE half, rounded to nearest (every value but 0 is a
+// normal half: 1 / 255 > 2^-14).
+uint16_t half(uint8_t v) {
+    if (v == 0) return 0;
+    int e = 0;
+    const double m = std::frexp(v / 255.0, &e);  // v / 255 = m * 2^e, 0.5 <= m < 1
+    long bits = std::lround((m * 2 - 1) * 1024);   // 10 mantissa bits of 1.f
+    if (bits == 1024) { bits = 0; ++e; }
+    return uint16_t((e - 1 + 15) << 10 | bits);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) die("usage: ddswrite dxt1a|dxt3|rgb32|rgb565|rgb332|argb4444 in.pam out.dds");
+    if (argc != 4) die("usage: ddswrite dxt1a|dxt3|rgb32|rgb565|rgb332|argb4444|l8|rgba16f in.pam out.dds");
     const std::string fmt = argv[1];
     const Image img = readPam(argv[2]);
     const int w = img.w, h = img.h;
@@ -147,6 +163,12 @@ int main(int argc, char** argv) {
         } else if (fmt == "argb4444") {
             pf = {0x41, 0, 16, 0x0F00, 0x00F0, 0x000F, 0xF000};
             bpp = 2;
+        } else if (fmt == "l8") {
+            pf = {0x20000, 0, 8, 0xFF, 0, 0, 0};
+            bpp = 1;
+        } else if (fmt == "rgba16f") {
+            pf = {0x4, fourCC("DX10"), 0, 0, 0, 0, 0};
+            bpp = 8;
         } else {
             die("unknown format " + fmt);
         }
@@ -154,7 +176,16 @@ int main(int argc, char** argv) {
         for (int i = 0; i < w * h; ++i) {
             const uint8_t* p = &img.rgba[size_t(i) * 4];
             uint32_t v = 0;
-            if (fmt == "rgb32")
+            if (fmt == "rgba16f") {
+                for (int c = 0; c < 4; ++c) {
+                    data.push_back(uint8_t(half(p[c])));
+                    data.push_back(uint8_t(half(p[c]) >> 8));
+                }
+                continue;
+            }
+            if (fmt == "l8")
+                v = p[0];
+            else if (fmt == "rgb32")
                 v = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];  // X byte = 0
             else if (fmt == "rgb565")
                 v = q(p[0], 5) << 11 | q(p[1], 6) << 5 | q(p[2], 5);
@@ -165,6 +196,12 @@ int main(int argc, char** argv) {
             for (int k = 0; k < bpp; ++k) data.push_back(uint8_t(v >> (8 * k)));
         }
         out = header(w, h, false, uint32_t(w * bpp), pf);
+        if (fmt == "rgba16f") {  // the DX10 record: format, 2D, no flags, one image
+            out.resize(148, 0);
+            put32(out, 128, 10);  // DXGI_FORMAT_R16G16B16A16_FLOAT
+            put32(out, 132, 3);   // D3D10_RESOURCE_DIMENSION_TEXTURE2D
+            put32(out, 140, 1);   // array size
+        }
     }
 
     out.insert(out.end(), data.begin(), data.end());
