@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "dds_builder.h"
 #include "header.h"
 #include "plan.h"
+#include "top_level.h"
 
 namespace {
 
@@ -194,6 +196,70 @@ TEST(Header, PlansAndReasons) {
             EXPECT_EQ(plan.sourceRows, c.rows);
             EXPECT_LE(plan.chunkBytes, std::max<uint32_t>(ddsChunkBytes, plan.sourceRowBytes));
         }
+    }
+}
+
+// A format named by a DXGI number or a legacy code decodes exactly as the
+// same bytes under its legacy header: same plan, same type, same pixels.
+TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
+    auto code = [](uint32_t number) {
+        DdsFields fields = dxtFields("\0\0\0\0", 6, 5);
+        fields.fourCC = number;
+        return fields;
+    };
+    auto dx10 = [](uint32_t dxgi) {
+        return [dxgi](const std::vector<uint8_t> &data) { return dx10File(dxgi, 6, 5, data); };
+    };
+    auto legacyOf = [](DdsFields fields) {
+        return [fields](const std::vector<uint8_t> &data) { return ddsFile(fields, data); };
+    };
+    const struct {
+        const char *name;
+        DdsFields legacy;
+        std::function<std::vector<uint8_t>(const std::vector<uint8_t> &)> twin;
+    } cases[] = {
+        {"BC1_UNORM", dxtFields("DXT1", 6, 5), dx10(71)},
+        {"BC1_UNORM_SRGB", dxtFields("DXT1", 6, 5), dx10(72)},
+        {"BC2_UNORM", dxtFields("DXT3", 6, 5), dx10(74)},
+        {"BC3_TYPELESS", dxtFields("DXT5", 6, 5), dx10(76)},
+        {"BC4_UNORM", dxtFields("ATI1", 6, 5), dx10(80)},
+        {"BC5_UNORM", dxtFields("ATI2", 6, 5), dx10(83)},
+        {"BC5_SNORM", dxtFields("BC5S", 6, 5), dx10(84)},
+        {"R8G8B8A8_UNORM", maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, 6, 5, 0x41), dx10(28)},
+        {"B8G8R8A8_UNORM_SRGB", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 6, 5, 0x41), dx10(91)},
+        {"B8G8R8X8_UNORM", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0, 6, 5, 0x40), dx10(88)},
+        {"R10G10B10A2_UNORM", maskFields(32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, 6, 5, 0x41), dx10(24)},
+        {"B5G6R5_UNORM", maskFields(16, 0xF800, 0x07E0, 0x001F, 0, 6, 5, 0x40), dx10(85)},
+        {"B5G5R5A1_UNORM", maskFields(16, 0x7C00, 0x03E0, 0x001F, 0x8000, 6, 5, 0x41), dx10(86)},
+        {"B4G4R4A4_UNORM", maskFields(16, 0x0F00, 0x00F0, 0x000F, 0xF000, 6, 5, 0x41), dx10(115)},
+        {"A8_UNORM", maskFields(8, 0, 0, 0, 0xFF, 6, 5, 0x2), dx10(65)},
+        {"R8_UNORM", maskFields(8, 0xFF, 0, 0, 0, 6, 5, 0x20000), dx10(61)},
+        {"code 20", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 6, 5, 0x40), legacyOf(code(20))},
+        {"code 21", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 6, 5, 0x41), legacyOf(code(21))},
+        {"code 24", maskFields(16, 0x7C00, 0x03E0, 0x001F, 0, 6, 5, 0x40), legacyOf(code(24))},
+        {"code 26", maskFields(16, 0x0F00, 0x00F0, 0x000F, 0xF000, 6, 5, 0x41), legacyOf(code(26))},
+        {"code 33", maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0, 6, 5, 0x40), legacyOf(code(33))},
+        {"code 50", maskFields(8, 0xFF, 0, 0, 0, 6, 5, 0x20000), legacyOf(code(50))},
+        {"code 51", maskFields(16, 0xFF, 0, 0, 0xFF00, 6, 5, 0x20001), legacyOf(code(51))},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> data = randomBytes(6 * 5 * 4 + 64, 31);
+        const std::vector<uint8_t> legacy = ddsFile(c.legacy, data), twin = c.twin(data);
+        std::vector<uint8_t> pixels[2];
+        TextureType types[2] = {};
+        int index = 0;
+        for (const std::vector<uint8_t> *file : {&legacy, &twin}) {
+            const DdsSource source = ddsMemorySource(file->data(), file->size());
+            DdsPlan plan;
+            ASSERT_EQ(ddsPlanImage(source, &plan), DdsAccepted) << index;
+            std::vector<uint8_t> chunk(plan.chunkBytes);
+            pixels[index].assign(size_t{plan.width} * plan.height * ddsBytesPerPixel(plan.type), 0x5A);
+            ASSERT_TRUE(ddsDecodeTopLevel(source, plan, chunk.data(), pixels[index].data(), true));
+            types[index++] = plan.type;
+        }
+        EXPECT_EQ(types[0], types[1]);
+        EXPECT_EQ(pixels[0], pixels[1]);
     }
 }
 
