@@ -184,7 +184,7 @@ TEST(Header, PlansAndReasons) {
         // a large level is a header with a length, not bytes.
         const std::vector<uint8_t> header = ddsFile(c.fields, {});
         std::vector<uint8_t> file = header;
-        if (c.dataBytes <= (1u << 20)) file.resize(header.size() + c.dataBytes, 0);
+        if (c.dataBytes <= (1u << 20)) file.resize(header.size() + static_cast<size_t>(c.dataBytes), 0);
         DdsSource source = ddsMemorySource(file.data(), file.size());
         source.length = header.size() + c.dataBytes;
         DdsPlan plan;
