@@ -136,6 +136,11 @@ BlockFormat blockFormatOf(const BenchFormat &format) {
     switch (format.kind) {
         case BenchKind::Dxt3: return Dxt3;
         case BenchKind::Dxt5: return Dxt5;
+        case BenchKind::Bc4: return Bc4;
+        case BenchKind::Bc5: return Bc5;
+        case BenchKind::Bc6h: return Bc6h;
+        case BenchKind::Bc6hSigned: return Bc6hSigned;
+        case BenchKind::Bc7: return Bc7;
         default: return Dxt1;
     }
 }
@@ -150,11 +155,15 @@ using BlockRowFn = void (*)(BlockFormat, const uint8_t *, uint32_t, uint8_t *con
 void benchBlockKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
                       BlockRowFn decodeRow) {
     const std::vector<uint8_t> payload = benchPayload(*format, size, size);
+    if (payload.empty()) {
+        state.SkipWithError("no blocks (the real file to tile is missing)");
+        return;
+    }
     const uint32_t bytesPerPixel = benchOutputBytesPerPixel(*format);
     const size_t stride = static_cast<size_t>(size) * bytesPerPixel;
     std::vector<uint8_t> pixels(stride * size);
     const BlockFormat blockFormat = blockFormatOf(*format);
-    const size_t rowBytes = static_cast<size_t>(size / 4) * (blockFormat == Dxt1 ? 8 : 16);
+    const size_t rowBytes = static_cast<size_t>(size / 4) * ddsBlockBytes(blockFormat);
     Yardstick yardstick(pixels.size());
     for (auto _ : state) {
         yardstick.iteration(state, [&] {
