@@ -423,6 +423,31 @@ const uint8_t *unormTable(bool isSigned) {
     return isSigned ? signedTable.bytes : unsignedTable.bytes;
 }
 
+#if defined(DDS_HAVE_SSE2)
+
+// ddsHalfToUnorm8(ddsBc6hHalf(c)) of four interpolated values in 32-bit
+// lanes, not yet saturated (values of 1 and above give 255 or more; packing
+// with unsigned saturation brings them to 255).  The half's value
+// N * 2^-s (N below 2^11) becomes a float exactly: from its bits moved to a
+// float's places with the exponent rebased, or for exponent 0 from the
+// mantissa times 2^-24.  255 v + 0.5 is then exact as well (an integer
+// below 2^24 times 2^-s), so truncating it rounds as the plain decoder.
+template <bool Signed>
+inline __m128i unorm8Sse2(__m128i c) {
+    const __m128i times31 = _mm_sub_epi32(_mm_slli_epi32(c, 5), c);
+    __m128i half = _mm_srai_epi32(times31, Signed ? 5 : 6);
+    // Signed: the values at or below 0 give -0, +0 or a negative half: 0.
+    if constexpr (Signed) half = _mm_and_si128(half, _mm_cmpgt_epi32(c, _mm_setzero_si128()));
+    const __m128i normalBits = _mm_add_epi32(_mm_slli_epi32(half, 13), _mm_set1_epi32(112 << 23));
+    const __m128i subnormal = _mm_cmpeq_epi32(_mm_and_si128(half, _mm_set1_epi32(0x7C00)), _mm_setzero_si128());
+    const __m128 subnormalValue = _mm_mul_ps(_mm_cvtepi32_ps(half), _mm_set1_ps(1.0f / 16777216.0f));
+    const __m128 value = _mm_or_ps(_mm_and_ps(_mm_castsi128_ps(subnormal), subnormalValue),
+                                   _mm_andnot_ps(_mm_castsi128_ps(subnormal), _mm_castsi128_ps(normalBits)));
+    return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
+}
+
+#endif
+
 // The 2^IndexBits palette words of one region: each channel interpolated
 // as the plain decoder does (rounding towards minus infinity), then looked
 // up; alpha 255.
@@ -431,24 +456,25 @@ inline void bc6hPalette(const int e0[3], const int e1[3], const uint8_t *table, 
 #if defined(DDS_HAVE_SSE2)
     if constexpr (Sse2) {
         // Lanes (a, b) of each channel against (64 - w, w): one entry a
-        // multiply-add.  Unsigned endpoints (up to 0xFFFF) are taken
-        // 0x8000 down to fit the lanes and the 64 * 0x8000 put back.
+        // multiply-add, four entries packed into a store of four words.
+        // Unsigned endpoints (up to 0xFFFF) are taken 0x8000 down to fit
+        // the lanes, and 64 * 0x8000 is put back.
+        (void)table;
         constexpr int shift = Signed ? 0 : 0x8000;
         const __m128i ends = _mm_setr_epi16(static_cast<short>(e0[0] - shift), static_cast<short>(e1[0] - shift),
                                             static_cast<short>(e0[1] - shift), static_cast<short>(e1[1] - shift),
                                             static_cast<short>(e0[2] - shift), static_cast<short>(e1[2] - shift), 0, 0);
         const __m128i add = _mm_set1_epi32(32 + 64 * shift);
-        alignas(16) int32_t values[16][4];
-        for (unsigned i = 0; i < (1u << IndexBits); ++i) {
+        auto entry = [&](unsigned i) {
             const int w = weightOf(IndexBits, i);
             const __m128i weights = _mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(w) << 16 | static_cast<uint32_t>(64 - w)));
-            const __m128i sum = _mm_add_epi32(_mm_madd_epi16(ends, weights), add);
-            _mm_store_si128(reinterpret_cast<__m128i *>(values[i]), _mm_srai_epi32(sum, 6));
-        }
-        for (unsigned i = 0; i < (1u << IndexBits); ++i) {
-            out[i] = table[static_cast<uint32_t>(values[i][0]) & 0xFFFF] |
-                     static_cast<uint32_t>(table[static_cast<uint32_t>(values[i][1]) & 0xFFFF]) << 8 |
-                     static_cast<uint32_t>(table[static_cast<uint32_t>(values[i][2]) & 0xFFFF]) << 16 | 0xFF000000u;
+            return unorm8Sse2<Signed>(_mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(ends, weights), add), 6));
+        };
+        const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+        for (unsigned i = 0; i < (1u << IndexBits); i += 4) {
+            const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(entry(i), entry(i + 1)),
+                                                   _mm_packs_epi32(entry(i + 2), entry(i + 3)));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_or_si128(bytes, opaque));
         }
         return;
     }
@@ -495,7 +521,7 @@ void bc6hMode(const Block128 &b, uint32_t pixels[16]) {
             ends[e][c] = unquantize<Bits, Signed>(Signed ? signExtend<Bits>(value) : static_cast<int>(value));
         }
     }
-    const uint8_t *table = unormTable(Signed);
+    const uint8_t *table = Sse2 ? nullptr : unormTable(Signed);
     alignas(16) uint32_t words[16];
     for (unsigned r = 0; r < Regions; ++r) bc6hPalette<IndexBits, Signed, Sse2>(ends[2 * r], ends[2 * r + 1], table, words + (r << IndexBits));
     uint64_t index = indices<IndexBits, IndexAt>(b);
