@@ -2,6 +2,7 @@
 
 #include "plugin_loader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -35,8 +36,51 @@ struct Random {
 };
 
 uint32_t blockBytes(const BenchFormat &format) {
-    return format.kind == BenchKind::Dxt1Rgb || format.kind == BenchKind::Dxt1Rgba || format.kind == BenchKind::Bc4 ? 8
-                                                                                                                  : 16;
+    return format.kind == BenchKind::Dxt1Rgb || format.kind == BenchKind::Dxt1Rgba || format.kind == BenchKind::Bc4 ? 8 : 16;
+}
+
+// The DXGI format of a tiled kind, written in the DX10 record.
+uint32_t dxgiFormat(BenchKind kind) {
+    switch (kind) {
+        case BenchKind::Bc4: return 80;
+        case BenchKind::Bc5: return 83;
+        case BenchKind::Bc6h: return 95;
+        case BenchKind::Bc6hSigned: return 96;
+        default: return 98;  // BC7_UNORM
+    }
+}
+
+uint32_t load32(const std::vector<uint8_t> &bytes, size_t at) {
+    return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
+           static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
+// The top level of a real file with a DX10 record (data at byte 148)
+// repeated over width x height; empty when the file cannot be read.
+std::vector<uint8_t> tiledPayload(const BenchFormat &format, uint32_t width, uint32_t height) {
+    const std::string path = std::string(DDSIMAGE_REALWORLD_DIR) + "/" + benchTileSource(format);
+    std::vector<uint8_t> file;
+    if (FILE *f = std::fopen(path.c_str(), "rb")) {
+        file.resize(1 << 22);
+        file.resize(std::fread(file.data(), 1, file.size(), f));
+        std::fclose(f);
+    }
+    if (file.size() < 148) return {};
+    const uint32_t sourceBlocksHigh = (load32(file, 12) + 3) / 4, sourceBlocksWide = (load32(file, 16) + 3) / 4;
+    const size_t bytes = blockBytes(format);
+    if (sourceBlocksWide == 0 || sourceBlocksHigh == 0 ||
+        file.size() < 148 + static_cast<size_t>(sourceBlocksWide) * sourceBlocksHigh * bytes)
+        return {};
+    const uint32_t blocksWide = width / 4, blocksHigh = height / 4;
+    std::vector<uint8_t> payload(static_cast<size_t>(blocksWide) * blocksHigh * bytes);
+    for (uint32_t y = 0; y < blocksHigh; ++y) {
+        for (uint32_t x = 0; x < blocksWide; ++x) {
+            const size_t from = 148 + (static_cast<size_t>(y % sourceBlocksHigh) * sourceBlocksWide + x % sourceBlocksWide) * bytes;
+            std::copy(file.begin() + static_cast<ptrdiff_t>(from), file.begin() + static_cast<ptrdiff_t>(from + bytes),
+                      payload.begin() + static_cast<ptrdiff_t>((static_cast<size_t>(y) * blocksWide + x) * bytes));
+        }
+    }
+    return payload;
 }
 
 }  // namespace
@@ -47,30 +91,46 @@ const std::vector<BenchFormat> &benchFormats() {
         {"DXT1-Rgba", BenchKind::Dxt1Rgba, 0, 0, 0, 0, 0, FourCCFlag},
         {"DXT3", BenchKind::Dxt3, 0, 0, 0, 0, 0, FourCCFlag},
         {"DXT5", BenchKind::Dxt5, 0, 0, 0, 0, 0, FourCCFlag},
-        {"BC4", BenchKind::Bc4, 0, 0, 0, 0, 0, FourCCFlag},
-        {"BC5", BenchKind::Bc5, 0, 0, 0, 0, 0, FourCCFlag},
-        {"BC5-Normal", BenchKind::Bc5Normal, 0, 0, 0, 0, 0, FourCCFlag},
         {"BGRA8888", BenchKind::Masks, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000, RgbFlag | AlphaFlag},
         {"A2R10G10B10", BenchKind::Masks, 32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000, RgbFlag | AlphaFlag},
         {"BGR888", BenchKind::Masks, 24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0, RgbFlag},
         {"R5G6B5", BenchKind::Masks, 16, 0xF800, 0x07E0, 0x001F, 0, RgbFlag},
         {"A4R4G4B4", BenchKind::Masks, 16, 0x0F00, 0x00F0, 0x000F, 0xF000, RgbFlag | AlphaFlag},
         {"R3G3B2", BenchKind::Masks, 8, 0xE0, 0x1C, 0x03, 0, RgbFlag},
+        {"BC4", BenchKind::Bc4, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BC5", BenchKind::Bc5, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BC6H", BenchKind::Bc6h, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BC6H-SF", BenchKind::Bc6hSigned, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BC7", BenchKind::Bc7, 0, 0, 0, 0, 0, FourCCFlag},
     };
     return formats;
 }
 
 bool benchIsBlock(const BenchFormat &format) { return format.kind != BenchKind::Masks; }
 
-bool benchImports(const BenchFormat &format) {
-    return format.kind != BenchKind::Bc4 && format.kind != BenchKind::Bc5 && format.kind != BenchKind::Bc5Normal;
+bool benchIsTiled(const BenchFormat &format) { return format.kind >= BenchKind::Bc4; }
+
+const char *benchTileSource(const BenchFormat &format) {
+    switch (format.kind) {
+        case BenchKind::Bc4: return "pillow__bc4_unorm.dds";
+        case BenchKind::Bc5: return "pillow__bc5_unorm.dds";
+        case BenchKind::Bc6h: return "pillow__bc6h.dds";
+        case BenchKind::Bc6hSigned: return "pillow__bc6h_sf.dds";
+        case BenchKind::Bc7: return "pillow__bc7-argb-8bpp_MipMaps-1.dds";
+        default: return "";
+    }
 }
 
 uint32_t benchOutputBytesPerPixel(const BenchFormat &format) {
-    return format.kind == BenchKind::Dxt1Rgb || !benchImports(format) ? 3 : 4;
+    switch (format.kind) {
+        case BenchKind::Dxt1Rgb: case BenchKind::Bc4: case BenchKind::Bc5: case BenchKind::Bc6h:
+        case BenchKind::Bc6hSigned: return 3;
+        default: return 4;
+    }
 }
 
 std::vector<uint8_t> benchPayload(const BenchFormat &format, uint32_t width, uint32_t height) {
+    if (benchIsTiled(format)) return tiledPayload(format, width, height);
     Random random{0x9E3779B9u ^ (width * 31 + height) ^ static_cast<uint32_t>(format.kind)};
     size_t size = 0;
     if (benchIsBlock(format)) {
@@ -105,6 +165,7 @@ std::vector<uint8_t> benchPayload(const BenchFormat &format, uint32_t width, uin
 
 std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32_t height) {
     const std::vector<uint8_t> payload = benchPayload(format, width, height);
+    if (payload.empty()) return {};
     std::vector<uint8_t> bytes = {'D', 'D', 'S', ' '};
     const bool block = benchIsBlock(format);
     put32(bytes, 124);
@@ -123,10 +184,8 @@ std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32
         case BenchKind::Dxt1Rgba: code = fourCC('D', 'X', 'T', '1'); break;
         case BenchKind::Dxt3: code = fourCC('D', 'X', 'T', '3'); break;
         case BenchKind::Dxt5: code = fourCC('D', 'X', 'T', '5'); break;
-        case BenchKind::Bc4: code = fourCC('A', 'T', 'I', '1'); break;
-        case BenchKind::Bc5:
-        case BenchKind::Bc5Normal: code = fourCC('A', 'T', 'I', '2'); break;
         case BenchKind::Masks: break;
+        default: code = fourCC('D', 'X', '1', '0'); break;
     }
     put32(bytes, code);
     put32(bytes, format.bits);
@@ -136,6 +195,14 @@ std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32
     put32(bytes, format.a);
     put32(bytes, 0x1000);  // caps: texture
     for (int i = 0; i < 4; ++i) put32(bytes, 0);
+    if (benchIsTiled(format)) {
+        // The DX10 record: format, 2D texture, no flags, one image.
+        put32(bytes, dxgiFormat(format.kind));
+        put32(bytes, 3);
+        put32(bytes, 0);
+        put32(bytes, 1);
+        put32(bytes, 0);
+    }
     bytes.insert(bytes.end(), payload.begin(), payload.end());
     return bytes;
 }
@@ -149,6 +216,7 @@ std::string benchFilePath(const std::string &directory, const BenchFormat &forma
         return path;
     }
     const std::vector<uint8_t> bytes = benchFile(format, width, height);
+    if (bytes.empty()) return std::string();
     FILE *file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return std::string();
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();

@@ -10,7 +10,9 @@
 
 #include "qvhost.h"
 
-enum class BenchKind { Dxt1Rgb, Dxt1Rgba, Dxt3, Dxt5, Bc4, Bc5, Bc5Normal, Masks };
+// Dxt1Rgb to Dxt5 from random blocks; Bc4 to Bc7 from the top-level blocks
+// of real files (DDSIMAGE_REALWORLD_DIR) repeated over the image.
+enum class BenchKind { Dxt1Rgb, Dxt1Rgba, Dxt3, Dxt5, Masks, Bc4, Bc5, Bc6h, Bc6hSigned, Bc7 };
 
 struct BenchFormat {
     const char *name;
@@ -20,21 +22,22 @@ struct BenchFormat {
     uint32_t pixelFlags;  // DDS pixel-format flags
 };
 
-// DXT1 four-colour (Rgb), DXT1 three-colour (Rgba), DXT3, DXT5, BC4, BC5,
-// BC5 as a normal map, 32-bit 8:8:8:8, 32-bit 2:10:10:10, 24-bit, 16-bit
-// 5:6:5 and 4:4:4:4, 8-bit 3:3:2.
+// DXT1 four-colour (Rgb), DXT1 three-colour (Rgba), DXT3, DXT5, 32-bit
+// 8:8:8:8, 32-bit 2:10:10:10, 24-bit, 16-bit 5:6:5 and 4:4:4:4, 8-bit 3:3:2,
+// then BC4, BC5, BC6H (unsigned and signed) and BC7 tiled from real files.
 const std::vector<BenchFormat> &benchFormats();
 
 bool benchIsBlock(const BenchFormat &format);
-// Whether the whole import is measured: BC4 and BC5 are measured as
-// kernels only, since the importer does not take their files yet.
-bool benchImports(const BenchFormat &format);
-// Bytes a pixel in the host's buffer: 3 for DXT1 four-colour, BC4 and BC5
-// files, else 4.
+// Tiled from a real file (BC4 to BC7), and that file's name.
+bool benchIsTiled(const BenchFormat &format);
+const char *benchTileSource(const BenchFormat &format);
+// Bytes a pixel in the host's buffer: 3 for DXT1 four-colour, BC4, BC5 and
+// BC6H files, else 4.
 uint32_t benchOutputBytesPerPixel(const BenchFormat &format);
 
 // The top level's bytes.  Every DXT1 block of a Dxt1Rgb payload is in
 // four-colour mode, every one of a Dxt1Rgba payload in three-colour mode.
+// A tiled payload is empty when its file cannot be read.
 std::vector<uint8_t> benchPayload(const BenchFormat &format, uint32_t width, uint32_t height);
 
 // The whole file: magic, header, payload.

@@ -11,6 +11,10 @@
 // order (row by row).  A block with a reserved mode gives zeros.
 void ddsDecodeBc6hHalves(const uint8_t block[16], bool isSigned, uint16_t halves[16][3]);
 
+// An interpolated endpoint value (unsigned: 0 to 0xFFFF; signed: -0x7FFF
+// to 0x7FFF) as the half-float bits it decodes to.
+uint16_t ddsBc6hHalf(int interpolated, bool isSigned);
+
 // One half float to 8 bits: clamped to [0, 1] and scaled to 0..255 by
 // rounding to nearest; negative values, -0 and NaN give 0, values above 1
 // (and +inf) give 255.

@@ -349,6 +349,7 @@ void ddsDecodeBlockRowWords(BlockFormat format, const uint8_t *blocks, uint32_t 
         }
     }
     if (WordsAreRgba && decodeRgtcRowWords(format, blocks, blockCount, rows, bytesPerPixel)) return;
+    if (WordsAreRgba && ddsDecodeBptcRowWords(format, blocks, blockCount, rows, bytesPerPixel)) return;
     ddsDecodeBlockRowScalar(format, blocks, blockCount, rows, bytesPerPixel);
 }
 
@@ -372,6 +373,7 @@ bool ddsDecodeBlockRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t b
             default: break;
         }
     }
+    if (ddsDecodeBptcRowSse2(format, blocks, blockCount, rows, bytesPerPixel)) return true;
 #else
     (void)format, (void)blocks, (void)blockCount, (void)rows, (void)bytesPerPixel;
 #endif

@@ -26,4 +26,13 @@ bool ddsDecodeBlockRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t b
 bool ddsDecodeBlockRowSsse3(BlockFormat format, const uint8_t *blocks, uint32_t blockCount,
                             uint8_t *const rows[4], int bytesPerPixel);
 
+// BC7 and BC6H rows (bptc_fast.cpp): the portable kernel, and the one
+// whose palettes are interpolated with SSE2.  Each returns false, writing
+// nothing, for another format or pixel size (and the SSE2 one in a build
+// without SSE2).
+bool ddsDecodeBptcRowWords(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4],
+                           int bytesPerPixel);
+bool ddsDecodeBptcRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4],
+                          int bytesPerPixel);
+
 #endif

@@ -1,0 +1,132 @@
+// The layout of BC6H blocks, shared by the plain decoder and the block-row
+// kernels: the 14 modes, each as the runs of block bits that hold its
+// endpoint fields.
+#ifndef DDS_BC6H_MODES_H
+#define DDS_BC6H_MODES_H
+
+#include <cstdint>
+
+// The endpoint values a mode's fields feed: R0 G0 B0 are endpoint 0,
+// R1 G1 B1 endpoint 1 (the other end of region 0), R2 .. B3 the two ends
+// of region 1.
+enum Bc6hField : uint8_t { R0, G0, B0, R1, G1, B1, R2, G2, B2, R3, G3, B3 };
+
+// A run of block bits that holds bits of one field, written v[first:last]:
+// with first >= last the bits, low first, become bits last .. first of v;
+// with first < last they go the other way, the first bit read becoming
+// bit last.
+struct Segment {
+    uint8_t field;
+    uint8_t first;
+    uint8_t last;
+};
+
+inline constexpr unsigned MaxSegments = 23;
+
+struct Bc6hMode {
+    uint8_t value;  // mode bits as read: 2 bits if below 2, else 5
+    uint8_t modeBits;
+    bool transformed;       // endpoints other than endpoint 0 are deltas from it
+    uint8_t partitionBits;  // 5 for two regions, 0 for one
+    uint8_t endpointBits;
+    uint8_t deltaBits[3];  // widths of R, G, B of the other endpoints
+    uint8_t segmentCount;
+    Segment segments[MaxSegments];
+};
+
+// The 14 modes: after the mode bits, the segments in block order, then the
+// partition number (two regions) and the indices.
+// clang-format off
+inline constexpr Bc6hMode kBc6hModes[14] = {
+    {0, 2, true, 5, 10, {5, 5, 5}, 19,
+     {{G2, 4, 4}, {B2, 4, 4}, {B3, 4, 4}, {R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 4, 0}, {G3, 4, 4},
+      {G2, 3, 0}, {G1, 4, 0}, {B3, 0, 0}, {G3, 3, 0}, {B1, 4, 0}, {B3, 1, 1}, {B2, 3, 0}, {R2, 4, 0},
+      {B3, 2, 2}, {R3, 4, 0}, {B3, 3, 3}}},
+    {1, 2, true, 5, 7, {6, 6, 6}, 23,
+     {{G2, 5, 5}, {G3, 4, 4}, {G3, 5, 5}, {R0, 6, 0}, {B3, 0, 0}, {B3, 1, 1}, {B2, 4, 4}, {G0, 6, 0},
+      {B2, 5, 5}, {B3, 2, 2}, {G2, 4, 4}, {B0, 6, 0}, {B3, 3, 3}, {B3, 5, 5}, {B3, 4, 4}, {R1, 5, 0},
+      {G2, 3, 0}, {G1, 5, 0}, {G3, 3, 0}, {B1, 5, 0}, {B2, 3, 0}, {R2, 5, 0}, {R3, 5, 0}}},
+    {2, 5, true, 5, 11, {5, 4, 4}, 18,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 4, 0}, {R0, 10, 10}, {G2, 3, 0}, {G1, 3, 0}, {G0, 10, 10},
+      {B3, 0, 0}, {G3, 3, 0}, {B1, 3, 0}, {B0, 10, 10}, {B3, 1, 1}, {B2, 3, 0}, {R2, 4, 0}, {B3, 2, 2},
+      {R3, 4, 0}, {B3, 3, 3}}},
+    {6, 5, true, 5, 11, {4, 5, 4}, 20,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 3, 0}, {R0, 10, 10}, {G3, 4, 4}, {G2, 3, 0}, {G1, 4, 0},
+      {G0, 10, 10}, {G3, 3, 0}, {B1, 3, 0}, {B0, 10, 10}, {B3, 1, 1}, {B2, 3, 0}, {R2, 3, 0}, {B3, 0, 0},
+      {B3, 2, 2}, {R3, 3, 0}, {G2, 4, 4}, {B3, 3, 3}}},
+    {10, 5, true, 5, 11, {4, 4, 5}, 20,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 3, 0}, {R0, 10, 10}, {B2, 4, 4}, {G2, 3, 0}, {G1, 3, 0},
+      {G0, 10, 10}, {B3, 0, 0}, {G3, 3, 0}, {B1, 4, 0}, {B0, 10, 10}, {B2, 3, 0}, {R2, 3, 0}, {B3, 1, 1},
+      {B3, 2, 2}, {R3, 3, 0}, {B3, 4, 4}, {B3, 3, 3}}},
+    {14, 5, true, 5, 9, {5, 5, 5}, 19,
+     {{R0, 8, 0}, {B2, 4, 4}, {G0, 8, 0}, {G2, 4, 4}, {B0, 8, 0}, {B3, 4, 4}, {R1, 4, 0}, {G3, 4, 4},
+      {G2, 3, 0}, {G1, 4, 0}, {B3, 0, 0}, {G3, 3, 0}, {B1, 4, 0}, {B3, 1, 1}, {B2, 3, 0}, {R2, 4, 0},
+      {B3, 2, 2}, {R3, 4, 0}, {B3, 3, 3}}},
+    {18, 5, true, 5, 8, {6, 5, 5}, 19,
+     {{R0, 7, 0}, {G3, 4, 4}, {B2, 4, 4}, {G0, 7, 0}, {B3, 2, 2}, {G2, 4, 4}, {B0, 7, 0}, {B3, 3, 3},
+      {B3, 4, 4}, {R1, 5, 0}, {G2, 3, 0}, {G1, 4, 0}, {B3, 0, 0}, {G3, 3, 0}, {B1, 4, 0}, {B3, 1, 1},
+      {B2, 3, 0}, {R2, 5, 0}, {R3, 5, 0}}},
+    {22, 5, true, 5, 8, {5, 6, 5}, 21,
+     {{R0, 7, 0}, {B3, 0, 0}, {B2, 4, 4}, {G0, 7, 0}, {G2, 5, 5}, {G2, 4, 4}, {B0, 7, 0}, {G3, 5, 5},
+      {B3, 4, 4}, {R1, 4, 0}, {G3, 4, 4}, {G2, 3, 0}, {G1, 5, 0}, {G3, 3, 0}, {B1, 4, 0}, {B3, 1, 1},
+      {B2, 3, 0}, {R2, 4, 0}, {B3, 2, 2}, {R3, 4, 0}, {B3, 3, 3}}},
+    {26, 5, true, 5, 8, {5, 5, 6}, 21,
+     {{R0, 7, 0}, {B3, 1, 1}, {B2, 4, 4}, {G0, 7, 0}, {B2, 5, 5}, {G2, 4, 4}, {B0, 7, 0}, {B3, 5, 5},
+      {B3, 4, 4}, {R1, 4, 0}, {G3, 4, 4}, {G2, 3, 0}, {G1, 4, 0}, {B3, 0, 0}, {G3, 3, 0}, {B1, 5, 0},
+      {B2, 3, 0}, {R2, 4, 0}, {B3, 2, 2}, {R3, 4, 0}, {B3, 3, 3}}},
+    {30, 5, false, 5, 6, {6, 6, 6}, 23,
+     {{R0, 5, 0}, {G3, 4, 4}, {B3, 0, 0}, {B3, 1, 1}, {B2, 4, 4}, {G0, 5, 0}, {G2, 5, 5}, {B2, 5, 5},
+      {B3, 2, 2}, {G2, 4, 4}, {B0, 5, 0}, {G3, 5, 5}, {B3, 3, 3}, {B3, 5, 5}, {B3, 4, 4}, {R1, 5, 0},
+      {G2, 3, 0}, {G1, 5, 0}, {G3, 3, 0}, {B1, 5, 0}, {B2, 3, 0}, {R2, 5, 0}, {R3, 5, 0}}},
+    {3, 5, false, 0, 10, {10, 10, 10}, 6,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 9, 0}, {G1, 9, 0}, {B1, 9, 0}}},
+    {7, 5, true, 0, 11, {9, 9, 9}, 9,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 8, 0}, {R0, 10, 10}, {G1, 8, 0}, {G0, 10, 10}, {B1, 8, 0},
+      {B0, 10, 10}}},
+    {11, 5, true, 0, 12, {8, 8, 8}, 9,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 7, 0}, {R0, 10, 11}, {G1, 7, 0}, {G0, 10, 11}, {B1, 7, 0},
+      {B0, 10, 11}}},
+    {15, 5, true, 0, 16, {4, 4, 4}, 9,
+     {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 3, 0}, {R0, 10, 15}, {G1, 3, 0}, {G0, 10, 15}, {B1, 3, 0},
+      {B0, 10, 15}}},
+};
+// clang-format on
+
+constexpr unsigned ddsBc6hSegmentWidth(const Segment &s) {
+    return s.first >= s.last ? s.first - s.last + 1u : s.last - s.first + 1u;
+}
+
+// Each mode fills the 128 bits, and its segments give every bit of every
+// field it uses exactly once: endpointBits for endpoint 0, deltaBits for
+// the others.
+constexpr bool ddsBc6hLayoutIsComplete(const Bc6hMode &mode) {
+    const unsigned regions = mode.partitionBits ? 2u : 1u;
+    const unsigned indexBits = regions == 2 ? 3u : 4u;
+    unsigned total = mode.modeBits + mode.partitionBits + 16u * indexBits - regions;
+    uint32_t seen[12] = {};
+    for (unsigned k = 0; k < mode.segmentCount; ++k) {
+        const Segment &s = mode.segments[k];
+        total += ddsBc6hSegmentWidth(s);
+        const unsigned low = s.first < s.last ? s.first : s.last;
+        for (unsigned b = low; b < low + ddsBc6hSegmentWidth(s); ++b) {
+            if (seen[s.field] >> b & 1u) return false;
+            seen[s.field] |= 1u << b;
+        }
+    }
+    for (unsigned f = 0; f < 12; ++f) {
+        const unsigned width = f >= 3u * 2u * regions ? 0u
+                               : f < 3                ? mode.endpointBits
+                                                      : mode.deltaBits[f % 3];
+        if (seen[f] != (1u << width) - 1u) return false;
+    }
+    return total == 128;
+}
+
+constexpr bool ddsBc6hAllLayoutsComplete() {
+    for (const Bc6hMode &mode : kBc6hModes)
+        if (!ddsBc6hLayoutIsComplete(mode)) return false;
+    return true;
+}
+static_assert(ddsBc6hAllLayoutsComplete(), "BC6H mode layouts");
+
+#endif

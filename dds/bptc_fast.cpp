@@ -1,0 +1,644 @@
+// BC7 and BC6H block rows for ddsDecodeBlockRow, with the plain decoders'
+// output byte for byte.  A block is read as two 64-bit words once; its mode
+// (from the first byte) picks one function of a table, made for that mode
+// from its layout, so that every field sits at a position known when the
+// function is compiled and is read with one or two shifts.  The indices are
+// one run of bits, widened to whole index bits by putting back the missing
+// top bit of each anchor index.  The endpoints of each subset (region) give
+// a palette of RGBA words, one word per index value; each pixel is the word
+// at its subset and index, its subset from a table of 2-bit subset numbers
+// a partition.
+//
+// BC7 palettes are interpolated with all four channels at once: in 16-bit
+// lanes of a 64-bit word (portable) or with SSE2, eight lanes, two entries a
+// multiplication.  Modes 4 and 5 have a second palette for the channel with
+// its own indices (alpha, or the channel that rotation swaps with alpha).
+// BC6H palettes are interpolated per channel and turned into bytes through
+// a table of all 65536 interpolated values, made from the plain decoder's
+// own functions.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "bc6h.h"
+#include "bc6h_modes.h"
+#include "bc7_modes.h"
+#include "bptc.h"
+#include "bytes.h"
+#include "fast_paths.h"
+#include "simd.h"
+
+#if defined(DDS_HAVE_SSE2)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+struct Block128 {
+    uint64_t low, high;
+};
+
+inline Block128 load128(const uint8_t *block) { return {ddsLoad64(block), ddsLoad64(block + 8)}; }
+
+// `Count` bits (at most 32) of the block from bit `Start`, the first at bit 0.
+template <unsigned Start, unsigned Count>
+inline uint32_t field(const Block128 &b) {
+    static_assert(Count <= 32 && Start + Count <= 128, "a field inside the block");
+    if constexpr (Count == 0) {
+        return 0;
+    } else {
+        constexpr uint64_t mask = (uint64_t{1} << Count) - 1;
+        if constexpr (Start >= 64) return static_cast<uint32_t>((b.high >> (Start - 64)) & mask);
+        else if constexpr (Start + Count <= 64) return static_cast<uint32_t>((b.low >> Start) & mask);
+        else return static_cast<uint32_t>(((b.low >> Start) | (b.high << (64 - Start))) & mask);
+    }
+}
+
+// The block's bits from `Start` on, as many as fit a 64-bit word (the
+// bits past the block's end are zero).
+template <unsigned Start>
+inline uint64_t bitsFrom(const Block128 &b) {
+    static_assert(Start >= 1 && Start < 128, "inside the block");
+    if constexpr (Start >= 64) return b.high >> (Start - 64);
+    else return (b.low >> Start) | (b.high << (64 - Start));
+}
+
+// Puts a zero bit at `position` (0 to 63), moving the bits from there up
+// by one (the top bit drops out): the missing top bit of an anchor index.
+inline uint64_t insertZero(uint64_t bits, unsigned position) {
+    const uint64_t below = (uint64_t{1} << position) - 1;
+    return (bits & below) | ((bits << 1) & ~(below << 1 | 1));
+}
+
+// The subset of each pixel, two bits a pixel (pixel i at bit 2i), for
+// every partition of `table`.
+template <size_t Partitions>
+struct SubsetMaps {
+    uint32_t maps[Partitions];
+};
+
+template <size_t Partitions>
+constexpr SubsetMaps<Partitions> subsetMaps(const uint8_t (&table)[Partitions][16]) {
+    SubsetMaps<Partitions> result{};
+    for (size_t p = 0; p < Partitions; ++p) {
+        uint32_t map = 0;
+        for (unsigned i = 0; i < 16; ++i) map |= static_cast<uint32_t>(table[p][i]) << (2 * i);
+        result.maps[p] = map;
+    }
+    return result;
+}
+
+constexpr SubsetMaps<64> SubsetMaps2 = subsetMaps(kBptcPartitions2);
+constexpr SubsetMaps<64> SubsetMaps3 = subsetMaps(kBc7Partitions3);
+
+constexpr bool anchorsDiffer() {
+    for (unsigned p = 0; p < 64; ++p) {
+        if (kBc7Anchors3Second[p] == kBc7Anchors3Third[p] || kBc7Anchors3Second[p] == 0 || kBc7Anchors3Third[p] == 0)
+            return false;
+    }
+    for (unsigned p = 0; p < 64; ++p)
+        if (kBptcAnchors2[p] == 0) return false;
+    return true;
+}
+// Each anchor's missing bit is put back once, after pixel 0's.
+static_assert(anchorsDiffer(), "anchor pixels are distinct and not pixel 0");
+
+// The 16 indices of `IndexBits` bits stored from `Start` with pixel 0 and
+// the anchors (ascending, beyond pixel 0) one bit short: pixel i at bit
+// IndexBits * i.
+template <unsigned IndexBits, unsigned Start>
+inline uint64_t indices(const Block128 &b) {
+    return insertZero(bitsFrom<Start>(b), IndexBits - 1);
+}
+template <unsigned IndexBits>
+inline uint64_t withAnchor(uint64_t indices, unsigned anchor) {
+    return insertZero(indices, IndexBits * anchor + IndexBits - 1);
+}
+
+constexpr uint8_t weightOf(unsigned indexBits, unsigned index) {
+    return indexBits == 2 ? kBptcWeights2[index] : indexBits == 3 ? kBptcWeights3[index] : kBptcWeights4[index];
+}
+
+// ---------------------------------------------------------------- BC7
+
+// An endpoint channel of `Bits` bits widened to 8 by repeating its top bits.
+template <unsigned Bits>
+inline uint32_t widen(uint32_t value) {
+    static_assert(Bits >= 4 && Bits <= 8, "endpoint width");
+    return (value << (8 - Bits) | value >> (2 * Bits - 8)) & 0xFF;
+}
+
+// A word's four bytes in the 16-bit lanes of a 64-bit word, and back.
+inline uint64_t spread(uint32_t word) {
+    uint64_t x = word;
+    x = (x | x << 16) & 0x0000FFFF0000FFFFull;
+    return (x | x << 8) & 0x00FF00FF00FF00FFull;
+}
+inline uint32_t gather(uint64_t lanes) {
+    lanes = (lanes | lanes >> 8) & 0x0000FFFF0000FFFFull;
+    return static_cast<uint32_t>(lanes | lanes >> 16);
+}
+
+// The 2^IndexBits palette words between endpoint words e0 and e1:
+// ((64 - w) e0 + w e1 + 32) >> 6 in each byte, at most 16352 in a lane.
+template <unsigned IndexBits>
+inline void paletteWords(uint32_t e0, uint32_t e1, uint32_t *out) {
+    const uint64_t a = spread(e0), b = spread(e1);
+    for (unsigned i = 0; i < (1u << IndexBits); ++i) {
+        const uint64_t w = weightOf(IndexBits, i);
+        out[i] = gather(((a * (64 - w) + b * w + 0x0020002000200020ull) >> 6) & 0x00FF00FF00FF00FFull);
+    }
+}
+
+#if defined(DDS_HAVE_SSE2)
+
+// Weights in 16-bit lanes, two palette entries a vector: lanes 0-3 hold
+// the weight of entry 2j, lanes 4-7 that of entry 2j + 1.
+struct WeightLanes {
+    alignas(16) int16_t lanes[8][8];
+};
+
+constexpr WeightLanes weightLanes(unsigned indexBits) {
+    WeightLanes result{};
+    for (unsigned j = 0; 2 * j < (1u << indexBits); ++j)
+        for (unsigned l = 0; l < 8; ++l) result.lanes[j][l] = weightOf(indexBits, 2 * j + l / 4);
+    return result;
+}
+
+alignas(16) constexpr WeightLanes WeightLanes2 = weightLanes(2);
+alignas(16) constexpr WeightLanes WeightLanes3 = weightLanes(3);
+alignas(16) constexpr WeightLanes WeightLanes4 = weightLanes(4);
+
+// The same palette with SSE2: e0 64 + 32 + (e1 - e0) w, shifted down, for
+// two entries a vector, packed four entries a store.
+template <unsigned IndexBits>
+inline void paletteWordsSse2(uint32_t e0, uint32_t e1, uint32_t *out) {
+    const WeightLanes &weights = IndexBits == 2 ? WeightLanes2 : IndexBits == 3 ? WeightLanes3 : WeightLanes4;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i a = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(e0)), zero);
+    const __m128i b = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(e1)), zero);
+    const __m128i base = _mm_add_epi16(_mm_slli_epi16(a, 6), _mm_set1_epi16(32));
+    const __m128i difference = _mm_sub_epi16(b, a);
+    for (unsigned j = 0; 4 * j < (1u << IndexBits); ++j) {
+        const __m128i w0 = _mm_load_si128(reinterpret_cast<const __m128i *>(weights.lanes[2 * j]));
+        const __m128i w1 = _mm_load_si128(reinterpret_cast<const __m128i *>(weights.lanes[2 * j + 1]));
+        const __m128i first = _mm_srli_epi16(_mm_add_epi16(base, _mm_mullo_epi16(difference, w0)), 6);
+        const __m128i second = _mm_srli_epi16(_mm_add_epi16(base, _mm_mullo_epi16(difference, w1)), 6);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 4 * j), _mm_packus_epi16(first, second));
+    }
+}
+
+#endif
+
+template <bool Sse2, unsigned IndexBits>
+inline void palette(uint32_t e0, uint32_t e1, uint32_t *out) {
+#if defined(DDS_HAVE_SSE2)
+    if constexpr (Sse2) {
+        paletteWordsSse2<IndexBits>(e0, e1, out);
+        return;
+    }
+#endif
+    paletteWords<IndexBits>(e0, e1, out);
+}
+
+// Where each field of mode M starts.
+template <unsigned M>
+struct Bc7Layout {
+    static constexpr Bc7Mode mode = kBc7Modes[M];
+    static constexpr unsigned subsets = mode.subsets;
+    static constexpr unsigned endpoints = 2 * subsets;
+    static constexpr unsigned partitionAt = M + 1;
+    static constexpr unsigned rotationAt = partitionAt + mode.partitionBits;
+    static constexpr unsigned selectionAt = rotationAt + mode.rotationBits;
+    static constexpr unsigned colorAt = selectionAt + mode.selectionBits;
+    static constexpr unsigned colorRun = endpoints * mode.colorBits;  // one channel of every endpoint
+    static constexpr unsigned alphaAt = colorAt + 3 * colorRun;
+    static constexpr unsigned alphaRun = endpoints * mode.alphaBits;
+    static constexpr unsigned pBitAt = alphaAt + alphaRun;
+    static constexpr unsigned pBitCount = mode.endpointPBits ? endpoints : mode.sharedPBits ? subsets : 0u;
+    static constexpr unsigned pBitWidth = mode.endpointPBits + mode.sharedPBits;
+    static constexpr unsigned indexAt = pBitAt + pBitCount;
+    static constexpr unsigned secondaryAt = indexAt + 16 * mode.indexBits - subsets;
+    static constexpr unsigned colorWidth = mode.colorBits + pBitWidth;
+    static constexpr unsigned alphaWidth = mode.alphaBits == 0 ? 0u : mode.alphaBits + pBitWidth;
+};
+
+// The endpoints of mode M as RGBA words, endpoint 2s + e for end e of
+// subset s; alpha 255 where the mode stores none.
+template <unsigned M>
+inline void bc7Endpoints(const Block128 &b, uint32_t ends[6]) {
+    using L = Bc7Layout<M>;
+    constexpr uint32_t colorMask = (1u << L::mode.colorBits) - 1;
+    constexpr uint32_t alphaMask = (1u << L::mode.alphaBits) - 1;
+    const uint32_t red = field<L::colorAt, L::colorRun>(b);
+    const uint32_t green = field<L::colorAt + L::colorRun, L::colorRun>(b);
+    const uint32_t blue = field<L::colorAt + 2 * L::colorRun, L::colorRun>(b);
+    const uint32_t alpha = field<L::alphaAt, L::alphaRun>(b);
+    const uint32_t pBits = field<L::pBitAt, L::pBitCount>(b);
+    for (unsigned k = 0; k < L::endpoints; ++k) {
+        const uint32_t p = L::mode.endpointPBits ? (pBits >> k) & 1 : L::mode.sharedPBits ? (pBits >> (k / 2)) & 1 : 0u;
+        auto channel = [&](uint32_t run) {
+            return widen<L::colorWidth>(((run >> (k * L::mode.colorBits)) & colorMask) << L::pBitWidth | p);
+        };
+        uint32_t a = 255;
+        if constexpr (L::alphaWidth != 0)
+            a = widen<L::alphaWidth>(((alpha >> (k * L::mode.alphaBits)) & alphaMask) << L::pBitWidth | p);
+        ends[k] = channel(red) | channel(green) << 8 | channel(blue) << 16 | a << 24;
+    }
+}
+
+// Modes 0, 1, 2, 3, 6 and 7: one set of indices for all four channels.
+template <unsigned M, bool Sse2>
+void bc7Subsets(const Block128 &b, uint32_t pixels[16]) {
+    using L = Bc7Layout<M>;
+    constexpr unsigned IndexBits = L::mode.indexBits;
+    constexpr uint64_t IndexMask = (1u << IndexBits) - 1;
+    uint32_t ends[6];
+    bc7Endpoints<M>(b, ends);
+    alignas(16) uint32_t words[3 << IndexBits];
+    for (unsigned s = 0; s < L::subsets; ++s) palette<Sse2, IndexBits>(ends[2 * s], ends[2 * s + 1], words + (s << IndexBits));
+    uint64_t index = indices<IndexBits, L::indexAt>(b);
+    if constexpr (L::subsets == 1) {
+        for (unsigned i = 0; i < 16; ++i) pixels[i] = words[(index >> (IndexBits * i)) & IndexMask];
+    } else {
+        const unsigned partition = field<L::partitionAt, L::mode.partitionBits>(b);
+        uint32_t map;
+        if constexpr (L::subsets == 2) {
+            index = withAnchor<IndexBits>(index, kBptcAnchors2[partition]);
+            map = SubsetMaps2.maps[partition];
+        } else {
+            const unsigned second = kBc7Anchors3Second[partition], third = kBc7Anchors3Third[partition];
+            index = withAnchor<IndexBits>(index, second < third ? second : third);
+            index = withAnchor<IndexBits>(index, second < third ? third : second);
+            map = SubsetMaps3.maps[partition];
+        }
+        for (unsigned i = 0; i < 16; ++i) {
+            pixels[i] = words[((map >> (2 * i)) & 3) << IndexBits | ((index >> (IndexBits * i)) & IndexMask)];
+        }
+    }
+}
+
+// Modes 4 and 5: colour from one set of indices, alpha from the other.
+// Rotation swaps alpha with red, green or blue after interpolation; here
+// the two channels' endpoints are swapped first, and the swapped channel
+// (alpha when there is no rotation) takes the alpha indices.
+template <bool Sse2, unsigned ColorBits, unsigned AlphaBits>
+inline void bc7Separate(uint32_t e0, uint32_t e1, uint64_t colorIndices, uint64_t alphaIndices, unsigned rotation,
+                        uint32_t pixels[16]) {
+    if (rotation != 0) {
+        const unsigned shift = 8 * (rotation - 1);
+        auto swap = [shift](uint32_t word) {
+            const uint32_t c = (word >> shift) & 0xFF, a = word >> 24;
+            return (word & ~(0xFFu << shift) & 0x00FFFFFFu) | a << shift | c << 24;
+        };
+        e0 = swap(e0), e1 = swap(e1);
+    }
+    const uint32_t alphaByte = rotation == 0 ? 0xFF000000u : 0xFFu << (8 * (rotation - 1));
+    alignas(16) uint32_t colors[16], alphas[16];
+    palette<Sse2, ColorBits>(e0, e1, colors);
+    palette<Sse2, AlphaBits>(e0, e1, alphas);
+    for (unsigned i = 0; i < 16; ++i) {
+        pixels[i] = (colors[(colorIndices >> (ColorBits * i)) & ((1u << ColorBits) - 1)] & ~alphaByte) |
+                    (alphas[(alphaIndices >> (AlphaBits * i)) & ((1u << AlphaBits) - 1)] & alphaByte);
+    }
+}
+
+template <unsigned M, bool Sse2>
+void bc7Rotated(const Block128 &b, uint32_t pixels[16]) {
+    using L = Bc7Layout<M>;
+    constexpr unsigned First = L::mode.indexBits, Second = L::mode.secondaryIndexBits;
+    uint32_t ends[2];
+    bc7Endpoints<M>(b, ends);
+    const unsigned rotation = field<L::rotationAt, 2>(b);
+    const uint64_t primary = indices<First, L::indexAt>(b);
+    const uint64_t secondary = indices<Second, L::secondaryAt>(b);
+    if (field<L::selectionAt, L::mode.selectionBits>(b) != 0) {
+        bc7Separate<Sse2, Second, First>(ends[0], ends[1], secondary, primary, rotation, pixels);
+    } else {
+        bc7Separate<Sse2, First, Second>(ends[0], ends[1], primary, secondary, rotation, pixels);
+    }
+}
+
+template <bool Sse2>
+void bc7Invalid(const Block128 &, uint32_t pixels[16]) {
+    for (unsigned i = 0; i < 16; ++i) pixels[i] = 0;
+}
+
+using Bc7ModeFn = void (*)(const Block128 &, uint32_t[16]);
+
+template <bool Sse2>
+constexpr Bc7ModeFn Bc7ModeFns[9] = {
+    bc7Subsets<0, Sse2>, bc7Subsets<1, Sse2>, bc7Subsets<2, Sse2>, bc7Subsets<3, Sse2>, bc7Rotated<4, Sse2>,
+    bc7Rotated<5, Sse2>, bc7Subsets<6, Sse2>, bc7Subsets<7, Sse2>, bc7Invalid<Sse2>,
+};
+
+// The mode of each first byte: the number of zero bits below the lowest
+// one, 8 for the byte 0.
+struct ModeOfByte {
+    uint8_t modes[256];
+};
+constexpr ModeOfByte modeOfByte() {
+    ModeOfByte result{};
+    for (unsigned v = 0; v < 256; ++v) {
+        unsigned m = 0;
+        while (m < 8 && ((v >> m) & 1) == 0) ++m;
+        result.modes[v] = static_cast<uint8_t>(m);
+    }
+    return result;
+}
+constexpr ModeOfByte Bc7ModeOfByte = modeOfByte();
+
+// ---------------------------------------------------------------- BC6H
+
+// Where segment K of mode M starts: after the mode bits and the segments
+// before it.
+constexpr unsigned segmentAt(unsigned m, unsigned k) {
+    unsigned at = kBc6hModes[m].modeBits;
+    for (unsigned j = 0; j < k; ++j) at += ddsBc6hSegmentWidth(kBc6hModes[m].segments[j]);
+    return at;
+}
+
+template <unsigned M, unsigned K>
+inline void bc6hSegment(const Block128 &b, uint32_t fields[12]) {
+    constexpr Segment s = kBc6hModes[M].segments[K];
+    constexpr unsigned at = segmentAt(M, K);
+    if constexpr (s.first >= s.last) {
+        fields[s.field] |= field<at, s.first - s.last + 1u>(b) << s.last;
+    } else {
+        // Stored the other way round: the first bit read is bit `last`.
+        const uint32_t stored = field<at, s.last - s.first + 1u>(b);
+        for (unsigned j = 0; j <= s.last - s.first; ++j) fields[s.field] |= ((stored >> j) & 1) << (s.last - j);
+    }
+}
+
+template <unsigned M, size_t... K>
+inline void bc6hSegments(const Block128 &b, uint32_t fields[12], std::index_sequence<K...>) {
+    (bc6hSegment<M, K>(b, fields), ...);
+}
+
+template <unsigned Bits>
+inline int signExtend(uint32_t value) {
+    const uint32_t masked = value & ((uint32_t{1} << Bits) - 1);
+    const int magnitude = static_cast<int>(masked);
+    return masked >> (Bits - 1) ? magnitude - (1 << Bits) : magnitude;
+}
+
+// The endpoint spread over the 16-bit range, as the plain decoder does.
+template <unsigned Bits, bool Signed>
+inline int unquantize(int x) {
+    if constexpr (!Signed) {
+        if constexpr (Bits >= 15) return x;
+        else return x == 0 ? 0 : x == (1 << Bits) - 1 ? 0xFFFF : ((x << 15) + 0x4000) >> (Bits - 1);
+    } else {
+        if constexpr (Bits >= 16) {
+            return x;
+        } else {
+            const int magnitude = x < 0 ? -x : x;
+            const int unq = magnitude == 0                      ? 0
+                            : magnitude >= (1 << (Bits - 1)) - 1 ? 0x7FFF
+                                                                : ((magnitude << 15) + 0x4000) >> (Bits - 1);
+            return x < 0 ? -unq : unq;
+        }
+    }
+}
+
+// The output byte of every interpolated value: ddsHalfToUnorm8 of
+// ddsBc6hHalf, at the value's low 16 bits (signed values as two's
+// complement).
+struct UnormTable {
+    uint8_t bytes[65536];
+    explicit UnormTable(bool isSigned) {
+        for (int v = 0; v < 65536; ++v) {
+            const int value = isSigned && v >= 0x8000 ? v - 0x10000 : v;
+            bytes[v] = ddsHalfToUnorm8(ddsBc6hHalf(value, isSigned));
+        }
+    }
+};
+
+const uint8_t *unormTable(bool isSigned) {
+    static const UnormTable unsignedTable(false);
+    static const UnormTable signedTable(true);
+    return isSigned ? signedTable.bytes : unsignedTable.bytes;
+}
+
+#if defined(DDS_HAVE_SSE2)
+
+// ddsHalfToUnorm8(ddsBc6hHalf(c)) of four interpolated values in 32-bit
+// lanes, not yet saturated (values of 1 and above give 255 or more; packing
+// with unsigned saturation brings them to 255).  A half's bits moved up by
+// 13 are a float's with the exponent 112 short: as a float they are the
+// half's value times 2^-112, exactly (N * 2^-s with N below 2^11), and
+// times 255 * 2^112 its value times 255, exactly.  Adding 0.5 is exact as
+// well (an integer below 2^24 times 2^-s), so truncating rounds as the
+// plain decoder does.  Halves with exponent 0 are below 2^-14, 255 times
+// which is far below 0.5: they give 0 whether their float is taken as a
+// tiny value or as zero.
+template <bool Signed>
+inline __m128i unorm8Sse2(__m128i c) {
+    const __m128i times31 = _mm_sub_epi32(_mm_slli_epi32(c, 5), c);
+    __m128i half = _mm_srai_epi32(times31, Signed ? 5 : 6);
+    // Signed: the values at or below 0 give -0, +0 or a negative half: 0.
+    if constexpr (Signed) half = _mm_and_si128(half, _mm_cmpgt_epi32(c, _mm_setzero_si128()));
+    const __m128 scaled = _mm_mul_ps(_mm_castsi128_ps(_mm_slli_epi32(half, 13)), _mm_set1_ps(255.0f * 0x1p112f));
+    return _mm_cvttps_epi32(_mm_add_ps(scaled, _mm_set1_ps(0.5f)));
+}
+
+#endif
+
+// The 2^IndexBits palette words of one region: each channel interpolated
+// as the plain decoder does (rounding towards minus infinity), then looked
+// up; alpha 255.
+template <unsigned IndexBits, bool Signed, bool Sse2>
+inline void bc6hPalette(const int e0[3], const int e1[3], const uint8_t *table, uint32_t *out) {
+#if defined(DDS_HAVE_SSE2)
+    if constexpr (Sse2) {
+        // Lanes (a, b) of each channel against (64 - w, w): one entry a
+        // multiply-add, four entries packed into a store of four words.
+        // Unsigned endpoints (up to 0xFFFF) are taken 0x8000 down to fit
+        // the lanes, and 64 * 0x8000 is put back.
+        (void)table;
+        constexpr int shift = Signed ? 0 : 0x8000;
+        const __m128i ends = _mm_setr_epi16(static_cast<short>(e0[0] - shift), static_cast<short>(e1[0] - shift),
+                                            static_cast<short>(e0[1] - shift), static_cast<short>(e1[1] - shift),
+                                            static_cast<short>(e0[2] - shift), static_cast<short>(e1[2] - shift), 0, 0);
+        const __m128i add = _mm_set1_epi32(32 + 64 * shift);
+        auto entry = [&](unsigned i) {
+            const int w = weightOf(IndexBits, i);
+            const __m128i weights = _mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(w) << 16 | static_cast<uint32_t>(64 - w)));
+            return unorm8Sse2<Signed>(_mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(ends, weights), add), 6));
+        };
+        const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+        for (unsigned i = 0; i < (1u << IndexBits); i += 4) {
+            const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(entry(i), entry(i + 1)),
+                                                   _mm_packs_epi32(entry(i + 2), entry(i + 3)));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_or_si128(bytes, opaque));
+        }
+        return;
+    }
+#endif
+    for (unsigned i = 0; i < (1u << IndexBits); ++i) {
+        const int w = weightOf(IndexBits, i);
+        uint32_t word = 0xFF000000u;
+        for (unsigned c = 0; c < 3; ++c) {
+            const int sum = (64 - w) * e0[c] + w * e1[c] + 32;
+            const int value = ((sum + (1 << 22)) >> 6) - (1 << 16);
+            word |= static_cast<uint32_t>(table[static_cast<uint32_t>(value) & 0xFFFF]) << (8 * c);
+        }
+        out[i] = word;
+    }
+}
+
+template <unsigned M, bool Signed, bool Sse2>
+void bc6hMode(const Block128 &b, uint32_t pixels[16]) {
+    static constexpr const Bc6hMode &mode = kBc6hModes[M];
+    constexpr unsigned Regions = mode.partitionBits ? 2u : 1u;
+    constexpr unsigned IndexBits = Regions == 2 ? 3u : 4u;
+    constexpr unsigned Bits = mode.endpointBits;
+    constexpr unsigned PartitionAt = segmentAt(M, mode.segmentCount);
+    constexpr unsigned IndexAt = PartitionAt + mode.partitionBits;
+    uint32_t fields[12] = {};
+    bc6hSegments<M>(b, fields, std::make_index_sequence<mode.segmentCount>());
+
+    // As the plain decoder: endpoint 0 as stored, the others deltas from
+    // it in transformed modes, wrapping at the endpoint width.
+    constexpr uint32_t EndpointMask = (uint32_t{1} << Bits) - 1;
+    int ends[4][3];
+    for (unsigned c = 0; c < 3; ++c) {
+        const uint32_t base = fields[c];
+        ends[0][c] = unquantize<Bits, Signed>(Signed ? signExtend<Bits>(base) : static_cast<int>(base));
+        for (unsigned e = 1; e < 2 * Regions; ++e) {
+            const uint32_t stored = fields[3 * e + c];
+            uint32_t value = stored;
+            if constexpr (mode.transformed) {
+                const unsigned deltaBits = mode.deltaBits[c];
+                const uint32_t masked = stored & ((uint32_t{1} << deltaBits) - 1);
+                const uint32_t delta = masked >> (deltaBits - 1) ? masked - (uint32_t{1} << deltaBits) : masked;
+                value = (base + delta) & EndpointMask;
+            }
+            ends[e][c] = unquantize<Bits, Signed>(Signed ? signExtend<Bits>(value) : static_cast<int>(value));
+        }
+    }
+    const uint8_t *table = Sse2 ? nullptr : unormTable(Signed);
+    alignas(16) uint32_t words[16];
+    for (unsigned r = 0; r < Regions; ++r) bc6hPalette<IndexBits, Signed, Sse2>(ends[2 * r], ends[2 * r + 1], table, words + (r << IndexBits));
+    uint64_t index = indices<IndexBits, IndexAt>(b);
+    constexpr uint64_t IndexMask = (1u << IndexBits) - 1;
+    if constexpr (Regions == 1) {
+        for (unsigned i = 0; i < 16; ++i) pixels[i] = words[(index >> (IndexBits * i)) & IndexMask];
+    } else {
+        const unsigned partition = field<PartitionAt, 5>(b);
+        index = withAnchor<IndexBits>(index, kBptcAnchors2[partition]);
+        const uint32_t map = SubsetMaps2.maps[partition];
+        for (unsigned i = 0; i < 16; ++i) {
+            pixels[i] = words[((map >> (2 * i)) & 1) << IndexBits | ((index >> (IndexBits * i)) & IndexMask)];
+        }
+    }
+}
+
+template <bool Signed, bool Sse2>
+void bc6hReserved(const Block128 &, uint32_t pixels[16]) {
+    // The plain decoder's zeros, as bytes: ddsHalfToUnorm8(0) with alpha 255.
+    for (unsigned i = 0; i < 16; ++i) pixels[i] = 0xFF000000u;
+}
+
+using Bc6hModeFn = void (*)(const Block128 &, uint32_t[16]);
+
+// The mode of each value of the first five bits: the two-bit modes 0 and
+// 1 under every value of the other three, 14 for the reserved ones.
+struct Bc6hModeOfBits {
+    uint8_t modes[32];
+};
+constexpr Bc6hModeOfBits bc6hModeOfBits() {
+    Bc6hModeOfBits result{};
+    for (unsigned v = 0; v < 32; ++v) {
+        const unsigned value = (v & 3) < 2 ? v & 3 : v;
+        result.modes[v] = 14;
+        for (unsigned m = 0; m < 14; ++m)
+            if (kBc6hModes[m].value == value) result.modes[v] = static_cast<uint8_t>(m);
+    }
+    return result;
+}
+constexpr Bc6hModeOfBits Bc6hModeOf = bc6hModeOfBits();
+
+template <bool Signed, bool Sse2, size_t... M>
+constexpr auto bc6hModeFns(std::index_sequence<M...>) {
+    struct Fns {
+        Bc6hModeFn fns[15];
+    };
+    return Fns{{bc6hMode<M, Signed, Sse2>..., bc6hReserved<Signed, Sse2>}};
+}
+
+template <bool Signed, bool Sse2>
+constexpr auto Bc6hModeFns = bc6hModeFns<Signed, Sse2>(std::make_index_sequence<14>());
+
+// ---------------------------------------------------------------- rows
+
+inline void store32(uint8_t *destination, uint32_t value) { std::memcpy(destination, &value, 4); }
+
+template <int BytesPerPixel>
+inline void putBlock(uint8_t *const rows[4], size_t column, const uint32_t pixels[16]) {
+    for (unsigned r = 0; r < 4; ++r) {
+        const uint32_t *p = pixels + 4 * r;
+        uint8_t *destination = rows[r] + column;
+        if constexpr (BytesPerPixel == 4) {
+            std::memcpy(destination, p, 16);
+        } else {
+            store32(destination, (p[0] & 0x00FFFFFFu) | p[1] << 24);
+            store32(destination + 4, ((p[1] >> 8) & 0xFFFF) | p[2] << 16);
+            store32(destination + 8, ((p[2] >> 16) & 0xFF) | p[3] << 8);
+        }
+    }
+}
+
+template <int BytesPerPixel, bool Sse2>
+void bc7Row(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
+    alignas(16) uint32_t pixels[16];
+    for (uint32_t k = 0; k < blockCount; ++k) {
+        const uint8_t *block = blocks + static_cast<size_t>(k) * 16;
+        Bc7ModeFns<Sse2>[Bc7ModeOfByte.modes[block[0]]](load128(block), pixels);
+        putBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
+    }
+}
+
+template <int BytesPerPixel, bool Signed, bool Sse2>
+void bc6hRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
+    alignas(16) uint32_t pixels[16];
+    const auto &fns = Bc6hModeFns<Signed, Sse2>;
+    for (uint32_t k = 0; k < blockCount; ++k) {
+        const uint8_t *block = blocks + static_cast<size_t>(k) * 16;
+        fns.fns[Bc6hModeOf.modes[block[0] & 31]](load128(block), pixels);
+        putBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
+    }
+}
+
+template <bool Sse2>
+bool bptcRow(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4],
+             int bytesPerPixel) {
+    if (bytesPerPixel != 3 && bytesPerPixel != 4) return false;
+    const bool four = bytesPerPixel == 4;
+    switch (format) {
+        case Bc7: (four ? bc7Row<4, Sse2> : bc7Row<3, Sse2>)(blocks, blockCount, rows); return true;
+        case Bc6h: (four ? bc6hRow<4, false, Sse2> : bc6hRow<3, false, Sse2>)(blocks, blockCount, rows); return true;
+        case Bc6hSigned: (four ? bc6hRow<4, true, Sse2> : bc6hRow<3, true, Sse2>)(blocks, blockCount, rows); return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+bool ddsDecodeBptcRowWords(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4],
+                           int bytesPerPixel) {
+    return bptcRow<false>(format, blocks, blockCount, rows, bytesPerPixel);
+}
+
+bool ddsDecodeBptcRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4],
+                          int bytesPerPixel) {
+#if defined(DDS_HAVE_SSE2)
+    return bptcRow<true>(format, blocks, blockCount, rows, bytesPerPixel);
+#else
+    (void)format, (void)blocks, (void)blockCount, (void)rows, (void)bytesPerPixel;
+    return false;
+#endif
+}
