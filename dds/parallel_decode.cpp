@@ -26,13 +26,26 @@ class Pipeline {
         free_.push_back(buffer);
     }
 
-    // A free buffer for the reader; waits for a worker to give one back.
+    // A free buffer for the reader.  While none is free, the reader decodes
+    // a waiting chunk itself rather than wait: its buffer is then free.
     uint8_t *takeFree() {
         std::unique_lock<std::mutex> lock(mutex_);
-        freed_.wait(lock, [this] { return !free_.empty(); });
-        uint8_t *buffer = free_.back();
-        free_.pop_back();
-        return buffer;
+        for (;;) {
+            if (!free_.empty()) {
+                uint8_t *buffer = free_.back();
+                free_.pop_back();
+                return buffer;
+            }
+            if (taken_ < handed_) {
+                const ReadChunk chunk = ready_[taken_++];
+                lock.unlock();
+                ddsDecodeChunk(level_, chunk.index, chunk.buffer);
+                lock.lock();
+                free_.push_back(chunk.buffer);
+                continue;
+            }
+            freed_.wait(lock);
+        }
     }
 
     void hand(uint32_t index, uint8_t *buffer) {
@@ -110,16 +123,18 @@ bool decodeOnThisThread(const DdsSource &source, const DdsPlan &plan, const DdsL
 }  // namespace
 
 bool ddsDecodeTopLevelParallel(const DdsSource &source, const DdsPlan &plan, uint8_t *const *chunks,
-                               uint32_t chunkCount, uint8_t *pixels, bool reverseRows, uint32_t workers) {
+                               uint32_t chunkCount, uint8_t *pixels, bool reverseRows, uint32_t threads) {
     DdsLevelDecoder level;
     ddsStartLevel(plan, pixels, reverseRows, &level);
-    if (workers == 0 || chunkCount < 2) return decodeOnThisThread(source, plan, level, chunks[0]);
+    if (threads < 2 || chunkCount < 2) return decodeOnThisThread(source, plan, level, chunks[0]);
 
     Pipeline pipeline(level);
     for (uint32_t i = 0; i < chunkCount; ++i) pipeline.addFree(chunks[i]);
-    std::vector<std::thread> threads;
-    startWorkers(pipeline, workers < ddsMaxDecodeThreads ? workers : ddsMaxDecodeThreads, &threads);
-    if (threads.empty()) return decodeOnThisThread(source, plan, level, chunks[0]);
+    std::vector<std::thread> threadList;
+    // This thread reads and decodes too: it starts one worker fewer.
+    const uint32_t decoders = threads < ddsMaxDecodeThreads ? threads : ddsMaxDecodeThreads;
+    startWorkers(pipeline, decoders - 1, &threadList);
+    if (threadList.empty()) return decodeOnThisThread(source, plan, level, chunks[0]);
 
     bool ok = true;
     const uint32_t total = ddsChunkCount(plan);
@@ -129,6 +144,9 @@ bool ddsDecodeTopLevelParallel(const DdsSource &source, const DdsPlan &plan, uin
         if (ok) pipeline.hand(index, buffer);
     }
     pipeline.finish(!ok);
-    for (std::thread &thread : threads) thread.join();
+    // The reading done, this thread decodes beside the workers until no
+    // chunk waits.
+    pipeline.work();
+    for (std::thread &thread : threadList) thread.join();
     return ok;
 }
