@@ -294,6 +294,20 @@ void benchImport(benchmark::State &state, std::string name, const BenchFormat *f
     state.counters["PeakImageBytes"] = static_cast<double>(peakImage);
 }
 
+// The whole import on the calling thread alone (DDSIMAGE_THREADS=1), beside
+// the same import on the system's threads in the same run.
+void benchImportOneThread(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
+    const char *previous = std::getenv("DDSIMAGE_THREADS");
+    const std::string saved = previous != nullptr ? previous : "";
+    setenv("DDSIMAGE_THREADS", "1", 1);
+    benchImport(state, std::move(name), format, size, false);
+    if (previous != nullptr) {
+        setenv("DDSIMAGE_THREADS", saved.c_str(), 1);
+    } else {
+        unsetenv("DDSIMAGE_THREADS");
+    }
+}
+
 // Reading the file as the image request does, without decoding: the top
 // level read in chunks of ddsChunkBytes at their offsets, through the
 // plug-in's own file reads.  Its xMemcpy is the most that an import of the
@@ -368,6 +382,7 @@ void registerAll() {
             const std::string suffix = std::string(format.name) + "/" + std::to_string(size);
             add("import/" + suffix + "/flipped", benchImport, &format, size, false);
             add("import/" + suffix + "/file_order", benchImport, &format, size, true);
+            add("import1/" + suffix + "/flipped", benchImportOneThread, &format, size);
             add("read/" + suffix, benchRead, &format, size);
         }
     }

@@ -2,19 +2,20 @@
 # Draws bench/results/chart.png from the benchmark's JSON output: at 4096 x
 # 4096, each format's rate as a fraction of memcpy of its output size, for
 # the plain kernels, the fast kernels on an SSE2-only processor (baseline)
-# and with the processor's extensions, and the whole import before and after
-# the fast paths.  Needs python3 and gnuplot (Debian: gnuplot-nox).
+# and with the processor's extensions, and the whole import on one thread
+# (import1/) and on the system's threads (import/).  Needs python3 and
+# gnuplot (Debian: gnuplot-nox).
 #
-#   bench/plot.sh [after.json] [import_before.json] [chart.png]
+#   bench/plot.sh [after.json] [unused] [chart.png]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 after=${1:-$here/results/after.json}
-before=${2:-$here/results/import_before.json}
+# (the second argument, once the import before the fast paths, is not read)
 chart=${3:-$here/results/chart.png}
 data=$(mktemp)
 trap 'rm -f "$data"' EXIT
 
-python3 - "$after" "$before" > "$data" <<'PY'
+python3 - "$after" > "$data" <<'PY'
 import json, sys
 
 def medians(path):
@@ -26,17 +27,18 @@ def medians(path):
         found[name] = b.get("xMemcpy", 0.0)
     return found
 
-after, before = medians(sys.argv[1]), medians(sys.argv[2])
-formats = ["DXT1-Rgb", "DXT1-Rgba", "DXT3", "DXT5", "BGRA8888", "A2R10G10B10", "BGR888", "R5G6B5", "A4R4G4B4", "R3G3B2"]
+after = medians(sys.argv[1])
+formats = ["DXT1-Rgb", "DXT1-Rgba", "DXT3", "DXT5", "BC4", "BC5", "BC6H", "BC6H-SF", "BC7", "BGRA8888",
+           "A2R10G10B10", "BGR888", "R5G6B5", "A4R4G4B4", "R3G3B2"]
 
 for f in formats:
     row = [after.get(f"plain/{f}/4096", 0), after.get(f"baseline/{f}/4096", 0), after.get(f"kernel/{f}/4096", 0),
-           before.get(f"import/{f}/4096/flipped", 0), after.get(f"import/{f}/4096/flipped", 0)]
+           after.get(f"import1/{f}/4096/flipped", 0), after.get(f"import/{f}/4096/flipped", 0)]
     print(f, " ".join(f"{v:.3f}" for v in row))
 PY
 
 gnuplot <<GP
-set terminal pngcairo size 1200,600 font "sans,10"
+set terminal pngcairo size 1500,600 font "sans,10"
 set output "$chart"
 set title "4096 x 4096: rate as a fraction of memcpy of the output size (higher is faster)"
 set style data histograms
@@ -48,11 +50,11 @@ set ylabel "x memcpy"
 set grid ytics
 set key top right
 set xtics rotate by -30 left
-set xrange [-0.6:9.6]
-plot "$data" using 2:xtic(1) title "plain kernel (before)", \
+set xrange [-0.6:14.6]
+plot "$data" using 2:xtic(1) title "plain kernel", \
      "" using 3 title "fast kernel, SSE2 only", \
      "" using 4 title "fast kernel, SSSE3", \
-     "" using 5 title "import before (flipped rows)", \
-     "" using 6 title "import after (flipped rows)"
+     "" using 5 title "import, one thread (flipped rows)", \
+     "" using 6 title "import, system's threads (flipped rows)"
 GP
 echo "wrote $chart"
