@@ -217,7 +217,8 @@ void expectSameBptcRows(BlockFormat format, const std::vector<uint8_t> &blocks, 
     const uint32_t total = static_cast<uint32_t>(blocks.size() / 16);
     for (uint32_t first = 0, count = 1; first < total; first += count, count = count % 40 + 1) {
         const uint32_t n = std::min(count, total - first);
-        const std::vector<uint8_t> row(blocks.begin() + first * 16, blocks.begin() + (first + n) * 16);
+        const std::vector<uint8_t> row(blocks.begin() + static_cast<std::ptrdiff_t>(first) * 16,
+                                       blocks.begin() + static_cast<std::ptrdiff_t>(first + n) * 16);
         for (int bytesPerPixel : {3, 4}) {
             const auto plain = decodeInto(&ddsDecodeBlockRowScalar, format, row, n, bytesPerPixel, seed + first);
             for (const NamedRowFn &fast : fastBlockRows) {
