@@ -43,13 +43,6 @@ std::map<std::string, std::vector<double>> &rates() {
     return measured;
 }
 
-double median(std::vector<double> values) {
-    if (values.empty()) return 0.0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
-}
-
 BlockFormat blockFormatOf(BenchKind kind) {
     switch (kind) {
         case BenchKind::Dxt5: return Dxt5;
@@ -180,14 +173,14 @@ void registerAll() {
 void printSummary() {
     std::printf("\nSummary (medians over repetitions of the fastest iteration)\n");
     std::printf("%-36s %10s\n", "benchmark", "MPix/s");
-    for (const auto &[name, values] : rates()) std::printf("%-36s %10.1f\n", name.c_str(), median(values));
+    for (const auto &[name, values] : rates()) std::printf("%-36s %10.1f\n", name.c_str(), benchMedian(values));
     std::printf("\n%-36s %-26s %8s\n", "ours", "peer", "ratio");
     for (const Row &row : comparisons()) {
         const auto ours = rates().find(row.ours), peer = rates().find(row.peer);
         if (ours == rates().end() || peer == rates().end()) continue;
-        const double peerRate = median(peer->second);
+        const double peerRate = benchMedian(peer->second);
         std::printf("%-36s %-26s %8.2f\n", row.ours.c_str(), row.peer.c_str(),
-                    peerRate > 0.0 ? median(ours->second) / peerRate : 0.0);
+                    peerRate > 0.0 ? benchMedian(ours->second) / peerRate : 0.0);
     }
 }
 

@@ -7,6 +7,13 @@
 #include <cstdlib>
 #include <utility>
 
+double benchMedian(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
+
 namespace {
 
 constexpr uint32_t FourCCFlag = 0x4;

@@ -10,6 +10,9 @@
 
 #include "qvhost.h"
 
+// The median of one rate a repetition; 0 for none.
+double benchMedian(std::vector<double> values);
+
 // Dxt1Rgb to Dxt5 from random blocks; Bc4 to Bc7 from the top-level blocks
 // of real files (DDSIMAGE_REALWORLD_DIR) repeated over the image.
 enum class BenchKind { Dxt1Rgb, Dxt1Rgba, Dxt3, Dxt5, Masks, Bc4, Bc5, Bc6h, Bc6hSigned, Bc7 };

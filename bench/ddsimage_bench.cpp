@@ -58,13 +58,6 @@ std::vector<std::string> &benchmarkOrder() {
     return order;
 }
 
-double median(std::vector<double> values) {
-    if (values.empty()) return 0.0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
-}
-
 std::string memcpyName(uint32_t size, uint32_t bytesPerPixel) {
     return "memcpy/" + std::to_string(size) + "/" + std::to_string(bytesPerPixel * 8) + "bpp";
 }
@@ -394,8 +387,8 @@ void printSummary() {
         const auto rates = measuredRates().find(name);
         if (rates == measuredRates().end()) continue;
         const auto ratios = measuredRatios().find(name);
-        const double ratio = ratios == measuredRatios().end() ? 0.0 : median(ratios->second);
-        std::printf("%-44s %12.1f %9.3f\n", name.c_str(), median(rates->second), ratio);
+        const double ratio = ratios == measuredRatios().end() ? 0.0 : benchMedian(ratios->second);
+        std::printf("%-44s %12.1f %9.3f\n", name.c_str(), benchMedian(rates->second), ratio);
     }
 }
 

@@ -36,13 +36,6 @@ std::map<std::string, std::vector<double>> &rates() {
     return measured;
 }
 
-double median(std::vector<double> values) {
-    if (values.empty()) return 0.0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
-}
-
 // Times each iteration of `work`; reports MPix/s of the fastest.
 template <typename Work>
 void run(benchmark::State &state, const std::string &name, double pixels, Work &&work) {
@@ -153,7 +146,7 @@ void printSummary() {
         const std::string rest = name.substr(name.find('/'));
         const std::string ours = (prefix == "squish" ? "ddsDecodeBlockRow" : "import") + rest;
         if (rates().count(name) == 0 || rates().count(ours) == 0) continue;
-        const double peer = median(rates()[name]), own = median(rates()[ours]);
+        const double peer = benchMedian(rates()[name]), own = benchMedian(rates()[ours]);
         std::printf("%-40s %10.1f %10.1f %8.2f\n", (ours + " / " + prefix).c_str(), own, peer, own / peer);
     }
 }

@@ -110,31 +110,23 @@ void startWorkers(Pipeline &pipeline, uint32_t count, std::vector<std::thread> *
     }
 }
 
-bool decodeOnThisThread(const DdsSource &source, const DdsPlan &plan, const DdsLevelDecoder &level,
-                        uint8_t *chunk) {
-    const uint32_t chunks = ddsChunkCount(plan);
-    for (uint32_t index = 0; index < chunks; ++index) {
-        if (!ddsReadChunk(source, plan, index, chunk)) return false;
-        ddsDecodeChunk(level, index, chunk);
-    }
-    return true;
-}
-
 }  // namespace
 
 bool ddsDecodeTopLevelParallel(const DdsSource &source, const DdsPlan &plan, uint8_t *const *chunks,
                                uint32_t chunkCount, uint8_t *pixels, bool reverseRows, uint32_t threads) {
-    DdsLevelDecoder level;
-    ddsStartLevel(plan, pixels, reverseRows, &level);
-    if (threads < 2 || chunkCount < 2) return decodeOnThisThread(source, plan, level, chunks[0]);
+    if (threads < 2 || chunkCount < 2) return ddsDecodeTopLevel(source, plan, chunks[0], pixels, reverseRows);
 
+    // The workers wait for the first chunk, which is handed over only once
+    // the level is started below.
+    DdsLevelDecoder level{};
     Pipeline pipeline(level);
     for (uint32_t i = 0; i < chunkCount; ++i) pipeline.addFree(chunks[i]);
     std::vector<std::thread> threadList;
     // This thread reads and decodes too: it starts one worker fewer.
     const uint32_t decoders = threads < ddsMaxDecodeThreads ? threads : ddsMaxDecodeThreads;
     startWorkers(pipeline, decoders - 1, &threadList);
-    if (threadList.empty()) return decodeOnThisThread(source, plan, level, chunks[0]);
+    if (threadList.empty()) return ddsDecodeTopLevel(source, plan, chunks[0], pixels, reverseRows);
+    ddsStartLevel(plan, pixels, reverseRows, &level);
 
     bool ok = true;
     const uint32_t total = ddsChunkCount(plan);

@@ -24,7 +24,6 @@ constexpr RefusalWords Words[] = {
     {"LinearSizeTooSmall", "the declared level size is smaller than the level"},
     {"LevelTruncated", "the file ends before the end of the top level"},
     {"ReadFailed", "the file could not be read"},
-    {"ChangedSinceQuery", "the file no longer matches what the information query reported"},
     {"Dx10HeaderTruncated", "the file ends inside the DX10 header"},
     {"UnsupportedDxgiFormat", "unsupported DXGI format (integer, SNORM, typeless, video or unknown)"},
     {"PaletteOrYuv", "palette-indexed and YUV pixels are not decoded"},

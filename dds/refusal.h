@@ -20,7 +20,6 @@ enum DdsRefusal : int {
     DdsLinearSizeTooSmall,   // the declared level smaller than the bytes the decoder reads
     DdsLevelTruncated,       // the file ends before the end of the top level
     DdsReadFailed,           // a read of the file failed
-    DdsChangedSinceQuery,    // the file no longer matches what the information query reported
     DdsDx10HeaderTruncated,  // the file ends inside the DX10 record
     DdsUnsupportedDxgiFormat,  // a DXGI format that is not decoded (integer, SNORM, typeless, video...)
     DdsPaletteOrYuv,         // palette indices or YUV pixels

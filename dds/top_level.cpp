@@ -106,7 +106,7 @@ void decodePixelRow(const DdsPlan &plan, const UncompressedConverter &converter,
         return;
     }
     uint8_t rgba[PiecePixels * 4];
-    const uint32_t pixelBytes = plan.format->unitBytes != 0 ? plan.format->unitBytes : plan.pixels.rgbBitCount / 8;
+    const uint32_t pixelBytes = plan.sourceRowBytes / plan.width;
     for (uint32_t x = 0; x < plan.width; x += PiecePixels) {
         const uint32_t count = std::min(PiecePixels, plan.width - x);
         const uint8_t *piece = source + static_cast<size_t>(x) * pixelBytes;
