@@ -29,8 +29,8 @@
 #include <vector>
 
 #include "bench_files.h"
-#include "blocks.h"
-#include "cpu_features.h"
+#include "block_kernels.h"
+#include "common/cpu_features.h"
 
 namespace {
 
@@ -45,13 +45,13 @@ std::map<std::string, std::vector<double>> &rates() {
 
 BlockFormat blockFormatOf(BenchKind kind) {
     switch (kind) {
-        case BenchKind::Dxt5: return Dxt5;
-        case BenchKind::Bc4: return Bc4;
-        case BenchKind::Bc5: return Bc5;
-        case BenchKind::Bc6h: return Bc6h;
-        case BenchKind::Bc6hSigned: return Bc6hSigned;
-        case BenchKind::Bc7: return Bc7;
-        default: return Dxt1;
+        case BenchKind::Dxt5: return BlockFormat::Dxt5;
+        case BenchKind::Bc4: return BlockFormat::Bc4;
+        case BenchKind::Bc5: return BlockFormat::Bc5;
+        case BenchKind::Bc6h: return BlockFormat::Bc6h;
+        case BenchKind::Bc6hSigned: return BlockFormat::Bc6hSigned;
+        case BenchKind::Bc7: return BlockFormat::Bc7;
+        default: return BlockFormat::Dxt1;
     }
 }
 

@@ -29,14 +29,14 @@
 #include <vector>
 
 #include "bench_files.h"
-#include "blocks.h"
-#include "cpu_features.h"
+#include "block_kernels.h"
+#include "common/cpu_features.h"
 #include "file_source.h"
 #include "header.h"
 #include "plugin_loader.h"
 #include "qvhost.h"
 #include "top_level.h"
-#include "uncompressed.h"
+#include "masks/masks.h"
 
 namespace {
 
@@ -126,15 +126,16 @@ void benchMemcpy(benchmark::State &state, std::string name, uint32_t size, uint3
 }
 
 BlockFormat blockFormatOf(const BenchFormat &format) {
+    using B = BlockFormat;
     switch (format.kind) {
-        case BenchKind::Dxt3: return Dxt3;
-        case BenchKind::Dxt5: return Dxt5;
-        case BenchKind::Bc4: return Bc4;
-        case BenchKind::Bc5: return Bc5;
-        case BenchKind::Bc6h: return Bc6h;
-        case BenchKind::Bc6hSigned: return Bc6hSigned;
-        case BenchKind::Bc7: return Bc7;
-        default: return Dxt1;
+        case BenchKind::Dxt3: return B::Dxt3;
+        case BenchKind::Dxt5: return B::Dxt5;
+        case BenchKind::Bc4: return B::Bc4;
+        case BenchKind::Bc5: return B::Bc5;
+        case BenchKind::Bc6h: return B::Bc6h;
+        case BenchKind::Bc6hSigned: return B::Bc6hSigned;
+        case BenchKind::Bc7: return B::Bc7;
+        default: return B::Dxt1;
     }
 }
 
@@ -142,11 +143,11 @@ DdsPixelFormat pixelFormatOf(const BenchFormat &format) {
     return DdsPixelFormat{32, format.pixelFlags, 0, format.bits, format.r, format.g, format.b, format.a};
 }
 
-using BlockRowFn = void (*)(BlockFormat, const uint8_t *, uint32_t, uint8_t *const[4], int);
+// The kernel of a tier, or with `Fastest` the one the import runs.
+constexpr int Fastest = -1;
 
-// The whole image through a block-row decoder, rows in file order.
-void benchBlockKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
-                      BlockRowFn decodeRow) {
+// The whole image through a block kernel, rows in file order.
+void benchBlockKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size, int tier) {
     const std::vector<uint8_t> payload = benchPayload(*format, size, size);
     if (payload.empty()) {
         state.SkipWithError("no blocks (the real file to tile is missing)");
@@ -157,14 +158,21 @@ void benchBlockKernel(benchmark::State &state, std::string name, const BenchForm
     std::vector<uint8_t> pixels(stride * size);
     const BlockFormat blockFormat = blockFormatOf(*format);
     const size_t rowBytes = static_cast<size_t>(size / 4) * ddsBlockBytes(blockFormat);
+    const int pixelBytes = static_cast<int>(bytesPerPixel);
+    const BlockRowKernel kernel = tier == Fastest ? ddsBlockRowKernel(blockFormat, pixelBytes)
+                                                  : ddsBlockRowKernelOfTier(blockFormat, pixelBytes,
+                                                                            static_cast<KernelTier>(tier));
+    if (kernel == nullptr) {
+        state.SkipWithError("no kernel of this tier");
+        return;
+    }
     Yardstick yardstick(pixels.size());
     for (auto _ : state) {
         yardstick.iteration(state, [&] {
             for (uint32_t row = 0; row < size / 4; ++row) {
                 uint8_t *base = pixels.data() + static_cast<size_t>(row) * 4 * stride;
                 uint8_t *const rows[4] = {base, base + stride, base + 2 * stride, base + 3 * stride};
-                decodeRow(blockFormat, payload.data() + row * rowBytes, size / 4, rows,
-                          static_cast<int>(bytesPerPixel));
+                kernel(payload.data() + row * rowBytes, size / 4, rows);
             }
             benchmark::DoNotOptimize(pixels.data());
         });
@@ -334,7 +342,7 @@ void benchRead(benchmark::State &state, std::string name, const BenchFormat *for
 // paths, those that a processor with SSE2 only runs.
 void benchBlockKernelBaseline(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
     ddsAllowCpuExtensions(false);
-    benchBlockKernel(state, std::move(name), format, size, &ddsDecodeBlockRow);
+    benchBlockKernel(state, std::move(name), format, size, Fastest);
     ddsAllowCpuExtensions(true);
 }
 
@@ -361,9 +369,10 @@ void registerAll() {
             // kernel: the functions the import calls; plain: the scalar
             // implementations they are checked against.
             if (benchIsBlock(format)) {
-                add("kernel/" + suffix, benchBlockKernel, &format, size, &ddsDecodeBlockRow);
+                add("kernel/" + suffix, benchBlockKernel, &format, size, Fastest);
                 add("baseline/" + suffix, benchBlockKernelBaseline, &format, size);
-                add("plain/" + suffix, benchBlockKernel, &format, size, &ddsDecodeBlockRowScalar);
+                add("portable/" + suffix, benchBlockKernel, &format, size, static_cast<int>(KernelTier::Portable));
+                add("plain/" + suffix, benchBlockKernel, &format, size, static_cast<int>(KernelTier::Plain));
             } else {
                 add("kernel/" + suffix, benchPreparedKernel, &format, size);
                 add("baseline/" + suffix, benchPreparedKernelBaseline, &format, size);

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "bench_files.h"
-#include "blocks.h"
+#include "block_kernels.h"
 #include "plugin_loader.h"
 #include "qvhost.h"
 
@@ -55,7 +55,8 @@ void run(benchmark::State &state, const std::string &name, double pixels, Work &
 }
 
 BlockFormat blockFormatOf(const BenchFormat &format) {
-    return format.kind == BenchKind::Dxt3 ? Dxt3 : format.kind == BenchKind::Dxt5 ? Dxt5 : Dxt1;
+    using B = BlockFormat;
+    return format.kind == BenchKind::Dxt3 ? B::Dxt3 : format.kind == BenchKind::Dxt5 ? B::Dxt5 : B::Dxt1;
 }
 
 int squishFlags(const BenchFormat &format) {
@@ -68,7 +69,7 @@ void benchBlocks(benchmark::State &state, std::string name, const BenchFormat *f
     std::vector<uint8_t> pixels(static_cast<size_t>(size) * size * 4);
     const BlockFormat blockFormat = blockFormatOf(*format);
     const size_t stride = static_cast<size_t>(size) * 4;
-    const size_t rowBytes = static_cast<size_t>(size / 4) * (blockFormat == Dxt1 ? 8 : 16);
+    const size_t rowBytes = static_cast<size_t>(size / 4) * ddsBlockBytes(blockFormat);
     run(state, name, static_cast<double>(size) * size, [&] {
         if (squishPeer) {
             squish::DecompressImage(pixels.data(), static_cast<int>(size), static_cast<int>(size), payload.data(),

@@ -13,54 +13,59 @@
 #include "formats.h"
 #include "header.h"
 #include "refusal.h"
-#include "wide_pixels.h"
+#include "wide/wide.h"
 
 // Which header field a row is looked up by.
-enum FormatKey : uint8_t {
-    KeyFourCC,     // pixelFormat.fourCC, with the FourCC flag (legacy numeric codes too)
-    KeyDxgi,       // the DXGI format of the DX10 record
-    KeyBitCount,   // pixelFormat.rgbBitCount, with the RGB flag (channels from the masks)
-    KeyLuminance,  // rgbBitCount with the luminance flag, plus LuminanceWithAlpha with the alpha flag
-    KeyAlphaOnly,  // rgbBitCount with the alpha-only flag
+enum class FormatKey : uint8_t {
+    FourCC,     // pixelFormat.fourCC, with the FourCC flag (legacy numeric codes too)
+    Dxgi,       // the DXGI format of the DX10 record
+    BitCount,   // pixelFormat.rgbBitCount, with the RGB flag (channels from the masks)
+    Luminance,  // rgbBitCount with the luminance flag, plus LuminanceWithAlpha with the alpha flag
+    AlphaOnly,  // rgbBitCount with the alpha-only flag
 };
 
 constexpr uint32_t LuminanceWithAlpha = 0x100;
 
 // How the pixels are stored.
-enum PixelCoding : uint8_t {
-    CodingBlocks,  // 4 x 4 blocks, decoded by the `blocks` kernel
-    CodingMasks,   // pixels of at most 32 bits, channels found through masks
-    CodingWide,    // 16-bit, float and packed-float channels (`wide`)
+enum class PixelCoding : uint8_t {
+    Blocks,  // blocks, decoded by the `blocks` kernel
+    Masks,   // pixels of at most 32 bits, channels found through masks
+    Wide,    // 16-bit, float and packed-float channels (`wide`)
 };
 
 // Where a mask-coded format's masks come from.
-enum MaskSource : uint8_t {
-    MasksFromHeader,  // the header's masks and alpha flag, as they stand
-    MasksFixed,       // the row's masks: the layout a code names
-    MasksLuminance,   // grey from the luminance mask (and alpha): the header's when they
-                      // select bits inside the pixel, else the row's
-    MasksAlphaOnly,   // alpha alone, from the header's mask when it lies inside the pixel, else the row's
+enum class MaskSource : uint8_t {
+    Header,     // the header's masks and alpha flag, as they stand
+    Fixed,      // the row's masks: the layout a code names
+    Luminance,  // grey from the luminance mask (and alpha): the header's when they
+                // select bits inside the pixel, else the row's
+    AlphaOnly,  // alpha alone, from the header's mask when it lies inside the pixel, else the row's
 };
 
 // Which texture type the host is told.
-enum TypeRule : uint8_t {
-    TypeFirstBlock,  // Rgb when the first colour block is in four-colour mode, else Rgba (DXT1, BC1)
-    TypeRgba,
-    TypeRgb,
+enum class TypeRule : uint8_t {
+    Transparency,  // DXT1 and BC1: Rgba when the first block is in three-colour mode or a texel
+                   // inside the image is the transparent one, else Rgb
+    Rgba,
+    Rgb,
 };
 
 struct DdsFormat {
     FormatKey key;
-    uint32_t code;        // the FourCC, DXGI number or bit count
-    const char *name;     // for people: "DXT1", "BC7_UNORM", "32-bit masks"...
+    uint32_t code;             // the FourCC, DXGI number or bit count
+    const char *name;          // for people: "DXT1", "BC7_UNORM", "32-bit masks"...
     PixelCoding coding;
-    BlockFormat blocks;   // the block kernel; Uncompressed for pixels
-    uint32_t unitBytes;   // bytes of a block or of a pixel; 0: from the bit count
+    BlockFormat blocks;        // the block kernel; Uncompressed for pixels
+    BlockFormat premultiplied; // the kernel when a DX10 alpha mode says premultiplied (else `blocks`)
+    BlockFormat normalMap;     // the kernel when the pixel format carries the normal-map flag (else `blocks`)
+    uint32_t unitBytes;        // bytes of a block or of a pixel; 0: from the bit count
+    bool readsLinearSize;      // under a legacy header, a linear size declares the level
+    uint32_t declaredBlockBytes; // non-zero: pixels whose level is declared as w/4 x h/4 blocks of this size
     TypeRule type;
     MaskSource maskSource;
-    uint32_t masks[4];    // red, green, blue, alpha, for MasksFixed and as the standard masks
-    bool alphaMask;       // the alpha mask is valid (MasksFixed)
-    WideFormat wide;      // CodingWide
+    uint32_t masks[4];         // red, green, blue, alpha, for MaskSource::Fixed and as the standard masks
+    bool alphaMask;            // the alpha mask is valid (MaskSource::Fixed)
+    WideFormat wide;           // PixelCoding::Wide
 };
 
 // What the header says about the pixels, for looking them up.

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "bytes.h"
+#include "common/bytes.h"
 
 void ddsParseHeader(const uint8_t bytes[DdsHeaderBytes], DdsHeader *header) {
     const uint8_t *p = bytes;

@@ -1,144 +1,59 @@
 #include "parallel_decode.h"
 
-#include <condition_variable>
-#include <mutex>
+#include <atomic>
 #include <thread>
-#include <vector>
 
 #include "top_level.h"
 
 namespace {
 
-// A chunk read and waiting for a worker.
-struct ReadChunk {
-    uint32_t index;
-    uint8_t *buffer;
-};
+// What the threads of one decode share: the next chunk to claim, and
+// whether a read has failed.
+struct ChunkClaims {
+    const DdsSource &source;
+    const DdsLevelDecoder &level;
+    uint32_t chunkCount;
+    std::atomic<uint32_t> next{0};
+    std::atomic<bool> failed{false};
 
-// The hand-over between the reading thread and the workers: chunks read
-// and waiting, in reading order, and buffers free to read into.
-class Pipeline {
-  public:
-    explicit Pipeline(const DdsLevelDecoder &level) : level_(level) {}
-
-    void addFree(uint8_t *buffer) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        free_.push_back(buffer);
-    }
-
-    // A free buffer for the reader.  While none is free, the reader decodes
-    // a waiting chunk itself rather than wait: its buffer is then free.
-    uint8_t *takeFree() {
-        std::unique_lock<std::mutex> lock(mutex_);
+    // Claims, reads and decodes chunks through `buffer` until none is left
+    // or a read has failed.
+    void work(uint8_t *buffer) {
         for (;;) {
-            if (!free_.empty()) {
-                uint8_t *buffer = free_.back();
-                free_.pop_back();
-                return buffer;
+            if (failed.load(std::memory_order_relaxed)) return;
+            const uint32_t index = next.fetch_add(1, std::memory_order_relaxed);
+            if (index >= chunkCount) return;
+            if (!ddsReadChunk(source, *level.plan, index, buffer) || failed.load(std::memory_order_relaxed)) {
+                failed.store(true, std::memory_order_relaxed);
+                return;
             }
-            if (taken_ < handed_) {
-                const ReadChunk chunk = ready_[taken_++];
-                lock.unlock();
-                ddsDecodeChunk(level_, chunk.index, chunk.buffer);
-                lock.lock();
-                free_.push_back(chunk.buffer);
-                continue;
-            }
-            freed_.wait(lock);
+            ddsDecodeChunk(level, index, buffer);
         }
     }
-
-    void hand(uint32_t index, uint8_t *buffer) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ready_.push_back(ReadChunk{index, buffer});
-            ++handed_;
-        }
-        readied_.notify_one();
-    }
-
-    // No more chunks: the workers stop once the waiting ones are decoded,
-    // or at once when `failed`.
-    void finish(bool failed) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            finished_ = true;
-            failed_ = failed;
-        }
-        readied_.notify_all();
-    }
-
-    void work() {
-        for (;;) {
-            ReadChunk chunk;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                readied_.wait(lock, [this] { return taken_ < handed_ || finished_; });
-                if (failed_ || taken_ == handed_) return;
-                chunk = ready_[taken_++];
-            }
-            ddsDecodeChunk(level_, chunk.index, chunk.buffer);
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                free_.push_back(chunk.buffer);
-            }
-            freed_.notify_one();
-        }
-    }
-
-  private:
-    const DdsLevelDecoder &level_;
-    std::mutex mutex_;
-    std::condition_variable readied_;
-    std::condition_variable freed_;
-    std::vector<uint8_t *> free_;
-    std::vector<ReadChunk> ready_;  // every chunk handed over; taken_ of them are taken
-    size_t handed_ = 0;
-    size_t taken_ = 0;
-    bool finished_ = false;
-    bool failed_ = false;
 };
-
-// Starts up to `count` workers; as many as the system lets it.
-void startWorkers(Pipeline &pipeline, uint32_t count, std::vector<std::thread> *threads) {
-    for (uint32_t i = 0; i < count; ++i) {
-        try {
-            threads->emplace_back([&pipeline] { pipeline.work(); });
-        } catch (...) {
-            return;  // no more threads: the ones started do the work
-        }
-    }
-}
 
 }  // namespace
 
-bool ddsDecodeTopLevelParallel(const DdsSource &source, const DdsPlan &plan, uint8_t *const *chunks,
-                               uint32_t chunkCount, uint8_t *pixels, bool reverseRows, uint32_t threads) {
-    if (threads < 2 || chunkCount < 2) return ddsDecodeTopLevel(source, plan, chunks[0], pixels, reverseRows);
-
-    // The workers wait for the first chunk, which is handed over only once
-    // the level is started below.
-    DdsLevelDecoder level{};
-    Pipeline pipeline(level);
-    for (uint32_t i = 0; i < chunkCount; ++i) pipeline.addFree(chunks[i]);
-    std::vector<std::thread> threadList;
-    // This thread reads and decodes too: it starts one worker fewer.
-    const uint32_t decoders = threads < ddsMaxDecodeThreads ? threads : ddsMaxDecodeThreads;
-    startWorkers(pipeline, decoders - 1, &threadList);
-    if (threadList.empty()) return ddsDecodeTopLevel(source, plan, chunks[0], pixels, reverseRows);
+bool ddsDecodeTopLevelParallel(const DdsSource &source, const DdsPlan &plan, uint8_t *const *buffers,
+                               uint32_t bufferCount, uint8_t *pixels, bool reverseRows) {
+    DdsLevelDecoder level;
     ddsStartLevel(plan, pixels, reverseRows, &level);
+    ChunkClaims claims{source, level, ddsChunkCount(plan)};
+    const uint32_t threads = bufferCount < ddsMaxDecodeThreads ? bufferCount : ddsMaxDecodeThreads;
 
-    bool ok = true;
-    const uint32_t total = ddsChunkCount(plan);
-    for (uint32_t index = 0; index < total && ok; ++index) {
-        uint8_t *buffer = pipeline.takeFree();
-        ok = ddsReadChunk(source, plan, index, buffer);
-        if (ok) pipeline.hand(index, buffer);
+    // Default-constructed threads own nothing; each worker is started in
+    // its slot, and one that the system refuses leaves the slot empty.
+    std::thread workers[ddsMaxDecodeThreads - 1];
+    for (uint32_t i = 1; i < threads; ++i) {
+        try {
+            workers[i - 1] = std::thread([&claims, buffer = buffers[i]] { claims.work(buffer); });
+        } catch (...) {
+            break;  // no more threads: the ones started and this one do the work
+        }
     }
-    pipeline.finish(!ok);
-    // The reading done, this thread decodes beside the workers until no
-    // chunk waits.
-    pipeline.work();
-    for (std::thread &thread : threadList) thread.join();
-    return ok;
+    claims.work(buffers[0]);
+    for (std::thread &worker : workers) {
+        if (worker.joinable()) worker.join();
+    }
+    return !claims.failed.load(std::memory_order_relaxed);
 }

@@ -2,15 +2,9 @@
 
 #include <algorithm>
 
-#include "bytes.h"
+#include "bc1_3/bc1_3.h"
 
 namespace {
-
-constexpr uint32_t BlockSide = 4;
-
-// FourCC data that is not stored in blocks (a zero FourCC) is declared as
-// 16-byte blocks, as every FourCC other than DXT1's.
-constexpr uint64_t DeclaredBlockBytesOfPixels = 16;
 
 DdsRefusal checkDimensions(const DdsHeader &header) {
     const uint64_t width = header.width;
@@ -21,16 +15,11 @@ DdsRefusal checkDimensions(const DdsHeader &header) {
     return DdsAccepted;
 }
 
-// The linear size is read for the DXT formats and FourCC 0 under a legacy
-// header, whose files have always been read by it.  Writers disagree about
-// it elsewhere (DX10 files, and BC4 and BC5 files whose linear size is that
-// of another format), so their sizes come from the format alone.
+// The row's linear size rule: a legacy header's linear size, where given,
+// declares the level.
 bool hasLinearSize(const DdsPlan &plan) {
     const DdsHeader &header = plan.header;
-    const BlockFormat blocks = plan.format->blocks;
-    const bool readsLinearSize = (blocks >= Dxt1 && blocks <= Dxt5) || plan.format->coding == CodingMasks;
-    return !plan.hasDx10 && readsLinearSize && (header.pixelFormat.flags & DdsPixelFourCC) &&
-           (header.flags & DdsFlagLinearSize) && header.pitchOrLinearSize != 0;
+    return plan.format->readsLinearSize && (header.flags & DdsFlagLinearSize) && header.pitchOrLinearSize != 0;
 }
 
 uint32_t pixelBytes(const DdsPlan &plan) {
@@ -42,46 +31,50 @@ bool inside(uint32_t mask, uint32_t bits) { return mask != 0 && (bits >= 32 || (
 
 // The bit count, masks and alpha flag that convert a mask-coded format.
 DdsPixelFormat pixelMasks(const DdsFormat &format, const DdsPixelFormat &header) {
-    if (format.maskSource == MasksFromHeader) return header;
+    if (format.maskSource == MaskSource::Header) return header;
     const uint32_t bits = format.unitBytes * 8;
     const uint32_t *m = format.masks;
     DdsPixelFormat pixels{32, format.alphaMask ? DdsPixelAlpha : 0, 0, bits, m[0], m[1], m[2], m[3]};
-    if (format.maskSource == MasksLuminance) {
+    if (format.maskSource == MaskSource::Luminance) {
         const bool headerMasks = inside(header.rBitMask, bits) && (!format.alphaMask || inside(header.aBitMask, bits));
         const uint32_t luminance = headerMasks ? header.rBitMask : m[0];
         pixels.rBitMask = pixels.gBitMask = pixels.bBitMask = luminance;
         pixels.aBitMask = format.alphaMask ? (headerMasks ? header.aBitMask : m[3]) : 0;
-    } else if (format.maskSource == MasksAlphaOnly) {
+    } else if (format.maskSource == MaskSource::AlphaOnly) {
         pixels.aBitMask = inside(header.aBitMask, bits) ? header.aBitMask : m[3];
     }
     return pixels;
 }
 
-// The kernel: BC2 and BC3 whose DX10 alpha mode says premultiplied are
-// DXT2 and DXT4; BC5 in a file whose pixel format carries the normal-map
-// flag gets its blue reconstructed.
+// The kernel: the row's premultiplied variant when the DX10 alpha mode says
+// premultiplied, its normal-map variant when the pixel format carries the
+// normal-map flag.
 BlockFormat blockKernel(const DdsPlan &plan) {
-    const BlockFormat blocks = plan.format->blocks;
     const bool premultiplied =
         plan.hasDx10 && (plan.dx10.miscFlags2 & DdsDx10AlphaModeMask) == DdsDx10AlphaPremultiplied;
-    const bool normalMap = (plan.header.pixelFormat.flags & DdsPixelNormalMap) != 0;
-    if (premultiplied && blocks == Dxt3) return Dxt2;
-    if (premultiplied && blocks == Dxt5) return Dxt4;
-    if (normalMap && blocks == Bc5) return Bc5Normal;
-    if (normalMap && blocks == Bc5Signed) return Bc5SignedNormal;
-    return blocks;
+    if (premultiplied) return plan.format->premultiplied;
+    if (plan.header.pixelFormat.flags & DdsPixelNormalMap) return plan.format->normalMap;
+    return plan.format->blocks;
 }
+
+// The stored rows of the level, in 64 bits: how many, how long, and the
+// bytes the header declares for the level.
+struct LevelRows {
+    uint64_t rows;
+    uint64_t rowBytes;
+    uint64_t declared;
+};
 
 // Chooses the stored rows of blocks (see ddsPlanImage) and the bytes the
 // header declares for them.
-DdsRefusal planBlockRows(DdsPlan *plan, uint64_t *declared) {
-    const uint64_t blockBytes = plan->format->unitBytes;
-    const uint64_t wholeAcross = plan->width / BlockSide;
-    const uint64_t wholeDown = plan->height / BlockSide;
-    const uint64_t allAcross = (uint64_t{plan->width} + BlockSide - 1) / BlockSide;
-    const uint64_t allDown = (uint64_t{plan->height} + BlockSide - 1) / BlockSide;
+DdsRefusal planBlockRows(DdsPlan *plan, LevelRows *level) {
+    const BlockShape shape = ddsBlockShape(plan->blocks);
+    const uint64_t wholeAcross = plan->width / shape.width;
+    const uint64_t wholeDown = plan->height / shape.height;
+    const uint64_t allAcross = (uint64_t{plan->width} + shape.width - 1) / shape.width;
+    const uint64_t allDown = (uint64_t{plan->height} + shape.height - 1) / shape.height;
     // At most (2^31 / 4 + 1)^2 blocks of 16 bytes: no overflow in 64 bits.
-    const uint64_t fullLevel = allAcross * allDown * blockBytes;
+    const uint64_t fullLevel = allAcross * allDown * shape.bytes;
     const bool linear = hasLinearSize(*plan);
     const bool declaresLess = linear && plan->header.pitchOrLinearSize < fullLevel;
     plan->partialBlocks = plan->dataBytes >= fullLevel && !declaresLess;
@@ -90,40 +83,58 @@ DdsRefusal planBlockRows(DdsPlan *plan, uint64_t *declared) {
     // No block to decode: the linear size declares too little for the full
     // level, or else the file ends before the end of it.
     if (across == 0 || down == 0) return declaresLess ? DdsNoWholeBlock : DdsLevelTruncated;
-    // Sizes are checked in 64 bits before they are narrowed: a row of
-    // 16-byte blocks of a 2^29-pixel-wide image passes 2^31 bytes.
-    if (across * down * blockBytes > ddsMaxHostBytes) return DdsLevelTooLarge;
-    plan->blocksPerRow = static_cast<uint32_t>(across);
-    plan->sourceRowBytes = static_cast<uint32_t>(across * blockBytes);
-    plan->sourceRows = static_cast<uint32_t>(down);
-    *declared = linear ? uint64_t{plan->header.pitchOrLinearSize} : across * down * blockBytes;
+    plan->blocksPerRow = static_cast<uint32_t>(across);  // at most 2^29
+    plan->coveredWidth = plan->partialBlocks ? plan->width : static_cast<uint32_t>(across * shape.width);
+    plan->coveredHeight = plan->partialBlocks ? plan->height : static_cast<uint32_t>(down * shape.height);
+    *level = LevelRows{down, across * shape.bytes,
+                       linear ? uint64_t{plan->header.pitchOrLinearSize} : across * down * shape.bytes};
     return DdsAccepted;
 }
 
-DdsRefusal planPixelRows(DdsPlan *plan, uint64_t *declared) {
-    // Up to 16 bytes a pixel: the level can pass the limit where the
-    // four-byte image does not.
+// Rows of pixels, up to 16 bytes each: the level can pass the limit where
+// the four-byte image does not.  Pixels whose level is declared as blocks
+// (FourCC 0) are declared by their linear size or those blocks.
+void planPixelRows(DdsPlan *plan, LevelRows *level) {
     const uint64_t rowBytes = uint64_t{plan->width} * pixelBytes(*plan);
-    if (rowBytes * plan->height > ddsMaxHostBytes) return DdsLevelTooLarge;
     plan->blocksPerRow = 0;
     plan->partialBlocks = false;
-    plan->sourceRowBytes = static_cast<uint32_t>(rowBytes);
-    plan->sourceRows = plan->height;
-    *declared = rowBytes * plan->height;
-    if (plan->format->key == KeyFourCC && plan->format->code == 0) {
-        *declared = hasLinearSize(*plan)
-                        ? uint64_t{plan->header.pitchOrLinearSize}
-                        : uint64_t{plan->width / BlockSide} * (plan->height / BlockSide) * DeclaredBlockBytesOfPixels;
+    plan->coveredWidth = plan->width;
+    plan->coveredHeight = plan->height;
+    uint64_t declared = rowBytes * plan->height;
+    if (plan->format->declaredBlockBytes != 0) {
+        declared = hasLinearSize(*plan) ? uint64_t{plan->header.pitchOrLinearSize}
+                                        : uint64_t{plan->width / ddsBlockSide} * (plan->height / ddsBlockSide) *
+                                              plan->format->declaredBlockBytes;
     }
+    *level = LevelRows{plan->height, rowBytes, declared};
+}
+
+// The one size check of the level, in 64 bits before anything is
+// narrowed: the rows the decoder reads and the level the header declares
+// fit the host's limit, the declared level holds the rows, and the file
+// holds the declared level.
+DdsRefusal checkLevel(DdsPlan *plan, const LevelRows &level) {
+    const uint64_t readBytes = level.rows * level.rowBytes;
+    plan->levelBytes = level.declared;
+    if (readBytes > ddsMaxHostBytes || level.declared > ddsMaxHostBytes) return DdsLevelTooLarge;
+    if (level.declared < readBytes) return DdsLinearSizeTooSmall;
+    if (plan->dataBytes < level.declared) return DdsLevelTruncated;
+    plan->sourceRowBytes = static_cast<uint32_t>(level.rowBytes);
+    plan->sourceRows = static_cast<uint32_t>(level.rows);
+    plan->rowsPerChunk = std::min(plan->sourceRows, std::max(1u, ddsChunkBytes / plan->sourceRowBytes));
+    plan->chunkBytes = plan->rowsPerChunk * plan->sourceRowBytes;
     return DdsAccepted;
 }
 
 DdsRefusal chooseType(const DdsSource &source, DdsPlan *plan) {
-    plan->type = plan->format->type == TypeRgb ? Rgb : Rgba;
-    if (plan->format->type != TypeFirstBlock) return DdsAccepted;
-    uint8_t first[4];
-    if (!ddsRead(source, plan->dataOffset, first, sizeof first)) return DdsReadFailed;
-    plan->type = ddsLoad16(first) > ddsLoad16(first + 2) ? Rgb : Rgba;
+    const TypeRule rule = plan->format->type;
+    plan->type = rule == TypeRule::Rgb ? TextureType::Rgb : TextureType::Rgba;
+    if (rule == TypeRule::Transparency) {
+        bool transparent = false;
+        if (!ddsBc1ImageHasTransparency(source, *plan, &transparent)) return DdsReadFailed;
+        plan->type = transparent ? TextureType::Rgba : TextureType::Rgb;
+    }
+    plan->pixelBytes = ddsBytesPerPixel(plan->type);
     return DdsAccepted;
 }
 
@@ -158,23 +169,22 @@ DdsRefusal plan(const DdsSource &source, DdsPlan *plan) {
     plan->format = ddsFindFormat(DdsFormatQuery{&header.pixelFormat, plan->hasDx10 ? &plan->dx10 : nullptr}, &refusal);
     if (plan->format == nullptr) return refusal;
     plan->blocks = blockKernel(*plan);
-    if (plan->format->coding == CodingMasks) plan->pixels = pixelMasks(*plan->format, header.pixelFormat);
+    if (plan->format->coding == PixelCoding::Masks) plan->pixels = pixelMasks(*plan->format, header.pixelFormat);
     if ((header.flags & DdsFlagMipMapCount) && header.mipMapCount < 1) return DdsMipCountBelowOne;
     refusal = checkDimensions(header);
     if (refusal != DdsAccepted) return refusal;
     plan->width = header.width;
     plan->height = header.height;
 
-    uint64_t declared = 0;
-    refusal = plan->format->coding == CodingBlocks ? planBlockRows(plan, &declared) : planPixelRows(plan, &declared);
+    LevelRows level{};
+    if (plan->format->coding == PixelCoding::Blocks) {
+        refusal = planBlockRows(plan, &level);
+        if (refusal != DdsAccepted) return refusal;
+    } else {
+        planPixelRows(plan, &level);
+    }
+    refusal = checkLevel(plan, level);
     if (refusal != DdsAccepted) return refusal;
-    plan->levelBytes = declared;
-    if (declared > ddsMaxHostBytes) return DdsLevelTooLarge;
-    if (declared < uint64_t{plan->sourceRowBytes} * plan->sourceRows) return DdsLinearSizeTooSmall;
-    if (plan->dataBytes < declared) return DdsLevelTruncated;
-
-    plan->rowsPerChunk = std::min(plan->sourceRows, std::max(1u, ddsChunkBytes / plan->sourceRowBytes));
-    plan->chunkBytes = plan->rowsPerChunk * plan->sourceRowBytes;
     return chooseType(source, plan);
 }
 

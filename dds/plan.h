@@ -30,8 +30,11 @@ struct DdsPlan {
     BlockFormat blocks;        // the block kernel: the row's, or its premultiplied or normal-map variant
     DdsPixelFormat pixels;     // mask-coded pixels: the bit count, masks and alpha flag that convert them
     TextureType type;
+    uint32_t pixelBytes;       // bytes of a pixel in the host's buffer: 3 for Rgb, 4 for Rgba
     uint32_t width;            // 1 to 2^31 - 1, with width * height * 4 <= 2^31 - 1
     uint32_t height;
+    uint32_t coveredWidth;     // the pixels the decode writes: all of them, or for block rows that
+    uint32_t coveredHeight;    // hold only the whole blocks, the whole blocks' columns and rows
     uint64_t dataOffset;       // where the top level starts
     uint64_t dataBytes;        // bytes of the file from dataOffset on
     uint64_t levelBytes;       // bytes the file must hold from dataOffset on: the declared level
@@ -44,8 +47,10 @@ struct DdsPlan {
 };
 
 // Reads the header (offset 4), the DX10 record when the header announces
-// one, and, for a type that depends on it, the first four bytes of the top
-// level from `source`, and plans the import of the first image: for an
+// one, and, for DXT1 and BC1, whose type depends on their blocks, the
+// blocks of the top level (on the stack, a piece at a time, stopping at the
+// first transparent texel) from `source`, and plans the import of the first
+// image: for an
 // array its first element, for a cube map its first face, for a volume the
 // first slice of the top level, all of which start the data.
 // Returns DdsAccepted, or why the file is refused; the plan is then filled

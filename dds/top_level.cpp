@@ -3,31 +3,24 @@
 #include <algorithm>
 #include <cstring>
 
-#include "blocks.h"
-#include "uncompressed.h"
-#include "wide_pixels.h"
+#include "masks/masks.h"
+#include "wide/wide.h"
 
 namespace {
 
-// The pixels that no whole block covers: columns from coveredWidth on, and
-// rows from coveredHeight on.  An Rgb image gets them as zeros.  An Rgba
-// image keeps them; when rows are reversed, they are swapped with their
-// mirror rows now, before decoding, which leaves them where a flip of the
-// whole buffer after decoding would: a pixel whose mirror is decoded is
+// The pixels that the decode does not cover: columns from coveredWidth on,
+// and rows from coveredHeight on.  An Rgb image gets them as zeros.  An
+// Rgba image keeps them; when rows are reversed, they are swapped with
+// their mirror rows now, before decoding, which leaves them where a flip of
+// the whole buffer after decoding would: a pixel whose mirror is decoded is
 // overwritten by the decoder anyway.
 void placeUncoveredPixels(const DdsPlan &image, const RowPlacement &rows) {
-    // Pixels are all decoded when the partial blocks are, and always.
-    if (image.partialBlocks || image.format->coding != CodingBlocks) return;
-    const uint32_t coveredWidth = image.width / 4 * 4;
-    const uint32_t coveredHeight = image.height / 4 * 4;
-    if (coveredWidth == image.width && coveredHeight == image.height) return;
-
-    const size_t bytesPerPixel = ddsBytesPerPixel(image.type);
-    const size_t stripOffset = coveredWidth * bytesPerPixel;
+    if (image.coveredWidth == image.width && image.coveredHeight == image.height) return;
+    const size_t stripOffset = size_t{image.coveredWidth} * image.pixelBytes;
     const size_t stripBytes = rows.stride - stripOffset;
-    if (image.type == Rgb) {
+    if (image.type == TextureType::Rgb) {
         for (uint32_t y = 0; y < image.height; ++y) {
-            if (y >= coveredHeight) {
+            if (y >= image.coveredHeight) {
                 std::memset(rows.row(y), 0, rows.stride);
             } else {
                 std::memset(rows.row(y) + stripOffset, 0, stripBytes);
@@ -40,7 +33,7 @@ void placeUncoveredPixels(const DdsPlan &image, const RowPlacement &rows) {
         const uint32_t bottom = image.height - 1 - top;
         uint8_t *a = rows.pixels + static_cast<size_t>(top) * rows.stride;
         uint8_t *b = rows.pixels + static_cast<size_t>(bottom) * rows.stride;
-        if (bottom >= coveredHeight) {
+        if (bottom >= image.coveredHeight) {
             std::swap_ranges(a, a + rows.stride, b);
         } else {
             std::swap_ranges(a + stripOffset, a + rows.stride, b + stripOffset);
@@ -48,19 +41,20 @@ void placeUncoveredPixels(const DdsPlan &image, const RowPlacement &rows) {
     }
 }
 
-constexpr int BlockSide = 4;
+// The most rows a block has.
+constexpr uint32_t MaxBlockRows = 4;
 
 // Decodes one block and copies its pixels inside the image, `columns` x
 // `rows` of them, to their places.
-void decodeClippedBlock(const DdsPlan &plan, const uint8_t *block, uint8_t *const destinations[4], size_t column,
+void decodeClippedBlock(const DdsPlan &plan, const uint8_t *block, uint8_t *const *destinations, size_t column,
                         uint32_t columns, uint32_t rows) {
-    uint8_t decoded[BlockSide * BlockSide * 4];
-    ddsDecodeBlock(plan.blocks, block, decoded, BlockSide * 4);
-    const size_t bytesPerPixel = ddsBytesPerPixel(plan.type);
+    const BlockShape shape = ddsBlockShape(plan.blocks);
+    uint8_t decoded[MaxBlockRows * MaxBlockRows * 4];
+    ddsDecodeBlock(plan.blocks, block, decoded, shape.width * 4);
     for (uint32_t r = 0; r < rows; ++r) {
-        uint8_t *destination = destinations[r] + column * bytesPerPixel;
+        uint8_t *destination = destinations[r] + column * plan.pixelBytes;
         for (uint32_t c = 0; c < columns; ++c) {
-            std::memcpy(destination + c * bytesPerPixel, decoded + (BlockSide * r + c) * 4, bytesPerPixel);
+            std::memcpy(destination + c * plan.pixelBytes, decoded + (shape.width * r + c) * 4, plan.pixelBytes);
         }
     }
 }
@@ -68,23 +62,23 @@ void decodeClippedBlock(const DdsPlan &plan, const uint8_t *block, uint8_t *cons
 // A row of blocks: the whole blocks of a row that lies wholly inside the
 // image through the block kernel, the blocks that cross the right or the
 // bottom edge one at a time, clipped.
-void decodeBlockRow(const DdsPlan &plan, const uint8_t *source, uint32_t sourceRow, const RowPlacement &rows) {
-    const uint32_t top = BlockSide * sourceRow;
-    const uint32_t rowsInside = std::min<uint32_t>(BlockSide, plan.height - top);
-    uint8_t *destinations[BlockSide] = {};
-    for (uint32_t r = 0; r < rowsInside; ++r) destinations[r] = rows.row(top + r);
+void decodeBlockRow(const DdsLevelDecoder &level, const uint8_t *source, uint32_t sourceRow) {
+    const DdsPlan &plan = *level.plan;
+    const BlockShape shape = ddsBlockShape(plan.blocks);
+    const uint32_t top = shape.height * sourceRow;
+    const uint32_t rowsInside = std::min<uint32_t>(shape.height, plan.height - top);
+    uint8_t *destinations[MaxBlockRows] = {};
+    for (uint32_t r = 0; r < rowsInside; ++r) destinations[r] = level.rows.row(top + r);
 
     uint32_t wholeBlocks = 0;
-    if (rowsInside == BlockSide) {
-        wholeBlocks = std::min(plan.blocksPerRow, plan.width / BlockSide);
-        ddsDecodeBlockRow(plan.blocks, source, wholeBlocks, destinations,
-                          static_cast<int>(ddsBytesPerPixel(plan.type)));
+    if (rowsInside == shape.height) {
+        wholeBlocks = std::min(plan.blocksPerRow, plan.width / shape.width);
+        level.kernel(source, wholeBlocks, destinations);
     }
-    const uint32_t blockBytes = plan.format->unitBytes;
     for (uint32_t b = wholeBlocks; b < plan.blocksPerRow; ++b) {
-        const uint32_t left = BlockSide * b;
-        decodeClippedBlock(plan, source + static_cast<size_t>(b) * blockBytes, destinations, left,
-                           std::min<uint32_t>(BlockSide, plan.width - left), rowsInside);
+        const uint32_t left = shape.width * b;
+        decodeClippedBlock(plan, source + static_cast<size_t>(b) * shape.bytes, destinations, left,
+                           std::min<uint32_t>(shape.width, plan.width - left), rowsInside);
     }
 }
 
@@ -94,38 +88,35 @@ constexpr uint32_t PiecePixels = 256;
 
 // A row of pixels: converted straight into an Rgba row, or piece by piece
 // through the stack and packed for an Rgb one.
-void decodePixelRow(const DdsPlan &plan, const UncompressedConverter &converter, const uint8_t *source,
-                    uint8_t *destination) {
-    const bool wide = plan.format->coding == CodingWide;
-    if (plan.type == Rgba) {
+void decodePixelRow(const DdsLevelDecoder &level, const uint8_t *source, uint8_t *destination) {
+    const DdsPlan &plan = *level.plan;
+    const bool wide = plan.format->coding == PixelCoding::Wide;
+    auto convert = [&](const uint8_t *pixels, uint32_t count, uint8_t *rgba) {
         if (wide) {
-            ddsConvertWideRow(plan.format->wide, source, plan.width, destination);
+            ddsConvertWideRow(plan.format->wide, pixels, count, rgba);
         } else {
-            ddsConvertRowPrepared(converter, source, plan.width, destination);
+            ddsConvertRowPrepared(level.converter, pixels, count, rgba);
         }
+    };
+    if (plan.type == TextureType::Rgba) {
+        convert(source, plan.width, destination);
         return;
     }
     uint8_t rgba[PiecePixels * 4];
-    const uint32_t pixelBytes = plan.sourceRowBytes / plan.width;
+    const uint32_t sourcePixelBytes = plan.sourceRowBytes / plan.width;
     for (uint32_t x = 0; x < plan.width; x += PiecePixels) {
         const uint32_t count = std::min(PiecePixels, plan.width - x);
-        const uint8_t *piece = source + static_cast<size_t>(x) * pixelBytes;
-        if (wide) {
-            ddsConvertWideRow(plan.format->wide, piece, count, rgba);
-        } else {
-            ddsConvertRowPrepared(converter, piece, count, rgba);
-        }
+        convert(source + static_cast<size_t>(x) * sourcePixelBytes, count, rgba);
         uint8_t *out = destination + static_cast<size_t>(x) * 3;
         for (uint32_t i = 0; i < count; ++i) std::memcpy(out + 3 * i, rgba + 4 * i, 3);
     }
 }
 
-void decodeSourceRow(const DdsPlan &plan, const UncompressedConverter &converter, const uint8_t *source,
-                     uint32_t sourceRow, const RowPlacement &rows) {
-    if (plan.format->coding == CodingBlocks) {
-        decodeBlockRow(plan, source, sourceRow, rows);
+void decodeSourceRow(const DdsLevelDecoder &level, const uint8_t *source, uint32_t sourceRow) {
+    if (level.plan->format->coding == PixelCoding::Blocks) {
+        decodeBlockRow(level, source, sourceRow);
     } else {
-        decodePixelRow(plan, converter, source, rows.row(sourceRow));
+        decodePixelRow(level, source, level.rows.row(sourceRow));
     }
 }
 
@@ -133,14 +124,16 @@ void decodeSourceRow(const DdsPlan &plan, const UncompressedConverter &converter
 
 void ddsStartLevel(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLevelDecoder *level) {
     level->plan = &plan;
+    level->kernel = plan.format->coding == PixelCoding::Blocks
+                        ? ddsBlockRowKernel(plan.blocks, static_cast<int>(plan.pixelBytes))
+                        : nullptr;
     // Uncompressed pixels go through a converter prepared once for the
     // image: its method and tables depend on the masks only.
-    if (plan.format->coding == CodingMasks) {
+    if (plan.format->coding == PixelCoding::Masks) {
         ddsPrepareConverter(ddsPrepareUncompressed(plan.pixels),
                             static_cast<uint64_t>(plan.width) * plan.height, &level->converter);
     }
-    level->rows = RowPlacement{pixels, static_cast<size_t>(plan.width) * ddsBytesPerPixel(plan.type), plan.height,
-                               reverseRows};
+    level->rows = RowPlacement{pixels, static_cast<size_t>(plan.width) * plan.pixelBytes, plan.height, reverseRows};
     placeUncoveredPixels(plan, level->rows);
 }
 
@@ -164,8 +157,7 @@ void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, const uint8_t 
     // memory is fastest written.
     for (uint32_t n = 0; n < count; ++n) {
         const uint32_t i = level.rows.reverse ? count - 1 - n : n;
-        decodeSourceRow(plan, level.converter, chunk + static_cast<size_t>(i) * plan.sourceRowBytes, first + i,
-                        level.rows);
+        decodeSourceRow(level, chunk + static_cast<size_t>(i) * plan.sourceRowBytes, first + i);
     }
 }
 

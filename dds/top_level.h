@@ -6,7 +6,8 @@
 
 #include "plan.h"
 #include "source.h"
-#include "uncompressed.h"
+#include "block_kernels.h"
+#include "masks/masks.h"
 
 // Reads the top level of a planned file in chunks of rows through `chunk`
 // (plan.chunkBytes bytes, the caller's) and decodes each row straight into
@@ -46,7 +47,8 @@ struct RowPlacement {
 // What every chunk of one image needs; read-only once started.
 struct DdsLevelDecoder {
     const DdsPlan *plan;
-    UncompressedConverter converter;
+    BlockRowKernel kernel;             // block formats: the kernel of the rows of whole blocks
+    UncompressedConverter converter;   // mask-coded pixels
     RowPlacement rows;
 };
 

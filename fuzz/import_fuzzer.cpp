@@ -40,7 +40,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cpu_features.h"
+#include "common/cpu_features.h"
 #include "decode_threads.h"
 #include "memory_files.h"
 #include "qvhost.h"

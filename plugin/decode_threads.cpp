@@ -2,14 +2,38 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <thread>
 
 #include "parallel_decode.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sched.h>
+#endif
 
 namespace {
 
 std::atomic<uint32_t> threadsOverride{0};
 std::atomic<uint64_t> minimumPixels{ddsParallelMinimumPixels};
+
+uint32_t atMostMaximum(uint32_t threads) { return threads < ddsMaxDecodeThreads ? threads : ddsMaxDecodeThreads; }
+
+// The processors this process may run on: its affinity, which a host or a
+// user may have narrowed below the machine's count.
+uint32_t usableProcessors() {
+#if defined(_WIN32)
+    DWORD_PTR process = 0, system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return 1;
+    uint32_t count = 0;
+    for (; process != 0; process &= process - 1) ++count;
+    return count;
+#else
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+    return static_cast<uint32_t>(CPU_COUNT(&set));
+#endif
+}
 
 }  // namespace
 
@@ -23,13 +47,12 @@ uint32_t ddsDecodeThreads() {
             return static_cast<uint32_t>(threads);
         }
     }
-    const unsigned processors = std::thread::hardware_concurrency();
-    if (processors == 0) return 1;
-    return processors < ddsMaxDecodeThreads ? processors : ddsMaxDecodeThreads;
+    const uint32_t processors = usableProcessors();
+    return processors == 0 ? 1 : atMostMaximum(processors);
 }
 
 void ddsSetDecodeThreadsForTesting(uint32_t threads, uint64_t pixels) {
-    threadsOverride.store(threads, std::memory_order_relaxed);
+    threadsOverride.store(atMostMaximum(threads), std::memory_order_relaxed);
     minimumPixels.store(pixels, std::memory_order_relaxed);
 }
 

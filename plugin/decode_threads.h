@@ -13,11 +13,13 @@ constexpr uint64_t ddsParallelMinimumPixels = uint64_t{1} << 20;
 
 // The decoding threads for a request: DDSIMAGE_THREADS from the
 // environment (1 forces the calling thread alone) when it is a number from
-// 1 to 8, else the processors the system reports, at most 8.
+// 1 to 8, else the processors this process may run on (its affinity), at
+// most 8.
 uint32_t ddsDecodeThreads();
 
-// Overrides, for the fuzzer: `threads` 0 gives ddsDecodeThreads() back;
-// `minimumPixels` replaces ddsParallelMinimumPixels.
+// Overrides, for the tests and the fuzzer: `threads` (at most 8; more count
+// as 8) replaces ddsDecodeThreads(), 0 gives it back; `minimumPixels`
+// replaces ddsParallelMinimumPixels.
 void ddsSetDecodeThreadsForTesting(uint32_t threads, uint64_t minimumPixels);
 
 // Whether an image of `pixels` pixels decodes on several threads, and the

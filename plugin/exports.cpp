@@ -27,12 +27,17 @@ QVP_EXPORT const char *qvpIDString = ImporterName;
 QVP_EXPORT const char *qvpUUIDString = "c0758292-40e8-4cbd-bfd4-ea059688ecc0";
 QVP_EXPORT const char *qvpVersion = DDSIMAGE_VERSION;
 
+// Nothing escapes an export: anything thrown ends the call with 0.
 QVP_EXPORT int QVAPI qvpInit(QvPlugin *plugin, int, int) {
-    if (qvPluginIsVersionValid(plugin) == 0) return 0;
-    // A missing resource does not stop the importer: it is only handed
-    // back to the host.
-    pluginResource = qvLoadResource(qvGetModuleHandle(plugin));
-    return ddsRegisterImporter(plugin, pluginResource);
+    try {
+        if (qvPluginIsVersionValid(plugin) == 0) return 0;
+        // A missing resource does not stop the importer: it is only handed
+        // back to the host.
+        pluginResource = qvLoadResource(qvGetModuleHandle(plugin));
+        return ddsRegisterImporter(plugin, pluginResource);
+    } catch (...) {
+        return 0;
+    }
 }
 
 // Ends the registration and releases the resource, also after a qvpInit
@@ -40,10 +45,14 @@ QVP_EXPORT int QVAPI qvpInit(QvPlugin *plugin, int, int) {
 // forgotten once released, so that a later start and stop never release it
 // a second time.
 QVP_EXPORT int QVAPI qvpExit(QvPlugin *plugin) {
-    qvUnregisterAllTools(plugin);
-    QvResource *resource = pluginResource;
-    pluginResource = nullptr;
-    return qvUnloadResource(resource);
+    try {
+        qvUnregisterAllTools(plugin);
+        QvResource *resource = pluginResource;
+        pluginResource = nullptr;
+        return qvUnloadResource(resource);
+    } catch (...) {
+        return 0;
+    }
 }
 
 }  // extern "C"

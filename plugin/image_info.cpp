@@ -15,23 +15,27 @@ constexpr int NotTiled = 0;
 bool reportImage(QvImageInfo *info, const DdsPlan &plan) {
     return qvSetTextureWidth(info, static_cast<int>(plan.width)) != 0 &&
            qvSetTextureHeight(info, static_cast<int>(plan.height)) != 0 &&
-           qvSetTextureType(info, plan.type) != 0 && qvSetTextureSampleSize(info, SampleBits) != 0 &&
+           qvSetTextureType(info, static_cast<int>(plan.type)) != 0 && qvSetTextureSampleSize(info, SampleBits) != 0 &&
            qvSetTextureTiledFlag(info, NotTiled) != 0;
+}
+
+ImportStatus getInfo(int handle, QvImageInfo *info) {
+    OpenFileSlot *slot = ddsFindOpenFile(handle);
+    if (slot == nullptr) return ImportStatus::ReadFailed;
+    slot->reported = ReportedImage{};
+
+    DdsSource source;
+    if (!ddsFileSource(&slot->file, &source)) return ImportStatus::ReadFailed;
+    DdsPlan plan;
+    if (ddsPlanImage(source, &plan) != DdsAccepted) return ImportStatus::ReadFailed;
+    if (!reportImage(info, plan)) return ImportStatus::ReadFailed;
+
+    slot->reported = ReportedImage{1, static_cast<int>(plan.width), static_cast<int>(plan.height), plan.type};
+    return ImportStatus::Ok;
 }
 
 }  // namespace
 
 extern "C" int QVAPI ddsGetInfo(void *, void *, int handle, QvImageInfo *info) {
-    OpenFileSlot *slot = ddsFindOpenFile(handle);
-    if (slot == nullptr) return ReadFailed;
-    slot->reported = ReportedImage{};
-
-    DdsSource source;
-    if (!ddsFileSource(&slot->file, &source)) return ReadFailed;
-    DdsPlan plan;
-    if (ddsPlanImage(source, &plan) != DdsAccepted) return ReadFailed;
-    if (!reportImage(info, plan)) return ReadFailed;
-
-    slot->reported = ReportedImage{1, static_cast<int>(plan.width), static_cast<int>(plan.height), plan.type};
-    return Ok;
+    return ddsCallback([&] { return getInfo(handle, info); });
 }

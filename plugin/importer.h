@@ -5,8 +5,22 @@
 
 #include "qvapi.h"
 
-// The result of every importer callback.
-enum ImportStatus : int { Ok = 0, OpenFailed = -2, NotDds = -6, ReadFailed = -8 };
+// The result of every importer callback, handed to the host as an int.
+enum class ImportStatus : int { Ok = 0, OpenFailed = -2, NotDds = -6, ReadFailed = -8 };
+
+// Runs the body of a callback, which returns an ImportStatus, and hands its
+// status to the host.  Nothing the body throws (a failed allocation of the
+// C++ runtime, a thread or lock the system refuses) leaves the callback: it
+// ends there as ReadFailed, after the body's own objects have released
+// what they hold.
+template <typename Body>
+int ddsCallback(Body body) noexcept {
+    try {
+        return static_cast<int>(body());
+    } catch (...) {
+        return static_cast<int>(ImportStatus::ReadFailed);
+    }
+}
 
 extern "C" {
 

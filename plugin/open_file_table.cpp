@@ -67,30 +67,42 @@ bool ddsRemoveOpenFile(int handle) {
     return true;
 }
 
-extern "C" int QVAPI ddsOpen(void *, void *, const char *path, const char *mode, int *handle) {
-    if (mode == nullptr || mode[0] != 'r' || path == nullptr || handle == nullptr) return OpenFailed;
+namespace {
+
+ImportStatus openFile(const char *path, const char *mode, int *handle) {
+    using S = ImportStatus;
+    if (mode == nullptr || mode[0] != 'r' || path == nullptr || handle == nullptr) return S::OpenFailed;
     // A free slot first, so that nothing is opened when none is left.
-    if (tableFull()) return OpenFailed;
+    if (tableFull()) return S::OpenFailed;
 
     // Read-only whatever the rest of the mode says: the bytes are read as
     // stored, and the importer never writes.
     PluginFile file;
-    if (!ddsOpenFile(path, &file)) return OpenFailed;
+    if (!ddsOpenFile(path, &file)) return S::OpenFailed;
     bool readable = false;
-    const bool dds = startsWithMagic(file, &readable);
-    if (!dds) {
+    bool dds = false;
+    int slot = -1;
+    try {
+        dds = startsWithMagic(file, &readable);
+        if (dds) slot = ddsAddOpenFile(file);
+    } catch (...) {
         ddsCloseFile(&file);
-        return readable ? NotDds : OpenFailed;
+        throw;
     }
-    const int slot = ddsAddOpenFile(file);
     if (slot < 0) {
         ddsCloseFile(&file);
-        return OpenFailed;
+        return dds || !readable ? S::OpenFailed : S::NotDds;
     }
     *handle = slot;
-    return Ok;
+    return S::Ok;
+}
+
+}  // namespace
+
+extern "C" int QVAPI ddsOpen(void *, void *, const char *path, const char *mode, int *handle) {
+    return ddsCallback([&] { return openFile(path, mode, handle); });
 }
 
 extern "C" int QVAPI ddsClose(void *, void *, int handle) {
-    return ddsRemoveOpenFile(handle) ? Ok : ReadFailed;
+    return ddsCallback([&] { return ddsRemoveOpenFile(handle) ? ImportStatus::Ok : ImportStatus::ReadFailed; });
 }

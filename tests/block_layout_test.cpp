@@ -69,8 +69,9 @@ TEST_F(BlockLayout, RowsOfBlocksFollowTheStoredStride) {
                 const int block = static_cast<int>(by) * c.blocksPerStoredRow + static_cast<int>(bx);
                 // The bottom-right pixel of the block carries its colour.
                 const size_t at = ((4 * by + 3) * c.width + 4 * bx + 3) * 3;
-                EXPECT_EQ(pixels[at], (block + 1) << 3) << "block " << bx << "," << by;
-                EXPECT_EQ(pixels[at + 2], 248);
+                // Red field n is n * 255 / 31, rounded.
+                EXPECT_EQ(pixels[at], ((block + 1) * 510 + 31) / 62) << "block " << bx << "," << by;
+                EXPECT_EQ(pixels[at + 2], 255);
             }
         }
         EXPECT_EQ(close(handle), 0);

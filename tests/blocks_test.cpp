@@ -1,9 +1,11 @@
 // The block decoders: palettes, alpha tables, index layout, and random
 // blocks of every format against the reference decoder.
 
-#include "blocks.h"
-#include "bc6h.h"
-#include "bc7.h"
+#include "bc1_3/bc1_3.h"
+#include "bc6_7/bc6h.h"
+#include "bc6_7/bc7.h"
+#include "block_kernels.h"
+#include "common/channel.h"
 
 #include <gtest/gtest.h>
 
@@ -42,68 +44,43 @@ std::array<Pixel, 16> decodeWithImporter(BlockFormat format, const std::vector<u
     return pixels;
 }
 
-reference::Format referenceFormat(BlockFormat format) {
-    return format == Dxt1   ? reference::Format::Dxt1
-           : format == Dxt3 ? reference::Format::Dxt3
-                            : reference::Format::Dxt5;
-}
+// DXT1 to DXT5 are the first five of both enumerations.
+reference::Format referenceFormat(BlockFormat format) { return static_cast<reference::Format>(ddsIndex(format)); }
 
-// Palettes worked out by hand from the 5:6:5 expansion (no replication)
-// and the truncating thirds and halves.  DXT3 and DXT5 colour blocks
-// (alwaysFour) take the thirds whatever the endpoint order.
+// Palettes worked out by hand: each channel the exact mix of the endpoint
+// fields, rounded half up.  DXT3 and DXT5 colour blocks (alwaysFour) take
+// the thirds whatever the endpoint order.
 TEST(Blocks, PaletteEntries) {
-    const Pixel cyan = {0, 255, 255, 0};
+    const Pixel clear = {0, 0, 0, 0};
+    const Pixel white = {255, 255, 255, 255};
     struct Case {
         const char *name;
         uint16_t color0, color1;
         std::array<Pixel, 4> entries;
         bool alwaysFour = false;
     } cases[] = {
-        {"blue under red, DXT3/DXT5",
-         0x001F,
-         0xF800,
-         {{{0, 0, 248, 255}, {248, 0, 0, 255}, {82, 0, 165, 255}, {165, 0, 82, 255}}},
-         true},
-        {"equal endpoints, DXT3/DXT5",
-         0xFFFF,
-         0xFFFF,
-         {{{248, 252, 248, 255}, {248, 252, 248, 255}, {248, 252, 248, 255}, {248, 252, 248, 255}}},
-         true},
-        {"red over blue, DXT3/DXT5",
-         0xF800,
-         0x001F,
-         {{{248, 0, 0, 255}, {0, 0, 248, 255}, {165, 0, 82, 255}, {82, 0, 165, 255}}},
-         true},
-        {"red over blue, four-colour",
-         0xF800,
-         0x001F,
-         {{{248, 0, 0, 255}, {0, 0, 248, 255}, {165, 0, 82, 255}, {82, 0, 165, 255}}}},
-        {"white over black, four-colour",
-         0xFFFF,
-         0x0000,
-         {{{248, 252, 248, 255}, {0, 0, 0, 255}, {165, 168, 165, 255}, {82, 84, 82, 255}}}},
-        {"one apart, four-colour",
-         0x0001,
-         0x0000,
-         {{{0, 0, 8, 255}, {0, 0, 0, 255}, {0, 0, 5, 255}, {0, 0, 2, 255}}}},
-        {"blue under red, three-colour",
-         0x001F,
-         0xF800,
-         {{{0, 0, 248, 255}, {248, 0, 0, 255}, {124, 0, 124, 255}, cyan}}},
-        {"mean of the greens", 0x0020, 0x07E0, {{{0, 4, 0, 255}, {0, 252, 0, 255}, {0, 128, 0, 255}, cyan}}},
-        {"mean of the smallest steps",
-         0x0000,
-         0x0821,
-         {{{0, 0, 0, 255}, {8, 4, 8, 255}, {4, 2, 4, 255}, cyan}}},
-        {"equal endpoints 0x1234",
-         0x1234,
-         0x1234,
-         {{{16, 68, 160, 255}, {16, 68, 160, 255}, {16, 68, 160, 255}, cyan}}},
-        {"equal endpoints 0xFFFF",
-         0xFFFF,
-         0xFFFF,
-         {{{248, 252, 248, 255}, {248, 252, 248, 255}, {248, 252, 248, 255}, cyan}}},
-        {"both zero", 0x0000, 0x0000, {{{0, 0, 0, 255}, {0, 0, 0, 255}, {0, 0, 0, 255}, cyan}}},
+        {"blue under red, DXT3/DXT5", 0x001F, 0xF800,
+         {{{0, 0, 255, 255}, {255, 0, 0, 255}, {85, 0, 170, 255}, {170, 0, 85, 255}}}, true},
+        {"equal endpoints, DXT3/DXT5", 0xFFFF, 0xFFFF, {{white, white, white, white}}, true},
+        {"grey 0x7BEF, DXT3/DXT5", 0x7BEF, 0x7BEF,
+         {{{123, 125, 123, 255}, {123, 125, 123, 255}, {123, 125, 123, 255}, {123, 125, 123, 255}}}, true},
+        {"red over blue, four-colour", 0xF800, 0x001F,
+         {{{255, 0, 0, 255}, {0, 0, 255, 255}, {170, 0, 85, 255}, {85, 0, 170, 255}}}},
+        {"white over black, four-colour", 0xFFFF, 0x0000,
+         {{white, {0, 0, 0, 255}, {170, 170, 170, 255}, {85, 85, 85, 255}}}},
+        {"one apart, four-colour: 16/3 and 8/3 round to 5 and 3", 0x0001, 0x0000,
+         {{{0, 0, 8, 255}, {0, 0, 0, 255}, {0, 0, 5, 255}, {0, 0, 3, 255}}}},
+        {"black under white, three-colour: 127.5 rounds up", 0x0000, 0xFFFF,
+         {{{0, 0, 0, 255}, white, {128, 128, 128, 255}, clear}}},
+        {"blue under red, three-colour", 0x001F, 0xF800,
+         {{{0, 0, 255, 255}, {255, 0, 0, 255}, {128, 0, 128, 255}, clear}}},
+        {"mean of the greens", 0x0020, 0x07E0, {{{0, 4, 0, 255}, {0, 255, 0, 255}, {0, 130, 0, 255}, clear}}},
+        {"mean of the smallest steps", 0x0000, 0x0821,
+         {{{0, 0, 0, 255}, {8, 4, 8, 255}, {4, 2, 4, 255}, clear}}},
+        {"equal endpoints 0x1234", 0x1234, 0x1234,
+         {{{16, 69, 165, 255}, {16, 69, 165, 255}, {16, 69, 165, 255}, clear}}},
+        {"equal endpoints 0xFFFF", 0xFFFF, 0xFFFF, {{white, white, white, clear}}},
+        {"both zero", 0x0000, 0x0000, {{{0, 0, 0, 255}, {0, 0, 0, 255}, {0, 0, 0, 255}, clear}}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -134,7 +111,7 @@ TEST(Blocks, InterpolatedAlphaTables) {
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << int{c.alpha0} << "," << int{c.alpha1});
         std::array<uint8_t, 8> table{};
-        ddsInterpolatedAlphaTable(c.alpha0, c.alpha1, table.data());
+        ddsChannelTable(c.alpha0, c.alpha1, table.data());
         EXPECT_EQ(table, c.table);
         EXPECT_EQ(reference::alphaTable(c.alpha0, c.alpha1), c.table);
     }
@@ -156,7 +133,7 @@ TEST(Blocks, ColorIndexLayout) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<uint8_t> bytes = colorBlock(0xF800, 0x001F, c.rows);
-        const std::array<Pixel, 16> importer = decodeWithImporter(Dxt1, bytes);
+        const std::array<Pixel, 16> importer = decodeWithImporter(BlockFormat::Dxt1, bytes);
         const std::array<Pixel, 16> ours = reference::block(reference::Format::Dxt1, bytes.data());
         for (size_t i = 0; i < 16; ++i) {
             const Pixel expected = entries[static_cast<size_t>(c.indices[i])];
@@ -168,8 +145,8 @@ TEST(Blocks, ColorIndexLayout) {
 
 // The alpha stages: DXT3 nibbles and DXT5 3-bit indices in pixel order, on
 // top of a colour block with color0 < color1 whose texels all take index 3:
-// in DXT3 and DXT5 that is the two-thirds mix (165, 168, 165), never DXT1's
-// transparent cyan.
+// in DXT3 and DXT5 that is the two-thirds mix (170, 170, 170), never DXT1's
+// transparent black.
 TEST(Blocks, AlphaStagesOverIndexThreeOfAFourColourBlock) {
     std::vector<uint8_t> allIndexThree = colorBlock(0x0000, 0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF});
     std::vector<uint8_t> dxt3Alternating = {0xF0, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0, 0xF0};
@@ -196,10 +173,10 @@ TEST(Blocks, AlphaStagesOverIndexThreeOfAFourColourBlock) {
         std::vector<uint8_t> alpha;
         std::array<uint8_t, 16> expected;
     } cases[] = {
-        {"DXT3 nibbles 0,15,0,15", Dxt3, dxt3Alternating, alternating},
-        {"DXT3 nibble k at pixel k", Dxt3, dxt3Ramp, ramp},
-        {"DXT5 indices 0..7 twice", Dxt5, dxt5Counting, counting},
-        {"DXT5 equal endpoints, index 0", Dxt5, dxt5Equal, equal},
+        {"DXT3 nibbles 0,15,0,15", BlockFormat::Dxt3, dxt3Alternating, alternating},
+        {"DXT3 nibble k at pixel k", BlockFormat::Dxt3, dxt3Ramp, ramp},
+        {"DXT5 indices 0..7 twice", BlockFormat::Dxt5, dxt5Counting, counting},
+        {"DXT5 equal endpoints, index 0", BlockFormat::Dxt5, dxt5Equal, equal},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -208,19 +185,21 @@ TEST(Blocks, AlphaStagesOverIndexThreeOfAFourColourBlock) {
         const std::array<Pixel, 16> importer = decodeWithImporter(c.format, bytes);
         const std::array<Pixel, 16> ours = reference::block(referenceFormat(c.format), bytes.data());
         for (size_t k = 0; k < 16; ++k) {
-            const Pixel expected = {165, 168, 165, c.expected[k]};
+            const Pixel expected = {170, 170, 170, c.expected[k]};
             EXPECT_EQ(importer[k], expected) << "pixel " << k;
             EXPECT_EQ(ours[k], expected) << "reference pixel " << k;
         }
     }
 }
 
-// Random blocks: half of them are three-colour, which exercises index 3.
+// Random blocks: half of them are three-colour, which exercises index 3;
+// DXT2 and DXT4 undo the premultiplication of every alpha.
 TEST(Blocks, RandomBlocksMatchTheReference) {
-    for (BlockFormat format : {Dxt1, Dxt3, Dxt5}) {
-        SCOPED_TRACE(format);
-        const size_t size = format == Dxt1 ? 8 : 16;
-        const std::vector<uint8_t> data = randomBytes(size * 2000, 40 + static_cast<uint32_t>(format));
+    using B = BlockFormat;
+    for (BlockFormat format : {B::Dxt1, B::Dxt2, B::Dxt3, B::Dxt4, B::Dxt5}) {
+        SCOPED_TRACE(ddsIndex(format));
+        const size_t size = format == BlockFormat::Dxt1 ? 8 : 16;
+        const std::vector<uint8_t> data = randomBytes(size * 2000, 40 + ddsIndex(format));
         int threeColour = 0;
         for (size_t b = 0; b < 2000; ++b) {
             const std::vector<uint8_t> bytes(data.begin() + static_cast<std::ptrdiff_t>(b * size),
@@ -248,14 +227,14 @@ TEST(Blocks, RandomBlocksMatchTheReference) {
 // A row of blocks into four separate rows, at four and three bytes a
 // pixel; the bytes right of the last block stay as they were.
 TEST(Blocks, BlockRowsMatchTheReference) {
-    for (BlockFormat format : {Dxt1, Dxt3, Dxt5}) {
+    for (BlockFormat format : {BlockFormat::Dxt1, BlockFormat::Dxt3, BlockFormat::Dxt5}) {
         for (int bytesPerPixel : {4, 3}) {
             for (uint32_t blockCount : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 16u, 33u}) {
-                SCOPED_TRACE(testing::Message() << "format " << format << ", " << bytesPerPixel << " bytes, "
+                SCOPED_TRACE(testing::Message() << "format " << ddsIndex(format) << ", " << bytesPerPixel << " bytes, "
                                                 << blockCount << " blocks");
-                const size_t size = format == Dxt1 ? 8 : 16;
+                const size_t size = format == BlockFormat::Dxt1 ? 8 : 16;
                 const std::vector<uint8_t> blocks = randomBytes(
-                    size * blockCount, 100 * blockCount + static_cast<uint32_t>(format + bytesPerPixel));
+                    size * blockCount, 100 * blockCount + ddsIndex(format) + static_cast<uint32_t>(bytesPerPixel));
                 const size_t rowBytes = 4 * blockCount * static_cast<size_t>(bytesPerPixel);
                 std::vector<std::vector<uint8_t>> rows(4, std::vector<uint8_t>(rowBytes + 5, 0x3C));
                 uint8_t *const pointers[4] = {rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data()};
@@ -310,23 +289,23 @@ TEST(Blocks, RgtcHandWorkedBlocks) {
         std::vector<uint8_t> block;
         std::array<Pixel, 8> pixels;  // pixel k and k + 8
     } cases[] = {
-        {"BC4 255 over 0", Bc4, channel(255, 0),
+        {"BC4 255 over 0", BlockFormat::Bc4, channel(255, 0),
          {{grey(255), grey(0), grey(218), grey(182), grey(145), grey(109), grey(72), grey(36)}}},
-        {"BC4 signed -128 and -127: both 1", Bc4Signed, channel(0x80, 0x81),
+        {"BC4 signed -128 and -127: both 1", BlockFormat::Bc4Signed, channel(0x80, 0x81),
          {{grey(1), grey(1), grey(1), grey(1), grey(1), grey(1), grey(0), grey(255)}}},
-        {"BC4 signed 127 over 0: 255 over 128", Bc4Signed, channel(0x7F, 0x00),
+        {"BC4 signed 127 over 0: 255 over 128", BlockFormat::Bc4Signed, channel(0x7F, 0x00),
          {{grey(255), grey(128), grey(236), grey(218), grey(200), grey(182), grey(164), grey(146)}}},
-        {"BC5 255 over 0, 50 under 100", Bc5, join(channel(255, 0), channel(50, 100)),
+        {"BC5 255 over 0, 50 under 100", BlockFormat::Bc5, join(channel(255, 0), channel(50, 100)),
          {{{255, 50, 0, 255}, {0, 100, 0, 255}, {218, 60, 0, 255}, {182, 70, 0, 255}, {145, 80, 0, 255},
            {109, 90, 0, 255}, {72, 0, 0, 255}, {36, 255, 0, 255}}}},
-        {"BC5 signed: -127 index 0, 0 over -128: 128 over 1", Bc5Signed,
+        {"BC5 signed: -127 index 0, 0 over -128: 128 over 1", BlockFormat::Bc5Signed,
          join(channel(0x81, 0x7F, zeros), channel(0x00, 0x80)),
          {{{1, 128, 0, 255}, {1, 1, 0, 255}, {1, 109, 0, 255}, {1, 91, 0, 255}, {1, 73, 0, 255}, {1, 55, 0, 255},
            {1, 37, 0, 255}, {1, 19, 0, 255}}}},
-        {"BC5 normal", Bc5Normal, join(channel(128, 255, normalIndices), channel(128, 128, sixAt3)),
+        {"BC5 normal", BlockFormat::Bc5Normal, join(channel(128, 255, normalIndices), channel(128, 128, sixAt3)),
          {{{128, 128, 255, 255}, {255, 128, 128, 255}, {153, 128, 252, 255}, {0, 0, 128, 255},
            {128, 128, 255, 255}, {128, 128, 255, 255}, {128, 128, 255, 255}, {128, 128, 255, 255}}}},
-        {"BC5 signed normal: 0 and 127 are 128 and 255", Bc5SignedNormal,
+        {"BC5 signed normal: 0 and 127 are 128 and 255", BlockFormat::Bc5SignedNormal,
          join(channel(0x00, 0x7F, normalIndices), channel(0x00, 0x00, zeros)),
          {{{128, 128, 255, 255}, {255, 128, 128, 255}, {153, 128, 252, 255}, {0, 128, 128, 255},
            {128, 128, 255, 255}, {128, 128, 255, 255}, {128, 128, 255, 255}, {128, 128, 255, 255}}}},

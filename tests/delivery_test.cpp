@@ -28,7 +28,7 @@ struct Texture {
     std::vector<uint8_t> file() const { return ddsFile(fields, payload); }
 };
 
-enum class FirstBlock { Any, FourColour, ThreeColour, EqualEndpoints };
+enum class FirstBlock { Any, Opaque, FourColour, ThreeColour, EqualEndpoints };
 
 struct FormatCase {
     const char *name;
@@ -36,14 +36,19 @@ struct FormatCase {
     FirstBlock first;
 };
 
-// DXT1 files are named by their first block: opaque is four-colour mode
-// (Rgb), alpha three-colour (Rgba), equal has color0 == color1 (Rgba).
+// DXT1 files are named by their blocks: opaque has every block in
+// four-colour mode (Rgb); late alpha only the first, so that a later
+// block's transparent texel makes most of them Rgba; alpha has the first
+// in three-colour mode (Rgba), equal has color0 == color1 (Rgba).
 std::vector<FormatCase> formats() {
     return {
-        {"DXT1 opaque", dxtFields("DXT1", 0, 0), FirstBlock::FourColour},
+        {"DXT1 opaque", dxtFields("DXT1", 0, 0), FirstBlock::Opaque},
+        {"DXT1 late alpha", dxtFields("DXT1", 0, 0), FirstBlock::FourColour},
         {"DXT1 alpha", dxtFields("DXT1", 0, 0), FirstBlock::ThreeColour},
         {"DXT1 equal", dxtFields("DXT1", 0, 0), FirstBlock::EqualEndpoints},
+        {"DXT2", dxtFields("DXT2", 0, 0), FirstBlock::Any},
         {"DXT3", dxtFields("DXT3", 0, 0), FirstBlock::Any},
+        {"DXT4", dxtFields("DXT4", 0, 0), FirstBlock::Any},
         {"DXT5", dxtFields("DXT5", 0, 0), FirstBlock::Any},
         {"A8R8G8B8", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0, 0, 0x41), FirstBlock::Any},
         {"X8R8G8B8", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0, 0, 0x40), FirstBlock::Any},
@@ -85,10 +90,16 @@ Texture makeTexture(const FormatCase &format, uint32_t width, uint32_t height, u
         texture.fields.pitchOrLinearSize = static_cast<uint32_t>(wholeBlocks);
     }
     texture.payload = randomBytes(size, seed);
-    // Endpoints 0x8000 and above against ones below: the first block's mode.
+    // Endpoints 0x8000 and above against ones below: the first block's
+    // mode, or every block's.
     std::vector<uint8_t> &p = texture.payload;
-    if (format.first == FirstBlock::FourColour || format.first == FirstBlock::ThreeColour) {
-        const bool four = format.first == FirstBlock::FourColour;
+    for (size_t b = 8; format.first == FirstBlock::Opaque && b + 8 <= p.size(); b += 8) {
+        p[b + 1] = static_cast<uint8_t>(p[b + 1] | 0x80);
+        p[b + 3] = static_cast<uint8_t>(p[b + 3] & 0x7F);
+    }
+    if (format.first == FirstBlock::Opaque || format.first == FirstBlock::FourColour ||
+        format.first == FirstBlock::ThreeColour) {
+        const bool four = format.first != FirstBlock::ThreeColour;
         p[1] = static_cast<uint8_t>(four ? p[1] | 0x80 : p[1] & 0x7F);
         p[3] = static_cast<uint8_t>(four ? p[3] & 0x7F : p[3] | 0x80);
     } else if (format.first == FirstBlock::EqualEndpoints) {
@@ -282,7 +293,7 @@ std::vector<uint8_t> uncompressedRow(uint32_t y) {
 
 // The DXT5 file below: block row 0 red, block row 1 blue, alpha 255.
 std::vector<uint8_t> blockRow(uint32_t y) {
-    return y < 4 ? std::vector<uint8_t>{248, 0, 0, 255} : std::vector<uint8_t>{0, 0, 248, 255};
+    return y < 4 ? std::vector<uint8_t>{255, 0, 0, 255} : std::vector<uint8_t>{0, 0, 255, 255};
 }
 
 // Two 4x8 Rgba files whose rows are single colours, so that the order can
@@ -359,8 +370,8 @@ TEST_F(Delivery, PixelsOutsideTheBlocks) {
         size_t pixelBytes;
         std::vector<uint8_t> solid;
     } cases[] = {
-        {"DXT1 Rgb", {dxtFields("DXT1", 5, 6), dxt1Block}, 3, {248, 0, 0}},
-        {"DXT5 Rgba", {dxtFields("DXT5", 5, 6), dxt5Block}, 4, {0, 252, 0, 200}},
+        {"DXT1 Rgb", {dxtFields("DXT1", 5, 6), dxt1Block}, 3, {255, 0, 0}},
+        {"DXT5 Rgba", {dxtFields("DXT5", 5, 6), dxt5Block}, 4, {0, 255, 0, 200}},
     };
     for (const Case &c : cases) {
         TempFile file(c.texture.file());
@@ -532,6 +543,8 @@ TEST_F(Delivery, FileChangedSinceTheQuery) {
          makeTexture(named("DXT1 alpha"), 8, 8, 2), true, -8},
         {"Rgba to Rgb: first block turns four-colour", makeTexture(named("DXT1 alpha"), 8, 8, 1),
          makeTexture(named("DXT1 opaque"), 8, 8, 2), true, -8},
+        {"Rgb to Rgba: a later block's texel turns transparent", makeTexture(named("DXT1 opaque"), 16, 16, 1),
+         makeTexture(named("DXT1 late alpha"), 16, 16, 2), true, -8},
         {"Rgb to DXT5 Rgba", makeTexture(named("DXT1 opaque"), 8, 8, 1), makeTexture(named("DXT5"), 8, 8, 2),
          true, -8},
         {"now refused",

@@ -15,17 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "blocks.h"
-#include "cpu_features.h"
+#include "block_kernels.h"
+#include "common/cpu_features.h"
 #include "dds_builder.h"
-#include "fast_paths.h"
 #include "header.h"
 #include "parallel_decode.h"
 #include "plugin_fixture.h"
-#include "rgtc.h"
-#include "simd.h"
+#include "common/simd.h"
 #include "top_level.h"
-#include "uncompressed.h"
+#include "masks/masks.h"
 
 namespace {
 
@@ -44,6 +42,10 @@ struct Random {
 // Blocks that reach every branch: random bytes, endpoints equal, in both
 // orders, extreme endpoints, DXT5 alpha (and BC4/BC5 channel) endpoints
 // equal and swapped, and the signed endpoint -128 (0x80).
+using B = BlockFormat;
+
+bool isRgtc(BlockFormat format) { return format >= B::Bc4 && format <= B::Bc5SignedNormal; }
+
 std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &random) {
     const uint32_t blockBytes = ddsBlockBytes(format);
     std::vector<uint8_t> bytes(static_cast<size_t>(count) * blockBytes);
@@ -58,17 +60,16 @@ std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &ra
             case 2: color[0] = color[1] = 0; color[2] = color[3] = 0xFF; break;
             default: break;
         }
-        if ((format == Dxt5 || ddsIsRgtc(format)) && random.next() % 4 == 0) block[1] = block[0];
-        if (ddsIsRgtc(format) && random.next() % 4 == 0) block[random.next() % 2] = 0x80;
+        if ((format == B::Dxt5 || isRgtc(format)) && random.next() % 4 == 0) block[1] = block[0];
+        if (isRgtc(format) && random.next() % 4 == 0) block[random.next() % 2] = 0x80;
     }
     return bytes;
 }
 
-// Decodes a row of blocks with `decode` into four separate rows that start
+// Decodes a row of blocks with `kernel` into four separate rows that start
 // with random bytes and end with guard bytes past the written pixels.
-std::vector<std::vector<uint8_t>> decodeInto(void (*decode)(BlockFormat, const uint8_t *, uint32_t, uint8_t *const[4], int), BlockFormat format,
-                                             const std::vector<uint8_t> &blocks, uint32_t count, int bytesPerPixel,
-                                             uint32_t seed) {
+std::vector<std::vector<uint8_t>> decodeInto(BlockRowKernel kernel, const std::vector<uint8_t> &blocks, uint32_t count,
+                                             int bytesPerPixel, uint32_t seed) {
     std::vector<std::vector<uint8_t>> rows(4);
     Random random{seed};
     for (auto &row : rows) {
@@ -76,58 +77,52 @@ std::vector<std::vector<uint8_t>> decodeInto(void (*decode)(BlockFormat, const u
         for (uint8_t &b : row) b = random.byte();
     }
     uint8_t *const pointers[4] = {rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data()};
-    decode(format, blocks.data(), count, pointers, bytesPerPixel);
+    kernel(blocks.data(), count, pointers);
     return rows;
 }
 
-using BlockRowFn = void (*)(BlockFormat, const uint8_t *, uint32_t, uint8_t *const[4], int);
-
-// The SSE2 rows; where the build or the format has no SSE2 path, the plain
-// decoder stands in.
-void sse2Row(BlockFormat format, const uint8_t *blocks, uint32_t count, uint8_t *const rows[4], int bytesPerPixel) {
-    if (!ddsDecodeBlockRowSse2(format, blocks, count, rows, bytesPerPixel)) {
-        ddsDecodeBlockRowScalar(format, blocks, count, rows, bytesPerPixel);
-    }
-}
-
-// The SSSE3 rows, likewise.
-void ssse3Row(BlockFormat format, const uint8_t *blocks, uint32_t count, uint8_t *const rows[4], int bytesPerPixel) {
-    if (!ddsDecodeBlockRowSsse3(format, blocks, count, rows, bytesPerPixel)) {
-        ddsDecodeBlockRowScalar(format, blocks, count, rows, bytesPerPixel);
-    }
-}
-
-struct NamedRowFn {
+struct NamedTier {
     const char *name;
-    BlockRowFn decode;
+    KernelTier tier;
 };
 
-const NamedRowFn fastBlockRows[] = {{"ddsDecodeBlockRow", &ddsDecodeBlockRow},
-                                    {"ddsDecodeBlockRowWords", &ddsDecodeBlockRowWords},
-                                    {"SSE2", &sse2Row},
-                                    {"SSSE3", &ssse3Row}};
+const NamedTier fastTiers[] = {
+    {"portable", KernelTier::Portable}, {"SSE2", KernelTier::Sse2}, {"SSSE3", KernelTier::Ssse3}};
+
+// Every tier that has a kernel for the format, and the one the import
+// runs, against the plain tier: the same bytes, rows and guards alike.
+testing::AssertionResult sameAsPlain(BlockFormat format, const std::vector<uint8_t> &blocks, uint32_t count,
+                                     int bytesPerPixel, uint32_t seed) {
+    const auto plain =
+        decodeInto(ddsBlockRowKernelOfTier(format, bytesPerPixel, KernelTier::Plain), blocks, count, bytesPerPixel, seed);
+    if (decodeInto(ddsBlockRowKernel(format, bytesPerPixel), blocks, count, bytesPerPixel, seed) != plain) {
+        return testing::AssertionFailure() << "the import's kernel differs";
+    }
+    for (const NamedTier &tier : fastTiers) {
+        const BlockRowKernel kernel = ddsBlockRowKernelOfTier(format, bytesPerPixel, tier.tier);
+        if (kernel != nullptr && decodeInto(kernel, blocks, count, bytesPerPixel, seed) != plain) {
+            return testing::AssertionFailure() << tier.name << " differs";
+        }
+    }
+    return testing::AssertionSuccess();
+}
 
 TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
 #if defined(DDS_HAVE_SSSE3)
-    // The SSSE3 rows are built in; where the processor has SSSE3 they run.
-    uint8_t *const noRows[4] = {nullptr, nullptr, nullptr, nullptr};
-    EXPECT_EQ(ddsDecodeBlockRowSsse3(Dxt1, nullptr, 0, noRows, 4), ddsCpuHasSsse3());
+    // The SSSE3 kernels are built in; where the processor has SSSE3 they run.
+    EXPECT_EQ(ddsBlockRowKernelOfTier(B::Dxt1, 4, KernelTier::Ssse3) != nullptr, ddsCpuHasSsse3());
+    EXPECT_EQ(ddsBlockRowKernel(B::Dxt1, 4), ddsBlockRowKernelOfTier(B::Dxt1, 4, KernelTier::Ssse3));
 #endif
-    const BlockFormat formats[] = {Dxt1, Dxt3, Dxt5, Bc4, Bc4Signed, Bc5, Bc5Signed, Bc5Normal, Bc5SignedNormal};
+    const BlockFormat formats[] = {B::Dxt1, B::Dxt3, B::Dxt5, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal};
     for (BlockFormat format : formats) {
         for (int bytesPerPixel : {3, 4}) {
             for (uint32_t count = 0; count <= 40; ++count) {
-                SCOPED_TRACE(testing::Message() << "format " << format << ", " << bytesPerPixel
+                SCOPED_TRACE(testing::Message() << "format " << ddsIndex(format) << ", " << bytesPerPixel
                                                 << " bytes a pixel, " << count << " blocks");
-                Random random{0x1234567u + count * 977u + static_cast<uint32_t>(format) * 131u +
+                Random random{0x1234567u + count * 977u + ddsIndex(format) * 131u +
                               static_cast<uint32_t>(bytesPerPixel)};
                 const std::vector<uint8_t> blocks = randomBlocks(format, count, random);
-                const uint32_t seed = random.next();
-                const auto plain = decodeInto(&ddsDecodeBlockRowScalar, format, blocks, count, bytesPerPixel, seed);
-                for (const NamedRowFn &fast : fastBlockRows) {
-                    const auto rows = decodeInto(fast.decode, format, blocks, count, bytesPerPixel, seed);
-                    for (size_t r = 0; r < 4; ++r) ASSERT_EQ(rows[r], plain[r]) << fast.name << ", row " << r;
-                }
+                ASSERT_TRUE(sameAsPlain(format, blocks, count, bytesPerPixel, random.next()));
             }
         }
     }
@@ -138,7 +133,8 @@ TEST(FastPaths, EveryColourAndAlphaEndpointPair) {
     // DXT5 alpha (BC4/BC5 channel) pair every alpha index: 65536 blocks a
     // format, in rows of 64.  BC5's green block is its red one with the
     // endpoints swapped, so that red and green meet in every pair.
-    for (BlockFormat format : {Dxt1, Dxt3, Dxt5, Bc4, Bc4Signed, Bc5, Bc5Signed, Bc5Normal, Bc5SignedNormal}) {
+    for (BlockFormat format : {B::Dxt1, B::Dxt3, B::Dxt5, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal,
+                               B::Bc5SignedNormal}) {
         for (int bytesPerPixel : {3, 4}) {
             const uint32_t blockBytes = ddsBlockBytes(format);
             const uint32_t count = 64;
@@ -149,30 +145,27 @@ TEST(FastPaths, EveryColourAndAlphaEndpointPair) {
                 for (uint32_t i = 0; i < count; ++i) {
                     const uint32_t n = first + i;
                     uint8_t *block = blocks.data() + static_cast<size_t>(i) * blockBytes;
-                    uint8_t *color = format == Dxt1 ? block : block + 8;
+                    uint8_t *color = format == B::Dxt1 ? block : block + 8;
                     // Endpoints from n scrambled, so both orders and equal ones occur.
                     const uint32_t c0 = (n * 2654435761u) >> 16, c1 = (n * 40503u + (n >> 3)) & 0xFFFF;
-                    if (!ddsIsRgtc(format)) {
+                    if (!isRgtc(format)) {
                         color[0] = static_cast<uint8_t>(c0), color[1] = static_cast<uint8_t>(c0 >> 8);
                         color[2] = static_cast<uint8_t>(n % 7 == 0 ? c0 : c1);
                         color[3] = static_cast<uint8_t>((n % 7 == 0 ? c0 : c1) >> 8);
                         color[4] = 0xE4, color[5] = 0x1B, color[6] = 0x4E, color[7] = 0xB1;  // all indices in every column
                     }
-                    if (format != Dxt1) {
+                    if (format != B::Dxt1) {
                         block[0] = static_cast<uint8_t>(n), block[1] = static_cast<uint8_t>(n >> 8);
                         const uint8_t pattern[6] = {0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA};  // indices 0..7 twice
                         for (int k = 0; k < 6; ++k) block[2 + k] = static_cast<uint8_t>(pattern[k] ^ (pass * n >> (k % 3)));
                     }
-                    if (ddsRgtcHasGreen(format)) {
+                    if (ddsBlockBytes(format) == 16 && isRgtc(format)) {
                         std::copy(block, block + 8, block + 8);
                         std::swap(block[8], block[9]);
                     }
                 }
-                const auto plain = decodeInto(&ddsDecodeBlockRowScalar, format, blocks, count, bytesPerPixel, first);
-                for (const NamedRowFn &fast : fastBlockRows) {
-                    ASSERT_EQ(decodeInto(fast.decode, format, blocks, count, bytesPerPixel, first), plain)
-                        << fast.name << ", format " << format << ", blocks from " << first;
-                }
+                ASSERT_TRUE(sameAsPlain(format, blocks, count, bytesPerPixel, first))
+                    << "format " << ddsIndex(format) << ", blocks from " << first;
             }
         }
     }
@@ -194,12 +187,12 @@ void putBits(uint8_t *block, unsigned at, unsigned count, uint32_t value) {
 // largest values.
 std::vector<uint8_t> bptcBlocks(BlockFormat format, Random &random) {
     std::vector<uint8_t> bytes;
-    const unsigned shapes = format == Bc7 ? 9 * 64 : 32 * 32;
+    const unsigned shapes = format == B::Bc7 ? 9 * 64 : 32 * 32;
     for (unsigned shape = 0; shape < shapes; ++shape) {
         uint8_t block[16];
         const uint32_t fill = random.next() % 3;
         for (uint8_t &b : block) b = fill == 0 ? random.byte() : fill == 1 ? random.byte() & random.byte() : random.byte() | random.byte();
-        if (format == Bc7) {
+        if (format == B::Bc7) {
             const unsigned mode = shape / 64;
             putBits(block, 0, mode < 8 ? mode + 1 : 8, mode < 8 ? 1u << mode : 0u);
             if (mode < 8) putBits(block, mode + 1, 6, shape % 64);
@@ -220,20 +213,16 @@ void expectSameBptcRows(BlockFormat format, const std::vector<uint8_t> &blocks, 
         const std::vector<uint8_t> row(blocks.begin() + static_cast<std::ptrdiff_t>(first) * 16,
                                        blocks.begin() + static_cast<std::ptrdiff_t>(first + n) * 16);
         for (int bytesPerPixel : {3, 4}) {
-            const auto plain = decodeInto(&ddsDecodeBlockRowScalar, format, row, n, bytesPerPixel, seed + first);
-            for (const NamedRowFn &fast : fastBlockRows) {
-                ASSERT_EQ(decodeInto(fast.decode, format, row, n, bytesPerPixel, seed + first), plain)
-                    << fast.name << ", format " << format << ", " << bytesPerPixel << " bytes a pixel, blocks from "
-                    << first;
-            }
+            ASSERT_TRUE(sameAsPlain(format, row, n, bytesPerPixel, seed + first))
+                << "format " << ddsIndex(format) << ", " << bytesPerPixel << " bytes a pixel, blocks from " << first;
         }
     }
 }
 
 TEST(FastPaths, BptcBlocksOfEveryModeAndPartition) {
-    for (BlockFormat format : {Bc7, Bc6h, Bc6hSigned}) {
+    for (BlockFormat format : {B::Bc7, B::Bc6h, B::Bc6hSigned}) {
         for (uint32_t pass = 0; pass < 6; ++pass) {
-            Random random{0xB97Cu + pass * 7919u + static_cast<uint32_t>(format)};
+            Random random{0xB97Cu + pass * 7919u + ddsIndex(format)};
             expectSameBptcRows(format, bptcBlocks(format, random), pass);
         }
     }
@@ -242,9 +231,9 @@ TEST(FastPaths, BptcBlocksOfEveryModeAndPartition) {
 TEST(FastPaths, BptcRealFiles) {
     // The top-level data (after the 148 bytes of header and DX10 record)
     // of files from other encoders.
-    const std::pair<const char *, BlockFormat> files[] = {{"pillow__bc7-argb-8bpp_MipMaps-1.dds", Bc7},
-                                                          {"pillow__bc6h.dds", Bc6h},
-                                                          {"pillow__bc6h_sf.dds", Bc6hSigned}};
+    const std::pair<const char *, BlockFormat> files[] = {{"pillow__bc7-argb-8bpp_MipMaps-1.dds", B::Bc7},
+                                                          {"pillow__bc6h.dds", B::Bc6h},
+                                                          {"pillow__bc6h_sf.dds", B::Bc6hSigned}};
     for (const auto &[name, format] : files) {
         const std::string path = std::string(DDSIMAGE_REALWORLD_DIR) + "/" + name;
         FILE *file = std::fopen(path.c_str(), "rb");
@@ -465,7 +454,7 @@ TEST(FastPaths, ParallelDecodeMatchesOneThread) {
         for (bool reverse : {false, true}) {
             std::vector<uint8_t> one = randomBytes(bytes, 9), three = one;
             ASSERT_TRUE(ddsDecodeTopLevel(source, plan, buffers[0], one.data(), reverse));
-            ASSERT_TRUE(ddsDecodeTopLevelParallel(source, plan, buffers, 3, three.data(), reverse, 3));
+            ASSERT_TRUE(ddsDecodeTopLevelParallel(source, plan, buffers, 3, three.data(), reverse));
             ASSERT_EQ(one, three) << (reverse ? "rows reversed" : "file order");
         }
         ++decoded;
@@ -474,11 +463,11 @@ TEST(FastPaths, ParallelDecodeMatchesOneThread) {
 }
 
 // Single-threaded, one chunk; on three threads (images of a megapixel and
-// more), at most five chunks in flight and never more than 1 MiB.
+// more), one chunk a thread and never more than 1 MiB.
 TEST_F(WorkingMemory, PeakDoesNotGrowWithHeightAndOnlyWithOneRowsWidth) {
     for (const char *threads : {"1", "3"}) {
         setDecodeThreads(threads);
-        const int64_t inFlight = threads[0] == '1' ? 1 : 5;
+        const int64_t inFlight = threads[0] == '1' ? 1 : 3;
         for (const MemoryCase &c : memoryCases()) {
             SCOPED_TRACE(testing::Message() << c.name << ", DDSIMAGE_THREADS=" << threads);
             struct Size {

@@ -263,25 +263,56 @@ TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
     }
 }
 
-TEST(Header, TextureTypeFollowsTheFirstDxt1Block) {
+// DXT1 and BC1 are Rgba when the first block is in three-colour mode or a
+// texel inside the image is transparent (index 3 of a three-colour block),
+// in any block, found however far into the level it lies.
+TEST(Header, TextureTypeFollowsTransparentTexels) {
+    // Blocks across x down; every block opaque (four-colour, index 0) but
+    // for `block`, made three-colour with index `index` at texel (c, r).
+    struct Texel {
+        uint32_t block, c, r, index;
+    };
+    auto level = [](uint32_t blocks, Texel texel) {
+        std::vector<uint8_t> data;
+        for (uint32_t b = 0; b < blocks; ++b) {
+            const bool three = b == texel.block;
+            put16(data, three ? 0x001F : 0xF800);
+            put16(data, three ? 0xF800 : 0x001F);
+            for (uint32_t r = 0; r < 4; ++r) data.push_back(three && r == texel.r ? uint8_t(texel.index << (2 * texel.c)) : 0);
+        }
+        return data;
+    };
+    constexpr uint32_t None = 0xFFFFFFFF;
+    const TextureType Rgb = TextureType::Rgb, Rgba = TextureType::Rgba;
     struct Case {
+        const char *name;
         DdsFields fields;
-        std::vector<uint8_t> first;
+        uint32_t blocks;
+        Texel texel;
         TextureType type;
     } cases[] = {
-        {dxtFields("DXT1", 4, 4), {0x00, 0xF8, 0x1F, 0x00}, Rgb},  // 0xF800 > 0x001F
-        {dxtFields("DXT1", 4, 4), {0x34, 0x12, 0x34, 0x12}, Rgba},
-        {dxtFields("DXT1", 4, 4), {0x1F, 0x00, 0x00, 0xF8}, Rgba},
-        {dxtFields("DXT1", 4, 4), {0xFF, 0x01, 0x00, 0x02}, Rgba},  // 0x01FF < 0x0200: the high byte decides
-        {dxtFields("DXT3", 4, 4), {0x00, 0xF8, 0x1F, 0x00}, Rgba},
-        {dxtFields("DXT5", 4, 4), {0x00, 0xF8, 0x1F, 0x00}, Rgba},
+        {"opaque", dxtFields("DXT1", 8, 8), 4, {None, 0, 0, 0}, Rgb},
+        {"first block three-colour, no index 3", dxtFields("DXT1", 8, 8), 4, {0, 0, 0, 0}, Rgba},
+        {"later block three-colour, no index 3", dxtFields("DXT1", 8, 8), 4, {3, 1, 2, 2}, Rgb},
+        {"later block, index 3", dxtFields("DXT1", 8, 8), 4, {3, 1, 2, 3}, Rgba},
+        {"6 x 6: index 3 in the stored column past the image", dxtFields("DXT1", 6, 6), 4, {1, 2, 0, 3}, Rgb},
+        {"6 x 6: index 3 in the last column inside", dxtFields("DXT1", 6, 6), 4, {1, 1, 0, 3}, Rgba},
+        {"6 x 6: index 3 in the stored row past the image", dxtFields("DXT1", 6, 6), 4, {3, 0, 3, 3}, Rgb},
+        {"6 x 6 of whole blocks: the edge blocks are not read", dxtFields("DXT1", 6, 6), 1, {None, 0, 0, 0}, Rgb},
+        {"1028 x 64, the last block", dxtFields("DXT1", 1028, 64), 257 * 16, {257 * 16 - 1, 3, 3, 3}, Rgba},
+        {"1028 x 64, an odd block in the first piece", dxtFields("DXT1", 1028, 64), 257 * 16, {1023, 0, 1, 3}, Rgba},
+        {"1028 x 64, opaque", dxtFields("DXT1", 1028, 64), 257 * 16, {None, 0, 0, 0}, Rgb},
+        {"DXT3 never counts its colour", dxtFields("DXT3", 4, 4), 2, {None, 0, 0, 0}, Rgba},
     };
     for (const Case &c : cases) {
-        std::vector<uint8_t> data = c.first;
-        data.resize(16, 0);
+        SCOPED_TRACE(c.name);
         DdsPlan plan;
-        ASSERT_EQ(planOf(ddsFile(c.fields, data), &plan), DdsAccepted);
-        EXPECT_EQ(plan.type, c.type) << std::hex << c.fields.fourCC << " " << int{c.first[0]};
+        ASSERT_EQ(planOf(ddsFile(c.fields, level(c.blocks, c.texel)), &plan), DdsAccepted);
+        EXPECT_EQ(plan.type, c.type);
+        // BC1 behind the DX10 record likewise.
+        if (c.fields.fourCC != fourCC("DXT1")) continue;
+        ASSERT_EQ(planOf(dx10File(71, c.fields.width, c.fields.height, level(c.blocks, c.texel)), &plan), DdsAccepted);
+        EXPECT_EQ(plan.type, c.type) << "BC1";
     }
 }
 

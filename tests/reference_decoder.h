@@ -17,24 +17,29 @@ namespace reference {
 
 using Pixel = std::array<uint8_t, 4>;  // R, G, B, A
 
-// How the header's pixel format says the data is stored; None for
-// everything the importer does not decode (DXT2, DXT4, other codes, a
-// bit count other than 8, 16, 24, 32, no format flag at all).
-enum class Format { Dxt1, Dxt3, Dxt5, Uncompressed, None };
-Format formatOf(const DdsFields &fields);
+// How the header (and the DX10 record, where given) says the data is
+// stored; None for everything this decoder does not cover.  DXT2 and DXT4,
+// and BC2 and BC3 whose DX10 alpha mode is 2, have premultiplied colour;
+// BC5 with the pixel format's normal-map flag (0x80000000) has its blue
+// made from red and green.
+enum class Format { Dxt1, Dxt2, Dxt3, Dxt4, Dxt5, Bc5, Bc5Normal, Uncompressed, None };
+Format formatOf(const DdsFields &fields, const Dx10Fields *dx10 = nullptr);
 
 // Texture type codes the host is told.
 constexpr int Rgb = 4;
 constexpr int Rgba = 5;
 
-// The four colours an 8-byte colour block's indices select.  Three-colour
-// mode (color0 <= color1) exists only where `alwaysFour` is false: in DXT1.
+// The four colours an 8-byte colour block's indices select: each channel
+// 255 times the weighted mean of the endpoints' fields over the field's
+// largest value, rounded half up.  Three-colour mode (color0 <= color1),
+// whose fourth colour is transparent black, exists only where `alwaysFour`
+// is false: in DXT1.
 std::array<Pixel, 4> palette(uint16_t color0, uint16_t color1, bool alwaysFour = false);
 
 // The eight alpha values of a DXT5 alpha block.
 std::array<uint8_t, 8> alphaTable(uint8_t alpha0, uint8_t alpha1);
 
-// The 16 pixels of one block (8 bytes for Dxt1, 16 for Dxt3 and Dxt5),
+// The 16 pixels of one block (8 bytes for Dxt1, 16 for the others),
 // row-major: pixel (c, r) at index 4r + c.
 std::array<Pixel, 16> block(Format format, const uint8_t *bytes);
 
@@ -44,8 +49,10 @@ uint8_t maskedChannel(uint32_t mask, uint32_t pixel);
 // One uncompressed pixel, read from `bytes` (rgbBitCount / 8 bytes).
 Pixel uncompressedPixel(const DdsFields &fields, const uint8_t *bytes);
 
-// Rgb or Rgba for a decodable file whose top level starts with `data`.
-int textureType(const DdsFields &fields, const std::vector<uint8_t> &data);
+// Rgb or Rgba for a decodable file whose top level is `data`: DXT1 is Rgba
+// when its first block is in three-colour mode or a decoded pixel inside
+// the image is transparent; BC5 is Rgb; everything else Rgba.
+int textureType(const DdsFields &fields, const std::vector<uint8_t> &data, const Dx10Fields *dx10 = nullptr);
 
 // How many blocks one stored row of blocks holds, for a block file with
 // `dataBytes` bytes after the header.  Encoders store every block that
@@ -67,7 +74,8 @@ bool holdsPartialBlocks(const DdsFields &fields, size_t dataBytes);
 // vector when the format is not decoded, `data` holds too few bytes, or
 // `previous` has the wrong size for an Rgba image.
 std::vector<uint8_t> image(const DdsFields &fields, const std::vector<uint8_t> &data,
-                           const std::vector<uint8_t> &previous, int preference, int *type = nullptr);
+                           const std::vector<uint8_t> &previous, int preference, int *type = nullptr,
+                           const Dx10Fields *dx10 = nullptr);
 
 }  // namespace reference
 

@@ -94,11 +94,11 @@ void writeDx10(std::FILE *out, const DdsHeaderDx10 &dx10) {
 }
 
 void writeImport(std::FILE *out, const DdsPlan &plan) {
-    const bool blocks = plan.format->coding == CodingBlocks;
+    const bool blocks = plan.format->coding == PixelCoding::Blocks;
     std::fprintf(out, "  import: %s, %s (type %d), %" PRIu32 " stored rows of %s\n", plan.format->name,
-                 plan.type == Rgb ? "RGB" : "RGBA", static_cast<int>(plan.type), plan.sourceRows,
+                 plan.type == TextureType::Rgb ? "RGB" : "RGBA", static_cast<int>(plan.type), plan.sourceRows,
                  blocks ? "blocks" : "pixels");
-    if (blocks && (plan.width % 4 != 0 || plan.height % 4 != 0)) {
+    if (blocks && (plan.width % ddsBlockSide != 0 || plan.height % ddsBlockSide != 0)) {
         std::fprintf(out, "  edges: %s\n",
                      plan.partialBlocks ? "the partial blocks are stored and decoded"
                                         : "only the whole blocks are stored; the pixels past them are not decoded");

@@ -62,7 +62,7 @@ def data(count, seed=1):
 
 
 # A DXT1 block in four-colour mode (color0 > color1), every index 0: every
-# pixel is color0, pure red 0xF800, which expands to (248, 0, 0).
+# pixel is color0, pure red 0xF800, which is (255, 0, 0).
 OPAQUE_RED = struct.pack("<HHI", 0xF800, 0x001F, 0)
 
 RGBA32 = dict(bits=32, masks=(0xFF0000, 0xFF00, 0xFF, 0xFF000000))
@@ -75,10 +75,21 @@ def refused(contents, reason):
     return (contents,) + REFUSED + (reason,)
 
 
-def dxt1_type(block):
-    """4 (RGB) when the first DXT1 block is in four-colour mode, else 5."""
-    color0, color1 = struct.unpack("<HH", block[:4])
-    return 4 if color0 > color1 else 5
+def dxt1_type(width, height, level):
+    """5 (RGBA) when the first DXT1 block is in three-colour mode or a texel
+    inside the image is transparent (index 3 of a three-colour block), else
+    4.  `level` holds every block that touches the image."""
+    across = (width + 3) // 4
+    for i in range((height + 3) // 4 * across):
+        color0, color1, rows = struct.unpack("<HHI", level[8 * i:8 * i + 8])
+        if i == 0 and color0 <= color1:
+            return 5
+        for r in range(4):
+            for col in range(4):
+                inside = 4 * (i % across) + col < width and 4 * (i // across) + r < height
+                if inside and color0 <= color1 and (rows >> (8 * r + 2 * col)) & 3 == 3:
+                    return 5
+    return 4
 
 
 def cases():
@@ -123,12 +134,12 @@ def cases():
     c["dxt1_8x8_linear_size_ffffffff.dds"] = refused(
         dxt(b"DXT1", 8, 8, flags=FLAGS | LINEAR, linear=0xFFFFFFFF) + OPAQUE_RED * 4, "LevelTooLarge")
     c["dxt1_8x8_linear_size_0.dds"] = (dxt(b"DXT1", 8, 8, flags=FLAGS | LINEAR, linear=0) + OPAQUE_RED * 4,
-                                       0, 0, 0, 8, 8, 4, "pixel=f80000", None)
+                                       0, 0, 0, 8, 8, 4, "pixel=ff0000", None)
     # Mip counts and the refused header flag.
     c["dxt1_mip_count_0.dds"] = refused(dxt(b"DXT1", 4, 4, flags=FLAGS | MIPS, mips=0) + OPAQUE_RED, "MipCountBelowOne")
     c["dxt1_mip_count_minus_1.dds"] = refused(dxt(b"DXT1", 4, 4, flags=FLAGS | MIPS, mips=-1) + OPAQUE_RED, "MipCountBelowOne")
     c["dxt1_mip_count_2p31m1.dds"] = (dxt(b"DXT1", 4, 4, flags=FLAGS | MIPS, mips=0x7FFFFFFF) + OPAQUE_RED,
-                                      0, 0, 0, 4, 4, 4, "pixel=f80000", None)
+                                      0, 0, 0, 4, 4, 4, "pixel=ff0000", None)
     c["dxt1_header_flag_200.dds"] = refused(dxt(b"DXT1", 4, 4, flags=FLAGS | 0x200) + OPAQUE_RED, "HeaderFlagRefused")
     # FourCC oddities.
     c["fourcc_0_bit_count_0.dds"] = refused(header(4, 4, FOURCC) + data(64), "UnsupportedBitCount")
@@ -149,13 +160,13 @@ def cases():
     c["dx10_record_cut_at_140.dds"] = refused(dx10(98, 4, 4)[:140], "Dx10HeaderTruncated")
     c["dx10_unknown_dxgi_200.dds"] = refused(dx10(200, 4, 4) + data(64), "UnsupportedDxgiFormat")
     c["dx10_r8_uint.dds"] = refused(dx10(62, 4, 4) + data(16), "UnsupportedDxgiFormat")
-    c["dx10_array_size_0.dds"] = (dx10(71, 4, 4, array=0) + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=f80000", None)
+    c["dx10_array_size_0.dds"] = (dx10(71, 4, 4, array=0) + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=ff0000", None)
     c["dx10_bc1_array_size_ffffffff.dds"] = (dx10(71, 4, 4, array=0xFFFFFFFF) + OPAQUE_RED,
-                                             0, 0, 0, 4, 4, 4, "pixel=f80000", None)
+                                             0, 0, 0, 4, 4, 4, "pixel=ff0000", None)
     c["dx10_rgba8_cube_one_face.dds"] = (dx10(28, 4, 4, misc=0x4, flags=FLAGS, mips=0) + bytes([1, 2, 3, 4]) * 16,
                                          0, 0, 0, 4, 4, 5, "pixel=01020304", None)
     c["dx10_bc1_depth_ffffffff.dds"] = (dx10(71, 4, 4, dimension=4, flags=FLAGS | 0x800000, depth=0xFFFFFFFF)
-                                        + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=f80000", None)
+                                        + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=ff0000", None)
     c["dx10_bc7_2p29m1x1_header_only.dds"] = refused(dx10(98, (1 << 29) - 1, 1), "LevelTruncated")
     c["dx10_rgba32f_16384x8192_header_only.dds"] = refused(dx10(2, 16384, 8192), "LevelTooLarge")
     c["pixel_flags_0.dds"] = refused(header(4, 4, 0, **RGBA32) + data(64), "NoPixelFormat")
@@ -168,7 +179,7 @@ def cases():
     # The fourCC flag wins over the RGB flag: 8 bytes are a DXT1 block, far
     # too few for 4 x 4 pixels of 32 bits.
     c["dxt1_with_rgb_flag_bits32.dds"] = (
-        header(4, 4, FOURCC | RGB, b"DXT1", **RGBA32) + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=f80000", None)
+        header(4, 4, FOURCC | RGB, b"DXT1", **RGBA32) + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=ff0000", None)
     # Bit counts and masks.
     for bits, name in ((0, "0"), (12, "12"), (48, "48"), (0xFFFFFFFF, "ffffffff")):
         c[f"rgb_bit_count_{name}.dds"] = refused(header(4, 4, RGB, bits=bits, masks=(0xFF, 0, 0, 0)) + data(128),
@@ -193,7 +204,7 @@ def cases():
     # decoded, clipped, when the file holds those blocks.
     for code, w, h in ((b"DXT5", 1, 1), (b"DXT5", 2, 2), (b"DXT1", 2, 2), (b"DXT1", 5, 3), (b"DXT1", 4, 1),
                        (b"DXT3", 3, 4)):
-        kind = dxt1_type(data(64)) if code == b"DXT1" else 5
+        kind = dxt1_type(w, h, data(64)) if code == b"DXT1" else 5
         c[f"{code.decode().lower()}_{w}x{h}.dds"] = (dxt(code, w, h) + data(64), 0, 0, 0, w, h, kind, None, None)
     # No whole block, and too few bytes for the partial ones, or a linear
     # size that declares fewer.

@@ -1,6 +1,6 @@
-#include "uncompressed.h"
+#include "masks/masks.h"
 
-#include "bytes.h"
+#include "common/bytes.h"
 
 namespace {
 

@@ -22,13 +22,14 @@
 #include <cstring>
 #include <utility>
 
-#include "bc6h.h"
-#include "bc6h_modes.h"
-#include "bc7_modes.h"
-#include "bptc.h"
-#include "bytes.h"
-#include "fast_paths.h"
-#include "simd.h"
+#include "bc6_7/bc6h.h"
+#include "bc6_7/bc6h_modes.h"
+#include "bc6_7/bc7_modes.h"
+#include "bc6_7/bptc.h"
+#include "common/bytes.h"
+#include "bc6_7/bc6_7.h"
+#include "common/rows.h"
+#include "common/simd.h"
 
 #if defined(DDS_HAVE_SSE2)
 #include <emmintrin.h>
@@ -575,70 +576,59 @@ constexpr auto Bc6hModeFns = bc6hModeFns<Signed, Sse2>(std::make_index_sequence<
 
 // ---------------------------------------------------------------- rows
 
-inline void store32(uint8_t *destination, uint32_t value) { std::memcpy(destination, &value, 4); }
-
-template <int BytesPerPixel>
-inline void putBlock(uint8_t *const rows[4], size_t column, const uint32_t pixels[16]) {
-    for (unsigned r = 0; r < 4; ++r) {
-        const uint32_t *p = pixels + 4 * r;
-        uint8_t *destination = rows[r] + column;
-        if constexpr (BytesPerPixel == 4) {
-            std::memcpy(destination, p, 16);
-        } else {
-            store32(destination, (p[0] & 0x00FFFFFFu) | p[1] << 24);
-            store32(destination + 4, ((p[1] >> 8) & 0xFFFF) | p[2] << 16);
-            store32(destination + 8, ((p[2] >> 16) & 0xFF) | p[3] << 8);
-        }
-    }
-}
-
 template <int BytesPerPixel, bool Sse2>
-void bc7Row(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
+void bc7Row(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
     alignas(16) uint32_t pixels[16];
     for (uint32_t k = 0; k < blockCount; ++k) {
         const uint8_t *block = blocks + static_cast<size_t>(k) * 16;
         Bc7ModeFns<Sse2>[Bc7ModeOfByte.modes[block[0]]](load128(block), pixels);
-        putBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
+        ddsPutBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
     }
 }
 
 template <int BytesPerPixel, bool Signed, bool Sse2>
-void bc6hRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4]) {
+void bc6hRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
     alignas(16) uint32_t pixels[16];
     const auto &fns = Bc6hModeFns<Signed, Sse2>;
     for (uint32_t k = 0; k < blockCount; ++k) {
         const uint8_t *block = blocks + static_cast<size_t>(k) * 16;
         fns.fns[Bc6hModeOf.modes[block[0] & 31]](load128(block), pixels);
-        putBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
+        ddsPutBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
     }
 }
 
 template <bool Sse2>
-bool bptcRow(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4],
-             int bytesPerPixel) {
-    if (bytesPerPixel != 3 && bytesPerPixel != 4) return false;
-    const bool four = bytesPerPixel == 4;
-    switch (format) {
-        case Bc7: (four ? bc7Row<4, Sse2> : bc7Row<3, Sse2>)(blocks, blockCount, rows); return true;
-        case Bc6h: (four ? bc6hRow<4, false, Sse2> : bc6hRow<3, false, Sse2>)(blocks, blockCount, rows); return true;
-        case Bc6hSigned: (four ? bc6hRow<4, true, Sse2> : bc6hRow<3, true, Sse2>)(blocks, blockCount, rows); return true;
-        default: return false;
-    }
+struct Tier {
+    template <BlockFormat Format, int BytesPerPixel>
+    struct Row {
+        static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
+            if constexpr (Format == BlockFormat::Bc7) {
+                bc7Row<BytesPerPixel, Sse2>(blocks, blockCount, rows);
+            } else {
+                bc6hRow<BytesPerPixel, Format == BlockFormat::Bc6hSigned, Sse2>(blocks, blockCount, rows);
+            }
+        }
+    };
+};
+
+template <bool Sse2>
+BlockRowKernel bptcKernel(BlockFormat format, int bytesPerPixel) {
+    using B = BlockFormat;
+    return ddsKernelOf<Tier<Sse2>::template Row, B::Bc6h, B::Bc6hSigned, B::Bc7>(format, bytesPerPixel);
 }
 
 }  // namespace
 
-bool ddsDecodeBptcRowWords(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4],
-                           int bytesPerPixel) {
-    return bptcRow<false>(format, blocks, blockCount, rows, bytesPerPixel);
+BlockRowKernel ddsBptcKernelPortable(BlockFormat format, int bytesPerPixel) {
+    if (!ddsWordsAreRgba) return nullptr;
+    return bptcKernel<false>(format, bytesPerPixel);
 }
 
-bool ddsDecodeBptcRowSse2(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const rows[4],
-                          int bytesPerPixel) {
+BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) {
 #if defined(DDS_HAVE_SSE2)
-    return bptcRow<true>(format, blocks, blockCount, rows, bytesPerPixel);
+    return bptcKernel<true>(format, bytesPerPixel);
 #else
-    (void)format, (void)blocks, (void)blockCount, (void)rows, (void)bytesPerPixel;
-    return false;
+    (void)format, (void)bytesPerPixel;
+    return nullptr;
 #endif
 }

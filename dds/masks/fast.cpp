@@ -10,10 +10,10 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "bytes.h"
-#include "cpu_features.h"
-#include "simd.h"
-#include "uncompressed.h"
+#include "common/bytes.h"
+#include "common/cpu_features.h"
+#include "common/simd.h"
+#include "masks/masks.h"
 
 #if defined(DDS_HAVE_SSE2)
 #include <emmintrin.h>

@@ -13,6 +13,8 @@
 
 #if defined(DDS_HAVE_SSE2) && defined(__GNUC__)
 #define DDS_HAVE_SSSE3 1
+// A function compiled for SSSE3, called only where the processor has it.
+#define DDS_TARGET_SSSE3 __attribute__((target("ssse3")))
 #endif
 
 #endif

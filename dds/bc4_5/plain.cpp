@@ -1,10 +1,9 @@
-#include "rgtc.h"
+#include "bc4_5/bc4_5.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "blocks.h"
-#include "bytes.h"
+#include "common/channel.h"
 
 namespace {
 
@@ -12,13 +11,9 @@ namespace {
 // decodes its alpha block, after the endpoints are mapped.
 void decodeChannel(const uint8_t *channelBlock, bool isSigned, uint8_t values[16]) {
     uint8_t table[8];
-    ddsInterpolatedAlphaTable(ddsRgtcEndpoint(channelBlock[0], isSigned),
-                              ddsRgtcEndpoint(channelBlock[1], isSigned), table);
-    // Two 24-bit groups of eight 3-bit indices: pixels 0-7, then 8-15.
-    for (int half = 0; half < 2; ++half) {
-        const uint32_t indices = ddsLoad24(channelBlock + 2 + 3 * half);
-        for (int k = 0; k < 8; ++k) values[8 * half + k] = table[(indices >> (3 * k)) & 7];
-    }
+    ddsChannelTable(ddsRgtcEndpoint(channelBlock[0], isSigned), ddsRgtcEndpoint(channelBlock[1], isSigned), table);
+    const uint64_t indices = ddsChannelIndices(channelBlock);
+    for (int k = 0; k < 16; ++k) values[k] = table[(indices >> (3 * k)) & 7];
 }
 
 struct NormalZTable {
@@ -46,7 +41,6 @@ const uint8_t *ddsNormalZTable() {
 }
 
 void ddsDecodeRgtcBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
-    if (!ddsIsRgtc(format)) return;
     const bool isSigned = ddsRgtcIsSigned(format);
     const bool hasGreen = ddsRgtcHasGreen(format);
     const bool isNormal = ddsRgtcIsNormal(format);

@@ -7,25 +7,25 @@
 #include <cstdint>
 
 // The uncompressed layouts whose channels are not bit fields of at most 32 bits.
-enum WideLayout : uint8_t {
-    WideUnorm16,     // 16-bit unsigned normalised channels
-    WideFloat16,     // half floats
-    WideFloat32,     // 32-bit floats
-    WideR11G11B10,   // packed unsigned floats: R 11 bits (6e5m), G 11 bits, B 10 bits (5e5m), 32-bit pixel
-    WideR9G9B9E5,    // three 9-bit mantissas sharing a 5-bit exponent, 32-bit pixel
+enum class WideLayout : uint8_t {
+    Unorm16,     // 16-bit unsigned normalised channels
+    Float16,     // half floats
+    Float32,     // 32-bit floats
+    R11G11B10,   // packed unsigned floats: R 11 bits (6e5m), G 11 bits, B 10 bits (5e5m), 32-bit pixel
+    R9G9B9E5,    // three 9-bit mantissas sharing a 5-bit exponent, 32-bit pixel
 };
 
 struct WideFormat {
     WideLayout layout;
     uint8_t channels;   // stored channels, in R, G, B, A order: 1 to 4 (3 for the packed layouts)
-    bool alphaOnly;     // one channel that is alpha (delivered (0, 0, 0, a))
 };
 
-// Bytes of one pixel: 2 or 4 per channel, 4 for the packed layouts.  0 for
-// a format that is not converted: channels outside 1 to 4, a packed layout
-// with other than 3 channels, alphaOnly with other than 1 channel, or an
-// unknown layout.
-uint32_t ddsWidePixelBytes(const WideFormat &format);
+// Bytes of one pixel: 2 or 4 a channel, 4 for the packed layouts.
+constexpr uint32_t ddsWidePixelBytes(const WideFormat &format) {
+    return format.layout == WideLayout::Float32                                          ? 4u * format.channels
+           : format.layout == WideLayout::Unorm16 || format.layout == WideLayout::Float16 ? 2u * format.channels
+                                                                                          : 4u;
+}
 
 // Converts `width` pixels to RGBA, 8 bits a channel.  `source` holds width *
 // ddsWidePixelBytes(format) bytes, little-endian.
@@ -34,10 +34,7 @@ uint32_t ddsWidePixelBytes(const WideFormat &format);
 // 32-bit, packed) are clamped to [0, 1] and scaled by 255, rounding to
 // nearest with ties up; negative values, -0 and NaN give 0, values above 1
 // and +inf give 255.  Channels not stored: one channel is grey (v, v, v,
-// 255), or (0, 0, 0, v) when alphaOnly; two give (r, g, 0, 255); three give
-// alpha 255.
-//
-// A format whose pixel bytes are 0 reads nothing and writes (0, 0, 0, 0).
+// 255); two give (r, g, 0, 255); three give alpha 255.
 void ddsConvertWideRow(const WideFormat &format, const uint8_t *source, uint32_t width, uint8_t *rgba);
 
 // One channel value of each kind to 8 bits, by the rules above.

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "bytes.h"
+#include "common/bytes.h"
 
 // A block as two 64-bit words: bit k of the block is bit k % 64 of
 // low (k < 64) or high (k >= 64), with the first byte holding bits 0-7.

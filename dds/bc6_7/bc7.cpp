@@ -1,7 +1,7 @@
-#include "bc7.h"
+#include "bc6_7/bc7.h"
 
-#include "bc7_modes.h"
-#include "bptc.h"
+#include "bc6_7/bc7_modes.h"
+#include "bc6_7/bptc.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "wide_pixels.h"
+#include "wide/wide.h"
 
 #include <cstring>
 
-#include "bc6h.h"
-#include "bytes.h"
+#include "bc6_7/bc6h.h"
+#include "common/bytes.h"
 
 namespace {
 
@@ -42,13 +42,6 @@ uint8_t sharedExponentChannel(uint32_t mantissa, uint32_t exponent) {
 template <uint32_t ChannelBytes, uint8_t (*Channel)(const uint8_t *)>
 void convertChannels(const WideFormat &format, const uint8_t *source, uint32_t width, uint8_t *rgba) {
     const uint32_t stride = ChannelBytes * format.channels;
-    if (format.alphaOnly) {
-        for (uint32_t x = 0; x < width; ++x, source += stride, rgba += 4) {
-            rgba[0] = rgba[1] = rgba[2] = 0;
-            rgba[3] = Channel(source);
-        }
-        return;
-    }
     switch (format.channels) {
         case 1:
             for (uint32_t x = 0; x < width; ++x, source += stride, rgba += 4) {
@@ -99,29 +92,12 @@ uint8_t ddsFloatToUnorm8(float value) {
     return static_cast<uint8_t>(fraction >= 0.5 ? whole + 1 : whole);  // ties up
 }
 
-uint32_t ddsWidePixelBytes(const WideFormat &format) {
-    if (format.channels < 1 || format.channels > 4) return 0;
-    if (format.alphaOnly && format.channels != 1) return 0;
-    switch (format.layout) {
-        case WideUnorm16:
-        case WideFloat16: return 2u * format.channels;
-        case WideFloat32: return 4u * format.channels;
-        case WideR11G11B10:
-        case WideR9G9B9E5: return format.channels == 3 && !format.alphaOnly ? 4 : 0;
-    }
-    return 0;
-}
-
 void ddsConvertWideRow(const WideFormat &format, const uint8_t *source, uint32_t width, uint8_t *rgba) {
-    if (ddsWidePixelBytes(format) == 0) {
-        std::memset(rgba, 0, 4 * static_cast<size_t>(width));
-        return;
-    }
     switch (format.layout) {
-        case WideUnorm16: convertChannels<2, unorm16At>(format, source, width, rgba); break;
-        case WideFloat16: convertChannels<2, halfAt>(format, source, width, rgba); break;
-        case WideFloat32: convertChannels<4, floatAt>(format, source, width, rgba); break;
-        case WideR11G11B10:
+        case WideLayout::Unorm16: convertChannels<2, unorm16At>(format, source, width, rgba); break;
+        case WideLayout::Float16: convertChannels<2, halfAt>(format, source, width, rgba); break;
+        case WideLayout::Float32: convertChannels<4, floatAt>(format, source, width, rgba); break;
+        case WideLayout::R11G11B10:
             // R bits 0-10 and G bits 11-21: 5 exponent bits over 6 mantissa
             // bits; B bits 22-31: 5 over 5.
             for (uint32_t x = 0; x < width; ++x, source += 4, rgba += 4) {
@@ -132,7 +108,7 @@ void ddsConvertWideRow(const WideFormat &format, const uint8_t *source, uint32_t
                 rgba[3] = 255;
             }
             break;
-        case WideR9G9B9E5:
+        case WideLayout::R9G9B9E5:
             // Mantissas R bits 0-8, G 9-17, B 18-26; the exponent bits 27-31.
             for (uint32_t x = 0; x < width; ++x, source += 4, rgba += 4) {
                 const uint32_t pixel = ddsLoad32(source);

@@ -1,8 +1,8 @@
-// The plug-in's files: opened read-only, read at explicit offsets with the
+// Files opened read-only, read at explicit offsets with the
 // system's positional reads, so that no request depends on a stream
 // position and nothing is cached between requests.
-#ifndef PLUGIN_FILE_SOURCE_H
-#define PLUGIN_FILE_SOURCE_H
+#ifndef FILES_FILE_SOURCE_H
+#define FILES_FILE_SOURCE_H
 
 #include <cstddef>
 #include <cstdint>

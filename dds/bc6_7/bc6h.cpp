@@ -1,7 +1,7 @@
-#include "bc6h.h"
+#include "bc6_7/bc6h.h"
 
-#include "bc6h_modes.h"
-#include "bptc.h"
+#include "bc6_7/bc6h_modes.h"
+#include "bc6_7/bptc.h"
 
 namespace {
 

@@ -1,23 +1,28 @@
 // Decoder of BC4 and BC5 blocks.  A BC4 block is one 8-byte channel block
-// laid out as DXT5's alpha block (two endpoints, then sixteen 3-bit
-// indices into the same eight-value table); a BC5 block is two of them,
+// laid out as DXT5's alpha block: the eight-value channel block of
+// common/channel.h; a BC5 block is two of them,
 // red then green.  BC4 is delivered grey (R = G = B, A = 255), BC5 as red
 // and green with blue 0 and A = 255, or, for the normal variants, blue
 // reconstructed as the z of a unit normal from red and green.
-#ifndef DDS_RGTC_H
-#define DDS_RGTC_H
+#ifndef DDS_BC4_5_H
+#define DDS_BC4_5_H
 
 #include <cstddef>
 #include <cstdint>
 
+#include "common/kernels.h"
 #include "formats.h"
 
-constexpr bool ddsIsRgtc(BlockFormat format) { return format >= Bc4 && format <= Bc5SignedNormal; }
 constexpr bool ddsRgtcIsSigned(BlockFormat format) {
-    return format == Bc4Signed || format == Bc5Signed || format == Bc5SignedNormal;
+    return format == BlockFormat::Bc4Signed || format == BlockFormat::Bc5Signed ||
+           format == BlockFormat::Bc5SignedNormal;
 }
-constexpr bool ddsRgtcIsNormal(BlockFormat format) { return format == Bc5Normal || format == Bc5SignedNormal; }
-constexpr bool ddsRgtcHasGreen(BlockFormat format) { return ddsIsRgtc(format) && format >= Bc5; }
+constexpr bool ddsRgtcIsNormal(BlockFormat format) {
+    return format == BlockFormat::Bc5Normal || format == BlockFormat::Bc5SignedNormal;
+}
+constexpr bool ddsRgtcHasGreen(BlockFormat format) {
+    return format != BlockFormat::Bc4 && format != BlockFormat::Bc4Signed;
+}
 
 // An endpoint byte as the unsigned decoder takes it.  A signed endpoint
 // (an int8_t, -128 counting as -127) is moved up by 128 to 1..255: that
@@ -39,7 +44,13 @@ const uint8_t *ddsNormalZTable();
 
 // Decodes one block of format Bc4, Bc4Signed, Bc5, Bc5Signed, Bc5Normal or
 // Bc5SignedNormal into 4 x 4 RGBA pixels: pixel row r of the block goes to
-// blockOrigin + r * rowStride.  Writes nothing for any other format.
+// blockOrigin + r * rowStride.
 void ddsDecodeRgtcBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
+
+// The speed tiers' kernels of the six formats; null for another format or
+// a build they are not in.
+BlockRowKernel ddsRgtcKernelPortable(BlockFormat format, int bytesPerPixel);
+BlockRowKernel ddsRgtcKernelSse2(BlockFormat format, int bytesPerPixel);
+BlockRowKernel ddsRgtcKernelSsse3(BlockFormat format, int bytesPerPixel);
 
 #endif

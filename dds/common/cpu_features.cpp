@@ -1,4 +1,4 @@
-#include "cpu_features.h"
+#include "common/cpu_features.h"
 
 #include <atomic>
 

@@ -1,0 +1,68 @@
+// BC1 to BC3 (DXT1 to DXT5): a colour block of two 5:6:5 endpoints and
+// sixteen 2-bit indices into their palette (colour_rule.h); DXT2 and DXT3
+// add a block of sixteen 4-bit alpha values, DXT4 and DXT5 an eight-value
+// channel block (common/channel.h) before it.  DXT2 and DXT4 have their
+// colour premultiplied by alpha, which the decoder undoes.
+//
+// The plain rule is here and in plain.cpp; portable.cpp, sse2.cpp and
+// ssse3.cpp are its speed tiers, held byte for byte to it.
+#ifndef DDS_BC1_3_H
+#define DDS_BC1_3_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/kernels.h"
+#include "formats.h"
+#include "source.h"
+
+struct DdsPlan;
+
+// Four RGBA pixels: the colours that a block's 2-bit indices select.
+struct ColorPalette {
+    uint8_t entries[4][4];
+};
+
+// Palette of an 8-byte colour block by the rule of colour_rule.h: four
+// colours when color0 > color1 or `alwaysFourColours` (DXT3, DXT5),
+// otherwise three and transparent black (0, 0, 0, 0).
+ColorPalette ddsDecodeColorPalette(const uint8_t colorBlock[8], bool alwaysFourColours);
+
+// Writes the 16 RGBA pixels that the colour block's indices select (byte
+// 4 + r holds row r, column c at bits 2c and 2c + 1).
+void ddsWriteColorIndices(uint8_t *blockOrigin, ptrdiff_t rowStride, const uint8_t colorBlock[8],
+                          const ColorPalette &palette);
+
+// Replace the alpha byte of the 16 pixels of a block: DXT3's 4-bit values
+// (times 17), or DXT5's channel block.
+void ddsApplyExplicitAlpha(uint8_t *blockOrigin, ptrdiff_t rowStride, const uint8_t alphaBlock[8]);
+void ddsApplyInterpolatedAlpha(uint8_t *blockOrigin, ptrdiff_t rowStride, const uint8_t alphaBlock[8]);
+
+// Undoes premultiplied alpha in the 16 RGBA pixels of a block (DXT2, DXT4):
+// each colour channel c of a pixel with alpha a > 0 becomes
+// min(255, (c * 255 + a / 2) / a); a pixel with alpha 0 becomes (0, 0, 0, 0).
+void ddsUnpremultiplyBlock(uint8_t *blockOrigin, ptrdiff_t rowStride);
+
+// The plain decoder of a DXT1 to DXT5 block into 4 x 4 RGBA pixels.
+void ddsDecodeBc13Block(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
+
+// The speed tiers' kernels (DXT1, DXT3, DXT5; DXT2 and DXT4 are decoded by
+// the plain rule), null for a format or build they do not cover.
+BlockRowKernel ddsBc13KernelPortable(BlockFormat format, int bytesPerPixel);
+BlockRowKernel ddsBc13KernelSse2(BlockFormat format, int bytesPerPixel);
+BlockRowKernel ddsBc13KernelSsse3(BlockFormat format, int bytesPerPixel);
+
+// Whether any of `count` DXT1 blocks (8 bytes each) has a transparent
+// texel: a block in three-colour mode with an index of 3.  When
+// `columnMask` and `rowMask` are given (bit c: column c, bit r: row r of a
+// block lies inside the image), only texels inside count.
+bool ddsBc1BlocksHaveTransparency(const uint8_t *blocks, size_t count);
+bool ddsBc1BlockHasTransparency(const uint8_t block[8], uint32_t columnMask, uint32_t rowMask);
+
+// For a planned DXT1 or BC1 file: whether the first block is in
+// three-colour mode or a texel inside the image is the transparent one.
+// Reads the blocks the decode reads, through a buffer on the stack, and
+// stops at the first transparent texel.  False when a read fails.
+bool ddsBc1ImageHasTransparency(const DdsSource &source, const DdsPlan &plan, bool *transparent);
+
+#endif

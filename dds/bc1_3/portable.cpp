@@ -1,0 +1,85 @@
+// DXT1, DXT3 and DXT5 block rows in portable C++: a block's palette is
+// built as four 32-bit RGBA words (R in the low byte) by the rule of
+// colour_rule.h, and each pixel row of the block is written straight to its
+// destination row as four words, or packed to three, with no 64-byte block
+// in between.  DXT3 and DXT5 alpha is merged into the words before they are
+// stored.
+
+#include <cstdint>
+
+#include "bc1_3/bc1_3.h"
+#include "bc1_3/colour_rule.h"
+#include "common/bytes.h"
+#include "common/channel.h"
+#include "common/rows.h"
+
+namespace {
+
+using B = BlockFormat;
+
+constexpr uint32_t ColorBits = 0x00FFFFFF;
+
+inline uint32_t entry(uint32_t color0, uint32_t color1, uint32_t w0, uint32_t w1, uint32_t d) {
+    return ddsRgbaWord(ddsColourChannel(w0 * ddsRed565(color0) + w1 * ddsRed565(color1), d * 31),
+                       ddsColourChannel(w0 * ddsGreen565(color0) + w1 * ddsGreen565(color1), d * 63),
+                       ddsColourChannel(w0 * ddsBlue565(color0) + w1 * ddsBlue565(color1), d * 31), 255);
+}
+
+// The palette of ddsDecodeColorPalette as words.
+inline void colorPalette(const uint8_t *colorBlock, bool alwaysFourColours, uint32_t palette[4]) {
+    const uint32_t color0 = ddsLoad16(colorBlock);
+    const uint32_t color1 = ddsLoad16(colorBlock + 2);
+    palette[0] = entry(color0, color1, 1, 0, 1);
+    palette[1] = entry(color0, color1, 0, 1, 1);
+    if (alwaysFourColours || !ddsThreeColourMode(color0, color1)) {
+        palette[2] = entry(color0, color1, 2, 1, 3);
+        palette[3] = entry(color0, color1, 1, 2, 3);
+    } else {
+        palette[2] = entry(color0, color1, 1, 1, 2);
+        palette[3] = 0;
+    }
+}
+
+template <BlockFormat Format, int BytesPerPixel>
+struct WordRow {
+    static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
+        constexpr size_t BlockBytes = ddsBlockBytes(Format);
+        constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
+        // Alpha is only merged where it is stored.
+        constexpr bool MergeAlpha = Format != B::Dxt1 && BytesPerPixel == 4;
+        for (uint32_t b = 0; b < blockCount; ++b) {
+            const uint8_t *block = blocks + b * BlockBytes;
+            const uint8_t *colorBlock = Format == B::Dxt1 ? block : block + 8;
+            uint32_t palette[4];
+            colorPalette(colorBlock, Format != B::Dxt1, palette);
+            uint32_t alpha[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+            uint64_t alphaIndices = 0;
+            if (MergeAlpha && Format == B::Dxt5) {
+                for (uint32_t k = 0; k < 8; ++k) alpha[k] = uint32_t{ddsChannelValue(block[0], block[1], k)} << 24;
+                alphaIndices = ddsChannelIndices(block);
+            }
+            const size_t column = b * BlockWidthBytes;
+            for (int r = 0; r < 4; ++r) {
+                const uint32_t indices = colorBlock[4 + r];
+                uint32_t p[4];
+                for (int c = 0; c < 4; ++c) p[c] = palette[(indices >> (2 * c)) & 3];
+                if (MergeAlpha && Format == B::Dxt3) {
+                    const uint32_t explicitAlpha = ddsLoad16(block + 2 * r);
+                    for (int c = 0; c < 4; ++c) p[c] = (p[c] & ColorBits) | ((explicitAlpha >> (4 * c)) & 0xF) * 17 << 24;
+                }
+                if (MergeAlpha && Format == B::Dxt5) {
+                    const uint32_t rowIndices = static_cast<uint32_t>(alphaIndices >> (12 * r));
+                    for (int c = 0; c < 4; ++c) p[c] = (p[c] & ColorBits) | alpha[(rowIndices >> (3 * c)) & 7];
+                }
+                ddsPutPixels<BytesPerPixel>(rows[r] + column, p[0], p[1], p[2], p[3]);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+BlockRowKernel ddsBc13KernelPortable(BlockFormat format, int bytesPerPixel) {
+    if (!ddsWordsAreRgba) return nullptr;
+    return ddsKernelOf<WordRow, B::Dxt1, B::Dxt3, B::Dxt5>(format, bytesPerPixel);
+}

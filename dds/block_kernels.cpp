@@ -1,0 +1,109 @@
+#include "block_kernels.h"
+
+#include <cstring>
+#include <utility>
+
+#include "bc1_3/bc1_3.h"
+#include "bc4_5/bc4_5.h"
+#include "bc6_7/bc6_7.h"
+#include "common/cpu_features.h"
+#include "common/simd.h"
+
+namespace {
+
+using B = BlockFormat;
+
+constexpr unsigned MaxBlockPixels = 16;
+
+// The plain tier: each block decoded by ddsDecodeBlock into RGBA pixels on
+// the stack, then copied into the rows, or packed to three bytes a pixel.
+template <BlockFormat Format, int BytesPerPixel>
+struct PlainRow {
+    static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
+        constexpr BlockShape shape = ddsBlockShape(Format);
+        static_assert(shape.width * shape.height <= MaxBlockPixels, "a block fits the buffer");
+        uint8_t decoded[MaxBlockPixels * 4];
+        for (uint32_t b = 0; b < blockCount; ++b) {
+            ddsDecodeBlock(Format, blocks + static_cast<size_t>(b) * shape.bytes, decoded, shape.width * 4);
+            const size_t column = static_cast<size_t>(b) * shape.width * BytesPerPixel;
+            for (unsigned r = 0; r < shape.height; ++r) {
+                const uint8_t *source = decoded + r * shape.width * 4;
+                uint8_t *destination = rows[r] + column;
+                for (unsigned c = 0; c < shape.width; ++c) {
+                    std::memcpy(destination + c * BytesPerPixel, source + 4 * c, BytesPerPixel);
+                }
+            }
+        }
+    }
+};
+
+template <size_t... I>
+BlockRowKernel plainKernel(BlockFormat format, int bytesPerPixel, std::index_sequence<I...>) {
+    return ddsKernelOf<PlainRow, static_cast<BlockFormat>(I)...>(format, bytesPerPixel);
+}
+
+BlockRowKernel plainKernels(BlockFormat format, int bytesPerPixel) {
+    return plainKernel(format, bytesPerPixel, std::make_index_sequence<ddsBlockFormatCount>());
+}
+
+// Each family's kernels, by tier.
+struct FamilyTier {
+    KernelTier tier;
+    BlockRowKernel (*find)(BlockFormat format, int bytesPerPixel);
+};
+
+constexpr FamilyTier Families[] = {
+    {KernelTier::Plain, plainKernels},
+    {KernelTier::Portable, ddsBc13KernelPortable},
+    {KernelTier::Portable, ddsRgtcKernelPortable},
+    {KernelTier::Portable, ddsBptcKernelPortable},
+    {KernelTier::Sse2, ddsBc13KernelSse2},
+    {KernelTier::Sse2, ddsRgtcKernelSse2},
+    {KernelTier::Sse2, ddsBptcKernelSse2},
+    {KernelTier::Ssse3, ddsBc13KernelSsse3},
+    {KernelTier::Ssse3, ddsRgtcKernelSsse3},
+};
+
+constexpr KernelTier FastestFirst[] = {KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Portable, KernelTier::Plain};
+
+}  // namespace
+
+void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
+    switch (format) {
+        case B::Dxt1: case B::Dxt2: case B::Dxt3: case B::Dxt4: case B::Dxt5:
+            ddsDecodeBc13Block(format, block, blockOrigin, rowStride);
+            return;
+        case B::Bc4: case B::Bc4Signed: case B::Bc5: case B::Bc5Signed: case B::Bc5Normal: case B::Bc5SignedNormal:
+            ddsDecodeRgtcBlock(format, block, blockOrigin, rowStride);
+            return;
+        case B::Bc6h: case B::Bc6hSigned:
+            ddsDecodeBc6hBlock(block, format == B::Bc6hSigned, blockOrigin, rowStride);
+            return;
+        case B::Bc7:
+            ddsDecodeBc7Block(block, blockOrigin, rowStride);
+            return;
+        case B::Uncompressed:
+            return;
+    }
+}
+
+BlockRowKernel ddsBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, KernelTier tier) {
+    if (format == B::Uncompressed || (bytesPerPixel != 3 && bytesPerPixel != 4)) return nullptr;
+    for (const FamilyTier &family : Families) {
+        if (family.tier != tier) continue;
+        if (BlockRowKernel kernel = family.find(format, bytesPerPixel)) return kernel;
+    }
+    return nullptr;
+}
+
+BlockRowKernel ddsBlockRowKernel(BlockFormat format, int bytesPerPixel) {
+    for (KernelTier tier : FastestFirst) {
+        if (BlockRowKernel kernel = ddsBlockRowKernelOfTier(format, bytesPerPixel, tier)) return kernel;
+    }
+    return nullptr;
+}
+
+void ddsDecodeBlockRow(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows,
+                       int bytesPerPixel) {
+    if (BlockRowKernel kernel = ddsBlockRowKernel(format, bytesPerPixel)) kernel(blocks, blockCount, rows);
+}

@@ -1,0 +1,30 @@
+// The one dispatch of block decoding: for a block format and a pixel size,
+// the kernel of the fastest tier that this build and processor run.
+#ifndef DDS_BLOCK_KERNELS_H
+#define DDS_BLOCK_KERNELS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/kernels.h"
+#include "formats.h"
+
+// Decodes one block of any block format into its RGBA pixels (R, G, B, A),
+// pixel row r at blockOrigin + r * rowStride: the plain rule, which every
+// kernel must match.
+void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
+
+// The kernel of exactly `tier` for `format` at `bytesPerPixel` (3 or 4), or
+// null when that tier has none for it or this build or processor lacks the
+// tier.  Every format has a Plain kernel.
+BlockRowKernel ddsBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, KernelTier tier);
+
+// The kernel of the fastest tier available for `format`.
+BlockRowKernel ddsBlockRowKernel(BlockFormat format, int bytesPerPixel);
+
+// Decodes a row of blocks with ddsBlockRowKernel: for callers that decode
+// one row at a time.
+void ddsDecodeBlockRow(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows,
+                       int bytesPerPixel);
+
+#endif

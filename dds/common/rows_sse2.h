@@ -1,0 +1,35 @@
+// Storing a register of four RGBA words as a row of a block, with SSE2.
+// Only included where SSE2 is available.
+#ifndef DDS_COMMON_ROWS_SSE2_H
+#define DDS_COMMON_ROWS_SSE2_H
+
+#include <emmintrin.h>
+
+#include <cstdint>
+
+#include "common/rows.h"
+
+// Four RGBA words to their twelve R, G, B bytes, zeros after: in each
+// 64-bit half, the second word's colour moves down a byte to follow the
+// first's; then the upper half's six bytes move down to follow the lower's.
+inline __m128i ddsPackRgb(__m128i words) {
+    const __m128i first = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
+    const __m128i second =
+        _mm_set_epi32(0x0000FFFF, static_cast<int>(0xFF000000u), 0x0000FFFF, static_cast<int>(0xFF000000u));
+    const __m128i halves = _mm_or_si128(_mm_and_si128(words, first), _mm_and_si128(_mm_srli_epi64(words, 8), second));
+    return _mm_or_si128(_mm_move_epi64(halves), _mm_slli_si128(_mm_srli_si128(halves, 8), 6));
+}
+
+// Stores the twelve bytes of a packed row: all 16 bytes of the register
+// where the next block's row follows and overwrites the last four, exactly
+// twelve for the last block of a row.
+inline void ddsStoreRgbRow(uint8_t *destination, __m128i packed, bool last) {
+    if (!last) {
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), packed);
+        return;
+    }
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(destination), packed);
+    ddsStore32(destination + 8, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 8))));
+}
+
+#endif
