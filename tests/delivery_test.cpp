@@ -251,6 +251,46 @@ TEST_F(Delivery, LargeImagesMatchTheReference) {
     }
 }
 
+// The kernel follows the header: BC2 and BC3 whose DX10 alpha mode is 2
+// undo the premultiplication (as DXT2 and DXT4), other modes do not; BC5
+// under the normal-map flag makes its blue from red and green, under a
+// legacy header or the DX10 record.
+TEST_F(Delivery, KernelFollowsTheAlphaModeAndTheNormalMapFlag) {
+    constexpr uint32_t NormalMap = 0x80000000u;
+    DdsFields ati2 = dxtFields("ATI2", 10, 6);
+    ati2.pixelFlags |= NormalMap;
+    struct Case {
+        const char *name;
+        DdsFields fields;
+        bool dx10;
+        Dx10Fields record;
+    } cases[] = {
+        {"BC2 premultiplied", dxtFields("DX10", 10, 6), true, {74, 3, 0, 1, 2}},
+        {"BC2 straight", dxtFields("DX10", 10, 6), true, {74, 3, 0, 1, 1}},
+        {"BC3 premultiplied", dxtFields("DX10", 10, 6), true, {77, 3, 0, 1, 2}},
+        {"BC3 opaque mode", dxtFields("DX10", 10, 6), true, {77, 3, 0, 1, 3}},
+        {"BC5", dxtFields("DX10", 10, 6), true, {83, 3, 0, 1, 0}},
+        {"BC5 normal map", dxtFields("DX10", 10, 6), true, {83, 3, 0, 1, 0}},
+        {"ATI2 normal map", ati2, false, {}},
+    };
+    cases[5].fields.pixelFlags |= NormalMap;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> payload = randomBytes(3 * 2 * 16, 31);
+        TempFile file(c.dx10 ? dx10File(c.fields, c.record, payload) : ddsFile(c.fields, payload));
+        const int handle = openOk(file.path());
+        int type = 0;
+        const std::vector<uint8_t> before = randomBytes(10 * 6 * 4, 32);
+        const std::vector<uint8_t> want =
+            reference::image(c.fields, payload, before, 0, &type, c.dx10 ? &c.record : nullptr);
+        ASSERT_FALSE(want.empty());
+        std::vector<uint8_t> buffer(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(want.size()));
+        ASSERT_EQ(image(handle, buffer.data()), 0);
+        EXPECT_TRUE(sameBuffer(buffer, want, 10, type == reference::Rgb ? 3 : 4));
+        EXPECT_EQ(close(handle), 0);
+    }
+}
+
 // Two host threads import at once, each its own files, opening, querying,
 // reading and closing handles side by side (ThreadSanitizer watches the
 // sanitize presets' runs for races); every image equals its import alone.
