@@ -278,7 +278,7 @@ TEST(Header, TextureTypeFollowsTransparentTexels) {
             const bool three = b == texel.block;
             put16(data, three ? 0x001F : 0xF800);
             put16(data, three ? 0xF800 : 0x001F);
-            for (uint32_t r = 0; r < 4; ++r) data.push_back(three && r == texel.r ? uint8_t(texel.index << (2 * texel.c)) : 0);
+            for (uint32_t r = 0; r < 4; ++r) data.push_back(three && r == texel.r ? static_cast<uint8_t>(texel.index << (2 * texel.c)) : uint8_t{0});
         }
         return data;
     };
