@@ -67,10 +67,10 @@ DdsFields fieldsOf(const std::vector<uint8_t> &file) {
 
 // How our pixels may differ from the reference PNG's.
 enum class Allowed {
-    // Colours within 8 (ImageMagick replicates the 5:6:5 bits and rounds
-    // the thirds differently; 7 at worst in the samples), DXT1 and DXT3
-    // alpha equal, DXT5 alpha within 1; the transparent texel of a
-    // three-colour block is our cyan (0, 255, 255, 0) against its black.
+    // Colours within 1 (ImageMagick replicates the 5:6:5 bits and rounds
+    // the thirds down, within 1 of the exact mixes), DXT1 and DXT3 alpha
+    // equal, DXT5 alpha within 1; the transparent texel of a three-colour
+    // block is black and transparent in both.
     Blocks,
     Exact,  // every channel equal
     // Every channel within 1: for 5:6:5 ImageMagick rounds v * 255 / m to
