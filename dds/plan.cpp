@@ -138,29 +138,31 @@ DdsRefusal chooseType(const DdsSource &source, DdsPlan *plan) {
     return DdsAccepted;
 }
 
+// Reads the `size` bytes of a record at `offset`, which the data follows:
+// false when the file ends inside it.
+bool readRecord(const DdsSource &source, uint64_t offset, uint8_t *bytes, size_t size, DdsPlan *plan) {
+    const uint64_t dataOffset = offset + size;
+    if (source.length < dataOffset || !ddsRead(source, offset, bytes, size)) return false;
+    plan->dataOffset = dataOffset;
+    plan->dataBytes = source.length - dataOffset;
+    return true;
+}
+
 // Reads the DX10 record after the header, which moves the data to 148.
+// The array size is not read: the first image starts the data whatever it
+// says, and writers that store one texture leave it 0 as often as 1.
 DdsRefusal readDx10(const DdsSource &source, DdsPlan *plan) {
     uint8_t bytes[DdsDx10Bytes];
-    if (source.length < DdsDx10DataOffset || !ddsRead(source, DdsDataOffset, bytes, sizeof bytes)) {
-        return DdsDx10HeaderTruncated;
-    }
+    if (!readRecord(source, DdsDataOffset, bytes, sizeof bytes, plan)) return DdsDx10HeaderTruncated;
     ddsParseHeaderDx10(bytes, &plan->dx10);
-    plan->dataOffset = DdsDx10DataOffset;
-    plan->dataBytes = source.length - DdsDx10DataOffset;
-    // The array size is not read: the first image starts the data whatever
-    // it says, and writers that store one texture leave it 0 as often as 1.
     return DdsAccepted;
 }
 
 DdsRefusal plan(const DdsSource &source, DdsPlan *plan) {
     uint8_t bytes[DdsHeaderBytes];
-    if (source.length < DdsDataOffset || !ddsRead(source, DdsMagicBytes, bytes, sizeof bytes)) {
-        return DdsHeaderTruncated;
-    }
+    if (!readRecord(source, DdsMagicBytes, bytes, sizeof bytes, plan)) return DdsHeaderTruncated;
     ddsParseHeader(bytes, &plan->header);
     const DdsHeader &header = plan->header;
-    plan->dataOffset = DdsDataOffset;
-    plan->dataBytes = source.length - DdsDataOffset;
     if (header.flags & DdsFlagRefused) return DdsHeaderFlagRefused;
     plan->hasDx10 = ddsHasDx10Header(header);
     DdsRefusal refusal = plan->hasDx10 ? readDx10(source, plan) : DdsAccepted;

@@ -46,6 +46,19 @@ void ddsUnpremultiplyBlock(uint8_t *blockOrigin, ptrdiff_t rowStride);
 // The plain decoder of a DXT1 to DXT5 block into 4 x 4 RGBA pixels.
 void ddsDecodeBc13Block(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
 
+// What a kernel of DXT1, DXT3 or DXT5 at 3 or 4 bytes a pixel knows when
+// it is compiled: where its blocks and their colour blocks lie, and whether
+// alpha is stored (only where the pixel has room for it and the format an
+// alpha block).
+template <BlockFormat Format, int BytesPerPixel>
+struct Bc13Layout {
+    static constexpr size_t BlockBytes = ddsBlockBytes(Format);
+    static constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
+    static constexpr size_t ColorOffset = Format == BlockFormat::Dxt1 ? 0 : 8;
+    static constexpr bool FourColours = Format != BlockFormat::Dxt1;
+    static constexpr bool MergeAlpha = Format != BlockFormat::Dxt1 && BytesPerPixel == 4;
+};
+
 // The speed tiers' kernels (DXT1, DXT3, DXT5; DXT2 and DXT4 are decoded by
 // the plain rule), null for a format or build they do not cover.
 BlockRowKernel ddsBc13KernelPortable(BlockFormat format, int bytesPerPixel);

@@ -18,9 +18,7 @@ namespace bc13sse2 {
 // (R, G, B, A) each.  Alpha lanes give 255 from 65535 * 256 >> 16; a lane
 // whose constants are all 0 gives 0 (transparent black).
 struct EntryLanes {
-    alignas(16) int16_t scale[8];
-    alignas(16) int16_t bias[8];
-    alignas(16) uint16_t multiplier[8];
+    alignas(16) uint16_t scale[8], bias[8], multiplier[8];
 };
 
 constexpr EntryLanes entryLanes(uint32_t d0, uint32_t d1, bool transparentSecond) {
@@ -31,13 +29,13 @@ constexpr EntryLanes entryLanes(uint32_t d0, uint32_t d1, bool transparentSecond
             const int lane = 4 * e + c;
             if (e == 1 && transparentSecond) continue;
             if (c == 3) {
-                lanes.bias[lane] = -1;  // 65535
+                lanes.bias[lane] = 65535;
                 lanes.multiplier[lane] = 256;
                 continue;
             }
             const ColourConstants k = ddsColourConstantsFor(divisors[e] * (c == 1 ? 63 : 31));
-            lanes.scale[lane] = static_cast<int16_t>(k.scale);
-            lanes.bias[lane] = static_cast<int16_t>(k.bias);
+            lanes.scale[lane] = k.scale;
+            lanes.bias[lane] = k.bias;
             lanes.multiplier[lane] = k.multiplier;
         }
     }
@@ -51,7 +49,6 @@ alignas(16) constexpr EntryLanes ThreeColours = entryLanes(2, 2, true);
 alignas(16) constexpr EntryLanes FourColours = entryLanes(3, 3, false);
 constexpr const EntryLanes *Inner[2] = {&ThreeColours, &FourColours};
 
-inline __m128i lanes(const int16_t (&values)[8]) { return _mm_load_si128(reinterpret_cast<const __m128i *>(values)); }
 inline __m128i lanes(const uint16_t (&values)[8]) {
     return _mm_load_si128(reinterpret_cast<const __m128i *>(values));
 }

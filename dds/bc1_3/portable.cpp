@@ -41,38 +41,31 @@ inline void colorPalette(const uint8_t *colorBlock, bool alwaysFourColours, uint
 }
 
 template <BlockFormat Format, int BytesPerPixel>
-struct WordRow {
-    static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-        constexpr size_t BlockBytes = ddsBlockBytes(Format);
-        constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
-        // Alpha is only merged where it is stored.
-        constexpr bool MergeAlpha = Format != B::Dxt1 && BytesPerPixel == 4;
-        for (uint32_t b = 0; b < blockCount; ++b) {
-            const uint8_t *block = blocks + b * BlockBytes;
-            const uint8_t *colorBlock = Format == B::Dxt1 ? block : block + 8;
-            uint32_t palette[4];
-            colorPalette(colorBlock, Format != B::Dxt1, palette);
-            uint32_t alpha[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-            uint64_t alphaIndices = 0;
-            if (MergeAlpha && Format == B::Dxt5) {
-                for (uint32_t k = 0; k < 8; ++k) alpha[k] = uint32_t{ddsChannelValue(block[0], block[1], k)} << 24;
-                alphaIndices = ddsChannelIndices(block);
+struct WordBlock {
+    static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool) {
+        using L = Bc13Layout<Format, BytesPerPixel>;
+        const uint8_t *colorBlock = block + L::ColorOffset;
+        uint32_t palette[4];
+        colorPalette(colorBlock, L::FourColours, palette);
+        uint32_t alpha[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+        uint64_t alphaIndices = 0;
+        if (L::MergeAlpha && Format == B::Dxt5) {
+            for (uint32_t k = 0; k < 8; ++k) alpha[k] = uint32_t{ddsChannelValue(block[0], block[1], k)} << 24;
+            alphaIndices = ddsChannelIndices(block);
+        }
+        for (int r = 0; r < 4; ++r) {
+            const uint32_t indices = colorBlock[4 + r];
+            uint32_t p[4];
+            for (int c = 0; c < 4; ++c) p[c] = palette[(indices >> (2 * c)) & 3];
+            if (L::MergeAlpha && Format == B::Dxt3) {
+                const uint32_t explicitAlpha = ddsLoad16(block + 2 * r);
+                for (int c = 0; c < 4; ++c) p[c] = (p[c] & ColorBits) | ((explicitAlpha >> (4 * c)) & 0xF) * 17 << 24;
             }
-            const size_t column = b * BlockWidthBytes;
-            for (int r = 0; r < 4; ++r) {
-                const uint32_t indices = colorBlock[4 + r];
-                uint32_t p[4];
-                for (int c = 0; c < 4; ++c) p[c] = palette[(indices >> (2 * c)) & 3];
-                if (MergeAlpha && Format == B::Dxt3) {
-                    const uint32_t explicitAlpha = ddsLoad16(block + 2 * r);
-                    for (int c = 0; c < 4; ++c) p[c] = (p[c] & ColorBits) | ((explicitAlpha >> (4 * c)) & 0xF) * 17 << 24;
-                }
-                if (MergeAlpha && Format == B::Dxt5) {
-                    const uint32_t rowIndices = static_cast<uint32_t>(alphaIndices >> (12 * r));
-                    for (int c = 0; c < 4; ++c) p[c] = (p[c] & ColorBits) | alpha[(rowIndices >> (3 * c)) & 7];
-                }
-                ddsPutPixels<BytesPerPixel>(rows[r] + column, p[0], p[1], p[2], p[3]);
+            if (L::MergeAlpha && Format == B::Dxt5) {
+                const uint32_t rowIndices = static_cast<uint32_t>(alphaIndices >> (12 * r));
+                for (int c = 0; c < 4; ++c) p[c] = (p[c] & ColorBits) | alpha[(rowIndices >> (3 * c)) & 7];
             }
+            ddsPutPixels<BytesPerPixel>(rows[r] + column, p[0], p[1], p[2], p[3]);
         }
     }
 };
@@ -81,5 +74,5 @@ struct WordRow {
 
 BlockRowKernel ddsBc13KernelPortable(BlockFormat format, int bytesPerPixel) {
     if (!ddsWordsAreRgba) return nullptr;
-    return ddsKernelOf<WordRow, B::Dxt1, B::Dxt3, B::Dxt5>(format, bytesPerPixel);
+    return ddsKernelOf<BlockWalk<WordBlock>::Kernel, B::Dxt1, B::Dxt3, B::Dxt5>(format, bytesPerPixel);
 }

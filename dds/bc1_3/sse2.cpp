@@ -44,43 +44,37 @@ inline void colorRowsByPairs(const uint8_t *colorBlock, bool alwaysFourColours, 
 }
 
 template <BlockFormat Format, int BytesPerPixel>
-struct Sse2Row {
-    static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-        constexpr size_t BlockBytes = ddsBlockBytes(Format);
-        constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
-        constexpr bool MergeAlpha = Format != B::Dxt1 && BytesPerPixel == 4;
-        for (uint32_t b = 0; b < blockCount; ++b) {
-            const uint8_t *block = blocks + b * BlockBytes;
-            const uint8_t *colorBlock = Format == B::Dxt1 ? block : block + 8;
-            const size_t column = b * BlockWidthBytes;
-            if (BytesPerPixel == 3) {
-                // Packing to three bytes is cheaper from words looked up in
-                // general registers (a table of packed pixel pairs measured
-                // slower): the palette comes from SSE2, the rows from the words.
-                uint32_t words[4];
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(words), palette(colorBlock, Format != B::Dxt1));
-                for (int r = 0; r < 4; ++r) {
-                    const uint32_t indices = colorBlock[4 + r];
-                    ddsPutPixels<3>(rows[r] + column, words[indices & 3], words[(indices >> 2) & 3],
-                                    words[(indices >> 4) & 3], words[indices >> 6]);
-                }
-                continue;
+struct Sse2Block {
+    static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool) {
+        using L = Bc13Layout<Format, BytesPerPixel>;
+        const uint8_t *colorBlock = block + L::ColorOffset;
+        if (BytesPerPixel == 3) {
+            // Packing to three bytes is cheaper from words looked up in
+            // general registers (a table of packed pixel pairs measured
+            // slower): the palette comes from SSE2, the rows from the words.
+            uint32_t words[4];
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(words), palette(colorBlock, L::FourColours));
+            for (int r = 0; r < 4; ++r) {
+                const uint32_t indices = colorBlock[4 + r];
+                ddsPutPixels<3>(rows[r] + column, words[indices & 3], words[(indices >> 2) & 3],
+                                words[(indices >> 4) & 3], words[indices >> 6]);
             }
-            __m128i pixels[4];
-            colorRowsByPairs(colorBlock, Format != B::Dxt1, pixels);
-            if (MergeAlpha) {
-                mergeAlpha(pixels, Format == B::Dxt3 ? explicitAlpha(block)
-                                                     : channelsse2::channelBytes(block, block[0], block[1]));
-            }
-            for (int r = 0; r < 4; ++r) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
+            return;
         }
+        __m128i pixels[4];
+        colorRowsByPairs(colorBlock, L::FourColours, pixels);
+        if (L::MergeAlpha) {
+            mergeAlpha(pixels, Format == B::Dxt3 ? explicitAlpha(block)
+                                                 : channelsse2::channelBytes(block, block[0], block[1]));
+        }
+        for (int r = 0; r < 4; ++r) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
     }
 };
 
 }  // namespace
 
 BlockRowKernel ddsBc13KernelSse2(BlockFormat format, int bytesPerPixel) {
-    return ddsKernelOf<Sse2Row, B::Dxt1, B::Dxt3, B::Dxt5>(format, bytesPerPixel);
+    return ddsKernelOf<BlockWalk<Sse2Block>::Kernel, B::Dxt1, B::Dxt3, B::Dxt5>(format, bytesPerPixel);
 }
 
 #else

@@ -62,30 +62,24 @@ DDS_TARGET_SSSE3 inline __m128i alphaOfRow(__m128i alpha, int r) {
 }
 
 template <BlockFormat Format, int BytesPerPixel>
-struct Ssse3Row {
-    DDS_TARGET_SSSE3 static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-        constexpr size_t BlockBytes = ddsBlockBytes(Format);
-        constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
-        constexpr bool MergeAlpha = Format != B::Dxt1 && BytesPerPixel == 4;
+struct Ssse3Block {
+    DDS_TARGET_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
+        using L = Bc13Layout<Format, BytesPerPixel>;
         const RowControls &controls = BytesPerPixel == 4 ? RgbaControls : RgbControls;
-        for (uint32_t b = 0; b < blockCount; ++b) {
-            const uint8_t *block = blocks + b * BlockBytes;
-            const uint8_t *colorBlock = Format == B::Dxt1 ? block : block + 8;
-            __m128i words = palette(colorBlock, Format != B::Dxt1);
-            __m128i alpha = _mm_setzero_si128();
-            if (MergeAlpha) {
-                words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
-                alpha = Format == B::Dxt3 ? explicitAlpha(block) : channelssse3::channelBytes(block);
-            }
-            const size_t column = b * BlockWidthBytes;
-            for (int r = 0; r < 4; ++r) {
-                __m128i row = _mm_shuffle_epi8(words, rowControl(controls, colorBlock[4 + r]));
-                if (MergeAlpha) row = _mm_or_si128(row, alphaOfRow(alpha, r));
-                if (BytesPerPixel == 4) {
-                    _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), row);
-                } else {
-                    ddsStoreRgbRow(rows[r] + column, row, b + 1 == blockCount);
-                }
+        const uint8_t *colorBlock = block + L::ColorOffset;
+        __m128i words = palette(colorBlock, L::FourColours);
+        __m128i alpha = _mm_setzero_si128();
+        if (L::MergeAlpha) {
+            words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
+            alpha = Format == B::Dxt3 ? explicitAlpha(block) : channelssse3::channelBytes(block);
+        }
+        for (int r = 0; r < 4; ++r) {
+            __m128i row = _mm_shuffle_epi8(words, rowControl(controls, colorBlock[4 + r]));
+            if (L::MergeAlpha) row = _mm_or_si128(row, alphaOfRow(alpha, r));
+            if (BytesPerPixel == 4) {
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), row);
+            } else {
+                ddsStoreRgbRow(rows[r] + column, row, last);
             }
         }
     }
@@ -95,7 +89,7 @@ struct Ssse3Row {
 
 BlockRowKernel ddsBc13KernelSsse3(BlockFormat format, int bytesPerPixel) {
     if (!ddsCpuHasSsse3()) return nullptr;
-    return ddsKernelOf<Ssse3Row, B::Dxt1, B::Dxt3, B::Dxt5>(format, bytesPerPixel);
+    return ddsKernelOf<BlockWalkSsse3<Ssse3Block>::Kernel, B::Dxt1, B::Dxt3, B::Dxt5>(format, bytesPerPixel);
 }
 
 #else

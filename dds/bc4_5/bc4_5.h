@@ -24,6 +24,15 @@ constexpr bool ddsRgtcHasGreen(BlockFormat format) {
     return format != BlockFormat::Bc4 && format != BlockFormat::Bc4Signed;
 }
 
+// What a kernel of one of the six formats knows when it is compiled.
+template <BlockFormat Format>
+struct RgtcLayout {
+    static constexpr bool HasGreen = ddsRgtcHasGreen(Format);
+    static constexpr bool IsSigned = ddsRgtcIsSigned(Format);
+    static constexpr bool IsNormal = ddsRgtcIsNormal(Format);
+    static constexpr size_t BlockBytes = ddsBlockBytes(Format);
+};
+
 // An endpoint byte as the unsigned decoder takes it.  A signed endpoint
 // (an int8_t, -128 counting as -127) is moved up by 128 to 1..255: that
 // is byte ^ 0x80, with 0x80 (-128) going to 1 as -127 does.

@@ -24,36 +24,27 @@ inline void channelWords(const uint8_t *channelBlock, bool isSigned, uint32_t sp
 // BC4 (grey: R = G = B, A 255) and BC5 (red, green, blue 0 or the normal's
 // z, A 255) from the channel words.
 template <BlockFormat Format, int BytesPerPixel>
-struct WordRow {
-    static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-        constexpr bool HasGreen = ddsRgtcHasGreen(Format);
-        constexpr bool IsSigned = ddsRgtcIsSigned(Format);
-        constexpr bool IsNormal = ddsRgtcIsNormal(Format);
-        constexpr size_t BlockBytes = ddsBlockBytes(Format);
-        constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
-        const uint8_t *const zTable = IsNormal ? ddsNormalZTable() : nullptr;
-        for (uint32_t b = 0; b < blockCount; ++b) {
-            const uint8_t *block = blocks + b * BlockBytes;
-            uint32_t red[8];
-            uint32_t green[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-            // Alpha 255 comes with the green words, or with the grey ones.
-            channelWords(block, IsSigned, HasGreen ? 0x1u : 0x010101u, HasGreen ? 0u : 0xFF000000u, red);
-            if (HasGreen) channelWords(block + 8, IsSigned, 0x100u, 0xFF000000u, green);
-            const uint64_t redIndices = ddsChannelIndices(block);
-            const uint64_t greenIndices = HasGreen ? ddsChannelIndices(block + 8) : 0;
-            const size_t column = b * BlockWidthBytes;
-            for (int r = 0; r < 4; ++r) {
-                const uint32_t redRow = static_cast<uint32_t>(redIndices >> (12 * r));
-                const uint32_t greenRow = static_cast<uint32_t>(greenIndices >> (12 * r));
-                uint32_t p[4];
-                for (int c = 0; c < 4; ++c) {
-                    p[c] = red[(redRow >> (3 * c)) & 7];
-                    if (HasGreen) p[c] |= green[(greenRow >> (3 * c)) & 7];
-                    // The low 16 bits are r | g << 8, the table's index.
-                    if (IsNormal) p[c] |= static_cast<uint32_t>(zTable[p[c] & 0xFFFF]) << 16;
-                }
-                ddsPutPixels<BytesPerPixel>(rows[r] + column, p[0], p[1], p[2], p[3]);
+struct WordBlock {
+    static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool) {
+        using L = RgtcLayout<Format>;
+        uint32_t red[8];
+        uint32_t green[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+        // Alpha 255 comes with the green words, or with the grey ones.
+        channelWords(block, L::IsSigned, L::HasGreen ? 0x1u : 0x010101u, L::HasGreen ? 0u : 0xFF000000u, red);
+        if (L::HasGreen) channelWords(block + 8, L::IsSigned, 0x100u, 0xFF000000u, green);
+        const uint64_t redIndices = ddsChannelIndices(block);
+        const uint64_t greenIndices = L::HasGreen ? ddsChannelIndices(block + 8) : 0;
+        for (int r = 0; r < 4; ++r) {
+            const uint32_t redRow = static_cast<uint32_t>(redIndices >> (12 * r));
+            const uint32_t greenRow = static_cast<uint32_t>(greenIndices >> (12 * r));
+            uint32_t p[4];
+            for (int c = 0; c < 4; ++c) {
+                p[c] = red[(redRow >> (3 * c)) & 7];
+                if (L::HasGreen) p[c] |= green[(greenRow >> (3 * c)) & 7];
+                // The low 16 bits are r | g << 8, the table's index.
+                if (L::IsNormal) p[c] |= static_cast<uint32_t>(ddsNormalZTable()[p[c] & 0xFFFF]) << 16;
             }
+            ddsPutPixels<BytesPerPixel>(rows[r] + column, p[0], p[1], p[2], p[3]);
         }
     }
 };
@@ -62,6 +53,6 @@ struct WordRow {
 
 BlockRowKernel ddsRgtcKernelPortable(BlockFormat format, int bytesPerPixel) {
     if (!ddsWordsAreRgba) return nullptr;
-    return ddsKernelOf<WordRow, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal>(
+    return ddsKernelOf<BlockWalk<WordBlock>::Kernel, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal>(
         format, bytesPerPixel);
 }

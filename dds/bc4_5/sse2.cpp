@@ -18,33 +18,27 @@ namespace {
 using B = BlockFormat;
 
 template <BlockFormat Format, int BytesPerPixel>
-struct Sse2Row {
-    static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-        constexpr bool HasGreen = ddsRgtcHasGreen(Format);
-        constexpr bool IsSigned = ddsRgtcIsSigned(Format);
-        constexpr bool IsNormal = ddsRgtcIsNormal(Format);
-        constexpr size_t BlockBytes = ddsBlockBytes(Format);
-        constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
-        const uint8_t *const zTable = IsNormal ? ddsNormalZTable() : nullptr;
-        auto channel = [](const uint8_t *channelBlock) {
-            return channelsse2::channelBytes(channelBlock, ddsRgtcEndpoint(channelBlock[0], IsSigned),
-                                             ddsRgtcEndpoint(channelBlock[1], IsSigned));
-        };
-        for (uint32_t b = 0; b < blockCount; ++b) {
-            const uint8_t *block = blocks + b * BlockBytes;
-            const __m128i red = channel(block);
-            const __m128i green = HasGreen ? channel(block + 8) : red;
-            const __m128i blue =
-                !HasGreen ? red : IsNormal ? bc45sse2::normalBlue(red, green, zTable) : _mm_setzero_si128();
-            __m128i pixels[4];
-            bc45sse2::rgbaRows(red, green, blue, pixels);
-            const size_t column = b * BlockWidthBytes;
-            for (int r = 0; r < 4; ++r) {
-                if (BytesPerPixel == 4) {
-                    _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
-                } else {
-                    ddsStoreRgbRow(rows[r] + column, ddsPackRgb(pixels[r]), b + 1 == blockCount);
-                }
+struct Sse2Block {
+    static __m128i channel(const uint8_t *channelBlock) {
+        constexpr bool IsSigned = RgtcLayout<Format>::IsSigned;
+        return channelsse2::channelBytes(channelBlock, ddsRgtcEndpoint(channelBlock[0], IsSigned),
+                                         ddsRgtcEndpoint(channelBlock[1], IsSigned));
+    }
+
+    static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
+        using L = RgtcLayout<Format>;
+        const __m128i red = channel(block);
+        const __m128i green = L::HasGreen ? channel(block + 8) : red;
+        const __m128i blue = !L::HasGreen ? red
+                             : L::IsNormal ? bc45sse2::normalBlue(red, green, ddsNormalZTable())
+                                           : _mm_setzero_si128();
+        __m128i pixels[4];
+        bc45sse2::rgbaRows(red, green, blue, pixels);
+        for (int r = 0; r < 4; ++r) {
+            if (BytesPerPixel == 4) {
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
+            } else {
+                ddsStoreRgbRow(rows[r] + column, ddsPackRgb(pixels[r]), last);
             }
         }
     }
@@ -53,7 +47,7 @@ struct Sse2Row {
 }  // namespace
 
 BlockRowKernel ddsRgtcKernelSse2(BlockFormat format, int bytesPerPixel) {
-    return ddsKernelOf<Sse2Row, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal>(
+    return ddsKernelOf<BlockWalk<Sse2Block>::Kernel, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal>(
         format, bytesPerPixel);
 }
 

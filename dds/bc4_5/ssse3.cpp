@@ -60,56 +60,49 @@ DDS_TARGET_SSSE3 inline __m128i control(const uint8_t (&bytes)[16]) {
 }
 
 template <BlockFormat Format, int BytesPerPixel>
-struct Ssse3Row {
-    DDS_TARGET_SSSE3 static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
+struct Ssse3Block {
+    DDS_TARGET_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
         using namespace channelssse3;
-        constexpr bool HasGreen = ddsRgtcHasGreen(Format);
-        constexpr bool IsSigned = ddsRgtcIsSigned(Format);
-        constexpr bool IsNormal = ddsRgtcIsNormal(Format);
-        constexpr size_t BlockBytes = ddsBlockBytes(Format);
-        constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
+        using L = RgtcLayout<Format>;
+        constexpr bool HasGreen = L::HasGreen, IsSigned = L::IsSigned, IsNormal = L::IsNormal;
         const uint8_t *const zTable = IsNormal ? ddsNormalZTable() : nullptr;
-        for (uint32_t b = 0; b < blockCount; ++b) {
-            const uint8_t *block = blocks + b * BlockBytes;
-            __m128i endpoints = HasGreen ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(block))
-                                         : _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
-            // Signed endpoints: byte ^ 0x80, and 0 (from -128) up to 1, as ddsRgtcEndpoint.
-            if (IsSigned) endpoints = _mm_max_epu8(_mm_xor_si128(endpoints, _mm_set1_epi8(-128)), _mm_set1_epi8(1));
-            const __m128i redValues =
-                channelValues(_mm_shuffle_epi8(endpoints, _mm_set1_epi16(0x0100)),
-                              ddsRgtcEndpoint(block[0], IsSigned) > ddsRgtcEndpoint(block[1], IsSigned));
-            __m128i values = redValues;
-            if (HasGreen) {
-                values = channelValues(_mm_shuffle_epi8(endpoints, _mm_set1_epi16(0x0908)),
-                                       ddsRgtcEndpoint(block[8], IsSigned) > ddsRgtcEndpoint(block[9], IsSigned));
-            }
-            const __m128i tables = _mm_packus_epi16(redValues, values);
-            const __m128i red = _mm_shuffle_epi8(tables, channelIndices(block));
-            // Green's indices (0 to 7) or 8 select bytes 8 to 15.
-            const __m128i green =
-                HasGreen ? _mm_shuffle_epi8(tables, _mm_or_si128(channelIndices(block + 8), _mm_set1_epi8(8))) : red;
-            const __m128i blue =
-                !HasGreen ? red : IsNormal ? bc45sse2::normalBlue(red, green, zTable) : _mm_setzero_si128();
-            const size_t column = b * BlockWidthBytes;
-            if (BytesPerPixel == 4) {
-                __m128i pixels[4];
-                bc45sse2::rgbaRows(red, green, blue, pixels);
-                for (int r = 0; r < 4; ++r) {
-                    _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
-                }
-                continue;
-            }
-            const __m128i redGreen[2] = {_mm_unpacklo_epi8(red, green), _mm_unpackhi_epi8(red, green)};
+        __m128i endpoints = HasGreen ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(block))
+                                     : _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
+        // Signed endpoints: byte ^ 0x80, and 0 (from -128) up to 1, as ddsRgtcEndpoint.
+        if (IsSigned) endpoints = _mm_max_epu8(_mm_xor_si128(endpoints, _mm_set1_epi8(-128)), _mm_set1_epi8(1));
+        const __m128i redValues =
+            channelValues(_mm_shuffle_epi8(endpoints, _mm_set1_epi16(0x0100)),
+                          ddsRgtcEndpoint(block[0], IsSigned) > ddsRgtcEndpoint(block[1], IsSigned));
+        __m128i values = redValues;
+        if (HasGreen) {
+            values = channelValues(_mm_shuffle_epi8(endpoints, _mm_set1_epi16(0x0908)),
+                                   ddsRgtcEndpoint(block[8], IsSigned) > ddsRgtcEndpoint(block[9], IsSigned));
+        }
+        const __m128i tables = _mm_packus_epi16(redValues, values);
+        const __m128i red = _mm_shuffle_epi8(tables, channelIndices(block));
+        // Green's indices (0 to 7) or 8 select bytes 8 to 15.
+        const __m128i green =
+            HasGreen ? _mm_shuffle_epi8(tables, _mm_or_si128(channelIndices(block + 8), _mm_set1_epi8(8))) : red;
+        const __m128i blue =
+            !HasGreen ? red : IsNormal ? bc45sse2::normalBlue(red, green, zTable) : _mm_setzero_si128();
+        if (BytesPerPixel == 4) {
+            __m128i pixels[4];
+            bc45sse2::rgbaRows(red, green, blue, pixels);
             for (int r = 0; r < 4; ++r) {
-                __m128i row;
-                if (!HasGreen) {
-                    row = _mm_shuffle_epi8(red, control(RgtcRgb.grey[r]));
-                } else {
-                    row = _mm_shuffle_epi8(redGreen[r / 2], control(RgtcRgb.pair[r % 2]));
-                    if (IsNormal) row = _mm_or_si128(row, _mm_shuffle_epi8(blue, control(RgtcRgb.blue[r])));
-                }
-                ddsStoreRgbRow(rows[r] + column, row, b + 1 == blockCount);
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
             }
+            return;
+        }
+        const __m128i redGreen[2] = {_mm_unpacklo_epi8(red, green), _mm_unpackhi_epi8(red, green)};
+        for (int r = 0; r < 4; ++r) {
+            __m128i row;
+            if (!HasGreen) {
+                row = _mm_shuffle_epi8(red, control(RgtcRgb.grey[r]));
+            } else {
+                row = _mm_shuffle_epi8(redGreen[r / 2], control(RgtcRgb.pair[r % 2]));
+                if (IsNormal) row = _mm_or_si128(row, _mm_shuffle_epi8(blue, control(RgtcRgb.blue[r])));
+            }
+            ddsStoreRgbRow(rows[r] + column, row, last);
         }
     }
 };
@@ -118,7 +111,7 @@ struct Ssse3Row {
 
 BlockRowKernel ddsRgtcKernelSsse3(BlockFormat format, int bytesPerPixel) {
     if (!ddsCpuHasSsse3()) return nullptr;
-    return ddsKernelOf<Ssse3Row, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal>(
+    return ddsKernelOf<BlockWalkSsse3<Ssse3Block>::Kernel, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal>(
         format, bytesPerPixel);
 }
 
