@@ -13,7 +13,7 @@ x86-64 (free), and each build's threads over one thread under each
 condition.  Other programs running at the same time move every number; the
 table gives the load average before and after.
 
-    bench/target_speed.py [--repeat N] [--out FILE] [FILE.dds ...]
+    bench/target_speed.py [--repeat N] [--rounds R] [--out FILE] [FILE.dds ...]
 
 The default files are those the benchmark writes:
     build/bench/bin/ddsimage_bench --benchmark_filter='import/.*/4096'
@@ -29,6 +29,7 @@ import glob
 import os
 import platform
 import re
+import statistics
 import subprocess
 import sys
 
@@ -49,6 +50,9 @@ def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("files", nargs="*", help="DDS files (default: build/bench/bench/files/*_4096x4096.dds)")
     parser.add_argument("--repeat", type=int, default=5, help="imports of each file a run, at least 3 (default 5)")
+    parser.add_argument("--rounds", type=int, default=3,
+                        help="runs of every build, thread count and condition, one after another in turn; the "
+                             "table takes the median of their medians (default 3)")
     parser.add_argument("--linux", default=os.path.join(ROOT, "build/release/bin/ddsimport"),
                         help="the x86-64 ddsimport (default build/release/bin/ddsimport)")
     parser.add_argument("--windows", default=os.path.join(ROOT, "build/windows/bin/ddsimport.exe"),
@@ -62,6 +66,8 @@ def parse_arguments():
     arguments = parser.parse_args()
     if arguments.repeat < 3:
         parser.error("--repeat must be at least 3: the medians need three imports")
+    if arguments.rounds < 1:
+        parser.error("--rounds must be at least 1")
     if not arguments.files:
         arguments.files = sorted(glob.glob(os.path.join(ROOT, "build/bench/bench/files/*_4096x4096.dds")))
     if not arguments.files:
@@ -164,6 +170,12 @@ def kernel_problem():
     return ""
 
 
+def median_by_format(rounds):
+    """{format: the median of the rounds' MPix/s}, for formats every round has."""
+    names = set.intersection(*(set(rates) for rates in rounds))
+    return {name: statistics.median(rates[name] for rates in rounds) for name in names}
+
+
 def cell(value):
     return "-" if value is None else "%.0f" % value
 
@@ -224,26 +236,34 @@ def main():
     builds = ["x86-64"] + ([] if problem else ["i686"])
     if problem:
         print("target_speed.py: i686 not measured: " + problem, file=sys.stderr)
-    rates = {}
-    for condition, _ in CONDITIONS:
-        for build in builds:
-            for threads, _ in THREADS:
-                rates[(build, threads, condition)] = run_import(build, threads, condition, arguments)
+    # Every configuration once a round, so that a disturbance of the machine
+    # that lasts a while falls on one round of each rather than on all
+    # rounds of one.
+    runs = {}
+    for _ in range(arguments.rounds):
+        for condition, _ in CONDITIONS:
+            for build in builds:
+                for threads, _ in THREADS:
+                    runs.setdefault((build, threads, condition), []).append(
+                        run_import(build, threads, condition, arguments))
+    rates = {key: median_by_format(rounds) for key, rounds in runs.items()}
     formats = [format_name(path) for path in arguments.files]
     load_after = load_average()
 
     notes = [
         "# Import speed: x86-64 and i686 (wine)",
         "",
-        "%s; %s.  `bench/target_speed.py --repeat %d` over %d files: `ddsimport --repeat %d --pref 0` "
-        "(rows reversed, the host's default), median MPix/s of one import (open, information, image, close) "
-        "over the repetitions; \"all files\" is their pixels over the sum of their median times.  "
+        "%s; %s.  `bench/target_speed.py --repeat %d --rounds %d` over %d files: `ddsimport --repeat %d "
+        "--pref 0` (rows reversed, the host's default), median MPix/s of one import (open, information, "
+        "image, close) over the repetitions, and the median of that over %d rounds, each running every "
+        "configuration in turn; \"all files\" is their pixels over the sum of their median times.  "
         "x86-64: `%s`; i686: `cmake/wine-run.sh %s`.  1 thread: `DDSIMAGE_THREADS=1`; threads: the plug-in's "
         "own count.  Other core busy: `taskset -c %d sh -c 'while :; do :; done'` during the run; pinned: "
         "`taskset -c %d` before the command.  Columns up to the second i686/x86-64: free (no busy loop, not pinned).  "
         "Load average (1 minute) %s before the runs, %s after; other programs running at the time "
         "move every number." % (
-            datetime.date.today().isoformat(), machine(), arguments.repeat, len(formats), arguments.repeat,
+            datetime.date.today().isoformat(), machine(), arguments.repeat, arguments.rounds, len(formats),
+            arguments.repeat, arguments.rounds,
             os.path.relpath(arguments.linux, ROOT), os.path.relpath(arguments.windows, ROOT), arguments.busy_cpu,
             arguments.pin_cpu, load_before, load_after),
         "",
