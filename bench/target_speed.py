@@ -44,6 +44,7 @@ ALL_FILES = "all files"
 
 CONDITIONS = [("free", "free"), ("busy", "other core busy"), ("pinned", "pinned to one core")]
 THREADS = [("1", "1 thread"), ("all", "threads")]
+THREADS_LABEL = dict(THREADS)
 
 
 def parse_arguments():
@@ -134,9 +135,6 @@ def run_import(build, threads, condition, arguments):
     print("%s, %s, %s: %.1f MPix/s over all files" % (build, THREADS_LABEL[threads], condition, rates[ALL_FILES]),
           file=sys.stderr)
     return rates
-
-
-THREADS_LABEL = dict(THREADS)
 
 
 def windows_build_problem(arguments):
