@@ -123,7 +123,7 @@ struct Layout {
     uint64_t dataOffset = 128;
     uint64_t blockBytes = 0;  // bytes of a 4 x 4 block, for block formats
     uint64_t pixelBytes = 0;  // bytes of a pixel, for the others
-    bool firstBlockType = false;  // DXT1 and BC1: the type follows the first block
+    bool transparencyType = false;  // DXT1 and BC1: Rgba when the first block is three-colour or a texel transparent
 };
 
 bool hasDx10(const std::vector<uint8_t> &file) {
@@ -134,7 +134,7 @@ bool hasDx10(const std::vector<uint8_t> &file) {
 Layout dxgiLayout(uint32_t dxgi) {
     Layout layout;
     layout.dataOffset = 148;
-    if (dxgi >= 70 && dxgi <= 72) layout.firstBlockType = true;
+    if (dxgi >= 70 && dxgi <= 72) layout.transparencyType = true;
     if ((dxgi >= 70 && dxgi <= 72) || (dxgi >= 79 && dxgi <= 81)) layout.blockBytes = 8;
     if ((dxgi >= 73 && dxgi <= 78) || (dxgi >= 82 && dxgi <= 84) || (dxgi >= 95 && dxgi <= 99)) layout.blockBytes = 16;
     switch (dxgi) {
@@ -152,7 +152,7 @@ Layout dxgiLayout(uint32_t dxgi) {
 
 Layout fourCCLayout(uint32_t fourCC, uint32_t bitCount) {
     Layout layout;
-    if (fourCC == code('D', 'X', 'T', '1')) layout.firstBlockType = true;
+    if (fourCC == code('D', 'X', 'T', '1')) layout.transparencyType = true;
     if (fourCC == code('D', 'X', 'T', '1') || fourCC == code('A', 'T', 'I', '1') ||
         fourCC == code('B', 'C', '4', 'U') || fourCC == code('B', 'C', '4', 'S')) {
         layout.blockBytes = 8;
@@ -216,9 +216,11 @@ void checkReport(const std::vector<uint8_t> &file, const QvImageInfo &record) {
     const uint64_t needed = bytesTheImageNeeds(file, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
     require(needed > 0);
     require(file.size() >= layout.dataOffset && file.size() - layout.dataOffset >= needed);
-    if (layout.firstBlockType) {
+    // A first block in three-colour mode makes the image Rgba; so may a
+    // transparent texel in any other block.
+    if (layout.transparencyType) {
         const uint32_t first = load32(&file[layout.dataOffset]);
-        require((record.type == 4) == (first % 0x10000 > first / 0x10000));
+        if (first % 0x10000 <= first / 0x10000) require(record.type == 5);
     }
 }
 
