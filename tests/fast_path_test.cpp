@@ -92,7 +92,7 @@ struct NamedTier {
 };
 
 const NamedTier fastTiers[] = {
-    {"portable", KernelTier::Portable}, {"SSE2", KernelTier::Sse2}, {"SSSE3", KernelTier::Ssse3}};
+    {"portable", KernelTier::Portable}, {"SSE2", KernelTier::Sse2}, {"SSSE3", KernelTier::Ssse3}, {"AVX2", KernelTier::Avx2}};
 
 // Every tier that has a kernel for the format, and the one the import
 // runs, against the plain tier: the same bytes, rows and guards alike.
