@@ -16,4 +16,10 @@ BlockRowKernel ddsBptcKernelPortable(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBptcKernelAvx2(BlockFormat format, int bytesPerPixel);
 
+// The AVX2 rows that ddsBptcKernelAvx2 chooses from (bc6h_avx2.cpp,
+// bc7_avx2.cpp), compiled only where DDS_HAVE_AVX2 is defined; they do not
+// ask the processor.
+BlockRowKernel ddsBc6hRowsAvx2(bool isSigned, int bytesPerPixel);
+BlockRowKernel ddsBc7RowsAvx2(int bytesPerPixel);
+
 #endif

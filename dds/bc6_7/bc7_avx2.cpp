@@ -24,7 +24,6 @@
 #include <cstdint>
 
 #include "bc6_7/bc6_7.h"
-#include "common/cpu_features.h"
 #include "common/simd.h"
 
 #if defined(DDS_HAVE_AVX2)
@@ -273,13 +272,6 @@ DDS_TARGET_AVX2 void bc7Row(const uint8_t *blocks, uint32_t blockCount, uint8_t 
 
 }  // namespace
 
-BlockRowKernel ddsBptcKernelAvx2(BlockFormat format, int bytesPerPixel) {
-    if (!ddsCpuHasAvx2() || format != BlockFormat::Bc7) return nullptr;
-    return bytesPerPixel == 3 ? bc7Row<3> : bc7Row<4>;
-}
-
-#else
-
-BlockRowKernel ddsBptcKernelAvx2(BlockFormat, int) { return nullptr; }
+BlockRowKernel ddsBc7RowsAvx2(int bytesPerPixel) { return bytesPerPixel == 3 ? bc7Row<3> : bc7Row<4>; }
 
 #endif

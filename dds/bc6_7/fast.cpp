@@ -31,6 +31,7 @@
 #include "bc6_7/bc6h.h"
 #include "bc6_7/index_run.h"
 #include "bc6_7/layout.h"
+#include "common/cpu_features.h"
 #include "common/rows.h"
 #include "common/simd.h"
 
@@ -364,14 +365,14 @@ const uint8_t *unormTable(bool isSigned) {
 // times 255 * 2^112 its value times 255, exactly.  Adding 0.5 is exact as
 // well (an integer below 2^24 times 2^-s), so truncating rounds as the
 // plain decoder does.  Halves with exponent 0 are below 2^-14, 255 times
-// which is far below 0.5: they give 0 whether their float is taken as a
-// tiny value or as zero.
+// which is far below 0.5, so they are made 0 first: their floats would be
+// subnormal, which some processors multiply on a slow path.  (Signed: the
+// values at or below 0 give -0, +0 or a negative half, and 0 as well.)
 template <bool Signed>
 inline __m128i unorm8Sse2(__m128i c) {
     const __m128i times31 = _mm_sub_epi32(_mm_slli_epi32(c, 5), c);
     __m128i half = _mm_srai_epi32(times31, Signed ? 5 : 6);
-    // Signed: the values at or below 0 give -0, +0 or a negative half: 0.
-    if constexpr (Signed) half = _mm_and_si128(half, _mm_cmpgt_epi32(c, _mm_setzero_si128()));
+    half = _mm_and_si128(half, _mm_cmpgt_epi32(half, _mm_set1_epi32(0x3FF)));
     const __m128 scaled = _mm_mul_ps(_mm_castsi128_ps(_mm_slli_epi32(half, 13)), _mm_set1_ps(255.0f * 0x1p112f));
     return _mm_cvttps_epi32(_mm_add_ps(scaled, _mm_set1_ps(0.5f)));
 }
@@ -429,8 +430,9 @@ void bc6hMode(const uint8_t *block, uint32_t pixels[16]) {
     constexpr unsigned IndexBits = L::indexBits;
     constexpr unsigned Bits = mode.endpointBits;
     const auto b = tierWords<Sse2>(block);
-    uint32_t fields[12] = {};
-    bc6hFields<M, sameSlot>(b, fields);
+    const uint32_t fields[12] = {bc6hField<M, 0>(b), bc6hField<M, 1>(b), bc6hField<M, 2>(b),  bc6hField<M, 3>(b),
+                                 bc6hField<M, 4>(b), bc6hField<M, 5>(b), bc6hField<M, 6>(b),  bc6hField<M, 7>(b),
+                                 bc6hField<M, 8>(b), bc6hField<M, 9>(b), bc6hField<M, 10>(b), bc6hField<M, 11>(b)};
 
     // As the plain decoder: endpoint 0 as stored, the others deltas from
     // it in transformed modes, wrapping at the endpoint width.
@@ -539,4 +541,16 @@ BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) {
     (void)format, (void)bytesPerPixel;
     return nullptr;
 #endif
+}
+
+BlockRowKernel ddsBptcKernelAvx2(BlockFormat format, int bytesPerPixel) {
+#if defined(DDS_HAVE_AVX2)
+    if (!ddsCpuHasAvx2() || (bytesPerPixel != 3 && bytesPerPixel != 4)) return nullptr;
+    if (format == BlockFormat::Bc7) return ddsBc7RowsAvx2(bytesPerPixel);
+    if (format == BlockFormat::Bc6h || format == BlockFormat::Bc6hSigned)
+        return ddsBc6hRowsAvx2(format == BlockFormat::Bc6hSigned, bytesPerPixel);
+#else
+    (void)format, (void)bytesPerPixel;
+#endif
+    return nullptr;
 }

@@ -127,34 +127,35 @@ constexpr unsigned segmentAt(unsigned m, unsigned k) {
     return at;
 }
 
-// Adds segment K of mode M to its field, fields[Slot(field)].
-template <unsigned M, unsigned K, unsigned (*Slot)(unsigned), class Words>
-inline void bc6hSegment(const Words &b, uint32_t *fields) {
+// The bits that segment K of mode M gives field F, in place (0 when the
+// segment belongs to another field).
+template <unsigned M, unsigned K, unsigned F, class Words>
+inline uint32_t segmentBits(const Words &b) {
     constexpr Segment s = kBc6hModes[M].segments[K];
     constexpr unsigned at = segmentAt(M, K);
-    uint32_t &target = fields[Slot(s.field)];
-    if constexpr (s.first >= s.last) {
-        target |= field<at, s.first - s.last + 1u>(b) << s.last;
+    if constexpr (s.field != F) {
+        return 0;
+    } else if constexpr (s.first >= s.last) {
+        return field<at, s.first - s.last + 1u>(b) << s.last;
     } else {
         // Stored the other way round: the first bit read is bit `last`.
         const uint32_t stored = field<at, s.last - s.first + 1u>(b);
-        for (unsigned j = 0; j <= s.last - s.first; ++j) target |= ((stored >> j) & 1) << (s.last - j);
+        uint32_t value = 0;
+        for (unsigned j = 0; j <= s.last - s.first; ++j) value |= ((stored >> j) & 1) << (s.last - j);
+        return value;
     }
 }
 
-template <unsigned M, unsigned (*Slot)(unsigned), class Words, size_t... K>
-inline void bc6hSegments(const Words &b, uint32_t *fields, std::index_sequence<K...>) {
-    (bc6hSegment<M, K, Slot>(b, fields), ...);
+template <unsigned M, unsigned F, class Words, size_t... K>
+inline uint32_t bc6hField(const Words &b, std::index_sequence<K...>) {
+    return (segmentBits<M, K, F>(b) | ... | 0u);
 }
 
-// The 12 endpoint fields of mode M (R0 .. B3), fields[Slot(f)] for field f
-// (which must start at zero).
-template <unsigned M, unsigned (*Slot)(unsigned), class Words>
-inline void bc6hFields(const Words &b, uint32_t *fields) {
-    bc6hSegments<M, Slot>(b, fields, std::make_index_sequence<kBc6hModes[M].segmentCount>());
+// Endpoint field F (R0 .. B3) of mode M, put together from its segments.
+template <unsigned M, unsigned F, class Words>
+inline uint32_t bc6hField(const Words &b) {
+    return bc6hField<M, F>(b, std::make_index_sequence<kBc6hModes[M].segmentCount>());
 }
-
-constexpr unsigned sameSlot(unsigned f) { return f; }
 
 // The mode of each value of the first five bits: the two-bit modes 0 and
 // 1 under every value of the other three, 14 for the reserved ones.
