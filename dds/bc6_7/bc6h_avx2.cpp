@@ -127,9 +127,9 @@ template <bool Signed>
 DDS_TARGET_AVX2 inline __m256i unorm8(__m256i c) {
     const __m256i times31 = _mm256_sub_epi32(_mm256_slli_epi32(c, 5), c);
     __m256i half = _mm256_srai_epi32(times31, Signed ? 5 : 6);
-    half = _mm256_and_si256(half, _mm256_cmpgt_epi32(half, _mm256_set1_epi32(0x3FF)));
-    const __m256 scaled =
-        _mm256_mul_ps(_mm256_castsi256_ps(_mm256_slli_epi32(half, 13)), _mm256_set1_ps(255.0f * 0x1p112f));
+    if constexpr (Signed) half = _mm256_and_si256(half, _mm256_cmpgt_epi32(c, _mm256_setzero_si256()));
+    const __m256i bits = _mm256_add_epi32(_mm256_slli_epi32(half, 13), _mm256_set1_epi32(112 << 23));
+    const __m256 scaled = _mm256_mul_ps(_mm256_castsi256_ps(bits), _mm256_set1_ps(255.0f));
     return _mm256_cvttps_epi32(_mm256_add_ps(scaled, _mm256_set1_ps(0.5f)));
 }
 

@@ -360,20 +360,22 @@ const uint8_t *unormTable(bool isSigned) {
 // ddsHalfToUnorm8(ddsBc6hHalf(c)) of four interpolated values in 32-bit
 // lanes, not yet saturated (values of 1 and above give 255 or more; packing
 // with unsigned saturation brings them to 255).  A half's bits moved up by
-// 13 are a float's with the exponent 112 short: as a float they are the
-// half's value times 2^-112, exactly (N * 2^-s with N below 2^11), and
-// times 255 * 2^112 its value times 255, exactly.  Adding 0.5 is exact as
-// well (an integer below 2^24 times 2^-s), so truncating rounds as the
-// plain decoder does.  Halves with exponent 0 are below 2^-14, 255 times
-// which is far below 0.5, so they are made 0 first: their floats would be
-// subnormal, which some processors multiply on a slow path.  (Signed: the
-// values at or below 0 give -0, +0 or a negative half, and 0 as well.)
+// 13, with 112 added to the exponent, are the float of the same value,
+// exactly (N * 2^-s with N below 2^11), and times 255 its value times 255,
+// exactly.  Adding 0.5 is exact as well (an integer below 2^24 times
+// 2^-s), so truncating rounds as the plain decoder does, whatever rounding
+// the processor is set to.  Halves with exponent 0 are below 2^-14 and give
+// 0; they are taken as if their exponent were 1, still far below the 1/510
+// that rounds up to 1, and so no float is ever subnormal (which some
+// processors multiply on a slow path, and others read as 0).  Signed: the
+// values at or below 0 give -0, +0 or a negative half: 0.
 template <bool Signed>
 inline __m128i unorm8Sse2(__m128i c) {
     const __m128i times31 = _mm_sub_epi32(_mm_slli_epi32(c, 5), c);
     __m128i half = _mm_srai_epi32(times31, Signed ? 5 : 6);
-    half = _mm_and_si128(half, _mm_cmpgt_epi32(half, _mm_set1_epi32(0x3FF)));
-    const __m128 scaled = _mm_mul_ps(_mm_castsi128_ps(_mm_slli_epi32(half, 13)), _mm_set1_ps(255.0f * 0x1p112f));
+    if constexpr (Signed) half = _mm_and_si128(half, _mm_cmpgt_epi32(c, _mm_setzero_si128()));
+    const __m128i bits = _mm_add_epi32(_mm_slli_epi32(half, 13), _mm_set1_epi32(112 << 23));
+    const __m128 scaled = _mm_mul_ps(_mm_castsi128_ps(bits), _mm_set1_ps(255.0f));
     return _mm_cvttps_epi32(_mm_add_ps(scaled, _mm_set1_ps(0.5f)));
 }
 
