@@ -118,6 +118,15 @@ TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
     EXPECT_EQ(ddsBlockRowKernelOfTier(B::Dxt1, 4, KernelTier::Ssse3) != nullptr, ddsCpuHasSsse3());
     EXPECT_EQ(ddsBlockRowKernel(B::Dxt1, 4), ddsBlockRowKernelOfTier(B::Dxt1, 4, KernelTier::Ssse3));
 #endif
+#if defined(DDS_HAVE_AVX2)
+    // Likewise AVX2 for BC7, and allowing up to SSSE3 leaves SSSE3 alone.
+    EXPECT_EQ(ddsBlockRowKernelOfTier(B::Bc7, 3, KernelTier::Avx2) != nullptr, ddsCpuHasAvx2());
+    EXPECT_EQ(ddsBlockRowKernel(B::Bc7, 3), ddsBlockRowKernelOfTier(B::Bc7, 3, ddsCpuHasAvx2() ? KernelTier::Avx2 : KernelTier::Sse2));
+    const bool ssse3 = ddsCpuHasSsse3();
+    ddsAllowCpuExtensionsUpTo(CpuExtension::Ssse3);
+    EXPECT_TRUE(ddsBlockRowKernelOfTier(B::Bc7, 3, KernelTier::Avx2) == nullptr && ddsCpuHasSsse3() == ssse3);
+    ddsAllowCpuExtensionsUpTo(CpuExtension::Avx2);
+#endif
     const BlockFormat formats[] = {B::Dxt1, B::Dxt3, B::Dxt5, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal};
     for (BlockFormat format : formats) {
         for (int bytesPerPixel : {3, 4}) {

@@ -32,9 +32,7 @@ CpuFeatures detect() {
     // AVX2 needs the processor's AVX and AVX2, and a system that has turned
     // on XGETBV (OSXSAVE) and saves the YMM registers.
     const bool osSaves = (ecx & bit_OSXSAVE) != 0 && (ecx & bit_AVX) != 0 && (savedStateComponents() & 6) == 6;
-    unsigned int maxLeaf = __get_cpuid_max(0, nullptr);
-    if (!osSaves || maxLeaf < 7) return features;
-    __cpuid_count(7, 0, eax, ebx, ecx, edx);
+    if (!osSaves || __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return features;
     features.avx2 = (ebx & bit_AVX2) != 0;
     return features;
 }
