@@ -384,30 +384,54 @@ inline __m128i unorm8Sse2(__m128i c) {
 // The 2^IndexBits palette words of one region: each channel interpolated
 // as the plain decoder does (rounding towards minus infinity), then looked
 // up; alpha 255.
+#if defined(DDS_HAVE_SSE2)
+
+// The weights of four entries a register, (64 - w, w) in 16-bit lanes.
+struct EntryWeights {
+    alignas(16) uint32_t lanes[4][4];
+};
+constexpr EntryWeights entryWeights(unsigned indexBits) {
+    EntryWeights result{};
+    for (unsigned i = 0; i < (1u << indexBits); ++i) {
+        const uint32_t w = weightOf(indexBits, i);
+        result.lanes[i / 4][i % 4] = (64 - w) | w << 16;
+    }
+    return result;
+}
+alignas(16) constexpr EntryWeights EntryWeights3 = entryWeights(3);
+alignas(16) constexpr EntryWeights EntryWeights4 = entryWeights(4);
+
+#endif
+
 template <unsigned IndexBits, bool Signed, bool Sse2>
 inline void bc6hPalette(const int e0[3], const int e1[3], const uint8_t *table, uint32_t *out) {
 #if defined(DDS_HAVE_SSE2)
     if constexpr (Sse2) {
-        // Lanes (a, b) of each channel against (64 - w, w): one entry a
-        // multiply-add, four entries packed into a store of four words.
-        // Unsigned endpoints (up to 0xFFFF) are taken 0x8000 down to fit
-        // the lanes, and 64 * 0x8000 is put back.
+        // One channel of four entries a register: the lanes' (a, b) against
+        // (64 - w, w), one multiply-add.  Unsigned endpoints (up to 0xFFFF)
+        // are taken 0x8000 down to fit the lanes, and 64 * 0x8000 is put
+        // back.  Red, green, blue and 255 bytes of four entries are packed
+        // into one register, then put in pixel order by two interleaves.
         (void)table;
         constexpr int shift = Signed ? 0 : 0x8000;
-        const __m128i ends = _mm_setr_epi16(static_cast<short>(e0[0] - shift), static_cast<short>(e1[0] - shift),
-                                            static_cast<short>(e0[1] - shift), static_cast<short>(e1[1] - shift),
-                                            static_cast<short>(e0[2] - shift), static_cast<short>(e1[2] - shift), 0, 0);
+        const EntryWeights &weights = IndexBits == 3 ? EntryWeights3 : EntryWeights4;
+        __m128i ends[3];
+        for (unsigned c = 0; c < 3; ++c) {
+            ends[c] = _mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(e1[c] - shift) << 16 |
+                                                      (static_cast<uint32_t>(e0[c] - shift) & 0xFFFF)));
+        }
         const __m128i add = _mm_set1_epi32(32 + 64 * shift);
-        auto entry = [&](unsigned i) {
-            const int w = weightOf(IndexBits, i);
-            const __m128i weights = _mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(w) << 16 | static_cast<uint32_t>(64 - w)));
-            return unorm8Sse2<Signed>(_mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(ends, weights), add), 6));
-        };
-        const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-        for (unsigned i = 0; i < (1u << IndexBits); i += 4) {
-            const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(entry(i), entry(i + 1)),
-                                                   _mm_packs_epi32(entry(i + 2), entry(i + 3)));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_or_si128(bytes, opaque));
+        const __m128i opaque = _mm_set1_epi32(255);
+        for (unsigned j = 0; 4 * j < (1u << IndexBits); ++j) {
+            const __m128i w = _mm_load_si128(reinterpret_cast<const __m128i *>(weights.lanes[j]));
+            __m128i channel[3];
+            for (unsigned c = 0; c < 3; ++c)
+                channel[c] = unorm8Sse2<Signed>(_mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(ends[c], w), add), 6));
+            // R0-3 B0-3 G0-3 A0-3, then R G pairs beside B A pairs, then words.
+            const __m128i planes =
+                _mm_packus_epi16(_mm_packs_epi32(channel[0], channel[2]), _mm_packs_epi32(channel[1], opaque));
+            const __m128i pairs = _mm_unpacklo_epi8(planes, _mm_srli_si128(planes, 8));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 4 * j), _mm_unpacklo_epi16(pairs, _mm_srli_si128(pairs, 8)));
         }
         return;
     }
