@@ -188,11 +188,14 @@ DDS_TARGET_AVX2 void bc7Block(const uint8_t *block, uint8_t *const *rows, size_t
 
     __m128i colorEntries, alphaEntries;
     if constexpr (L::subsets == 1) {
-        colorEntries = spreadIndices<L::mode.indexBits>(runFrom<L::indexAt>(bits));
-        alphaEntries = colorEntries;
+        const __m128i primary = spreadIndices<L::mode.indexBits>(runFrom<L::indexAt>(bits));
+        colorEntries = alphaEntries = primary;
         if constexpr (L::mode.secondaryIndexBits != 0) {
+            // Modes 4 and 5: alpha takes the secondary indices, or with the
+            // index selection bit set colour does.
             const __m128i secondary = spreadIndices<L::mode.secondaryIndexBits>(runFrom<L::secondaryAt>(bits));
-            (Selected ? colorEntries : alphaEntries) = secondary;
+            if constexpr (Selected) colorEntries = secondary;
+            else alphaEntries = secondary;
         }
     } else {
         const unsigned partition = (ddsLoad16(block) >> L::partitionAt) & ((1u << L::mode.partitionBits) - 1);
