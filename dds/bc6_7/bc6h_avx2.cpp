@@ -47,10 +47,12 @@ DDS_TARGET_AVX2 inline __m256i endpointLanes(const Words32 &b) {
 }
 
 // The lanes of a mode's deltas: shifted left and back by 32 - (delta
-// bits), and endpoint 0 added to them; endpoint 0 itself passes unchanged.
+// bits), and endpoint 0 added to them (all of the second register, lanes
+// 3-5 of the first); endpoint 0 itself, lanes 0-2 of the first, passes
+// unchanged.
 struct alignas(32) Bc6hDeltas {
     uint32_t shifts[2][8];
-    uint32_t baseLanes[2][8];
+    uint32_t firstDeltaLanes[8];
 };
 constexpr Bc6hDeltas bc6hDeltas(const Bc6hMode &mode) {
     Bc6hDeltas deltas{};
@@ -58,7 +60,7 @@ constexpr Bc6hDeltas bc6hDeltas(const Bc6hMode &mode) {
         for (unsigned lane = 0; lane < 6; ++lane) {
             if (reg == 0 && lane < 3) continue;
             deltas.shifts[reg][lane] = 32u - mode.deltaBits[lane % 3];
-            deltas.baseLanes[reg][lane] = 0xFFFFFFFFu;
+            if (reg == 0) deltas.firstDeltaLanes[lane] = 0xFFFFFFFFu;
         }
     }
     return deltas;
@@ -126,8 +128,7 @@ DDS_TARGET_AVX2 inline __m256i unquantize(__m256i x) {
 template <bool Signed>
 DDS_TARGET_AVX2 inline __m256i unorm8(__m256i c) {
     const __m256i times31 = _mm256_sub_epi32(_mm256_slli_epi32(c, 5), c);
-    __m256i half = _mm256_srai_epi32(times31, Signed ? 5 : 6);
-    if constexpr (Signed) half = _mm256_and_si256(half, _mm256_cmpgt_epi32(c, _mm256_setzero_si256()));
+    const __m256i half = _mm256_srai_epi32(times31, Signed ? 5 : 6);
     const __m256i bits = _mm256_add_epi32(_mm256_slli_epi32(half, 13), _mm256_set1_epi32(112 << 23));
     const __m256 scaled = _mm256_mul_ps(_mm256_castsi256_ps(bits), _mm256_set1_ps(255.0f));
     return _mm256_cvttps_epi32(_mm256_add_ps(scaled, _mm256_set1_ps(0.5f)));
@@ -160,7 +161,7 @@ DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_
         const __m256i shifts0 = load(deltas.shifts[0]), shifts1 = load(deltas.shifts[1]);
         first = _mm256_srav_epi32(_mm256_sllv_epi32(first, shifts0), shifts0);
         second = _mm256_srav_epi32(_mm256_sllv_epi32(second, shifts1), shifts1);
-        first = _mm256_and_si256(_mm256_add_epi32(first, _mm256_and_si256(base, load(deltas.baseLanes[0]))), mask);
+        first = _mm256_and_si256(_mm256_add_epi32(first, _mm256_and_si256(base, load(deltas.firstDeltaLanes))), mask);
         second = _mm256_and_si256(_mm256_add_epi32(second, base), mask);
     }
     if constexpr (Signed) first = signExtend<Bits>(first), second = signExtend<Bits>(second);

@@ -17,9 +17,10 @@
 // lanes of a 64-bit word (portable) or with SSE2, eight lanes, two entries a
 // multiplication.  Modes 4 and 5 have a second palette for the channel with
 // its own indices (alpha, or the channel that rotation swaps with alpha).
-// BC6H palettes are interpolated per channel and turned into bytes through
+// BC6H palettes are interpolated per channel and turned into bytes: through
 // a table of all 65536 interpolated values, made from the plain decoder's
-// own functions.
+// own functions (portable), or with SSE2 one channel of four entries a
+// register and exact float arithmetic (unorm8Sse2).
 
 #include <cstddef>
 #include <cstdint>
@@ -99,14 +100,15 @@ inline auto indicesOf(const uint8_t *block, const Words &words, unsigned anchorC
 }
 
 // pixels[i] = words[subset << IndexBits | index] for every pixel, the
-// subsets two bits a pixel in `map`.
+// subsets two bits a pixel in `map`.  (The indices are taken by value, so
+// that the stores to the pixels cannot be taken to change them.)
 template <unsigned IndexBits, class Indices, size_t... I>
-inline void lookUp(const Indices &indices, uint32_t map, const uint32_t *words, uint32_t pixels[16],
+inline void lookUp(const Indices indices, uint32_t map, const uint32_t *words, uint32_t pixels[16],
                    std::index_sequence<I...>) {
     ((pixels[I] = words[((map >> (2 * I)) & 3) << IndexBits | indices.template at<IndexBits, I>()]), ...);
 }
 template <unsigned IndexBits, class Indices>
-inline void lookUp(const Indices &indices, uint32_t map, const uint32_t *words, uint32_t pixels[16]) {
+inline void lookUp(const Indices indices, uint32_t map, const uint32_t *words, uint32_t pixels[16]) {
     lookUp<IndexBits>(indices, map, words, pixels, std::make_index_sequence<16>());
 }
 
@@ -257,7 +259,7 @@ void bc7Subsets(const uint8_t *block, uint32_t pixels[16]) {
 // the two channels' endpoints are swapped first, and the swapped channel
 // (alpha when there is no rotation) takes the alpha indices.
 template <bool Sse2, unsigned ColorBits, unsigned AlphaBits, class ColorIndices, class AlphaIndices, size_t... I>
-inline void bc7Separate(uint32_t e0, uint32_t e1, const ColorIndices &colorIndices, const AlphaIndices &alphaIndices,
+inline void bc7Separate(uint32_t e0, uint32_t e1, const ColorIndices colorIndices, const AlphaIndices alphaIndices,
                         unsigned rotation, uint32_t pixels[16], std::index_sequence<I...>) {
     if (rotation != 0) {
         const unsigned shift = 8 * (rotation - 1);
@@ -368,12 +370,13 @@ const uint8_t *unormTable(bool isSigned) {
 // 0; they are taken as if their exponent were 1, still far below the 1/510
 // that rounds up to 1, and so no float is ever subnormal (which some
 // processors multiply on a slow path, and others read as 0).  Signed: the
-// values at or below 0 give -0, +0 or a negative half: 0.
+// values at or below 0 give -0, +0 or a negative half, and 0 as well; their
+// scaled magnitudes, -31743 to 0, moved up by 13 are -2^28 to 0, and with
+// the exponent's 112 added the bits of positive floats below 2^-14 again.
 template <bool Signed>
 inline __m128i unorm8Sse2(__m128i c) {
     const __m128i times31 = _mm_sub_epi32(_mm_slli_epi32(c, 5), c);
-    __m128i half = _mm_srai_epi32(times31, Signed ? 5 : 6);
-    if constexpr (Signed) half = _mm_and_si128(half, _mm_cmpgt_epi32(c, _mm_setzero_si128()));
+    const __m128i half = _mm_srai_epi32(times31, Signed ? 5 : 6);
     const __m128i bits = _mm_add_epi32(_mm_slli_epi32(half, 13), _mm_set1_epi32(112 << 23));
     const __m128 scaled = _mm_mul_ps(_mm_castsi128_ps(bits), _mm_set1_ps(255.0f));
     return _mm_cvttps_epi32(_mm_add_ps(scaled, _mm_set1_ps(0.5f)));
