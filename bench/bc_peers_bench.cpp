@@ -6,7 +6,9 @@
 // DXT1 and DXT5 random.
 //
 // Each decodes the whole image into pixel rows in its own output: ours
-// into the importer's 3- or 4-byte pixels (and the other size as well);
+// into the importer's 3- or 4-byte pixels (and the other size as well),
+// also with the AVX2 tier switched off (noavx2/: the tiers a processor
+// without AVX2 runs) and with every extension off (baseline/);
 // bcdec into RGBA for BC1, BC3 and BC7, one byte a pixel for BC4, two for
 // BC5 and three half floats for BC6H (bcdec_bc6h_half); bc7decomp into 16
 // RGBA pixels a block, copied into the image's rows.  Only speed is
@@ -55,7 +57,17 @@ BlockFormat blockFormatOf(BenchKind kind) {
     }
 }
 
-enum class Decoder { Ours, OursBaseline, Bcdec, Bc7decomp };
+enum class Decoder { Ours, OursNoAvx2, OursBaseline, Bcdec, Bc7decomp };
+
+bool isOurs(Decoder decoder) {
+    return decoder == Decoder::Ours || decoder == Decoder::OursNoAvx2 || decoder == Decoder::OursBaseline;
+}
+
+CpuExtension highestExtension(Decoder decoder) {
+    return decoder == Decoder::OursBaseline ? CpuExtension::None
+           : decoder == Decoder::OursNoAvx2 ? CpuExtension::Ssse3
+                                            : CpuExtension::Avx2;
+}
 
 // Output bytes a pixel of a peer.
 size_t peerPixelBytes(BenchKind kind) {
@@ -99,8 +111,7 @@ void benchDecode(benchmark::State &state, std::string name, const BenchFormat *f
     }
     const BlockFormat blockFormat = blockFormatOf(format->kind);
     const size_t blockBytes = ddsBlockBytes(blockFormat);
-    const size_t pixelBytes =
-        decoder == Decoder::Ours || decoder == Decoder::OursBaseline ? static_cast<size_t>(bytesPerPixel) : peerPixelBytes(format->kind);
+    const size_t pixelBytes = isOurs(decoder) ? static_cast<size_t>(bytesPerPixel) : peerPixelBytes(format->kind);
     const size_t stride = Size * pixelBytes;
     std::vector<uint8_t> pixels(stride * Size);
     const uint32_t blocksWide = Size / 4;
@@ -108,7 +119,7 @@ void benchDecode(benchmark::State &state, std::string name, const BenchFormat *f
         for (uint32_t row = 0; row < Size / 4; ++row) {
             uint8_t *base = pixels.data() + static_cast<size_t>(row) * 4 * stride;
             const uint8_t *blocks = payload.data() + static_cast<size_t>(row) * blocksWide * blockBytes;
-            if (decoder == Decoder::Ours || decoder == Decoder::OursBaseline) {
+            if (isOurs(decoder)) {
                 uint8_t *const rows[4] = {base, base + stride, base + 2 * stride, base + 3 * stride};
                 ddsDecodeBlockRow(blockFormat, blocks, blocksWide, rows, bytesPerPixel);
             } else {
@@ -118,7 +129,7 @@ void benchDecode(benchmark::State &state, std::string name, const BenchFormat *f
         }
         benchmark::DoNotOptimize(pixels.data());
     };
-    ddsAllowCpuExtensions(decoder != Decoder::OursBaseline);
+    ddsAllowCpuExtensionsUpTo(highestExtension(decoder));
     Clock::duration best = Clock::duration::max();
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
@@ -160,6 +171,7 @@ void registerAll() {
         const std::string ours = "ours/" + suffix + "/" + std::to_string(native * 8) + "bpp";
         add(ours, &format, Decoder::Ours, native);
         add("ours/" + suffix + "/" + std::to_string((7 - native) * 8) + "bpp", &format, Decoder::Ours, 7 - native);
+        add("noavx2/" + suffix + "/" + std::to_string(native * 8) + "bpp", &format, Decoder::OursNoAvx2, native);
         add("baseline/" + suffix + "/" + std::to_string(native * 8) + "bpp", &format, Decoder::OursBaseline, native);
         add("bcdec/" + suffix, &format, Decoder::Bcdec, 0);
         comparisons().push_back({ours, "bcdec/" + suffix});

@@ -62,9 +62,11 @@ constexpr FamilyTier Families[] = {
     {KernelTier::Sse2, ddsBptcKernelSse2},
     {KernelTier::Ssse3, ddsBc13KernelSsse3},
     {KernelTier::Ssse3, ddsRgtcKernelSsse3},
+    {KernelTier::Avx2, ddsBptcKernelAvx2},
 };
 
-constexpr KernelTier FastestFirst[] = {KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Portable, KernelTier::Plain};
+constexpr KernelTier FastestFirst[] = {KernelTier::Avx2, KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Portable,
+                                       KernelTier::Plain};
 
 }  // namespace
 

@@ -16,7 +16,8 @@
 //                  and the image request, 6 changes one header byte, 7 makes
 //                  the file longer; anything else leaves it alone.  Bit 3
 //                  set decodes with the processor's extensions turned off
-//                  (the SSE2 paths); bit 4 set decodes every image on three
+//                  (the SSE2 paths), else bit 5 set with AVX2 turned off
+//                  (the SSSE3 paths); bit 4 set decodes every image on three
 //                  threads, whatever its size (else on the calling thread)
 //   fourth last    the argument of that change
 //
@@ -280,7 +281,9 @@ void importOnce(const uint8_t *data, size_t size) {
         default: break;
     }
 
-    ddsAllowCpuExtensions((changeControl & 8) == 0);
+    ddsAllowCpuExtensionsUpTo((changeControl & 8) != 0    ? CpuExtension::None
+                              : (changeControl & 32) != 0 ? CpuExtension::Ssse3
+                                                          : CpuExtension::Avx2);
     const bool threads = (changeControl & 16) != 0;
     ddsSetDecodeThreadsForTesting(threads ? 3 : 1, 0);
     fuzzStoreFile(data, size);

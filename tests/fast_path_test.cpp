@@ -92,7 +92,7 @@ struct NamedTier {
 };
 
 const NamedTier fastTiers[] = {
-    {"portable", KernelTier::Portable}, {"SSE2", KernelTier::Sse2}, {"SSSE3", KernelTier::Ssse3}};
+    {"portable", KernelTier::Portable}, {"SSE2", KernelTier::Sse2}, {"SSSE3", KernelTier::Ssse3}, {"AVX2", KernelTier::Avx2}};
 
 // Every tier that has a kernel for the format, and the one the import
 // runs, against the plain tier: the same bytes, rows and guards alike.
@@ -117,6 +117,15 @@ TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
     // The SSSE3 kernels are built in; where the processor has SSSE3 they run.
     EXPECT_EQ(ddsBlockRowKernelOfTier(B::Dxt1, 4, KernelTier::Ssse3) != nullptr, ddsCpuHasSsse3());
     EXPECT_EQ(ddsBlockRowKernel(B::Dxt1, 4), ddsBlockRowKernelOfTier(B::Dxt1, 4, KernelTier::Ssse3));
+#endif
+#if defined(DDS_HAVE_AVX2)
+    // Likewise AVX2 for BC7, and allowing up to SSSE3 leaves SSSE3 alone.
+    EXPECT_EQ(ddsBlockRowKernelOfTier(B::Bc7, 3, KernelTier::Avx2) != nullptr, ddsCpuHasAvx2());
+    EXPECT_EQ(ddsBlockRowKernel(B::Bc7, 3), ddsBlockRowKernelOfTier(B::Bc7, 3, ddsCpuHasAvx2() ? KernelTier::Avx2 : KernelTier::Sse2));
+    const bool ssse3 = ddsCpuHasSsse3();
+    ddsAllowCpuExtensionsUpTo(CpuExtension::Ssse3);
+    EXPECT_TRUE(ddsBlockRowKernelOfTier(B::Bc7, 3, KernelTier::Avx2) == nullptr && ddsCpuHasSsse3() == ssse3);
+    ddsAllowCpuExtensionsUpTo(CpuExtension::Avx2);
 #endif
     const BlockFormat formats[] = {B::Dxt1, B::Dxt3, B::Dxt5, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal};
     for (BlockFormat format : formats) {
@@ -189,7 +198,7 @@ void putBits(uint8_t *block, unsigned at, unsigned count, uint32_t value) {
 // rotation and index selection.  BC6H: every value of the five mode bits
 // with every partition (bits 77-81 in the two-region modes).  The other
 // bits random, sparse or dense, so that endpoints reach 0 and their
-// largest values.
+// largest values.  (bc6hEveryValue adds the blocks that give every value.)
 std::vector<uint8_t> bptcBlocks(BlockFormat format, Random &random) {
     std::vector<uint8_t> bytes;
     const unsigned shapes = format == B::Bc7 ? 9 * 64 : 32 * 32;
@@ -204,6 +213,26 @@ std::vector<uint8_t> bptcBlocks(BlockFormat format, Random &random) {
         } else {
             putBits(block, 0, 5, shape / 32);
             putBits(block, 77, 5, shape % 32);
+        }
+        bytes.insert(bytes.end(), block, block + 16);
+    }
+    return bytes;
+}
+
+// BC6H blocks of the mode with 16-bit endpoints (mode bits 01111), whose
+// endpoint 0 is R0 = 3k, G0 = 3k + 1, B0 = 3k + 2 (bits 0-9 at bit 5, 15
+// and 25, bits 15 down to 10 at 39, 49 and 59), with index 0 throughout:
+// every interpolated value, one pixel channel each, meets the conversion
+// of half floats to bytes.
+std::vector<uint8_t> bc6hEveryValue() {
+    std::vector<uint8_t> bytes;
+    for (uint32_t k = 0; 3 * k < 65536; ++k) {
+        uint8_t block[16] = {};
+        putBits(block, 0, 5, 15);
+        for (uint32_t c = 0; c < 3; ++c) {
+            const uint32_t value = (3 * k + c) & 0xFFFF;
+            putBits(block, 5 + 10 * c, 10, value);
+            for (unsigned j = 0; j < 6; ++j) putBits(block, 39 + 10 * c + j, 1, value >> (15 - j));
         }
         bytes.insert(bytes.end(), block, block + 16);
     }
@@ -230,6 +259,7 @@ TEST(FastPaths, BptcBlocksOfEveryModeAndPartition) {
             Random random{0xB97Cu + pass * 7919u + ddsIndex(format)};
             expectSameBptcRows(format, bptcBlocks(format, random), pass);
         }
+        if (format != B::Bc7) expectSameBptcRows(format, bc6hEveryValue(), 6);
     }
 }
 

@@ -1,5 +1,5 @@
-// BC6H and BC7: the plain decoders are in bc6h.h and bc7.h; fast.cpp holds
-// their speed tiers.
+// BC6H and BC7: the plain decoders are in bc6h.h and bc7.h; fast.cpp,
+// bc7_avx2.cpp and bc6h_avx2.cpp hold their speed tiers.
 #ifndef DDS_BC6_7_H
 #define DDS_BC6_7_H
 
@@ -8,9 +8,18 @@
 #include "common/kernels.h"
 
 // The kernels of BC6H (unsigned and signed) and BC7: in portable C++ on
-// 64-bit words, and with palettes interpolated in SSE2 lanes.  Null for
-// another format, or a build without SSE2.
+// 64-bit words, with palettes interpolated in SSE2 lanes, and with AVX2
+// (whole palettes a few instructions, every pixel's index at once).  Null
+// for another format, a build without the extension, or (AVX2) a processor
+// without it.
 BlockRowKernel ddsBptcKernelPortable(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel);
+BlockRowKernel ddsBptcKernelAvx2(BlockFormat format, int bytesPerPixel);
+
+// The AVX2 rows that ddsBptcKernelAvx2 chooses from (bc6h_avx2.cpp,
+// bc7_avx2.cpp), compiled only where DDS_HAVE_AVX2 is defined; they do not
+// ask the processor.
+BlockRowKernel ddsBc6hRowsAvx2(bool isSigned, int bytesPerPixel);
+BlockRowKernel ddsBc7RowsAvx2(int bytesPerPixel);
 
 #endif

@@ -1,10 +1,14 @@
 // BC7 and BC6H block rows for ddsDecodeBlockRow, with the plain decoders'
-// output byte for byte.  A block is read as two 64-bit words once; its mode
-// (from the first byte) picks one function of a table, made for that mode
-// from its layout, so that every field sits at a position known when the
-// function is compiled and is read with one or two shifts.  The indices are
-// one run of bits, widened to whole index bits by putting back the missing
-// top bit of each anchor index.  The endpoints of each subset (region) give
+// output byte for byte: the portable and SSE2 tiers.  A block's mode (from
+// the first byte) picks one function of a table, made for that mode from
+// its layout (layout.h), so that every field sits at a position known when
+// the function is compiled and is read with one or two shifts: from two
+// 64-bit words in the portable tier, from four 32-bit words in the SSE2
+// one, so that 32-bit x86 shifts no pairs of registers.  The indices are
+// one run of bits with the missing top bit of each anchor index put back
+// (index_run.h): a 64-bit word in the portable tier, an SSE2 register in
+// the other, and each pixel's index is read from it at a position fixed
+// when compiled.  The endpoints of each subset (region) give
 // a palette of RGBA words, one word per index value; each pixel is the word
 // at its subset and index, its subset from a table of 2-bit subset numbers
 // a partition.
@@ -13,21 +17,22 @@
 // lanes of a 64-bit word (portable) or with SSE2, eight lanes, two entries a
 // multiplication.  Modes 4 and 5 have a second palette for the channel with
 // its own indices (alpha, or the channel that rotation swaps with alpha).
-// BC6H palettes are interpolated per channel and turned into bytes through
+// BC6H palettes are interpolated per channel and turned into bytes: through
 // a table of all 65536 interpolated values, made from the plain decoder's
-// own functions.
+// own functions (portable), or with SSE2 one channel of four entries a
+// register and exact float arithmetic (unorm8Sse2).
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
-#include "bc6_7/bc6h.h"
-#include "bc6_7/bc6h_modes.h"
-#include "bc6_7/bc7_modes.h"
-#include "bc6_7/bptc.h"
-#include "common/bytes.h"
 #include "bc6_7/bc6_7.h"
+#include "bc6_7/bc6h.h"
+#include "bc6_7/index_run.h"
+#include "bc6_7/layout.h"
+#include "common/cpu_features.h"
 #include "common/rows.h"
 #include "common/simd.h"
 
@@ -37,41 +42,7 @@
 
 namespace {
 
-struct Block128 {
-    uint64_t low, high;
-};
-
-inline Block128 load128(const uint8_t *block) { return {ddsLoad64(block), ddsLoad64(block + 8)}; }
-
-// `Count` bits (at most 32) of the block from bit `Start`, the first at bit 0.
-template <unsigned Start, unsigned Count>
-inline uint32_t field(const Block128 &b) {
-    static_assert(Count <= 32 && Start + Count <= 128, "a field inside the block");
-    if constexpr (Count == 0) {
-        return 0;
-    } else {
-        constexpr uint64_t mask = (uint64_t{1} << Count) - 1;
-        if constexpr (Start >= 64) return static_cast<uint32_t>((b.high >> (Start - 64)) & mask);
-        else if constexpr (Start + Count <= 64) return static_cast<uint32_t>((b.low >> Start) & mask);
-        else return static_cast<uint32_t>(((b.low >> Start) | (b.high << (64 - Start))) & mask);
-    }
-}
-
-// The block's bits from `Start` on, as many as fit a 64-bit word (the
-// bits past the block's end are zero).
-template <unsigned Start>
-inline uint64_t bitsFrom(const Block128 &b) {
-    static_assert(Start >= 1 && Start < 128, "inside the block");
-    if constexpr (Start >= 64) return b.high >> (Start - 64);
-    else return (b.low >> Start) | (b.high << (64 - Start));
-}
-
-// Puts a zero bit at `position` (0 to 63), moving the bits from there up
-// by one (the top bit drops out): the missing top bit of an anchor index.
-inline uint64_t insertZero(uint64_t bits, unsigned position) {
-    const uint64_t below = (uint64_t{1} << position) - 1;
-    return (bits & below) | ((bits << 1) & ~(below << 1 | 1));
-}
+using namespace bptc;
 
 // The subset of each pixel, two bits a pixel (pixel i at bit 2i), for
 // every partition of `table`.
@@ -94,32 +65,61 @@ constexpr SubsetMaps<Partitions> subsetMaps(const uint8_t (&table)[Partitions][1
 constexpr SubsetMaps<64> SubsetMaps2 = subsetMaps(kBptcPartitions2);
 constexpr SubsetMaps<64> SubsetMaps3 = subsetMaps(kBc7Partitions3);
 
-constexpr bool anchorsDiffer() {
-    for (unsigned p = 0; p < 64; ++p) {
-        if (kBc7Anchors3Second[p] == kBc7Anchors3Third[p] || kBc7Anchors3Second[p] == 0 || kBc7Anchors3Third[p] == 0)
-            return false;
+// A block's indices as each tier holds them: the portable tier widened in a
+// 64-bit word (pixel i at bit IndexBits * i), the SSE2 tier in the halves
+// of a run (index_run.h).  `at<IndexBits, I>()` is pixel I's index.
+struct WideIndices {
+    uint64_t bits;
+    template <unsigned IndexBits, unsigned I>
+    uint32_t at() const {
+        return static_cast<uint32_t>(bits >> (IndexBits * I)) & ((1u << IndexBits) - 1);
     }
-    for (unsigned p = 0; p < 64; ++p)
-        if (kBptcAnchors2[p] == 0) return false;
-    return true;
-}
-// Each anchor's missing bit is put back once, after pixel 0's.
-static_assert(anchorsDiffer(), "anchor pixels are distinct and not pixel 0");
+};
 
-// The 16 indices of `IndexBits` bits stored from `Start` with pixel 0 and
-// the anchors (ascending, beyond pixel 0) one bit short: pixel i at bit
-// IndexBits * i.
-template <unsigned IndexBits, unsigned Start>
-inline uint64_t indices(const Block128 &b) {
-    return insertZero(bitsFrom<Start>(b), IndexBits - 1);
-}
-template <unsigned IndexBits>
-inline uint64_t withAnchor(uint64_t indices, unsigned anchor) {
-    return insertZero(indices, IndexBits * anchor + IndexBits - 1);
+// The indices of `IndexBits` bits stored from `Start`, with the anchors'
+// bits put back (ascending, none beyond pixel 0 when `anchorCount` is 0).
+template <bool Sse2, unsigned IndexBits, unsigned Start, class Words>
+inline auto indicesOf(const uint8_t *block, const Words &words, unsigned anchorCount, unsigned first,
+                      unsigned second) {
+#if defined(DDS_HAVE_SSE2)
+    if constexpr (Sse2) {
+        (void)words;
+        __m128i run = runFrom<Start>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(block)));
+        if (anchorCount > 0) run = withAnchorSse2<IndexBits>(run, first);
+        if (anchorCount > 1) run = withAnchorSse2<IndexBits>(run, second);
+        return RunHalves(run);
+    } else
+#endif
+    {
+        (void)block;
+        uint64_t run = indices<IndexBits, Start>(words);
+        if (anchorCount > 0) run = withAnchor<IndexBits>(run, first);
+        if (anchorCount > 1) run = withAnchor<IndexBits>(run, second);
+        return WideIndices{run};
+    }
 }
 
-constexpr uint8_t weightOf(unsigned indexBits, unsigned index) {
-    return indexBits == 2 ? kBptcWeights2[index] : indexBits == 3 ? kBptcWeights3[index] : kBptcWeights4[index];
+// pixels[i] = words[subset << IndexBits | index] for every pixel, the
+// subsets two bits a pixel in `map`.  (The indices are taken by value, so
+// that the stores to the pixels cannot be taken to change them.)
+template <unsigned IndexBits, class Indices, size_t... I>
+inline void lookUp(const Indices indices, uint32_t map, const uint32_t *words, uint32_t pixels[16],
+                   std::index_sequence<I...>) {
+    ((pixels[I] = words[((map >> (2 * I)) & 3) << IndexBits | indices.template at<IndexBits, I>()]), ...);
+}
+template <unsigned IndexBits, class Indices>
+inline void lookUp(const Indices indices, uint32_t map, const uint32_t *words, uint32_t pixels[16]) {
+    lookUp<IndexBits>(indices, map, words, pixels, std::make_index_sequence<16>());
+}
+
+// The block's words in the tier's form: 64-bit for the portable tier,
+// 32-bit for the SSE2 one.
+template <bool Sse2>
+using TierWords = std::conditional_t<Sse2, Words32, Words64>;
+template <bool Sse2>
+inline TierWords<Sse2> tierWords(const uint8_t *block) {
+    if constexpr (Sse2) return words32(block);
+    else return words64(block);
 }
 
 // ---------------------------------------------------------------- BC7
@@ -204,32 +204,10 @@ inline void palette(uint32_t e0, uint32_t e1, uint32_t *out) {
     paletteWords<IndexBits>(e0, e1, out);
 }
 
-// Where each field of mode M starts.
-template <unsigned M>
-struct Bc7Layout {
-    static constexpr Bc7Mode mode = kBc7Modes[M];
-    static constexpr unsigned subsets = mode.subsets;
-    static constexpr unsigned endpoints = 2 * subsets;
-    static constexpr unsigned partitionAt = M + 1;
-    static constexpr unsigned rotationAt = partitionAt + mode.partitionBits;
-    static constexpr unsigned selectionAt = rotationAt + mode.rotationBits;
-    static constexpr unsigned colorAt = selectionAt + mode.selectionBits;
-    static constexpr unsigned colorRun = endpoints * mode.colorBits;  // one channel of every endpoint
-    static constexpr unsigned alphaAt = colorAt + 3 * colorRun;
-    static constexpr unsigned alphaRun = endpoints * mode.alphaBits;
-    static constexpr unsigned pBitAt = alphaAt + alphaRun;
-    static constexpr unsigned pBitCount = mode.endpointPBits ? endpoints : mode.sharedPBits ? subsets : 0u;
-    static constexpr unsigned pBitWidth = mode.endpointPBits + mode.sharedPBits;
-    static constexpr unsigned indexAt = pBitAt + pBitCount;
-    static constexpr unsigned secondaryAt = indexAt + 16 * mode.indexBits - subsets;
-    static constexpr unsigned colorWidth = mode.colorBits + pBitWidth;
-    static constexpr unsigned alphaWidth = mode.alphaBits == 0 ? 0u : mode.alphaBits + pBitWidth;
-};
-
 // The endpoints of mode M as RGBA words, endpoint 2s + e for end e of
 // subset s; alpha 255 where the mode stores none.
-template <unsigned M>
-inline void bc7Endpoints(const Block128 &b, uint32_t ends[6]) {
+template <unsigned M, class Words>
+inline void bc7Endpoints(const Words &b, uint32_t ends[6]) {
     using L = Bc7Layout<M>;
     constexpr uint32_t colorMask = (1u << L::mode.colorBits) - 1;
     constexpr uint32_t alphaMask = (1u << L::mode.alphaBits) - 1;
@@ -252,31 +230,26 @@ inline void bc7Endpoints(const Block128 &b, uint32_t ends[6]) {
 
 // Modes 0, 1, 2, 3, 6 and 7: one set of indices for all four channels.
 template <unsigned M, bool Sse2>
-void bc7Subsets(const Block128 &b, uint32_t pixels[16]) {
+void bc7Subsets(const uint8_t *block, uint32_t pixels[16]) {
     using L = Bc7Layout<M>;
     constexpr unsigned IndexBits = L::mode.indexBits;
-    constexpr uint64_t IndexMask = (1u << IndexBits) - 1;
+    const auto b = tierWords<Sse2>(block);
     uint32_t ends[6];
     bc7Endpoints<M>(b, ends);
     alignas(16) uint32_t words[3 << IndexBits];
     for (unsigned s = 0; s < L::subsets; ++s) palette<Sse2, IndexBits>(ends[2 * s], ends[2 * s + 1], words + (s << IndexBits));
-    uint64_t index = indices<IndexBits, L::indexAt>(b);
     if constexpr (L::subsets == 1) {
-        for (unsigned i = 0; i < 16; ++i) pixels[i] = words[(index >> (IndexBits * i)) & IndexMask];
+        lookUp<IndexBits>(indicesOf<Sse2, IndexBits, L::indexAt>(block, b, 0, 0, 0), 0, words, pixels);
     } else {
         const unsigned partition = field<L::partitionAt, L::mode.partitionBits>(b);
-        uint32_t map;
         if constexpr (L::subsets == 2) {
-            index = withAnchor<IndexBits>(index, kBptcAnchors2[partition]);
-            map = SubsetMaps2.maps[partition];
+            const auto index = indicesOf<Sse2, IndexBits, L::indexAt>(block, b, 1, kBptcAnchors2[partition], 0);
+            lookUp<IndexBits>(index, SubsetMaps2.maps[partition], words, pixels);
         } else {
             const unsigned second = kBc7Anchors3Second[partition], third = kBc7Anchors3Third[partition];
-            index = withAnchor<IndexBits>(index, second < third ? second : third);
-            index = withAnchor<IndexBits>(index, second < third ? third : second);
-            map = SubsetMaps3.maps[partition];
-        }
-        for (unsigned i = 0; i < 16; ++i) {
-            pixels[i] = words[((map >> (2 * i)) & 3) << IndexBits | ((index >> (IndexBits * i)) & IndexMask)];
+            const auto index = indicesOf<Sse2, IndexBits, L::indexAt>(block, b, 2, second < third ? second : third,
+                                                                      second < third ? third : second);
+            lookUp<IndexBits>(index, SubsetMaps3.maps[partition], words, pixels);
         }
     }
 }
@@ -285,9 +258,9 @@ void bc7Subsets(const Block128 &b, uint32_t pixels[16]) {
 // Rotation swaps alpha with red, green or blue after interpolation; here
 // the two channels' endpoints are swapped first, and the swapped channel
 // (alpha when there is no rotation) takes the alpha indices.
-template <bool Sse2, unsigned ColorBits, unsigned AlphaBits>
-inline void bc7Separate(uint32_t e0, uint32_t e1, uint64_t colorIndices, uint64_t alphaIndices, unsigned rotation,
-                        uint32_t pixels[16]) {
+template <bool Sse2, unsigned ColorBits, unsigned AlphaBits, class ColorIndices, class AlphaIndices, size_t... I>
+inline void bc7Separate(uint32_t e0, uint32_t e1, const ColorIndices colorIndices, const AlphaIndices alphaIndices,
+                        unsigned rotation, uint32_t pixels[16], std::index_sequence<I...>) {
     if (rotation != 0) {
         const unsigned shift = 8 * (rotation - 1);
         auto swap = [shift](uint32_t word) {
@@ -300,34 +273,36 @@ inline void bc7Separate(uint32_t e0, uint32_t e1, uint64_t colorIndices, uint64_
     alignas(16) uint32_t colors[16], alphas[16];
     palette<Sse2, ColorBits>(e0, e1, colors);
     palette<Sse2, AlphaBits>(e0, e1, alphas);
-    for (unsigned i = 0; i < 16; ++i) {
-        pixels[i] = (colors[(colorIndices >> (ColorBits * i)) & ((1u << ColorBits) - 1)] & ~alphaByte) |
-                    (alphas[(alphaIndices >> (AlphaBits * i)) & ((1u << AlphaBits) - 1)] & alphaByte);
-    }
+    ((pixels[I] = (colors[colorIndices.template at<ColorBits, I>()] & ~alphaByte) |
+                  (alphas[alphaIndices.template at<AlphaBits, I>()] & alphaByte)),
+     ...);
 }
 
 template <unsigned M, bool Sse2>
-void bc7Rotated(const Block128 &b, uint32_t pixels[16]) {
+void bc7Rotated(const uint8_t *block, uint32_t pixels[16]) {
     using L = Bc7Layout<M>;
     constexpr unsigned First = L::mode.indexBits, Second = L::mode.secondaryIndexBits;
+    const auto b = tierWords<Sse2>(block);
     uint32_t ends[2];
     bc7Endpoints<M>(b, ends);
     const unsigned rotation = field<L::rotationAt, 2>(b);
-    const uint64_t primary = indices<First, L::indexAt>(b);
-    const uint64_t secondary = indices<Second, L::secondaryAt>(b);
+    const auto primary = indicesOf<Sse2, First, L::indexAt>(block, b, 0, 0, 0);
+    const auto secondary = indicesOf<Sse2, Second, L::secondaryAt>(block, b, 0, 0, 0);
     if (field<L::selectionAt, L::mode.selectionBits>(b) != 0) {
-        bc7Separate<Sse2, Second, First>(ends[0], ends[1], secondary, primary, rotation, pixels);
+        bc7Separate<Sse2, Second, First>(ends[0], ends[1], secondary, primary, rotation, pixels,
+                                         std::make_index_sequence<16>());
     } else {
-        bc7Separate<Sse2, First, Second>(ends[0], ends[1], primary, secondary, rotation, pixels);
+        bc7Separate<Sse2, First, Second>(ends[0], ends[1], primary, secondary, rotation, pixels,
+                                         std::make_index_sequence<16>());
     }
 }
 
 template <bool Sse2>
-void bc7Invalid(const Block128 &, uint32_t pixels[16]) {
+void bc7Invalid(const uint8_t *, uint32_t pixels[16]) {
     for (unsigned i = 0; i < 16; ++i) pixels[i] = 0;
 }
 
-using Bc7ModeFn = void (*)(const Block128 &, uint32_t[16]);
+using Bc7ModeFn = void (*)(const uint8_t *, uint32_t[16]);
 
 template <bool Sse2>
 constexpr Bc7ModeFn Bc7ModeFns[9] = {
@@ -335,49 +310,7 @@ constexpr Bc7ModeFn Bc7ModeFns[9] = {
     bc7Rotated<5, Sse2>, bc7Subsets<6, Sse2>, bc7Subsets<7, Sse2>, bc7Invalid<Sse2>,
 };
 
-// The mode of each first byte: the number of zero bits below the lowest
-// one, 8 for the byte 0.
-struct ModeOfByte {
-    uint8_t modes[256];
-};
-constexpr ModeOfByte modeOfByte() {
-    ModeOfByte result{};
-    for (unsigned v = 0; v < 256; ++v) {
-        unsigned m = 0;
-        while (m < 8 && ((v >> m) & 1) == 0) ++m;
-        result.modes[v] = static_cast<uint8_t>(m);
-    }
-    return result;
-}
-constexpr ModeOfByte Bc7ModeOfByte = modeOfByte();
-
 // ---------------------------------------------------------------- BC6H
-
-// Where segment K of mode M starts: after the mode bits and the segments
-// before it.
-constexpr unsigned segmentAt(unsigned m, unsigned k) {
-    unsigned at = kBc6hModes[m].modeBits;
-    for (unsigned j = 0; j < k; ++j) at += ddsBc6hSegmentWidth(kBc6hModes[m].segments[j]);
-    return at;
-}
-
-template <unsigned M, unsigned K>
-inline void bc6hSegment(const Block128 &b, uint32_t fields[12]) {
-    constexpr Segment s = kBc6hModes[M].segments[K];
-    constexpr unsigned at = segmentAt(M, K);
-    if constexpr (s.first >= s.last) {
-        fields[s.field] |= field<at, s.first - s.last + 1u>(b) << s.last;
-    } else {
-        // Stored the other way round: the first bit read is bit `last`.
-        const uint32_t stored = field<at, s.last - s.first + 1u>(b);
-        for (unsigned j = 0; j <= s.last - s.first; ++j) fields[s.field] |= ((stored >> j) & 1) << (s.last - j);
-    }
-}
-
-template <unsigned M, size_t... K>
-inline void bc6hSegments(const Block128 &b, uint32_t fields[12], std::index_sequence<K...>) {
-    (bc6hSegment<M, K>(b, fields), ...);
-}
 
 template <unsigned Bits>
 inline int signExtend(uint32_t value) {
@@ -429,20 +362,23 @@ const uint8_t *unormTable(bool isSigned) {
 // ddsHalfToUnorm8(ddsBc6hHalf(c)) of four interpolated values in 32-bit
 // lanes, not yet saturated (values of 1 and above give 255 or more; packing
 // with unsigned saturation brings them to 255).  A half's bits moved up by
-// 13 are a float's with the exponent 112 short: as a float they are the
-// half's value times 2^-112, exactly (N * 2^-s with N below 2^11), and
-// times 255 * 2^112 its value times 255, exactly.  Adding 0.5 is exact as
-// well (an integer below 2^24 times 2^-s), so truncating rounds as the
-// plain decoder does.  Halves with exponent 0 are below 2^-14, 255 times
-// which is far below 0.5: they give 0 whether their float is taken as a
-// tiny value or as zero.
+// 13, with 112 added to the exponent, are the float of the same value,
+// exactly (N * 2^-s with N below 2^11), and times 255 its value times 255,
+// exactly.  Adding 0.5 is exact as well (an integer below 2^24 times
+// 2^-s), so truncating rounds as the plain decoder does, whatever rounding
+// the processor is set to.  Halves with exponent 0 are below 2^-14 and give
+// 0; they are taken as if their exponent were 1, still far below the 1/510
+// that rounds up to 1, and so no float is ever subnormal (which some
+// processors multiply on a slow path, and others read as 0).  Signed: the
+// values at or below 0 give -0, +0 or a negative half, and 0 as well; their
+// scaled magnitudes, -31743 to 0, moved up by 13 are -2^28 to 0, and with
+// the exponent's 112 added the bits of positive floats below 2^-14 again.
 template <bool Signed>
 inline __m128i unorm8Sse2(__m128i c) {
     const __m128i times31 = _mm_sub_epi32(_mm_slli_epi32(c, 5), c);
-    __m128i half = _mm_srai_epi32(times31, Signed ? 5 : 6);
-    // Signed: the values at or below 0 give -0, +0 or a negative half: 0.
-    if constexpr (Signed) half = _mm_and_si128(half, _mm_cmpgt_epi32(c, _mm_setzero_si128()));
-    const __m128 scaled = _mm_mul_ps(_mm_castsi128_ps(_mm_slli_epi32(half, 13)), _mm_set1_ps(255.0f * 0x1p112f));
+    const __m128i half = _mm_srai_epi32(times31, Signed ? 5 : 6);
+    const __m128i bits = _mm_add_epi32(_mm_slli_epi32(half, 13), _mm_set1_epi32(112 << 23));
+    const __m128 scaled = _mm_mul_ps(_mm_castsi128_ps(bits), _mm_set1_ps(255.0f));
     return _mm_cvttps_epi32(_mm_add_ps(scaled, _mm_set1_ps(0.5f)));
 }
 
@@ -451,30 +387,54 @@ inline __m128i unorm8Sse2(__m128i c) {
 // The 2^IndexBits palette words of one region: each channel interpolated
 // as the plain decoder does (rounding towards minus infinity), then looked
 // up; alpha 255.
+#if defined(DDS_HAVE_SSE2)
+
+// The weights of four entries a register, (64 - w, w) in 16-bit lanes.
+struct EntryWeights {
+    alignas(16) uint32_t lanes[4][4];
+};
+constexpr EntryWeights entryWeights(unsigned indexBits) {
+    EntryWeights result{};
+    for (unsigned i = 0; i < (1u << indexBits); ++i) {
+        const uint32_t w = weightOf(indexBits, i);
+        result.lanes[i / 4][i % 4] = (64 - w) | w << 16;
+    }
+    return result;
+}
+alignas(16) constexpr EntryWeights EntryWeights3 = entryWeights(3);
+alignas(16) constexpr EntryWeights EntryWeights4 = entryWeights(4);
+
+#endif
+
 template <unsigned IndexBits, bool Signed, bool Sse2>
 inline void bc6hPalette(const int e0[3], const int e1[3], const uint8_t *table, uint32_t *out) {
 #if defined(DDS_HAVE_SSE2)
     if constexpr (Sse2) {
-        // Lanes (a, b) of each channel against (64 - w, w): one entry a
-        // multiply-add, four entries packed into a store of four words.
-        // Unsigned endpoints (up to 0xFFFF) are taken 0x8000 down to fit
-        // the lanes, and 64 * 0x8000 is put back.
+        // One channel of four entries a register: the lanes' (a, b) against
+        // (64 - w, w), one multiply-add.  Unsigned endpoints (up to 0xFFFF)
+        // are taken 0x8000 down to fit the lanes, and 64 * 0x8000 is put
+        // back.  Red, green, blue and 255 bytes of four entries are packed
+        // into one register, then put in pixel order by two interleaves.
         (void)table;
         constexpr int shift = Signed ? 0 : 0x8000;
-        const __m128i ends = _mm_setr_epi16(static_cast<short>(e0[0] - shift), static_cast<short>(e1[0] - shift),
-                                            static_cast<short>(e0[1] - shift), static_cast<short>(e1[1] - shift),
-                                            static_cast<short>(e0[2] - shift), static_cast<short>(e1[2] - shift), 0, 0);
+        const EntryWeights &weights = IndexBits == 3 ? EntryWeights3 : EntryWeights4;
+        __m128i ends[3];
+        for (unsigned c = 0; c < 3; ++c) {
+            ends[c] = _mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(e1[c] - shift) << 16 |
+                                                      (static_cast<uint32_t>(e0[c] - shift) & 0xFFFF)));
+        }
         const __m128i add = _mm_set1_epi32(32 + 64 * shift);
-        auto entry = [&](unsigned i) {
-            const int w = weightOf(IndexBits, i);
-            const __m128i weights = _mm_set1_epi32(static_cast<int>(static_cast<uint32_t>(w) << 16 | static_cast<uint32_t>(64 - w)));
-            return unorm8Sse2<Signed>(_mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(ends, weights), add), 6));
-        };
-        const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-        for (unsigned i = 0; i < (1u << IndexBits); i += 4) {
-            const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(entry(i), entry(i + 1)),
-                                                   _mm_packs_epi32(entry(i + 2), entry(i + 3)));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_or_si128(bytes, opaque));
+        const __m128i opaque = _mm_set1_epi32(255);
+        for (unsigned j = 0; 4 * j < (1u << IndexBits); ++j) {
+            const __m128i w = _mm_load_si128(reinterpret_cast<const __m128i *>(weights.lanes[j]));
+            __m128i channel[3];
+            for (unsigned c = 0; c < 3; ++c)
+                channel[c] = unorm8Sse2<Signed>(_mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(ends[c], w), add), 6));
+            // R0-3 B0-3 G0-3 A0-3, then R G pairs beside B A pairs, then words.
+            const __m128i planes =
+                _mm_packus_epi16(_mm_packs_epi32(channel[0], channel[2]), _mm_packs_epi32(channel[1], opaque));
+            const __m128i pairs = _mm_unpacklo_epi8(planes, _mm_srli_si128(planes, 8));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 4 * j), _mm_unpacklo_epi16(pairs, _mm_srli_si128(pairs, 8)));
         }
         return;
     }
@@ -492,15 +452,16 @@ inline void bc6hPalette(const int e0[3], const int e1[3], const uint8_t *table, 
 }
 
 template <unsigned M, bool Signed, bool Sse2>
-void bc6hMode(const Block128 &b, uint32_t pixels[16]) {
+void bc6hMode(const uint8_t *block, uint32_t pixels[16]) {
+    using L = Bc6hLayout<M>;
     static constexpr const Bc6hMode &mode = kBc6hModes[M];
-    constexpr unsigned Regions = mode.partitionBits ? 2u : 1u;
-    constexpr unsigned IndexBits = Regions == 2 ? 3u : 4u;
+    constexpr unsigned Regions = L::regions;
+    constexpr unsigned IndexBits = L::indexBits;
     constexpr unsigned Bits = mode.endpointBits;
-    constexpr unsigned PartitionAt = segmentAt(M, mode.segmentCount);
-    constexpr unsigned IndexAt = PartitionAt + mode.partitionBits;
-    uint32_t fields[12] = {};
-    bc6hSegments<M>(b, fields, std::make_index_sequence<mode.segmentCount>());
+    const auto b = tierWords<Sse2>(block);
+    const uint32_t fields[12] = {bc6hField<M, 0>(b), bc6hField<M, 1>(b), bc6hField<M, 2>(b),  bc6hField<M, 3>(b),
+                                 bc6hField<M, 4>(b), bc6hField<M, 5>(b), bc6hField<M, 6>(b),  bc6hField<M, 7>(b),
+                                 bc6hField<M, 8>(b), bc6hField<M, 9>(b), bc6hField<M, 10>(b), bc6hField<M, 11>(b)};
 
     // As the plain decoder: endpoint 0 as stored, the others deltas from
     // it in transformed modes, wrapping at the endpoint width.
@@ -524,44 +485,22 @@ void bc6hMode(const Block128 &b, uint32_t pixels[16]) {
     const uint8_t *table = Sse2 ? nullptr : unormTable(Signed);
     alignas(16) uint32_t words[16];
     for (unsigned r = 0; r < Regions; ++r) bc6hPalette<IndexBits, Signed, Sse2>(ends[2 * r], ends[2 * r + 1], table, words + (r << IndexBits));
-    uint64_t index = indices<IndexBits, IndexAt>(b);
-    constexpr uint64_t IndexMask = (1u << IndexBits) - 1;
     if constexpr (Regions == 1) {
-        for (unsigned i = 0; i < 16; ++i) pixels[i] = words[(index >> (IndexBits * i)) & IndexMask];
+        lookUp<IndexBits>(indicesOf<Sse2, IndexBits, L::indexAt>(block, b, 0, 0, 0), 0, words, pixels);
     } else {
-        const unsigned partition = field<PartitionAt, 5>(b);
-        index = withAnchor<IndexBits>(index, kBptcAnchors2[partition]);
-        const uint32_t map = SubsetMaps2.maps[partition];
-        for (unsigned i = 0; i < 16; ++i) {
-            pixels[i] = words[((map >> (2 * i)) & 1) << IndexBits | ((index >> (IndexBits * i)) & IndexMask)];
-        }
+        const unsigned partition = field<L::partitionAt, 5>(b);
+        const auto index = indicesOf<Sse2, IndexBits, L::indexAt>(block, b, 1, kBptcAnchors2[partition], 0);
+        lookUp<IndexBits>(index, SubsetMaps2.maps[partition], words, pixels);
     }
 }
 
 template <bool Signed, bool Sse2>
-void bc6hReserved(const Block128 &, uint32_t pixels[16]) {
+void bc6hReserved(const uint8_t *, uint32_t pixels[16]) {
     // The plain decoder's zeros, as bytes: ddsHalfToUnorm8(0) with alpha 255.
     for (unsigned i = 0; i < 16; ++i) pixels[i] = 0xFF000000u;
 }
 
-using Bc6hModeFn = void (*)(const Block128 &, uint32_t[16]);
-
-// The mode of each value of the first five bits: the two-bit modes 0 and
-// 1 under every value of the other three, 14 for the reserved ones.
-struct Bc6hModeOfBits {
-    uint8_t modes[32];
-};
-constexpr Bc6hModeOfBits bc6hModeOfBits() {
-    Bc6hModeOfBits result{};
-    for (unsigned v = 0; v < 32; ++v) {
-        const unsigned value = (v & 3) < 2 ? v & 3 : v;
-        result.modes[v] = 14;
-        for (unsigned m = 0; m < 14; ++m)
-            if (kBc6hModes[m].value == value) result.modes[v] = static_cast<uint8_t>(m);
-    }
-    return result;
-}
-constexpr Bc6hModeOfBits Bc6hModeOf = bc6hModeOfBits();
+using Bc6hModeFn = void (*)(const uint8_t *, uint32_t[16]);
 
 template <bool Signed, bool Sse2, size_t... M>
 constexpr auto bc6hModeFns(std::index_sequence<M...>) {
@@ -581,7 +520,7 @@ void bc7Row(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
     alignas(16) uint32_t pixels[16];
     for (uint32_t k = 0; k < blockCount; ++k) {
         const uint8_t *block = blocks + static_cast<size_t>(k) * 16;
-        Bc7ModeFns<Sse2>[Bc7ModeOfByte.modes[block[0]]](load128(block), pixels);
+        Bc7ModeFns<Sse2>[Bc7ModeOfByte.modes[block[0]]](block, pixels);
         ddsPutBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
     }
 }
@@ -592,7 +531,7 @@ void bc6hRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
     const auto &fns = Bc6hModeFns<Signed, Sse2>;
     for (uint32_t k = 0; k < blockCount; ++k) {
         const uint8_t *block = blocks + static_cast<size_t>(k) * 16;
-        fns.fns[Bc6hModeOf.modes[block[0] & 31]](load128(block), pixels);
+        fns.fns[Bc6hModeOf.modes[block[0] & 31]](block, pixels);
         ddsPutBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
     }
 }
@@ -631,4 +570,16 @@ BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) {
     (void)format, (void)bytesPerPixel;
     return nullptr;
 #endif
+}
+
+BlockRowKernel ddsBptcKernelAvx2(BlockFormat format, int bytesPerPixel) {
+#if defined(DDS_HAVE_AVX2)
+    if (!ddsCpuHasAvx2() || (bytesPerPixel != 3 && bytesPerPixel != 4)) return nullptr;
+    if (format == BlockFormat::Bc7) return ddsBc7RowsAvx2(bytesPerPixel);
+    if (format == BlockFormat::Bc6h || format == BlockFormat::Bc6hSigned)
+        return ddsBc6hRowsAvx2(format == BlockFormat::Bc6hSigned, bytesPerPixel);
+#else
+    (void)format, (void)bytesPerPixel;
+#endif
+    return nullptr;
 }

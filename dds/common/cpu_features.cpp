@@ -10,21 +10,36 @@ namespace {
 
 struct CpuFeatures {
     bool ssse3;
+    bool avx2;
 };
 
 #if defined(__i386__) || defined(__x86_64__)
 
+// The state components the system saves on a context switch (XCR0): bit 1
+// the SSE registers, bit 2 the upper halves of the AVX ones.
+uint32_t savedStateComponents() {
+    uint32_t low = 0, high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    (void)high;
+    return low;
+}
+
 CpuFeatures detect() {
-    CpuFeatures features{false};
+    CpuFeatures features{false, false};
     unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
     if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return features;
     features.ssse3 = (ecx & bit_SSSE3) != 0;
+    // AVX2 needs the processor's AVX and AVX2, and a system that has turned
+    // on XGETBV (OSXSAVE) and saves the YMM registers.
+    const bool osSaves = (ecx & bit_OSXSAVE) != 0 && (ecx & bit_AVX) != 0 && (savedStateComponents() & 6) == 6;
+    if (!osSaves || __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return features;
+    features.avx2 = (ebx & bit_AVX2) != 0;
     return features;
 }
 
 #else
 
-CpuFeatures detect() { return CpuFeatures{false}; }
+CpuFeatures detect() { return CpuFeatures{false, false}; }
 
 #endif
 
@@ -33,10 +48,18 @@ const CpuFeatures &cpuFeatures() {
     return features;
 }
 
-std::atomic<bool> extensionsAllowed{true};
+std::atomic<CpuExtension> highestAllowed{CpuExtension::Avx2};
+
+bool allowed(CpuExtension extension) {
+    return static_cast<uint8_t>(highestAllowed.load(std::memory_order_relaxed)) >= static_cast<uint8_t>(extension);
+}
 
 }  // namespace
 
-bool ddsCpuHasSsse3() { return extensionsAllowed.load(std::memory_order_relaxed) && cpuFeatures().ssse3; }
+bool ddsCpuHasSsse3() { return allowed(CpuExtension::Ssse3) && cpuFeatures().ssse3; }
 
-void ddsAllowCpuExtensions(bool allowed) { extensionsAllowed.store(allowed, std::memory_order_relaxed); }
+bool ddsCpuHasAvx2() { return allowed(CpuExtension::Avx2) && cpuFeatures().avx2; }
+
+void ddsAllowCpuExtensionsUpTo(CpuExtension highest) { highestAllowed.store(highest, std::memory_order_relaxed); }
+
+void ddsAllowCpuExtensions(bool allowed) { ddsAllowCpuExtensionsUpTo(allowed ? CpuExtension::Avx2 : CpuExtension::None); }

@@ -4,12 +4,24 @@
 #ifndef DDS_CPU_FEATURES_H
 #define DDS_CPU_FEATURES_H
 
+#include <cstdint>
+
+// The extensions the decoders use, each implying the ones before it.
+enum class CpuExtension : uint8_t { None, Ssse3, Avx2 };
+
 // SSSE3: byte shuffles by a table in a register.
 bool ddsCpuHasSsse3();
 
-// With false, ddsCpuHasSsse3 answers false from then on, so that the
-// baseline paths run on any processor; true gives the processor's answer
-// back.  For tests and measurements.
+// AVX2: 256-bit integer vectors, with the system saving their registers.
+bool ddsCpuHasAvx2();
+
+// Lets the answers above say yes only up to `highest`, so that tests and
+// measurements reach each tier on a processor that has them all; Avx2 gives
+// the processor's answers back.
+void ddsAllowCpuExtensionsUpTo(CpuExtension highest);
+
+// ddsAllowCpuExtensionsUpTo(Avx2) for true, (None) for false: the baseline
+// paths alone, as on any processor.
 void ddsAllowCpuExtensions(bool allowed);
 
 #endif

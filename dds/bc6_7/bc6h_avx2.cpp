@@ -1,0 +1,235 @@
+// BC6H block rows with AVX2, unsigned and signed, for processors that have
+// it, byte for byte the plain decoder's.  The five mode bits pick a
+// function made for the mode, which puts the endpoint fields together from
+// the block's 32-bit words at positions fixed when compiled (layout.h), in
+// 32-bit lanes, endpoints 0 and 2 in one register and 1 and 3 in another,
+// and then works on whole registers:
+//
+// - Endpoints: the deltas of transformed modes sign-extended (a shift left
+//   and back by a count for each lane) and added to endpoint 0, the
+//   endpoints sign-extended (signed blocks) and spread over the 16-bit
+//   range, and packed to one 32-bit lane for each region and channel holding
+//   the region's two ends.
+// - Palettes: the 48 entries of a block (16 a channel: two regions of eight
+//   or one of sixteen) in six registers, each lane's pair of ends moved in
+//   by a lane permutation and interpolated with one multiply-add, turned
+//   into bytes by the exact float arithmetic of fast.cpp, and packed to 16
+//   bytes a channel.
+// - Pixels: every pixel's index from the index run (index_run.h) with its
+//   region, looked up in the palettes with one byte shuffle for red and blue
+//   and one for green; alpha is 255.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "bc6_7/bc6_7.h"
+#include "common/simd.h"
+
+#if defined(DDS_HAVE_AVX2)
+
+#include <immintrin.h>
+
+#include "bc6_7/avx2_pixels.h"
+#include "bc6_7/index_run.h"
+#include "bc6_7/layout.h"
+
+namespace {
+
+using namespace bptc;
+using namespace bptcavx2;
+
+// Endpoints E and F of mode M (R, G, B each) in lanes 0-5.
+template <unsigned M, unsigned E, unsigned F>
+DDS_TARGET_AVX2 inline __m256i endpointLanes(const Words32 &b) {
+    return _mm256_setr_epi32(static_cast<int>(bc6hField<M, 3 * E>(b)), static_cast<int>(bc6hField<M, 3 * E + 1>(b)),
+                             static_cast<int>(bc6hField<M, 3 * E + 2>(b)), static_cast<int>(bc6hField<M, 3 * F>(b)),
+                             static_cast<int>(bc6hField<M, 3 * F + 1>(b)), static_cast<int>(bc6hField<M, 3 * F + 2>(b)), 0, 0);
+}
+
+// The lanes of a mode's deltas: shifted left and back by 32 - (delta
+// bits), and endpoint 0 added to them (all of the second register, lanes
+// 3-5 of the first); endpoint 0 itself, lanes 0-2 of the first, passes
+// unchanged.
+struct alignas(32) Bc6hDeltas {
+    uint32_t shifts[2][8];
+    uint32_t firstDeltaLanes[8];
+};
+constexpr Bc6hDeltas bc6hDeltas(const Bc6hMode &mode) {
+    Bc6hDeltas deltas{};
+    for (unsigned reg = 0; reg < 2; ++reg) {
+        for (unsigned lane = 0; lane < 6; ++lane) {
+            if (reg == 0 && lane < 3) continue;
+            deltas.shifts[reg][lane] = 32u - mode.deltaBits[lane % 3];
+            if (reg == 0) deltas.firstDeltaLanes[lane] = 0xFFFFFFFFu;
+        }
+    }
+    return deltas;
+}
+template <unsigned M>
+inline constexpr Bc6hDeltas Bc6hDeltasOf = bc6hDeltas(kBc6hModes[M]);
+
+// The six palette registers of one or two regions: lanes 0-3 and 4-7 of
+// registers 0-3 hold red and blue of entries 4k to 4k + 3, registers 4 and
+// 5 green of entries 0-3 and 8-11, 4-7 and 12-15 (so that packing them
+// gives 16 bytes a channel in order).  Each lane takes the 32-bit lane of
+// the ends of its region and channel, and the weights (64 - w, w) of its
+// index.
+struct alignas(32) Bc6hPalette {
+    uint32_t lanes[6][8];
+    uint32_t weights[6][8];
+};
+constexpr Bc6hPalette bc6hPalette(unsigned regions) {
+    Bc6hPalette palette{};
+    const unsigned indexBits = regions == 2 ? 3 : 4;
+    for (unsigned reg = 0; reg < 6; ++reg) {
+        for (unsigned lane = 0; lane < 8; ++lane) {
+            const unsigned channel = reg < 4 ? (lane < 4 ? 0 : 2) : 1;
+            const unsigned entry = reg < 4 ? 4 * reg + lane % 4 : (lane < 4 ? 0 : 8) + 4 * (reg - 4) + lane % 4;
+            const unsigned region = entry >> indexBits, weight = weightOf(indexBits, entry & ((1u << indexBits) - 1));
+            palette.lanes[reg][lane] = 3 * region + channel;
+            palette.weights[reg][lane] = (64 - weight) | weight << 16;
+        }
+    }
+    return palette;
+}
+inline constexpr Bc6hPalette Bc6hPalettes[2] = {bc6hPalette(1), bc6hPalette(2)};
+
+// The low `Bits` bits of each lane as a two's complement number.
+template <unsigned Bits>
+DDS_TARGET_AVX2 inline __m256i signExtend(__m256i value) {
+    if constexpr (Bits >= 32) return value;
+    else return _mm256_srai_epi32(_mm256_slli_epi32(value, 32 - Bits), 32 - Bits);
+}
+
+// Endpoints spread over the 16-bit range, as the plain decoder does.
+template <unsigned Bits, bool Signed>
+DDS_TARGET_AVX2 inline __m256i unquantize(__m256i x) {
+    const __m256i zero = _mm256_setzero_si256();
+    if constexpr (!Signed) {
+        if constexpr (Bits >= 15) return x;
+        const __m256i spread =
+            _mm256_srli_epi32(_mm256_add_epi32(_mm256_slli_epi32(x, 15), _mm256_set1_epi32(0x4000)), Bits - 1);
+        // The largest value gives 0xFFFF (the spread value is below it), 0 gives 0.
+        const __m256i top = _mm256_srli_epi32(_mm256_cmpeq_epi32(x, _mm256_set1_epi32((1 << Bits) - 1)), 16);
+        return _mm256_andnot_si256(_mm256_cmpeq_epi32(x, zero), _mm256_or_si256(spread, top));
+    } else {
+        if constexpr (Bits >= 16) return x;
+        const __m256i magnitude = _mm256_abs_epi32(x);
+        const __m256i spread =
+            _mm256_srli_epi32(_mm256_add_epi32(_mm256_slli_epi32(magnitude, 15), _mm256_set1_epi32(0x4000)), Bits - 1);
+        const __m256i top = _mm256_cmpgt_epi32(magnitude, _mm256_set1_epi32((1 << (Bits - 1)) - 2));
+        // The sign put back; a magnitude of 0 gives 0.
+        return _mm256_sign_epi32(_mm256_blendv_epi8(spread, _mm256_set1_epi32(0x7FFF), top), x);
+    }
+}
+
+// fast.cpp's unorm8Sse2 in eight lanes: interpolated values to their
+// bytes, not yet saturated.
+template <bool Signed>
+DDS_TARGET_AVX2 inline __m256i unorm8(__m256i c) {
+    const __m256i times31 = _mm256_sub_epi32(_mm256_slli_epi32(c, 5), c);
+    const __m256i half = _mm256_srai_epi32(times31, Signed ? 5 : 6);
+    const __m256i bits = _mm256_add_epi32(_mm256_slli_epi32(half, 13), _mm256_set1_epi32(112 << 23));
+    const __m256 scaled = _mm256_mul_ps(_mm256_castsi256_ps(bits), _mm256_set1_ps(255.0f));
+    return _mm256_cvttps_epi32(_mm256_add_ps(scaled, _mm256_set1_ps(0.5f)));
+}
+
+// Palette register `reg`: ((64 - w) e0 + w e1 + 32) >> 6 (rounding towards
+// minus infinity), as bytes.  Unsigned ends are 0x8000 down in their lanes,
+// and 64 * 0x8000 is put back.
+template <bool Signed>
+DDS_TARGET_AVX2 inline __m256i paletteBytes(__m256i ends, const Bc6hPalette &palette, unsigned reg) {
+    constexpr int bias = Signed ? 0 : 0x8000;
+    const __m256i pairs = _mm256_permutevar8x32_epi32(ends, load(palette.lanes[reg]));
+    const __m256i sums = _mm256_add_epi32(_mm256_madd_epi16(pairs, load(palette.weights[reg])), _mm256_set1_epi32(32 + 64 * bias));
+    return unorm8<Signed>(_mm256_srai_epi32(sums, 6));
+}
+
+template <unsigned M, bool Signed, int BytesPerPixel>
+DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
+    using L = Bc6hLayout<M>;
+    constexpr unsigned Bits = L::mode.endpointBits;
+    const Words32 b = words32(block);
+    __m256i first = endpointLanes<M, 0, 2>(b), second = endpointLanes<M, 1, 3>(b);
+
+    // As the plain decoder: endpoint 0 as stored, the others deltas from
+    // it in transformed modes, wrapping at the endpoint width.
+    if constexpr (L::mode.transformed) {
+        const Bc6hDeltas &deltas = Bc6hDeltasOf<M>;
+        const __m256i base = _mm256_permutevar8x32_epi32(first, _mm256_setr_epi32(0, 1, 2, 0, 1, 2, 0, 0));
+        const __m256i mask = _mm256_set1_epi32((1 << Bits) - 1);
+        const __m256i shifts0 = load(deltas.shifts[0]), shifts1 = load(deltas.shifts[1]);
+        first = _mm256_srav_epi32(_mm256_sllv_epi32(first, shifts0), shifts0);
+        second = _mm256_srav_epi32(_mm256_sllv_epi32(second, shifts1), shifts1);
+        first = _mm256_and_si256(_mm256_add_epi32(first, _mm256_and_si256(base, load(deltas.firstDeltaLanes))), mask);
+        second = _mm256_and_si256(_mm256_add_epi32(second, base), mask);
+    }
+    if constexpr (Signed) first = signExtend<Bits>(first), second = signExtend<Bits>(second);
+    first = unquantize<Bits, Signed>(first), second = unquantize<Bits, Signed>(second);
+    // Lane 3r + c: channel c of region r's two ends, 16 bits each.
+    const __m256i bias = _mm256_set1_epi32(Signed ? 0 : 0x8000);
+    const __m256i ends = _mm256_blend_epi16(_mm256_sub_epi32(first, bias), _mm256_slli_epi32(_mm256_sub_epi32(second, bias), 16), 0xAA);
+
+    const Bc6hPalette &palette = Bc6hPalettes[L::regions - 1];
+    const __m256i redBlue =
+        _mm256_packus_epi16(_mm256_packs_epi32(paletteBytes<Signed>(ends, palette, 0), paletteBytes<Signed>(ends, palette, 1)),
+                            _mm256_packs_epi32(paletteBytes<Signed>(ends, palette, 2), paletteBytes<Signed>(ends, palette, 3)));
+    const __m256i greenWords = _mm256_packs_epi32(paletteBytes<Signed>(ends, palette, 4), paletteBytes<Signed>(ends, palette, 5));
+    const __m256i green = _mm256_permute4x64_epi64(_mm256_packus_epi16(greenWords, greenWords), 0x88);
+
+    const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block));
+    __m128i entryOfPixel;
+    if constexpr (L::regions == 1) {
+        entryOfPixel = spreadIndices<L::indexBits>(runFrom<L::indexAt>(bits));
+    } else {
+        const unsigned partition = field<L::partitionAt, 5>(b);
+        const __m128i run = withAnchorSse2<L::indexBits>(runFrom<L::indexAt>(bits), kBptcAnchors2[partition]);
+        entryOfPixel = entries<L::indexBits>(kBptcPartitions2[partition], run);
+    }
+    const __m256i twice = bothHalves(entryOfPixel, entryOfPixel);
+    PixelWords pixels = interleave(_mm256_shuffle_epi8(redBlue, twice), _mm256_shuffle_epi8(green, twice));
+    if constexpr (BytesPerPixel == 4) {
+        const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+        pixels.first = _mm256_or_si256(pixels.first, opaque);
+        pixels.second = _mm256_or_si256(pixels.second, opaque);
+    }
+    storeRows<BytesPerPixel>(pixels, rows, column, last);
+}
+
+// The reserved modes: the plain decoder's zeros, with alpha 255.
+template <bool Signed, int BytesPerPixel>
+DDS_TARGET_AVX2 void bc6hReserved(const uint8_t *, uint8_t *const *rows, size_t column, bool last) {
+    const __m256i black = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    storeRows<BytesPerPixel>({black, black}, rows, column, last);
+}
+
+using BlockFn = void (*)(const uint8_t *, uint8_t *const *, size_t, bool);
+
+template <bool Signed, int P, size_t... M>
+constexpr auto bc6hBlocks(std::index_sequence<M...>) {
+    struct Fns {
+        BlockFn fns[15];
+    };
+    return Fns{{bc6hBlock<M, Signed, P>..., bc6hReserved<Signed, P>}};
+}
+
+template <bool Signed, int P>
+constexpr auto Bc6hBlocks = bc6hBlocks<Signed, P>(std::make_index_sequence<14>());
+
+template <bool Signed, int BytesPerPixel>
+DDS_TARGET_AVX2 void bc6hRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
+    const auto &fns = Bc6hBlocks<Signed, BytesPerPixel>;
+    for (uint32_t b = 0; b < blockCount; ++b) {
+        const uint8_t *block = blocks + size_t{b} * 16;
+        fns.fns[Bc6hModeOf.modes[block[0] & 31]](block, rows, size_t{b} * 4 * BytesPerPixel, b + 1 == blockCount);
+    }
+}
+
+}  // namespace
+
+BlockRowKernel ddsBc6hRowsAvx2(bool isSigned, int bytesPerPixel) {
+    if (isSigned) return bytesPerPixel == 3 ? bc6hRow<true, 3> : bc6hRow<true, 4>;
+    return bytesPerPixel == 3 ? bc6hRow<false, 3> : bc6hRow<false, 4>;
+}
+
+#endif
