@@ -1,0 +1,383 @@
+// The ETC and EAC block-row kernels with SSSE3 byte shuffles.
+//
+// Individual and differential colour blocks, nearly all of real data: the
+// two subblocks' palettes of four RGBA words are built in two registers, a
+// base colour broadcast and each modifier added or subtracted with unsigned
+// saturation (which is the clamp to 0..255).  The pixels' 2-bit indices are
+// spread to bytes, 4 * index, row by row; pixels of the second subblock
+// carry bit 7 as well.  A row of pixels is then two shuffles, one of each
+// palette: a control byte with bit 7 set gives zero, so the first palette
+// fills the first subblock's pixels and the second (controls with bit 7
+// flipped) the others.  T, H and planar blocks go through the portable
+// words (ddsEtcColorWords).
+//
+// EAC blocks: the eight values of the block in 16-bit lanes at once, as
+// bytes in a register, looked up by a shuffle of the 16 indices spread to
+// bytes.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "etc.h"
+#include "etc_tables.h"
+#include "etc_words.h"
+#include "simd.h"
+
+#if defined(DDS_HAVE_SSSE3)
+#include <tmmintrin.h>
+
+namespace {
+
+#define DDS_ETC_SSSE3 __attribute__((target("ssse3")))
+
+struct Bytes16 {
+    alignas(16) uint8_t bytes[16];
+};
+
+// Palette entry k of a subblock at bytes 4k to 4k + 3: what is added to
+// and subtracted from the base colour's red, green and blue.  With the
+// opaque bit (and in every RGB block) index 0 adds a, 1 adds b, 2
+// subtracts a, 3 subtracts b.  Without it index 0 keeps the base colour
+// and index 2 subtracts 255 from all four bytes: the transparent word 0.
+struct ModifierLanes {
+    Bytes16 add, subtract;
+};
+
+struct ModifierTable {
+    ModifierLanes lanes[2][8];  // [transparent index][table codeword]
+};
+
+constexpr ModifierTable modifierTable() {
+    ModifierTable table{};
+    for (int transparent = 0; transparent < 2; ++transparent) {
+        for (int codeword = 0; codeword < 8; ++codeword) {
+            const int a = kEtcModifiers[codeword][0], b = kEtcModifiers[codeword][1];
+            const int add[4] = {transparent ? 0 : a, b, 0, 0};
+            const int subtract[4] = {0, 0, transparent ? 255 : a, b};
+            ModifierLanes &lanes = table.lanes[transparent][codeword];
+            for (int k = 0; k < 4; ++k) {
+                for (int c = 0; c < 4; ++c) {
+                    const bool all = transparent && k == 2;
+                    lanes.add.bytes[4 * k + c] = static_cast<uint8_t>(c < 3 ? add[k] : 0);
+                    lanes.subtract.bytes[4 * k + c] = static_cast<uint8_t>(c < 3 || all ? subtract[k] : 0);
+                }
+            }
+        }
+    }
+    return table;
+}
+
+alignas(16) constexpr ModifierTable Modifiers = modifierTable();
+
+// The two base colours' channel for each byte of the block's first three:
+// byte 0 the first subblock's, byte 4 the second's.  [0] individual mode
+// (the two nibbles times 17), [1] differential (the 5-bit value and the
+// value plus its difference, widened; an overflowing sum never gets here).
+struct BaseTable {
+    uint64_t pairs[2][256];
+};
+
+constexpr BaseTable baseTable() {
+    BaseTable table{};
+    for (int v = 0; v < 256; ++v) {
+        table.pairs[0][v] = static_cast<uint64_t>((v >> 4) * 17) | static_cast<uint64_t>((v & 15) * 17) << 32;
+        const int first = v >> 3, delta = (v & 7) >= 4 ? (v & 7) - 8 : v & 7;
+        const int second = (first + delta) & 31;
+        table.pairs[1][v] = static_cast<uint64_t>(first << 3 | first >> 2) | static_cast<uint64_t>(second << 3 | second >> 2) << 32;
+    }
+    return table;
+}
+
+constexpr BaseTable Bases = baseTable();
+
+// Spreading the pixel indices.  Pixel p = 4y + x (lane p) has index bit
+// i = 4x + y of each 16-bit half of the block's last four bytes: its low
+// bit in byte 7 (i < 8) or 6, its high bit in byte 5 or 4, at bit i % 8.
+struct IndexSpread {
+    Bytes16 lowSource, highSource, bit;
+    Bytes16 secondSubblock[2];  // 0x80 on the second subblock's pixels, by flip bit
+};
+
+constexpr IndexSpread indexSpread() {
+    IndexSpread spread{};
+    for (int p = 0; p < 16; ++p) {
+        const int x = p & 3, y = p >> 2, i = 4 * x + y;
+        spread.lowSource.bytes[p] = static_cast<uint8_t>(i < 8 ? 7 : 6);
+        spread.highSource.bytes[p] = static_cast<uint8_t>(i < 8 ? 5 : 4);
+        spread.bit.bytes[p] = static_cast<uint8_t>(1 << (i % 8));
+        spread.secondSubblock[0].bytes[p] = x >= 2 ? 0x80 : 0;
+        spread.secondSubblock[1].bytes[p] = y >= 2 ? 0x80 : 0;
+    }
+    return spread;
+}
+
+alignas(16) constexpr IndexSpread Spread = indexSpread();
+
+// Per output row y: which pixel (4y + x) each output byte takes, and which
+// byte of a palette word.  Four-byte pixels fill all 16 bytes; three-byte
+// pixels bytes 0 to 11 (the rest take pixel byte 0x80: zero).
+struct RowLayout {
+    Bytes16 pixel[4];
+    Bytes16 channel;
+};
+
+constexpr RowLayout rowLayout(int bytesPerPixel) {
+    RowLayout layout{};
+    for (int y = 0; y < 4; ++y) {
+        for (int j = 0; j < 16; ++j) {
+            const bool inside = j < 4 * bytesPerPixel;
+            layout.pixel[y].bytes[j] = static_cast<uint8_t>(inside ? 4 * y + j / bytesPerPixel : 0x80);
+            layout.channel.bytes[j] = static_cast<uint8_t>(inside ? j % bytesPerPixel : 0);
+        }
+    }
+    return layout;
+}
+
+alignas(16) constexpr RowLayout RgbaLayout = rowLayout(4);
+alignas(16) constexpr RowLayout RgbLayout = rowLayout(3);
+
+DDS_ETC_SSSE3 inline __m128i load(const Bytes16 &b) { return _mm_load_si128(reinterpret_cast<const __m128i *>(b.bytes)); }
+
+// Words to three-byte pixels in bytes 0 to 11.
+alignas(16) constexpr Bytes16 PackRgb = {{0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0x80, 0x80, 0x80, 0x80}};
+
+// The palettes of an individual or differential block.
+DDS_ETC_SSSE3 inline void subblockPalettes(const uint8_t *block, bool punchThrough, __m128i &first, __m128i &second) {
+    const bool individual = !punchThrough && (block[3] & 2) == 0;
+    const uint64_t *pairs = Bases.pairs[individual ? 0 : 1];
+    const uint64_t both = pairs[block[0]] | pairs[block[1]] << 8 | pairs[block[2]] << 16 | 0xFF000000FF000000ull;
+    const __m128i bases = _mm_set_epi32(0, 0, static_cast<int>(both >> 32), static_cast<int>(both & 0xFFFFFFFFu));
+    const ModifierLanes *lanes = Modifiers.lanes[punchThrough && (block[3] & 2) == 0 ? 1 : 0];
+    const ModifierLanes &one = lanes[block[3] >> 5], &two = lanes[(block[3] >> 2) & 7];
+    first = _mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi32(bases, 0x00), load(one.add)), load(one.subtract));
+    second = _mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi32(bases, 0x55), load(two.add)), load(two.subtract));
+}
+
+// Each pixel's palette byte offset (4 * index), row by row, with 0x80 on
+// the second subblock's pixels.
+DDS_ETC_SSSE3 inline __m128i pixelOffsets(const uint8_t *block) {
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
+    const __m128i bit = load(Spread.bit);
+    const __m128i low = _mm_cmpeq_epi8(_mm_and_si128(_mm_shuffle_epi8(bytes, load(Spread.lowSource)), bit), bit);
+    const __m128i high = _mm_cmpeq_epi8(_mm_and_si128(_mm_shuffle_epi8(bytes, load(Spread.highSource)), bit), bit);
+    const __m128i offsets = _mm_or_si128(_mm_and_si128(low, _mm_set1_epi8(4)), _mm_and_si128(high, _mm_set1_epi8(8)));
+    return _mm_or_si128(offsets, load(Spread.secondSubblock[block[3] & 1]));
+}
+
+// The four output rows of a colour block, in the layout of `BytesPerPixel`.
+template <int BytesPerPixel>
+DDS_ETC_SSSE3 inline void colorRows(const uint8_t *block, bool punchThrough, __m128i rows[4]) {
+    if (!ddsEtcHasSubblocks(block, punchThrough, ddsEtcSumOutside())) {
+        alignas(16) uint32_t words[16];
+        ddsEtcColorWords(block, punchThrough, words);
+        for (int y = 0; y < 4; ++y) {
+            rows[y] = _mm_load_si128(reinterpret_cast<const __m128i *>(words + 4 * y));
+            if (BytesPerPixel == 3) rows[y] = _mm_shuffle_epi8(rows[y], load(PackRgb));
+        }
+        return;
+    }
+    const RowLayout &layout = BytesPerPixel == 4 ? RgbaLayout : RgbLayout;
+    __m128i first, second;
+    subblockPalettes(block, punchThrough, first, second);
+    const __m128i offsets = pixelOffsets(block);
+    const __m128i channel = load(layout.channel);
+    const __m128i flip = _mm_set1_epi8(-128);
+    for (int y = 0; y < 4; ++y) {
+        const __m128i control = _mm_or_si128(_mm_shuffle_epi8(offsets, load(layout.pixel[y])), channel);
+        rows[y] = _mm_or_si128(_mm_shuffle_epi8(first, control), _mm_shuffle_epi8(second, _mm_xor_si128(control, flip)));
+    }
+}
+
+// EAC.  The sixteen 3-bit indices as bytes, row by row: index i = 4x + y of
+// pixel p = 4y + x lies at bits 47 - 3i to 45 - 3i of the block's word,
+// inside the 16-bit window of bytes k = 2 + 3i / 8 and k + 1 (big-endian),
+// at bit 13 + 8 (3i / 8) - 3i.  A multiplication moves it to the window's
+// top three bits.  Byte 8 (past the block) is taken as zero.
+struct EacSpread {
+    Bytes16 windows[2];  // pixels 0-7 and 8-15, a 16-bit lane each
+    alignas(16) uint16_t toTop[2][8];
+};
+
+constexpr EacSpread eacSpread() {
+    EacSpread spread{};
+    for (int p = 0; p < 16; ++p) {
+        const int i = 4 * (p & 3) + (p >> 2), k = 2 + 3 * i / 8, at = 13 + 8 * (3 * i / 8) - 3 * i;
+        Bytes16 &window = spread.windows[p / 8];
+        window.bytes[2 * (p % 8)] = static_cast<uint8_t>(k + 1 < 8 ? k + 1 : 0x80);
+        window.bytes[2 * (p % 8) + 1] = static_cast<uint8_t>(k);
+        spread.toTop[p / 8][p % 8] = static_cast<uint16_t>(1 << (13 - at));
+    }
+    return spread;
+}
+
+alignas(16) constexpr EacSpread EacIndices = eacSpread();
+
+DDS_ETC_SSSE3 inline __m128i eacIndexHalf(__m128i bytes, int half) {
+    const __m128i windows = _mm_shuffle_epi8(bytes, load(EacIndices.windows[half]));
+    const __m128i toTop = _mm_load_si128(reinterpret_cast<const __m128i *>(EacIndices.toTop[half]));
+    return _mm_srli_epi16(_mm_mullo_epi16(windows, toTop), 13);
+}
+
+DDS_ETC_SSSE3 inline __m128i eacIndices(const uint8_t *block) {
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
+    return _mm_packus_epi16(eacIndexHalf(bytes, 0), eacIndexHalf(bytes, 1));
+}
+
+struct EacLanes {
+    alignas(16) int16_t modifiers[16][8];
+};
+
+constexpr EacLanes eacLanes() {
+    EacLanes lanes{};
+    for (int t = 0; t < 16; ++t)
+        for (int j = 0; j < 8; ++j) lanes.modifiers[t][j] = static_cast<int16_t>(kEacModifiers[t][j]);
+    return lanes;
+}
+
+alignas(16) constexpr EacLanes EacModifierLanes = eacLanes();
+
+// (mulhi(v, ElevenToByte) + 1) >> 1 is round(v * 255 / 2047) for every v
+// in 0..2047; checked here over all of them.
+constexpr int ElevenToByte = 16328;
+constexpr bool elevenBitRoundingHolds() {
+    for (int v = 0; v < 2048; ++v)
+        if ((((v * ElevenToByte) >> 16) + 1) >> 1 != ddsEac11ToByte(v)) return false;
+    return true;
+}
+static_assert(elevenBitRoundingHolds(), "the 11-bit to byte multiplication");
+
+// The block's eight values in 16-bit lanes: base + modifier * multiplier
+// (8-bit alpha, clamped by the packing that follows), or the 11-bit value
+// base * 8 + 4 + modifier * multiplier * 8 (modifier alone for multiplier
+// 0) clamped to 0..2047 and made a byte.
+template <bool Eleven>
+DDS_ETC_SSSE3 inline __m128i eacValues(const uint8_t *block) {
+    const int base = block[0], multiplier = block[1] >> 4;
+    const __m128i modifiers = _mm_load_si128(reinterpret_cast<const __m128i *>(EacModifierLanes.modifiers[block[1] & 15]));
+    if (!Eleven) {
+        return _mm_add_epi16(_mm_set1_epi16(static_cast<short>(base)),
+                             _mm_mullo_epi16(modifiers, _mm_set1_epi16(static_cast<short>(multiplier))));
+    }
+    const int scale = multiplier == 0 ? 1 : multiplier * 8;
+    __m128i value = _mm_add_epi16(_mm_set1_epi16(static_cast<short>(base * 8 + 4)),
+                                  _mm_mullo_epi16(modifiers, _mm_set1_epi16(static_cast<short>(scale))));
+    value = _mm_min_epi16(_mm_max_epi16(value, _mm_setzero_si128()), _mm_set1_epi16(2047));
+    return _mm_avg_epu16(_mm_mulhi_epu16(value, _mm_set1_epi16(ElevenToByte)), _mm_setzero_si128());
+}
+
+// The 16 bytes of an EAC block, row by row.
+template <bool Eleven>
+DDS_ETC_SSSE3 inline __m128i eacBytes(const uint8_t *block) {
+    const __m128i values = eacValues<Eleven>(block);
+    return _mm_shuffle_epi8(_mm_packus_epi16(values, values), eacIndices(block));
+}
+
+// Row y's bytes moved into the fourth byte of each word.
+DDS_ETC_SSSE3 inline __m128i toAlpha(__m128i bytes, int y) {
+    const char z = -128, p = static_cast<char>(4 * y);
+    return _mm_shuffle_epi8(bytes, _mm_setr_epi8(z, z, z, p, z, z, z, static_cast<char>(p + 1), z, z, z,
+                                                 static_cast<char>(p + 2), z, z, z, static_cast<char>(p + 3)));
+}
+
+// Controls for the rows of R11 and RG11 blocks, from pixels 0-7 or 8-15 as
+// (red, green) byte pairs: pixel x of row y is pair 4 (y % 2) + x.  Grey
+// takes red three times, red and green take their bytes then zero; alpha
+// is added after.
+struct EacRowControls {
+    Bytes16 rows[2][2][2];  // [two channels][four-byte pixels][y % 2]
+};
+
+constexpr EacRowControls eacRowControls() {
+    EacRowControls controls{};
+    for (int two = 0; two < 2; ++two) {
+        for (int four = 0; four < 2; ++four) {
+            const int bytesPerPixel = four ? 4 : 3;
+            for (int odd = 0; odd < 2; ++odd) {
+                for (int j = 0; j < 16; ++j) {
+                    const int x = j / bytesPerPixel, c = j % bytesPerPixel, pair = 2 * (4 * odd + x);
+                    const bool colour = j < 4 * bytesPerPixel && (two ? c < 2 : c < 3);
+                    controls.rows[two][four][odd].bytes[j] = static_cast<uint8_t>(!colour ? 0x80 : two ? pair + c : pair);
+                }
+            }
+        }
+    }
+    return controls;
+}
+
+alignas(16) constexpr EacRowControls EacRows = eacRowControls();
+
+// The four rows of an R11 or RG11 block.
+template <bool TwoChannels, int BytesPerPixel>
+DDS_ETC_SSSE3 inline void eacRows(const uint8_t *block, __m128i rows[4]) {
+    const __m128i red = eacBytes<true>(block);
+    const __m128i green = TwoChannels ? eacBytes<true>(block + 8) : red;
+    const __m128i pairs[2] = {_mm_unpacklo_epi8(red, green), _mm_unpackhi_epi8(red, green)};
+    const auto &controls = EacRows.rows[TwoChannels ? 1 : 0][BytesPerPixel == 4 ? 1 : 0];
+    for (int y = 0; y < 4; ++y) {
+        rows[y] = _mm_shuffle_epi8(pairs[y / 2], load(controls[y % 2]));
+        if (BytesPerPixel == 4) rows[y] = _mm_or_si128(rows[y], _mm_set1_epi32(static_cast<int>(0xFF000000u)));
+    }
+}
+
+template <int BytesPerPixel>
+DDS_ETC_SSSE3 inline void storeRows(uint8_t *const *rows, size_t column, bool last, const __m128i pixels[4]) {
+    for (int y = 0; y < 4; ++y) {
+        uint8_t *out = rows[y] + column;
+        if (BytesPerPixel == 4 || !last) {
+            // Three-byte rows store 16 bytes too; the next block overwrites the last four.
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), pixels[y]);
+        } else {
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(out), pixels[y]);
+            const uint32_t tail = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(pixels[y], 8)));
+            std::memcpy(out + 8, &tail, 4);
+        }
+    }
+}
+
+template <EtcFormat Format, int BytesPerPixel>
+DDS_ETC_SSSE3 void ssse3Row(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
+    constexpr size_t BlockBytes = Format == EtcFormat::Etc2Rgba || Format == EtcFormat::EacRg11 ? 16 : 8;
+    for (uint32_t k = 0; k < blockCount; ++k) {
+        const uint8_t *block = blocks + k * BlockBytes;
+        __m128i pixels[4];
+        if constexpr (Format == EtcFormat::EacR11 || Format == EtcFormat::EacRg11) {
+            eacRows<Format == EtcFormat::EacRg11, BytesPerPixel>(block, pixels);
+        } else if constexpr (Format == EtcFormat::Etc2Rgba) {
+            colorRows<BytesPerPixel>(block + 8, false, pixels);
+            if (BytesPerPixel == 4) {
+                const __m128i alpha = eacBytes<false>(block);
+                const __m128i colors = _mm_set1_epi32(0x00FFFFFF);
+                for (int y = 0; y < 4; ++y) pixels[y] = _mm_or_si128(_mm_and_si128(pixels[y], colors), toAlpha(alpha, y));
+            }
+        } else {
+            colorRows<BytesPerPixel>(block, Format == EtcFormat::Etc2PunchThrough, pixels);
+        }
+        storeRows<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, k + 1 == blockCount, pixels);
+    }
+}
+
+template <EtcFormat Format>
+BlockRowKernel ssse3Kernel(int bytesPerPixel) {
+    return bytesPerPixel == 4 ? ssse3Row<Format, 4> : bytesPerPixel == 3 ? ssse3Row<Format, 3> : nullptr;
+}
+
+}  // namespace
+
+BlockRowKernel ddsEtcSsse3Kernel(EtcFormat format, int bytesPerPixel) {
+    switch (format) {
+        case EtcFormat::Etc1:
+        case EtcFormat::Etc2Rgb: return ssse3Kernel<EtcFormat::Etc2Rgb>(bytesPerPixel);
+        case EtcFormat::Etc2PunchThrough: return ssse3Kernel<EtcFormat::Etc2PunchThrough>(bytesPerPixel);
+        case EtcFormat::Etc2Rgba: return ssse3Kernel<EtcFormat::Etc2Rgba>(bytesPerPixel);
+        case EtcFormat::EacR11: return ssse3Kernel<EtcFormat::EacR11>(bytesPerPixel);
+        case EtcFormat::EacRg11: break;
+    }
+    return ssse3Kernel<EtcFormat::EacRg11>(bytesPerPixel);
+}
+
+#else
+
+BlockRowKernel ddsEtcSsse3Kernel(EtcFormat, int) { return nullptr; }
+
+#endif
