@@ -165,21 +165,77 @@ DDS_ETC_SSSE3 inline __m128i pixelOffsets(const uint8_t *block) {
     return _mm_or_si128(offsets, load(Spread.secondSubblock[block[3] & 1]));
 }
 
+// T and H blocks: the four paint colours, from two 4-bit colours c1, c2
+// and a distance d.  T: c1, c2 + d, c2, c2 - d; H: c1 + d, c1 - d, c2 + d,
+// c2 - d.  Without the opaque bit (punch-through) entry 2 is transparent.
+// The word of 4-bit channels times 17 is the 8-bit one (no carries).
+DDS_ETC_SSSE3 inline __m128i paintPalette(const uint8_t *block, bool tMode, bool transparentIndex) {
+    const uint32_t w = static_cast<uint32_t>(block[0]) << 24 | static_cast<uint32_t>(block[1]) << 16 |
+                       static_cast<uint32_t>(block[2]) << 8 | block[3];  // bits 63-32 of the block
+    uint32_t c1, c2, distanceIndex;
+    if (tMode) {
+        c1 = ((w >> 25 & 0xC) | (w >> 24 & 3)) | (w >> 20 & 15) << 8 | (w >> 16 & 15) << 16;
+        c2 = (w >> 12 & 15) | (w >> 8 & 15) << 8 | (w >> 4 & 15) << 16;
+        distanceIndex = (w >> 1 & 6) | (w & 1);
+    } else {
+        const uint32_t r1 = w >> 27 & 15, g1 = (w >> 23 & 14) | (w >> 20 & 1), b1 = (w >> 16 & 8) | (w >> 15 & 7);
+        const uint32_t r2 = w >> 11 & 15, g2 = w >> 7 & 15, b2 = w >> 3 & 15;
+        c1 = r1 | g1 << 8 | b1 << 16, c2 = r2 | g2 << 8 | b2 << 16;
+        const bool firstNotSmaller = (r1 << 8 | g1 << 4 | b1) >= (r2 << 8 | g2 << 4 | b2);
+        distanceIndex = (w >> 0 & 4) | (w << 1 & 2) | (firstNotSmaller ? 1u : 0u);
+    }
+    const int first = static_cast<int>(c1 * 17 | 0xFF000000u), second = static_cast<int>(c2 * 17 | 0xFF000000u);
+    const __m128i distance = _mm_set1_epi32(kEtcDistances[distanceIndex] * 0x010101);
+    const __m128i base = tMode ? _mm_setr_epi32(first, second, second, second) : _mm_setr_epi32(first, first, second, second);
+    const __m128i added = tMode ? _mm_setr_epi32(0, -1, 0, 0) : _mm_setr_epi32(-1, 0, -1, 0);
+    const __m128i subtracted = tMode ? _mm_setr_epi32(0, 0, 0, -1) : _mm_setr_epi32(0, -1, 0, -1);
+    __m128i minus = _mm_and_si128(distance, subtracted);
+    if (transparentIndex) minus = _mm_or_si128(minus, _mm_setr_epi32(0, 0, -1, 0));
+    return _mm_subs_epu8(_mm_adds_epu8(base, _mm_and_si128(distance, added)), minus);
+}
+
+// Planar blocks: (x (H - O) + y (V - O) + 4 O + 2) >> 2 for the three 6:7:6
+// colours O, H and V, in 16-bit lanes two pixels a register (alpha lanes
+// 255 in all three colours give 255), packed with unsigned saturation
+// (the clamp to 0..255).
+DDS_ETC_SSSE3 inline void planarRows(const uint8_t *block, __m128i rows[4]) {
+    const uint64_t w = ddsEtcWord(block);
+    auto bitsOf = [w](unsigned high, unsigned low) { return static_cast<int>((w >> low) & ((uint64_t{1} << (high - low + 1)) - 1)); };
+    auto six = [](int v) { return v << 2 | v >> 4; };
+    auto seven = [](int v) { return v << 1 | v >> 6; };
+    const int o[3] = {six(bitsOf(62, 57)), seven(bitsOf(56, 56) << 6 | bitsOf(54, 49)),
+                      six(bitsOf(48, 48) << 5 | bitsOf(44, 43) << 3 | bitsOf(41, 39))};
+    const int h[3] = {six(bitsOf(38, 34) << 1 | bitsOf(32, 32)), seven(bitsOf(31, 25)), six(bitsOf(24, 19))};
+    const int v[3] = {six(bitsOf(18, 13)), seven(bitsOf(12, 6)), six(bitsOf(5, 0))};
+    auto lanes = [](int r, int g, int b, int a) { return _mm_setr_epi16(static_cast<short>(r), static_cast<short>(g), static_cast<short>(b), static_cast<short>(a),
+                                                                        static_cast<short>(r), static_cast<short>(g), static_cast<short>(b), static_cast<short>(a)); };
+    const __m128i across = lanes(h[0] - o[0], h[1] - o[1], h[2] - o[2], 0);
+    const __m128i down = lanes(v[0] - o[0], v[1] - o[1], v[2] - o[2], 0);
+    const __m128i x01 = _mm_unpackhi_epi64(_mm_setzero_si128(), across);  // 0, H - O
+    const __m128i x23 = _mm_add_epi16(_mm_add_epi16(across, across), x01);  // 2 (H - O), 3 (H - O)
+    __m128i start = lanes(4 * o[0] + 2, 4 * o[1] + 2, 4 * o[2] + 2, 4 * 255 + 2);
+    for (int y = 0; y < 4; ++y, start = _mm_add_epi16(start, down)) {
+        rows[y] = _mm_packus_epi16(_mm_srai_epi16(_mm_add_epi16(start, x01), 2), _mm_srai_epi16(_mm_add_epi16(start, x23), 2));
+    }
+}
+
 // The four output rows of a colour block, in the layout of `BytesPerPixel`.
 template <int BytesPerPixel>
 DDS_ETC_SSSE3 inline void colorRows(const uint8_t *block, bool punchThrough, __m128i rows[4]) {
-    if (!ddsEtcHasSubblocks(block, punchThrough, ddsEtcSumOutside())) {
-        alignas(16) uint32_t words[16];
-        ddsEtcColorWords(block, punchThrough, words);
-        for (int y = 0; y < 4; ++y) {
-            rows[y] = _mm_load_si128(reinterpret_cast<const __m128i *>(words + 4 * y));
-            if (BytesPerPixel == 3) rows[y] = _mm_shuffle_epi8(rows[y], load(PackRgb));
-        }
+    const bool *outside = ddsEtcSumOutside();
+    const bool transparentIndex = punchThrough && (block[3] & 2) == 0;
+    __m128i first, second;
+    if (ddsEtcHasSubblocks(block, punchThrough, outside)) {
+        subblockPalettes(block, punchThrough, first, second);
+    } else if (outside[block[0]] || outside[block[1]]) {
+        first = second = paintPalette(block, outside[block[0]], transparentIndex);
+    } else {
+        planarRows(block, rows);
+        if (BytesPerPixel == 3)
+            for (int y = 0; y < 4; ++y) rows[y] = _mm_shuffle_epi8(rows[y], load(PackRgb));
         return;
     }
     const RowLayout &layout = BytesPerPixel == 4 ? RgbaLayout : RgbLayout;
-    __m128i first, second;
-    subblockPalettes(block, punchThrough, first, second);
     const __m128i offsets = pixelOffsets(block);
     const __m128i channel = load(layout.channel);
     const __m128i flip = _mm_set1_epi8(-128);
