@@ -27,24 +27,11 @@ inline int field(uint64_t word, unsigned high, unsigned low) {
     return static_cast<int>((word >> low) & ((uint64_t{1} << (high - low + 1)) - 1));
 }
 
-constexpr int delta3(int value) { return value >= 4 ? value - 8 : value; }
+inline int delta3(int value) { return value >= 4 ? value - 8 : value; }
 inline int times17(int value) { return value * 17; }
 inline int widen5(int value) { return value << 3 | value >> 2; }
 inline int widen6(int value) { return value << 2 | value >> 4; }
 inline int widen7(int value) { return value << 1 | value >> 6; }
-
-struct SumOutsideTable {
-    bool outside[256];
-};
-constexpr SumOutsideTable sumOutsideTable() {
-    SumOutsideTable table{};
-    for (int v = 0; v < 256; ++v) {
-        const int sum = (v >> 3) + delta3(v & 7);
-        table.outside[v] = sum < 0 || sum > 31;
-    }
-    return table;
-}
-constexpr SumOutsideTable SumOutside = sumOutsideTable();
 
 // Individual and differential blocks: subblock s's four words at
 // palette[4s .. 4s + 3], by pixel index.  Without the opaque bit, index 0
@@ -186,16 +173,15 @@ BlockRowKernel portableKernel(int bytesPerPixel) {
 
 }  // namespace
 
-const bool *ddsEtcSumOutside() { return SumOutside.outside; }
-
 void ddsEtcColorWords(const uint8_t *block, bool punchThrough, uint32_t pixels[16]) {
     const uint64_t word = ddsEtcWord(block);
     const bool transparentIndex = punchThrough && (block[3] & 2) == 0;
     uint32_t palette[8];
-    if (ddsEtcHasSubblocks(block, punchThrough, SumOutside.outside)) {
+    const uint32_t overflows = ddsEtcOverflows(block, punchThrough);
+    if (overflows == 0) {
         subblockPalettes(block, !punchThrough && (block[3] & 2) == 0, transparentIndex, palette);
-    } else if (SumOutside.outside[block[0]] || SumOutside.outside[block[1]]) {
-        paintPalette(word, SumOutside.outside[block[0]], transparentIndex, palette);
+    } else if (overflows & 3) {
+        paintPalette(word, (overflows & 1) != 0, transparentIndex, palette);
     } else {
         planarWords(word, pixels);
         return;

@@ -142,13 +142,15 @@ DDS_ETC_SSSE3 inline __m128i load(const Bytes16 &b) { return _mm_load_si128(rein
 // Words to three-byte pixels in bytes 0 to 11.
 alignas(16) constexpr Bytes16 PackRgb = {{0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0x80, 0x80, 0x80, 0x80}};
 
-// The palettes of an individual or differential block.
-DDS_ETC_SSSE3 inline void subblockPalettes(const uint8_t *block, bool punchThrough, __m128i &first, __m128i &second) {
-    const bool individual = !punchThrough && (block[3] & 2) == 0;
-    const uint64_t *pairs = Bases.pairs[individual ? 0 : 1];
-    const uint64_t both = pairs[block[0]] | pairs[block[1]] << 8 | pairs[block[2]] << 16 | 0xFF000000FF000000ull;
+// The palettes of an individual or differential block.  Their alpha bytes
+// are 255, or with `alpha` 0 zero, for RGBA blocks to put their own alpha in.
+DDS_ETC_SSSE3 inline void subblockPalettes(const uint8_t *block, bool punchThrough, uint32_t alpha, __m128i &first,
+                                           __m128i &second) {
+    const unsigned differential = punchThrough ? 1u : (block[3] >> 1) & 1u;
+    const uint64_t *pairs = Bases.pairs[differential];
+    const uint64_t both = pairs[block[0]] | pairs[block[1]] << 8 | pairs[block[2]] << 16 | (uint64_t{alpha} << 32 | alpha);
     const __m128i bases = _mm_set_epi32(0, 0, static_cast<int>(both >> 32), static_cast<int>(both & 0xFFFFFFFFu));
-    const ModifierLanes *lanes = Modifiers.lanes[punchThrough && (block[3] & 2) == 0 ? 1 : 0];
+    const ModifierLanes *lanes = Modifiers.lanes[punchThrough ? differential ^ ((block[3] >> 1) & 1u) : 0u];
     const ModifierLanes &one = lanes[block[3] >> 5], &two = lanes[(block[3] >> 2) & 7];
     first = _mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi32(bases, 0x00), load(one.add)), load(one.subtract));
     second = _mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi32(bases, 0x55), load(two.add)), load(two.subtract));
@@ -169,7 +171,7 @@ DDS_ETC_SSSE3 inline __m128i pixelOffsets(const uint8_t *block) {
 // and a distance d.  T: c1, c2 + d, c2, c2 - d; H: c1 + d, c1 - d, c2 + d,
 // c2 - d.  Without the opaque bit (punch-through) entry 2 is transparent.
 // The word of 4-bit channels times 17 is the 8-bit one (no carries).
-DDS_ETC_SSSE3 inline __m128i paintPalette(const uint8_t *block, bool tMode, bool transparentIndex) {
+DDS_ETC_SSSE3 inline __m128i paintPalette(const uint8_t *block, bool tMode, bool transparentIndex, uint32_t alpha) {
     const uint32_t w = static_cast<uint32_t>(block[0]) << 24 | static_cast<uint32_t>(block[1]) << 16 |
                        static_cast<uint32_t>(block[2]) << 8 | block[3];  // bits 63-32 of the block
     uint32_t c1, c2, distanceIndex;
@@ -184,7 +186,7 @@ DDS_ETC_SSSE3 inline __m128i paintPalette(const uint8_t *block, bool tMode, bool
         const bool firstNotSmaller = (r1 << 8 | g1 << 4 | b1) >= (r2 << 8 | g2 << 4 | b2);
         distanceIndex = (w >> 0 & 4) | (w << 1 & 2) | (firstNotSmaller ? 1u : 0u);
     }
-    const int first = static_cast<int>(c1 * 17 | 0xFF000000u), second = static_cast<int>(c2 * 17 | 0xFF000000u);
+    const int first = static_cast<int>(c1 * 17 | alpha), second = static_cast<int>(c2 * 17 | alpha);
     const __m128i distance = _mm_set1_epi32(kEtcDistances[distanceIndex] * 0x010101);
     const __m128i base = tMode ? _mm_setr_epi32(first, second, second, second) : _mm_setr_epi32(first, first, second, second);
     const __m128i added = tMode ? _mm_setr_epi32(0, -1, 0, 0) : _mm_setr_epi32(-1, 0, -1, 0);
@@ -198,7 +200,7 @@ DDS_ETC_SSSE3 inline __m128i paintPalette(const uint8_t *block, bool tMode, bool
 // colours O, H and V, in 16-bit lanes two pixels a register (alpha lanes
 // 255 in all three colours give 255), packed with unsigned saturation
 // (the clamp to 0..255).
-DDS_ETC_SSSE3 inline void planarRows(const uint8_t *block, __m128i rows[4]) {
+DDS_ETC_SSSE3 inline void planarRows(const uint8_t *block, uint32_t alpha, __m128i rows[4]) {
     const uint64_t w = ddsEtcWord(block);
     auto bitsOf = [w](unsigned high, unsigned low) { return static_cast<int>((w >> low) & ((uint64_t{1} << (high - low + 1)) - 1)); };
     auto six = [](int v) { return v << 2 | v >> 4; };
@@ -213,24 +215,24 @@ DDS_ETC_SSSE3 inline void planarRows(const uint8_t *block, __m128i rows[4]) {
     const __m128i down = lanes(v[0] - o[0], v[1] - o[1], v[2] - o[2], 0);
     const __m128i x01 = _mm_unpackhi_epi64(_mm_setzero_si128(), across);  // 0, H - O
     const __m128i x23 = _mm_add_epi16(_mm_add_epi16(across, across), x01);  // 2 (H - O), 3 (H - O)
-    __m128i start = lanes(4 * o[0] + 2, 4 * o[1] + 2, 4 * o[2] + 2, 4 * 255 + 2);
+    __m128i start = lanes(4 * o[0] + 2, 4 * o[1] + 2, 4 * o[2] + 2, alpha ? 4 * 255 + 2 : 2);
     for (int y = 0; y < 4; ++y, start = _mm_add_epi16(start, down)) {
         rows[y] = _mm_packus_epi16(_mm_srai_epi16(_mm_add_epi16(start, x01), 2), _mm_srai_epi16(_mm_add_epi16(start, x23), 2));
     }
 }
 
-// The four output rows of a colour block, in the layout of `BytesPerPixel`.
+// The four output rows of a colour block, in the layout of `BytesPerPixel`,
+// alpha 255 (or 0 with `alpha` 0).
 template <int BytesPerPixel>
-DDS_ETC_SSSE3 inline void colorRows(const uint8_t *block, bool punchThrough, __m128i rows[4]) {
-    const bool *outside = ddsEtcSumOutside();
-    const bool transparentIndex = punchThrough && (block[3] & 2) == 0;
+DDS_ETC_SSSE3 inline void colorRows(const uint8_t *block, bool punchThrough, uint32_t alpha, __m128i rows[4]) {
+    const uint32_t overflows = ddsEtcOverflows(block, punchThrough);
     __m128i first, second;
-    if (ddsEtcHasSubblocks(block, punchThrough, outside)) {
-        subblockPalettes(block, punchThrough, first, second);
-    } else if (outside[block[0]] || outside[block[1]]) {
-        first = second = paintPalette(block, outside[block[0]], transparentIndex);
+    if (overflows == 0) {
+        subblockPalettes(block, punchThrough, alpha, first, second);
+    } else if (overflows & 3) {
+        first = second = paintPalette(block, (overflows & 1) != 0, punchThrough && (block[3] & 2) == 0, alpha);
     } else {
-        planarRows(block, rows);
+        planarRows(block, alpha, rows);
         if (BytesPerPixel == 3)
             for (int y = 0; y < 4; ++y) rows[y] = _mm_shuffle_epi8(rows[y], load(PackRgb));
         return;
@@ -400,14 +402,13 @@ DDS_ETC_SSSE3 void ssse3Row(const uint8_t *blocks, uint32_t blockCount, uint8_t 
         if constexpr (Format == EtcFormat::EacR11 || Format == EtcFormat::EacRg11) {
             eacRows<Format == EtcFormat::EacRg11, BytesPerPixel>(block, pixels);
         } else if constexpr (Format == EtcFormat::Etc2Rgba) {
-            colorRows<BytesPerPixel>(block + 8, false, pixels);
+            colorRows<BytesPerPixel>(block + 8, false, BytesPerPixel == 4 ? 0u : 0xFF000000u, pixels);
             if (BytesPerPixel == 4) {
                 const __m128i alpha = eacBytes<false>(block);
-                const __m128i colors = _mm_set1_epi32(0x00FFFFFF);
-                for (int y = 0; y < 4; ++y) pixels[y] = _mm_or_si128(_mm_and_si128(pixels[y], colors), toAlpha(alpha, y));
+                for (int y = 0; y < 4; ++y) pixels[y] = _mm_or_si128(pixels[y], toAlpha(alpha, y));
             }
         } else {
-            colorRows<BytesPerPixel>(block, Format == EtcFormat::Etc2PunchThrough, pixels);
+            colorRows<BytesPerPixel>(block, Format == EtcFormat::Etc2PunchThrough, 0xFF000000u, pixels);
         }
         storeRows<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, k + 1 == blockCount, pixels);
     }

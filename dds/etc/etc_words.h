@@ -12,16 +12,33 @@
 // read as a punch-through one.
 void ddsEtcColorWords(const uint8_t *block, bool punchThrough, uint32_t pixels[16]);
 
-// Whether an 8-byte colour block is in individual or differential mode.
-// The differential bit (`punchThrough`: the opaque bit) may be anything in
-// punch-through blocks, which have no individual mode.
-inline bool ddsEtcHasSubblocks(const uint8_t *block, bool punchThrough, const bool sumOutside[256]) {
-    return (!punchThrough && (block[3] & 2) == 0) || !(sumOutside[block[0]] | sumOutside[block[1]] | sumOutside[block[2]]);
+// For each byte of a differential base: 1 when its 5-bit value (top bits)
+// plus its signed 3-bit difference (low bits) falls outside 0..31.
+struct EtcSumOutside {
+    uint8_t outside[256];
+};
+
+constexpr EtcSumOutside ddsEtcSumOutsideTable() {
+    EtcSumOutside table{};
+    for (int v = 0; v < 256; ++v) {
+        const int sum = (v >> 3) + ((v & 7) >= 4 ? (v & 7) - 8 : v & 7);
+        table.outside[v] = sum < 0 || sum > 31 ? 1 : 0;
+    }
+    return table;
 }
 
-// For each byte of a differential base: whether its 5-bit value (top bits)
-// plus its signed 3-bit difference (low bits) falls outside 0..31.
-const bool *ddsEtcSumOutside();
+inline constexpr EtcSumOutside kEtcSumOutside = ddsEtcSumOutsideTable();
+
+// The sums of an 8-byte colour block that leave 0..31: bit 0 red (T mode),
+// bit 1 green (H mode, when red's does not), bit 2 blue (planar mode, when
+// neither does); 0 for individual and differential blocks.  Punch-through
+// blocks have no individual mode: their differential bit is the opaque bit.
+// Computed without branches: the modes come in no predictable order.
+inline uint32_t ddsEtcOverflows(const uint8_t *block, bool punchThrough) {
+    const uint32_t differential = punchThrough ? 1u : (block[3] >> 1) & 1u;
+    const uint8_t *outside = kEtcSumOutside.outside;
+    return (0u - differential) & (outside[block[0]] | outside[block[1]] << 1 | outside[block[2]] << 2);
+}
 
 // The 16 values of an EAC block as bytes, row by row: 8-bit alpha, or the
 // 11-bit values made bytes (`eleven`).
