@@ -27,9 +27,7 @@ inline int field(uint64_t word, unsigned high, unsigned low) {
     return static_cast<int>((word >> low) & ((uint64_t{1} << (high - low + 1)) - 1));
 }
 
-inline int delta3(int value) { return value >= 4 ? value - 8 : value; }
 inline int times17(int value) { return value * 17; }
-inline int widen5(int value) { return value << 3 | value >> 2; }
 inline int widen6(int value) { return value << 2 | value >> 4; }
 inline int widen7(int value) { return value << 1 | value >> 6; }
 
@@ -37,14 +35,10 @@ inline int widen7(int value) { return value << 1 | value >> 6; }
 // palette[4s .. 4s + 3], by pixel index.  Without the opaque bit, index 0
 // is the base colour and index 2 the transparent word 0.
 void subblockPalettes(const uint8_t *block, bool individual, bool transparentIndex, uint32_t palette[8]) {
+    const uint64_t *pairs = kEtcBasePairs.pairs[individual ? 0 : 1];
     int base[2][3];
     for (int c = 0; c < 3; ++c) {
-        const int v = block[c];
-        if (individual) {
-            base[0][c] = times17(v >> 4), base[1][c] = times17(v & 15);
-        } else {
-            base[0][c] = widen5(v >> 3), base[1][c] = widen5((v >> 3) + delta3(v & 7));
-        }
+        base[0][c] = static_cast<int>(pairs[block[c]] & 0xFF), base[1][c] = static_cast<int>(pairs[block[c]] >> 32);
     }
     for (int s = 0; s < 2; ++s) {
         const int *ab = kEtcModifiers[s == 0 ? block[3] >> 5 : (block[3] >> 2) & 7];
@@ -122,11 +116,10 @@ inline void putBlock(uint8_t *const *rows, size_t column, const uint32_t pixels[
         if (BytesPerPixel == 4) {
             std::memcpy(out, p, 16);
         } else {
-            for (int x = 0; x < 4; ++x) {
-                out[3 * x] = static_cast<uint8_t>(p[x]);
-                out[3 * x + 1] = static_cast<uint8_t>(p[x] >> 8);
-                out[3 * x + 2] = static_cast<uint8_t>(p[x] >> 16);
-            }
+            // Four RGBA words to three words of RGB bytes.
+            const uint32_t packed[3] = {(p[0] & 0x00FFFFFFu) | p[1] << 24, ((p[1] >> 8) & 0xFFFFu) | p[2] << 16,
+                                        ((p[2] >> 16) & 0xFFu) | p[3] << 8};
+            std::memcpy(out, packed, 12);
         }
     }
 }

@@ -70,27 +70,6 @@ constexpr ModifierTable modifierTable() {
 
 alignas(16) constexpr ModifierTable Modifiers = modifierTable();
 
-// The two base colours' channel for each byte of the block's first three:
-// byte 0 the first subblock's, byte 4 the second's.  [0] individual mode
-// (the two nibbles times 17), [1] differential (the 5-bit value and the
-// value plus its difference, widened; an overflowing sum never gets here).
-struct BaseTable {
-    uint64_t pairs[2][256];
-};
-
-constexpr BaseTable baseTable() {
-    BaseTable table{};
-    for (int v = 0; v < 256; ++v) {
-        table.pairs[0][v] = static_cast<uint64_t>((v >> 4) * 17) | static_cast<uint64_t>((v & 15) * 17) << 32;
-        const int first = v >> 3, delta = (v & 7) >= 4 ? (v & 7) - 8 : v & 7;
-        const int second = (first + delta) & 31;
-        table.pairs[1][v] = static_cast<uint64_t>(first << 3 | first >> 2) | static_cast<uint64_t>(second << 3 | second >> 2) << 32;
-    }
-    return table;
-}
-
-constexpr BaseTable Bases = baseTable();
-
 // Spreading the pixel indices.  Pixel p = 4y + x (lane p) has index bit
 // i = 4x + y of each 16-bit half of the block's last four bytes: its low
 // bit in byte 7 (i < 8) or 6, its high bit in byte 5 or 4, at bit i % 8.
@@ -147,9 +126,13 @@ alignas(16) constexpr Bytes16 PackRgb = {{0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14
 DDS_ETC_SSSE3 inline void subblockPalettes(const uint8_t *block, bool punchThrough, uint32_t alpha, __m128i &first,
                                            __m128i &second) {
     const unsigned differential = punchThrough ? 1u : (block[3] >> 1) & 1u;
-    const uint64_t *pairs = Bases.pairs[differential];
+    const uint64_t *pairs = kEtcBasePairs.pairs[differential];
     const uint64_t both = pairs[block[0]] | pairs[block[1]] << 8 | pairs[block[2]] << 16 | (uint64_t{alpha} << 32 | alpha);
+#if defined(__x86_64__)
+    const __m128i bases = _mm_cvtsi64_si128(static_cast<long long>(both));
+#else
     const __m128i bases = _mm_set_epi32(0, 0, static_cast<int>(both >> 32), static_cast<int>(both & 0xFFFFFFFFu));
+#endif
     const ModifierLanes *lanes = Modifiers.lanes[punchThrough ? differential ^ ((block[3] >> 1) & 1u) : 0u];
     const ModifierLanes &one = lanes[block[3] >> 5], &two = lanes[(block[3] >> 2) & 7];
     first = _mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi32(bases, 0x00), load(one.add)), load(one.subtract));
@@ -379,7 +362,7 @@ DDS_ETC_SSSE3 inline void eacRows(const uint8_t *block, __m128i rows[4]) {
 }
 
 template <int BytesPerPixel>
-DDS_ETC_SSSE3 inline void storeRows(uint8_t *const *rows, size_t column, bool last, const __m128i pixels[4]) {
+DDS_ETC_SSSE3 inline void storeRows(uint8_t *const rows[4], size_t column, bool last, const __m128i pixels[4]) {
     for (int y = 0; y < 4; ++y) {
         uint8_t *out = rows[y] + column;
         if (BytesPerPixel == 4 || !last) {
@@ -396,6 +379,8 @@ DDS_ETC_SSSE3 inline void storeRows(uint8_t *const *rows, size_t column, bool la
 template <EtcFormat Format, int BytesPerPixel>
 DDS_ETC_SSSE3 void ssse3Row(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
     constexpr size_t BlockBytes = Format == EtcFormat::Etc2Rgba || Format == EtcFormat::EacRg11 ? 16 : 8;
+    // Copies of the row pointers, which the stores cannot change.
+    uint8_t *const rowCopies[4] = {rows[0], rows[1], rows[2], rows[3]};
     for (uint32_t k = 0; k < blockCount; ++k) {
         const uint8_t *block = blocks + k * BlockBytes;
         __m128i pixels[4];
@@ -410,7 +395,7 @@ DDS_ETC_SSSE3 void ssse3Row(const uint8_t *blocks, uint32_t blockCount, uint8_t 
         } else {
             colorRows<BytesPerPixel>(block, Format == EtcFormat::Etc2PunchThrough, 0xFF000000u, pixels);
         }
-        storeRows<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, k + 1 == blockCount, pixels);
+        storeRows<BytesPerPixel>(rowCopies, static_cast<size_t>(k) * 4 * BytesPerPixel, k + 1 == blockCount, pixels);
     }
 }
 

@@ -40,6 +40,28 @@ inline uint32_t ddsEtcOverflows(const uint8_t *block, bool punchThrough) {
     return (0u - differential) & (outside[block[0]] | outside[block[1]] << 1 | outside[block[2]] << 2);
 }
 
+// The two base colours' channel for each byte of an individual or
+// differential block's first three: the first subblock's in bits 0-7, the
+// second's in bits 32-39.  [0] individual mode (the two nibbles times 17),
+// [1] differential (the 5-bit value, and the value plus its difference,
+// widened; a sum outside 0..31 belongs to another mode and wraps here).
+struct EtcBasePairs {
+    uint64_t pairs[2][256];
+};
+
+constexpr EtcBasePairs ddsEtcBasePairsTable() {
+    EtcBasePairs table{};
+    for (int v = 0; v < 256; ++v) {
+        table.pairs[0][v] = static_cast<uint64_t>((v >> 4) * 17) | static_cast<uint64_t>((v & 15) * 17) << 32;
+        const int first = v >> 3, second = (first + ((v & 7) >= 4 ? (v & 7) - 8 : v & 7)) & 31;
+        table.pairs[1][v] =
+            static_cast<uint64_t>(first << 3 | first >> 2) | static_cast<uint64_t>(second << 3 | second >> 2) << 32;
+    }
+    return table;
+}
+
+inline constexpr EtcBasePairs kEtcBasePairs = ddsEtcBasePairsTable();
+
 // The 16 values of an EAC block as bytes, row by row: 8-bit alpha, or the
 // 11-bit values made bytes (`eleven`).
 void ddsEacBytes(const uint8_t *block, bool eleven, uint8_t bytes[16]);
