@@ -69,9 +69,9 @@ void expectDecodersGive(EtcFormat format, const std::vector<uint8_t> &blocks, co
     ASSERT_EQ(rgba.size(), count * 64u);
     if (plainToo) {
         const std::vector<uint8_t> plain = plainPixels(format, blocks);
-        for (uint32_t k = 0; k < count; ++k)
-            ASSERT_EQ(std::vector<uint8_t>(plain.begin() + 64 * k, plain.begin() + 64 * (k + 1)),
-                      std::vector<uint8_t>(rgba.begin() + 64 * k, rgba.begin() + 64 * (k + 1)))
+        for (size_t k = 0; k < count; ++k)
+            ASSERT_EQ(std::vector<uint8_t>(plain.data() + 64 * k, plain.data() + 64 * (k + 1)),
+                      std::vector<uint8_t>(rgba.data() + 64 * k, rgba.data() + 64 * (k + 1)))
                 << "plain decoder, block " << k;
     }
     for (int bytesPerPixel : {3, 4}) {

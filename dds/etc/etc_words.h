@@ -37,7 +37,8 @@ inline constexpr EtcSumOutside kEtcSumOutside = ddsEtcSumOutsideTable();
 inline uint32_t ddsEtcOverflows(const uint8_t *block, bool punchThrough) {
     const uint32_t differential = punchThrough ? 1u : (block[3] >> 1) & 1u;
     const uint8_t *outside = kEtcSumOutside.outside;
-    return (0u - differential) & (outside[block[0]] | outside[block[1]] << 1 | outside[block[2]] << 2);
+    const uint32_t sums = static_cast<uint32_t>(outside[block[0]] | outside[block[1]] << 1 | outside[block[2]] << 2);
+    return (0u - differential) & sums;
 }
 
 // The two base colours' channel for each byte of an individual or
