@@ -106,9 +106,11 @@ void benchKernel(benchmark::State &state, EtcFormat format, int bytesPerPixel, B
 }
 
 void registerAll() {
-    const std::pair<const char *, EtcFormat> formats[] = {
-        {"ETC2-RGB", EtcFormat::Etc2Rgb}, {"ETC2-RGBA", EtcFormat::Etc2Rgba}, {"ETC2-A1", EtcFormat::Etc2PunchThrough},
-        {"EAC-R11", EtcFormat::EacR11},   {"EAC-RG11", EtcFormat::EacRg11}};
+    const std::pair<const char *, EtcFormat> formats[] = {{"ETC2-RGB", EtcFormat::Etc2Rgb},
+                                                          {"ETC2-RGBA", EtcFormat::Etc2Rgba},
+                                                          {"ETC2-A1", EtcFormat::Etc2PunchThrough},
+                                                          {"EAC-R11", EtcFormat::EacR11},
+                                                          {"EAC-RG11", EtcFormat::EacRg11}};
     for (const auto &[name, format] : formats) {
         for (int bytesPerPixel : {3, 4}) {
             const std::string suffix = std::string(name) + "/" + std::to_string(8 * bytesPerPixel) + "bpp";

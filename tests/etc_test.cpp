@@ -84,9 +84,9 @@ void expectDecodersGive(EtcFormat format, const std::vector<uint8_t> &blocks, co
 
 TEST(Etc, DecodersGiveTheIndependentDecodersPixels) {
     const std::pair<const char *, EtcFormat> fixtures[] = {
-        {"etc1_random", EtcFormat::Etc1},      {"etc1_encoded", EtcFormat::Etc1},
-        {"etc2_rgb", EtcFormat::Etc2Rgb},      {"etc2_punch", EtcFormat::Etc2PunchThrough},
-        {"etc2_rgba", EtcFormat::Etc2Rgba},    {"eac_r11", EtcFormat::EacR11},
+        {"etc1_random", EtcFormat::Etc1},   {"etc1_encoded", EtcFormat::Etc1},
+        {"etc2_rgb", EtcFormat::Etc2Rgb},   {"etc2_punch", EtcFormat::Etc2PunchThrough},
+        {"etc2_rgba", EtcFormat::Etc2Rgba}, {"eac_r11", EtcFormat::EacR11},
         {"eac_rg11", EtcFormat::EacRg11}};
     for (const auto &[name, format] : fixtures) {
         SCOPED_TRACE(name);
@@ -123,7 +123,8 @@ void randomColorBlock(uint8_t *block, unsigned mode, bool punchThrough, Random &
     if (!punchThrough) block[3] |= 2;
     const unsigned outside = mode == 0 ? 3 : mode - 1;  // the first channel whose sum leaves 0..31, 3 for none
     for (unsigned c = 0; c < 3; ++c) {
-        while (sumInRange(block[c]) != (c != outside) && c <= outside) block[c] = static_cast<uint8_t>(random.next() >> 24);
+        while (sumInRange(block[c]) != (c != outside) && c <= outside)
+            block[c] = static_cast<uint8_t>(random.next() >> 24);
     }
 }
 
@@ -134,8 +135,8 @@ void randomEacBlock(uint8_t *block, Random &random) {
 }
 
 TEST(Etc, KernelsMatchThePlainDecoderOnRandomBlocksOfEveryMode) {
-    for (EtcFormat format : {EtcFormat::Etc2Rgb, EtcFormat::Etc2PunchThrough, EtcFormat::Etc2Rgba,
-                             EtcFormat::EacR11, EtcFormat::EacRg11}) {
+    for (EtcFormat format : {EtcFormat::Etc2Rgb, EtcFormat::Etc2PunchThrough, EtcFormat::Etc2Rgba, EtcFormat::EacR11,
+                             EtcFormat::EacRg11}) {
         const uint32_t blockBytes = ddsEtcBlockBytes(format);
         Random random{0x5EEDu + static_cast<uint32_t>(format)};
         for (uint32_t count = 1; count <= 400; count += count < 40 ? 1 : 97) {
@@ -146,7 +147,8 @@ TEST(Etc, KernelsMatchThePlainDecoderOnRandomBlocksOfEveryMode) {
                 if (eac || format == EtcFormat::Etc2Rgba) randomEacBlock(block, random);
                 if (format == EtcFormat::EacRg11) randomEacBlock(block + 8, random);
                 if (!eac)
-                    randomColorBlock(block + blockBytes - 8, (k + count) % 5, format == EtcFormat::Etc2PunchThrough, random);
+                    randomColorBlock(block + blockBytes - 8, (k + count) % 5, format == EtcFormat::Etc2PunchThrough,
+                                     random);
             }
             SCOPED_TRACE(testing::Message() << "format " << static_cast<int>(format) << ", " << count << " blocks");
             expectDecodersGive(format, blocks, plainPixels(format, blocks), false);

@@ -13,7 +13,7 @@
 #include "cpu_features.h"
 #include "etc.h"
 #include "etc_tables.h"
-#include "etc_words.h"
+#include "etc_kernels.h"
 
 namespace {
 
@@ -44,7 +44,8 @@ void subblockPalettes(const uint8_t *block, bool individual, bool transparentInd
         const int *ab = kEtcModifiers[s == 0 ? block[3] >> 5 : (block[3] >> 2) & 7];
         const int modifiers[4] = {transparentIndex ? 0 : ab[0], ab[1], -ab[0], -ab[1]};
         for (int k = 0; k < 4; ++k) {
-            palette[4 * s + k] = opaqueWord(base[s][0] + modifiers[k], base[s][1] + modifiers[k], base[s][2] + modifiers[k]);
+            palette[4 * s + k] =
+                opaqueWord(base[s][0] + modifiers[k], base[s][1] + modifiers[k], base[s][2] + modifiers[k]);
         }
         if (transparentIndex) palette[4 * s + 2] = 0;
     }
@@ -52,7 +53,8 @@ void subblockPalettes(const uint8_t *block, bool individual, bool transparentInd
 
 // T and H blocks: the four paint colours, in both halves of the palette.
 void paintPalette(uint64_t word, bool tMode, bool transparentIndex, uint32_t palette[8]) {
-    int first[3], second[3] = {times17(field(word, 47, 44)), times17(field(word, 43, 40)), times17(field(word, 39, 36))};
+    int first[3],
+        second[3] = {times17(field(word, 47, 44)), times17(field(word, 43, 40)), times17(field(word, 39, 36))};
     int distance;
     if (tMode) {
         first[0] = times17(field(word, 60, 59) << 2 | field(word, 57, 56));
@@ -108,6 +110,46 @@ void eacValues(const uint8_t *block, bool eleven, uint8_t values[8]) {
     }
 }
 
+// The 16 pixels of an 8-byte colour block as RGBA words (red in the low
+// byte), row by row (pixel x, y at 4y + x).
+void colorWords(const uint8_t *block, bool punchThrough, uint32_t pixels[16]) {
+    const uint64_t word = ddsEtcWord(block);
+    const bool transparentIndex = punchThrough && (block[3] & 2) == 0;
+    uint32_t palette[8];
+    const uint32_t overflows = ddsEtcOverflows(block, punchThrough);
+    if (overflows == 0) {
+        subblockPalettes(block, !punchThrough && (block[3] & 2) == 0, transparentIndex, palette);
+    } else if (overflows & 3) {
+        paintPalette(word, (overflows & 1) != 0, transparentIndex, palette);
+    } else {
+        planarWords(word, pixels);
+        return;
+    }
+    // The pixels (bit 4y + x) of the second subblock: the right half, or
+    // with the flip bit the bottom half.  T and H blocks have the same
+    // palette in both halves.
+    const uint32_t second = (block[3] & 1) != 0 ? 0xFF00u : 0xCCCCu;
+    const uint32_t lsb = static_cast<uint32_t>(block[6]) << 8 | block[7];
+    const uint32_t msb = static_cast<uint32_t>(block[4]) << 8 | block[5];
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            const int i = 4 * x + y, p = 4 * y + x;
+            const uint32_t index = ((msb >> i) & 1) << 1 | ((lsb >> i) & 1);
+            pixels[p] = palette[((second >> p) & 1) << 2 | index];
+        }
+    }
+}
+
+// The 16 values of an EAC block as bytes, row by row: 8-bit alpha, or the
+// 11-bit values made bytes (`eleven`).
+void eacBytes(const uint8_t *block, bool eleven, uint8_t bytes[16]) {
+    uint8_t values[8];
+    eacValues(block, eleven, values);
+    const uint64_t word = ddsEtcWord(block);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) bytes[4 * y + x] = values[(word >> (45 - 3 * (4 * x + y))) & 7];
+}
+
 template <int BytesPerPixel>
 inline void putBlock(uint8_t *const *rows, size_t column, const uint32_t pixels[16]) {
     for (int r = 0; r < 4; ++r) {
@@ -129,19 +171,19 @@ template <EtcFormat Format>
 inline void blockWords(const uint8_t *block, uint32_t pixels[16]) {
     if constexpr (Format == EtcFormat::EacR11 || Format == EtcFormat::EacRg11) {
         uint8_t red[16], green[16];
-        ddsEacBytes(block, true, red);
-        if (Format == EtcFormat::EacRg11) ddsEacBytes(block + 8, true, green);
+        eacBytes(block, true, red);
+        if (Format == EtcFormat::EacRg11) eacBytes(block + 8, true, green);
         for (int p = 0; p < 16; ++p) {
             pixels[p] = Format == EtcFormat::EacR11 ? red[p] * 0x010101u | 0xFF000000u
                                                     : red[p] | static_cast<uint32_t>(green[p]) << 8 | 0xFF000000u;
         }
     } else if constexpr (Format == EtcFormat::Etc2Rgba) {
-        ddsEtcColorWords(block + 8, false, pixels);
+        colorWords(block + 8, false, pixels);
         uint8_t alpha[16];
-        ddsEacBytes(block, false, alpha);
+        eacBytes(block, false, alpha);
         for (int p = 0; p < 16; ++p) pixels[p] = (pixels[p] & 0x00FFFFFFu) | static_cast<uint32_t>(alpha[p]) << 24;
     } else {
-        ddsEtcColorWords(block, Format == EtcFormat::Etc2PunchThrough, pixels);
+        colorWords(block, Format == EtcFormat::Etc2PunchThrough, pixels);
     }
 }
 
@@ -153,8 +195,10 @@ void portableRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *row
     uint32_t pixels[16];
     for (uint32_t k = 0; k < blockCount; ++k) {
         const uint8_t *block = blocks + k * blockBytes;
-        if (ColorOnly) ddsEtcColorWords(block + 8, false, pixels);
-        else blockWords<Format>(block, pixels);
+        if (ColorOnly)
+            colorWords(block + 8, false, pixels);
+        else
+            blockWords<Format>(block, pixels);
         putBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
     }
 }
@@ -166,50 +210,19 @@ BlockRowKernel portableKernel(int bytesPerPixel) {
 
 }  // namespace
 
-void ddsEtcColorWords(const uint8_t *block, bool punchThrough, uint32_t pixels[16]) {
-    const uint64_t word = ddsEtcWord(block);
-    const bool transparentIndex = punchThrough && (block[3] & 2) == 0;
-    uint32_t palette[8];
-    const uint32_t overflows = ddsEtcOverflows(block, punchThrough);
-    if (overflows == 0) {
-        subblockPalettes(block, !punchThrough && (block[3] & 2) == 0, transparentIndex, palette);
-    } else if (overflows & 3) {
-        paintPalette(word, (overflows & 1) != 0, transparentIndex, palette);
-    } else {
-        planarWords(word, pixels);
-        return;
-    }
-    // T and H blocks have the same palette in both halves, so the flip bit
-    // may choose either.
-    const bool flip = (block[3] & 1) != 0;
-    const uint32_t lsb = static_cast<uint32_t>(block[6]) << 8 | block[7];
-    const uint32_t msb = static_cast<uint32_t>(block[4]) << 8 | block[5];
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 4; ++x) {
-            const int i = 4 * x + y;
-            const uint32_t index = ((msb >> i) & 1) << 1 | ((lsb >> i) & 1);
-            const uint32_t subblock = static_cast<uint32_t>(flip ? y >> 1 : x >> 1);
-            pixels[4 * y + x] = palette[subblock << 2 | index];
-        }
-    }
-}
-
-void ddsEacBytes(const uint8_t *block, bool eleven, uint8_t bytes[16]) {
-    uint8_t values[8];
-    eacValues(block, eleven, values);
-    const uint64_t word = ddsEtcWord(block);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) bytes[4 * y + x] = values[(word >> (45 - 3 * (4 * x + y))) & 7];
-}
-
 BlockRowKernel ddsEtcRowKernelPortable(EtcFormat format, int bytesPerPixel) {
     switch (format) {
         case EtcFormat::Etc1:
-        case EtcFormat::Etc2Rgb: return portableKernel<EtcFormat::Etc2Rgb>(bytesPerPixel);
-        case EtcFormat::Etc2PunchThrough: return portableKernel<EtcFormat::Etc2PunchThrough>(bytesPerPixel);
-        case EtcFormat::Etc2Rgba: return portableKernel<EtcFormat::Etc2Rgba>(bytesPerPixel);
-        case EtcFormat::EacR11: return portableKernel<EtcFormat::EacR11>(bytesPerPixel);
-        case EtcFormat::EacRg11: break;
+        case EtcFormat::Etc2Rgb:
+            return portableKernel<EtcFormat::Etc2Rgb>(bytesPerPixel);
+        case EtcFormat::Etc2PunchThrough:
+            return portableKernel<EtcFormat::Etc2PunchThrough>(bytesPerPixel);
+        case EtcFormat::Etc2Rgba:
+            return portableKernel<EtcFormat::Etc2Rgba>(bytesPerPixel);
+        case EtcFormat::EacR11:
+            return portableKernel<EtcFormat::EacR11>(bytesPerPixel);
+        case EtcFormat::EacRg11:
+            break;
     }
     return portableKernel<EtcFormat::EacRg11>(bytesPerPixel);
 }

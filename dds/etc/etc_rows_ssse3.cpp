@@ -8,8 +8,9 @@
 // carry bit 7 as well.  A row of pixels is then two shuffles, one of each
 // palette: a control byte with bit 7 set gives zero, so the first palette
 // fills the first subblock's pixels and the second (controls with bit 7
-// flipped) the others.  T, H and planar blocks go through the portable
-// words (ddsEtcColorWords).
+// flipped) the others.  T and H blocks take their four paint colours, made
+// the same way, as both palettes; planar blocks are worked out in 16-bit
+// lanes.
 //
 // EAC blocks: the eight values of the block in 16-bit lanes at once, as
 // bytes in a register, looked up by a shuffle of the 16 indices spread to
@@ -21,7 +22,7 @@
 
 #include "etc.h"
 #include "etc_tables.h"
-#include "etc_words.h"
+#include "etc_kernels.h"
 #include "simd.h"
 
 #if defined(DDS_HAVE_SSSE3)
@@ -116,7 +117,9 @@ constexpr RowLayout rowLayout(int bytesPerPixel) {
 alignas(16) constexpr RowLayout RgbaLayout = rowLayout(4);
 alignas(16) constexpr RowLayout RgbLayout = rowLayout(3);
 
-DDS_ETC_SSSE3 inline __m128i load(const Bytes16 &b) { return _mm_load_si128(reinterpret_cast<const __m128i *>(b.bytes)); }
+DDS_ETC_SSSE3 inline __m128i load(const Bytes16 &b) {
+    return _mm_load_si128(reinterpret_cast<const __m128i *>(b.bytes));
+}
 
 // Words to three-byte pixels in bytes 0 to 11.
 alignas(16) constexpr Bytes16 PackRgb = {{0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0x80, 0x80, 0x80, 0x80}};
@@ -127,7 +130,8 @@ DDS_ETC_SSSE3 inline void subblockPalettes(const uint8_t *block, bool punchThrou
                                            __m128i &second) {
     const unsigned differential = punchThrough ? 1u : (block[3] >> 1) & 1u;
     const uint64_t *pairs = kEtcBasePairs.pairs[differential];
-    const uint64_t both = pairs[block[0]] | pairs[block[1]] << 8 | pairs[block[2]] << 16 | (uint64_t{alpha} << 32 | alpha);
+    const uint64_t both =
+        pairs[block[0]] | pairs[block[1]] << 8 | pairs[block[2]] << 16 | (uint64_t{alpha} << 32 | alpha);
 #if defined(__x86_64__)
     const __m128i bases = _mm_cvtsi64_si128(static_cast<long long>(both));
 #else
@@ -171,7 +175,8 @@ DDS_ETC_SSSE3 inline __m128i paintPalette(const uint8_t *block, bool tMode, bool
     }
     const int first = static_cast<int>(c1 * 17 | alpha), second = static_cast<int>(c2 * 17 | alpha);
     const __m128i distance = _mm_set1_epi32(kEtcDistances[distanceIndex] * 0x010101);
-    const __m128i base = tMode ? _mm_setr_epi32(first, second, second, second) : _mm_setr_epi32(first, first, second, second);
+    const __m128i base =
+        tMode ? _mm_setr_epi32(first, second, second, second) : _mm_setr_epi32(first, first, second, second);
     const __m128i added = tMode ? _mm_setr_epi32(0, -1, 0, 0) : _mm_setr_epi32(-1, 0, -1, 0);
     const __m128i subtracted = tMode ? _mm_setr_epi32(0, 0, 0, -1) : _mm_setr_epi32(0, -1, 0, -1);
     __m128i minus = _mm_and_si128(distance, subtracted);
@@ -185,22 +190,28 @@ DDS_ETC_SSSE3 inline __m128i paintPalette(const uint8_t *block, bool tMode, bool
 // (the clamp to 0..255).
 DDS_ETC_SSSE3 inline void planarRows(const uint8_t *block, uint32_t alpha, __m128i rows[4]) {
     const uint64_t w = ddsEtcWord(block);
-    auto bitsOf = [w](unsigned high, unsigned low) { return static_cast<int>((w >> low) & ((uint64_t{1} << (high - low + 1)) - 1)); };
+    auto bitsOf = [w](unsigned high, unsigned low) {
+        return static_cast<int>((w >> low) & ((uint64_t{1} << (high - low + 1)) - 1));
+    };
     auto six = [](int v) { return v << 2 | v >> 4; };
     auto seven = [](int v) { return v << 1 | v >> 6; };
     const int o[3] = {six(bitsOf(62, 57)), seven(bitsOf(56, 56) << 6 | bitsOf(54, 49)),
                       six(bitsOf(48, 48) << 5 | bitsOf(44, 43) << 3 | bitsOf(41, 39))};
     const int h[3] = {six(bitsOf(38, 34) << 1 | bitsOf(32, 32)), seven(bitsOf(31, 25)), six(bitsOf(24, 19))};
     const int v[3] = {six(bitsOf(18, 13)), seven(bitsOf(12, 6)), six(bitsOf(5, 0))};
-    auto lanes = [](int r, int g, int b, int a) { return _mm_setr_epi16(static_cast<short>(r), static_cast<short>(g), static_cast<short>(b), static_cast<short>(a),
-                                                                        static_cast<short>(r), static_cast<short>(g), static_cast<short>(b), static_cast<short>(a)); };
+    auto lanes = [](int r, int g, int b, int a) {
+        return _mm_setr_epi16(static_cast<short>(r), static_cast<short>(g), static_cast<short>(b),
+                              static_cast<short>(a), static_cast<short>(r), static_cast<short>(g),
+                              static_cast<short>(b), static_cast<short>(a));
+    };
     const __m128i across = lanes(h[0] - o[0], h[1] - o[1], h[2] - o[2], 0);
     const __m128i down = lanes(v[0] - o[0], v[1] - o[1], v[2] - o[2], 0);
-    const __m128i x01 = _mm_unpackhi_epi64(_mm_setzero_si128(), across);  // 0, H - O
+    const __m128i x01 = _mm_unpackhi_epi64(_mm_setzero_si128(), across);    // 0, H - O
     const __m128i x23 = _mm_add_epi16(_mm_add_epi16(across, across), x01);  // 2 (H - O), 3 (H - O)
     __m128i start = lanes(4 * o[0] + 2, 4 * o[1] + 2, 4 * o[2] + 2, alpha ? 4 * 255 + 2 : 2);
     for (int y = 0; y < 4; ++y, start = _mm_add_epi16(start, down)) {
-        rows[y] = _mm_packus_epi16(_mm_srai_epi16(_mm_add_epi16(start, x01), 2), _mm_srai_epi16(_mm_add_epi16(start, x23), 2));
+        rows[y] = _mm_packus_epi16(_mm_srai_epi16(_mm_add_epi16(start, x01), 2),
+                                   _mm_srai_epi16(_mm_add_epi16(start, x23), 2));
     }
 }
 
@@ -226,7 +237,8 @@ DDS_ETC_SSSE3 inline void colorRows(const uint8_t *block, bool punchThrough, uin
     const __m128i flip = _mm_set1_epi8(-128);
     for (int y = 0; y < 4; ++y) {
         const __m128i control = _mm_or_si128(_mm_shuffle_epi8(offsets, load(layout.pixel[y])), channel);
-        rows[y] = _mm_or_si128(_mm_shuffle_epi8(first, control), _mm_shuffle_epi8(second, _mm_xor_si128(control, flip)));
+        rows[y] =
+            _mm_or_si128(_mm_shuffle_epi8(first, control), _mm_shuffle_epi8(second, _mm_xor_si128(control, flip)));
     }
 }
 
@@ -295,7 +307,8 @@ static_assert(elevenBitRoundingHolds(), "the 11-bit to byte multiplication");
 template <bool Eleven>
 DDS_ETC_SSSE3 inline __m128i eacValues(const uint8_t *block) {
     const int base = block[0], multiplier = block[1] >> 4;
-    const __m128i modifiers = _mm_load_si128(reinterpret_cast<const __m128i *>(EacModifierLanes.modifiers[block[1] & 15]));
+    const __m128i modifiers =
+        _mm_load_si128(reinterpret_cast<const __m128i *>(EacModifierLanes.modifiers[block[1] & 15]));
     if (!Eleven) {
         return _mm_add_epi16(_mm_set1_epi16(static_cast<short>(base)),
                              _mm_mullo_epi16(modifiers, _mm_set1_epi16(static_cast<short>(multiplier))));
@@ -338,7 +351,9 @@ constexpr EacRowControls eacRowControls() {
                 for (int j = 0; j < 16; ++j) {
                     const int x = j / bytesPerPixel, c = j % bytesPerPixel, pair = 2 * (4 * odd + x);
                     const bool colour = j < 4 * bytesPerPixel && (two ? c < 2 : c < 3);
-                    controls.rows[two][four][odd].bytes[j] = static_cast<uint8_t>(!colour ? 0x80 : two ? pair + c : pair);
+                    controls.rows[two][four][odd].bytes[j] = static_cast<uint8_t>(!colour ? 0x80
+                                                                                  : two   ? pair + c
+                                                                                          : pair);
                 }
             }
         }
@@ -409,11 +424,16 @@ BlockRowKernel ssse3Kernel(int bytesPerPixel) {
 BlockRowKernel ddsEtcSsse3Kernel(EtcFormat format, int bytesPerPixel) {
     switch (format) {
         case EtcFormat::Etc1:
-        case EtcFormat::Etc2Rgb: return ssse3Kernel<EtcFormat::Etc2Rgb>(bytesPerPixel);
-        case EtcFormat::Etc2PunchThrough: return ssse3Kernel<EtcFormat::Etc2PunchThrough>(bytesPerPixel);
-        case EtcFormat::Etc2Rgba: return ssse3Kernel<EtcFormat::Etc2Rgba>(bytesPerPixel);
-        case EtcFormat::EacR11: return ssse3Kernel<EtcFormat::EacR11>(bytesPerPixel);
-        case EtcFormat::EacRg11: break;
+        case EtcFormat::Etc2Rgb:
+            return ssse3Kernel<EtcFormat::Etc2Rgb>(bytesPerPixel);
+        case EtcFormat::Etc2PunchThrough:
+            return ssse3Kernel<EtcFormat::Etc2PunchThrough>(bytesPerPixel);
+        case EtcFormat::Etc2Rgba:
+            return ssse3Kernel<EtcFormat::Etc2Rgba>(bytesPerPixel);
+        case EtcFormat::EacR11:
+            return ssse3Kernel<EtcFormat::EacR11>(bytesPerPixel);
+        case EtcFormat::EacRg11:
+            break;
     }
     return ssse3Kernel<EtcFormat::EacRg11>(bytesPerPixel);
 }
