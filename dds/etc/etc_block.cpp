@@ -127,8 +127,7 @@ Pixel planarPixel(uint64_t word, unsigned x, unsigned y) {
 Pixel colorPixel(uint64_t word, ColorMode mode, bool transparentIndex, unsigned x, unsigned y) {
     switch (mode) {
         case ColorMode::Individual:
-        case ColorMode::Differential:
-            return subblockPixel(word, mode, transparentIndex, x, y);
+        case ColorMode::Differential: return subblockPixel(word, mode, transparentIndex, x, y);
         case ColorMode::T:
         case ColorMode::H: {
             const unsigned index = pixelIndex(word, x, y);
@@ -137,8 +136,7 @@ Pixel colorPixel(uint64_t word, ColorMode mode, bool transparentIndex, unsigned 
             paintColors(word, mode, paint);
             return opaque(paint[index]);
         }
-        case ColorMode::Planar:
-            break;
+        case ColorMode::Planar: break;
     }
     return planarPixel(word, x, y);
 }
@@ -237,16 +235,11 @@ void ddsDecodeEacRg11Block(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t
 EtcBlockDecoder ddsEtcBlockDecoder(EtcFormat format) {
     switch (format) {
         case EtcFormat::Etc1:
-        case EtcFormat::Etc2Rgb:
-            return ddsDecodeEtc2RgbBlock;
-        case EtcFormat::Etc2PunchThrough:
-            return ddsDecodeEtc2PunchBlock;
-        case EtcFormat::Etc2Rgba:
-            return ddsDecodeEtc2RgbaBlock;
-        case EtcFormat::EacR11:
-            return ddsDecodeEacR11Block;
-        case EtcFormat::EacRg11:
-            break;
+        case EtcFormat::Etc2Rgb: return ddsDecodeEtc2RgbBlock;
+        case EtcFormat::Etc2PunchThrough: return ddsDecodeEtc2PunchBlock;
+        case EtcFormat::Etc2Rgba: return ddsDecodeEtc2RgbaBlock;
+        case EtcFormat::EacR11: return ddsDecodeEacR11Block;
+        case EtcFormat::EacRg11: break;
     }
     return ddsDecodeEacRg11Block;
 }

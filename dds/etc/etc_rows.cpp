@@ -53,8 +53,8 @@ void subblockPalettes(const uint8_t *block, bool individual, bool transparentInd
 
 // T and H blocks: the four paint colours, in both halves of the palette.
 void paintPalette(uint64_t word, bool tMode, bool transparentIndex, uint32_t palette[8]) {
-    int first[3],
-        second[3] = {times17(field(word, 47, 44)), times17(field(word, 43, 40)), times17(field(word, 39, 36))};
+    int first[3];
+    int second[3] = {times17(field(word, 47, 44)), times17(field(word, 43, 40)), times17(field(word, 39, 36))};
     int distance;
     if (tMode) {
         first[0] = times17(field(word, 60, 59) << 2 | field(word, 57, 56));
@@ -82,6 +82,8 @@ void paintPalette(uint64_t word, bool tMode, bool transparentIndex, uint32_t pal
     for (int k = 0; k < 4; ++k) palette[4 + k] = palette[k];
 }
 
+// Planar blocks: each pixel from the plane through the 6:7:6 colours O, H
+// and V, rounded and clamped.
 void planarWords(uint64_t word, uint32_t pixels[16]) {
     const int o[3] = {widen6(field(word, 62, 57)), widen7(field(word, 56, 56) << 6 | field(word, 54, 49)),
                       widen6(field(word, 48, 48) << 5 | field(word, 44, 43) << 3 | field(word, 41, 39))};
@@ -97,6 +99,7 @@ void planarWords(uint64_t word, uint32_t pixels[16]) {
     }
 }
 
+// The eight values an EAC block's 3-bit indices pick.
 void eacValues(const uint8_t *block, bool eleven, uint8_t values[8]) {
     const int base = block[0], multiplier = block[1] >> 4;
     const int *modifiers = kEacModifiers[block[1] & 15];
@@ -213,16 +216,11 @@ BlockRowKernel portableKernel(int bytesPerPixel) {
 BlockRowKernel ddsEtcRowKernelPortable(EtcFormat format, int bytesPerPixel) {
     switch (format) {
         case EtcFormat::Etc1:
-        case EtcFormat::Etc2Rgb:
-            return portableKernel<EtcFormat::Etc2Rgb>(bytesPerPixel);
-        case EtcFormat::Etc2PunchThrough:
-            return portableKernel<EtcFormat::Etc2PunchThrough>(bytesPerPixel);
-        case EtcFormat::Etc2Rgba:
-            return portableKernel<EtcFormat::Etc2Rgba>(bytesPerPixel);
-        case EtcFormat::EacR11:
-            return portableKernel<EtcFormat::EacR11>(bytesPerPixel);
-        case EtcFormat::EacRg11:
-            break;
+        case EtcFormat::Etc2Rgb: return portableKernel<EtcFormat::Etc2Rgb>(bytesPerPixel);
+        case EtcFormat::Etc2PunchThrough: return portableKernel<EtcFormat::Etc2PunchThrough>(bytesPerPixel);
+        case EtcFormat::Etc2Rgba: return portableKernel<EtcFormat::Etc2Rgba>(bytesPerPixel);
+        case EtcFormat::EacR11: return portableKernel<EtcFormat::EacR11>(bytesPerPixel);
+        case EtcFormat::EacRg11: break;
     }
     return portableKernel<EtcFormat::EacRg11>(bytesPerPixel);
 }

@@ -37,7 +37,9 @@ struct Bytes16 {
     alignas(16) uint8_t bytes[16];
 };
 
-DDS_ETC_SSSE3 inline __m128i load(const Bytes16 &b) { return _mm_load_si128(reinterpret_cast<const __m128i *>(b.bytes)); }
+DDS_ETC_SSSE3 inline __m128i load(const Bytes16 &b) {
+    return _mm_load_si128(reinterpret_cast<const __m128i *>(b.bytes));
+}
 
 struct Planes {
     __m128i red, green, blue, alpha;
@@ -202,7 +204,7 @@ DDS_ETC_SSSE3 inline Planes planarPlanes(const uint8_t *block) {
     };
     const __m128i across = lanes(h[0] - o[0], h[1] - o[1], h[2] - o[2], 0);
     const __m128i down = lanes(v[0] - o[0], v[1] - o[1], v[2] - o[2], 0);
-    const __m128i x01 = _mm_unpackhi_epi64(_mm_setzero_si128(), across);   // 0, H - O
+    const __m128i x01 = _mm_unpackhi_epi64(_mm_setzero_si128(), across);    // 0, H - O
     const __m128i x23 = _mm_add_epi16(_mm_add_epi16(across, across), x01);  // 2 (H - O), 3 (H - O)
     __m128i start = lanes(4 * o[0] + 2, 4 * o[1] + 2, 4 * o[2] + 2, 4 * 255 + 2);
     // Each row's words as its red, green, blue and alpha bytes (32-bit
