@@ -1,0 +1,136 @@
+// ASTC blocks of every footprint (tests/astc/blocks.bin, made by
+// tests/astc/make_fixtures.py: astcenc's encodings of LDR and HDR images,
+// random blocks, every block mode, every colour endpoint mode with 1 to 4
+// partitions and 1 or 2 planes, void extents) against the bytes ARM's
+// astcenc decodes them to, through the plain decoder; and every block-row
+// kernel against the plain decoder, byte for byte.
+
+#include "astc.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The blocks of one footprint and the FNV-1a hash of each one's expected
+// RGBA bytes (rows top first).
+struct Footprint {
+    unsigned width, height;
+    std::vector<uint8_t> blocks;
+    std::vector<uint32_t> expectedHashes;
+};
+
+std::vector<Footprint> loadFixtures() {
+    std::ifstream file(DDSIMAGE_SOURCE_DIR "/tests/astc/blocks.bin", std::ios::binary);
+    const std::vector<uint8_t> data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<Footprint> footprints;
+    for (size_t at = 0; at + 4 <= data.size();) {
+        Footprint f{data[at], data[at + 1], {}, {}};
+        const size_t count = data[at + 2] | size_t{data[at + 3]} << 8;
+        at += 4;
+        for (size_t i = 0; i < count && at + 20 <= data.size(); ++i, at += 20) {
+            f.blocks.insert(f.blocks.end(), data.begin() + static_cast<ptrdiff_t>(at),
+                            data.begin() + static_cast<ptrdiff_t>(at + 16));
+            f.expectedHashes.push_back(data[at + 16] | uint32_t{data[at + 17]} << 8 | uint32_t{data[at + 18]} << 16 |
+                                       uint32_t{data[at + 19]} << 24);
+        }
+        footprints.push_back(std::move(f));
+    }
+    return footprints;
+}
+
+uint32_t fnv1a(const std::vector<uint8_t> &bytes) {
+    uint32_t hash = 0x811C9DC5u;
+    for (uint8_t b : bytes) hash = (hash ^ b) * 0x01000193u;
+    return hash;
+}
+
+std::string hex(const uint8_t *block) {
+    std::string text;
+    char digits[3];
+    for (int i = 0; i < 16; ++i) std::snprintf(digits, sizeof digits, "%02x", block[i]), text += digits;
+    return text;
+}
+
+// The footprint's blocks side by side through the plain decoder: height
+// rows of RGBA pixels, block b at column width * b.
+std::vector<std::vector<uint8_t>> plainRows(const Footprint &f) {
+    const size_t count = f.expectedHashes.size();
+    std::vector<std::vector<uint8_t>> rows(f.height, std::vector<uint8_t>(count * f.width * 4));
+    for (size_t b = 0; b < count; ++b) {
+        std::vector<uint8_t> block(size_t{f.width} * f.height * 4);
+        ddsDecodeAstcBlock(&f.blocks[16 * b], f.width, f.height, block.data(), f.width * 4);
+        for (unsigned t = 0; t < f.height; ++t)
+            std::copy_n(block.begin() + t * f.width * 4, f.width * 4, rows[t].begin() + static_cast<ptrdiff_t>(b * f.width * 4));
+    }
+    return rows;
+}
+
+TEST(Astc, FixturesCoverEveryFootprint) {
+    const std::vector<Footprint> fixtures = loadFixtures();
+    ASSERT_EQ(fixtures.size(), 14u);
+    for (unsigned i = 0; i < 14; ++i) {
+        unsigned width = 0, height = 0;
+        ASSERT_TRUE(ddsAstcFootprint(i, &width, &height));
+        EXPECT_EQ(width, fixtures[i].width);
+        EXPECT_EQ(height, fixtures[i].height);
+        EXPECT_GE(fixtures[i].expectedHashes.size(), 100u);
+    }
+    unsigned width = 0, height = 0;
+    EXPECT_FALSE(ddsAstcFootprint(14, &width, &height));
+    EXPECT_EQ(ddsAstcRowKernel(7, 7, 4), nullptr);
+    EXPECT_EQ(ddsAstcRowKernel(4, 4, 2), nullptr);
+}
+
+TEST(Astc, PlainDecoderMatchesAstcenc) {
+    for (const Footprint &f : loadFixtures()) {
+        int failures = 0;
+        for (size_t b = 0; b < f.expectedHashes.size(); ++b) {
+            std::vector<uint8_t> pixels(size_t{f.width} * f.height * 4, 0x5A);
+            ddsDecodeAstcBlock(&f.blocks[16 * b], f.width, f.height, pixels.data(), f.width * 4);
+            if (fnv1a(pixels) != f.expectedHashes[b] && ++failures <= 5)
+                ADD_FAILURE() << f.width << "x" << f.height << " block " << b << ": " << hex(&f.blocks[16 * b]);
+        }
+        EXPECT_EQ(failures, 0) << f.width << "x" << f.height;
+    }
+}
+
+TEST(Astc, RowKernelsMatchThePlainDecoder) {
+    const struct {
+        const char *name;
+        BlockRowKernel (*lookup)(unsigned, unsigned, int);
+    } tiers[] = {{"best", &ddsAstcRowKernel}, {"portable", &ddsAstcRowKernelPortable}, {"SSE2", &ddsAstcRowKernelSse2}};
+    for (const Footprint &f : loadFixtures()) {
+        const std::vector<std::vector<uint8_t>> plain = plainRows(f);
+        const uint32_t count = static_cast<uint32_t>(f.expectedHashes.size());
+        for (int bytesPerPixel : {3, 4}) {
+            for (const auto &tier : tiers) {
+                const BlockRowKernel kernel = tier.lookup(f.width, f.height, bytesPerPixel);
+                if (kernel == nullptr && tier.lookup == &ddsAstcRowKernelSse2) continue;
+                ASSERT_NE(kernel, nullptr) << tier.name;
+                // Rows of guard bytes, 8 past the last pixel.
+                std::vector<std::vector<uint8_t>> rows(f.height, std::vector<uint8_t>(count * f.width * static_cast<unsigned>(bytesPerPixel) + 8, 0xA5));
+                std::vector<uint8_t *> pointers;
+                for (auto &row : rows) pointers.push_back(row.data());
+                kernel(f.blocks.data(), count, pointers.data());
+                for (unsigned t = 0; t < f.height; ++t) {
+                    std::vector<uint8_t> expected;
+                    for (size_t i = 0; i < plain[t].size(); i += 4)
+                        expected.insert(expected.end(), plain[t].begin() + static_cast<ptrdiff_t>(i),
+                                        plain[t].begin() + static_cast<ptrdiff_t>(i) + bytesPerPixel);
+                    expected.insert(expected.end(), 8, 0xA5);
+                    ASSERT_EQ(rows[t], expected) << tier.name << ", " << f.width << "x" << f.height << ", "
+                                                 << bytesPerPixel << " bytes a pixel, row " << t;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
