@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -125,8 +126,12 @@ TEST(Astc, RowKernelsMatchThePlainDecoder) {
                         expected.insert(expected.end(), plain[t].begin() + static_cast<ptrdiff_t>(i),
                                         plain[t].begin() + static_cast<ptrdiff_t>(i) + bytesPerPixel);
                     expected.insert(expected.end(), 8, 0xA5);
-                    ASSERT_EQ(rows[t], expected) << tier.name << ", " << f.width << "x" << f.height << ", "
-                                                 << bytesPerPixel << " bytes a pixel, row " << t;
+                    const size_t at = static_cast<size_t>(
+                        std::mismatch(rows[t].begin(), rows[t].end(), expected.begin()).first - rows[t].begin());
+                    const size_t block = at / (f.width * static_cast<size_t>(bytesPerPixel));
+                    ASSERT_EQ(at, rows[t].size()) << tier.name << ", " << f.width << "x" << f.height << ", " << bytesPerPixel
+                                                  << " bytes a pixel, row " << t << ", block " << block << ": "
+                                                  << (block < count ? hex(&f.blocks[16 * block]) : "past the end");
                 }
             }
         }

@@ -11,7 +11,7 @@ constexpr unsigned bitsOf(uint32_t value, unsigned start, unsigned count) {
 // The grid size of a mode whose bits 0 and 1 are not both zero: five
 // layouts told apart by bits 2 and 3 (and 8), with A in bits 5-6 and B in
 // bits 7-8 (or bit 7 alone).
-void gridOfLowModes(uint32_t m, unsigned *width, unsigned *height) {
+constexpr void gridOfLowModes(uint32_t m, unsigned *width, unsigned *height) {
     const unsigned a = bitsOf(m, 5, 2), b = bitsOf(m, 7, 2);
     switch (bitsOf(m, 2, 2)) {
         case 0: *width = b + 4, *height = a + 2; break;
@@ -26,7 +26,7 @@ void gridOfLowModes(uint32_t m, unsigned *width, unsigned *height) {
 
 // The grid size of a mode whose bits 0 and 1 are zero (and bits 2 and 3
 // not): told apart by bits 7 and 8.  False for the reserved layouts.
-bool gridOfHighModes(uint32_t m, unsigned *width, unsigned *height) {
+constexpr bool gridOfHighModes(uint32_t m, unsigned *width, unsigned *height) {
     const unsigned a = bitsOf(m, 5, 2);
     switch (bitsOf(m, 7, 2)) {
         case 0: *width = 12, *height = a + 2; return true;
@@ -61,11 +61,9 @@ constexpr ColourRangeTable buildColourRanges() {
 }
 constexpr ColourRangeTable ColourRanges = buildColourRanges();
 
-}  // namespace
-
-bool astcDecodeBlockMode(uint32_t modeBits, AstcBlockMode *mode) {
+constexpr bool decodeBlockMode(uint32_t modeBits, AstcBlockMode *mode) {
     const uint32_t m = modeBits & 0x7FF;
-    unsigned width = 0, height = 0, rangeBits;
+    unsigned width = 0, height = 0, rangeBits = 0;
     bool highPrecision = bitsOf(m, 9, 1) != 0, dualPlane = bitsOf(m, 10, 1) != 0;
     if (bitsOf(m, 0, 2) != 0) {
         rangeBits = bitsOf(m, 4, 1) | bitsOf(m, 0, 2) << 1;
@@ -87,6 +85,19 @@ bool astcDecodeBlockMode(uint32_t modeBits, AstcBlockMode *mode) {
              static_cast<uint8_t>(planes), static_cast<uint8_t>(count), static_cast<uint8_t>(bits)};
     return true;
 }
+
+
+constexpr AstcBlockModeTable buildBlockModes() {
+    AstcBlockModeTable table{};
+    for (uint32_t m = 0; m < 2048; ++m) table.legal[m] = decodeBlockMode(m, &table.modes[m]);
+    return table;
+}
+
+}  // namespace
+
+extern const AstcBlockModeTable kAstcBlockModes = buildBlockModes();
+
+bool astcDecodeBlockMode(uint32_t modeBits, AstcBlockMode *mode) { return decodeBlockMode(modeBits, mode); }
 
 bool astcParseLayout(const AstcBits &bits, const AstcBlockMode &mode, AstcBlockLayout *layout) {
     layout->mode = mode;

@@ -27,6 +27,13 @@ inline bool astcIsVoidExtent(uint32_t modeBits) { return (modeBits & 0x1FF) == 0
 // check.
 bool astcDecodeBlockMode(uint32_t modeBits, AstcBlockMode *mode);
 
+// astcDecodeBlockMode's answer for each of the 2048 mode values.
+struct AstcBlockModeTable {
+    AstcBlockMode modes[2048];
+    bool legal[2048];
+};
+extern const AstcBlockModeTable kAstcBlockModes;
+
 // Everything but the values: how a block that is not a void-extent block
 // is laid out.
 struct AstcBlockLayout {

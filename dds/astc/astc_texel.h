@@ -9,12 +9,12 @@
 // An LDR channel: UNORM16 value C is the half float C / 65536 cut to its
 // 11 leading bits (65535 is 1.0); the byte is round(255 * T / 65536), T
 // being C with the bits below those 11 cleared.
-inline uint8_t astcUnormByte(uint32_t c) {
+constexpr uint8_t astcUnormByte(uint32_t c) {
     if (c == 65535) return 255;
     uint32_t below = c >> 11;  // nonzero where C has more than 11 bits
     below |= below >> 1;
     below |= below >> 2;
-    below |= below >> 4;  // every bit under the top one of C >> 11: as many as C has beyond 11
+    below |= below >> 4;  // the top bit of C >> 11 and all under it: as many bits as C has beyond 11
     return static_cast<uint8_t>((255 * (c & ~below) + 32768) >> 16);
 }
 
