@@ -62,13 +62,14 @@ std::string hex(const uint8_t *block) {
 // The footprint's blocks side by side through the plain decoder: height
 // rows of RGBA pixels, block b at column width * b.
 std::vector<std::vector<uint8_t>> plainRows(const Footprint &f) {
-    const size_t count = f.expectedHashes.size();
+    const size_t count = f.blocks.size() / 16;
     std::vector<std::vector<uint8_t>> rows(f.height, std::vector<uint8_t>(count * f.width * 4));
     for (size_t b = 0; b < count; ++b) {
         std::vector<uint8_t> block(size_t{f.width} * f.height * 4);
-        ddsDecodeAstcBlock(&f.blocks[16 * b], f.width, f.height, block.data(), f.width * 4);
+        const ptrdiff_t stride = static_cast<ptrdiff_t>(f.width) * 4;
+        ddsDecodeAstcBlock(&f.blocks[16 * b], f.width, f.height, block.data(), stride);
         for (unsigned t = 0; t < f.height; ++t)
-            std::copy_n(block.begin() + t * f.width * 4, f.width * 4, rows[t].begin() + static_cast<ptrdiff_t>(b * f.width * 4));
+            std::copy_n(block.begin() + static_cast<ptrdiff_t>(t) * stride, stride, rows[t].begin() + static_cast<ptrdiff_t>(b) * stride);
     }
     return rows;
 }
@@ -94,7 +95,7 @@ TEST(Astc, PlainDecoderMatchesAstcenc) {
         int failures = 0;
         for (size_t b = 0; b < f.expectedHashes.size(); ++b) {
             std::vector<uint8_t> pixels(size_t{f.width} * f.height * 4, 0x5A);
-            ddsDecodeAstcBlock(&f.blocks[16 * b], f.width, f.height, pixels.data(), f.width * 4);
+            ddsDecodeAstcBlock(&f.blocks[16 * b], f.width, f.height, pixels.data(), static_cast<ptrdiff_t>(f.width) * 4);
             if (fnv1a(pixels) != f.expectedHashes[b] && ++failures <= 5)
                 ADD_FAILURE() << f.width << "x" << f.height << " block " << b << ": " << hex(&f.blocks[16 * b]);
         }
@@ -102,39 +103,58 @@ TEST(Astc, PlainDecoderMatchesAstcenc) {
     }
 }
 
-TEST(Astc, RowKernelsMatchThePlainDecoder) {
+// Every kernel tier at 3 and 4 bytes a pixel against the plain decoder, on
+// all of the footprint's blocks as one row between guard bytes.
+void expectKernelsMatchPlainDecoder(const Footprint &f) {
     const struct {
         const char *name;
         BlockRowKernel (*lookup)(unsigned, unsigned, int);
     } tiers[] = {{"best", &ddsAstcRowKernel}, {"portable", &ddsAstcRowKernelPortable}, {"SSE2", &ddsAstcRowKernelSse2}};
-    for (const Footprint &f : loadFixtures()) {
-        const std::vector<std::vector<uint8_t>> plain = plainRows(f);
-        const uint32_t count = static_cast<uint32_t>(f.expectedHashes.size());
-        for (int bytesPerPixel : {3, 4}) {
-            for (const auto &tier : tiers) {
-                const BlockRowKernel kernel = tier.lookup(f.width, f.height, bytesPerPixel);
-                if (kernel == nullptr && tier.lookup == &ddsAstcRowKernelSse2) continue;
-                ASSERT_NE(kernel, nullptr) << tier.name;
-                // Rows of guard bytes, 8 past the last pixel.
-                std::vector<std::vector<uint8_t>> rows(f.height, std::vector<uint8_t>(count * f.width * static_cast<unsigned>(bytesPerPixel) + 8, 0xA5));
-                std::vector<uint8_t *> pointers;
-                for (auto &row : rows) pointers.push_back(row.data());
-                kernel(f.blocks.data(), count, pointers.data());
-                for (unsigned t = 0; t < f.height; ++t) {
-                    std::vector<uint8_t> expected;
-                    for (size_t i = 0; i < plain[t].size(); i += 4)
-                        expected.insert(expected.end(), plain[t].begin() + static_cast<ptrdiff_t>(i),
-                                        plain[t].begin() + static_cast<ptrdiff_t>(i) + bytesPerPixel);
-                    expected.insert(expected.end(), 8, 0xA5);
-                    const size_t at = static_cast<size_t>(
-                        std::mismatch(rows[t].begin(), rows[t].end(), expected.begin()).first - rows[t].begin());
-                    const size_t block = at / (f.width * static_cast<size_t>(bytesPerPixel));
-                    ASSERT_EQ(at, rows[t].size()) << tier.name << ", " << f.width << "x" << f.height << ", " << bytesPerPixel
-                                                  << " bytes a pixel, row " << t << ", block " << block << ": "
-                                                  << (block < count ? hex(&f.blocks[16 * block]) : "past the end");
-                }
+    const std::vector<std::vector<uint8_t>> plain = plainRows(f);
+    const uint32_t count = static_cast<uint32_t>(f.blocks.size() / 16);
+    for (int bytesPerPixel : {3, 4}) {
+        for (const auto &tier : tiers) {
+            const BlockRowKernel kernel = tier.lookup(f.width, f.height, bytesPerPixel);
+            if (kernel == nullptr && tier.lookup == &ddsAstcRowKernelSse2) continue;
+            ASSERT_NE(kernel, nullptr) << tier.name;
+            const size_t pixelBytes = static_cast<size_t>(bytesPerPixel);
+            std::vector<std::vector<uint8_t>> rows(f.height, std::vector<uint8_t>(count * f.width * pixelBytes + 8, 0xA5));
+            std::vector<uint8_t *> pointers;
+            for (auto &row : rows) pointers.push_back(row.data());
+            kernel(f.blocks.data(), count, pointers.data());
+            for (unsigned t = 0; t < f.height; ++t) {
+                std::vector<uint8_t> expected;
+                for (size_t i = 0; i < plain[t].size(); i += 4)
+                    expected.insert(expected.end(), plain[t].begin() + static_cast<ptrdiff_t>(i),
+                                    plain[t].begin() + static_cast<ptrdiff_t>(i + pixelBytes));
+                expected.insert(expected.end(), 8, 0xA5);  // the guard bytes, untouched
+                const size_t at = static_cast<size_t>(
+                    std::mismatch(rows[t].begin(), rows[t].end(), expected.begin()).first - rows[t].begin());
+                const size_t block = at / (f.width * pixelBytes);
+                ASSERT_EQ(at, rows[t].size()) << tier.name << ", " << f.width << "x" << f.height << ", " << bytesPerPixel
+                                              << " bytes a pixel, row " << t << ", block " << block << ": "
+                                              << (block < count ? hex(&f.blocks[16 * block]) : "past the end");
             }
         }
+    }
+}
+
+TEST(Astc, RowKernelsMatchThePlainDecoder) {
+    uint32_t state = 0x2545F491u;  // xorshift32
+    auto next = [&state] {
+        state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+        return state;
+    };
+    for (const Footprint &f : loadFixtures()) {
+        expectKernelsMatchPlainDecoder(f);
+        // 2000 random blocks, two in three under the first 32 bits (mode,
+        // partitions, seed, endpoint modes) of a fixture block.
+        Footprint mutated{f.width, f.height, std::vector<uint8_t>(2000 * 16), {}};
+        for (size_t b = 0; b < 2000; ++b) {
+            for (size_t i = 0; i < 16; ++i) mutated.blocks[16 * b + i] = static_cast<uint8_t>(next() >> 24);
+            if (next() % 3 != 0) std::copy_n(&f.blocks[16 * (next() % (f.blocks.size() / 16))], 4, &mutated.blocks[16 * b]);
+        }
+        expectKernelsMatchPlainDecoder(mutated);
     }
 }
 

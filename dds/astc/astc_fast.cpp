@@ -55,15 +55,15 @@ inline void skipBits(AstcBits &stream, unsigned count) {
     stream.high >>= count;
 }
 
-// The weights of range `Range`, `count` of them from bit 0 of `stream`
-// (the block's bits reversed, the sequence's end cleared), unquantised to
-// 0 to 64.  Writes up to 4 values past `count` (a whole last group).
+// `count` values of range `Range` from bit 0 of `stream` (the sequence's
+// end cleared), each mapped through `unquantised` (a weight or endpoint
+// table of that range).  Writes up to 4 values past `count` (a whole last
+// group).
 template <unsigned Range>
-void readWeights(AstcBits stream, unsigned count, uint8_t *out) {
+void readValues(AstcBits stream, unsigned count, const uint8_t *unquantised, uint8_t *out) {
     constexpr AstcRange r = kAstcRanges[Range];
     constexpr unsigned b = r.bits;
     constexpr uint64_t mask = (1u << b) - 1;
-    const uint8_t *values = kAstcWeightUnquant.values[Range];
     if constexpr (r.trits != 0) {
         for (unsigned i = 0; i < count; i += 5) {
             const uint64_t g = stream.low;
@@ -71,11 +71,11 @@ void readWeights(AstcBits stream, unsigned count, uint8_t *out) {
                                                      (g >> (3 * b + 4) & 1) << 4 | (g >> (4 * b + 5) & 3) << 5 |
                                                      (g >> (5 * b + 7) & 1) << 7);
             const uint8_t *trits = kAstcTrits.trits[t];
-            out[i] = values[trits[0] << b | (g & mask)];
-            out[i + 1] = values[trits[1] << b | (g >> (b + 2) & mask)];
-            out[i + 2] = values[trits[2] << b | (g >> (2 * b + 4) & mask)];
-            out[i + 3] = values[trits[3] << b | (g >> (3 * b + 5) & mask)];
-            out[i + 4] = values[trits[4] << b | (g >> (4 * b + 7) & mask)];
+            out[i] = unquantised[uint64_t{trits[0]} << b | (g & mask)];
+            out[i + 1] = unquantised[uint64_t{trits[1]} << b | (g >> (b + 2) & mask)];
+            out[i + 2] = unquantised[uint64_t{trits[2]} << b | (g >> (2 * b + 4) & mask)];
+            out[i + 3] = unquantised[uint64_t{trits[3]} << b | (g >> (3 * b + 5) & mask)];
+            out[i + 4] = unquantised[uint64_t{trits[4]} << b | (g >> (4 * b + 7) & mask)];
             skipBits(stream, 5 * b + 8);
         }
     } else if constexpr (r.quints != 0) {
@@ -84,29 +84,38 @@ void readWeights(AstcBits stream, unsigned count, uint8_t *out) {
             const unsigned q =
                 static_cast<unsigned>((g >> b & 7) | (g >> (2 * b + 3) & 3) << 3 | (g >> (3 * b + 5) & 3) << 5);
             const uint8_t *quints = kAstcQuints.quints[q];
-            out[i] = values[quints[0] << b | (g & mask)];
-            out[i + 1] = values[quints[1] << b | (g >> (b + 3) & mask)];
-            out[i + 2] = values[quints[2] << b | (g >> (2 * b + 5) & mask)];
+            out[i] = unquantised[uint64_t{quints[0]} << b | (g & mask)];
+            out[i + 1] = unquantised[uint64_t{quints[1]} << b | (g >> (b + 3) & mask)];
+            out[i + 2] = unquantised[uint64_t{quints[2]} << b | (g >> (2 * b + 5) & mask)];
             skipBits(stream, 3 * b + 7);
         }
     } else {
         for (unsigned i = 0; i < count; ++i) {
-            out[i] = values[stream.low & mask];
+            out[i] = unquantised[stream.low & mask];
             skipBits(stream, b);
         }
     }
 }
 
-using WeightReader = void (*)(AstcBits, unsigned, uint8_t *);
+using ValueReader = void (*)(AstcBits, unsigned, const uint8_t *, uint8_t *);
 
 template <size_t... R>
-constexpr auto weightReaders(std::index_sequence<R...>) {
+constexpr auto valueReaders(std::index_sequence<R...>) {
     struct Readers {
-        WeightReader readers[sizeof...(R)];
+        ValueReader readers[sizeof...(R)];
     };
-    return Readers{{&readWeights<R>...}};
+    return Readers{{&readValues<R>...}};
 }
-constexpr auto WeightReaders = weightReaders(std::make_index_sequence<kAstcWeightRangeCount>());
+constexpr auto ValueReaders = valueReaders(std::make_index_sequence<kAstcRangeCount>());
+
+// The endpoint integers of a block, unquantised to bytes (room for 4 past
+// the last).
+void readEndpointValues(const AstcBits &bits, const AstcBlockLayout &layout, uint8_t *values) {
+    AstcBits stream = astcBitsBelow(bits, layout.colourStart + astcIseBitCount(layout.colourRange, layout.colourCount));
+    skipBits(stream, layout.colourStart);
+    ValueReaders.readers[layout.colourRange](stream, layout.colourCount, kAstcColourUnquant.values[layout.colourRange],
+                                             values);
+}
 
 // Where texel coordinate s of a block side of `B` texels falls in a grid
 // side of n points: the grid point at or before it and the 4-bit fraction
@@ -249,7 +258,6 @@ inline uint32_t ldrPixel(uint64_t p) {
 
 // What a block's texel loop needs.
 struct LdrBlock {
-    unsigned partitionCount;
     bool dual;
     Lanes lanes[4];
     uint32_t partitions[9];  // the partition map
@@ -297,27 +305,44 @@ inline __m128i pairOf(const uint64_t &first, const uint64_t &second) {
                               _mm_loadl_epi64(reinterpret_cast<const __m128i *>(&second)));
 }
 
+// Weights i to i + 3 of a plane in the lanes of two vectors: texel i in
+// lanes 0-3 and i + 1 in lanes 4-7 of the first, i + 2 and i + 3 in the
+// second.
+inline void weightLanes(const uint8_t *weights, __m128i &first, __m128i &second) {
+    uint32_t four;
+    std::memcpy(&four, weights, 4);
+    __m128i w = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(four)), _mm_setzero_si128());
+    w = _mm_unpacklo_epi16(w, w);
+    first = _mm_unpacklo_epi32(w, w);
+    second = _mm_unpackhi_epi32(w, w);
+}
+
 template <unsigned Texels, bool Partitioned, bool Dual>
 void ldrTexelsSse2(const LdrBlock &block, uint32_t *pixels) {
-    const __m128i zero = _mm_setzero_si128();
-    for (unsigned i = 0; i + 2 <= Texels; i += 2) {
-        const Lanes &a = lanesOfTexel<Partitioned>(block, i);
-        const Lanes &b = lanesOfTexel<Partitioned>(block, i + 1);
-        const __m128i base = pairOf(a.base, b.base);
-        const __m128i weight = _mm_set_epi16(
-            block.weights[0][i + 1], block.weights[0][i + 1], block.weights[0][i + 1], block.weights[0][i + 1],
-            block.weights[0][i], block.weights[0][i], block.weights[0][i], block.weights[0][i]);
-        __m128i p = _mm_add_epi16(base, _mm_mullo_epi16(pairOf(a.deltaLanes, b.deltaLanes), weight));
-        if constexpr (Dual) {
-            const __m128i weight2 = _mm_set_epi16(
-                block.weights[1][i + 1], block.weights[1][i + 1], block.weights[1][i + 1], block.weights[1][i + 1],
-                block.weights[1][i], block.weights[1][i], block.weights[1][i], block.weights[1][i]);
-            p = _mm_add_epi16(p, _mm_mullo_epi16(pairOf(a.delta2Lanes, b.delta2Lanes), weight2));
+    const Lanes &only = block.lanes[0];
+    const __m128i base = pairOf(only.base, only.base), delta = pairOf(only.deltaLanes, only.deltaLanes);
+    const __m128i delta2 = pairOf(only.delta2Lanes, only.delta2Lanes);
+    constexpr unsigned Whole = Texels / 4 * 4;
+    for (unsigned i = 0; i < Whole; i += 4) {
+        __m128i w0, w1, w2, w3;
+        weightLanes(block.weights[0] + i, w0, w1);
+        if constexpr (Dual) weightLanes(block.weights[1] + i, w2, w3);
+        __m128i p[2];
+        for (unsigned half = 0; half < 2; ++half) {
+            __m128i b = base, d = delta, d2 = delta2;
+            if constexpr (Partitioned) {
+                const Lanes &l0 = lanesOfTexel<true>(block, i + 2 * half), &l1 = lanesOfTexel<true>(block, i + 2 * half + 1);
+                b = pairOf(l0.base, l1.base);
+                d = pairOf(l0.deltaLanes, l1.deltaLanes);
+                if constexpr (Dual) d2 = pairOf(l0.delta2Lanes, l1.delta2Lanes);
+            }
+            p[half] = _mm_add_epi16(b, _mm_mullo_epi16(d, half == 0 ? w0 : w1));
+            if constexpr (Dual) p[half] = _mm_add_epi16(p[half], _mm_mullo_epi16(d2, half == 0 ? w2 : w3));
         }
-        const __m128i bytes = _mm_packus_epi16(ldrBytesSse2(p), zero);
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(pixels + i), bytes);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(pixels + i),
+                         _mm_packus_epi16(ldrBytesSse2(p[0]), ldrBytesSse2(p[1])));
     }
-    if constexpr (Texels % 2 != 0) pixels[Texels - 1] = ldrTexel<Partitioned, Dual>(block, Texels - 1);
+    for (unsigned i = Whole; i < Texels; ++i) pixels[i] = ldrTexel<Partitioned, Dual>(block, i);
 }
 
 #endif
@@ -346,9 +371,9 @@ uint32_t voidExtentWord(const AstcBits &bits) {
 template <unsigned W, unsigned H>
 void texelWeights(const AstcBits &bits, const AstcBlockMode &mode, LdrBlock &block) {
     uint8_t stored[64 + 16];
-    WeightReaders.readers[mode.weightRange](astcBitsBelow(astcReversed(bits), mode.weightBits), mode.weightCount,
-                                            stored);
-    const unsigned n = mode.gridWidth, m = mode.gridHeight;
+    ValueReaders.readers[mode.weightRange](astcBitsBelow(astcReversed(bits), mode.weightBits), mode.weightCount,
+                                           kAstcWeightUnquant.values[mode.weightRange], stored);
+    const unsigned n = mode.gridWidth, m = mode.gridHeight, points = n * m;
     const bool whole = n == W && m == H;
     if constexpr (W * H <= 64) {
         if (whole && mode.planes == 1) {
@@ -357,14 +382,17 @@ void texelWeights(const AstcBits &bits, const AstcBlockMode &mode, LdrBlock &blo
         }
     }
     for (unsigned plane = 0; plane < mode.planes; ++plane) {
-        uint8_t grid[64 + 16] = {};
-        for (unsigned i = 0; i < n * m; ++i) grid[i] = stored[i * mode.planes + plane];
+        uint8_t grid[64 + 16];
+        for (unsigned i = 0; i < points; ++i) grid[i] = stored[i * mode.planes + plane];
         if constexpr (W * H <= 64) {
             if (whole) {
                 std::memcpy(block.weights[plane], grid, W * H);
                 continue;
             }
         }
+        // The neighbours past the last row and column get no share, but
+        // are read: zeros.
+        std::memset(grid + points, 0, n + 1);
         infill<W, H>(grid, n, m, block.weights[plane]);
     }
 }
@@ -402,11 +430,9 @@ void decodeBlock(const uint8_t *data, uint32_t *pixels) {
         }
     }
     LdrBlock block;
-    block.partitionCount = layout.partitionCount;
     block.dual = mode.planes == 2;
-    uint8_t values[18];
-    astcDecodeIse(bits, layout.colourStart, layout.colourRange, layout.colourCount, values);
-    for (unsigned i = 0; i < layout.colourCount; ++i) values[i] = kAstcColourUnquant.values[layout.colourRange][values[i]];
+    uint8_t values[18 + 4];
+    readEndpointValues(bits, layout, values);
     for (unsigned p = 0, first = 0; p < layout.partitionCount; ++p) {
         AstcEndpoints endpoints;
         astcDecodeEndpoints(layout.cems[p], values + first, &endpoints);

@@ -193,7 +193,7 @@ void astcDecodeIse(const AstcBits &bits, unsigned start, unsigned range, unsigne
                 packed |= take(tritBits[i]) << shift;
             }
             for (unsigned i = 0; i < 5 && first + i < count; ++i)
-                values[first + i] = static_cast<uint8_t>(kAstcTrits.trits[packed][i] << r.bits | low[i]);
+                values[first + i] = static_cast<uint8_t>(uint32_t{kAstcTrits.trits[packed][i]} << r.bits | low[i]);
         }
     } else if (r.quints) {
         // Three values a group: each value's plain bits, then 3, 2, 2 bits of Q.
@@ -205,7 +205,7 @@ void astcDecodeIse(const AstcBits &bits, unsigned start, unsigned range, unsigne
                 packed |= take(quintBits[i]) << shift;
             }
             for (unsigned i = 0; i < 3 && first + i < count; ++i)
-                values[first + i] = static_cast<uint8_t>(kAstcQuints.quints[packed][i] << r.bits | low[i]);
+                values[first + i] = static_cast<uint8_t>(uint32_t{kAstcQuints.quints[packed][i]} << r.bits | low[i]);
         }
     } else {
         for (unsigned i = 0; i < count; ++i) values[i] = static_cast<uint8_t>(take(r.bits));
