@@ -1,9 +1,11 @@
 // ASTC blocks of every footprint (tests/astc/blocks.bin, made by
 // tests/astc/make_fixtures.py: astcenc's encodings of LDR and HDR images,
 // random blocks, every block mode, every colour endpoint mode with 1 to 4
-// partitions and 1 or 2 planes, void extents) against the bytes ARM's
-// astcenc decodes them to, through the plain decoder; and every block-row
-// kernel against the plain decoder, byte for byte.
+// partitions and 1 or 2 planes, void extents) through the plain decoder,
+// each block's bytes against those ARM's astcenc decodes it to (by their
+// 32-bit FNV-1a hash, which the fixtures hold); and every block-row kernel
+// against the plain decoder byte for byte, on those blocks and on mutated
+// ones.
 
 #include "astc.h"
 

@@ -24,13 +24,19 @@ inline uint32_t astcField(const AstcBits &bits, unsigned start, unsigned count) 
     return static_cast<uint32_t>(value & ((uint64_t{1} << count) - 1));
 }
 
+// The bits of x in the opposite order: each byte's bits reversed, then
+// the bytes.
 inline uint64_t astcReverse64(uint64_t x) {
     x = (x >> 1 & 0x5555555555555555ull) | (x & 0x5555555555555555ull) << 1;
     x = (x >> 2 & 0x3333333333333333ull) | (x & 0x3333333333333333ull) << 2;
     x = (x >> 4 & 0x0F0F0F0F0F0F0F0Full) | (x & 0x0F0F0F0F0F0F0F0Full) << 4;
+#if defined(__GNUC__)
+    return __builtin_bswap64(x);
+#else
     x = (x >> 8 & 0x00FF00FF00FF00FFull) | (x & 0x00FF00FF00FF00FFull) << 8;
     x = (x >> 16 & 0x0000FFFF0000FFFFull) | (x & 0x0000FFFF0000FFFFull) << 16;
     return x >> 32 | x << 32;
+#endif
 }
 
 // The block read from its top bit down: bit n of the result is bit 127 - n

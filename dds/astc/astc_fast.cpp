@@ -2,10 +2,10 @@
 //
 // A block is read as two 64-bit words.  Its mode comes from a table of all
 // 2048 mode values (kAstcBlockModes); the layout of partitions, endpoint
-// modes and endpoint range is read by the plain decoder's own function, as
-// are the endpoint integers and the endpoints.  The weights are read by a
-// function made for their range, a group of trits or quints or one plain
-// value at a time, and unquantised on the way.
+// modes and endpoint range is read by the plain decoder's own function, and
+// the endpoints made by it (astcDecodeEndpoints).  The endpoint integers and
+// the weights are read by a function made for their range, a group of
+// trits or quints or one plain value at a time, and unquantised on the way.
 //
 // A weight grid smaller than the footprint is infilled with one 64-bit
 // multiplication a texel: each grid point holds the four weights around it
@@ -23,7 +23,8 @@
 // half-float truncation) is looked up in a table of every P.  With SSE2,
 // two texels a vector, the byte is computed instead.  Blocks with HDR
 // endpoints go through the plain decoder; void-extent and illegal blocks
-// fill one colour.
+// fill one colour.  A texel is a 32-bit word with R in its low byte, stored
+// as is: the byte order of the x86 processors the plug-in is built for.
 
 #include "astc.h"
 
