@@ -1,7 +1,9 @@
 // PVRTC1 and ATC.  PVRTC: the plain decoder against Imagination's
 // PVRTexToolCLI on random levels (tests/pvrtc/), and the banded path
 // (tiles, reordering, word rows) against the plain decoder on random
-// levels of every small shape.
+// levels of every small shape.  ATC: the plain decoders against blocks
+// worked out by hand, and every row kernel against them on random blocks
+// and on every interpolated-alpha endpoint pair.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "atc.h"
 #include "bytes.h"
 #include "pvrtc.h"
 
@@ -118,6 +121,116 @@ TEST(Pvrtc, BandedRowsMatchThePlainDecoderOnEveryShape) {
                                                         << ", tiles of " << side << ", " << bytesPerPixel);
                         EXPECT_EQ(decodeBanded(level, width, height, twoBits, side, bytesPerPixel, 5),
                                   decodePlain(level, width, height, twoBits, bytesPerPixel, 5));
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Hand-worked blocks.  Colour indices: row 0 is 0, 1, 2, 3, row 1 3, 2, 1,
+// 0, row 2 all 0, row 3 all 3; interpolated alpha indices: pixel i has
+// i % 8.  Mode 0: c0 = 0x7C0A (31, 0, 10 -> 255, 0, 82), c1 = 0x07F4
+// (0, 63, 20 -> 0, 255, 165): (5 c0 + 3 c1) >> 3 = (1275, 765, 905) >> 3,
+// (3 c0 + 5 c1) >> 3 = (765, 1275, 1071) >> 3.  Mode 1: c0 = 0xD145
+// (20, 10, 5 -> 165, 82, 41), c1 = 0xF91F (31, 8, 31 -> 255, 32, 255):
+// c0 - (c1 >> 2) = (165 - 63, 82 - 8, 41 - 63 -> 0).  Alpha 200, 10:
+// (6 * 200 + 10 + 3) / 7 = 173 ...; 11, 200: (4 * 11 + 200 + 2) / 5 = 49 ...
+struct AtcCase {
+    const char *name;
+    void (*decode)(const uint8_t *, uint8_t *, ptrdiff_t);
+    uint8_t block[16];
+    uint8_t palette[4][3];
+    int alpha[8];  // by interpolated index; -1: explicit (pixel i: 17 i); 255: none
+};
+
+const AtcCase atcCases[] = {
+    {"mode 0", ddsDecodeAtcBlock, {0x0A, 0x7C, 0xF4, 0x07, 0xE4, 0x1B, 0x00, 0xFF},
+     {{255, 0, 82}, {159, 95, 113}, {95, 159, 133}, {0, 255, 165}}, {255, 255, 255, 255, 255, 255, 255, 255}},
+    {"mode 1", ddsDecodeAtcBlock, {0x45, 0xD1, 0x1F, 0xF9, 0xE4, 0x1B, 0x00, 0xFF},
+     {{0, 0, 0}, {102, 74, 0}, {165, 82, 41}, {255, 32, 255}}, {255, 255, 255, 255, 255, 255, 255, 255}},
+    {"explicit", ddsDecodeAtcExplicitBlock,
+     {0x10, 0x32, 0x54, 0x76, 0x98, 0xBA, 0xDC, 0xFE, 0x0A, 0x7C, 0xF4, 0x07, 0xE4, 0x1B, 0x00, 0xFF},
+     {{255, 0, 82}, {159, 95, 113}, {95, 159, 133}, {0, 255, 165}}, {-1}},
+    {"interpolated, 7 steps", ddsDecodeAtcInterpolatedBlock,
+     {200, 10, 0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA, 0x45, 0xD1, 0x1F, 0xF9, 0xE4, 0x1B, 0x00, 0xFF},
+     {{0, 0, 0}, {102, 74, 0}, {165, 82, 41}, {255, 32, 255}}, {200, 10, 173, 146, 119, 91, 64, 37}},
+    {"interpolated, 5 steps", ddsDecodeAtcInterpolatedBlock,
+     {11, 200, 0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA, 0x0A, 0x7C, 0xF4, 0x07, 0xE4, 0x1B, 0x00, 0xFF},
+     {{255, 0, 82}, {159, 95, 113}, {95, 159, 133}, {0, 255, 165}}, {11, 200, 49, 87, 124, 162, 0, 255}},
+};
+
+TEST(Atc, HandWorkedBlocks) {
+    const int colourIndex[16] = {0, 1, 2, 3, 3, 2, 1, 0, 0, 0, 0, 0, 3, 3, 3, 3};
+    for (const AtcCase &c : atcCases) {
+        SCOPED_TRACE(c.name);
+        uint8_t out[4 * 20];
+        std::memset(out, 0x5A, sizeof out);
+        c.decode(c.block, out, 20);
+        for (int i = 0; i < 16; ++i) {
+            const uint8_t *p = out + (i / 4) * 20 + (i % 4) * 4;
+            const uint8_t *e = c.palette[colourIndex[i]];
+            const int alpha = c.alpha[0] == -1 ? 17 * i : c.alpha[i % 8];
+            EXPECT_EQ(std::vector<int>(p, p + 4), (std::vector<int>{e[0], e[1], e[2], alpha})) << "pixel " << i;
+        }
+        EXPECT_EQ(out[16], 0x5A);  // nothing past the block's row
+    }
+}
+
+// Random blocks of `format` (the colour mode bit random with the rest), and
+// for interpolated alpha every endpoint pair (a0, a1) = (i & 255, i >> 8)
+// with every index, when `everyAlphaPair`.
+std::vector<uint8_t> atcBlocks(AtcFormat format, uint32_t count, Random &random, bool everyAlphaPair) {
+    std::vector<uint8_t> blocks = random.bytes(size_t{count} * ddsAtcBlockBytes(format));
+    for (uint32_t i = 0; everyAlphaPair && i < count; ++i) {
+        const uint8_t alpha[8] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i >> 8), 0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA};
+        std::memcpy(&blocks[size_t{i} * 16], alpha, 8);
+    }
+    return blocks;
+}
+
+// The row of blocks through `kernel`, or through the plain decoder when
+// `kernel` is null, into rows with guard bytes past the written pixels.
+std::vector<uint8_t> atcRow(AtcFormat format, BlockRowKernel kernel, const std::vector<uint8_t> &blocks, uint32_t count,
+                            int bytesPerPixel) {
+    const size_t stride = size_t{count} * 4 * static_cast<size_t>(bytesPerPixel) + 7;
+    std::vector<uint8_t> pixels(4 * stride, 0xA5);
+    uint8_t *const rows[4] = {&pixels[0], &pixels[stride], &pixels[2 * stride], &pixels[3 * stride]};
+    if (kernel != nullptr) {
+        kernel(blocks.data(), count, rows);
+        return pixels;
+    }
+    void (*decode)(const uint8_t *, uint8_t *, ptrdiff_t) = format == AtcFormat::Rgb ? ddsDecodeAtcBlock
+                                                            : format == AtcFormat::ExplicitAlpha ? ddsDecodeAtcExplicitBlock
+                                                                                                 : ddsDecodeAtcInterpolatedBlock;
+    for (uint32_t b = 0; b < count; ++b) {
+        uint8_t rgba[64];
+        decode(&blocks[size_t{b} * ddsAtcBlockBytes(format)], rgba, 16);
+        for (int p = 0; p < 16; ++p) {
+            std::memcpy(rows[p / 4] + (4 * b + static_cast<uint32_t>(p % 4)) * static_cast<uint32_t>(bytesPerPixel),
+                        &rgba[4 * p], static_cast<size_t>(bytesPerPixel));
+        }
+    }
+    return pixels;
+}
+
+TEST(Atc, RowKernelsMatchThePlainDecoders) {
+    Random random{0x2545F491u};
+    for (AtcFormat format : {AtcFormat::Rgb, AtcFormat::ExplicitAlpha, AtcFormat::InterpolatedAlpha}) {
+        for (int bytesPerPixel : {3, 4}) {
+            const BlockRowKernel kernels[] = {ddsAtcRowKernel(format, bytesPerPixel),
+                                              ddsAtcRowKernelTier(format, bytesPerPixel, AtcTier::Portable),
+                                              ddsAtcRowKernelTier(format, bytesPerPixel, AtcTier::Ssse3)};
+            ASSERT_NE(kernels[0], nullptr);
+            const bool everyPair = format == AtcFormat::InterpolatedAlpha;
+            for (uint32_t count : {0u, 1u, 2u, 3u, 7u, 64u, everyPair ? 65536u : 1000u}) {
+                SCOPED_TRACE(testing::Message() << "format " << static_cast<int>(format) << ", " << bytesPerPixel
+                                                << " bytes a pixel, " << count << " blocks");
+                const std::vector<uint8_t> blocks = atcBlocks(format, count, random, everyPair && count == 65536);
+                const std::vector<uint8_t> plain = atcRow(format, nullptr, blocks, count, bytesPerPixel);
+                for (BlockRowKernel kernel : kernels) {
+                    if (kernel != nullptr) {
+                        EXPECT_EQ(atcRow(format, kernel, blocks, count, bytesPerPixel), plain);
                     }
                 }
             }
