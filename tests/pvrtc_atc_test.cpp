@@ -16,7 +16,9 @@
 
 #include "atc.h"
 #include "bytes.h"
+#include "cpu_features.h"
 #include "pvrtc.h"
+#include "simd.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wconversion"
@@ -43,12 +45,31 @@ struct Random {  // xorshift32
     }
 };
 
+// The word-row decoders: the default one, and each tier.
+using WordRowFn = bool (*)(const uint8_t *, const uint8_t *, const uint8_t *, uint32_t, bool, uint8_t *const[4],
+                           uint32_t, int);
+const WordRowFn wordRowDecoders[] = {
+    [](const uint8_t *a, const uint8_t *r, const uint8_t *b, uint32_t gw, bool two, uint8_t *const rows[4],
+       uint32_t columns, int bpp) {
+        ddsDecodePvrtcWordRow(a, r, b, gw, two, rows, columns, bpp);
+        return true;
+    },
+    [](const uint8_t *a, const uint8_t *r, const uint8_t *b, uint32_t gw, bool two, uint8_t *const rows[4],
+       uint32_t columns, int bpp) {
+        return ddsDecodePvrtcWordRowTier(PvrtcTier::Portable, a, r, b, gw, two, rows, columns, bpp);
+    },
+    [](const uint8_t *a, const uint8_t *r, const uint8_t *b, uint32_t gw, bool two, uint8_t *const rows[4],
+       uint32_t columns, int bpp) {
+        return ddsDecodePvrtcWordRowTier(PvrtcTier::Ssse3, a, r, b, gw, two, rows, columns, bpp);
+    }};
+
 // A level decoded the banded way: read as aligned tiles of `side` words
 // a band, put into linear rows, decoded word row by word row (rows wrapped
 // here) into rows of `bytesPerPixel` bytes a pixel followed by guard bytes.
-// Returns the image's rows, each with its guard.
+// Returns the image's rows, each with its guard; empty where `decode`'s
+// tier is not available.
 std::vector<uint8_t> decodeBanded(const std::vector<uint8_t> &level, uint32_t width, uint32_t height, bool twoBits,
-                                  uint32_t side, int bytesPerPixel, size_t guard) {
+                                  uint32_t side, int bytesPerPixel, size_t guard, WordRowFn decode = wordRowDecoders[0]) {
     const uint32_t gridWidth = ddsPvrtcGridWidth(width, twoBits), gridHeight = ddsPvrtcGridHeight(height);
     std::vector<uint8_t> linear(level.size()), band(size_t{gridWidth} * side * 8);
     for (uint32_t first = 0; first < gridHeight; first += side) {
@@ -64,8 +85,10 @@ std::vector<uint8_t> decodeBanded(const std::vector<uint8_t> &level, uint32_t wi
     for (uint32_t y = 0; y < gridHeight; ++y) {
         uint8_t *const rows[4] = {&pixels[(4 * y) * stride], &pixels[(4 * y + 1) * stride],
                                   &pixels[(4 * y + 2) * stride], &pixels[(4 * y + 3) * stride]};
-        ddsDecodePvrtcWordRow(wordRow(y + gridHeight - 1), wordRow(y), wordRow(y + 1), gridWidth, twoBits, rows, width,
-                              bytesPerPixel);
+        if (!decode(wordRow(y + gridHeight - 1), wordRow(y), wordRow(y + 1), gridWidth, twoBits, rows, width,
+                    bytesPerPixel)) {
+            return {};
+        }
     }
     pixels.resize(stride * height);
     return pixels;
@@ -104,11 +127,20 @@ TEST(Pvrtc, MatchesImaginationsDecoder) {
         stbi_image_free(png);
         ASSERT_EQ(w * h, static_cast<int>(width * height));
         EXPECT_EQ(decodePlain(level, width, height, twoBits, 4, 0), expected);
-        EXPECT_EQ(decodeBanded(level, width, height, twoBits, 1, 4, 0), expected);
+        for (WordRowFn decode : wordRowDecoders) {
+            const auto banded = decodeBanded(level, width, height, twoBits, 2, 4, 0, decode);
+            if (!banded.empty()) {
+                EXPECT_EQ(banded, expected);
+            }
+        }
     }
 }
 
 TEST(Pvrtc, BandedRowsMatchThePlainDecoderOnEveryShape) {
+#if defined(DDS_HAVE_SSSE3)
+    // The SSSE3 tier is built in; where the processor has SSSE3 it runs.
+    EXPECT_EQ(!decodeBanded(std::vector<uint8_t>(32), 4, 4, false, 1, 4, 0, wordRowDecoders[2]).empty(), ddsCpuHasSsse3());
+#endif
     Random random{0x9E3779B9u};
     for (bool twoBits : {false, true}) {
         for (uint32_t width = 1; width <= 16; width *= 2) {
@@ -119,8 +151,13 @@ TEST(Pvrtc, BandedRowsMatchThePlainDecoderOnEveryShape) {
                     for (int bytesPerPixel : {3, 4}) {
                         SCOPED_TRACE(testing::Message() << width << " x " << height << (twoBits ? " 2bpp" : " 4bpp")
                                                         << ", tiles of " << side << ", " << bytesPerPixel);
-                        EXPECT_EQ(decodeBanded(level, width, height, twoBits, side, bytesPerPixel, 5),
-                                  decodePlain(level, width, height, twoBits, bytesPerPixel, 5));
+                        const auto plain = decodePlain(level, width, height, twoBits, bytesPerPixel, 5);
+                        for (WordRowFn decode : wordRowDecoders) {
+                            const auto banded = decodeBanded(level, width, height, twoBits, side, bytesPerPixel, 5, decode);
+                            if (!banded.empty()) {
+                                EXPECT_EQ(banded, plain);
+                            }
+                        }
                     }
                 }
             }
@@ -222,6 +259,9 @@ TEST(Atc, RowKernelsMatchThePlainDecoders) {
                                               ddsAtcRowKernelTier(format, bytesPerPixel, AtcTier::Portable),
                                               ddsAtcRowKernelTier(format, bytesPerPixel, AtcTier::Ssse3)};
             ASSERT_NE(kernels[0], nullptr);
+#if defined(DDS_HAVE_SSSE3)
+            EXPECT_EQ(kernels[2] != nullptr, ddsCpuHasSsse3());
+#endif
             const bool everyPair = format == AtcFormat::InterpolatedAlpha;
             for (uint32_t count : {0u, 1u, 2u, 3u, 7u, 64u, everyPair ? 65536u : 1000u}) {
                 SCOPED_TRACE(testing::Message() << "format " << static_cast<int>(format) << ", " << bytesPerPixel

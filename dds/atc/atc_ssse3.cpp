@@ -72,15 +72,17 @@ DDS_TARGET_SSSE3 inline __m128i palette(const uint8_t *colourBlock) {
                      _mm_mulhi_epu16(values, lanes(1 << 14, 1 << 14, 1 << 14, 0, 1 << 14, 1 << 12, 1 << 14, 0))),
         alpha);
     const __m128i swapped = _mm_shuffle_epi32(ends, 0x4E);
-    if (colour0 & 0x8000u) {
-        // Black, max(c0 - (c1 >> 2), 0), c0, c1.
-        const __m128i lowered = _mm_or_si128(_mm_subs_epu16(ends, _mm_srli_epi16(swapped, 2)), alpha);
-        return _mm_packus_epi16(_mm_unpacklo_epi64(alpha, lowered), ends);
-    }
-    // c0, (5 c0 + 3 c1) >> 3, (3 c0 + 5 c1) >> 3, c1.
+    // Mode 1: black, max(c0 - (c1 >> 2), 0), c0, c1.
+    const __m128i lowered = _mm_or_si128(_mm_subs_epu16(ends, _mm_srli_epi16(swapped, 2)), alpha);
+    const __m128i mode1 = _mm_packus_epi16(_mm_unpacklo_epi64(alpha, lowered), ends);
+    // Mode 0: c0, (5 c0 + 3 c1) >> 3, (3 c0 + 5 c1) >> 3, c1.
     const __m128i mix = _mm_srli_epi16(
         _mm_add_epi16(_mm_mullo_epi16(ends, _mm_set1_epi16(5)), _mm_mullo_epi16(swapped, _mm_set1_epi16(3))), 3);
-    return _mm_packus_epi16(_mm_unpacklo_epi64(ends, mix), _mm_unpackhi_epi64(mix, ends));
+    const __m128i mode0 = _mm_packus_epi16(_mm_unpacklo_epi64(ends, mix), _mm_unpackhi_epi64(mix, ends));
+    // Both are made and one is kept: blocks of both modes mix in a row,
+    // and a branch on the mode would often be mispredicted.
+    const __m128i isMode1 = _mm_set1_epi32(-static_cast<int>(colour0 >> 15));
+    return _mm_or_si128(_mm_and_si128(isMode1, mode1), _mm_andnot_si128(isMode1, mode0));
 }
 
 // Explicit alpha: the sixteen nibbles times 17, in pixel order.

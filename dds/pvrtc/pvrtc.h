@@ -69,6 +69,14 @@ void ddsPvrtcTilesToRows(const uint8_t *tiles, uint32_t gridWidth, uint32_t side
 void ddsDecodePvrtcWordRow(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth,
                            bool twoBitsPerPixel, uint8_t *const rows[4], uint32_t pixelColumns, int bytesPerPixel);
 
+// The same with one implementation chosen, for the tests and
+// measurements: false, writing nothing, where this build or processor
+// lacks it (or for another pixel size).
+enum class PvrtcTier { Portable, Ssse3 };
+bool ddsDecodePvrtcWordRowTier(PvrtcTier tier, const uint8_t *above, const uint8_t *row, const uint8_t *below,
+                               uint32_t gridWidth, bool twoBitsPerPixel, uint8_t *const rows[4], uint32_t pixelColumns,
+                               int bytesPerPixel);
+
 // The whole image, pixel by pixel from the Morton-ordered level (its
 // ddsPvrtcLevelBytes bytes): width * height RGBA pixels, rows top to
 // bottom.  The plain decoder that the banded path is held to.
