@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "atc.h"
+#include "blocks.h"
 #include "cpu_features.h"
 #include "pvrtc.h"
 
@@ -83,6 +84,24 @@ void benchAtc(benchmark::State &state, AtcFormat format, int bytesPerPixel, AtcT
     });
 }
 
+// DXT1, DXT3 and DXT5 through ddsDecodeBlockRow on the same kind of data,
+// for comparison: ATC RGB, ATCA and ATCI have their block layouts.
+void benchDxt(benchmark::State &state, BlockFormat format, int bytesPerPixel) {
+    const uint32_t blockBytes = ddsBlockBytes(format), blocksAcross = Size / 4;
+    const std::vector<uint8_t> blocks = randomBytes(size_t{blocksAcross} * blocksAcross * blockBytes, 0x1234567u);
+    const size_t stride = size_t{Size} * static_cast<size_t>(bytesPerPixel);
+    std::vector<uint8_t> pixels(stride * Size);
+    timed(state, pixels.size(), double{Size} * Size, [&] {
+        for (uint32_t y = 0; y < blocksAcross; ++y) {
+            uint8_t *base = pixels.data() + size_t{y} * 4 * stride;
+            uint8_t *const rows[4] = {base, base + stride, base + 2 * stride, base + 3 * stride};
+            ddsDecodeBlockRow(format, blocks.data() + size_t{y} * blocksAcross * blockBytes, blocksAcross, rows,
+                              bytesPerPixel);
+        }
+        benchmark::DoNotOptimize(pixels.data());
+    });
+}
+
 void benchPvrtc(benchmark::State &state, bool twoBits, int bytesPerPixel, PvrtcTier tier) {
     uint8_t *const none[4] = {nullptr, nullptr, nullptr, nullptr};
     if (!ddsDecodePvrtcWordRowTier(tier, nullptr, nullptr, nullptr, 2, twoBits, none, 0, bytesPerPixel)) {
@@ -136,12 +155,15 @@ void registerAll() {
     const struct {
         const char *name;
         AtcFormat format;
-    } atcFormats[] = {{"rgb", AtcFormat::Rgb},
-                      {"explicit", AtcFormat::ExplicitAlpha},
-                      {"interpolated", AtcFormat::InterpolatedAlpha}};
+        BlockFormat dxt;
+    } atcFormats[] = {{"rgb", AtcFormat::Rgb, Dxt1},
+                      {"explicit", AtcFormat::ExplicitAlpha, Dxt3},
+                      {"interpolated", AtcFormat::InterpolatedAlpha, Dxt5}};
     for (const auto &f : atcFormats) {
         for (int bytesPerPixel : {3, 4}) {
-            const std::string suffix = std::string(f.name) + "/" + std::to_string(bytesPerPixel * 8) + "bpp/";
+            const std::string bits = std::to_string(bytesPerPixel * 8) + "bpp";
+            const std::string suffix = std::string(f.name) + "/" + bits + "/";
+            add("dxt/" + std::string(f.name) + "/" + bits, benchDxt, f.dxt, bytesPerPixel);
             add("atc/" + suffix + "ssse3", benchAtc, f.format, bytesPerPixel, AtcTier::Ssse3, false);
             add("atc/" + suffix + "portable", benchAtc, f.format, bytesPerPixel, AtcTier::Portable, false);
             add("atc1/" + suffix + "ssse3", benchAtc, f.format, bytesPerPixel, AtcTier::Ssse3, true);

@@ -42,7 +42,7 @@ void writeColours(const uint8_t *colourBlock, uint8_t *blockOrigin, ptrdiff_t ro
     const AtcPalette palette = colourPalette(colourBlock);
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 4; ++c) {
-            const uint32_t index = colourBlock[4 + r] >> (2 * c) & 3u;
+            const uint32_t index = uint32_t{colourBlock[4 + r]} >> (2 * c) & 3u;
             for (int k = 0; k < 4; ++k) blockOrigin[r * rowStride + 4 * c + k] = palette.entries[index][k];
         }
     }
@@ -57,7 +57,7 @@ void ddsDecodeAtcBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t row
 void ddsDecodeAtcExplicitBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
     writeColours(block + 8, blockOrigin, rowStride);
     for (int i = 0; i < 16; ++i) {
-        const uint32_t value = block[i / 2] >> (4 * (i % 2)) & 15u;
+        const uint32_t value = uint32_t{block[i / 2]} >> (4 * (i % 2)) & 15u;
         blockOrigin[(i / 4) * rowStride + 4 * (i % 4) + 3] = static_cast<uint8_t>(value * 17);
     }
 }

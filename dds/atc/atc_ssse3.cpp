@@ -86,8 +86,7 @@ DDS_TARGET_SSSE3 inline __m128i palette(const uint8_t *colourBlock) {
 }
 
 // Explicit alpha: the sixteen nibbles times 17, in pixel order.
-DDS_TARGET_SSSE3 inline __m128i explicitAlpha(const uint8_t *alphaBlock) {
-    const __m128i packed = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(alphaBlock));
+DDS_TARGET_SSSE3 inline __m128i explicitAlpha(__m128i packed) {
     const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i values = _mm_unpacklo_epi8(_mm_and_si128(packed, nibble),
                                              _mm_and_si128(_mm_srli_epi16(packed, 4), nibble));
@@ -96,38 +95,37 @@ DDS_TARGET_SSSE3 inline __m128i explicitAlpha(const uint8_t *alphaBlock) {
 
 // Interpolated alpha: the eight values in bytes 0 to 7, each
 // (w0 a0 + w1 a1 + bias) / d with the mode's constants (d = 7 when
-// a0 > a1, else 5 with 0 and 255 last); the division is a multiplication
-// by 65536 / d rounded up, exact for every sum that occurs (at most 1788).
+// a0 > a1, else 5 with 0 and 255 last).  The endpoint bytes repeated in
+// every 16-bit lane meet the weights as byte pairs in one pmaddubsw (the
+// sums, at most 7 * 255, do not saturate); the division is a
+// multiplication by 65536 / d rounded up, exact for every sum that occurs
+// (at most 1788).
 struct AlphaMode {
-    alignas(16) int16_t weight0[8];
-    alignas(16) int16_t weight1[8];
+    alignas(16) int8_t weights[16];
     alignas(16) int16_t bias[8];
     alignas(16) int16_t reciprocal[8];
     alignas(16) int16_t fixed[8];
 };
 
 constexpr AlphaMode AlphaModes[2] = {
-    {{5, 0, 4, 3, 2, 1, 0, 0}, {0, 5, 1, 2, 3, 4, 0, 0}, {2, 2, 2, 2, 2, 2, 0, 0},
+    {{5, 0, 0, 5, 4, 1, 3, 2, 2, 3, 1, 4, 0, 0, 0, 0}, {2, 2, 2, 2, 2, 2, 0, 0},
      {13108, 13108, 13108, 13108, 13108, 13108, 13108, 13108}, {0, 0, 0, 0, 0, 0, 0, 255}},
-    {{7, 0, 6, 5, 4, 3, 2, 1}, {0, 7, 1, 2, 3, 4, 5, 6}, {3, 3, 3, 3, 3, 3, 3, 3},
+    {{7, 0, 0, 7, 6, 1, 5, 2, 4, 3, 3, 4, 2, 5, 1, 6}, {3, 3, 3, 3, 3, 3, 3, 3},
      {9363, 9363, 9363, 9363, 9363, 9363, 9363, 9363}, {0, 0, 0, 0, 0, 0, 0, 0}},
 };
 
-DDS_TARGET_SSSE3 inline __m128i interpolatedValues(uint32_t a0, uint32_t a1) {
-    const AlphaMode &mode = AlphaModes[a0 > a1 ? 1 : 0];
-    const __m128i sum = _mm_add_epi16(
-        _mm_add_epi16(_mm_mullo_epi16(load(mode.weight0), _mm_set1_epi16(static_cast<short>(a0))),
-                      _mm_mullo_epi16(load(mode.weight1), _mm_set1_epi16(static_cast<short>(a1)))),
-        load(mode.bias));
+DDS_TARGET_SSSE3 inline __m128i interpolatedValues(__m128i alphaBlock, bool sevenSteps) {
+    const AlphaMode &mode = AlphaModes[sevenSteps ? 1 : 0];
+    const __m128i endpoints = _mm_shuffle_epi8(alphaBlock, _mm_set1_epi16(0x0100));
+    const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(endpoints, load(mode.weights)), load(mode.bias));
     const __m128i values = _mm_or_si128(_mm_mulhi_epu16(sum, load(mode.reciprocal)), load(mode.fixed));
     return _mm_packus_epi16(values, values);
 }
 
-// The sixteen 3-bit indices (bits 16 to 63 of the block) as bytes in pixel
+// The sixteen 3-bit indices (bits 16 to 63 of the alpha block) as bytes in pixel
 // order.  Index k lies in the 16-bit window from byte 2 + 3k / 8, at bit
 // 3k % 8; a multiplication moves it to the window's top three bits.
-DDS_TARGET_SSSE3 inline __m128i alphaIndices(const uint8_t *alphaBlock) {
-    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(alphaBlock));
+DDS_TARGET_SSSE3 inline __m128i alphaIndices(__m128i bytes) {
     const __m128i first = _mm_shuffle_epi8(bytes, _mm_setr_epi8(2, 3, 2, 3, 2, 3, 3, 4, 3, 4, 3, 4, 4, 5, 4, 5));
     const __m128i second = _mm_shuffle_epi8(bytes, _mm_setr_epi8(5, 6, 5, 6, 5, 6, 6, 7, 6, 7, 6, 7, 7, -128, 7, -128));
     const __m128i toTop = lanes(1 << 13, 1 << 10, 1 << 7, 1 << 12, 1 << 9, 1 << 6, 1 << 11, 1 << 8);
@@ -155,9 +153,10 @@ DDS_TARGET_SSSE3 void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint
         __m128i alpha = _mm_setzero_si128();
         if (MergeAlpha) {
             words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
+            const __m128i alphaBlock = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
             alpha = Format == AtcFormat::ExplicitAlpha
-                        ? explicitAlpha(block)
-                        : _mm_shuffle_epi8(interpolatedValues(block[0], block[1]), alphaIndices(block));
+                        ? explicitAlpha(alphaBlock)
+                        : _mm_shuffle_epi8(interpolatedValues(alphaBlock, block[0] > block[1]), alphaIndices(alphaBlock));
         }
         for (int r = 0; r < 4; ++r) {
             __m128i row = _mm_shuffle_epi8(words, load(controls.bytes[colourBlock[4 + r]]));
