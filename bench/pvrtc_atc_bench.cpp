@@ -167,6 +167,7 @@ void registerAll() {
             add("atc/" + suffix + "ssse3", benchAtc, f.format, bytesPerPixel, AtcTier::Ssse3, false);
             add("atc/" + suffix + "portable", benchAtc, f.format, bytesPerPixel, AtcTier::Portable, false);
             add("atc1/" + suffix + "ssse3", benchAtc, f.format, bytesPerPixel, AtcTier::Ssse3, true);
+            add("atc1/" + suffix + "portable", benchAtc, f.format, bytesPerPixel, AtcTier::Portable, true);
         }
     }
     for (bool twoBits : {false, true}) {

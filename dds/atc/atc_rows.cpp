@@ -4,6 +4,8 @@
 // the alpha block where there is one and the pixel keeps it.  The output
 // is the plain decoders', byte for byte.
 
+#include <cstring>
+
 #include "atc.h"
 #include "atc_ssse3.h"
 #include "bytes.h"
@@ -45,43 +47,64 @@ inline void alphaWords(uint32_t a0, uint32_t a1, uint32_t words[8]) {
     }
 }
 
+#if defined(__BYTE_ORDER__) && defined(__ORDER_LITTLE_ENDIAN__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+constexpr bool WordsAreRgba = false;  // a word's bytes in memory would not be R, G, B, A
+#else
+constexpr bool WordsAreRgba = true;
+#endif
+
+// Four pixels of a row at 4 or 3 bytes a pixel: the words as they are, or
+// packed into three words.
 template <int BytesPerPixel>
-inline void storePixel(uint8_t *destination, uint32_t word) {
-    destination[0] = static_cast<uint8_t>(word);
-    destination[1] = static_cast<uint8_t>(word >> 8);
-    destination[2] = static_cast<uint8_t>(word >> 16);
-    if (BytesPerPixel == 4) destination[3] = static_cast<uint8_t>(word >> 24);
+inline void putPixels(uint8_t *destination, const uint32_t p[4]) {
+    if (!WordsAreRgba) {
+        for (int c = 0; c < 4; ++c) {
+            for (int k = 0; k < BytesPerPixel; ++k) destination[BytesPerPixel * c + k] = static_cast<uint8_t>(p[c] >> (8 * k));
+        }
+    } else if (BytesPerPixel == 4) {
+        std::memcpy(destination, p, 16);
+    } else {
+        const uint32_t packed[3] = {(p[0] & 0xFFFFFFu) | p[1] << 24, (p[1] >> 8 & 0xFFFFu) | p[2] << 16,
+                                    (p[2] >> 16 & 0xFFu) | p[3] << 8};
+        std::memcpy(destination, packed, 12);
+    }
 }
 
+// Everything a block needs is read before its pixels are stored: stores
+// through byte pointers could alias the block, so reads after them would
+// have to wait.
 template <AtcFormat Format, int BytesPerPixel>
 void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
     constexpr size_t BlockBytes = Format == AtcFormat::Rgb ? 8 : 16;
     constexpr bool MergeAlpha = Format != AtcFormat::Rgb && BytesPerPixel == 4;
+    uint8_t *const destinations[4] = {rows[0], rows[1], rows[2], rows[3]};
     for (uint32_t b = 0; b < blockCount; ++b) {
         const uint8_t *block = blocks + size_t{b} * BlockBytes;
         const uint8_t *colourBlock = block + BlockBytes - 8;
         uint32_t words[4];
         palette(colourBlock, words);
+        const uint32_t indices = ddsLoad32(colourBlock + 4);
         uint32_t alpha[8] = {};
-        uint64_t alphaIndices = 0;
+        uint64_t alphaBits = 0;
         if (MergeAlpha) {
             for (uint32_t &w : words) w &= 0x00FFFFFFu;
+            alphaBits = ddsLoad64(block);
             if (Format == AtcFormat::InterpolatedAlpha) {
                 alphaWords(block[0], block[1], alpha);
-                alphaIndices = ddsLoad64(block) >> 16;
+                alphaBits >>= 16;
             }
         }
-        for (int r = 0; r < 4; ++r) {
-            uint8_t *destination = rows[r] + size_t{b} * 4 * BytesPerPixel;
-            const uint32_t indices = colourBlock[4 + r];
-            const uint32_t explicitAlpha = Format == AtcFormat::ExplicitAlpha ? ddsLoad16(block + 2 * r) : 0;
-            const uint32_t alphaRow = static_cast<uint32_t>(alphaIndices >> (12 * r));
-            for (int c = 0; c < 4; ++c) {
-                uint32_t word = words[indices >> (2 * c) & 3u];
-                if (MergeAlpha && Format == AtcFormat::ExplicitAlpha) word |= (explicitAlpha >> (4 * c) & 15u) * 17 << 24;
-                if (MergeAlpha && Format == AtcFormat::InterpolatedAlpha) word |= alpha[alphaRow >> (3 * c) & 7u];
-                storePixel<BytesPerPixel>(destination + c * BytesPerPixel, word);
+        for (unsigned r = 0; r < 4; ++r) {
+            const uint32_t rowIndices = indices >> (8 * r);
+            uint32_t pixels[4];
+            for (unsigned c = 0; c < 4; ++c) {
+                pixels[c] = words[rowIndices >> (2 * c) & 3u];
+                if (MergeAlpha && Format == AtcFormat::ExplicitAlpha) {
+                    pixels[c] |= static_cast<uint32_t>(alphaBits >> (16 * r + 4 * c) & 15u) * 17 << 24;
+                }
+                if (MergeAlpha && Format == AtcFormat::InterpolatedAlpha) pixels[c] |= alpha[alphaBits >> (12 * r + 3 * c) & 7u];
             }
+            putPixels<BytesPerPixel>(destinations[r] + size_t{b} * 4 * BytesPerPixel, pixels);
         }
     }
 }
