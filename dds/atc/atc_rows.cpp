@@ -59,7 +59,9 @@ template <int BytesPerPixel>
 inline void putPixels(uint8_t *destination, const uint32_t p[4]) {
     if (!WordsAreRgba) {
         for (int c = 0; c < 4; ++c) {
-            for (int k = 0; k < BytesPerPixel; ++k) destination[BytesPerPixel * c + k] = static_cast<uint8_t>(p[c] >> (8 * k));
+            for (int k = 0; k < BytesPerPixel; ++k) {
+                destination[BytesPerPixel * c + k] = static_cast<uint8_t>(p[c] >> (8 * k));
+            }
         }
     } else if (BytesPerPixel == 4) {
         std::memcpy(destination, p, 16);
@@ -102,7 +104,9 @@ void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows)
                 if (MergeAlpha && Format == AtcFormat::ExplicitAlpha) {
                     pixels[c] |= static_cast<uint32_t>(alphaBits >> (16 * r + 4 * c) & 15u) * 17 << 24;
                 }
-                if (MergeAlpha && Format == AtcFormat::InterpolatedAlpha) pixels[c] |= alpha[alphaBits >> (12 * r + 3 * c) & 7u];
+                if (MergeAlpha && Format == AtcFormat::InterpolatedAlpha) {
+                    pixels[c] |= alpha[alphaBits >> (12 * r + 3 * c) & 7u];
+                }
             }
             putPixels<BytesPerPixel>(destinations[r] + size_t{b} * 4 * BytesPerPixel, pixels);
         }

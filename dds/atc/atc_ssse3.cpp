@@ -154,9 +154,11 @@ DDS_TARGET_SSSE3 void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint
         if (MergeAlpha) {
             words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
             const __m128i alphaBlock = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
-            alpha = Format == AtcFormat::ExplicitAlpha
-                        ? explicitAlpha(alphaBlock)
-                        : _mm_shuffle_epi8(interpolatedValues(alphaBlock, block[0] > block[1]), alphaIndices(alphaBlock));
+            if (Format == AtcFormat::ExplicitAlpha) {
+                alpha = explicitAlpha(alphaBlock);
+            } else {
+                alpha = _mm_shuffle_epi8(interpolatedValues(alphaBlock, block[0] > block[1]), alphaIndices(alphaBlock));
+            }
         }
         for (int r = 0; r < 4; ++r) {
             __m128i row = _mm_shuffle_epi8(words, load(controls.bytes[colourBlock[4 + r]]));

@@ -42,7 +42,8 @@ struct Colour {
 // 4) and 4:4:3.
 Colour colourA(uint32_t data) {
     if (data & 0x8000u) return {{bitsOf(data, 10, 5), bitsOf(data, 5, 5), widen4(bitsOf(data, 1, 4)), 15}};
-    return {{widen4(bitsOf(data, 8, 4)), widen4(bitsOf(data, 4, 4)), widen3(bitsOf(data, 1, 3)), bitsOf(data, 12, 3) << 1}};
+    return {{widen4(bitsOf(data, 8, 4)), widen4(bitsOf(data, 4, 4)), widen3(bitsOf(data, 1, 3)),
+             bitsOf(data, 12, 3) << 1}};
 }
 
 // Colour B, bits 16 to 31: opaque 5:5:5 when bit 31 is set, else alpha 3

@@ -120,13 +120,17 @@ DDS_TARGET_SSSE3 void wordPixels(uint8_t *const rows[4], size_t offset, uint32_t
         }
         uint8_t *destination = rows[r] + offset;
         if (whole) {
-            for (unsigned k = 0; k < WordWidth / 4; ++k) storeFour<BytesPerPixel>(destination + 4 * k * BytesPerPixel, pixels[k], true);
+            for (unsigned k = 0; k < WordWidth / 4; ++k) {
+                storeFour<BytesPerPixel>(destination + 4 * k * BytesPerPixel, pixels[k], true);
+            }
         } else {
             alignas(16) uint8_t buffer[WordWidth * 4];
             for (unsigned k = 0; k < WordWidth / 4; ++k) {
                 _mm_store_si128(reinterpret_cast<__m128i *>(buffer + 16 * k), pixels[k]);
             }
-            for (uint32_t c = 0; c < count; ++c) std::memcpy(destination + c * BytesPerPixel, buffer + 4 * c, BytesPerPixel);
+            for (uint32_t c = 0; c < count; ++c) {
+                std::memcpy(destination + c * BytesPerPixel, buffer + 4 * c, BytesPerPixel);
+            }
         }
     }
 }
