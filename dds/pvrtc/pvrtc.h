@@ -19,7 +19,10 @@
 // square tiles of words, each contiguous in the file (see
 // ddsPvrtcTileOffset), puts them back into linear word rows
 // (ddsPvrtcTilesToRows) and decodes one word row at a time from it and its
-// neighbours (ddsDecodePvrtcWordRow).
+// neighbours (ddsDecodePvrtcWordRow).  The grid wraps: the row above the
+// first word row is the last one, and the row below the last is the first,
+// so such an importer reads the last band first and keeps its last row,
+// and keeps the first band's first row until the end.
 #ifndef DDS_PVRTC_H
 #define DDS_PVRTC_H
 
@@ -63,9 +66,9 @@ void ddsPvrtcTilesToRows(const uint8_t *tiles, uint32_t gridWidth, uint32_t side
 // Decodes word row y into its four pixel rows, rows[0 .. 3], given word
 // rows y - 1, y and y + 1 (`above`, `row`, `below`: each gridWidth words
 // in linear order; the caller wraps the rows around the grid, this wraps
-// the columns).  Writes `pixelColumns` pixels (at most gridWidth times the
-// word width) of each row at `bytesPerPixel` 4 (R, G, B, A) or 3 (R, G, B),
-// and nothing past them.
+// the columns; gridWidth is at least 1).  Writes `pixelColumns` pixels (at
+// most gridWidth times the word width) of each row at `bytesPerPixel` 4
+// (R, G, B, A) or 3 (R, G, B), and nothing past them.
 void ddsDecodePvrtcWordRow(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth,
                            bool twoBitsPerPixel, uint8_t *const rows[4], uint32_t pixelColumns, int bytesPerPixel);
 

@@ -166,7 +166,8 @@ template <bool TwoBits, typename Pixels>
 inline void forEachWord(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth,
                         uint32_t pixelColumns, Pixels &&pixels) {
     constexpr uint32_t WordWidth = TwoBits ? 8 : 4;
-    const uint32_t words = pixelColumns / WordWidth + (pixelColumns % WordWidth != 0 ? 1 : 0);
+    uint32_t words = pixelColumns / WordWidth + (pixelColumns % WordWidth != 0 ? 1 : 0);
+    if (words > gridWidth) words = gridWidth;  // never past the row, whatever the caller asks
     if (words == 0) return;
     Column left = columnAt(above, row, below, gridWidth - 1);
     Column here = columnAt(above, row, below, 0);
