@@ -109,7 +109,7 @@ void benchPvrtc(benchmark::State &state, bool twoBits, int bytesPerPixel, PvrtcT
         return;
     }
     const uint32_t gridWidth = ddsPvrtcGridWidth(Size, twoBits), gridHeight = ddsPvrtcGridHeight(Size);
-    const std::vector<uint8_t> level = randomBytes(ddsPvrtcLevelBytes(Size, Size, twoBits), 0x7654321u);
+    const std::vector<uint8_t> level = randomBytes(static_cast<size_t>(ddsPvrtcLevelBytes(Size, Size, twoBits)), 0x7654321u);
     const uint32_t side = ddsPvrtcBandRows(gridWidth, gridHeight, 128 * 1024);
     const size_t rowBytes = size_t{gridWidth} * 8;
     std::vector<uint8_t> band(rowBytes * side), linear(level.size());
@@ -119,7 +119,7 @@ void benchPvrtc(benchmark::State &state, bool twoBits, int bytesPerPixel, PvrtcT
         for (uint32_t first = 0; first < gridHeight; first += side) {
             for (uint32_t t = 0; t < gridWidth / side; ++t) {
                 std::memcpy(band.data() + size_t{t} * side * side * 8,
-                            level.data() + ddsPvrtcTileOffset(t, first, side, gridWidth, gridHeight),
+                            level.data() + static_cast<size_t>(ddsPvrtcTileOffset(t, first, side, gridWidth, gridHeight)),
                             size_t{side} * side * 8);
             }
             ddsPvrtcTilesToRows(band.data(), gridWidth, side, linear.data() + first * rowBytes);
@@ -138,7 +138,7 @@ void benchPvrtc(benchmark::State &state, bool twoBits, int bytesPerPixel, PvrtcT
 
 void benchPvrtcPlain(benchmark::State &state, bool twoBits) {
     constexpr uint32_t Small = 1024;
-    const std::vector<uint8_t> level = randomBytes(ddsPvrtcLevelBytes(Small, Small, twoBits), 0x7654321u);
+    const std::vector<uint8_t> level = randomBytes(static_cast<size_t>(ddsPvrtcLevelBytes(Small, Small, twoBits)), 0x7654321u);
     std::vector<uint8_t> pixels(size_t{Small} * Small * 4);
     timed(state, pixels.size(), double{Small} * Small, [&] {
         ddsDecodePvrtcImage(level.data(), Small, Small, twoBits, pixels.data());

@@ -56,7 +56,7 @@ std::vector<uint8_t> decodeBanded(const std::vector<uint8_t> &level, uint32_t wi
     std::vector<uint8_t> linear(level.size()), band(size_t{gridWidth} * side * 8);
     for (uint32_t first = 0; first < gridHeight; first += side) {
         for (uint32_t t = 0; t < gridWidth / side; ++t) {
-            const uint64_t offset = ddsPvrtcTileOffset(t, first, side, gridWidth, gridHeight);
+            const size_t offset = static_cast<size_t>(ddsPvrtcTileOffset(t, first, side, gridWidth, gridHeight));
             std::memcpy(band.data() + size_t{t} * side * side * 8, level.data() + offset, size_t{side} * side * 8);
         }
         ddsPvrtcTilesToRows(band.data(), gridWidth, side, linear.data() + size_t{first} * gridWidth * 8);
@@ -130,7 +130,7 @@ TEST(Pvrtc, BandedRowsMatchThePlainDecoderOnEveryShape) {
         for (uint32_t width = 1; width <= 16; width *= 2) {
             for (uint32_t height = 1; height <= 16; height *= 2) {
                 const uint32_t gridWidth = ddsPvrtcGridWidth(width, twoBits), gridHeight = ddsPvrtcGridHeight(height);
-                const std::vector<uint8_t> level = random.bytes(ddsPvrtcLevelBytes(width, height, twoBits));
+                const std::vector<uint8_t> level = random.bytes(static_cast<size_t>(ddsPvrtcLevelBytes(width, height, twoBits)));
                 for (uint32_t side = 1; side <= gridWidth && side <= gridHeight; side *= 2) {
                     for (int bytesPerPixel : {3, 4}) {
                         SCOPED_TRACE(testing::Message() << width << " x " << height << (twoBits ? " 2bpp" : " 4bpp")

@@ -13,7 +13,6 @@
 // word.  The blend with the modulation weight is one multiply a colour, the
 // punch-through alpha one mask.
 
-#include "cpu_features.h"
 #include "pvrtc.h"
 #include "pvrtc_rows_ssse3.h"
 #include "pvrtc_words.h"
