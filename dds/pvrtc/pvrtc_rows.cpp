@@ -61,9 +61,16 @@ void decodePortable(const uint8_t *above, const uint8_t *row, const uint8_t *bel
                     uint8_t *const rows[4], uint32_t pixelColumns) {
     using W = Across<TwoBits>;
     constexpr uint32_t WordWidth = TwoBits ? 8 : 4;
-    forEachWord<TwoBits>(above, row, below, gridWidth, pixelColumns,
-                         [&](uint32_t x, uint32_t count, const Column &left, const Column &here, const Column &right,
-                             const uint64_t weights[4]) {
+    const uint32_t words = wordsFor<TwoBits>(pixelColumns, gridWidth);
+    if (words == 0) return;
+    Column left = columnAt(above, row, below, gridWidth - 1), here = columnAt(above, row, below, 0);
+    WeightWalk walk = startWeights<TwoBits>(above, row, below, gridWidth);
+    for (uint32_t x = 0; x < words; ++x) {
+        const uint32_t rightX = x + 1 == gridWidth ? 0 : x + 1;
+        const Column right = columnAt(above, row, below, rightX);
+        uint64_t weights[4];
+        nextWeights<TwoBits>(walk, x, rightX, weights);
+        const uint32_t count = pixelColumns - x * WordWidth < WordWidth ? pixelColumns - x * WordWidth : WordWidth;
         for (unsigned r = 0; r < 4; ++r) {
             uint8_t *destination = rows[r] + size_t{x} * WordWidth * BytesPerPixel;
             for (uint32_t c = 0; c < count; ++c) {
@@ -76,7 +83,9 @@ void decodePortable(const uint8_t *above, const uint8_t *row, const uint8_t *bel
                 store<BytesPerPixel>(destination + c * BytesPerPixel, pixel);
             }
         }
-    });
+        left = here;
+        here = right;
+    }
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
-// PVRTC1 word rows with SSE2 arithmetic and SSSE3's byte shuffle, two
-// pixels a register: colours A and B of a pixel pair in eight 16-bit lanes,
-// interpolated across from the word columns (pvrtc_words.h) by a multiply
-// a column, widened to 8 bits by the high halves of two products per lane
-// (x >> k is the high half of x * 2^(16 - k)), blended as
-// (8 A + m (B - A)) >> 3 and packed four pixels to a register.  Three-byte
-// rows are shuffled out of the packed pixels.  The output is the portable
-// rows', byte for byte.
+// PVRTC1 word rows with SSE2 arithmetic and SSSE3's byte shuffle.  A word's
+// colours A and B are read into the eight 16-bit lanes of one register
+// (each field masked in place and moved and widened by products: x >> k is
+// the high half of x * 2^(16 - k)) and interpolated down the pixel rows
+// with the words above and below.  Pixels go two a register: colour A or
+// B of a pair interpolated across from the word columns by a multiply a
+// column, widened to 8 bits by the high halves of two products per lane,
+// blended as (8 A + m (B - A)) >> 3, and packed four pixels to a register.
+// Three-byte rows are shuffled out of the packed pixels.  The modulation
+// weights are pvrtc_words.h's.  The output is the portable rows', byte for
+// byte.
 
 #include "pvrtc_rows_ssse3.h"
 
@@ -22,7 +25,7 @@ namespace {
 
 #define DDS_TARGET_SSSE3 __attribute__((target("ssse3")))
 
-using namespace pvrtcwords;
+using pvrtcwords::PunchThrough;
 
 DDS_TARGET_SSSE3 inline __m128i pair(int w0, int w1) {
     return _mm_setr_epi16(static_cast<short>(w0), static_cast<short>(w0), static_cast<short>(w0),
@@ -30,8 +33,55 @@ DDS_TARGET_SSSE3 inline __m128i pair(int w0, int w1) {
                           static_cast<short>(w1), static_cast<short>(w1));
 }
 
-DDS_TARGET_SSSE3 inline __m128i broadcast(Lanes lanes) {
-    return _mm_set1_epi64x(static_cast<long long>(lanes));
+DDS_TARGET_SSSE3 inline __m128i lanes(int a, int b, int c, int d, int e, int f, int g, int h) {
+    return _mm_setr_epi16(static_cast<short>(a), static_cast<short>(b), static_cast<short>(c), static_cast<short>(d),
+                          static_cast<short>(e), static_cast<short>(f), static_cast<short>(g), static_cast<short>(h));
+}
+
+// Fields of a colour's 16 bits (one per lane, masked in place) moved and
+// widened: (f * low) | high half of (f * high1) | high half of (f * high2).
+DDS_TARGET_SSSE3 inline __m128i fields(__m128i halves, __m128i mask, __m128i low, __m128i high1, __m128i high2) {
+    const __m128i f = _mm_and_si128(halves, mask);
+    return _mm_or_si128(_mm_or_si128(_mm_mullo_epi16(f, low), _mm_mulhi_epu16(f, high1)), _mm_mulhi_epu16(f, high2));
+}
+
+// Colours A (lanes 0 to 3) and B (lanes 4 to 7) of a word's colour data,
+// as pvrtcwords::colourA and colourB give them: each lane read both ways,
+// opaque and translucent, and the way its colour's top bit says kept.
+DDS_TARGET_SSSE3 inline __m128i colours(uint32_t data) {
+    const __m128i both = _mm_cvtsi32_si128(static_cast<int>(data));
+    const __m128i pairs = _mm_unpacklo_epi16(both, both);
+    const __m128i halves = _mm_unpacklo_epi32(pairs, pairs);  // A's 16 bits four times, then B's
+    // Opaque: 5 bits of red and green; blue 4 bits (A, widened) or 5 (B);
+    // alpha 15, times 4.
+    const __m128i opaque = _mm_or_si128(
+        fields(halves, lanes(0x7C00, 0x03E0, 0x001E, 0, 0x7C00, 0x03E0, 0x001F, 0), lanes(0, 0, 1, 0, 0, 0, 1, 0),
+               lanes(1 << 6, 1 << 11, 1 << 12, 0, 1 << 6, 1 << 11, 0, 0), _mm_setzero_si128()),
+        lanes(0, 0, 0, 60, 0, 0, 0, 60));
+    // Translucent: 4 bits of red and green, blue 3 (A) or 4 (B), widened
+    // to 5; alpha 3 bits, its low bit zero at 4, times 4.
+    const __m128i translucent =
+        fields(halves, lanes(0x0F00, 0x00F0, 0x000E, 0x7000, 0x0F00, 0x00F0, 0x000F, 0x7000),
+               lanes(0, 0, 2, 0, 0, 0, 2, 0), lanes(1 << 9, 1 << 13, 0, 1 << 7, 1 << 9, 1 << 13, 0, 1 << 7),
+               lanes(1 << 5, 1 << 9, 1 << 14, 0, 1 << 5, 1 << 9, 1 << 13, 0));
+    const __m128i isOpaque = _mm_srai_epi16(halves, 15);
+    return _mm_or_si128(_mm_and_si128(isOpaque, opaque), _mm_andnot_si128(isOpaque, translucent));
+}
+
+// Colours A and B of one word column interpolated down the four pixel
+// rows (weights of the rows above, at and below as pvrtcwords::columnAt).
+struct VectorColumn {
+    __m128i rows[4];
+};
+
+DDS_TARGET_SSSE3 inline VectorColumn vectorColumnAt(const uint8_t *above, const uint8_t *row, const uint8_t *below,
+                                                    uint32_t x) {
+    const size_t at = size_t{x} * 8 + 4;
+    const __m128i up = colours(ddsLoad32(above + at)), here = colours(ddsLoad32(row + at));
+    const __m128i down = colours(ddsLoad32(below + at));
+    const __m128i twiceHere = _mm_slli_epi16(here, 1);
+    return {{_mm_slli_epi16(_mm_add_epi16(up, here), 1), _mm_add_epi16(_mm_add_epi16(up, here), twiceHere),
+             _mm_slli_epi16(here, 2), _mm_add_epi16(_mm_add_epi16(here, down), twiceHere)}};
 }
 
 // The three columns' colours (A or B) of one pixel row, each in both
@@ -96,12 +146,13 @@ DDS_TARGET_SSSE3 inline void storeFour(uint8_t *destination, __m128i pixels, boo
 // and only `count` are stored.
 template <bool TwoBits, int BytesPerPixel>
 DDS_TARGET_SSSE3 void wordPixels(uint8_t *const rows[4], size_t offset, uint32_t count, bool whole,
-                                 const Column &left, const Column &here, const Column &right,
+                                 const VectorColumn &left, const VectorColumn &here, const VectorColumn &right,
                                  const uint64_t weights[4]) {
     constexpr unsigned WordWidth = TwoBits ? 8 : 4;
     for (unsigned r = 0; r < 4; ++r) {
-        const Columns a = {broadcast(left.a[r]), broadcast(here.a[r]), broadcast(right.a[r])};
-        const Columns b = {broadcast(left.b[r]), broadcast(here.b[r]), broadcast(right.b[r])};
+        const __m128i l = left.rows[r], h = here.rows[r], rt = right.rows[r];
+        const Columns a = {_mm_unpacklo_epi64(l, l), _mm_unpacklo_epi64(h, h), _mm_unpacklo_epi64(rt, rt)};
+        const Columns b = {_mm_unpackhi_epi64(l, l), _mm_unpackhi_epi64(h, h), _mm_unpackhi_epi64(rt, rt)};
         const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(&weights[r]));
         const __m128i lanes = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
         const __m128i low = _mm_unpacklo_epi16(lanes, lanes), high = _mm_unpackhi_epi16(lanes, lanes);
@@ -136,16 +187,26 @@ DDS_TARGET_SSSE3 void wordPixels(uint8_t *const rows[4], size_t offset, uint32_t
 }
 
 template <bool TwoBits, int BytesPerPixel>
-void decodeSsse3(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth,
-                 uint8_t *const rows[4], uint32_t pixelColumns) {
+DDS_TARGET_SSSE3 void decodeSsse3(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth,
+                                  uint8_t *const rows[4], uint32_t pixelColumns) {
     constexpr uint32_t WordWidth = TwoBits ? 8 : 4;
-    forEachWord<TwoBits>(above, row, below, gridWidth, pixelColumns,
-                         [&](uint32_t x, uint32_t count, const Column &left, const Column &here, const Column &right,
-                             const uint64_t weights[4]) {
+    const uint32_t words = pvrtcwords::wordsFor<TwoBits>(pixelColumns, gridWidth);
+    if (words == 0) return;
+    VectorColumn left = vectorColumnAt(above, row, below, gridWidth - 1);
+    VectorColumn here = vectorColumnAt(above, row, below, 0);
+    pvrtcwords::WeightWalk walk = pvrtcwords::startWeights<TwoBits>(above, row, below, gridWidth);
+    for (uint32_t x = 0; x < words; ++x) {
+        const uint32_t rightX = x + 1 == gridWidth ? 0 : x + 1;
+        const VectorColumn right = vectorColumnAt(above, row, below, rightX);
+        uint64_t weights[4];
+        pvrtcwords::nextWeights<TwoBits>(walk, x, rightX, weights);
+        const uint32_t count = pixelColumns - x * WordWidth < WordWidth ? pixelColumns - x * WordWidth : WordWidth;
         const bool whole = count == WordWidth && (x + 1) * WordWidth < pixelColumns;
         wordPixels<TwoBits, BytesPerPixel>(rows, size_t{x} * WordWidth * BytesPerPixel, count, whole, left, here,
                                            right, weights);
-    });
+        left = here;
+        here = right;
+    }
 }
 
 }  // namespace

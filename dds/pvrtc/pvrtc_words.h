@@ -158,43 +158,44 @@ inline void weights2(const uint8_t *word, const uint64_t own[4], const uint64_t 
     }
 }
 
-// Calls pixels(x, count, left, here, right, weights) for each word x of the
-// row that holds any of the first `pixelColumns` pixels (count of them in
-// word x), with the columns of the words left of, at and right of it
-// (wrapped around the row) and the word's modulation weights.
-template <bool TwoBits, typename Pixels>
-inline void forEachWord(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth,
-                        uint32_t pixelColumns, Pixels &&pixels) {
+// The words of a row that hold any of its first `pixelColumns` pixels:
+// never more than the row has, whatever the caller asks.
+template <bool TwoBits>
+inline uint32_t wordsFor(uint32_t pixelColumns, uint32_t gridWidth) {
     constexpr uint32_t WordWidth = TwoBits ? 8 : 4;
-    uint32_t words = pixelColumns / WordWidth + (pixelColumns % WordWidth != 0 ? 1 : 0);
-    if (words > gridWidth) words = gridWidth;  // never past the row, whatever the caller asks
-    if (words == 0) return;
-    Column left = columnAt(above, row, below, gridWidth - 1);
-    Column here = columnAt(above, row, below, 0);
-    uint64_t storedLeft[4] = {}, storedHere[4] = {}, storedRight[4] = {};
-    if (TwoBits) {
-        for (unsigned r = 0; r < 4; ++r) {
-            storedLeft[r] = storedRow(row + size_t{gridWidth - 1} * 8, r);
-            storedHere[r] = storedRow(row, r);
-        }
+    const uint32_t words = pixelColumns / WordWidth + (pixelColumns % WordWidth != 0 ? 1 : 0);
+    return words < gridWidth ? words : gridWidth;
+}
+
+// The modulation weights of a row's words, word after word from the first
+// (nextWeights): at 2 bits a pixel the stored weights of the words left
+// of, at and right of the current one are kept from one word to the next.
+struct WeightWalk {
+    const uint8_t *above, *row, *below;
+    uint64_t left[4], here[4], right[4];
+};
+
+template <bool TwoBits>
+inline WeightWalk startWeights(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth) {
+    WeightWalk walk = {above, row, below, {}, {}, {}};
+    for (unsigned r = 0; TwoBits && r < 4; ++r) {
+        walk.left[r] = storedRow(row + size_t{gridWidth - 1} * 8, r);
+        walk.here[r] = storedRow(row, r);
     }
-    for (uint32_t x = 0; x < words; ++x) {
-        const uint32_t rightX = x + 1 == gridWidth ? 0 : x + 1;
-        const Column right = columnAt(above, row, below, rightX);
-        uint64_t weights[4];
-        if (TwoBits) {
-            for (unsigned r = 0; r < 4; ++r) storedRight[r] = storedRow(row + size_t{rightX} * 8, r);
-            weights2(row + size_t{x} * 8, storedHere, storedLeft, storedRight, storedRow(above + size_t{x} * 8, 3),
-                     storedRow(below + size_t{x} * 8, 0), weights);
-            for (unsigned r = 0; r < 4; ++r) storedLeft[r] = storedHere[r], storedHere[r] = storedRight[r];
-        } else {
-            weights4(row + size_t{x} * 8, weights);
-        }
-        const uint32_t remaining = pixelColumns - x * WordWidth;
-        pixels(x, remaining < WordWidth ? remaining : WordWidth, left, here, right, weights);
-        left = here;
-        here = right;
+    return walk;
+}
+
+// The weights of word x, whose right neighbour is word rightX.
+template <bool TwoBits>
+inline void nextWeights(WeightWalk &walk, uint32_t x, uint32_t rightX, uint64_t weights[4]) {
+    if (!TwoBits) {
+        weights4(walk.row + size_t{x} * 8, weights);
+        return;
     }
+    for (unsigned r = 0; r < 4; ++r) walk.right[r] = storedRow(walk.row + size_t{rightX} * 8, r);
+    weights2(walk.row + size_t{x} * 8, walk.here, walk.left, walk.right, storedRow(walk.above + size_t{x} * 8, 3),
+             storedRow(walk.below + size_t{x} * 8, 0), weights);
+    for (unsigned r = 0; r < 4; ++r) walk.left[r] = walk.here[r], walk.here[r] = walk.right[r];
 }
 
 }  // namespace pvrtcwords
