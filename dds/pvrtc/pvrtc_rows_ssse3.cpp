@@ -154,8 +154,9 @@ DDS_TARGET_SSSE3 void wordPixels(uint8_t *const rows[4], size_t offset, uint32_t
         const Columns a = {_mm_unpacklo_epi64(l, l), _mm_unpacklo_epi64(h, h), _mm_unpacklo_epi64(rt, rt)};
         const Columns b = {_mm_unpackhi_epi64(l, l), _mm_unpackhi_epi64(h, h), _mm_unpackhi_epi64(rt, rt)};
         const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(&weights[r]));
-        const __m128i lanes = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
-        const __m128i low = _mm_unpacklo_epi16(lanes, lanes), high = _mm_unpackhi_epi16(lanes, lanes);
+        const __m128i perPixel = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
+        // Each pixel's weight in four lanes: low for pixels 0 to 3, high for 4 to 7.
+        const __m128i low = _mm_unpacklo_epi16(perPixel, perPixel), high = _mm_unpackhi_epi16(perPixel, perPixel);
         __m128i pixels[2];
         if (TwoBits) {
             const __m128i p01 = pixelPair<true>(a, b, 4, 3, 4, 5, 0, 0, _mm_unpacklo_epi32(low, low));

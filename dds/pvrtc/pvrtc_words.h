@@ -1,7 +1,8 @@
-// What the word-row decoders (pvrtc_rows.cpp, pvrtc_rows_ssse3.cpp) share:
-// each word's colours interpolated down its four pixel rows, and each
-// pixel's modulation weight, prepared word by word along a word row.
-// Nothing here divides or looks a word up by its Morton index.
+// The pieces of the word-row decoders (pvrtc_rows.cpp, pvrtc_rows_ssse3.cpp):
+// each word's colours interpolated down its four pixel rows (the portable
+// rows' form; the SSSE3 rows make the same values in a register), and each
+// pixel's modulation weight, prepared word by word along a word row (both
+// tiers).  Nothing here divides or looks a word up by its Morton index.
 #ifndef DDS_PVRTC_WORDS_H
 #define DDS_PVRTC_WORDS_H
 
@@ -16,8 +17,6 @@ namespace pvrtcwords {
 // bits, times 4 (so that widening it takes the colour lanes' shifts, see
 // pvrtc_rows.cpp).
 using Lanes = uint64_t;
-
-constexpr Lanes AlphaLane = 0xFFFF000000000000ull;
 
 inline uint32_t bitsOf(uint32_t value, unsigned first, unsigned count) {
     return value >> first & ((1u << count) - 1);
