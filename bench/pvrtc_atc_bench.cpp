@@ -157,7 +157,7 @@ void registerAll() {
         AtcFormat format;
         BlockFormat dxt;
     } atcFormats[] = {{"rgb", AtcFormat::Rgb, BlockFormat::Dxt1},
-                      {"explicit", AtcFormat::ExplicitAlpha, Dxt3},
+                      {"explicit", AtcFormat::ExplicitAlpha, BlockFormat::Dxt3},
                       {"interpolated", AtcFormat::InterpolatedAlpha, BlockFormat::Dxt5}};
     for (const auto &f : atcFormats) {
         for (int bytesPerPixel : {3, 4}) {
