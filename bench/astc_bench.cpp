@@ -1,7 +1,7 @@
 // Throughput of the ASTC block-row kernels on one thread, over an image of
 // 4096 x 4096 texels, beside ARM's astcenc decompressing the same blocks
 // (libastcenc on one thread, LDR profile, to 8-bit RGBA: what `astcenc -dl`
-// does) and a memcpy of the output.  kernel/ is ddsAstcRowKernel (the
+// does) and a memcpy of the output.  kernel/ is ddsBlockRowKernel (the
 // fastest tier), portable/ and sse2/ each tier, plain/ the plain decoder
 // one block at a time.
 //
@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "astc/astc.h"
+#include "block_kernels.h"
 #include "common/bytes.h"
 
 namespace {
@@ -125,6 +126,13 @@ void timeImage(benchmark::State &state, const std::string &name, size_t outputBy
     ratios[name].push_back(copySeconds / seconds);
 }
 
+// The ASTC format of a footprint.
+BlockFormat astcFormat(unsigned w, unsigned h) {
+    for (unsigned f = ddsIndex(BlockFormat::Astc4x4); f < ddsIndex(BlockFormat::Astc12x12); ++f)
+        if (ddsBlockShapes[f].width == w && ddsBlockShapes[f].height == h) return static_cast<BlockFormat>(f);
+    return BlockFormat::Astc12x12;
+}
+
 // kind: 0 the best kernel, 1 portable, 2 SSE2, 3 the plain decoder, 4 astcenc.
 void benchDecode(benchmark::State &state, std::string name, unsigned w, unsigned h, int kind) {
     const Blocks &blocks = blocksFor(w, h);
@@ -132,9 +140,10 @@ void benchDecode(benchmark::State &state, std::string name, unsigned w, unsigned
         state.SkipWithError("no blocks: the photograph of tests/realworld is missing or astcenc failed");
         return;
     }
-    const BlockRowKernel kernel = kind == 0   ? ddsAstcRowKernel(w, h, 4)
-                                  : kind == 1 ? ddsAstcRowKernelPortable(w, h, 4)
-                                              : ddsAstcRowKernelSse2(w, h, 4);
+    const BlockFormat format = astcFormat(w, h);
+    const BlockRowKernel kernel = kind == 0   ? ddsBlockRowKernel(format, 4)
+                                  : kind == 1 ? ddsBlockRowKernelOfTier(format, 4, KernelTier::Portable)
+                                              : ddsBlockRowKernelOfTier(format, 4, KernelTier::Sse2);
     if (kind <= 2 && kernel == nullptr) {
         state.SkipWithError("no such kernel in this build");
         return;

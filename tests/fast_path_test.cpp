@@ -50,14 +50,86 @@ struct Random {
 using B = BlockFormat;
 
 bool isRgtc(BlockFormat format) { return format >= B::Bc4 && format <= B::Bc5SignedNormal; }
+bool isEtc(BlockFormat format) { return format >= B::Etc2Rgb && format <= B::EacRg11; }
+
+// An ETC2 colour block of mode `mode` (0 individual, or differential in
+// punch-through blocks, 1 differential, 2 T, 3 H, 4 planar): the first
+// three bytes drawn until their 5-bit sums select it; the opaque bit random.
+void etcColourBlock(uint8_t *block, unsigned mode, bool punchThrough, Random &random) {
+    auto inRange = [](uint8_t b) {
+        const int sum = (b >> 3) + ((b & 7) >= 4 ? (b & 7) - 8 : b & 7);
+        return sum >= 0 && sum <= 31;
+    };
+    if (mode == 0 && !punchThrough) {
+        block[3] &= 0xFD;
+        return;
+    }
+    if (!punchThrough) block[3] |= 2;
+    const unsigned outside = mode == 0 ? 3 : mode - 1;  // the first channel whose sum leaves 0..31
+    for (unsigned c = 0; c < 3 && c <= outside; ++c) {
+        while (inRange(block[c]) != (c != outside)) block[c] = random.byte();
+    }
+}
+
+// ETC and EAC blocks of every mode in turn; EAC multipliers 0 and bases 0
+// and 255 now and then.
+void etcBlock(BlockFormat format, uint8_t *block, uint32_t i, Random &random) {
+    const bool eac = format == B::EacR11 || format == B::EacRg11;
+    const unsigned eacBlocks = eac ? ddsBlockBytes(format) / 8 : format == B::Etc2Rgba ? 1 : 0;
+    for (unsigned k = 0; k < eacBlocks; ++k) {
+        uint8_t *channel = block + 8 * k;
+        if (random.next() % 4 == 0) channel[1] &= 0x0F;
+        if (random.next() % 4 == 0) channel[0] = random.next() % 2 ? 255 : 0;
+    }
+    if (!eac) etcColourBlock(block + ddsBlockBytes(format) - 8, i % 5, format == B::Etc2PunchThrough, random);
+}
+
+// ASTC: each block from tests/astc/blocks.bin (astcenc's encodings, every
+// block mode, endpoint mode, partition count and plane count, void extents)
+// of the format's footprint, or random bytes under the first 32 bits
+// (mode, partitions, seed, endpoint modes) of one of them, or random.
+std::vector<uint8_t> astcFixtureBlocks(BlockFormat format) {
+    std::ifstream file(DDSIMAGE_SOURCE_DIR "/tests/astc/blocks.bin", std::ios::binary);
+    const std::vector<uint8_t> data{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const BlockShape shape = ddsBlockShape(format);
+    for (size_t at = 0; at + 4 <= data.size();) {
+        const size_t count = data[at + 2] | size_t{data[at + 3]} << 8;
+        if (data[at] == shape.width && data[at + 1] == shape.height) {
+            std::vector<uint8_t> blocks;
+            for (size_t i = 0; i < count; ++i) blocks.insert(blocks.end(), &data[at + 4 + 20 * i], &data[at + 20 + 20 * i]);
+            return blocks;
+        }
+        at += 4 + 20 * count;
+    }
+    ADD_FAILURE() << "tests/astc/blocks.bin holds no blocks of " << int{shape.width} << "x" << int{shape.height};
+    return {};
+}
+
+void astcBlock(const std::vector<uint8_t> &fixtures, uint8_t *block, Random &random) {
+    const size_t fixture = 16 * (random.next() % (fixtures.size() / 16));
+    switch (random.next() % 3) {
+        case 0: std::copy_n(&fixtures[fixture], 16, block); break;
+        case 1: std::copy_n(&fixtures[fixture], 4, block); break;
+        default: break;
+    }
+}
 
 std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &random) {
     const uint32_t blockBytes = ddsBlockBytes(format);
     std::vector<uint8_t> bytes(static_cast<size_t>(count) * blockBytes);
     for (uint8_t &b : bytes) b = random.byte();
+    const std::vector<uint8_t> fixtures = ddsIsAstc(format) ? astcFixtureBlocks(format) : std::vector<uint8_t>{};
     const size_t colorOffset = blockBytes - 8;
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t *block = bytes.data() + static_cast<size_t>(i) * blockBytes;
+        if (isEtc(format)) {
+            etcBlock(format, block, i, random);
+            continue;
+        }
+        if (ddsIsAstc(format)) {
+            if (!fixtures.empty()) astcBlock(fixtures, block, random);
+            continue;
+        }
         uint8_t *color = block + colorOffset;
         switch (random.next() % 6) {
             case 0: color[2] = color[0], color[3] = color[1]; break;  // color0 == color1
@@ -65,24 +137,27 @@ std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &ra
             case 2: color[0] = color[1] = 0; color[2] = color[3] = 0xFF; break;
             default: break;
         }
-        if ((format == B::Dxt5 || isRgtc(format)) && random.next() % 4 == 0) block[1] = block[0];
+        if ((format == B::Dxt5 || isRgtc(format) || format == B::AtcInterpolatedAlpha) && random.next() % 4 == 0) block[1] = block[0];
         if (isRgtc(format) && random.next() % 4 == 0) block[random.next() % 2] = 0x80;
     }
     return bytes;
 }
 
-// Decodes a row of blocks with `kernel` into four separate rows that start
-// with random bytes and end with guard bytes past the written pixels.
-std::vector<std::vector<uint8_t>> decodeInto(BlockRowKernel kernel, const std::vector<uint8_t> &blocks, uint32_t count,
-                                             int bytesPerPixel, uint32_t seed) {
-    std::vector<std::vector<uint8_t>> rows(4);
+// Decodes a row of blocks with `kernel` into the block's height of
+// separate rows that start with random bytes and end with guard bytes past
+// the written pixels.
+std::vector<std::vector<uint8_t>> decodeInto(BlockRowKernel kernel, BlockFormat format, const std::vector<uint8_t> &blocks,
+                                             uint32_t count, int bytesPerPixel, uint32_t seed) {
+    const BlockShape shape = ddsBlockShape(format);
+    std::vector<std::vector<uint8_t>> rows(shape.height);
+    std::vector<uint8_t *> pointers;
     Random random{seed};
     for (auto &row : rows) {
-        row.resize(static_cast<size_t>(count) * 4 * static_cast<size_t>(bytesPerPixel) + 7);
+        row.resize(static_cast<size_t>(count) * shape.width * static_cast<size_t>(bytesPerPixel) + 7);
         for (uint8_t &b : row) b = random.byte();
+        pointers.push_back(row.data());
     }
-    uint8_t *const pointers[4] = {rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data()};
-    kernel(blocks.data(), count, pointers);
+    kernel(blocks.data(), count, pointers.data());
     return rows;
 }
 
@@ -98,18 +173,54 @@ const NamedTier fastTiers[] = {
 // runs, against the plain tier: the same bytes, rows and guards alike.
 testing::AssertionResult sameAsPlain(BlockFormat format, const std::vector<uint8_t> &blocks, uint32_t count,
                                      int bytesPerPixel, uint32_t seed) {
-    const auto plain =
-        decodeInto(ddsBlockRowKernelOfTier(format, bytesPerPixel, KernelTier::Plain), blocks, count, bytesPerPixel, seed);
-    if (decodeInto(ddsBlockRowKernel(format, bytesPerPixel), blocks, count, bytesPerPixel, seed) != plain) {
+    const auto plain = decodeInto(ddsBlockRowKernelOfTier(format, bytesPerPixel, KernelTier::Plain), format, blocks,
+                                  count, bytesPerPixel, seed);
+    if (decodeInto(ddsBlockRowKernel(format, bytesPerPixel), format, blocks, count, bytesPerPixel, seed) != plain) {
         return testing::AssertionFailure() << "the import's kernel differs";
     }
     for (const NamedTier &tier : fastTiers) {
         const BlockRowKernel kernel = ddsBlockRowKernelOfTier(format, bytesPerPixel, tier.tier);
-        if (kernel != nullptr && decodeInto(kernel, blocks, count, bytesPerPixel, seed) != plain) {
+        if (kernel != nullptr && decodeInto(kernel, format, blocks, count, bytesPerPixel, seed) != plain) {
             return testing::AssertionFailure() << tier.name << " differs";
         }
     }
     return testing::AssertionSuccess();
+}
+
+// The tier table: every block format with kernels, by the tiers that must
+// have one for it (where this build and processor have the tier).
+struct TierCase {
+    BlockFormat format;
+    std::vector<KernelTier> tiers;
+};
+
+std::vector<TierCase> tierCases() {
+    using T = KernelTier;
+    std::vector<TierCase> cases = {
+        {B::Dxt1, {T::Portable, T::Sse2, T::Ssse3}}, {B::Dxt3, {T::Portable, T::Sse2, T::Ssse3}},
+        {B::Dxt5, {T::Portable, T::Sse2, T::Ssse3}}, {B::Bc4, {T::Portable, T::Sse2, T::Ssse3}},
+        {B::Bc4Signed, {T::Portable, T::Sse2, T::Ssse3}}, {B::Bc5, {T::Portable, T::Sse2, T::Ssse3}},
+        {B::Bc5Signed, {T::Portable, T::Sse2, T::Ssse3}}, {B::Bc5Normal, {T::Portable, T::Sse2, T::Ssse3}},
+        {B::Bc5SignedNormal, {T::Portable, T::Sse2, T::Ssse3}},
+        {B::Etc2Rgb, {T::Portable, T::Ssse3}}, {B::Etc2PunchThrough, {T::Portable, T::Ssse3}},
+        {B::Etc2Rgba, {T::Portable, T::Ssse3}}, {B::EacR11, {T::Portable, T::Ssse3}},
+        {B::EacRg11, {T::Portable, T::Ssse3}}, {B::AtcRgb, {T::Portable, T::Ssse3}},
+        {B::AtcExplicitAlpha, {T::Portable, T::Ssse3}}, {B::AtcInterpolatedAlpha, {T::Portable, T::Ssse3}},
+    };
+    for (unsigned f = ddsIndex(B::Astc4x4); f <= ddsIndex(B::Astc12x12); ++f)
+        cases.push_back({static_cast<BlockFormat>(f), {T::Portable, T::Sse2}});
+    return cases;
+}
+
+// Whether this build and processor run `tier`.
+bool haveTier(KernelTier tier) {
+#if !defined(DDS_HAVE_SSE2)
+    if (tier == KernelTier::Sse2) return false;
+#endif
+#if !defined(DDS_HAVE_SSSE3)
+    if (tier == KernelTier::Ssse3) return false;
+#endif
+    return tier != KernelTier::Ssse3 || ddsCpuHasSsse3();
 }
 
 TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
@@ -118,16 +229,19 @@ TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
     EXPECT_EQ(ddsBlockRowKernelOfTier(B::Dxt1, 4, KernelTier::Ssse3) != nullptr, ddsCpuHasSsse3());
     EXPECT_EQ(ddsBlockRowKernel(B::Dxt1, 4), ddsBlockRowKernelOfTier(B::Dxt1, 4, KernelTier::Ssse3));
 #endif
-    const BlockFormat formats[] = {B::Dxt1, B::Dxt3, B::Dxt5, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal};
-    for (BlockFormat format : formats) {
+    for (const TierCase &c : tierCases()) {
+        for (KernelTier tier : c.tiers) {
+            EXPECT_EQ(ddsBlockRowKernelOfTier(c.format, 4, tier) != nullptr, haveTier(tier))
+                << "format " << ddsIndex(c.format) << ", tier " << static_cast<int>(tier);
+        }
         for (int bytesPerPixel : {3, 4}) {
             for (uint32_t count = 0; count <= 40; ++count) {
-                SCOPED_TRACE(testing::Message() << "format " << ddsIndex(format) << ", " << bytesPerPixel
+                SCOPED_TRACE(testing::Message() << "format " << ddsIndex(c.format) << ", " << bytesPerPixel
                                                 << " bytes a pixel, " << count << " blocks");
-                Random random{0x1234567u + count * 977u + ddsIndex(format) * 131u +
+                Random random{0x1234567u + count * 977u + ddsIndex(c.format) * 131u +
                               static_cast<uint32_t>(bytesPerPixel)};
-                const std::vector<uint8_t> blocks = randomBlocks(format, count, random);
-                ASSERT_TRUE(sameAsPlain(format, blocks, count, bytesPerPixel, random.next()));
+                const std::vector<uint8_t> blocks = randomBlocks(c.format, count, random);
+                ASSERT_TRUE(sameAsPlain(c.format, blocks, count, bytesPerPixel, random.next()));
             }
         }
     }
@@ -138,8 +252,9 @@ TEST(FastPaths, EveryColourAndAlphaEndpointPair) {
     // DXT5 alpha (BC4/BC5 channel) pair every alpha index: 65536 blocks a
     // format, in rows of 64.  BC5's green block is its red one with the
     // endpoints swapped, so that red and green meet in every pair.
+    // ATC's alpha blocks are laid out as DXT5's: every ATCI pair too.
     for (BlockFormat format : {B::Dxt1, B::Dxt3, B::Dxt5, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal,
-                               B::Bc5SignedNormal}) {
+                               B::Bc5SignedNormal, B::AtcInterpolatedAlpha}) {
         for (int bytesPerPixel : {3, 4}) {
             const uint32_t blockBytes = ddsBlockBytes(format);
             const uint32_t count = 64;

@@ -17,40 +17,32 @@
 // reserved bits not set or an empty extent), and a constant-colour block
 // whose half-float colour holds a NaN, decodes to opaque magenta
 // (255, 0, 255, 255).
+//
+// The plain decoder is astc_block.cpp; astc_fast.cpp holds its speed tiers
+// (portable, and SSE2 texel loops), held byte for byte to it.
 #ifndef DDS_ASTC_H
 #define DDS_ASTC_H
 
 #include <cstddef>
 #include <cstdint>
 
-// The fourteen 2D footprints, in the order 4x4, 5x4, 5x5, 6x5, 6x6, 8x5,
-// 8x6, 8x8, 10x5, 10x6, 10x8, 10x10, 12x10, 12x12: index 0 to 13 gives its
-// width and height and true; any other index false, writing nothing.
-bool ddsAstcFootprint(unsigned index, unsigned *width, unsigned *height);
+#include "common/kernels.h"
+#include "formats.h"
 
 // Decodes one 16-byte block of a blockWidth x blockHeight footprint into
 // RGBA pixels (R, G, B, A bytes): pixel row r of the block goes to
 // blockOrigin + r * rowStride.  The plain decoder, written step by step
 // from the format's definition; every faster path is held to it byte for
-// byte.  Writes nothing for a size that is not one of the footprints.
+// byte.  Writes nothing for a size that is not one of the fourteen 2D
+// footprints (4x4 to 12x12, ddsBlockShapes).
 void ddsDecodeAstcBlock(const uint8_t block[16], unsigned blockWidth, unsigned blockHeight, uint8_t *blockOrigin,
                         ptrdiff_t rowStride);
 
-// Decodes `blockCount` consecutive blocks into the pixel rows
-// rows[0 .. blockHeight-1]: block b fills columns blockWidth * b to
-// blockWidth * b + blockWidth - 1 of each row, at 4 bytes a pixel (R, G, B,
-// A) or 3 (R, G, B, alpha dropped).  Writes exactly blockCount * blockWidth
-// pixels of each row and nothing past them.
-using BlockRowKernel = void (*)(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows);
-
-// The fastest block-row kernel for the footprint and pixel size (3 or 4)
-// that this build and processor have; null for any other size.
-BlockRowKernel ddsAstcRowKernel(unsigned blockWidth, unsigned blockHeight, int bytesPerPixel);
-
-// Each kernel tier on its own, for the tests and the benchmark: the
-// portable one, and the one whose texel loop uses SSE2 (null in a build
-// without SSE2).
-BlockRowKernel ddsAstcRowKernelPortable(unsigned blockWidth, unsigned blockHeight, int bytesPerPixel);
-BlockRowKernel ddsAstcRowKernelSse2(unsigned blockWidth, unsigned blockHeight, int bytesPerPixel);
+// The speed tiers' kernels of Astc4x4 to Astc12x12 (the footprint from
+// ddsBlockShapes), null for another format or pixel size: the portable
+// one, and the one whose texel loop uses SSE2 (null in a build without
+// SSE2).
+BlockRowKernel ddsAstcKernelPortable(BlockFormat format, int bytesPerPixel);
+BlockRowKernel ddsAstcKernelSse2(BlockFormat format, int bytesPerPixel);
 
 #endif

@@ -17,15 +17,9 @@ namespace {
 
 constexpr uint8_t Magenta[4] = {255, 0, 255, 255};
 
-struct Footprint {
-    unsigned width, height;
-};
-constexpr Footprint Footprints[14] = {{4, 4}, {5, 4},  {5, 5},  {6, 5},  {6, 6},   {8, 5},   {8, 6},
-                                      {8, 8}, {10, 5}, {10, 6}, {10, 8}, {10, 10}, {12, 10}, {12, 12}};
-
 bool isFootprint(unsigned width, unsigned height) {
-    for (const Footprint &f : Footprints)
-        if (f.width == width && f.height == height) return true;
+    for (unsigned f = ddsIndex(BlockFormat::Astc4x4); f <= ddsIndex(BlockFormat::Astc12x12); ++f)
+        if (ddsBlockShapes[f].width == width && ddsBlockShapes[f].height == height) return true;
     return false;
 }
 
@@ -124,13 +118,6 @@ bool decodeBlock(const AstcBits &bits, unsigned width, unsigned height, uint8_t 
 }
 
 }  // namespace
-
-bool ddsAstcFootprint(unsigned index, unsigned *width, unsigned *height) {
-    if (index >= 14) return false;
-    *width = Footprints[index].width;
-    *height = Footprints[index].height;
-    return true;
-}
 
 void ddsDecodeAstcBlock(const uint8_t block[16], unsigned blockWidth, unsigned blockHeight, uint8_t *blockOrigin,
                         ptrdiff_t rowStride) {

@@ -472,46 +472,33 @@ void astcRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
     }
 }
 
+// The kernels of one tier, by format: the footprint comes from ddsBlockShapes.
 template <bool Sse2>
-BlockRowKernel kernelFor(unsigned w, unsigned h, int bytesPerPixel) {
-    if (bytesPerPixel != 3 && bytesPerPixel != 4) return nullptr;
-    const bool four = bytesPerPixel == 4;
-#define DDS_ASTC_KERNEL(W, H) \
-    if (w == W && h == H) return four ? &astcRow<W, H, 4, Sse2> : &astcRow<W, H, 3, Sse2>;
-    DDS_ASTC_KERNEL(4, 4)
-    DDS_ASTC_KERNEL(5, 4)
-    DDS_ASTC_KERNEL(5, 5)
-    DDS_ASTC_KERNEL(6, 5)
-    DDS_ASTC_KERNEL(6, 6)
-    DDS_ASTC_KERNEL(8, 5)
-    DDS_ASTC_KERNEL(8, 6)
-    DDS_ASTC_KERNEL(8, 8)
-    DDS_ASTC_KERNEL(10, 5)
-    DDS_ASTC_KERNEL(10, 6)
-    DDS_ASTC_KERNEL(10, 8)
-    DDS_ASTC_KERNEL(10, 10)
-    DDS_ASTC_KERNEL(12, 10)
-    DDS_ASTC_KERNEL(12, 12)
-#undef DDS_ASTC_KERNEL
-    return nullptr;
+struct Tier {
+    template <BlockFormat Format, int BytesPerPixel>
+    struct Kernel {
+        static constexpr BlockShape Shape = ddsBlockShape(Format);
+        static constexpr BlockRowKernel run = astcRow<Shape.width, Shape.height, BytesPerPixel, Sse2>;
+    };
+};
+
+template <bool Sse2>
+BlockRowKernel kernelOf(BlockFormat format, int bytesPerPixel) {
+    using B = BlockFormat;
+    return ddsKernelOf<Tier<Sse2>::template Kernel, B::Astc4x4, B::Astc5x4, B::Astc5x5, B::Astc6x5, B::Astc6x6,
+                       B::Astc8x5, B::Astc8x6, B::Astc8x8, B::Astc10x5, B::Astc10x6, B::Astc10x8, B::Astc10x10,
+                       B::Astc12x10, B::Astc12x12>(format, bytesPerPixel);
 }
 
 }  // namespace
 
-BlockRowKernel ddsAstcRowKernelPortable(unsigned w, unsigned h, int bytesPerPixel) {
-    return kernelFor<false>(w, h, bytesPerPixel);
-}
+BlockRowKernel ddsAstcKernelPortable(BlockFormat format, int bytesPerPixel) { return kernelOf<false>(format, bytesPerPixel); }
 
-BlockRowKernel ddsAstcRowKernelSse2(unsigned w, unsigned h, int bytesPerPixel) {
+BlockRowKernel ddsAstcKernelSse2(BlockFormat format, int bytesPerPixel) {
 #if defined(DDS_HAVE_SSE2)
-    return kernelFor<true>(w, h, bytesPerPixel);
+    return kernelOf<true>(format, bytesPerPixel);
 #else
-    (void)w, (void)h, (void)bytesPerPixel;
+    (void)format, (void)bytesPerPixel;
     return nullptr;
 #endif
-}
-
-BlockRowKernel ddsAstcRowKernel(unsigned w, unsigned h, int bytesPerPixel) {
-    const BlockRowKernel sse2 = ddsAstcRowKernelSse2(w, h, bytesPerPixel);
-    return sse2 != nullptr ? sse2 : ddsAstcRowKernelPortable(w, h, bytesPerPixel);
 }

@@ -48,13 +48,7 @@ void writeColours(const uint8_t *colourBlock, uint8_t *blockOrigin, ptrdiff_t ro
     }
 }
 
-}  // namespace
-
-void ddsDecodeAtcBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
-    writeColours(block, blockOrigin, rowStride);
-}
-
-void ddsDecodeAtcExplicitBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
+void decodeExplicit(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
     writeColours(block + 8, blockOrigin, rowStride);
     for (int i = 0; i < 16; ++i) {
         const uint32_t value = uint32_t{block[i / 2]} >> (4 * (i % 2)) & 15u;
@@ -62,7 +56,7 @@ void ddsDecodeAtcExplicitBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdi
     }
 }
 
-void ddsDecodeAtcInterpolatedBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
+void decodeInterpolated(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
     writeColours(block + 8, blockOrigin, rowStride);
     const uint32_t a0 = block[0], a1 = block[1];
     uint32_t values[8] = {a0, a1, 0, 0, 0, 0, 0, 255};
@@ -74,5 +68,16 @@ void ddsDecodeAtcInterpolatedBlock(const uint8_t *block, uint8_t *blockOrigin, p
     const uint64_t indices = ddsLoad64(block) >> 16;
     for (int i = 0; i < 16; ++i) {
         blockOrigin[(i / 4) * rowStride + 4 * (i % 4) + 3] = static_cast<uint8_t>(values[indices >> (3 * i) & 7u]);
+    }
+}
+
+}  // namespace
+
+void ddsDecodeAtcBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
+    switch (format) {
+        case BlockFormat::AtcRgb: return writeColours(block, blockOrigin, rowStride);
+        case BlockFormat::AtcExplicitAlpha: return decodeExplicit(block, blockOrigin, rowStride);
+        case BlockFormat::AtcInterpolatedAlpha: return decodeInterpolated(block, blockOrigin, rowStride);
+        default: return;
     }
 }

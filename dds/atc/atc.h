@@ -16,35 +16,27 @@
 // ((7 - k) a0 + k a1 + 3) / 7 for k = 1 to 6 when a0 > a1, else
 // ((5 - k) a0 + k a1 + 2) / 5 for k = 1 to 4, 0 and 255: the rounded
 // fractions.
+//
+// The plain rule is in atc.cpp; atc_rows.cpp (portable) and atc_ssse3.cpp
+// are its speed tiers, held byte for byte to it.
 #ifndef DDS_ATC_H
 #define DDS_ATC_H
 
 #include <cstddef>
 #include <cstdint>
 
-enum class AtcFormat { Rgb, ExplicitAlpha, InterpolatedAlpha };
+#include "common/kernels.h"
+#include "formats.h"
 
-// Bytes of one block: 8 or 16.
-inline uint32_t ddsAtcBlockBytes(AtcFormat format) { return format == AtcFormat::Rgb ? 8u : 16u; }
+// The plain decoder of a block of `format` (AtcRgb, AtcExplicitAlpha,
+// AtcInterpolatedAlpha): its 16 RGBA pixels, pixel row r at blockOrigin + r
+// * rowStride.  Another format writes nothing.
+void ddsDecodeAtcBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
 
-// The plain decoders: the block's 16 RGBA pixels, pixel row r at
-// blockOrigin + r * rowStride.
-void ddsDecodeAtcBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
-void ddsDecodeAtcExplicitBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
-void ddsDecodeAtcInterpolatedBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
-
-// A block-row kernel: `blockCount` consecutive blocks into rows[0 .. 3],
-// block b at pixel columns 4b to 4b + 3, at 4 bytes a pixel (R, G, B, A)
-// or 3 (R, G, B); exactly blockCount * 4 pixels of each row are written.
-using BlockRowKernel = void (*)(const uint8_t *, uint32_t, uint8_t *const *);
-
-// The fastest kernel for the format and pixel size (3 or 4) that this build
-// and processor run; null for another pixel size.
-BlockRowKernel ddsAtcRowKernel(AtcFormat format, int bytesPerPixel);
-
-// Each kernel on its own, for the tests and measurements: null where the
-// build or the processor lacks the tier.
-enum class AtcTier { Portable, Ssse3 };
-BlockRowKernel ddsAtcRowKernelTier(AtcFormat format, int bytesPerPixel, AtcTier tier);
+// The speed tiers' kernels of the three ATC formats, null for another
+// format or pixel size.  The SSSE3 one is null where the build or the
+// processor has no SSSE3.
+BlockRowKernel ddsAtcKernelPortable(BlockFormat format, int bytesPerPixel);
+BlockRowKernel ddsAtcKernelSsse3(BlockFormat format, int bytesPerPixel);
 
 #endif

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "atc/atc.h"
-#include "atc/atc_ssse3.h"
 #include "common/bytes.h"
 
 namespace {
@@ -75,10 +74,10 @@ inline void putPixels(uint8_t *destination, const uint32_t p[4]) {
 // Everything a block needs is read before its pixels are stored: stores
 // through byte pointers could alias the block, so reads after them would
 // have to wait.
-template <AtcFormat Format, int BytesPerPixel>
+template <BlockFormat Format, int BytesPerPixel>
 void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-    constexpr size_t BlockBytes = Format == AtcFormat::Rgb ? 8 : 16;
-    constexpr bool MergeAlpha = Format != AtcFormat::Rgb && BytesPerPixel == 4;
+    constexpr size_t BlockBytes = ddsBlockBytes(Format);
+    constexpr bool MergeAlpha = Format != BlockFormat::AtcRgb && BytesPerPixel == 4;
     uint8_t *const destinations[4] = {rows[0], rows[1], rows[2], rows[3]};
     for (uint32_t b = 0; b < blockCount; ++b) {
         const uint8_t *block = blocks + size_t{b} * BlockBytes;
@@ -91,7 +90,7 @@ void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows)
         if (MergeAlpha) {
             for (uint32_t &w : words) w &= 0x00FFFFFFu;
             alphaBits = ddsLoad64(block);
-            if (Format == AtcFormat::InterpolatedAlpha) {
+            if (Format == BlockFormat::AtcInterpolatedAlpha) {
                 alphaWords(block[0], block[1], alpha);
                 alphaBits >>= 16;
             }
@@ -101,10 +100,10 @@ void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows)
             uint32_t pixels[4];
             for (unsigned c = 0; c < 4; ++c) {
                 pixels[c] = words[rowIndices >> (2 * c) & 3u];
-                if (MergeAlpha && Format == AtcFormat::ExplicitAlpha) {
+                if (MergeAlpha && Format == BlockFormat::AtcExplicitAlpha) {
                     pixels[c] |= static_cast<uint32_t>(alphaBits >> (16 * r + 4 * c) & 15u) * 17 << 24;
                 }
-                if (MergeAlpha && Format == AtcFormat::InterpolatedAlpha) {
+                if (MergeAlpha && Format == BlockFormat::AtcInterpolatedAlpha) {
                     pixels[c] |= alpha[alphaBits >> (12 * r + 3 * c) & 7u];
                 }
             }
@@ -113,26 +112,14 @@ void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows)
     }
 }
 
-BlockRowKernel portableKernel(AtcFormat format, int bytesPerPixel) {
-    if (bytesPerPixel != 3 && bytesPerPixel != 4) return nullptr;
-    const bool four = bytesPerPixel == 4;
-    switch (format) {
-        case AtcFormat::Rgb: return four ? &decodeRow<AtcFormat::Rgb, 4> : &decodeRow<AtcFormat::Rgb, 3>;
-        case AtcFormat::ExplicitAlpha:
-            return four ? &decodeRow<AtcFormat::ExplicitAlpha, 4> : &decodeRow<AtcFormat::ExplicitAlpha, 3>;
-        case AtcFormat::InterpolatedAlpha:
-            return four ? &decodeRow<AtcFormat::InterpolatedAlpha, 4> : &decodeRow<AtcFormat::InterpolatedAlpha, 3>;
-    }
-    return nullptr;
-}
+template <BlockFormat Format, int BytesPerPixel>
+struct PortableKernel {
+    static constexpr BlockRowKernel run = decodeRow<Format, BytesPerPixel>;
+};
 
 }  // namespace
 
-BlockRowKernel ddsAtcRowKernelTier(AtcFormat format, int bytesPerPixel, AtcTier tier) {
-    return tier == AtcTier::Ssse3 ? ddsAtcSsse3Kernel(format, bytesPerPixel) : portableKernel(format, bytesPerPixel);
-}
-
-BlockRowKernel ddsAtcRowKernel(AtcFormat format, int bytesPerPixel) {
-    const BlockRowKernel fast = ddsAtcSsse3Kernel(format, bytesPerPixel);
-    return fast != nullptr ? fast : portableKernel(format, bytesPerPixel);
+BlockRowKernel ddsAtcKernelPortable(BlockFormat format, int bytesPerPixel) {
+    using B = BlockFormat;
+    return ddsKernelOf<PortableKernel, B::AtcRgb, B::AtcExplicitAlpha, B::AtcInterpolatedAlpha>(format, bytesPerPixel);
 }

@@ -7,7 +7,7 @@
 // row's alpha bytes are shuffled into the words' fourth bytes.  The output
 // is the plain decoders', byte for byte.
 
-#include "atc/atc_ssse3.h"
+#include "atc/atc.h"
 
 #include <cstring>
 
@@ -19,8 +19,6 @@
 #include <tmmintrin.h>
 
 namespace {
-
-#define DDS_TARGET_SSSE3 __attribute__((target("ssse3")))
 
 // Shuffle controls for one row of a block, by the row's index byte v:
 // byte bpp * p + c is byte c of palette word (v >> 2p) & 3; the rest zero.
@@ -141,10 +139,10 @@ DDS_TARGET_SSSE3 inline __m128i alphaOfRow(__m128i alpha, int r) {
                                                  static_cast<char>(p + 2), z, z, z, static_cast<char>(p + 3)));
 }
 
-template <AtcFormat Format, int BytesPerPixel>
+template <BlockFormat Format, int BytesPerPixel>
 DDS_TARGET_SSSE3 void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-    constexpr size_t BlockBytes = Format == AtcFormat::Rgb ? 8 : 16;
-    constexpr bool MergeAlpha = Format != AtcFormat::Rgb && BytesPerPixel == 4;
+    constexpr size_t BlockBytes = ddsBlockBytes(Format);
+    constexpr bool MergeAlpha = Format != BlockFormat::AtcRgb && BytesPerPixel == 4;
     const RowControls &controls = BytesPerPixel == 4 ? RgbaControls : RgbControls;
     for (uint32_t b = 0; b < blockCount; ++b) {
         const uint8_t *block = blocks + size_t{b} * BlockBytes;
@@ -154,7 +152,7 @@ DDS_TARGET_SSSE3 void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint
         if (MergeAlpha) {
             words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
             const __m128i alphaBlock = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
-            if (Format == AtcFormat::ExplicitAlpha) {
+            if (Format == BlockFormat::AtcExplicitAlpha) {
                 alpha = explicitAlpha(alphaBlock);
             } else {
                 alpha = _mm_shuffle_epi8(interpolatedValues(alphaBlock, block[0] > block[1]), alphaIndices(alphaBlock));
@@ -177,23 +175,22 @@ DDS_TARGET_SSSE3 void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint
     }
 }
 
+template <BlockFormat Format, int BytesPerPixel>
+struct Ssse3Kernel {
+    static constexpr BlockRowKernel run = decodeRow<Format, BytesPerPixel>;
+};
+
 }  // namespace
 
 #endif  // DDS_HAVE_SSSE3
 
-BlockRowKernel ddsAtcSsse3Kernel(AtcFormat format, int bytesPerPixel) {
+BlockRowKernel ddsAtcKernelSsse3(BlockFormat format, int bytesPerPixel) {
 #if defined(DDS_HAVE_SSSE3)
-    if (!ddsCpuHasSsse3() || (bytesPerPixel != 3 && bytesPerPixel != 4)) return nullptr;
-    const bool four = bytesPerPixel == 4;
-    switch (format) {
-        case AtcFormat::Rgb: return four ? &decodeRow<AtcFormat::Rgb, 4> : &decodeRow<AtcFormat::Rgb, 3>;
-        case AtcFormat::ExplicitAlpha:
-            return four ? &decodeRow<AtcFormat::ExplicitAlpha, 4> : &decodeRow<AtcFormat::ExplicitAlpha, 3>;
-        case AtcFormat::InterpolatedAlpha:
-            return four ? &decodeRow<AtcFormat::InterpolatedAlpha, 4> : &decodeRow<AtcFormat::InterpolatedAlpha, 3>;
-    }
+    using B = BlockFormat;
+    if (!ddsCpuHasSsse3()) return nullptr;
+    return ddsKernelOf<Ssse3Kernel, B::AtcRgb, B::AtcExplicitAlpha, B::AtcInterpolatedAlpha>(format, bytesPerPixel);
 #else
     (void)format, (void)bytesPerPixel;
-#endif
     return nullptr;
+#endif
 }

@@ -190,28 +190,14 @@ uint8_t *pixelAt(uint8_t *blockOrigin, ptrdiff_t rowStride, unsigned x, unsigned
     return blockOrigin + static_cast<ptrdiff_t>(y) * rowStride + 4 * x;
 }
 
-}  // namespace
-
-uint32_t ddsEtcBlockBytes(EtcFormat format) {
-    return format == EtcFormat::Etc2Rgba || format == EtcFormat::EacRg11 ? 16u : 8u;
-}
-
-void ddsDecodeEtc2RgbBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
-    decodeColor(block, false, blockOrigin, rowStride);
-}
-
-void ddsDecodeEtc2PunchBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
-    decodeColor(block, true, blockOrigin, rowStride);
-}
-
-void ddsDecodeEtc2RgbaBlock(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
+void decodeRgba(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
     decodeColor(block + 8, false, blockOrigin, rowStride);
     const uint64_t alpha = ddsEtcWord(block);
     for (unsigned y = 0; y < 4; ++y)
         for (unsigned x = 0; x < 4; ++x) pixelAt(blockOrigin, rowStride, x, y)[3] = eacAlpha(alpha, x, y);
 }
 
-void ddsDecodeEacR11Block(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
+void decodeR11(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
     const uint64_t word = ddsEtcWord(block);
     for (unsigned y = 0; y < 4; ++y) {
         for (unsigned x = 0; x < 4; ++x) {
@@ -222,7 +208,7 @@ void ddsDecodeEacR11Block(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t 
     }
 }
 
-void ddsDecodeEacRg11Block(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
+void decodeRg11(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
     const uint64_t red = ddsEtcWord(block), green = ddsEtcWord(block + 8);
     for (unsigned y = 0; y < 4; ++y) {
         for (unsigned x = 0; x < 4; ++x) {
@@ -232,14 +218,15 @@ void ddsDecodeEacRg11Block(const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t
     }
 }
 
-EtcBlockDecoder ddsEtcBlockDecoder(EtcFormat format) {
+}  // namespace
+
+void ddsDecodeEtcBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
     switch (format) {
-        case EtcFormat::Etc1:
-        case EtcFormat::Etc2Rgb: return ddsDecodeEtc2RgbBlock;
-        case EtcFormat::Etc2PunchThrough: return ddsDecodeEtc2PunchBlock;
-        case EtcFormat::Etc2Rgba: return ddsDecodeEtc2RgbaBlock;
-        case EtcFormat::EacR11: return ddsDecodeEacR11Block;
-        case EtcFormat::EacRg11: break;
+        case BlockFormat::Etc2Rgb: return decodeColor(block, false, blockOrigin, rowStride);
+        case BlockFormat::Etc2PunchThrough: return decodeColor(block, true, blockOrigin, rowStride);
+        case BlockFormat::Etc2Rgba: return decodeRgba(block, blockOrigin, rowStride);
+        case BlockFormat::EacR11: return decodeR11(block, blockOrigin, rowStride);
+        case BlockFormat::EacRg11: return decodeRg11(block, blockOrigin, rowStride);
+        default: return;
     }
-    return ddsDecodeEacRg11Block;
 }

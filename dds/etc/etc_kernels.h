@@ -58,8 +58,4 @@ constexpr EtcBasePairs ddsEtcBasePairsTable() {
 
 inline constexpr EtcBasePairs kEtcBasePairs = ddsEtcBasePairsTable();
 
-// The SSSE3 kernel of `format` at 3 or 4 bytes a pixel, whatever the
-// processor; null in a build without SSSE3 (etc_rows_ssse3.cpp).
-BlockRowKernel ddsEtcSsse3Kernel(EtcFormat format, int bytesPerPixel);
-
 #endif

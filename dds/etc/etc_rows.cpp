@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "common/cpu_features.h"
 #include "etc/etc.h"
 #include "etc/etc_tables.h"
 #include "etc/etc_kernels.h"
@@ -170,31 +169,31 @@ inline void putBlock(uint8_t *const *rows, size_t column, const uint32_t pixels[
 }
 
 // The 16 RGBA words of a block of `Format`.
-template <EtcFormat Format>
+template <BlockFormat Format>
 inline void blockWords(const uint8_t *block, uint32_t pixels[16]) {
-    if constexpr (Format == EtcFormat::EacR11 || Format == EtcFormat::EacRg11) {
+    if constexpr (Format == BlockFormat::EacR11 || Format == BlockFormat::EacRg11) {
         uint8_t red[16], green[16];
         eacBytes(block, true, red);
-        if (Format == EtcFormat::EacRg11) eacBytes(block + 8, true, green);
+        if (Format == BlockFormat::EacRg11) eacBytes(block + 8, true, green);
         for (int p = 0; p < 16; ++p) {
-            pixels[p] = Format == EtcFormat::EacR11 ? red[p] * 0x010101u | 0xFF000000u
+            pixels[p] = Format == BlockFormat::EacR11 ? red[p] * 0x010101u | 0xFF000000u
                                                     : red[p] | static_cast<uint32_t>(green[p]) << 8 | 0xFF000000u;
         }
-    } else if constexpr (Format == EtcFormat::Etc2Rgba) {
+    } else if constexpr (Format == BlockFormat::Etc2Rgba) {
         colorWords(block + 8, false, pixels);
         uint8_t alpha[16];
         eacBytes(block, false, alpha);
         for (int p = 0; p < 16; ++p) pixels[p] = (pixels[p] & 0x00FFFFFFu) | static_cast<uint32_t>(alpha[p]) << 24;
     } else {
-        colorWords(block, Format == EtcFormat::Etc2PunchThrough, pixels);
+        colorWords(block, Format == BlockFormat::Etc2PunchThrough, pixels);
     }
 }
 
-template <EtcFormat Format, int BytesPerPixel>
+template <BlockFormat Format, int BytesPerPixel>
 void portableRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
     // Without alpha, RGBA blocks are their colour blocks.
-    constexpr bool ColorOnly = Format == EtcFormat::Etc2Rgba && BytesPerPixel == 3;
-    const size_t blockBytes = ddsEtcBlockBytes(Format);
+    constexpr bool ColorOnly = Format == BlockFormat::Etc2Rgba && BytesPerPixel == 3;
+    constexpr size_t blockBytes = ddsBlockBytes(Format);
     uint32_t pixels[16];
     for (uint32_t k = 0; k < blockCount; ++k) {
         const uint8_t *block = blocks + k * blockBytes;
@@ -206,30 +205,15 @@ void portableRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *row
     }
 }
 
-template <EtcFormat Format>
-BlockRowKernel portableKernel(int bytesPerPixel) {
-    return bytesPerPixel == 4 ? portableRow<Format, 4> : bytesPerPixel == 3 ? portableRow<Format, 3> : nullptr;
-}
+template <BlockFormat Format, int BytesPerPixel>
+struct PortableKernel {
+    static constexpr BlockRowKernel run = portableRow<Format, BytesPerPixel>;
+};
 
 }  // namespace
 
-BlockRowKernel ddsEtcRowKernelPortable(EtcFormat format, int bytesPerPixel) {
-    switch (format) {
-        case EtcFormat::Etc1:
-        case EtcFormat::Etc2Rgb: return portableKernel<EtcFormat::Etc2Rgb>(bytesPerPixel);
-        case EtcFormat::Etc2PunchThrough: return portableKernel<EtcFormat::Etc2PunchThrough>(bytesPerPixel);
-        case EtcFormat::Etc2Rgba: return portableKernel<EtcFormat::Etc2Rgba>(bytesPerPixel);
-        case EtcFormat::EacR11: return portableKernel<EtcFormat::EacR11>(bytesPerPixel);
-        case EtcFormat::EacRg11: break;
-    }
-    return portableKernel<EtcFormat::EacRg11>(bytesPerPixel);
-}
-
-BlockRowKernel ddsEtcRowKernelSsse3(EtcFormat format, int bytesPerPixel) {
-    return ddsCpuHasSsse3() ? ddsEtcSsse3Kernel(format, bytesPerPixel) : nullptr;
-}
-
-BlockRowKernel ddsEtcRowKernel(EtcFormat format, int bytesPerPixel) {
-    const BlockRowKernel fast = ddsEtcRowKernelSsse3(format, bytesPerPixel);
-    return fast ? fast : ddsEtcRowKernelPortable(format, bytesPerPixel);
+BlockRowKernel ddsEtcKernelPortable(BlockFormat format, int bytesPerPixel) {
+    using B = BlockFormat;
+    return ddsKernelOf<PortableKernel, B::Etc2Rgb, B::Etc2PunchThrough, B::Etc2Rgba, B::EacR11, B::EacRg11>(
+        format, bytesPerPixel);
 }

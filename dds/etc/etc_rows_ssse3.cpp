@@ -24,6 +24,7 @@
 #include "etc/etc.h"
 #include "etc/etc_tables.h"
 #include "etc/etc_kernels.h"
+#include "common/cpu_features.h"
 #include "common/simd.h"
 
 #if defined(DDS_HAVE_SSSE3)
@@ -331,18 +332,18 @@ DDS_ETC_SSSE3 inline __m128i eacPlane(const uint8_t *block) {
 
 // The planes of a block of `Format`.  `WantAlpha`: the alpha plane is
 // wanted (four-byte pixels); otherwise it may hold anything.
-template <EtcFormat Format, bool WantAlpha>
+template <BlockFormat Format, bool WantAlpha>
 DDS_ETC_SSSE3 inline Planes blockPlanes(const uint8_t *block) {
-    if constexpr (Format == EtcFormat::EacR11 || Format == EtcFormat::EacRg11) {
+    if constexpr (Format == BlockFormat::EacR11 || Format == BlockFormat::EacRg11) {
         const __m128i red = eacPlane<true>(block);
-        if (Format == EtcFormat::EacR11) return {red, red, red, _mm_set1_epi8(-1)};
+        if (Format == BlockFormat::EacR11) return {red, red, red, _mm_set1_epi8(-1)};
         return {red, eacPlane<true>(block + 8), _mm_setzero_si128(), _mm_set1_epi8(-1)};
-    } else if constexpr (Format == EtcFormat::Etc2Rgba) {
+    } else if constexpr (Format == BlockFormat::Etc2Rgba) {
         Planes planes = colorPlanes<false>(block + 8, false);
         if (WantAlpha) planes.alpha = eacPlane<false>(block);
         return planes;
     } else {
-        return colorPlanes<WantAlpha>(block, Format == EtcFormat::Etc2PunchThrough);
+        return colorPlanes<WantAlpha>(block, Format == BlockFormat::Etc2PunchThrough);
     }
 }
 
@@ -380,9 +381,9 @@ DDS_ETC_SSSE3 inline void storeRows(uint8_t *const rows[4], size_t column, bool 
     }
 }
 
-template <EtcFormat Format, int BytesPerPixel>
+template <BlockFormat Format, int BytesPerPixel>
 DDS_ETC_SSSE3 void ssse3Row(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-    constexpr size_t BlockBytes = Format == EtcFormat::Etc2Rgba || Format == EtcFormat::EacRg11 ? 16 : 8;
+    constexpr size_t BlockBytes = ddsBlockBytes(Format);
     // Copies of the row pointers, which the stores cannot change.
     uint8_t *const rowCopies[4] = {rows[0], rows[1], rows[2], rows[3]};
     for (uint32_t k = 0; k < blockCount; ++k) {
@@ -392,27 +393,22 @@ DDS_ETC_SSSE3 void ssse3Row(const uint8_t *blocks, uint32_t blockCount, uint8_t 
     }
 }
 
-template <EtcFormat Format>
-BlockRowKernel ssse3Kernel(int bytesPerPixel) {
-    return bytesPerPixel == 4 ? ssse3Row<Format, 4> : bytesPerPixel == 3 ? ssse3Row<Format, 3> : nullptr;
-}
+template <BlockFormat Format, int BytesPerPixel>
+struct Ssse3Kernel {
+    static constexpr BlockRowKernel run = ssse3Row<Format, BytesPerPixel>;
+};
 
 }  // namespace
 
-BlockRowKernel ddsEtcSsse3Kernel(EtcFormat format, int bytesPerPixel) {
-    switch (format) {
-        case EtcFormat::Etc1:
-        case EtcFormat::Etc2Rgb: return ssse3Kernel<EtcFormat::Etc2Rgb>(bytesPerPixel);
-        case EtcFormat::Etc2PunchThrough: return ssse3Kernel<EtcFormat::Etc2PunchThrough>(bytesPerPixel);
-        case EtcFormat::Etc2Rgba: return ssse3Kernel<EtcFormat::Etc2Rgba>(bytesPerPixel);
-        case EtcFormat::EacR11: return ssse3Kernel<EtcFormat::EacR11>(bytesPerPixel);
-        case EtcFormat::EacRg11: break;
-    }
-    return ssse3Kernel<EtcFormat::EacRg11>(bytesPerPixel);
+BlockRowKernel ddsEtcKernelSsse3(BlockFormat format, int bytesPerPixel) {
+    using B = BlockFormat;
+    if (!ddsCpuHasSsse3()) return nullptr;
+    return ddsKernelOf<Ssse3Kernel, B::Etc2Rgb, B::Etc2PunchThrough, B::Etc2Rgba, B::EacR11, B::EacRg11>(
+        format, bytesPerPixel);
 }
 
 #else
 
-BlockRowKernel ddsEtcSsse3Kernel(EtcFormat, int) { return nullptr; }
+BlockRowKernel ddsEtcKernelSsse3(BlockFormat, int) { return nullptr; }
 
 #endif

@@ -15,19 +15,21 @@
 // modulation weight m (eighths): (A (8 - m) + B m) / 8 per channel.  The
 // image is the grid's top-left w x h pixels.
 //
-// An importer that streams a level in bands of rows reads it in aligned
-// square tiles of words, each contiguous in the file (see
-// ddsPvrtcTileOffset), puts them back into linear word rows
-// (ddsPvrtcTilesToRows) and decodes one word row at a time from it and its
+// An importer that streams a level in bands of word rows reads each band
+// as aligned square tiles of words, each contiguous in the file (see
+// ddsPvrtcTileOffset), puts their words into linear word rows
+// (ddsPvrtcTileToRows) and decodes one word row at a time from it and its
 // neighbours (ddsDecodePvrtcWordRow).  The grid wraps: the row above the
-// first word row is the last one, and the row below the last is the first,
-// so such an importer reads the last band first and keeps its last row,
-// and keeps the first band's first row until the end.
+// first word row is the last one, and the row below the last is the
+// first; a band's two neighbour rows are read from the tiles above and
+// below it, so that every band decodes on its own.
 #ifndef DDS_PVRTC_H
 #define DDS_PVRTC_H
 
 #include <cstddef>
 #include <cstdint>
+
+#include "common/kernels.h"
 
 // Pixels a word covers across (it is always 4 pixels tall).
 inline uint32_t ddsPvrtcWordWidth(bool twoBitsPerPixel) { return twoBitsPerPixel ? 8u : 4u; }
@@ -57,11 +59,16 @@ uint32_t ddsPvrtcBandRows(uint32_t gridWidth, uint32_t gridHeight, uint64_t maxB
 uint64_t ddsPvrtcTileOffset(uint32_t tileColumn, uint32_t firstRow, uint32_t side, uint32_t gridWidth,
                             uint32_t gridHeight);
 
-// Puts a band read as its gridWidth / side tiles, one after another in
-// column order, into `side` linear word rows of gridWidth words: word (x, r)
-// of the band at rows + (r * gridWidth + x) * 8.  `tiles` and `rows` are
-// gridWidth * side * 8 bytes and do not overlap.
-void ddsPvrtcTilesToRows(const uint8_t *tiles, uint32_t gridWidth, uint32_t side, uint8_t *rows);
+// Copies rows firstRow to firstRow + rowCount - 1 of an aligned tile of
+// side `side` (its side * side words in their stored order at `tile`) into
+// linear word rows: word x of the tile's row firstRow + r to rows + r *
+// rowStride + x * 8.  Reads only the words of those rows.
+void ddsPvrtcTileToRows(const uint8_t *tile, uint32_t side, uint32_t firstRow, uint32_t rowCount, uint8_t *rows,
+                        size_t rowStride);
+
+// The words of tile row `row` lie between positions (in words from the
+// tile's start) *first and *last, both included.
+void ddsPvrtcTileRowSpan(uint32_t side, uint32_t row, uint32_t *first, uint32_t *last);
 
 // Decodes word row y into its four pixel rows, rows[0 .. 3], given word
 // rows y - 1, y and y + 1 (`above`, `row`, `below`: each gridWidth words
@@ -72,11 +79,10 @@ void ddsPvrtcTilesToRows(const uint8_t *tiles, uint32_t gridWidth, uint32_t side
 void ddsDecodePvrtcWordRow(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth,
                            bool twoBitsPerPixel, uint8_t *const rows[4], uint32_t pixelColumns, int bytesPerPixel);
 
-// The same with one implementation chosen, for the tests and
-// measurements: false, writing nothing, where this build or processor
-// lacks it (or for another pixel size).
-enum class PvrtcTier { Portable, Ssse3 };
-bool ddsDecodePvrtcWordRowTier(PvrtcTier tier, const uint8_t *above, const uint8_t *row, const uint8_t *below,
+// The same with one tier chosen (KernelTier::Portable or Ssse3), for the
+// tests and measurements: false, writing nothing, where this build or
+// processor lacks it (or for another tier or pixel size).
+bool ddsDecodePvrtcWordRowTier(KernelTier tier, const uint8_t *above, const uint8_t *row, const uint8_t *below,
                                uint32_t gridWidth, bool twoBitsPerPixel, uint8_t *const rows[4], uint32_t pixelColumns,
                                int bytesPerPixel);
 

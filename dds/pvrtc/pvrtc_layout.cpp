@@ -52,20 +52,32 @@ uint64_t ddsPvrtcTileOffset(uint32_t tileColumn, uint32_t firstRow, uint32_t sid
 // bits at the odd positions, row bits at the even ones.  The positions are
 // stepped with masked increments ((m - mask) & mask adds one to the bits
 // under the mask), not recomputed per word.
-void ddsPvrtcTilesToRows(const uint8_t *tiles, uint32_t gridWidth, uint32_t side, uint8_t *rows) {
-    const uint32_t columnBits = 0xAAAAAAAAu, rowBits = 0x55555555u;
-    const size_t tileWords = size_t{side} * side;
-    const uint32_t tileCount = gridWidth / side;
-    uint32_t rowPart = 0;
-    for (uint32_t r = 0; r < side; ++r, rowPart = (rowPart - rowBits) & rowBits) {
-        uint8_t *out = rows + size_t{r} * gridWidth * 8;
-        for (uint32_t t = 0; t < tileCount; ++t) {
-            const uint8_t *tile = tiles + t * tileWords * 8;
-            uint32_t columnPart = 0;
-            for (uint32_t x = 0; x < side; ++x, columnPart = (columnPart - columnBits) & columnBits) {
-                std::memcpy(out, tile + size_t{rowPart | columnPart} * 8, 8);
-                out += 8;
-            }
+namespace {
+
+constexpr uint32_t ColumnBits = 0xAAAAAAAAu, RowBits = 0x55555555u;
+
+// A tile row's bits at the even positions.
+uint32_t rowPart(uint32_t row) {
+    uint32_t part = 0;
+    for (unsigned bit = 0; bit < 16; ++bit) part |= ((row >> bit) & 1u) << (2 * bit);
+    return part;
+}
+
+}  // namespace
+
+void ddsPvrtcTileToRows(const uint8_t *tile, uint32_t side, uint32_t firstRow, uint32_t rowCount, uint8_t *rows,
+                        size_t rowStride) {
+    uint32_t row = rowPart(firstRow);
+    for (uint32_t r = 0; r < rowCount; ++r, row = (row - RowBits) & RowBits) {
+        uint8_t *out = rows + r * rowStride;
+        uint32_t column = 0;
+        for (uint32_t x = 0; x < side; ++x, column = (column - ColumnBits) & ColumnBits) {
+            std::memcpy(out + size_t{x} * 8, tile + size_t{row | column} * 8, 8);
         }
     }
+}
+
+void ddsPvrtcTileRowSpan(uint32_t side, uint32_t row, uint32_t *first, uint32_t *last) {
+    *first = rowPart(row);
+    *last = rowPart(row) | (rowPart(side - 1) << 1);
 }

@@ -90,11 +90,12 @@ void decodePortable(const uint8_t *above, const uint8_t *row, const uint8_t *bel
 
 }  // namespace
 
-bool ddsDecodePvrtcWordRowTier(PvrtcTier tier, const uint8_t *above, const uint8_t *row, const uint8_t *below,
+bool ddsDecodePvrtcWordRowTier(KernelTier tier, const uint8_t *above, const uint8_t *row, const uint8_t *below,
                                uint32_t gridWidth, bool twoBitsPerPixel, uint8_t *const rows[4], uint32_t pixelColumns,
                                int bytesPerPixel) {
     if (bytesPerPixel != 3 && bytesPerPixel != 4) return false;
-    if (tier == PvrtcTier::Ssse3) {
+    if (tier != KernelTier::Portable && tier != KernelTier::Ssse3) return false;
+    if (tier == KernelTier::Ssse3) {
         return ddsDecodePvrtcWordRowSsse3(above, row, below, gridWidth, twoBitsPerPixel, rows, pixelColumns,
                                           bytesPerPixel);
     }
@@ -110,9 +111,9 @@ bool ddsDecodePvrtcWordRowTier(PvrtcTier tier, const uint8_t *above, const uint8
 
 void ddsDecodePvrtcWordRow(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth,
                            bool twoBitsPerPixel, uint8_t *const rows[4], uint32_t pixelColumns, int bytesPerPixel) {
-    if (!ddsDecodePvrtcWordRowTier(PvrtcTier::Ssse3, above, row, below, gridWidth, twoBitsPerPixel, rows, pixelColumns,
+    if (!ddsDecodePvrtcWordRowTier(KernelTier::Ssse3, above, row, below, gridWidth, twoBitsPerPixel, rows, pixelColumns,
                                    bytesPerPixel)) {
-        ddsDecodePvrtcWordRowTier(PvrtcTier::Portable, above, row, below, gridWidth, twoBitsPerPixel, rows,
+        ddsDecodePvrtcWordRowTier(KernelTier::Portable, above, row, below, gridWidth, twoBitsPerPixel, rows,
                                   pixelColumns, bytesPerPixel);
     }
 }
