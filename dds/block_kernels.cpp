@@ -45,8 +45,12 @@ BlockRowKernel plainKernel(BlockFormat format, int bytesPerPixel, std::index_seq
     return ddsKernelOf<PlainRow, static_cast<BlockFormat>(I)...>(format, bytesPerPixel);
 }
 
+// Every block format up to PVRTC1's words, which are not block-local and
+// come last.
+static_assert(ddsIndex(B::Pvrtc4) + 2 == ddsBlockFormatCount && ddsIndex(B::Pvrtc2) + 1 == ddsBlockFormatCount,
+              "PVRTC1 last");
 BlockRowKernel plainKernels(BlockFormat format, int bytesPerPixel) {
-    return plainKernel(format, bytesPerPixel, std::make_index_sequence<ddsBlockFormatCount>());
+    return plainKernel(format, bytesPerPixel, std::make_index_sequence<ddsIndex(B::Pvrtc4)>());
 }
 
 // Each family's kernels, by tier.

@@ -21,7 +21,7 @@ constexpr uint32_t ddsChunkBytes = 128 * 1024;
 // PVRTC1 levels stream through bands of word rows of at most this many
 // bytes (or one word row when a row is larger), with the word rows above
 // and below and one tile beside them (pvrtc_bands.h).
-constexpr uint32_t ddsPvrtcBandBytes = 128 * 1024;
+constexpr uint32_t ddsPvrtcBandBytes = 256 * 1024;
 
 // The one size limit: the host allocates with a signed 32-bit size, so no
 // image, level or buffer may be larger.

@@ -127,6 +127,69 @@ TEST(Header, FormatByDxgiFourCCThenFlags) {
     }
 }
 
+// Every code of the mobile formats finds its block format and type; the
+// ASTC codes follow from the footprints (FourCC "AS" and '0' + width, '0' +
+// height; DXGI 133 + 4k, 134 + 4k, 135 + 4k; 136 + 4k refused), and the
+// codes around them that are refused name their reason.
+TEST(Header, MobileCodes) {
+    using B = BlockFormat;
+    const TypeRule Rgb = TypeRule::Rgb, Rgba = TypeRule::Rgba;
+    const struct {
+        char code[5];
+        BlockFormat blocks;
+        TypeRule type;
+    } codes[] = {
+        {"ETC1", B::Etc2Rgb, Rgb}, {"ETC ", B::Etc2Rgb, Rgb}, {"ETC2", B::Etc2Rgb, Rgb}, {"ET2 ", B::Etc2Rgb, Rgb},
+        {"ETCS", B::Etc2Rgb, Rgb}, {"ET2A", B::Etc2Rgba, Rgba}, {"ETCA", B::Etc2Rgba, Rgba},
+        {"ETCT", B::Etc2Rgba, Rgba}, {"ETCP", B::Etc2PunchThrough, Rgba}, {"ETCU", B::Etc2PunchThrough, Rgba},
+        {"EAC1", B::EacR11, Rgb}, {"EAR ", B::EacR11, Rgb}, {"EAC2", B::EacRg11, Rgb}, {"EARG", B::EacRg11, Rgb},
+        {"ATC ", B::AtcRgb, Rgb}, {"ATCA", B::AtcExplicitAlpha, Rgba}, {"ATCE", B::AtcExplicitAlpha, Rgba},
+        {"ATCI", B::AtcInterpolatedAlpha, Rgba}, {"PTC2", B::Pvrtc2, Rgba}, {"PVR2", B::Pvrtc2, Rgba},
+        {"PTC4", B::Pvrtc4, Rgba}, {"PVR4", B::Pvrtc4, Rgba}, {"ASA5", B::Astc10x5, Rgba},
+        {"ASA6", B::Astc10x6, Rgba}, {"ASA8", B::Astc10x8, Rgba}, {"ASAA", B::Astc10x10, Rgba},
+        {"ASCA", B::Astc12x10, Rgba}, {"ASCC", B::Astc12x12, Rgba},
+    };
+    auto find = [](uint32_t code, bool dxgi, DdsRefusal *refusal) {
+        DdsPixelFormat pixelFormat{32, 0x4, dxgi ? fourCC("DX10") : code, 0, 0, 0, 0, 0};
+        const DdsHeaderDx10 dx10{code, 3, 0, 1, 0};
+        *refusal = DdsAccepted;
+        return ddsFindFormat({&pixelFormat, dxgi ? &dx10 : nullptr}, refusal);
+    };
+    auto expectFormat = [&](uint32_t code, bool dxgi, BlockFormat blocks, TypeRule type) {
+        DdsRefusal refusal;
+        const DdsFormat *format = find(code, dxgi, &refusal);
+        ASSERT_NE(format, nullptr) << std::hex << code << ": " << ddsRefusalName(refusal);
+        EXPECT_EQ(format->blocks, blocks) << format->name;
+        EXPECT_EQ(format->type, type) << format->name;
+    };
+    for (const auto &c : codes) expectFormat(fourCC(c.code), false, c.blocks, c.type);
+    for (unsigned k = 0; k < 14; ++k) {
+        const auto format = static_cast<BlockFormat>(ddsIndex(B::Astc4x4) + k);
+        const BlockShape shape = ddsBlockShape(format);
+        const char code[5] = {'A', 'S', static_cast<char>('0' + shape.width), static_cast<char>('0' + shape.height), 0};
+        expectFormat(fourCC(code), false, format, Rgba);
+        for (uint32_t dxgi = 133 + 4 * k; dxgi <= 135 + 4 * k; ++dxgi) expectFormat(dxgi, true, format, Rgba);
+        DdsRefusal refusal;
+        EXPECT_EQ(find(136 + 4 * k, true, &refusal), nullptr);
+        EXPECT_EQ(refusal, DdsAstcDxgiUnassigned) << 136 + 4 * k;
+    }
+    const struct {
+        uint32_t code;
+        bool dxgi;
+        DdsRefusal refusal;
+    } refused[] = {
+        {fourCC("ASTC"), false, DdsAstcWithoutBlockSize}, {fourCC("EAS1"), false, DdsSignedEac},
+        {fourCC("EAS2"), false, DdsSignedEac}, {fourCC("PTC5"), false, DdsPvrtc2}, {fourCC("PTC6"), false, DdsPvrtc2},
+        {fourCC("AS45"), false, DdsUnsupportedFourCC}, {0, true, DdsUnsupportedDxgiFormat},
+        {132, true, DdsUnsupportedDxgiFormat}, {189, true, DdsUnsupportedDxgiFormat},
+    };
+    for (const auto &r : refused) {
+        DdsRefusal refusal;
+        EXPECT_EQ(find(r.code, r.dxgi, &refusal), nullptr) << std::hex << r.code;
+        EXPECT_EQ(refusal, r.refusal) << std::hex << r.code;
+    }
+}
+
 // The plan of files whose top level holds `dataBytes` bytes: the reason,
 // and for an accepted file the declared level and the stored rows.
 TEST(Header, PlansAndReasons) {
@@ -177,6 +240,20 @@ TEST(Header, PlansAndReasons) {
         {"width 2^31", dxtFields("DXT1", 0x80000000u, 8), 32, DdsDimensionTooLarge, 0, 0, 0},
         {"product past 2^31-1", maskFields(32, 0xFF, 0, 0, 0, 65536, 8192, 0x40), 0, DdsImageTooLarge, 0, 0, 0},
         {"product at the limit", maskFields(8, 0xFF, 0, 0, 0, 32768, 16383, 0x40), 0, DdsLevelTruncated, 0, 0, 0},
+        // The mobile formats hold every block; PVRTC1 its padded word grid.
+        {"ETC2 RGBA 6x6", dxtFields("ET2A", 6, 6), 64, DdsAccepted, 64, 32, 2},
+        {"ETC1 6x6 holding the whole block only", dxtFields("ETC1", 6, 6), 8, DdsLevelTruncated, 0, 0, 0},
+        {"EAC R11 6x6 linear size ignored", with(dxtFields("EAR ", 6, 6), 0x80000, 8, 0), 32, DdsAccepted, 32, 16, 2},
+        {"ASTC 12x10 25x13", dxtFields("AS<:", 25, 13), 96, DdsAccepted, 96, 48, 2},
+        {"ASTC 10x5 1x1", dxtFields("ASA5", 1, 1), 16, DdsAccepted, 16, 16, 1},
+        {"ASTC 12x12 13x1 one byte short", dxtFields("ASCC", 13, 1), 31, DdsLevelTruncated, 0, 0, 0},
+        {"PVRTC1 4 bpp 4x4: a 2x2 grid", dxtFields("PTC4", 4, 4), 32, DdsAccepted, 32, 16, 1},
+        {"PVRTC1 2 bpp 16x1", dxtFields("PVR2", 16, 1), 32, DdsAccepted, 32, 16, 1},
+        {"PVRTC1 2 bpp 64x16", dxtFields("PTC2", 64, 16), 256, DdsAccepted, 256, 64, 4},
+        {"PVRTC1 4 bpp 1x256", dxtFields("PVR4", 1, 256), 1024, DdsAccepted, 1024, 16, 64},
+        {"PVRTC1 4x4 one byte short", dxtFields("PTC4", 4, 4), 31, DdsLevelTruncated, 0, 0, 0},
+        {"PVRTC1 12x8", dxtFields("PTC4", 12, 8), 1000, DdsPvrtcNotPowerOfTwo, 0, 0, 0},
+        {"PVRTC1 8x6", dxtFields("PTC2", 8, 6), 1000, DdsPvrtcNotPowerOfTwo, 0, 0, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -194,7 +271,10 @@ TEST(Header, PlansAndReasons) {
             EXPECT_EQ(plan.levelBytes, c.levelBytes);
             EXPECT_EQ(plan.sourceRowBytes, c.rowBytes);
             EXPECT_EQ(plan.sourceRows, c.rows);
-            EXPECT_LE(plan.chunkBytes, std::max<uint32_t>(ddsChunkBytes, plan.sourceRowBytes));
+            // A PVRTC1 band also holds its two neighbour rows and one tile.
+            const uint32_t band = ddsIsPvrtc(plan.blocks) ? ddsPvrtcBandBytes : ddsChunkBytes;
+            EXPECT_LE(plan.chunkBytes, std::max(band, plan.sourceRowBytes) * (ddsIsPvrtc(plan.blocks) ? 2 : 1) +
+                                           (ddsIsPvrtc(plan.blocks) ? 2 * plan.sourceRowBytes : 0));
         }
     }
 }
@@ -241,6 +321,12 @@ TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
         {"code 33", maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0, 6, 5, 0x40), legacyOf(code(33))},
         {"code 50", maskFields(8, 0xFF, 0, 0, 0, 6, 5, 0x20000), legacyOf(code(50))},
         {"code 51", maskFields(16, 0xFF, 0, 0, 0xFF00, 6, 5, 0x20001), legacyOf(code(51))},
+        {"ETC1 as ETC2", dxtFields("ETC2", 6, 5), legacyOf(dxtFields("ETC1", 6, 5))},
+        {"ETCS", dxtFields("ETC2", 6, 5), legacyOf(dxtFields("ETCS", 6, 5))},
+        {"ASTC_4X4_UNORM", dxtFields("AS44", 6, 5), dx10(134)},
+        {"ASTC_10X5_TYPELESS", dxtFields("AS:5", 6, 5), dx10(165)},
+        {"ASTC_12X12_UNORM_SRGB", dxtFields("AS<<", 6, 5), dx10(187)},
+        {"ASCC", dxtFields("AS<<", 6, 5), legacyOf(dxtFields("ASCC", 6, 5))},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
