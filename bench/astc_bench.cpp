@@ -7,7 +7,8 @@
 //
 // The blocks: the 256 x 256 photograph of tests/realworld tiled to
 // 1024 x 1024 (each tile mirrored and tinted its own way), compressed by
-// libastcenc at its medium preset, repeated over the image.  Every result
+// libastcenc at its medium preset, repeated over the image
+// (benchAstcPayload, the blocks of ddsimage_bench's ASTC files too).  Every result
 // reports MPix/s and xMemcpy (its rate over a memcpy's of the same output,
 // timed in the same iterations, both from the fastest iteration); the
 // summary at the end gives medians over repetitions and each rate over
@@ -27,71 +28,29 @@
 #include <vector>
 
 #include "astc/astc.h"
+#include "bench_files.h"
 #include "block_kernels.h"
-#include "common/bytes.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr unsigned ImageSide = 4096, SourceSide = 1024;
-
-// The photograph as 1024 x 1024 RGBA; empty when its file is missing.
-std::vector<uint8_t> sourceImage() {
-    std::ifstream file(DDSIMAGE_REALWORLD_DIR "/gli__kueken7_bgrx8_unorm.dds", std::ios::binary);
-    const std::vector<uint8_t> dds((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    constexpr unsigned Side = 256;
-    if (dds.size() < 128 + Side * Side * 4 || ddsLoad32(&dds[12]) != Side || ddsLoad32(&dds[16]) != Side) return {};
-    std::vector<uint8_t> rgba(SourceSide * SourceSide * 4);
-    for (unsigned y = 0; y < SourceSide; ++y) {
-        for (unsigned x = 0; x < SourceSide; ++x) {
-            const unsigned tile = (y / Side) * 4 + x / Side;
-            const unsigned sx = tile & 1 ? Side - 1 - x % Side : x % Side, sy = tile & 2 ? Side - 1 - y % Side : y % Side;
-            const uint8_t *bgrx = &dds[128 + (sy * Side + sx) * 4];
-            uint8_t *out = &rgba[(y * SourceSide + x) * 4];
-            for (unsigned c = 0; c < 3; ++c)
-                out[c] = static_cast<uint8_t>(bgrx[2 - c] * (160 + 24 * ((tile + c) % 5)) / 256);
-            out[3] = 255;
-        }
-    }
-    return rgba;
-}
+constexpr unsigned ImageSide = 4096;
 
 struct Blocks {
     unsigned blocksX = 0, blocksY = 0;
     std::vector<uint8_t> data;
 };
 
-// The image of a footprint, made once: the source compressed by astcenc,
-// its blocks repeated to cover 4096 x 4096.
+// The image of a footprint, made once (benchAstcPayload): the photograph
+// compressed by astcenc, its blocks repeated to cover 4096 x 4096.
 const Blocks &blocksFor(unsigned w, unsigned h) {
     static std::map<unsigned, Blocks> made;
     Blocks &blocks = made[w * 16 + h];
-    if (!blocks.data.empty()) return blocks;
-    std::vector<uint8_t> rgba = sourceImage();
-    if (rgba.empty()) return blocks;
-    astcenc_config config;
-    astcenc_context *context = nullptr;
-    if (astcenc_config_init(ASTCENC_PRF_LDR, w, h, 1, ASTCENC_PRE_MEDIUM, 0, &config) != ASTCENC_SUCCESS ||
-        astcenc_context_alloc(&config, 1, &context) != ASTCENC_SUCCESS)
-        return blocks;
-    void *slices[1] = {rgba.data()};
-    astcenc_image image{SourceSide, SourceSide, 1, ASTCENC_TYPE_U8, slices};
-    const astcenc_swizzle swizzle{ASTCENC_SWZ_R, ASTCENC_SWZ_G, ASTCENC_SWZ_B, ASTCENC_SWZ_A};
-    const unsigned sourceX = (SourceSide + w - 1) / w, sourceY = (SourceSide + h - 1) / h;
-    std::vector<uint8_t> source(size_t{sourceX} * sourceY * 16);
-    const bool compressed = astcenc_compress_image(context, &image, &swizzle, source.data(), source.size(), 0) == ASTCENC_SUCCESS;
-    astcenc_context_free(context);
-    if (!compressed) return blocks;
-    // Whole source blocks only, so that the repeats stay seamless where the
-    // footprint does not divide 1024.
-    const unsigned wholeX = SourceSide / w, wholeY = SourceSide / h;
-    blocks.blocksX = (ImageSide + w - 1) / w;
-    blocks.blocksY = (ImageSide + h - 1) / h;
-    blocks.data.resize(size_t{blocks.blocksX} * blocks.blocksY * 16);
-    for (unsigned y = 0; y < blocks.blocksY; ++y)
-        for (unsigned x = 0; x < blocks.blocksX; ++x)
-            std::memcpy(&blocks.data[(size_t{y} * blocks.blocksX + x) * 16],
-                        &source[(size_t{y % wholeY} * sourceX + x % wholeX) * 16], 16);
+    if (blocks.data.empty()) {
+        blocks.data = benchAstcPayload(w, h, ImageSide, ImageSide);
+        blocks.blocksX = (ImageSide + w - 1) / w;
+        blocks.blocksY = (ImageSide + h - 1) / h;
+    }
     return blocks;
 }
 
