@@ -128,65 +128,46 @@ TEST(Header, FormatByDxgiFourCCThenFlags) {
 }
 
 // Every code of the mobile formats finds its block format and type; the
-// ASTC codes follow from the footprints (FourCC "AS" and '0' + width, '0' +
-// height; DXGI 133 + 4k, 134 + 4k, 135 + 4k; 136 + 4k refused), and the
-// codes around them that are refused name their reason.
+// ASTC codes follow from the block sizes (FourCC "AS" and '0' + width, '0'
+// + height, or their hex digits; DXGI 133 + 4k to 135 + 4k, 136 + 4k
+// refused).  The other refusals: tests/crashers.
 TEST(Header, MobileCodes) {
     using B = BlockFormat;
     const TypeRule Rgb = TypeRule::Rgb, Rgba = TypeRule::Rgba;
     const struct {
-        char code[5];
+        const char *codes;  // FourCCs, four characters each
         BlockFormat blocks;
         TypeRule type;
-    } codes[] = {
-        {"ETC1", B::Etc2Rgb, Rgb}, {"ETC ", B::Etc2Rgb, Rgb}, {"ETC2", B::Etc2Rgb, Rgb}, {"ET2 ", B::Etc2Rgb, Rgb},
-        {"ETCS", B::Etc2Rgb, Rgb}, {"ET2A", B::Etc2Rgba, Rgba}, {"ETCA", B::Etc2Rgba, Rgba},
-        {"ETCT", B::Etc2Rgba, Rgba}, {"ETCP", B::Etc2PunchThrough, Rgba}, {"ETCU", B::Etc2PunchThrough, Rgba},
-        {"EAC1", B::EacR11, Rgb}, {"EAR ", B::EacR11, Rgb}, {"EAC2", B::EacRg11, Rgb}, {"EARG", B::EacRg11, Rgb},
-        {"ATC ", B::AtcRgb, Rgb}, {"ATCA", B::AtcExplicitAlpha, Rgba}, {"ATCE", B::AtcExplicitAlpha, Rgba},
-        {"ATCI", B::AtcInterpolatedAlpha, Rgba}, {"PTC2", B::Pvrtc2, Rgba}, {"PVR2", B::Pvrtc2, Rgba},
-        {"PTC4", B::Pvrtc4, Rgba}, {"PVR4", B::Pvrtc4, Rgba}, {"ASA5", B::Astc10x5, Rgba},
-        {"ASA6", B::Astc10x6, Rgba}, {"ASA8", B::Astc10x8, Rgba}, {"ASAA", B::Astc10x10, Rgba},
-        {"ASCA", B::Astc12x10, Rgba}, {"ASCC", B::Astc12x12, Rgba},
+    } families[] = {
+        {"ETC1ETC ETC2ET2 ETCS", B::Etc2Rgb, Rgb}, {"ET2AETCAETCT", B::Etc2Rgba, Rgba}, {"ETCPETCU", B::Etc2PunchThrough, Rgba},
+        {"EAC1EAR ", B::EacR11, Rgb}, {"EAC2EARG", B::EacRg11, Rgb}, {"ATC ", B::AtcRgb, Rgb},
+        {"ATCAATCE", B::AtcExplicitAlpha, Rgba}, {"ATCI", B::AtcInterpolatedAlpha, Rgba},
+        {"PTC2PVR2", B::Pvrtc2, Rgba}, {"PTC4PVR4", B::Pvrtc4, Rgba},
     };
     auto find = [](uint32_t code, bool dxgi, DdsRefusal *refusal) {
         DdsPixelFormat pixelFormat{32, 0x4, dxgi ? fourCC("DX10") : code, 0, 0, 0, 0, 0};
         const DdsHeaderDx10 dx10{code, 3, 0, 1, 0};
-        *refusal = DdsAccepted;
         return ddsFindFormat({&pixelFormat, dxgi ? &dx10 : nullptr}, refusal);
     };
     auto expectFormat = [&](uint32_t code, bool dxgi, BlockFormat blocks, TypeRule type) {
-        DdsRefusal refusal;
+        DdsRefusal refusal = DdsAccepted;
         const DdsFormat *format = find(code, dxgi, &refusal);
         ASSERT_NE(format, nullptr) << std::hex << code << ": " << ddsRefusalName(refusal);
-        EXPECT_EQ(format->blocks, blocks) << format->name;
-        EXPECT_EQ(format->type, type) << format->name;
+        EXPECT_TRUE(format->blocks == blocks && format->type == type) << format->name;
     };
-    for (const auto &c : codes) expectFormat(fourCC(c.code), false, c.blocks, c.type);
+    auto code = [](char a, char b, char c, char d) { return ddsFourCC(a, b, c, d); };
+    for (const auto &f : families)
+        for (const char *c = f.codes; *c != '\0'; c += 4) expectFormat(code(c[0], c[1], c[2], c[3]), false, f.blocks, f.type);
     for (unsigned k = 0; k < 14; ++k) {
         const auto format = static_cast<BlockFormat>(ddsIndex(B::Astc4x4) + k);
-        const BlockShape shape = ddsBlockShape(format);
-        const char code[5] = {'A', 'S', static_cast<char>('0' + shape.width), static_cast<char>('0' + shape.height), 0};
-        expectFormat(fourCC(code), false, format, Rgba);
+        const unsigned w = ddsBlockShape(format).width, h = ddsBlockShape(format).height;
+        const auto hex = [](unsigned n) { return static_cast<char>(n < 10 ? '0' + n : 'A' + n - 10); };
+        expectFormat(code('A', 'S', static_cast<char>('0' + w), static_cast<char>('0' + h)), false, format, Rgba);
+        expectFormat(code('A', 'S', hex(w), hex(h)), false, format, Rgba);
         for (uint32_t dxgi = 133 + 4 * k; dxgi <= 135 + 4 * k; ++dxgi) expectFormat(dxgi, true, format, Rgba);
-        DdsRefusal refusal;
+        DdsRefusal refusal = DdsAccepted;
         EXPECT_EQ(find(136 + 4 * k, true, &refusal), nullptr);
         EXPECT_EQ(refusal, DdsAstcDxgiUnassigned) << 136 + 4 * k;
-    }
-    const struct {
-        uint32_t code;
-        bool dxgi;
-        DdsRefusal refusal;
-    } refused[] = {
-        {fourCC("ASTC"), false, DdsAstcWithoutBlockSize}, {fourCC("EAS1"), false, DdsSignedEac},
-        {fourCC("EAS2"), false, DdsSignedEac}, {fourCC("PTC5"), false, DdsPvrtc2}, {fourCC("PTC6"), false, DdsPvrtc2},
-        {fourCC("AS45"), false, DdsUnsupportedFourCC}, {0, true, DdsUnsupportedDxgiFormat},
-        {132, true, DdsUnsupportedDxgiFormat}, {189, true, DdsUnsupportedDxgiFormat},
-    };
-    for (const auto &r : refused) {
-        DdsRefusal refusal;
-        EXPECT_EQ(find(r.code, r.dxgi, &refusal), nullptr) << std::hex << r.code;
-        EXPECT_EQ(refusal, r.refusal) << std::hex << r.code;
     }
 }
 
@@ -321,12 +302,6 @@ TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
         {"code 33", maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0, 6, 5, 0x40), legacyOf(code(33))},
         {"code 50", maskFields(8, 0xFF, 0, 0, 0, 6, 5, 0x20000), legacyOf(code(50))},
         {"code 51", maskFields(16, 0xFF, 0, 0, 0xFF00, 6, 5, 0x20001), legacyOf(code(51))},
-        {"ETC1 as ETC2", dxtFields("ETC2", 6, 5), legacyOf(dxtFields("ETC1", 6, 5))},
-        {"ETCS", dxtFields("ETC2", 6, 5), legacyOf(dxtFields("ETCS", 6, 5))},
-        {"ASTC_4X4_UNORM", dxtFields("AS44", 6, 5), dx10(134)},
-        {"ASTC_10X5_TYPELESS", dxtFields("AS:5", 6, 5), dx10(165)},
-        {"ASTC_12X12_UNORM_SRGB", dxtFields("AS<<", 6, 5), dx10(187)},
-        {"ASCC", dxtFields("AS<<", 6, 5), legacyOf(dxtFields("ASCC", 6, 5))},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
