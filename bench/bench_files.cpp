@@ -2,9 +2,17 @@
 
 #include "plugin_loader.h"
 
+#if defined(DDSIMAGE_BENCH_ASTCENC)
+#include <astcenc.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <utility>
 
 double benchMedian(std::vector<double> values) {
@@ -41,6 +49,22 @@ struct Random {
         return state;
     }
 };
+
+// Every block that touches the image (PVRTC1: the word grid, at least 2 x
+// 2 words), random; ASTC from the compressed photograph.
+std::vector<uint8_t> mobilePayload(const BenchFormat &format, uint32_t width, uint32_t height) {
+    const BlockShape shape = ddsBlockShape(format.blocks);
+    if (ddsIsAstc(format.blocks)) return benchAstcPayload(shape.width, shape.height, width, height);
+    size_t across = (width + shape.width - 1) / shape.width, down = (height + shape.height - 1) / shape.height;
+    if (ddsIsPvrtc(format.blocks)) across = std::max<size_t>(across, 2), down = std::max<size_t>(down, 2);
+    std::vector<uint8_t> bytes(across * down * shape.bytes);
+    Random random{0x2545F491u ^ (width * 31 + height) ^ ddsIndex(format.blocks)};
+    for (size_t i = 0; i < bytes.size(); i += 4) {
+        const uint32_t word = random.next();
+        for (size_t k = 0; k < 4 && i + k < bytes.size(); ++k) bytes[i + k] = static_cast<uint8_t>(word >> (8 * k));
+    }
+    return bytes;
+}
 
 uint32_t blockBytes(const BenchFormat &format) {
     return format.kind == BenchKind::Dxt1Rgb || format.kind == BenchKind::Dxt1Rgba || format.kind == BenchKind::Bc4 ? 8 : 16;
@@ -90,32 +114,65 @@ std::vector<uint8_t> tiledPayload(const BenchFormat &format, uint32_t width, uin
     return payload;
 }
 
+constexpr BlockFormat NotMobile = BlockFormat::Uncompressed;
+
+BenchFormat mobile(const char *name, BlockFormat blocks, const char (&code)[5]) {
+    return {name, BenchKind::Mobile, 0, 0, 0, 0, 0, FourCCFlag, blocks, fourCC(code[0], code[1], code[2], code[3])};
+}
+
 }  // namespace
 
 const std::vector<BenchFormat> &benchFormats() {
+    using B = BlockFormat;
     static const std::vector<BenchFormat> formats = {
-        {"DXT1-Rgb", BenchKind::Dxt1Rgb, 0, 0, 0, 0, 0, FourCCFlag},
-        {"DXT1-Rgba", BenchKind::Dxt1Rgba, 0, 0, 0, 0, 0, FourCCFlag},
-        {"DXT3", BenchKind::Dxt3, 0, 0, 0, 0, 0, FourCCFlag},
-        {"DXT5", BenchKind::Dxt5, 0, 0, 0, 0, 0, FourCCFlag},
-        {"BGRA8888", BenchKind::Masks, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000, RgbFlag | AlphaFlag},
-        {"A2R10G10B10", BenchKind::Masks, 32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000, RgbFlag | AlphaFlag},
-        {"BGR888", BenchKind::Masks, 24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0, RgbFlag},
-        {"R5G6B5", BenchKind::Masks, 16, 0xF800, 0x07E0, 0x001F, 0, RgbFlag},
-        {"A4R4G4B4", BenchKind::Masks, 16, 0x0F00, 0x00F0, 0x000F, 0xF000, RgbFlag | AlphaFlag},
-        {"R3G3B2", BenchKind::Masks, 8, 0xE0, 0x1C, 0x03, 0, RgbFlag},
-        {"BC4", BenchKind::Bc4, 0, 0, 0, 0, 0, FourCCFlag},
-        {"BC5", BenchKind::Bc5, 0, 0, 0, 0, 0, FourCCFlag},
-        {"BC6H", BenchKind::Bc6h, 0, 0, 0, 0, 0, FourCCFlag},
-        {"BC6H-SF", BenchKind::Bc6hSigned, 0, 0, 0, 0, 0, FourCCFlag},
-        {"BC7", BenchKind::Bc7, 0, 0, 0, 0, 0, FourCCFlag},
+        {"DXT1-Rgb", BenchKind::Dxt1Rgb, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
+        {"DXT1-Rgba", BenchKind::Dxt1Rgba, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
+        {"DXT3", BenchKind::Dxt3, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
+        {"DXT5", BenchKind::Dxt5, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
+        {"BGRA8888", BenchKind::Masks, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000, RgbFlag | AlphaFlag, NotMobile, 0},
+        {"A2R10G10B10", BenchKind::Masks, 32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000, RgbFlag | AlphaFlag, NotMobile, 0},
+        {"BGR888", BenchKind::Masks, 24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0, RgbFlag, NotMobile, 0},
+        {"R5G6B5", BenchKind::Masks, 16, 0xF800, 0x07E0, 0x001F, 0, RgbFlag, NotMobile, 0},
+        {"A4R4G4B4", BenchKind::Masks, 16, 0x0F00, 0x00F0, 0x000F, 0xF000, RgbFlag | AlphaFlag, NotMobile, 0},
+        {"R3G3B2", BenchKind::Masks, 8, 0xE0, 0x1C, 0x03, 0, RgbFlag, NotMobile, 0},
+        {"BC4", BenchKind::Bc4, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
+        {"BC5", BenchKind::Bc5, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
+        {"BC6H", BenchKind::Bc6h, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
+        {"BC6H-SF", BenchKind::Bc6hSigned, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
+        {"BC7", BenchKind::Bc7, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
+        mobile("ETC2-RGB", B::Etc2Rgb, "ETC2"),
+        mobile("ETC2-Punch", B::Etc2PunchThrough, "ETCP"),
+        mobile("ETC2-RGBA", B::Etc2Rgba, "ET2A"),
+        mobile("EAC-R11", B::EacR11, "EAC1"),
+        mobile("EAC-RG11", B::EacRg11, "EAC2"),
+        mobile("ATC-RGB", B::AtcRgb, "ATC "),
+        mobile("ATC-Explicit", B::AtcExplicitAlpha, "ATCA"),
+        mobile("ATC-Interpolated", B::AtcInterpolatedAlpha, "ATCI"),
+        mobile("ASTC-4x4", B::Astc4x4, "AS44"),
+        mobile("ASTC-5x4", B::Astc5x4, "AS54"),
+        mobile("ASTC-5x5", B::Astc5x5, "AS55"),
+        mobile("ASTC-6x5", B::Astc6x5, "AS65"),
+        mobile("ASTC-6x6", B::Astc6x6, "AS66"),
+        mobile("ASTC-8x5", B::Astc8x5, "AS85"),
+        mobile("ASTC-8x6", B::Astc8x6, "AS86"),
+        mobile("ASTC-8x8", B::Astc8x8, "AS88"),
+        mobile("ASTC-10x5", B::Astc10x5, "ASA5"),
+        mobile("ASTC-10x6", B::Astc10x6, "ASA6"),
+        mobile("ASTC-10x8", B::Astc10x8, "ASA8"),
+        mobile("ASTC-10x10", B::Astc10x10, "ASAA"),
+        mobile("ASTC-12x10", B::Astc12x10, "ASCA"),
+        mobile("ASTC-12x12", B::Astc12x12, "ASCC"),
+        mobile("PVRTC-4bpp", B::Pvrtc4, "PTC4"),
+        mobile("PVRTC-2bpp", B::Pvrtc2, "PTC2"),
     };
     return formats;
 }
 
 bool benchIsBlock(const BenchFormat &format) { return format.kind != BenchKind::Masks; }
 
-bool benchIsTiled(const BenchFormat &format) { return format.kind >= BenchKind::Bc4; }
+bool benchIsTiled(const BenchFormat &format) { return format.kind >= BenchKind::Bc4 && format.kind <= BenchKind::Bc7; }
+
+bool benchIsMobile(const BenchFormat &format) { return format.kind == BenchKind::Mobile; }
 
 const char *benchTileSource(const BenchFormat &format) {
     switch (format.kind) {
@@ -129,6 +186,10 @@ const char *benchTileSource(const BenchFormat &format) {
 }
 
 uint32_t benchOutputBytesPerPixel(const BenchFormat &format) {
+    if (benchIsMobile(format)) {
+        const BlockFormat b = format.blocks;
+        return b == BlockFormat::Etc2Rgb || b == BlockFormat::EacR11 || b == BlockFormat::EacRg11 || b == BlockFormat::AtcRgb ? 3 : 4;
+    }
     switch (format.kind) {
         case BenchKind::Dxt1Rgb: case BenchKind::Bc4: case BenchKind::Bc5: case BenchKind::Bc6h:
         case BenchKind::Bc6hSigned: return 3;
@@ -138,6 +199,7 @@ uint32_t benchOutputBytesPerPixel(const BenchFormat &format) {
 
 std::vector<uint8_t> benchPayload(const BenchFormat &format, uint32_t width, uint32_t height) {
     if (benchIsTiled(format)) return tiledPayload(format, width, height);
+    if (benchIsMobile(format)) return mobilePayload(format, width, height);
     Random random{0x9E3779B9u ^ (width * 31 + height) ^ static_cast<uint32_t>(format.kind)};
     size_t size = 0;
     if (benchIsBlock(format)) {
@@ -170,6 +232,86 @@ std::vector<uint8_t> benchPayload(const BenchFormat &format, uint32_t width, uin
     return bytes;
 }
 
+#if defined(DDSIMAGE_BENCH_ASTCENC)
+
+namespace {
+
+constexpr unsigned PhotoSide = 256, SourceSide = 1024;
+
+// The photograph as 1024 x 1024 RGBA; empty when its file is missing.
+std::vector<uint8_t> sourceImage() {
+    std::ifstream file(DDSIMAGE_REALWORLD_DIR "/gli__kueken7_bgrx8_unorm.dds", std::ios::binary);
+    const std::vector<uint8_t> dds((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (dds.size() < 128 + PhotoSide * PhotoSide * 4 || load32(dds, 12) != PhotoSide || load32(dds, 16) != PhotoSide)
+        return {};
+    std::vector<uint8_t> rgba(SourceSide * SourceSide * 4);
+    for (unsigned y = 0; y < SourceSide; ++y) {
+        for (unsigned x = 0; x < SourceSide; ++x) {
+            const unsigned tile = (y / PhotoSide) * 4 + x / PhotoSide;
+            const unsigned sx = tile & 1 ? PhotoSide - 1 - x % PhotoSide : x % PhotoSide;
+            const unsigned sy = tile & 2 ? PhotoSide - 1 - y % PhotoSide : y % PhotoSide;
+            const uint8_t *bgrx = &dds[128 + (sy * PhotoSide + sx) * 4];
+            uint8_t *out = &rgba[(y * SourceSide + x) * 4];
+            for (unsigned c = 0; c < 3; ++c)
+                out[c] = static_cast<uint8_t>(bgrx[2 - c] * (160 + 24 * ((tile + c) % 5)) / 256);
+            out[3] = 255;
+        }
+    }
+    return rgba;
+}
+
+// The photograph's blocks of a footprint, compressed once: sourceX x
+// sourceY blocks in `blocks`.
+struct CompressedPhoto {
+    unsigned sourceX = 0, sourceY = 0;
+    std::vector<uint8_t> blocks;
+};
+
+const CompressedPhoto &compressedPhoto(unsigned w, unsigned h) {
+    static std::map<unsigned, CompressedPhoto> made;
+    CompressedPhoto &photo = made[w * 16 + h];
+    if (!photo.blocks.empty()) return photo;
+    std::vector<uint8_t> rgba = sourceImage();
+    astcenc_config config;
+    astcenc_context *context = nullptr;
+    if (rgba.empty() || astcenc_config_init(ASTCENC_PRF_LDR, w, h, 1, ASTCENC_PRE_MEDIUM, 0, &config) != ASTCENC_SUCCESS ||
+        astcenc_context_alloc(&config, 1, &context) != ASTCENC_SUCCESS)
+        return photo;
+    void *slices[1] = {rgba.data()};
+    astcenc_image image{SourceSide, SourceSide, 1, ASTCENC_TYPE_U8, slices};
+    const astcenc_swizzle swizzle{ASTCENC_SWZ_R, ASTCENC_SWZ_G, ASTCENC_SWZ_B, ASTCENC_SWZ_A};
+    photo.sourceX = (SourceSide + w - 1) / w;
+    photo.sourceY = (SourceSide + h - 1) / h;
+    photo.blocks.resize(size_t{photo.sourceX} * photo.sourceY * 16);
+    if (astcenc_compress_image(context, &image, &swizzle, photo.blocks.data(), photo.blocks.size(), 0) != ASTCENC_SUCCESS)
+        photo.blocks.clear();
+    astcenc_context_free(context);
+    return photo;
+}
+
+}  // namespace
+
+std::vector<uint8_t> benchAstcPayload(unsigned blockWidth, unsigned blockHeight, uint32_t width, uint32_t height) {
+    const CompressedPhoto &photo = compressedPhoto(blockWidth, blockHeight);
+    if (photo.blocks.empty()) return {};
+    // Whole source blocks only, so that the repeats stay seamless where the
+    // footprint does not divide 1024.
+    const unsigned wholeX = SourceSide / blockWidth, wholeY = SourceSide / blockHeight;
+    const unsigned blocksX = (width + blockWidth - 1) / blockWidth, blocksY = (height + blockHeight - 1) / blockHeight;
+    std::vector<uint8_t> blocks(size_t{blocksX} * blocksY * 16);
+    for (unsigned y = 0; y < blocksY; ++y)
+        for (unsigned x = 0; x < blocksX; ++x)
+            std::memcpy(&blocks[(size_t{y} * blocksX + x) * 16],
+                        &photo.blocks[(size_t{y % wholeY} * photo.sourceX + x % wholeX) * 16], 16);
+    return blocks;
+}
+
+#else
+
+std::vector<uint8_t> benchAstcPayload(unsigned, unsigned, uint32_t, uint32_t) { return {}; }
+
+#endif
+
 std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32_t height) {
     const std::vector<uint8_t> payload = benchPayload(format, width, height);
     if (payload.empty()) return {};
@@ -192,6 +334,7 @@ std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32
         case BenchKind::Dxt3: code = fourCC('D', 'X', 'T', '3'); break;
         case BenchKind::Dxt5: code = fourCC('D', 'X', 'T', '5'); break;
         case BenchKind::Masks: break;
+        case BenchKind::Mobile: code = format.fourCC; break;
         default: code = fourCC('D', 'X', '1', '0'); break;
     }
     put32(bytes, code);

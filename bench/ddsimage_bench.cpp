@@ -3,7 +3,8 @@
 // same output size as the yardstick, all in one run.
 //
 // kernel/ is what the import runs (ddsDecodeBlockRow, or a converter
-// prepared once per image and ddsConvertRowPrepared), baseline/ the same
+// prepared once per image and ddsConvertRowPrepared; for PVRTC1 the word
+// rows of a level put in linear order), baseline/ the same
 // with the processor's extensions (SSSE3) turned off, row/ is
 // ddsConvertUncompressedRow (which prepares its converter per row) and
 // plain/ the scalar implementations the fast paths are checked against.
@@ -37,6 +38,7 @@
 #include "qvhost.h"
 #include "top_level.h"
 #include "masks/masks.h"
+#include "pvrtc/pvrtc.h"
 
 namespace {
 
@@ -127,6 +129,7 @@ void benchMemcpy(benchmark::State &state, std::string name, uint32_t size, uint3
 
 BlockFormat blockFormatOf(const BenchFormat &format) {
     using B = BlockFormat;
+    if (benchIsMobile(format)) return format.blocks;
     switch (format.kind) {
         case BenchKind::Dxt3: return B::Dxt3;
         case BenchKind::Dxt5: return B::Dxt5;
@@ -146,18 +149,69 @@ DdsPixelFormat pixelFormatOf(const BenchFormat &format) {
 // The kernel of a tier, or with `Fastest` the one the import runs.
 constexpr int Fastest = -1;
 
-// The whole image through a block kernel, rows in file order.
+// PVRTC1: the level's words put into linear word rows once (the import
+// does so band by band as it reads them), then every word row decoded by
+// the tier's word-row decoder, or with `Fastest` the import's; the plain
+// tier is the whole-image plain decoder on the Morton-ordered level.
+void benchWordRows(benchmark::State &state, const std::string &name, BlockFormat blocks,
+                   const std::vector<uint8_t> &level, uint32_t size, int tier) {
+    const bool twoBits = blocks == BlockFormat::Pvrtc2;
+    const uint32_t gridWidth = ddsPvrtcGridWidth(size, twoBits), gridHeight = ddsPvrtcGridHeight(size);
+    const size_t rowBytes = size_t{gridWidth} * 8, stride = size_t{size} * 4;
+    std::vector<uint8_t> linear(level.size()), pixels(stride * gridHeight * 4);
+    for (uint32_t y = 0; y < gridHeight; ++y)
+        for (uint32_t x = 0; x < gridWidth; ++x)
+            std::memcpy(&linear[y * rowBytes + x * 8], &level[size_t{ddsPvrtcWordIndex(x, y, gridWidth, gridHeight)} * 8], 8);
+    uint8_t *none[4] = {};
+    if (tier != Fastest && tier != static_cast<int>(KernelTier::Plain) &&
+        !ddsDecodePvrtcWordRowTier(static_cast<KernelTier>(tier), nullptr, nullptr, nullptr, 2, twoBits, none, 0, 4)) {
+        state.SkipWithError("no kernel of this tier");
+        return;
+    }
+    Yardstick yardstick(size_t{size} * stride);
+    for (auto _ : state) {
+        yardstick.iteration(state, [&] {
+            if (tier == static_cast<int>(KernelTier::Plain)) {
+                ddsDecodePvrtcImage(level.data(), size, size, twoBits, pixels.data());
+                return;
+            }
+            for (uint32_t y = 0; y < gridHeight; ++y) {
+                uint8_t *base = pixels.data() + size_t{y} * 4 * stride;
+                uint8_t *const rows[4] = {base, base + stride, base + 2 * stride, base + 3 * stride};
+                const uint8_t *above = &linear[(y + gridHeight - 1) % gridHeight * rowBytes], *row = &linear[y * rowBytes],
+                              *below = &linear[(y + 1) % gridHeight * rowBytes];
+                if (tier == Fastest) {
+                    ddsDecodePvrtcWordRow(above, row, below, gridWidth, twoBits, rows, size, 4);
+                } else {
+                    ddsDecodePvrtcWordRowTier(static_cast<KernelTier>(tier), above, row, below, gridWidth, twoBits,
+                                              rows, size, 4);
+                }
+            }
+            benchmark::DoNotOptimize(pixels.data());
+        });
+    }
+    yardstick.report(state, name, static_cast<double>(size) * size);
+}
+
+// The whole image through a block kernel, rows in file order: every block
+// that touches the image, into a buffer of whole blocks.
 void benchBlockKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size, int tier) {
     const std::vector<uint8_t> payload = benchPayload(*format, size, size);
     if (payload.empty()) {
-        state.SkipWithError("no blocks (the real file to tile is missing)");
+        state.SkipWithError("no blocks (the real file to tile is missing, or no libastcenc)");
+        return;
+    }
+    const BlockFormat blockFormat = blockFormatOf(*format);
+    if (ddsIsPvrtc(blockFormat)) {
+        benchWordRows(state, name, blockFormat, payload, size, tier);
         return;
     }
     const uint32_t bytesPerPixel = benchOutputBytesPerPixel(*format);
-    const size_t stride = static_cast<size_t>(size) * bytesPerPixel;
-    std::vector<uint8_t> pixels(stride * size);
-    const BlockFormat blockFormat = blockFormatOf(*format);
-    const size_t rowBytes = static_cast<size_t>(size / 4) * ddsBlockBytes(blockFormat);
+    const BlockShape shape = ddsBlockShape(blockFormat);
+    const uint32_t across = (size + shape.width - 1) / shape.width, down = (size + shape.height - 1) / shape.height;
+    const size_t stride = static_cast<size_t>(across) * shape.width * bytesPerPixel;
+    std::vector<uint8_t> pixels(stride * down * shape.height);
+    const size_t rowBytes = static_cast<size_t>(across) * shape.bytes;
     const int pixelBytes = static_cast<int>(bytesPerPixel);
     const BlockRowKernel kernel = tier == Fastest ? ddsBlockRowKernel(blockFormat, pixelBytes)
                                                   : ddsBlockRowKernelOfTier(blockFormat, pixelBytes,
@@ -166,13 +220,14 @@ void benchBlockKernel(benchmark::State &state, std::string name, const BenchForm
         state.SkipWithError("no kernel of this tier");
         return;
     }
-    Yardstick yardstick(pixels.size());
+    Yardstick yardstick(static_cast<size_t>(size) * size * bytesPerPixel);
     for (auto _ : state) {
         yardstick.iteration(state, [&] {
-            for (uint32_t row = 0; row < size / 4; ++row) {
-                uint8_t *base = pixels.data() + static_cast<size_t>(row) * 4 * stride;
-                uint8_t *const rows[4] = {base, base + stride, base + 2 * stride, base + 3 * stride};
-                kernel(payload.data() + row * rowBytes, size / 4, rows);
+            for (uint32_t row = 0; row < down; ++row) {
+                uint8_t *base = pixels.data() + static_cast<size_t>(row) * shape.height * stride;
+                uint8_t *rows[ddsMaxBlockSide];
+                for (uint32_t r = 0; r < shape.height; ++r) rows[r] = base + r * stride;
+                kernel(payload.data() + row * rowBytes, across, rows);
             }
             benchmark::DoNotOptimize(pixels.data());
         });

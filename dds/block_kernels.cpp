@@ -6,6 +6,9 @@
 #include "bc1_3/bc1_3.h"
 #include "bc4_5/bc4_5.h"
 #include "bc6_7/bc6_7.h"
+#include "astc/astc.h"
+#include "atc/atc.h"
+#include "etc/etc.h"
 #include "common/cpu_features.h"
 #include "common/simd.h"
 
@@ -13,7 +16,7 @@ namespace {
 
 using B = BlockFormat;
 
-constexpr unsigned MaxBlockPixels = 16;
+constexpr unsigned MaxBlockPixels = ddsMaxBlockSide * ddsMaxBlockSide;
 
 // The plain tier: each block decoded by ddsDecodeBlock into RGBA pixels on
 // the stack, then copied into the rows, or packed to three bytes a pixel.
@@ -42,8 +45,12 @@ BlockRowKernel plainKernel(BlockFormat format, int bytesPerPixel, std::index_seq
     return ddsKernelOf<PlainRow, static_cast<BlockFormat>(I)...>(format, bytesPerPixel);
 }
 
+// Every block format up to PVRTC1's words, which are not block-local and
+// come last.
+static_assert(ddsIndex(B::Pvrtc4) + 2 == ddsBlockFormatCount && ddsIndex(B::Pvrtc2) + 1 == ddsBlockFormatCount,
+              "PVRTC1 last");
 BlockRowKernel plainKernels(BlockFormat format, int bytesPerPixel) {
-    return plainKernel(format, bytesPerPixel, std::make_index_sequence<ddsBlockFormatCount>());
+    return plainKernel(format, bytesPerPixel, std::make_index_sequence<ddsIndex(B::Pvrtc4)>());
 }
 
 // Each family's kernels, by tier.
@@ -57,11 +64,17 @@ constexpr FamilyTier Families[] = {
     {KernelTier::Portable, ddsBc13KernelPortable},
     {KernelTier::Portable, ddsRgtcKernelPortable},
     {KernelTier::Portable, ddsBptcKernelPortable},
+    {KernelTier::Portable, ddsEtcKernelPortable},
+    {KernelTier::Portable, ddsAtcKernelPortable},
+    {KernelTier::Portable, ddsAstcKernelPortable},
     {KernelTier::Sse2, ddsBc13KernelSse2},
     {KernelTier::Sse2, ddsRgtcKernelSse2},
     {KernelTier::Sse2, ddsBptcKernelSse2},
+    {KernelTier::Sse2, ddsAstcKernelSse2},
     {KernelTier::Ssse3, ddsBc13KernelSsse3},
     {KernelTier::Ssse3, ddsRgtcKernelSsse3},
+    {KernelTier::Ssse3, ddsEtcKernelSsse3},
+    {KernelTier::Ssse3, ddsAtcKernelSsse3},
     {KernelTier::Avx2, ddsBptcKernelAvx2},
 };
 
@@ -84,13 +97,26 @@ void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrig
         case B::Bc7:
             ddsDecodeBc7Block(block, blockOrigin, rowStride);
             return;
+        case B::Etc2Rgb: case B::Etc2PunchThrough: case B::Etc2Rgba: case B::EacR11: case B::EacRg11:
+            ddsDecodeEtcBlock(format, block, blockOrigin, rowStride);
+            return;
+        case B::AtcRgb: case B::AtcExplicitAlpha: case B::AtcInterpolatedAlpha:
+            ddsDecodeAtcBlock(format, block, blockOrigin, rowStride);
+            return;
+        case B::Astc4x4: case B::Astc5x4: case B::Astc5x5: case B::Astc6x5: case B::Astc6x6: case B::Astc8x5:
+        case B::Astc8x6: case B::Astc8x8: case B::Astc10x5: case B::Astc10x6: case B::Astc10x8: case B::Astc10x10:
+        case B::Astc12x10: case B::Astc12x12:
+            ddsDecodeAstcBlock(block, ddsBlockShape(format).width, ddsBlockShape(format).height, blockOrigin,
+                               rowStride);
+            return;
+        case B::Pvrtc4: case B::Pvrtc2:  // not block-local: decoded a word row at a time (pvrtc/pvrtc.h)
         case B::Uncompressed:
             return;
     }
 }
 
 BlockRowKernel ddsBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, KernelTier tier) {
-    if (format == B::Uncompressed || (bytesPerPixel != 3 && bytesPerPixel != 4)) return nullptr;
+    if (format == B::Uncompressed || ddsIsPvrtc(format) || (bytesPerPixel != 3 && bytesPerPixel != 4)) return nullptr;
     for (const FamilyTier &family : Families) {
         if (family.tier != tier) continue;
         if (BlockRowKernel kernel = family.find(format, bytesPerPixel)) return kernel;

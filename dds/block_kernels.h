@@ -11,12 +11,13 @@
 
 // Decodes one block of any block format into its RGBA pixels (R, G, B, A),
 // pixel row r at blockOrigin + r * rowStride: the plain rule, which every
-// kernel must match.
+// kernel must match.  PVRTC1 words are not blocks on their own (each pixel
+// blends the words around it): nothing is written for them.
 void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
 
 // The kernel of exactly `tier` for `format` at `bytesPerPixel` (3 or 4), or
 // null when that tier has none for it or this build or processor lacks the
-// tier.  Every format has a Plain kernel.
+// tier.  Every format but PVRTC1 has a Plain kernel.
 BlockRowKernel ddsBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, KernelTier tier);
 
 // The kernel of the fastest tier available for `format`.

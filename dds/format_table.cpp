@@ -75,6 +75,16 @@ constexpr WideLayout Unorm16 = WideLayout::Unorm16;
 constexpr WideLayout Float16 = WideLayout::Float16;
 constexpr WideLayout Float32 = WideLayout::Float32;
 
+// The three DXGI rows and the FourCC row of ASTC footprint k, W x H.
+constexpr uint32_t astcFourCC(uint32_t width, uint32_t height) {
+    return ddsFourCC('A', 'S', static_cast<char>('0' + width), static_cast<char>('0' + height));
+}
+#define DDS_ASTC_ROWS(k, W, H)                                                                   \
+    blockRow(Dxgi, 133 + 4 * (k), "ASTC_" #W "X" #H "_TYPELESS", B::Astc##W##x##H, Rgba),      \
+        blockRow(Dxgi, 134 + 4 * (k), "ASTC_" #W "X" #H "_UNORM", B::Astc##W##x##H, Rgba),     \
+        blockRow(Dxgi, 135 + 4 * (k), "ASTC_" #W "X" #H "_UNORM_SRGB", B::Astc##W##x##H, Rgba), \
+        blockRow(FourCC, astcFourCC(W, H), "ASTC " #W "x" #H, B::Astc##W##x##H, Rgba)
+
 constexpr DdsFormat Formats[] = {
     // FourCC codes of block formats.
     dxtRow(fourCC("DXT1"), "DXT1", B::Dxt1, Transparency),
@@ -172,7 +182,74 @@ constexpr DdsFormat Formats[] = {
     blockRow(Dxgi, 98, "BC7_UNORM", B::Bc7, Rgba),
     blockRow(Dxgi, 99, "BC7_UNORM_SRGB", B::Bc7, Rgba),
     fixed(Dxgi, 115, "B4G4R4A4_UNORM", 16, 0x0F00, 0x00F0, 0x000F, 0xF000, true),
+
+    // The mobile block formats: ETC1 decodes as ETC2 RGB; the sRGB codes as
+    // the plain ones, bytes as stored.
+    blockRow(FourCC, fourCC("ETC1"), "ETC1", B::Etc2Rgb, Rgb),
+    blockRow(FourCC, fourCC("ETC "), "ETC1 (ETC )", B::Etc2Rgb, Rgb),
+    blockRow(FourCC, fourCC("ETC2"), "ETC2 RGB", B::Etc2Rgb, Rgb),
+    blockRow(FourCC, fourCC("ET2 "), "ETC2 RGB (ET2 )", B::Etc2Rgb, Rgb),
+    blockRow(FourCC, fourCC("ETCS"), "ETC2 sRGB (ETCS)", B::Etc2Rgb, Rgb),
+    blockRow(FourCC, fourCC("ET2A"), "ETC2 RGBA (ET2A)", B::Etc2Rgba, Rgba),
+    blockRow(FourCC, fourCC("ETCA"), "ETC2 RGBA (ETCA)", B::Etc2Rgba, Rgba),
+    blockRow(FourCC, fourCC("ETCT"), "ETC2 sRGB alpha (ETCT)", B::Etc2Rgba, Rgba),
+    blockRow(FourCC, fourCC("ETCP"), "ETC2 punch-through alpha (ETCP)", B::Etc2PunchThrough, Rgba),
+    blockRow(FourCC, fourCC("ETCU"), "ETC2 sRGB punch-through alpha (ETCU)", B::Etc2PunchThrough, Rgba),
+    blockRow(FourCC, fourCC("EAC1"), "EAC R11 (EAC1)", B::EacR11, Rgb),
+    blockRow(FourCC, fourCC("EAR "), "EAC R11 (EAR )", B::EacR11, Rgb),
+    blockRow(FourCC, fourCC("EAC2"), "EAC RG11 (EAC2)", B::EacRg11, Rgb),
+    blockRow(FourCC, fourCC("EARG"), "EAC RG11 (EARG)", B::EacRg11, Rgb),
+    blockRow(FourCC, fourCC("ATC "), "ATC RGB", B::AtcRgb, Rgb),
+    blockRow(FourCC, fourCC("ATCA"), "ATC explicit alpha (ATCA)", B::AtcExplicitAlpha, Rgba),
+    blockRow(FourCC, fourCC("ATCE"), "ATC explicit alpha (ATCE)", B::AtcExplicitAlpha, Rgba),
+    blockRow(FourCC, fourCC("ATCI"), "ATC interpolated alpha (ATCI)", B::AtcInterpolatedAlpha, Rgba),
+    blockRow(FourCC, fourCC("PTC2"), "PVRTC1 2 bpp (PTC2)", B::Pvrtc2, Rgba),
+    blockRow(FourCC, fourCC("PVR2"), "PVRTC1 2 bpp (PVR2)", B::Pvrtc2, Rgba),
+    blockRow(FourCC, fourCC("PTC4"), "PVRTC1 4 bpp (PTC4)", B::Pvrtc4, Rgba),
+    blockRow(FourCC, fourCC("PVR4"), "PVRTC1 4 bpp (PVR4)", B::Pvrtc4, Rgba),
+    // ASTC, footprint k = 0 to 13: DXGI 133 + 4k typeless, 134 + 4k UNORM,
+    // 135 + 4k sRGB; the FourCC "AS" and the characters '0' + width, '0' +
+    // height, and for the 10 and 12 sizes also their hex digits.
+    DDS_ASTC_ROWS(0, 4, 4), DDS_ASTC_ROWS(1, 5, 4), DDS_ASTC_ROWS(2, 5, 5), DDS_ASTC_ROWS(3, 6, 5),
+    DDS_ASTC_ROWS(4, 6, 6), DDS_ASTC_ROWS(5, 8, 5), DDS_ASTC_ROWS(6, 8, 6), DDS_ASTC_ROWS(7, 8, 8),
+    DDS_ASTC_ROWS(8, 10, 5), DDS_ASTC_ROWS(9, 10, 6), DDS_ASTC_ROWS(10, 10, 8), DDS_ASTC_ROWS(11, 10, 10),
+    DDS_ASTC_ROWS(12, 12, 10), DDS_ASTC_ROWS(13, 12, 12),
+    blockRow(FourCC, fourCC("ASA5"), "ASTC 10x5 (ASA5)", B::Astc10x5, Rgba),
+    blockRow(FourCC, fourCC("ASA6"), "ASTC 10x6 (ASA6)", B::Astc10x6, Rgba),
+    blockRow(FourCC, fourCC("ASA8"), "ASTC 10x8 (ASA8)", B::Astc10x8, Rgba),
+    blockRow(FourCC, fourCC("ASAA"), "ASTC 10x10 (ASAA)", B::Astc10x10, Rgba),
+    blockRow(FourCC, fourCC("ASCA"), "ASTC 12x10 (ASCA)", B::Astc12x10, Rgba),
+    blockRow(FourCC, fourCC("ASCC"), "ASTC 12x12 (ASCC)", B::Astc12x12, Rgba),
 };
+
+#undef DDS_ASTC_ROWS
+
+// Codes of the mobile formats that are refused with their own reason: the
+// FourCC "ASTC", which names no block size, signed EAC and PVRTC2; and DXGI
+// 136 + 4k, which lies between the ASTC formats and names none.
+struct RefusedCode {
+    uint32_t fourCC;
+    DdsRefusal refusal;
+};
+
+constexpr RefusedCode RefusedFourCCs[] = {
+    {fourCC("ASTC"), DdsAstcWithoutBlockSize},
+    {fourCC("EAS1"), DdsSignedEac},
+    {fourCC("EAS2"), DdsSignedEac},
+    {fourCC("PTC5"), DdsPvrtc2},
+    {fourCC("PTC6"), DdsPvrtc2},
+};
+
+DdsRefusal refusalOfFourCC(uint32_t code) {
+    for (const RefusedCode &refused : RefusedFourCCs) {
+        if (refused.fourCC == code) return refused.refusal;
+    }
+    return DdsUnsupportedFourCC;
+}
+
+DdsRefusal refusalOfDxgi(uint32_t dxgi) {
+    return dxgi >= 136 && dxgi <= 188 && (dxgi - 136) % 4 == 0 ? DdsAstcDxgiUnassigned : DdsUnsupportedDxgiFormat;
+}
 
 const DdsFormat *lookUp(FormatKey key, uint32_t code) {
     for (const DdsFormat &format : Formats) {
@@ -184,7 +261,7 @@ const DdsFormat *lookUp(FormatKey key, uint32_t code) {
 const DdsFormat *findFourCC(const DdsPixelFormat &pixelFormat, DdsRefusal *refusal) {
     const DdsFormat *format = lookUp(FormatKey::FourCC, pixelFormat.fourCC);
     if (format == nullptr) {
-        *refusal = DdsUnsupportedFourCC;
+        *refusal = refusalOfFourCC(pixelFormat.fourCC);
     } else if (format->unitBytes == 0 && lookUp(FormatKey::BitCount, pixelFormat.rgbBitCount) == nullptr) {
         *refusal = DdsUnsupportedBitCount;  // FourCC 0 with a bit count that is not converted
         return nullptr;
@@ -204,7 +281,7 @@ const DdsFormat *ddsFindFormat(const DdsFormatQuery &query, DdsRefusal *refusal)
     const DdsPixelFormat &pixelFormat = *query.pixelFormat;
     if (query.dx10 != nullptr) {
         const DdsFormat *format = lookUp(FormatKey::Dxgi, query.dx10->dxgiFormat);
-        if (format == nullptr) *refusal = DdsUnsupportedDxgiFormat;
+        if (format == nullptr) *refusal = refusalOfDxgi(query.dx10->dxgiFormat);
         return format;
     }
     const uint32_t flags = pixelFormat.flags;

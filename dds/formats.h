@@ -25,6 +25,32 @@ enum class BlockFormat : uint8_t {
     Bc6h,             // unsigned half floats, clamped to [0, 1]
     Bc6hSigned,
     Bc7,
+    // The mobile formats.  ETC1 decodes as ETC2 RGB; ETC and EAC blocks are
+    // big-endian words numbering their pixels down the columns.
+    Etc2Rgb,               // ETC1 and ETC2 RGB, alpha 255
+    Etc2PunchThrough,      // ETC2 RGB whose transparent index is (0, 0, 0, 0)
+    Etc2Rgba,              // an EAC alpha block, then an ETC2 RGB block
+    EacR11,                // one unsigned 11-bit channel, delivered grey
+    EacRg11,               // red and green, blue 0
+    AtcRgb,                // ATC colour block, alpha 255
+    AtcExplicitAlpha,      // 4-bit alpha, then the colour block
+    AtcInterpolatedAlpha,  // an eight-value alpha block, then the colour block
+    Astc4x4,               // ASTC: one format a footprint, in the order of the DXGI numbers
+    Astc5x4,
+    Astc5x5,
+    Astc6x5,
+    Astc6x6,
+    Astc8x5,
+    Astc8x6,
+    Astc8x8,
+    Astc10x5,
+    Astc10x6,
+    Astc10x8,
+    Astc10x10,
+    Astc12x10,
+    Astc12x12,
+    Pvrtc4,                // PVRTC1 words: not block-local, decoded a word row at a time
+    Pvrtc2,
     Uncompressed,
 };
 
@@ -45,12 +71,24 @@ constexpr BlockShape ddsBlockShapes[ddsBlockFormatCount] = {
     {8, 4, 4}, {8, 4, 4},                                       // BC4
     {16, 4, 4}, {16, 4, 4}, {16, 4, 4}, {16, 4, 4},             // BC5
     {16, 4, 4}, {16, 4, 4}, {16, 4, 4},                         // BC6H, BC7
+    {8, 4, 4}, {8, 4, 4}, {16, 4, 4}, {8, 4, 4}, {16, 4, 4},    // ETC2, EAC
+    {8, 4, 4}, {16, 4, 4}, {16, 4, 4},                          // ATC
+    {16, 4, 4}, {16, 5, 4}, {16, 5, 5}, {16, 6, 5}, {16, 6, 6},  // ASTC
+    {16, 8, 5}, {16, 8, 6}, {16, 8, 8}, {16, 10, 5}, {16, 10, 6},
+    {16, 10, 8}, {16, 10, 10}, {16, 12, 10}, {16, 12, 12},
+    {8, 4, 4}, {8, 8, 4},                                       // PVRTC1 words
 };
 
 constexpr BlockShape ddsBlockShape(BlockFormat format) { return ddsBlockShapes[ddsIndex(format)]; }
 constexpr unsigned ddsBlockBytes(BlockFormat format) { return ddsBlockShape(format).bytes; }
 
-// The side of the blocks of the BC formats, in pixels.
+// The most rows and columns a block has (ASTC 12 x 12).
+constexpr unsigned ddsMaxBlockSide = 12;
+
+constexpr bool ddsIsAstc(BlockFormat format) { return format >= BlockFormat::Astc4x4 && format <= BlockFormat::Astc12x12; }
+constexpr bool ddsIsPvrtc(BlockFormat format) { return format == BlockFormat::Pvrtc4 || format == BlockFormat::Pvrtc2; }
+
+// The side of the blocks of the BC, ETC, EAC and ATC formats, in pixels.
 constexpr unsigned ddsBlockSide = 4;
 
 // The host's texture type codes: three bytes a pixel (R, G, B) or four

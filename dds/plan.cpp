@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "bc1_3/bc1_3.h"
+#include "pvrtc_bands.h"
+#include "pvrtc/pvrtc.h"
 
 namespace {
 
@@ -65,6 +67,9 @@ struct LevelRows {
     uint64_t declared;
 };
 
+// Formats whose files store every block that touches the image.
+bool holdsEveryBlock(BlockFormat format) { return format >= BlockFormat::Etc2Rgb && format < BlockFormat::Uncompressed; }
+
 // Chooses the stored rows of blocks (see ddsPlanImage) and the bytes the
 // header declares for them.
 DdsRefusal planBlockRows(DdsPlan *plan, LevelRows *level) {
@@ -77,6 +82,9 @@ DdsRefusal planBlockRows(DdsPlan *plan, LevelRows *level) {
     const uint64_t fullLevel = allAcross * allDown * shape.bytes;
     const bool linear = hasLinearSize(*plan);
     const bool declaresLess = linear && plan->header.pitchOrLinearSize < fullLevel;
+    // The mobile formats have always been written with every block: a
+    // file without its partial blocks is cut short.
+    if (holdsEveryBlock(plan->blocks) && plan->dataBytes < fullLevel) return DdsLevelTruncated;
     plan->partialBlocks = plan->dataBytes >= fullLevel && !declaresLess;
     const uint64_t across = plan->partialBlocks ? allAcross : wholeAcross;
     const uint64_t down = plan->partialBlocks ? allDown : wholeDown;
@@ -88,6 +96,23 @@ DdsRefusal planBlockRows(DdsPlan *plan, LevelRows *level) {
     plan->coveredHeight = plan->partialBlocks ? plan->height : static_cast<uint32_t>(down * shape.height);
     *level = LevelRows{down, across * shape.bytes,
                        linear ? uint64_t{plan->header.pitchOrLinearSize} : across * down * shape.bytes};
+    return DdsAccepted;
+}
+
+bool isPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
+
+// PVRTC1: a stored row is a row of words of the padded grid, and the
+// level is that whole grid.  The rows decoded are those that hold the
+// image (ceil(height / 4)).
+DdsRefusal planWordRows(DdsPlan *plan, LevelRows *level) {
+    if (!isPowerOfTwo(plan->width) || !isPowerOfTwo(plan->height)) return DdsPvrtcNotPowerOfTwo;
+    const bool twoBits = plan->blocks == BlockFormat::Pvrtc2;
+    plan->blocksPerRow = ddsPvrtcGridWidth(plan->width, twoBits);
+    plan->partialBlocks = true;
+    plan->coveredWidth = plan->width;
+    plan->coveredHeight = plan->height;
+    *level = LevelRows{(uint64_t{plan->height} + 3) / 4, uint64_t{plan->blocksPerRow} * 8,
+                       ddsPvrtcLevelBytes(plan->width, plan->height, twoBits)};
     return DdsAccepted;
 }
 
@@ -121,8 +146,13 @@ DdsRefusal checkLevel(DdsPlan *plan, const LevelRows &level) {
     if (plan->dataBytes < level.declared) return DdsLevelTruncated;
     plan->sourceRowBytes = static_cast<uint32_t>(level.rowBytes);
     plan->sourceRows = static_cast<uint32_t>(level.rows);
-    plan->rowsPerChunk = std::min(plan->sourceRows, std::max(1u, ddsChunkBytes / plan->sourceRowBytes));
-    plan->chunkBytes = plan->rowsPerChunk * plan->sourceRowBytes;
+    if (ddsIsPvrtc(plan->blocks)) {
+        return ddsSetChunkRows(plan, ddsPvrtcBandRows(plan->blocksPerRow, ddsPvrtcGridHeight(plan->height),
+                                                      ddsPvrtcBandBytes))
+                   ? DdsAccepted
+                   : DdsLevelTooLarge;
+    }
+    ddsSetChunkRows(plan, std::min(plan->sourceRows, std::max(1u, ddsChunkBytes / plan->sourceRowBytes)));
     return DdsAccepted;
 }
 
@@ -179,7 +209,10 @@ DdsRefusal plan(const DdsSource &source, DdsPlan *plan) {
     plan->height = header.height;
 
     LevelRows level{};
-    if (plan->format->coding == PixelCoding::Blocks) {
+    if (ddsIsPvrtc(plan->blocks)) {
+        refusal = planWordRows(plan, &level);
+        if (refusal != DdsAccepted) return refusal;
+    } else if (plan->format->coding == PixelCoding::Blocks) {
         refusal = planBlockRows(plan, &level);
         if (refusal != DdsAccepted) return refusal;
     } else {
@@ -191,6 +224,15 @@ DdsRefusal plan(const DdsSource &source, DdsPlan *plan) {
 }
 
 }  // namespace
+
+bool ddsSetChunkRows(DdsPlan *plan, uint32_t rows) {
+    const uint64_t bytes = ddsIsPvrtc(plan->blocks) ? ddsPvrtcChunkBytes(*plan, rows)
+                                                   : uint64_t{rows} * plan->sourceRowBytes;
+    if (bytes > ddsMaxHostBytes) return false;
+    plan->rowsPerChunk = rows;
+    plan->chunkBytes = static_cast<uint32_t>(bytes);
+    return true;
+}
 
 DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *out) {
     *out = DdsPlan{};

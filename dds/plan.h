@@ -18,6 +18,11 @@
 // source row when a row is larger.
 constexpr uint32_t ddsChunkBytes = 128 * 1024;
 
+// PVRTC1 levels stream through bands of word rows of at most this many
+// bytes (or one word row when a row is larger), with the word rows above
+// and below and one tile beside them (pvrtc_bands.h).
+constexpr uint32_t ddsPvrtcBandBytes = 256 * 1024;
+
 // The one size limit: the host allocates with a signed 32-bit size, so no
 // image, level or buffer may be larger.
 constexpr uint64_t ddsMaxHostBytes = 0x7FFFFFFF;
@@ -42,8 +47,8 @@ struct DdsPlan {
     uint32_t sourceRows;       // stored rows that are decoded
     uint32_t blocksPerRow;     // blocks in a stored row (block formats)
     bool partialBlocks;        // the rows hold the blocks that cross the right and bottom edges
-    uint32_t rowsPerChunk;     // source rows read at a time
-    uint32_t chunkBytes;       // rowsPerChunk * sourceRowBytes: the working chunk
+    uint32_t rowsPerChunk;     // source rows read at a time (PVRTC1: a power of two, the band's)
+    uint32_t chunkBytes;       // rowsPerChunk * sourceRowBytes, or a PVRTC1 band's: the working chunk
 };
 
 // Reads the header (offset 4), the DX10 record when the header announces
@@ -64,6 +69,16 @@ struct DdsPlan {
 // rows hold only the whole blocks, tightly packed, and only those are
 // decoded.  A DX10 file's linear size is not read: writers disagree about
 // it, and the format gives every size.
+//
+// The mobile formats (ETC, EAC, ATC, ASTC, PVRTC1) must hold every block
+// that touches the image.  A PVRTC1 stored row is a row of 8-byte words of
+// the padded word grid (width and height powers of two); its chunks are
+// bands of word rows (pvrtc_bands.h).
 DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *plan);
+
+// Sets the source rows read at a time (PVRTC1: a power of two no larger
+// than the word grid) and the chunk they need; false, changing nothing,
+// when that chunk would pass the host's limit.
+bool ddsSetChunkRows(DdsPlan *plan, uint32_t rows);
 
 #endif

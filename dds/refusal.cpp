@@ -27,6 +27,11 @@ constexpr RefusalWords Words[] = {
     {"Dx10HeaderTruncated", "the file ends inside the DX10 header"},
     {"UnsupportedDxgiFormat", "unsupported DXGI format (integer, SNORM, typeless, video or unknown)"},
     {"PaletteOrYuv", "palette-indexed and YUV pixels are not decoded"},
+    {"AstcWithoutBlockSize", "the FourCC \"ASTC\" names no block size"},
+    {"AstcDxgiUnassigned", "DXGI format 136 + 4k is not assigned to an ASTC format"},
+    {"SignedEac", "signed EAC is not decoded"},
+    {"Pvrtc2", "PVRTC2 is not decoded (PVRTC1 is)"},
+    {"PvrtcNotPowerOfTwo", "PVRTC1 width or height is not a power of two"},
 };
 static_assert(sizeof Words / sizeof Words[0] == DdsRefusalCount, "one entry for each refusal");
 

@@ -23,6 +23,11 @@ enum DdsRefusal : int {
     DdsDx10HeaderTruncated,  // the file ends inside the DX10 record
     DdsUnsupportedDxgiFormat,  // a DXGI format that is not decoded (integer, SNORM, typeless, video...)
     DdsPaletteOrYuv,         // palette indices or YUV pixels
+    DdsAstcWithoutBlockSize,  // the FourCC "ASTC", which names no block size
+    DdsAstcDxgiUnassigned,   // DXGI 136 + 4k, between the ASTC formats, which names none
+    DdsSignedEac,            // signed EAC R11 or RG11
+    DdsPvrtc2,               // PVRTC2, the second PVRTC format (not PVRTC1)
+    DdsPvrtcNotPowerOfTwo,   // PVRTC1 whose width or height is not a power of two
     DdsRefusalCount
 };
 

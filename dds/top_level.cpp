@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "masks/masks.h"
+#include "pvrtc_bands.h"
 #include "wide/wide.h"
 
 namespace {
@@ -41,15 +42,12 @@ void placeUncoveredPixels(const DdsPlan &image, const RowPlacement &rows) {
     }
 }
 
-// The most rows a block has.
-constexpr uint32_t MaxBlockRows = 4;
-
 // Decodes one block and copies its pixels inside the image, `columns` x
 // `rows` of them, to their places.
 void decodeClippedBlock(const DdsPlan &plan, const uint8_t *block, uint8_t *const *destinations, size_t column,
                         uint32_t columns, uint32_t rows) {
     const BlockShape shape = ddsBlockShape(plan.blocks);
-    uint8_t decoded[MaxBlockRows * MaxBlockRows * 4];
+    uint8_t decoded[ddsMaxBlockSide * ddsMaxBlockSide * 4];
     ddsDecodeBlock(plan.blocks, block, decoded, shape.width * 4);
     for (uint32_t r = 0; r < rows; ++r) {
         uint8_t *destination = destinations[r] + column * plan.pixelBytes;
@@ -67,7 +65,7 @@ void decodeBlockRow(const DdsLevelDecoder &level, const uint8_t *source, uint32_
     const BlockShape shape = ddsBlockShape(plan.blocks);
     const uint32_t top = shape.height * sourceRow;
     const uint32_t rowsInside = std::min<uint32_t>(shape.height, plan.height - top);
-    uint8_t *destinations[MaxBlockRows] = {};
+    uint8_t *destinations[ddsMaxBlockSide] = {};
     for (uint32_t r = 0; r < rowsInside; ++r) destinations[r] = level.rows.row(top + r);
 
     uint32_t wholeBlocks = 0;
@@ -124,7 +122,7 @@ void decodeSourceRow(const DdsLevelDecoder &level, const uint8_t *source, uint32
 
 void ddsStartLevel(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLevelDecoder *level) {
     level->plan = &plan;
-    level->kernel = plan.format->coding == PixelCoding::Blocks
+    level->kernel = plan.format->coding == PixelCoding::Blocks && !ddsIsPvrtc(plan.blocks)
                         ? ddsBlockRowKernel(plan.blocks, static_cast<int>(plan.pixelBytes))
                         : nullptr;
     // Uncompressed pixels go through a converter prepared once for the
@@ -142,14 +140,19 @@ uint32_t ddsChunkCount(const DdsPlan &plan) {
 }
 
 bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, uint8_t *chunk) {
+    if (ddsIsPvrtc(plan.blocks)) return ddsReadPvrtcBand(source, plan, index, chunk);
     const uint32_t first = index * plan.rowsPerChunk;
     const uint32_t count = std::min(plan.rowsPerChunk, plan.sourceRows - first);
     const uint64_t offset = plan.dataOffset + uint64_t{first} * plan.sourceRowBytes;
     return ddsRead(source, offset, chunk, static_cast<size_t>(count) * plan.sourceRowBytes);
 }
 
-void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, const uint8_t *chunk) {
+void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk) {
     const DdsPlan &plan = *level.plan;
+    if (ddsIsPvrtc(plan.blocks)) {
+        ddsDecodePvrtcBand(plan, level.rows, index, chunk);
+        return;
+    }
     const uint32_t first = index * plan.rowsPerChunk;
     const uint32_t count = std::min(plan.rowsPerChunk, plan.sourceRows - first);
     // With rows reversed, the chunk's last row lands lowest in the buffer:

@@ -16,7 +16,7 @@
 // file lands in the first row of the buffer.
 //
 // When the plan reads the partial edge blocks, every pixel is written.
-// Otherwise pixels outside the whole 4 x 4 blocks are not decoded: for an
+// Otherwise pixels outside the whole blocks are not decoded: for an
 // Rgb image they come out (0, 0, 0); for an Rgba image they keep the
 // buffer's previous contents, and with `reverseRows` those contents move
 // exactly where a flip of the whole buffer would put them.
@@ -64,6 +64,8 @@ uint32_t ddsChunkCount(const DdsPlan &plan);
 bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, uint8_t *chunk);
 
 // Decodes chunk `index`, read into `chunk`, into its rows of the buffer.
-void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, const uint8_t *chunk);
+// The chunk is the caller's working buffer: a PVRTC1 band also writes
+// into its spare row.
+void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk);
 
 #endif

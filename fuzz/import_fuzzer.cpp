@@ -122,7 +122,10 @@ struct Importer {
 // data to offset 148.
 struct Layout {
     uint64_t dataOffset = 128;
-    uint64_t blockBytes = 0;  // bytes of a 4 x 4 block, for block formats
+    uint64_t blockBytes = 0;  // bytes of a block, for block formats
+    uint64_t blockWidth = 4, blockHeight = 4;
+    bool everyBlock = false;  // the mobile formats: the level holds every block that touches the image
+    bool pvrtc = false;       // PVRTC1: words of blockWidth x 4 pixels on a grid of at least 2 x 2
     uint64_t pixelBytes = 0;  // bytes of a pixel, for the others
     bool transparencyType = false;  // DXT1 and BC1: Rgba when the first block is three-colour or a texel transparent
 };
@@ -132,8 +135,25 @@ bool hasDx10(const std::vector<uint8_t> &file) {
     return load32(&file[84]) == code('D', 'X', '1', '0') && ((flags & 0x4) || (flags & 0x20042) == 0);
 }
 
+// The fourteen ASTC footprints, in the order of their DXGI numbers.
+constexpr uint8_t AstcFootprints[14][2] = {{4, 4}, {5, 4},  {5, 5},  {6, 5},  {6, 6},   {8, 5},   {8, 6},
+                                           {8, 8}, {10, 5}, {10, 6}, {10, 8}, {10, 10}, {12, 10}, {12, 12}};
+
+Layout mobileBlocks(uint64_t bytes, uint64_t width, uint64_t height) {
+    Layout layout;
+    layout.blockBytes = bytes;
+    layout.blockWidth = width;
+    layout.blockHeight = height;
+    layout.everyBlock = true;
+    return layout;
+}
+
 Layout dxgiLayout(uint32_t dxgi) {
     Layout layout;
+    if (dxgi >= 133 && dxgi <= 187 && (dxgi - 133) % 4 != 3) {
+        const uint8_t *footprint = AstcFootprints[(dxgi - 133) / 4];
+        layout = mobileBlocks(16, footprint[0], footprint[1]);
+    }
     layout.dataOffset = 148;
     if (dxgi >= 70 && dxgi <= 72) layout.transparencyType = true;
     if ((dxgi >= 70 && dxgi <= 72) || (dxgi >= 79 && dxgi <= 81)) layout.blockBytes = 8;
@@ -151,8 +171,37 @@ Layout dxgiLayout(uint32_t dxgi) {
     return layout;
 }
 
+// The FourCCs of the mobile formats: ETC, EAC, ATC and PVRTC1 by their
+// codes, ASTC by "AS" and its width and height as '0' + size or in hex.
+Layout mobileFourCCLayout(uint32_t fourCC) {
+    const struct {
+        char code[5];
+        uint8_t bytes;
+    } fourByFour[] = {{"ETC1", 8},  {"ETC ", 8},  {"ETC2", 8},  {"ET2 ", 8},  {"ETCS", 8},  {"ET2A", 16},
+                      {"ETCA", 16}, {"ETCT", 16}, {"ETCP", 8},  {"ETCU", 8},  {"EAC1", 8},  {"EAR ", 8},
+                      {"EAC2", 16}, {"EARG", 16}, {"ATC ", 8},  {"ATCA", 16}, {"ATCE", 16}, {"ATCI", 16}};
+    for (const auto &f : fourByFour) {
+        if (fourCC == code(f.code[0], f.code[1], f.code[2], f.code[3])) return mobileBlocks(f.bytes, 4, 4);
+    }
+    for (const char *pvrtc : {"PTC2", "PVR2", "PTC4", "PVR4"}) {
+        if (fourCC != code(pvrtc[0], pvrtc[1], pvrtc[2], pvrtc[3])) continue;
+        Layout layout = mobileBlocks(8, pvrtc[3] == '2' ? 8 : 4, 4);
+        layout.pvrtc = true;
+        return layout;
+    }
+    for (const auto &footprint : AstcFootprints) {
+        const auto digit = [](uint8_t size) { return static_cast<char>('0' + size); };
+        const auto hex = [](uint8_t size) { return static_cast<char>(size < 10 ? '0' + size : 'A' + size - 10); };
+        if (fourCC == code('A', 'S', digit(footprint[0]), digit(footprint[1])) ||
+            fourCC == code('A', 'S', hex(footprint[0]), hex(footprint[1]))) {
+            return mobileBlocks(16, footprint[0], footprint[1]);
+        }
+    }
+    return Layout{};
+}
+
 Layout fourCCLayout(uint32_t fourCC, uint32_t bitCount) {
-    Layout layout;
+    Layout layout = mobileFourCCLayout(fourCC);
     if (fourCC == code('D', 'X', 'T', '1')) layout.transparencyType = true;
     if (fourCC == code('D', 'X', 'T', '1') || fourCC == code('A', 'T', 'I', '1') ||
         fourCC == code('B', 'C', '4', 'U') || fourCC == code('B', 'C', '4', 'S')) {
@@ -186,6 +235,16 @@ Layout layoutOf(const std::vector<uint8_t> &file) {
     return layout;
 }
 
+// Blocks (or PVRTC1 words) across and down that touch the image.
+uint64_t blocksAcross(const Layout &layout, uint32_t width) {
+    const uint64_t across = (uint64_t{width} + layout.blockWidth - 1) / layout.blockWidth;
+    return layout.pvrtc ? std::max<uint64_t>(across, 2) : across;
+}
+uint64_t blocksDown(const Layout &layout, uint32_t height) {
+    const uint64_t down = (uint64_t{height} + layout.blockHeight - 1) / layout.blockHeight;
+    return layout.pvrtc ? std::max<uint64_t>(down, 2) : down;
+}
+
 // The least the decoder reads after the header for the reported
 // dimensions.  0 when the header names no format the importer decodes.
 uint64_t bytesTheImageNeeds(const std::vector<uint8_t> &file, uint32_t width, uint32_t height) {
@@ -193,12 +252,25 @@ uint64_t bytesTheImageNeeds(const std::vector<uint8_t> &file, uint32_t width, ui
     const Layout layout = layoutOf(file);
     if (layout.blockBytes != 0) {
         // The whole blocks, or, for an image with none, the blocks that
-        // cover it (read only when the file holds them).
+        // cover it (read only when the file holds them); the mobile formats
+        // always every block that covers it.
         const uint64_t whole = uint64_t{width / 4} * uint64_t{height / 4} * layout.blockBytes;
-        const uint64_t all = (uint64_t{width} + 3) / 4 * ((uint64_t{height} + 3) / 4) * layout.blockBytes;
-        return whole != 0 ? whole : all;
+        const uint64_t all = blocksAcross(layout, width) * blocksDown(layout, height) * layout.blockBytes;
+        return whole != 0 && !layout.everyBlock ? whole : all;
     }
     return uint64_t{width} * uint64_t{height} * layout.pixelBytes;
+}
+
+// The most one working chunk of the image request may take: ddsChunkBytes
+// or one source row (16 bytes a pixel at most, or 16 bytes a block at
+// least 4 pixels wide); for PVRTC1, a band of up to ddsPvrtcBandBytes or
+// one word row, the word rows above and below it, one tile no larger than
+// the band, and for images lower than a word one pixel row.
+uint64_t chunkBound(const std::vector<uint8_t> &file, uint32_t width) {
+    const Layout layout = layoutOf(file);
+    if (!layout.pvrtc) return std::max<uint64_t>(ddsChunkBytes, 16 * (uint64_t{width} + 3));
+    const uint64_t rowBytes = blocksAcross(layout, width) * 8;
+    return 2 * std::max<uint64_t>(ddsPvrtcBandBytes, rowBytes) + 2 * rowBytes + 4 * uint64_t{width};
 }
 
 // What a successful query may report for a file.
@@ -358,11 +430,9 @@ void importOnce(const uint8_t *data, size_t size) {
             const bool mallocFailed = failingPhase == PhaseImage && failingMalloc != 0 && imageMallocs >= failingMalloc;
             require(imageStatus == Ok || imageStatus == ReadFailed);
             if (mallocFailed) require(imageStatus == ReadFailed);
-            // One working chunk, or on three threads five in flight: each at
-            // most the chunk size, or one source row (16 bytes a pixel at
-            // most, or 16 bytes a 4-pixel block).
-            require(qvhostPeakBytes() <= (threads ? 5 : 1) * static_cast<int64_t>(std::max<uint64_t>(
-                                                                  ddsChunkBytes, 16 * (static_cast<uint64_t>(record.width) + 3))));
+            // One working chunk, or on three threads five in flight.
+            require(qvhostPeakBytes() <= (threads ? 5 : 1) * static_cast<int64_t>(chunkBound(
+                                                                  file, static_cast<uint32_t>(record.width))));
 
             if (change == ChangeNone) {
                 require(imageStatus == Ok || mallocFailed);

@@ -3,10 +3,11 @@
 importer reads (DXT1 in both modes, DXT2 to DXT5, BC4 and BC5 with their
 signed and normal-map variants, 8/16/24/32-bit masks, fourCC 0, legacy
 numeric codes, luminance and alpha-only, every DXGI format of the DX10
-record, premultiplied BC3) and every size shape (whole blocks, partial
-blocks, one row, one column, 1x1, non-square), plus a few refused headers
-and controls in the trailing bytes (see import_fuzzer.cpp).  Python 3
-standard library only.
+record, premultiplied BC3, ETC1/ETC2/EAC/ATC/ASTC/PVRTC1 under every FourCC
+and DXGI number) and every size shape (whole blocks, partial blocks, one
+row, one column, 1x1, non-square, PVRTC1's padded word grids), plus a few
+refused headers and controls in the trailing bytes (see import_fuzzer.cpp).
+Python 3 standard library only.
 
     python3 fuzz/make_corpus.py [output directory, default fuzz/corpus]
 """
@@ -40,6 +41,9 @@ DXGI = {2: 16, 6: 12, 10: 8, 11: 8, 16: 8, 24: 4, 26: 4, 28: 4, 29: 4, 34: 4, 35
         56: 2, 61: 1, 65: 1, 67: 4, 70: -8, 71: -8, 72: -8, 73: -16, 74: -16, 75: -16, 76: -16, 77: -16,
         78: -16, 79: -8, 80: -8, 81: -8, 82: -16, 83: -16, 84: -16, 85: 2, 86: 2, 87: 4, 88: 4, 91: 4, 93: 4,
         95: -16, 96: -16, 97: -16, 98: -16, 99: -16, 115: 2}
+# The ASTC footprints, k = 0 to 13, as DXGI 133 + 4k to 135 + 4k name them.
+ASTC_FOOTPRINTS = ((4, 4), (5, 4), (5, 5), (6, 5), (6, 6), (8, 5), (8, 6), (8, 8), (10, 5), (10, 6), (10, 8),
+                   (10, 10), (12, 10), (12, 12))
 # Legacy numeric codes in the FourCC field, with their pixel bytes.
 NUMERIC = {20: 3, 21: 4, 22: 4, 23: 2, 24: 2, 25: 2, 26: 2, 28: 1, 32: 4, 33: 4, 36: 8, 50: 1, 51: 2, 81: 2,
            111: 2, 113: 8, 114: 4, 116: 16}
@@ -138,6 +142,32 @@ def files():
         for w, h in ((5, 7), (1, 1), (2, 9)):
             out[f"{code.decode().lower()}_{w}x{h}_full.dds"] = (header(w, h, DDS_FOURCC, code)
                                                                + rnd(w * 5 + h, level(-block, w, h)))
+    # The mobile formats: every FourCC and DXGI number, in whole and partial
+    # blocks and smaller than a block; PVRTC1 on its padded word grid; and
+    # the codes refused for their own reasons.
+    for code, block in ((b"ETC1", 8), (b"ETC ", 8), (b"ETC2", 8), (b"ET2 ", 8), (b"ETCS", 8), (b"ET2A", 16),
+                        (b"ETCA", 16), (b"ETCT", 16), (b"ETCP", 8), (b"ETCU", 8), (b"EAC1", 8), (b"EAR ", 8),
+                        (b"EAC2", 16), (b"EARG", 16), (b"ATC ", 8), (b"ATCA", 16), (b"ATCE", 16), (b"ATCI", 16)):
+        for w, h in ((4, 4), (5, 7), (2, 1)):
+            name = code.decode().strip().lower()
+            out[f"{name}_{w}x{h}.dds"] = header(w, h, DDS_FOURCC, code) + rnd(w * 11 + h + block, level(-block, w, h))
+    for k, (bw, bh) in enumerate(ASTC_FOOTPRINTS):
+        blocks = lambda w, h: ((w + bw - 1) // bw) * ((h + bh - 1) // bh) * 16
+        hexes = {chr(48 + bw) + chr(48 + bh), "%X%X" % (bw, bh)}
+        for spelling in sorted(hexes):
+            out[f"astc_{spelling.replace(':', 'a').replace('<', 'c')}_{bw + 1}x{bh}.dds"] = (
+                header(bw + 1, bh, DDS_FOURCC, b"AS" + spelling.encode()) + rnd(k * 7 + 1, blocks(bw + 1, bh)))
+        for dxgi in (133 + 4 * k, 134 + 4 * k, 135 + 4 * k):
+            out[f"dx10_{dxgi}_3x{bh + 2}.dds"] = dx10(dxgi, 3, bh + 2) + rnd(dxgi, blocks(3, bh + 2))
+    for code, word in ((b"PTC2", 8), (b"PVR2", 8), (b"PTC4", 4), (b"PVR4", 4)):
+        for w, h in ((1, 1), (8, 4), (16, 2), (4, 32), (64, 16)):
+            grid = max((w + word - 1) // word, 2) * max((h + 3) // 4, 2)
+            out[f"{code.decode().lower()}_{w}x{h}.dds"] = header(w, h, DDS_FOURCC, code) + rnd(w * 3 + h, grid * 8)
+    out["astc_no_block_size.dds"] = header(4, 4, DDS_FOURCC, b"ASTC") + rnd(31, 16)
+    out["dx10_136_4x4.dds"] = dx10(136, 4, 4) + rnd(32, 16)
+    out["eac_signed_4x4.dds"] = header(4, 4, DDS_FOURCC, b"EAS1") + rnd(33, 8)
+    out["pvrtc2_8x4.dds"] = header(8, 4, DDS_FOURCC, b"PTC5") + rnd(34, 32)
+    out["pvrtc1_6x4.dds"] = header(6, 4, DDS_FOURCC, b"PTC4") + rnd(35, 64)
     # Refused headers, close to accepted ones.
     out["dxt2_4x4.dds"] = header(4, 4, DDS_FOURCC, b"DXT2") + rnd(1, 16)
     out["dx10_4x4.dds"] = header(4, 4, DDS_FOURCC, b"DX10") + rnd(1, 16)

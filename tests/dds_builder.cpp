@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <algorithm>
 
 #if defined(_WIN32)
 #include <process.h>
@@ -35,6 +37,33 @@ DdsFields maskFields(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t
     fields.bMask = b;
     fields.aMask = a;
     return fields;
+}
+
+std::vector<uint8_t> astcFixtureBlocks(unsigned width, unsigned height) {
+    std::ifstream file(DDSIMAGE_SOURCE_DIR "/tests/astc/blocks.bin", std::ios::binary);
+    const std::vector<uint8_t> data{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::vector<uint8_t> blocks;
+    for (size_t at = 0; at + 4 <= data.size();) {
+        const size_t count = data[at + 2] | size_t{data[at + 3]} << 8;
+        for (size_t i = 0; i < count && data[at] == width && data[at + 1] == height; ++i)
+            blocks.insert(blocks.end(), &data[at + 4 + 20 * i], &data[at + 20 + 20 * i]);
+        at += 4 + 20 * count;
+    }
+    return blocks;
+}
+
+std::vector<uint8_t> mobileLevel(BlockFormat format, uint32_t width, uint32_t height, uint32_t seed) {
+    const BlockShape shape = ddsBlockShape(format);
+    uint64_t across = (width + shape.width - 1) / shape.width, down = (height + shape.height - 1) / shape.height;
+    if (ddsIsPvrtc(format)) across = std::max<uint64_t>(across, 2), down = std::max<uint64_t>(down, 2);
+    std::vector<uint8_t> level = randomBytes(static_cast<size_t>(across * down * shape.bytes), seed);
+    if (!ddsIsAstc(format)) return level;
+    const std::vector<uint8_t> fixtures = astcFixtureBlocks(shape.width, shape.height);
+    for (size_t b = 0; b < level.size() / 16 && !fixtures.empty(); ++b) {
+        const size_t pick = (level[16 * b] | size_t{level[16 * b + 1]} << 8) % (fixtures.size() / 16);
+        std::copy_n(&fixtures[16 * pick], 16, &level[16 * b]);
+    }
+    return level;
 }
 
 void put16(std::vector<uint8_t> &bytes, uint32_t value) {

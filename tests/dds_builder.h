@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "formats.h"
+
 struct DdsFields {
     uint32_t flags = 0x1007;  // caps, height, width, pixel format
     uint32_t height = 4;
@@ -51,6 +53,16 @@ std::vector<uint8_t> dx10File(uint32_t dxgiFormat, uint32_t width, uint32_t heig
 
 // Deterministic pseudo-random bytes.
 std::vector<uint8_t> randomBytes(size_t count, uint32_t seed);
+
+// The blocks of tests/astc/blocks.bin of a footprint (astcenc's encodings,
+// every block mode, endpoint mode, partition and plane count, void
+// extents), 16 bytes each; empty when there are none.
+std::vector<uint8_t> astcFixtureBlocks(unsigned width, unsigned height);
+
+// A whole level of a mobile format for a width x height image: every block
+// that touches it (PVRTC1: the padded word grid) of random bytes, ASTC
+// blocks drawn from its fixture blocks.
+std::vector<uint8_t> mobileLevel(BlockFormat format, uint32_t width, uint32_t height, uint32_t seed);
 
 void put16(std::vector<uint8_t> &bytes, uint32_t value);
 void put32(std::vector<uint8_t> &bytes, uint32_t value);

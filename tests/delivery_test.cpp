@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "block_kernels.h"
 #include "dds_builder.h"
 #include "plan.h"
+#include "pvrtc/pvrtc.h"
 #include "plugin_fixture.h"
 #include "reference_decoder.h"
 
@@ -246,6 +248,89 @@ TEST_F(Delivery, LargeImagesMatchTheReference) {
             EXPECT_TRUE(sameBuffer(buffer,
                                    reference::image(texture.fields, texture.payload, before, preference),
                                    shape.width, type == reference::Rgb ? 3 : 4));
+        }
+        EXPECT_EQ(close(handle), 0);
+    }
+}
+
+// A mobile format's image by its plain decoders, assembled here: each
+// block decoded on its own and clipped to the image (PVRTC1: the plain
+// whole-image decoder on the Morton-ordered level), then packed to
+// `pixelBytes` and, for preference 0, flipped.
+std::vector<uint8_t> plainImage(BlockFormat format, const std::vector<uint8_t> &level, uint32_t width, uint32_t height,
+                                size_t pixelBytes, int preference) {
+    std::vector<uint8_t> rgba(size_t{width} * height * 4);
+    if (ddsIsPvrtc(format)) {
+        ddsDecodePvrtcImage(level.data(), width, height, format == BlockFormat::Pvrtc2, rgba.data());
+    } else {
+        const BlockShape shape = ddsBlockShape(format);
+        const uint32_t across = (width + shape.width - 1) / shape.width;
+        for (uint32_t y = 0; y < height; y += shape.height) {
+            for (uint32_t x = 0; x < width; x += shape.width) {
+                uint8_t block[12 * 12 * 4];
+                ddsDecodeBlock(format, &level[(size_t{y / shape.height} * across + x / shape.width) * shape.bytes], block,
+                               shape.width * 4);
+                for (uint32_t r = 0; r < shape.height && y + r < height; ++r)
+                    for (uint32_t c = 0; c < shape.width && x + c < width; ++c)
+                        std::copy_n(&block[(r * shape.width + c) * 4], 4, &rgba[((size_t{y} + r) * width + x + c) * 4]);
+            }
+        }
+    }
+    std::vector<uint8_t> delivered;
+    for (uint32_t row = 0; row < height; ++row) {
+        const uint32_t y = preference == 0 ? height - 1 - row : row;
+        for (uint32_t x = 0; x < width; ++x)
+            delivered.insert(delivered.end(), &rgba[(size_t{y} * width + x) * 4], &rgba[(size_t{y} * width + x) * 4] + pixelBytes);
+    }
+    return delivered;
+}
+
+// The mobile formats through the plug-in against their plain decoders:
+// blocks that cross the right and bottom edges, blocks up to 12 rows high,
+// images smaller than a block, PVRTC1's padded word grids (images narrower
+// or lower than two words), and images of a megapixel and more, which
+// decode in several chunks on one thread and on three.
+TEST_F(Delivery, MobileFormatsMatchTheirPlainDecoders) {
+    using B = BlockFormat;
+    const struct {
+        char code[5];  // the FourCC, or "" for the DX10 record's `dxgi`
+        uint32_t dxgi;
+        BlockFormat blocks;
+        uint32_t width, height;
+        int type;
+    } cases[] = {
+        {"ETC1", 0, B::Etc2Rgb, 37, 22, 4},          {"ETCP", 0, B::Etc2PunchThrough, 5, 3, 5},
+        {"ET2A", 0, B::Etc2Rgba, 1, 1, 5},           {"EAC1", 0, B::EacR11, 9, 4, 4},
+        {"EARG", 0, B::EacRg11, 6, 10, 4},           {"ATC ", 0, B::AtcRgb, 13, 7, 4},
+        {"ATCA", 0, B::AtcExplicitAlpha, 3, 9, 5},   {"ATCI", 0, B::AtcInterpolatedAlpha, 1030, 1030, 5},
+        {"", 134, B::Astc4x4, 9, 9, 5},              {"AS<:", 0, B::Astc12x10, 25, 13, 5},
+        {"AS85", 0, B::Astc8x5, 8, 5, 5},            {"", 187, B::Astc12x12, 1, 1, 5},
+        {"", 146, B::Astc6x5, 1030, 1030, 5},        {"PTC4", 0, B::Pvrtc4, 1, 1, 5},
+        {"PVR4", 0, B::Pvrtc4, 8, 2, 5},             {"PTC4", 0, B::Pvrtc4, 1, 64, 5},
+        {"PTC2", 0, B::Pvrtc2, 16, 1, 5},            {"PVR2", 0, B::Pvrtc2, 256, 64, 5},
+        {"PTC2", 0, B::Pvrtc2, 4, 8, 5},             {"PTC4", 0, B::Pvrtc4, 1024, 1024, 5},
+    };
+    for (const auto &c : cases) {
+        const std::vector<uint8_t> level = mobileLevel(c.blocks, c.width, c.height, c.width * 7 + c.height);
+        TempFile file(c.dxgi != 0 ? dx10File(c.dxgi, c.width, c.height, level)
+                                  : ddsFile(dxtFields(c.code, c.width, c.height), level));
+        const size_t pixelBytes = c.type == 4 ? 3 : 4;
+        const std::vector<uint8_t> expected[2] = {plainImage(c.blocks, level, c.width, c.height, pixelBytes, 0),
+                                                  plainImage(c.blocks, level, c.width, c.height, pixelBytes, 1)};
+        const int handle = openOk(file.path());
+        QvImageInfo record{};
+        ASSERT_EQ(info(handle, &record), 0) << c.code << c.dxgi;
+        EXPECT_EQ(record.type, c.type) << c.code << c.dxgi;
+        for (const char *threads : {"1", "3"}) {
+            setDecodeThreads(threads);
+            for (int preference : {0, 1}) {
+                SCOPED_TRACE(testing::Message() << c.code << c.dxgi << " " << c.width << "x" << c.height << ", preference "
+                                                << preference << ", threads " << threads);
+                qvhostSetPreference(FlipPreference, preference);
+                std::vector<uint8_t> buffer = randomBytes(size_t{c.width} * c.height * pixelBytes, 3);
+                ASSERT_EQ(image(handle, buffer.data()), 0);
+                EXPECT_TRUE(sameBuffer(buffer, expected[preference], c.width, pixelBytes));
+            }
         }
         EXPECT_EQ(close(handle), 0);
     }

@@ -46,18 +46,41 @@ struct Random {
 
 // Blocks that reach every branch: random bytes, endpoints equal, in both
 // orders, extreme endpoints, DXT5 alpha (and BC4/BC5 channel) endpoints
-// equal and swapped, and the signed endpoint -128 (0x80).
+// equal and swapped, and the signed endpoint -128 (0x80).  Random ETC2
+// blocks take every mode (T, H and planar about one block in thirty each,
+// one in sixteen in punch-through blocks), random EAC blocks every
+// multiplier.
 using B = BlockFormat;
 
 bool isRgtc(BlockFormat format) { return format >= B::Bc4 && format <= B::Bc5SignedNormal; }
+
+// ASTC: each block from tests/astc/blocks.bin (astcenc's encodings, every
+// block mode, endpoint mode, partition count and plane count, void extents)
+// of the format's footprint, or random bytes under the first 32 bits
+// (mode, partitions, seed, endpoint modes) of one of them, or random.
+void astcBlock(const std::vector<uint8_t> &fixtures, uint8_t *block, Random &random) {
+    const size_t fixture = 16 * (random.next() % (fixtures.size() / 16));
+    switch (random.next() % 3) {
+        case 0: std::copy_n(&fixtures[fixture], 16, block); break;
+        case 1: std::copy_n(&fixtures[fixture], 4, block); break;
+        default: break;
+    }
+}
 
 std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &random) {
     const uint32_t blockBytes = ddsBlockBytes(format);
     std::vector<uint8_t> bytes(static_cast<size_t>(count) * blockBytes);
     for (uint8_t &b : bytes) b = random.byte();
+    const std::vector<uint8_t> fixtures = ddsIsAstc(format) ? astcFixtureBlocks(ddsBlockShape(format).width, ddsBlockShape(format).height)
+                                                            : std::vector<uint8_t>{};
+    if (ddsIsAstc(format) && fixtures.empty()) ADD_FAILURE() << "no fixture blocks of format " << ddsIndex(format);
     const size_t colorOffset = blockBytes - 8;
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t *block = bytes.data() + static_cast<size_t>(i) * blockBytes;
+        if (ddsIsAstc(format)) {
+            if (!fixtures.empty()) astcBlock(fixtures, block, random);
+            continue;
+        }
         uint8_t *color = block + colorOffset;
         switch (random.next() % 6) {
             case 0: color[2] = color[0], color[3] = color[1]; break;  // color0 == color1
@@ -65,24 +88,27 @@ std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &ra
             case 2: color[0] = color[1] = 0; color[2] = color[3] = 0xFF; break;
             default: break;
         }
-        if ((format == B::Dxt5 || isRgtc(format)) && random.next() % 4 == 0) block[1] = block[0];
+        if ((format == B::Dxt5 || isRgtc(format) || format == B::AtcInterpolatedAlpha) && random.next() % 4 == 0) block[1] = block[0];
         if (isRgtc(format) && random.next() % 4 == 0) block[random.next() % 2] = 0x80;
     }
     return bytes;
 }
 
-// Decodes a row of blocks with `kernel` into four separate rows that start
-// with random bytes and end with guard bytes past the written pixels.
-std::vector<std::vector<uint8_t>> decodeInto(BlockRowKernel kernel, const std::vector<uint8_t> &blocks, uint32_t count,
-                                             int bytesPerPixel, uint32_t seed) {
-    std::vector<std::vector<uint8_t>> rows(4);
+// Decodes a row of blocks with `kernel` into the block's height of
+// separate rows that start with random bytes and end with guard bytes past
+// the written pixels.
+std::vector<std::vector<uint8_t>> decodeInto(BlockRowKernel kernel, BlockFormat format, const std::vector<uint8_t> &blocks,
+                                             uint32_t count, int bytesPerPixel, uint32_t seed) {
+    const BlockShape shape = ddsBlockShape(format);
+    std::vector<std::vector<uint8_t>> rows(shape.height);
+    std::vector<uint8_t *> pointers;
     Random random{seed};
     for (auto &row : rows) {
-        row.resize(static_cast<size_t>(count) * 4 * static_cast<size_t>(bytesPerPixel) + 7);
+        row.resize(static_cast<size_t>(count) * shape.width * static_cast<size_t>(bytesPerPixel) + 7);
         for (uint8_t &b : row) b = random.byte();
+        pointers.push_back(row.data());
     }
-    uint8_t *const pointers[4] = {rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data()};
-    kernel(blocks.data(), count, pointers);
+    kernel(blocks.data(), count, pointers.data());
     return rows;
 }
 
@@ -98,18 +124,45 @@ const NamedTier fastTiers[] = {
 // runs, against the plain tier: the same bytes, rows and guards alike.
 testing::AssertionResult sameAsPlain(BlockFormat format, const std::vector<uint8_t> &blocks, uint32_t count,
                                      int bytesPerPixel, uint32_t seed) {
-    const auto plain =
-        decodeInto(ddsBlockRowKernelOfTier(format, bytesPerPixel, KernelTier::Plain), blocks, count, bytesPerPixel, seed);
-    if (decodeInto(ddsBlockRowKernel(format, bytesPerPixel), blocks, count, bytesPerPixel, seed) != plain) {
+    const auto plain = decodeInto(ddsBlockRowKernelOfTier(format, bytesPerPixel, KernelTier::Plain), format, blocks,
+                                  count, bytesPerPixel, seed);
+    if (decodeInto(ddsBlockRowKernel(format, bytesPerPixel), format, blocks, count, bytesPerPixel, seed) != plain) {
         return testing::AssertionFailure() << "the import's kernel differs";
     }
     for (const NamedTier &tier : fastTiers) {
         const BlockRowKernel kernel = ddsBlockRowKernelOfTier(format, bytesPerPixel, tier.tier);
-        if (kernel != nullptr && decodeInto(kernel, blocks, count, bytesPerPixel, seed) != plain) {
+        if (kernel != nullptr && decodeInto(kernel, format, blocks, count, bytesPerPixel, seed) != plain) {
             return testing::AssertionFailure() << tier.name << " differs";
         }
     }
     return testing::AssertionSuccess();
+}
+
+// The tier table: every block format with kernels, and the tiers that
+// must have one for it (where this build and processor have the tier).
+std::vector<KernelTier> tiersOf(BlockFormat format) {
+    using T = KernelTier;
+    if (ddsIsAstc(format)) return {T::Portable, T::Sse2};
+    if (format >= B::Etc2Rgb) return {T::Portable, T::Ssse3};
+    return {T::Portable, T::Sse2, T::Ssse3};
+}
+
+std::vector<BlockFormat> tierTableFormats() {
+    std::vector<BlockFormat> formats = {B::Dxt1, B::Dxt3,      B::Dxt5,      B::Bc4,           B::Bc4Signed,
+                                        B::Bc5,  B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal};
+    for (unsigned f = ddsIndex(B::Etc2Rgb); f <= ddsIndex(B::Astc12x12); ++f) formats.push_back(static_cast<BlockFormat>(f));
+    return formats;
+}
+
+// Whether this build and processor run `tier`.
+bool haveTier(KernelTier tier) {
+#if !defined(DDS_HAVE_SSE2)
+    if (tier == KernelTier::Sse2) return false;
+#endif
+#if !defined(DDS_HAVE_SSSE3)
+    if (tier == KernelTier::Ssse3) return false;
+#endif
+    return tier != KernelTier::Ssse3 || ddsCpuHasSsse3();
 }
 
 TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
@@ -127,8 +180,11 @@ TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
     EXPECT_TRUE(ddsBlockRowKernelOfTier(B::Bc7, 3, KernelTier::Avx2) == nullptr && ddsCpuHasSsse3() == ssse3);
     ddsAllowCpuExtensionsUpTo(CpuExtension::Avx2);
 #endif
-    const BlockFormat formats[] = {B::Dxt1, B::Dxt3, B::Dxt5, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal};
-    for (BlockFormat format : formats) {
+    for (BlockFormat format : tierTableFormats()) {
+        for (KernelTier tier : tiersOf(format)) {
+            EXPECT_EQ(ddsBlockRowKernelOfTier(format, 4, tier) != nullptr, haveTier(tier))
+                << "format " << ddsIndex(format) << ", tier " << static_cast<int>(tier);
+        }
         for (int bytesPerPixel : {3, 4}) {
             for (uint32_t count = 0; count <= 40; ++count) {
                 SCOPED_TRACE(testing::Message() << "format " << ddsIndex(format) << ", " << bytesPerPixel
@@ -147,8 +203,9 @@ TEST(FastPaths, EveryColourAndAlphaEndpointPair) {
     // DXT5 alpha (BC4/BC5 channel) pair every alpha index: 65536 blocks a
     // format, in rows of 64.  BC5's green block is its red one with the
     // endpoints swapped, so that red and green meet in every pair.
+    // ATC's alpha blocks are laid out as DXT5's: every ATCI pair too.
     for (BlockFormat format : {B::Dxt1, B::Dxt3, B::Dxt5, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal,
-                               B::Bc5SignedNormal}) {
+                               B::Bc5SignedNormal, B::AtcInterpolatedAlpha}) {
         for (int bytesPerPixel : {3, 4}) {
             const uint32_t blockBytes = ddsBlockBytes(format);
             const uint32_t count = 64;
@@ -436,6 +493,7 @@ std::vector<MemoryCase> memoryCases() {
         {"R5G6B5", maskFields(16, 0xF800, 0x7E0, 0x1F, 0, 4, 4, 0x40), 16},
         {"A4R4G4B4", maskFields(16, 0xF00, 0xF0, 0xF, 0xF000, 4, 4, 0x41), 16},
         {"R3G3B2", maskFields(8, 0xE0, 0x1C, 0x3, 0, 4, 4, 0x40), 8},
+        {"PVRTC1 4 bpp", dxtFields("PTC4", 4, 4), 4},
     };
 }
 
@@ -481,8 +539,7 @@ TEST(FastPaths, ParallelDecodeMatchesOneThread) {
         DdsPlan plan;
         if (ddsPlanImage(source, &plan) != DdsAccepted) continue;
         SCOPED_TRACE(entry.path().filename().string());
-        plan.rowsPerChunk = 1;
-        plan.chunkBytes = plan.sourceRowBytes;
+        ASSERT_TRUE(ddsSetChunkRows(&plan, 1));
         std::vector<std::vector<uint8_t>> chunks(3, std::vector<uint8_t>(plan.chunkBytes));
         uint8_t *const buffers[3] = {chunks[0].data(), chunks[1].data(), chunks[2].data()};
         const size_t bytes = size_t{plan.width} * plan.height * ddsBytesPerPixel(plan.type);
@@ -582,14 +639,20 @@ TEST_F(WorkingMemory, PeakDoesNotGrowWithHeightAndOnlyWithOneRowsWidth) {
                 EXPECT_LE(p.image, 1024 * 1024);
                 // One chunk, or one row of source when a row is larger: linear
                 // in the width, whatever the height; a few of them in parallel.
-                const int64_t rowBytes = int64_t{size.width} * c.sourceBitsPerPixel / 8;
+                // A PVRTC1 band of word rows (four pixel rows each) also holds
+                // the rows above and below and one tile, no larger than it.
+                const bool bands = c.fields.fourCC == fourCC("PTC4");
+                const int64_t rowBytes = int64_t{size.width} * c.sourceBitsPerPixel / 8 * (bands ? 4 : 1);
+                const int64_t chunk = bands ? 2 * std::max<int64_t>(ddsPvrtcBandBytes, rowBytes) + 2 * rowBytes
+                                            : std::max<int64_t>(ddsChunkBytes, rowBytes);
                 const bool parallel = uint64_t{size.width} * size.height >= (uint64_t{1} << 20);
-                EXPECT_LE(p.image, (parallel ? inFlight : 1) * std::max<int64_t>(ddsChunkBytes, rowBytes));
+                EXPECT_LE(p.image, (parallel ? inFlight : 1) * chunk);
                 found.push_back(p);
             }
             // Once the rows fill a chunk, four times the height costs nothing
-            // more (on threads, the bound above is what holds).
-            if (inFlight == 1) {
+            // more (on threads, the bound above is what holds; a PVRTC1 band
+            // is no higher than the image).
+            if (inFlight == 1 && c.fields.fourCC != fourCC("PTC4")) {
                 EXPECT_EQ(found[1].image, found[0].image);
                 EXPECT_EQ(found[2].image, found[1].image);
                 EXPECT_EQ(found[4].image, found[3].image);

@@ -127,6 +127,50 @@ TEST(Header, FormatByDxgiFourCCThenFlags) {
     }
 }
 
+// Every code of the mobile formats finds its block format and type; the
+// ASTC codes follow from the block sizes (FourCC "AS" and '0' + width, '0'
+// + height, or their hex digits; DXGI 133 + 4k to 135 + 4k, 136 + 4k
+// refused).  The other refusals: tests/crashers.
+TEST(Header, MobileCodes) {
+    using B = BlockFormat;
+    const TypeRule Rgb = TypeRule::Rgb, Rgba = TypeRule::Rgba;
+    const struct {
+        const char *codes;  // FourCCs, four characters each
+        BlockFormat blocks;
+        TypeRule type;
+    } families[] = {
+        {"ETC1ETC ETC2ET2 ETCS", B::Etc2Rgb, Rgb}, {"ET2AETCAETCT", B::Etc2Rgba, Rgba}, {"ETCPETCU", B::Etc2PunchThrough, Rgba},
+        {"EAC1EAR ", B::EacR11, Rgb}, {"EAC2EARG", B::EacRg11, Rgb}, {"ATC ", B::AtcRgb, Rgb},
+        {"ATCAATCE", B::AtcExplicitAlpha, Rgba}, {"ATCI", B::AtcInterpolatedAlpha, Rgba},
+        {"PTC2PVR2", B::Pvrtc2, Rgba}, {"PTC4PVR4", B::Pvrtc4, Rgba},
+    };
+    auto find = [](uint32_t code, bool dxgi, DdsRefusal *refusal) {
+        DdsPixelFormat pixelFormat{32, 0x4, dxgi ? fourCC("DX10") : code, 0, 0, 0, 0, 0};
+        const DdsHeaderDx10 dx10{code, 3, 0, 1, 0};
+        return ddsFindFormat({&pixelFormat, dxgi ? &dx10 : nullptr}, refusal);
+    };
+    auto expectFormat = [&](uint32_t code, bool dxgi, BlockFormat blocks, TypeRule type) {
+        DdsRefusal refusal = DdsAccepted;
+        const DdsFormat *format = find(code, dxgi, &refusal);
+        ASSERT_NE(format, nullptr) << std::hex << code << ": " << ddsRefusalName(refusal);
+        EXPECT_TRUE(format->blocks == blocks && format->type == type) << format->name;
+    };
+    auto code = [](char a, char b, char c, char d) { return ddsFourCC(a, b, c, d); };
+    for (const auto &f : families)
+        for (const char *c = f.codes; *c != '\0'; c += 4) expectFormat(code(c[0], c[1], c[2], c[3]), false, f.blocks, f.type);
+    for (unsigned k = 0; k < 14; ++k) {
+        const auto format = static_cast<BlockFormat>(ddsIndex(B::Astc4x4) + k);
+        const unsigned w = ddsBlockShape(format).width, h = ddsBlockShape(format).height;
+        const auto hex = [](unsigned n) { return static_cast<char>(n < 10 ? '0' + n : 'A' + n - 10); };
+        expectFormat(code('A', 'S', static_cast<char>('0' + w), static_cast<char>('0' + h)), false, format, Rgba);
+        expectFormat(code('A', 'S', hex(w), hex(h)), false, format, Rgba);
+        for (uint32_t dxgi = 133 + 4 * k; dxgi <= 135 + 4 * k; ++dxgi) expectFormat(dxgi, true, format, Rgba);
+        DdsRefusal refusal = DdsAccepted;
+        EXPECT_EQ(find(136 + 4 * k, true, &refusal), nullptr);
+        EXPECT_EQ(refusal, DdsAstcDxgiUnassigned) << 136 + 4 * k;
+    }
+}
+
 // The plan of files whose top level holds `dataBytes` bytes: the reason,
 // and for an accepted file the declared level and the stored rows.
 TEST(Header, PlansAndReasons) {
@@ -177,6 +221,20 @@ TEST(Header, PlansAndReasons) {
         {"width 2^31", dxtFields("DXT1", 0x80000000u, 8), 32, DdsDimensionTooLarge, 0, 0, 0},
         {"product past 2^31-1", maskFields(32, 0xFF, 0, 0, 0, 65536, 8192, 0x40), 0, DdsImageTooLarge, 0, 0, 0},
         {"product at the limit", maskFields(8, 0xFF, 0, 0, 0, 32768, 16383, 0x40), 0, DdsLevelTruncated, 0, 0, 0},
+        // The mobile formats hold every block; PVRTC1 its padded word grid.
+        {"ETC2 RGBA 6x6", dxtFields("ET2A", 6, 6), 64, DdsAccepted, 64, 32, 2},
+        {"ETC1 6x6 holding the whole block only", dxtFields("ETC1", 6, 6), 8, DdsLevelTruncated, 0, 0, 0},
+        {"EAC R11 6x6 linear size ignored", with(dxtFields("EAR ", 6, 6), 0x80000, 8, 0), 32, DdsAccepted, 32, 16, 2},
+        {"ASTC 12x10 25x13", dxtFields("AS<:", 25, 13), 96, DdsAccepted, 96, 48, 2},
+        {"ASTC 10x5 1x1", dxtFields("ASA5", 1, 1), 16, DdsAccepted, 16, 16, 1},
+        {"ASTC 12x12 13x1 one byte short", dxtFields("ASCC", 13, 1), 31, DdsLevelTruncated, 0, 0, 0},
+        {"PVRTC1 4 bpp 4x4: a 2x2 grid", dxtFields("PTC4", 4, 4), 32, DdsAccepted, 32, 16, 1},
+        {"PVRTC1 2 bpp 16x1", dxtFields("PVR2", 16, 1), 32, DdsAccepted, 32, 16, 1},
+        {"PVRTC1 2 bpp 64x16", dxtFields("PTC2", 64, 16), 256, DdsAccepted, 256, 64, 4},
+        {"PVRTC1 4 bpp 1x256", dxtFields("PVR4", 1, 256), 1024, DdsAccepted, 1024, 16, 64},
+        {"PVRTC1 4x4 one byte short", dxtFields("PTC4", 4, 4), 31, DdsLevelTruncated, 0, 0, 0},
+        {"PVRTC1 12x8", dxtFields("PTC4", 12, 8), 1000, DdsPvrtcNotPowerOfTwo, 0, 0, 0},
+        {"PVRTC1 8x6", dxtFields("PTC2", 8, 6), 1000, DdsPvrtcNotPowerOfTwo, 0, 0, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -194,7 +252,10 @@ TEST(Header, PlansAndReasons) {
             EXPECT_EQ(plan.levelBytes, c.levelBytes);
             EXPECT_EQ(plan.sourceRowBytes, c.rowBytes);
             EXPECT_EQ(plan.sourceRows, c.rows);
-            EXPECT_LE(plan.chunkBytes, std::max<uint32_t>(ddsChunkBytes, plan.sourceRowBytes));
+            // A PVRTC1 band also holds its two neighbour rows and one tile.
+            const uint32_t band = ddsIsPvrtc(plan.blocks) ? ddsPvrtcBandBytes : ddsChunkBytes;
+            EXPECT_LE(plan.chunkBytes, std::max(band, plan.sourceRowBytes) * (ddsIsPvrtc(plan.blocks) ? 2 : 1) +
+                                           (ddsIsPvrtc(plan.blocks) ? 2 * plan.sourceRowBytes : 0));
         }
     }
 }

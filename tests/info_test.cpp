@@ -93,12 +93,16 @@ std::vector<InfoCase> infoCases() {
         {"DX10 linear size ignored", dx10File(withFlags(dxtFields("DX10", 4, 4), 0x80000, 4), Dx10Fields{80}, randomBytes(8, 1)),
          DdsAccepted, 4, 4, 4},
         {"DX10 R32G32B32A32 one byte short", dx10File(2, 4, 4, randomBytes(255, 1)), DdsLevelTruncated, 0, 0, 0},
+        {"ETC1 6x6", ddsFile(dxtFields("ETC1", 6, 6), randomBytes(32, 1)), DdsAccepted, 6, 6, 4},
+        {"DX10 ASTC 8x8 sRGB 9x3", dx10File(163, 9, 3, randomBytes(32, 1)), DdsAccepted, 9, 3, 5},
+        {"PVRTC1 2 bpp 1x1", ddsFile(dxtFields("PTC2", 1, 1), randomBytes(32, 1)), DdsAccepted, 1, 1, 5},
 
         // Refused before any setter, each for its reason.
         {"DX10 without its record", ddsFile(dxtFields("DX10", 4, 4), randomBytes(16, 1)), DdsDx10HeaderTruncated, 0, 0,
          0},
         {"DX10 R8_UINT", dx10File(62, 4, 4, randomBytes(16, 1)), DdsUnsupportedDxgiFormat, 0, 0, 0},
         {"unknown FourCC", ddsFile(dxtFields("ABCD", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC, 0, 0, 0},
+        {"PVRTC1 6x4", ddsFile(dxtFields("PTC4", 6, 4), randomBytes(64, 1)), DdsPvrtcNotPowerOfTwo, 0, 0, 0},
         {"palette", ddsFile(maskFields(8, 0, 0, 0, 0, 4, 4, 0x20), randomBytes(16, 1)), DdsPaletteOrYuv, 0, 0, 0},
         {"12-bit", ddsFile(maskFields(12, 0xF00, 0xF0, 0xF, 0, 4, 4, 0x40), randomBytes(64, 1)), DdsUnsupportedBitCount, 0, 0, 0},
         {"48-bit", ddsFile(maskFields(48, 0xFF, 0, 0, 0, 4, 4, 0x40), randomBytes(96, 1)), DdsUnsupportedBitCount, 0, 0, 0},

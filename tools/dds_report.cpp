@@ -95,10 +95,21 @@ void writeDx10(std::FILE *out, const DdsHeaderDx10 &dx10) {
 
 void writeImport(std::FILE *out, const DdsPlan &plan) {
     const bool blocks = plan.format->coding == PixelCoding::Blocks;
-    std::fprintf(out, "  import: %s, %s (type %d), %" PRIu32 " stored rows of %s\n", plan.format->name,
+    const bool words = ddsIsPvrtc(plan.blocks);
+    std::fprintf(out, "  import: %s, %s (type %d), %" PRIu32 " stored rows of %s", plan.format->name,
                  plan.type == TextureType::Rgb ? "RGB" : "RGBA", static_cast<int>(plan.type), plan.sourceRows,
-                 blocks ? "blocks" : "pixels");
-    if (blocks && (plan.width % ddsBlockSide != 0 || plan.height % ddsBlockSide != 0)) {
+                 words ? "words" : blocks ? "blocks" : "pixels");
+    if (!blocks) {
+        std::fprintf(out, "\n");
+        return;
+    }
+    const BlockShape shape = ddsBlockShape(plan.blocks);
+    std::fprintf(out, " of %u bytes for %u x %u pixels\n", unsigned{shape.bytes}, unsigned{shape.width},
+                 unsigned{shape.height});
+    if (words) {
+        std::fprintf(out, "  words: a grid of %" PRIu32 " x %u, in Morton order\n", plan.blocksPerRow,
+                     static_cast<unsigned>(plan.levelBytes / 8 / plan.blocksPerRow));
+    } else if (plan.width % shape.width != 0 || plan.height % shape.height != 0) {
         std::fprintf(out, "  edges: %s\n",
                      plan.partialBlocks ? "the partial blocks are stored and decoded"
                                         : "only the whole blocks are stored; the pixels past them are not decoded");

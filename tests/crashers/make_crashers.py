@@ -212,6 +212,26 @@ def cases():
     c["dxt1_2x2_linear_size_4.dds"] = refused(dxt(b"DXT1", 2, 2, flags=FLAGS | LINEAR, linear=4) + OPAQUE_RED,
                                               "NoWholeBlock")
     c["dxt1_5x5_one_whole_block.dds"] = (dxt(b"DXT1", 5, 5) + OPAQUE_RED, 0, 0, 0, 5, 5, 4, None, None)
+    # The mobile formats: codes refused with their own reasons, files
+    # without their partial blocks or shorter than the padded PVRTC1 grid,
+    # and images smaller than a block.
+    c["astc_fourcc_without_block_size.dds"] = refused(dxt(b"ASTC", 4, 4) + data(16), "AstcWithoutBlockSize")
+    c["dx10_astc_dxgi_136.dds"] = refused(dx10(136, 4, 4) + data(16), "AstcDxgiUnassigned")
+    c["dx10_dxgi_0.dds"] = refused(dx10(0, 4, 4) + data(16), "UnsupportedDxgiFormat")
+    c["eac_signed_eas2.dds"] = refused(dxt(b"EAS2", 4, 4) + data(16), "SignedEac")
+    c["pvrtc2_ptc5.dds"] = refused(dxt(b"PTC5", 8, 4) + data(32), "Pvrtc2")
+    c["pvrtc1_6x4.dds"] = refused(dxt(b"PTC4", 6, 4) + data(64), "PvrtcNotPowerOfTwo")
+    c["pvrtc1_4x4_31_bytes.dds"] = refused(dxt(b"PTC4", 4, 4) + data(31), "LevelTruncated")
+    c["pvrtc1_65536x4096_header_only.dds"] = refused(dxt(b"PVR2", 65536, 4096), "LevelTruncated")
+    c["etc1_5x5_one_whole_block.dds"] = refused(dxt(b"ETC1", 5, 5) + data(8), "LevelTruncated")
+    c["pvrtc1_1x1.dds"] = (dxt(b"PTC4", 1, 1) + data(32), 0, 0, 0, 1, 1, 5, None, None)
+    c["dx10_astc_4x4_srgb_5x5.dds"] = (dx10(135, 5, 5) + data(64), 0, 0, 0, 5, 5, 5, None, None)
+    # ATC RGB colour 0 is 5:5:5 red in mode 0; every index 0 picks it.
+    c["atc_1x1.dds"] = (dxt(b"ATC ", 1, 1) + struct.pack("<HHI", 0x7C00, 0, 0), 0, 0, 0, 1, 1, 4, "pixel=ff0000", None)
+    # An LDR void-extent block (no extent) of UNORM16 (65535, 0, 32768,
+    # 65535): 255, 0, (255 * 32768 + 32768) >> 16 = 128, 255.
+    void_extent = bytes([0xFC, 0xFD]) + b"\xff" * 6 + struct.pack("<4H", 0xFFFF, 0, 0x8000, 0xFFFF)
+    c["astc_12x12_1x1_void_extent.dds"] = (dxt(b"ASCC", 1, 1) + void_extent, 0, 0, 0, 1, 1, 5, "pixel=ff0080ff", None)
     return c
 
 

@@ -1,0 +1,202 @@
+// The pieces of the word-row decoders (pvrtc_rows.cpp, pvrtc_rows_ssse3.cpp):
+// each word's colours interpolated down its four pixel rows (the portable
+// rows' form; the SSSE3 rows make the same values in a register), and each
+// pixel's modulation weight, prepared word by word along a word row (both
+// tiers).  Nothing here divides or looks a word up by its Morton index.
+#ifndef DDS_PVRTC_WORDS_H
+#define DDS_PVRTC_WORDS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/bytes.h"
+
+namespace pvrtcwords {
+
+// A colour in four 16-bit lanes: red, green, blue at 5 bits; alpha at 4
+// bits, times 4 (so that widening it takes the colour lanes' shifts, see
+// pvrtc_rows.cpp).
+using Lanes = uint64_t;
+
+inline uint32_t bitsOf(uint32_t value, unsigned first, unsigned count) {
+    return value >> first & ((1u << count) - 1);
+}
+inline uint32_t widen4(uint32_t v) { return v << 1 | v >> 3; }
+inline uint32_t widen3(uint32_t v) { return v << 2 | v >> 1; }
+
+inline Lanes lanesOf(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha) {
+    return Lanes{red} | Lanes{green} << 16 | Lanes{blue} << 32 | Lanes{alpha} << 50;
+}
+
+// Colour A (bits 0 to 15 of the colour data): opaque 5:5:4, or alpha 3 bits
+// and 4:4:3.  Colour B (bits 16 to 31): opaque 5:5:5, or alpha 3 and 4:4:4.
+// Both readings are made and one kept: opaque and translucent colours mix
+// freely, and a branch on the kind would often be mispredicted.
+inline Lanes either(uint32_t opaqueBit, Lanes opaque, Lanes translucent) {
+    const Lanes keepOpaque = Lanes{0} - opaqueBit;
+    return (opaque & keepOpaque) | (translucent & ~keepOpaque);
+}
+inline Lanes colourA(uint32_t data) {
+    return either(data >> 15 & 1u, lanesOf(bitsOf(data, 10, 5), bitsOf(data, 5, 5), widen4(bitsOf(data, 1, 4)), 15),
+                  lanesOf(widen4(bitsOf(data, 8, 4)), widen4(bitsOf(data, 4, 4)), widen3(bitsOf(data, 1, 3)),
+                          bitsOf(data, 12, 3) << 1));
+}
+inline Lanes colourB(uint32_t data) {
+    return either(data >> 31, lanesOf(bitsOf(data, 26, 5), bitsOf(data, 21, 5), bitsOf(data, 16, 5), 15),
+                  lanesOf(widen4(bitsOf(data, 24, 4)), widen4(bitsOf(data, 20, 4)), widen4(bitsOf(data, 16, 4)),
+                          bitsOf(data, 28, 3) << 1));
+}
+
+// Colours A and B of one word column interpolated down the four pixel
+// rows of the word row: pixel row r lies between the centres of the word
+// rows above and at it (r < 2), or at and below it; the weights of the
+// three rows sum to 4.
+struct Column {
+    Lanes a[4], b[4];
+};
+
+inline Column columnAt(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t x) {
+    const size_t at = size_t{x} * 8 + 4;
+    const uint32_t up = ddsLoad32(above + at), here = ddsLoad32(row + at), down = ddsLoad32(below + at);
+    const Lanes upA = colourA(up), hereA = colourA(here), downA = colourA(down);
+    const Lanes upB = colourB(up), hereB = colourB(here), downB = colourB(down);
+    return {{2 * upA + 2 * hereA, upA + 3 * hereA, 4 * hereA, 3 * hereA + downA},
+            {2 * upB + 2 * hereB, upB + 3 * hereB, 4 * hereB, 3 * hereB + downB}};
+}
+
+// Modulation weights of a word's pixels: one byte a pixel (pixel c of row
+// r at byte c of weights[r]), the weight of colour B in eighths, plus
+// PunchThrough where the pixel's alpha is 0.
+constexpr uint32_t PunchThrough = 16;
+
+// 4 bits a pixel: a row's four 2-bit codes (one byte) as weights, by the
+// word's mode (bit 0 of its colour data).
+struct CodeTable {
+    uint32_t weights[2][256];
+};
+
+constexpr CodeTable codeTable() {
+    constexpr uint32_t byCode[2][4] = {{0, 3, 5, 8}, {0, 4, 4 + PunchThrough, 8}};
+    CodeTable table{};
+    for (unsigned mode = 0; mode < 2; ++mode) {
+        for (unsigned v = 0; v < 256; ++v) {
+            for (unsigned c = 0; c < 4; ++c) table.weights[mode][v] |= byCode[mode][v >> (2 * c) & 3] << (8 * c);
+        }
+    }
+    return table;
+}
+
+constexpr CodeTable Codes4 = codeTable();
+
+inline void weights4(const uint8_t *word, uint64_t weights[4]) {
+    const uint32_t modulation = ddsLoad32(word), mode = word[4] & 1u;
+    for (unsigned r = 0; r < 4; ++r) weights[r] = Codes4.weights[mode][modulation >> (8 * r) & 255];
+}
+
+// 2 bits a pixel (the rules are at ddsDecodePvrtcImage): the stored
+// weights of a row as bytes, from the row's 8 bits (direct: 8 where a bit
+// is set) or its four 2-bit codes (at the even bytes; the caller moves
+// them to the odd ones for odd rows).
+struct StoredTables {
+    uint64_t direct[256], codes[256];
+};
+
+constexpr StoredTables storedTables() {
+    constexpr uint64_t byCode[4] = {0, 3, 5, 8};
+    StoredTables tables{};
+    for (unsigned v = 0; v < 256; ++v) {
+        for (unsigned c = 0; c < 8; ++c) tables.direct[v] |= uint64_t{(v >> c & 1u) * 8u} << (8 * c);
+        for (unsigned k = 0; k < 4; ++k) tables.codes[v] |= byCode[v >> (2 * k) & 3] << (16 * k);
+    }
+    return tables;
+}
+
+constexpr StoredTables Stored2 = storedTables();
+
+enum Interpolation { Direct, BothWays, Horizontal, Vertical };
+
+inline Interpolation interpolationOf(const uint8_t *word) {
+    if (!(word[4] & 1u)) return Direct;
+    const uint32_t modulation = ddsLoad32(word);
+    if (!(modulation & 1u)) return BothWays;
+    return modulation & (1u << 20) ? Vertical : Horizontal;
+}
+
+// Stored weights of row r of a word (0 where a pixel stores none).  The
+// first code's low bit, and in the single-direction modes the eleventh's,
+// repeat their high bit.
+inline uint64_t storedRow(const uint8_t *word, unsigned r) {
+    uint32_t modulation = ddsLoad32(word);
+    if (!(word[4] & 1u)) return Stored2.direct[modulation >> (8 * r) & 255];
+    const uint32_t repeated = (modulation & 1u ? 0x100001u : 0x1u);
+    modulation = (modulation & ~repeated) | (modulation >> 1 & repeated);
+    return Stored2.codes[modulation >> (8 * r) & 255] << (8 * (r & 1));
+}
+
+// The weights of a word from its stored rows, the stored rows of the words
+// left and right of it, and the last row of the word above and the first
+// of the word below.  Pixels that store no weight take the rounded mean of
+// their neighbours: all the sums are bytes of one 64-bit word (at most 34).
+inline void weights2(const uint8_t *word, const uint64_t own[4], const uint64_t left[4], const uint64_t right[4],
+                     uint64_t aboveLast, uint64_t belowFirst, uint64_t weights[4]) {
+    constexpr uint64_t Ones = 0x0101010101010101ull;
+    const Interpolation mode = interpolationOf(word);
+    for (unsigned r = 0; r < 4; ++r) {
+        if (mode == Direct) {
+            weights[r] = own[r];
+            continue;
+        }
+        const uint64_t l = own[r] << 8 | left[r] >> 56, rt = own[r] >> 8 | right[r] << 56;
+        const uint64_t up = r > 0 ? own[r - 1] : aboveLast, down = r < 3 ? own[r + 1] : belowFirst;
+        uint64_t mean;
+        if (mode == BothWays) mean = (l + rt + up + down + 2 * Ones) >> 2 & 0x3F * Ones;
+        else if (mode == Horizontal) mean = (l + rt + Ones) >> 1 & 0x7F * Ones;
+        else mean = (up + down + Ones) >> 1 & 0x7F * Ones;
+        const uint64_t stored = (r & 1u) ? 0xFF00FF00FF00FF00ull : 0x00FF00FF00FF00FFull;
+        weights[r] = (own[r] & stored) | (mean & ~stored);
+    }
+}
+
+// The words of a row that hold any of its first `pixelColumns` pixels:
+// never more than the row has, whatever the caller asks.
+template <bool TwoBits>
+inline uint32_t wordsFor(uint32_t pixelColumns, uint32_t gridWidth) {
+    constexpr uint32_t WordWidth = TwoBits ? 8 : 4;
+    const uint32_t words = pixelColumns / WordWidth + (pixelColumns % WordWidth != 0 ? 1 : 0);
+    return words < gridWidth ? words : gridWidth;
+}
+
+// The modulation weights of a row's words, word after word from the first
+// (nextWeights): at 2 bits a pixel the stored weights of the words left
+// of, at and right of the current one are kept from one word to the next.
+struct WeightWalk {
+    const uint8_t *above, *row, *below;
+    uint64_t left[4], here[4], right[4];
+};
+
+template <bool TwoBits>
+inline WeightWalk startWeights(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth) {
+    WeightWalk walk = {above, row, below, {}, {}, {}};
+    for (unsigned r = 0; TwoBits && r < 4; ++r) {
+        walk.left[r] = storedRow(row + size_t{gridWidth - 1} * 8, r);
+        walk.here[r] = storedRow(row, r);
+    }
+    return walk;
+}
+
+// The weights of word x, whose right neighbour is word rightX.
+template <bool TwoBits>
+inline void nextWeights(WeightWalk &walk, uint32_t x, uint32_t rightX, uint64_t weights[4]) {
+    if (!TwoBits) {
+        weights4(walk.row + size_t{x} * 8, weights);
+        return;
+    }
+    for (unsigned r = 0; r < 4; ++r) walk.right[r] = storedRow(walk.row + size_t{rightX} * 8, r);
+    weights2(walk.row + size_t{x} * 8, walk.here, walk.left, walk.right, storedRow(walk.above + size_t{x} * 8, 3),
+             storedRow(walk.below + size_t{x} * 8, 0), weights);
+    for (unsigned r = 0; r < 4; ++r) walk.left[r] = walk.here[r], walk.here[r] = walk.right[r];
+}
+
+}  // namespace pvrtcwords
+
+#endif
