@@ -91,7 +91,9 @@ TEST(Header, FormatByDxgiFourCCThenFlags) {
         {0x4, 0, 32, NoDx10, "masks (FourCC 0)", DdsAccepted},
         {0x4, 0, 12, NoDx10, nullptr, DdsUnsupportedBitCount},
         {0x4, 21, 0, NoDx10, "A8R8G8B8 (code 21)", DdsAccepted},
-        {0x4, 117, 0, NoDx10, nullptr, DdsUnsupportedFourCC},  // CxV8U8: signed
+        {0x4, 117, 0, NoDx10, "CxV8U8 (code 117)", DdsAccepted},
+        {0x4, 75, 0, NoDx10, nullptr, DdsLegacyDepthFormat},  // D24S8
+        {0x4, 119, 0, NoDx10, nullptr, DdsExtendedRangeFormat},
         {0x4, fourCC("dxt1"), 0, NoDx10, nullptr, DdsUnsupportedFourCC},
         {0x4, fourCC("XBOX"), 0, NoDx10, nullptr, DdsUnsupportedFourCC},
         {0x44, fourCC("ATI2"), 32, NoDx10, "BC5 (ATI2)", DdsAccepted},  // the FourCC flag wins over RGB
@@ -104,12 +106,23 @@ TEST(Header, FormatByDxgiFourCCThenFlags) {
         {0x20000, 0, 24, NoDx10, nullptr, DdsUnsupportedBitCount},
         {0x20000, 0, 0x108, NoDx10, nullptr, DdsUnsupportedBitCount},
         {0x2, 0, 8, NoDx10, "A8", DdsAccepted},
-        {0x20, 0, 8, NoDx10, nullptr, DdsPaletteOrYuv},
+        {0x20, 0, 24, NoDx10, "P8 (palette flag)", DdsAccepted},  // one index byte whatever the bit count
+        {0x21, 0, 16, NoDx10, "A8P8 (palette and alpha flags)", DdsAccepted},
+        {0x800A0, 0, 16, NoDx10, "P8 (palette flag)", DdsAccepted},  // palette before bump before RGB
+        {0xC0040, 0, 16, NoDx10, "16-bit bump du/dv masks", DdsAccepted},
+        {0x40041, 0, 32, NoDx10, "32-bit bump luminance masks", DdsAccepted},
+        {0x80000, 0, 12, NoDx10, nullptr, DdsUnsupportedBitCount},
+        {0x1000, 0, 2, NoDx10, nullptr, DdsSmallPalette},
+        {0x200, 0, 16, NoDx10, nullptr, DdsYuvPixelFormat},
         {0x0, 0, 32, NoDx10, nullptr, DdsNoPixelFormat},
         {0x4, fourCC("DX10"), 0, 98, "BC7_UNORM", DdsAccepted},
         {0x4, fourCC("DX10"), 0, 93, "B8G8R8X8_UNORM_SRGB", DdsAccepted},
-        {0x4, fourCC("DX10"), 0, 62, nullptr, DdsUnsupportedDxgiFormat},  // R8_UINT
-        {0x4, fourCC("DX10"), 0, 94, nullptr, DdsUnsupportedDxgiFormat},  // BC6H_TYPELESS
+        {0x4, fourCC("DX10"), 0, 62, "R8_UINT", DdsAccepted},
+        {0x4, fourCC("DX10"), 0, 94, nullptr, DdsTypelessFormat},  // BC6H_TYPELESS
+        {0x4, fourCC("DX10"), 0, 27, nullptr, DdsTypelessFormat},
+        {0x4, fourCC("DX10"), 0, 89, nullptr, DdsExtendedRangeFormat},
+        {0x4, fourCC("DX10"), 0, 113, nullptr, DdsVideoPaletteFormat},
+        {0x4, fourCC("DX10"), 0, 190, nullptr, DdsUnsupportedDxgiFormat},
         {0x4, fourCC("DX10"), 0, 0, nullptr, DdsUnsupportedDxgiFormat},
     };
     for (const auto &c : cases) {

@@ -1,0 +1,101 @@
+// The field layouts with a vector path, each with ddsConvertFieldRowPlain's
+// bytes: four 8-bit signed channels (R8G8B8A8_SNORM and SINT, Q8W8V8U8) to
+// RGBA with SSE2, and two 16-bit signed channels (R16G16_SNORM and SINT,
+// V16U16) to RGB with SSSE3.  The pixels a vector step does not cover go
+// through the plain conversion.
+
+#include "common/cpu_features.h"
+#include "common/simd.h"
+#include "wide/fields.h"
+
+#if defined(DDS_HAVE_SSE2)
+#include <emmintrin.h>
+#if defined(DDS_HAVE_SSSE3)
+#include <tmmintrin.h>
+#endif
+#endif
+
+namespace {
+
+#if defined(DDS_HAVE_SSE2)
+bool sameField(const Field &a, const Field &b) { return a.kind == b.kind && a.offset == b.offset && a.mask == b.mask; }
+
+bool isLayout(const FieldLayout &layout, uint8_t pixelBytes, Field r, Field g, Field b, Field a) {
+    const Field want[4] = {r, g, b, a};
+    for (int c = 0; c < 4; ++c) {
+        if (!sameField(layout.channels[c], want[c])) return false;
+    }
+    return layout.pixelBytes == pixelBytes;
+}
+
+constexpr FieldKind S = FieldKind::Signed;
+
+bool isSigned8x4(const FieldLayout &layout) {
+    return isLayout(layout, 4, ddsField(S, 0xFF), ddsField(S, 0xFF00), ddsField(S, 0xFF0000), ddsField(S, 0xFF000000));
+}
+
+// Signed bytes: v + 128 is the byte ^ 0x80, and -128 (0x80) goes to 1 as
+// -127 does: the larger of that and 1.  Returns the pixels converted.
+uint32_t signed8x4Sse2(const uint8_t *source, uint32_t width, uint8_t *rgba) {
+    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+    const __m128i one = _mm_set1_epi8(1);
+    uint32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 4 * size_t{x}));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(rgba + 4 * size_t{x}), _mm_max_epu8(_mm_xor_si128(bytes, flip), one));
+    }
+    return x;
+}
+#endif
+
+#if defined(DDS_HAVE_SSSE3)
+bool isSigned16x2(const FieldLayout &layout) {
+    return isLayout(layout, 4, ddsField(S, 0xFFFF), ddsField(S, 0xFFFF0000), ddsField(FieldKind::Zero, 0),
+                    ddsField(FieldKind::Opaque, 0));
+}
+
+// Eight signed 16-bit channels to bytes.  With v limited to -32767 and
+// w = v + 32768 (v ^ 0x8000, 1 to 65535), the rule's
+// (2 (128 M + 127 v) + M) div 2M, M = 32767, is
+// ((w * 65026) >> 16 + 383) >> 8 for every v: the fast-path test checks
+// all 65536 of them against ddsSignedToUnorm8.
+DDS_TARGET_SSSE3 inline __m128i signed16Bytes(__m128i words) {
+    const __m128i limited = _mm_max_epi16(words, _mm_set1_epi16(-32767));
+    const __m128i shifted = _mm_xor_si128(limited, _mm_set1_epi16(static_cast<short>(0x8000)));
+    const __m128i high = _mm_mulhi_epu16(shifted, _mm_set1_epi16(static_cast<short>(65026)));
+    return _mm_srli_epi16(_mm_add_epi16(high, _mm_set1_epi16(383)), 8);
+}
+
+// Two signed 16-bit channels a pixel to R, G, 0: eight pixels (32 bytes)
+// to 24 bytes a step.
+DDS_TARGET_SSSE3 uint32_t signed16x2RgbSsse3(const uint8_t *source, uint32_t width, uint8_t *rgb) {
+    const __m128i first = _mm_setr_epi8(0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1, 10);
+    const __m128i last = _mm_setr_epi8(11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    uint32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const __m128i *in = reinterpret_cast<const __m128i *>(source + 4 * size_t{x});
+        const __m128i bytes = _mm_packus_epi16(signed16Bytes(_mm_loadu_si128(in)), signed16Bytes(_mm_loadu_si128(in + 1)));
+        uint8_t *out = rgb + 3 * size_t{x};
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_shuffle_epi8(bytes, first));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 16), _mm_shuffle_epi8(bytes, last));
+    }
+    return x;
+}
+#endif
+
+}  // namespace
+
+void ddsConvertFieldRow(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
+                        uint32_t bytesPerPixel) {
+    uint32_t done = 0;
+#if defined(DDS_HAVE_SSE2)
+    if (bytesPerPixel == 4 && isSigned8x4(layout)) done = signed8x4Sse2(source, width, destination);
+#if defined(DDS_HAVE_SSSE3)
+    if (bytesPerPixel == 3 && isSigned16x2(layout) && ddsCpuHasSsse3()) {
+        done = signed16x2RgbSsse3(source, width, destination);
+    }
+#endif
+#endif
+    ddsConvertFieldRowPlain(layout, source + size_t{done} * layout.pixelBytes, width - done,
+                            destination + size_t{done} * bytesPerPixel, bytesPerPixel);
+}
