@@ -29,6 +29,9 @@
 #include "common/simd.h"
 #include "top_level.h"
 #include "masks/masks.h"
+#include "reference_decoder.h"
+#include "wide/fields.h"
+#include "yuv/yuv.h"
 
 namespace {
 
@@ -387,6 +390,54 @@ TEST_P(ConverterPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
     }
 }
 
+// The vector paths of the field and YUV layouts against their plain rules:
+// every value of a signed byte and of a signed 16-bit channel, every Y, U, V
+// of AYUV (its plain rule within 1 of the real-number BT.601 equations for
+// a seventh of them),
+// random YUY2 and UYVY pairs, in rows whose lengths leave tails.
+TEST_P(ConverterPaths, FieldAndYuvRowsMatchThePlainRules) {
+    auto fieldsOf = [](uint32_t dxgi) {
+        DdsPixelFormat none{};
+        const DdsHeaderDx10 dx10{dxgi, 3, 0, 1, 0};
+        DdsRefusal refusal = DdsAccepted;
+        return ddsFindFormat({&none, &dx10}, &refusal)->fields;
+    };
+    struct Case { FieldLayout layout; uint32_t pixelBytes, outBytes, count; } fieldCases[] = {
+        {fieldsOf(31), 4, 4, 256}, {fieldsOf(37), 4, 3, 32768}};  // R8G8B8A8_SNORM, R16G16_SNORM
+    for (const Case &c : fieldCases) {
+        std::vector<uint8_t> source(c.count * c.pixelBytes);
+        for (size_t i = 0; i < source.size(); ++i)  // bytes 0..255 in every channel; 16-bit words 0..65535
+            source[i] = static_cast<uint8_t>(c.outBytes == 4 ? i / 4 + i % 4 : i % 2 ? i / 2 >> 8 : i / 2);
+        for (uint32_t width : {c.count, c.count - 1, 7u}) {
+            std::vector<uint8_t> plain(width * c.outBytes + 4, 0xA5), fast = plain;
+            ddsConvertFieldRowPlain(c.layout, source.data(), width, plain.data(), c.outBytes);
+            ddsConvertFieldRow(c.layout, source.data(), width, fast.data(), c.outBytes);
+            ASSERT_EQ(fast, plain) << c.outBytes << " bytes a pixel, width " << width;
+        }
+    }
+    std::vector<uint8_t> ayuv(65536 * 4), plain(65536 * 4), fast(65536 * 4);
+    for (uint32_t y = 0; y < 256; ++y) {
+        for (uint32_t i = 0; i < 65536; ++i) ayuv[4 * i] = uint8_t(i >> 8), ayuv[4 * i + 1] = uint8_t(i), ayuv[4 * i + 2] = uint8_t(y), ayuv[4 * i + 3] = uint8_t(i * 7);
+        ddsConvertYuvRowPlain(YuvLayout::Ayuv, ayuv.data(), 65535, plain.data(), 4);
+        ddsConvertYuvRow(YuvLayout::Ayuv, ayuv.data(), 65535, fast.data(), 4);
+        ASSERT_EQ(fast, plain) << "AYUV, Y " << y;
+        for (uint32_t i = y % 7; GetParam() && i < 65535; i += 7) {  // a seventh of them: the rule is the same
+            const reference::Pixel exact = reference::exactYuv(y, i & 0xFF, i >> 8, 1);
+            for (uint32_t c = 0; c < 3; ++c) ASSERT_LE(std::abs(plain[4 * i + c] - exact[c]), 1) << y << " " << i;
+        }
+    }
+    Random random{0x4A4Bu};
+    for (YuvLayout layout : {YuvLayout::Yuy2, YuvLayout::Uyvy}) {
+        for (uint8_t &b : ayuv) b = random.byte();
+        for (uint32_t width : {65535u, 17u, 8u}) {
+            std::fill(plain.begin(), plain.end(), 0xA5), std::fill(fast.begin(), fast.end(), 0xA5);
+            ddsConvertYuvRowPlain(layout, ayuv.data(), width, plain.data(), 3);
+            ddsConvertYuvRow(layout, ayuv.data(), width, fast.data(), 3);
+            ASSERT_EQ(fast, plain) << "pairs, width " << width;
+        }
+    }
+}
+
 // Working memory of the image request.
 
 struct MemoryCase {
@@ -406,6 +457,9 @@ std::vector<MemoryCase> memoryCases() {
         {"R5G6B5", maskFields(16, 0xF800, 0x7E0, 0x1F, 0, 4, 4, 0x40), 16},
         {"A4R4G4B4", maskFields(16, 0xF00, 0xF0, 0xF, 0xF000, 4, 4, 0x41), 16},
         {"R3G3B2", maskFields(8, 0xE0, 0x1C, 0x3, 0, 4, 4, 0x40), 8},
+        {"P8, its palette read by the request", maskFields(8, 0, 0, 0, 0, 4, 4, 0x20), 8},
+        {"YUY2", dxtFields("YUY2", 4, 4), 16},
+        {"bump du/dv", maskFields(16, 0xFF, 0xFF00, 0, 0, 4, 4, 0x80000), 16},
     };
 }
 
@@ -422,7 +476,8 @@ class WorkingMemory : public PluginTest {
         DdsFields fields = c.fields;
         fields.width = width;
         fields.height = height;
-        const size_t payloadBytes = static_cast<size_t>(width) * height * c.sourceBitsPerPixel / 8;
+        const size_t payloadBytes =
+            static_cast<size_t>(width) * height * c.sourceBitsPerPixel / 8 + (c.fields.pixelFlags & 0x20 ? 1024 : 0);
         TempFile file(ddsFile(fields, randomBytes(payloadBytes, width ^ height)));
         const int handle = openOk(file.path());
         Peaks peaks;

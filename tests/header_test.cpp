@@ -150,6 +150,7 @@ TEST(Header, PlansAndReasons) {
         DdsRefusal refusal;
         uint64_t levelBytes;
         uint32_t rowBytes, rows;
+        uint32_t dxgi = 0;  // not 0: a DX10 file of this format
     };
     auto with = [](DdsFields f, uint32_t flags, uint32_t linear, int32_t mips) {
         f.flags |= flags;
@@ -190,12 +191,27 @@ TEST(Header, PlansAndReasons) {
         {"width 2^31", dxtFields("DXT1", 0x80000000u, 8), 32, DdsDimensionTooLarge, 0, 0, 0},
         {"product past 2^31-1", maskFields(32, 0xFF, 0, 0, 0, 65536, 8192, 0x40), 0, DdsImageTooLarge, 0, 0, 0},
         {"product at the limit", maskFields(8, 0xFF, 0, 0, 0, 32768, 16383, 0x40), 0, DdsLevelTruncated, 0, 0, 0},
+        {"NV12 6x4: two luma rows and a chroma row", dxtFields("DX10", 6, 4), 36, DdsAccepted, 36, 18, 2, 103},
+        {"P010 4x2", dxtFields("DX10", 4, 2), 24, DdsAccepted, 24, 24, 1, 104},
+        {"NV12 6x4 one byte short", dxtFields("DX10", 6, 4), 35, DdsLevelTruncated, 0, 0, 0, 103},
+        {"NV12 5x4", dxtFields("DX10", 5, 4), 100, DdsOddPlanarSize, 0, 0, 0, 103},
+        {"P016 4x3", dxtFields("DX10", 4, 3), 100, DdsOddPlanarSize, 0, 0, 0, 105},
+        {"YUY2 5x2: three pairs a row", dxtFields("YUY2", 5, 2), 24, DdsAccepted, 24, 12, 2},
+        {"Y216 3x1", dxtFields("DX10", 3, 1), 16, DdsAccepted, 16, 16, 1, 109},
+        {"R1 9x2: two bytes a row", dxtFields("DX10", 9, 2), 4, DdsAccepted, 4, 2, 2, 66},
+        {"R32G32B32A32_SINT 2x2", dxtFields("DX10", 2, 2), 64, DdsAccepted, 64, 32, 2, 4},
+        {"P8 3x2 after its palette", maskFields(24, 0, 0, 0, 0, 3, 2, 0x20), 1030, DdsAccepted, 6, 3, 2},
+        {"P8 3x2 one byte short", maskFields(24, 0, 0, 0, 0, 3, 2, 0x20), 1029, DdsLevelTruncated, 0, 0, 0},
+        {"P8 inside its palette", maskFields(8, 0, 0, 0, 0, 3, 2, 0x20), 1000, DdsLevelTruncated, 0, 0, 0},
+        {"A8P8 3x2", maskFields(16, 0, 0, 0, 0, 3, 2, 0x21), 1036, DdsAccepted, 12, 6, 2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         // Only the header and the length matter before the level is read:
         // a large level is a header with a length, not bytes.
-        const std::vector<uint8_t> header = ddsFile(c.fields, {});
+        Dx10Fields dx10;
+        dx10.dxgiFormat = c.dxgi;
+        const std::vector<uint8_t> header = c.dxgi != 0 ? dx10File(c.fields, dx10, {}) : ddsFile(c.fields, {});
         std::vector<uint8_t> file = header;
         if (c.dataBytes <= (1u << 20)) file.resize(header.size() + static_cast<size_t>(c.dataBytes), 0);
         DdsSource source = ddsMemorySource(file.data(), file.size());
@@ -213,7 +229,8 @@ TEST(Header, PlansAndReasons) {
 }
 
 // A format named by a DXGI number or a legacy code decodes exactly as the
-// same bytes under its legacy header: same plan, same type, same pixels.
+// same bytes under its legacy header (or the DXGI format whose bits it
+// shares): same plan, same type, same pixels.
 TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
     auto code = [](uint32_t number) {
         DdsFields fields = dxtFields("\0\0\0\0", 6, 5);
@@ -230,6 +247,7 @@ TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
         const char *name;
         DdsFields legacy;
         std::function<std::vector<uint8_t>(const std::vector<uint8_t> &)> twin;
+        uint32_t legacyDxgi = 0;  // not 0: the first file is this DXGI format's
     } cases[] = {
         {"BC1_UNORM", dxtFields("DXT1", 6, 5), dx10(71)},
         {"BC1_UNORM_SRGB", dxtFields("DXT1", 6, 5), dx10(72)},
@@ -254,11 +272,34 @@ TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
         {"code 33", maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0, 6, 5, 0x40), legacyOf(code(33))},
         {"code 50", maskFields(8, 0xFF, 0, 0, 0, 6, 5, 0x20000), legacyOf(code(50))},
         {"code 51", maskFields(16, 0xFF, 0, 0, 0xFF00, 6, 5, 0x20001), legacyOf(code(51))},
+        {"code 27", maskFields(8, 0xE0, 0x1C, 0x03, 0, 6, 5, 0x40), legacyOf(code(27))},
+        {"code 29", maskFields(16, 0xE0, 0x1C, 0x03, 0xFF00, 6, 5, 0x41), legacyOf(code(29))},
+        {"code 30", maskFields(16, 0xF00, 0xF0, 0xF, 0, 6, 5, 0x40), legacyOf(code(30))},
+        {"code 31", maskFields(32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, 6, 5, 0x41), legacyOf(code(31))},
+        {"code 34", maskFields(32, 0xFFFF, 0xFFFF0000, 0, 0, 6, 5, 0x40), legacyOf(code(34))},
+        {"code 35", maskFields(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, 6, 5, 0x41), legacyOf(code(35))},
+        {"code 52", maskFields(8, 0x0F, 0, 0, 0xF0, 6, 5, 0x20001), legacyOf(code(52))},
+        {"A4B4G4R4_UNORM", maskFields(16, 0xF000, 0x0F00, 0x00F0, 0x000F, 6, 5, 0x41), dx10(191)},
+        {"code 80", code(80), dx10(55)}, {"code 112", code(112), dx10(34)}, {"code 115", code(115), dx10(16)},
+        {"code 118", code(118), dx10(66)}, {"code 60", code(60), dx10(51)}, {"code 63", code(63), dx10(31)},
+        {"code 64", code(64), dx10(37)}, {"code 110", code(110), dx10(13)}, {"RGBG", code(fourCC("RGBG")), dx10(68)},
+        {"GRGB", code(fourCC("GRGB")), dx10(69)}, {"YUY2", code(fourCC("YUY2")), dx10(107)},
+        {"code 41", maskFields(24, 0, 0, 0, 0, 6, 5, 0x20), legacyOf(code(41))},
+        {"code 40", maskFields(16, 0, 0, 0, 0, 6, 5, 0x21), legacyOf(code(40))},
+        {"bump du/dv", maskFields(16, 0xFF, 0xFF00, 0, 0, 6, 5, 0x80000), legacyOf(code(60))},
+        {"bump du/dv, alpha", maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, 6, 5, 0x80000), legacyOf(code(63))},
+        {"bump luminance", maskFields(16, 0x1F, 0x3E0, 0xFC00, 0, 6, 5, 0x40000), legacyOf(code(61))},
+        {"R8G8B8A8_UINT", {}, dx10(30), 28}, {"R10G10B10A2_UINT", {}, dx10(25), 24}, {"R8G8_UINT", {}, dx10(50), 49},
+        {"R8_UINT", {}, dx10(62), 61}, {"R16G16B16A16_UINT", {}, dx10(12), 11}, {"R16G16_UINT", {}, dx10(36), 35},
+        {"R16_UINT", {}, dx10(57), 56}, {"D16_UNORM", {}, dx10(55), 56}, {"D32_FLOAT", {}, dx10(40), 41},
+        {"R8G8B8A8_SINT", {}, dx10(32), 31}, {"R8G8_SINT", {}, dx10(52), 51}, {"R8_SINT", {}, dx10(64), 63},
+        {"R16G16B16A16_SINT", {}, dx10(14), 13}, {"R16G16_SINT", {}, dx10(38), 37}, {"R16_SINT", {}, dx10(59), 58},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::vector<uint8_t> data = randomBytes(6 * 5 * 4 + 64, 31);
-        const std::vector<uint8_t> legacy = ddsFile(c.legacy, data), twin = c.twin(data);
+        const std::vector<uint8_t> data = randomBytes(6 * 5 * 16 + 1100, 31);
+        const std::vector<uint8_t> legacy = c.legacyDxgi ? dx10(c.legacyDxgi)(data) : ddsFile(c.legacy, data);
+        const std::vector<uint8_t> twin = c.twin(data);
         std::vector<uint8_t> pixels[2];
         TextureType types[2] = {};
         int index = 0;

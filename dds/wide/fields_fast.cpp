@@ -4,6 +4,8 @@
 // V16U16) to RGB with SSSE3.  The pixels a vector step does not cover go
 // through the plain conversion.
 
+#include <cstddef>
+
 #include "common/cpu_features.h"
 #include "common/simd.h"
 #include "wide/fields.h"

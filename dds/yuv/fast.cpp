@@ -11,6 +11,8 @@
 // shifted right by 8 (never outside -20128..29597), and packing the words
 // to bytes with unsigned saturation clamps it to [0, 255].
 
+#include <cstddef>
+
 #include "common/cpu_features.h"
 #include "common/simd.h"
 #include "yuv/yuv.h"
