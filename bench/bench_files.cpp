@@ -19,6 +19,7 @@ namespace {
 constexpr uint32_t FourCCFlag = 0x4;
 constexpr uint32_t RgbFlag = 0x40;
 constexpr uint32_t AlphaFlag = 0x1;
+constexpr uint32_t PaletteFlag = 0x20;
 
 constexpr uint32_t fourCC(char a, char b, char c, char d) {
     return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
@@ -109,13 +110,20 @@ const std::vector<BenchFormat> &benchFormats() {
         {"BC6H", BenchKind::Bc6h, 0, 0, 0, 0, 0, FourCCFlag},
         {"BC6H-SF", BenchKind::Bc6hSigned, 0, 0, 0, 0, 0, FourCCFlag},
         {"BC7", BenchKind::Bc7, 0, 0, 0, 0, 0, FourCCFlag},
+        {"SNORM8", BenchKind::Layout, 32, 0, 0, 0, 0, FourCCFlag, fourCC('D', 'X', '1', '0'), 31, 4},
+        {"R16G16-SNORM", BenchKind::Layout, 32, 0, 0, 0, 0, FourCCFlag, fourCC('D', 'X', '1', '0'), 37, 3},
+        {"YUY2", BenchKind::Layout, 16, 0, 0, 0, 0, FourCCFlag, fourCC('Y', 'U', 'Y', '2'), 0, 3},
+        {"AYUV", BenchKind::Layout, 32, 0, 0, 0, 0, FourCCFlag, fourCC('D', 'X', '1', '0'), 100, 4},
+        {"P8", BenchKind::Layout, 8, 0, 0, 0, 0, PaletteFlag, 0, 0, 4},
     };
     return formats;
 }
 
-bool benchIsBlock(const BenchFormat &format) { return format.kind != BenchKind::Masks; }
+bool benchIsBlock(const BenchFormat &format) { return format.kind != BenchKind::Masks && !benchIsLayout(format); }
 
-bool benchIsTiled(const BenchFormat &format) { return format.kind >= BenchKind::Bc4; }
+bool benchIsLayout(const BenchFormat &format) { return format.kind == BenchKind::Layout; }
+
+bool benchIsTiled(const BenchFormat &format) { return format.kind >= BenchKind::Bc4 && format.kind <= BenchKind::Bc7; }
 
 const char *benchTileSource(const BenchFormat &format) {
     switch (format.kind) {
@@ -132,6 +140,7 @@ uint32_t benchOutputBytesPerPixel(const BenchFormat &format) {
     switch (format.kind) {
         case BenchKind::Dxt1Rgb: case BenchKind::Bc4: case BenchKind::Bc5: case BenchKind::Bc6h:
         case BenchKind::Bc6hSigned: return 3;
+        case BenchKind::Layout: return format.outputBytes;
         default: return 4;
     }
 }
@@ -143,7 +152,7 @@ std::vector<uint8_t> benchPayload(const BenchFormat &format, uint32_t width, uin
     if (benchIsBlock(format)) {
         size = static_cast<size_t>(width / 4) * (height / 4) * blockBytes(format);
     } else {
-        size = static_cast<size_t>(width) * height * (format.bits / 8);
+        size = static_cast<size_t>(width) * height * (format.bits / 8) + (format.pixelFlags & PaletteFlag ? 1024 : 0);
     }
     std::vector<uint8_t> bytes(size);
     for (size_t i = 0; i < size; i += 4) {
@@ -192,6 +201,7 @@ std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32
         case BenchKind::Dxt3: code = fourCC('D', 'X', 'T', '3'); break;
         case BenchKind::Dxt5: code = fourCC('D', 'X', 'T', '5'); break;
         case BenchKind::Masks: break;
+        case BenchKind::Layout: code = format.fourCC; break;
         default: code = fourCC('D', 'X', '1', '0'); break;
     }
     put32(bytes, code);
@@ -202,9 +212,9 @@ std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32
     put32(bytes, format.a);
     put32(bytes, 0x1000);  // caps: texture
     for (int i = 0; i < 4; ++i) put32(bytes, 0);
-    if (benchIsTiled(format)) {
+    if (benchIsTiled(format) || format.dxgi != 0) {
         // The DX10 record: format, 2D texture, no flags, one image.
-        put32(bytes, dxgiFormat(format.kind));
+        put32(bytes, format.dxgi != 0 ? format.dxgi : dxgiFormat(format.kind));
         put32(bytes, 3);
         put32(bytes, 0);
         put32(bytes, 1);

@@ -7,7 +7,10 @@
 // SSSE3: byte shuffles by a table in a register.
 bool ddsCpuHasSsse3();
 
-// With false, ddsCpuHasSsse3 answers false from then on, so that the
+// AVX2: 256-bit integer vectors, with the system saving their registers.
+bool ddsCpuHasAvx2();
+
+// With false, ddsCpuHasSsse3 and ddsCpuHasAvx2 answer false from then on, so that the
 // baseline paths run on any processor; true gives the processor's answer
 // back.  For tests and measurements.
 void ddsAllowCpuExtensions(bool allowed);

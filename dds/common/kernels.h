@@ -18,7 +18,7 @@ using BlockRowKernel = void (*)(const uint8_t *blocks, uint32_t blockCount, uint
 // How a kernel computes: the plain rule block by block, portable C++ on
 // words, or with a processor's vector extensions.  A faster tier gives the
 // plain tier's bytes exactly.
-enum class KernelTier : uint8_t { Plain, Portable, Sse2, Ssse3 };
+enum class KernelTier : uint8_t { Plain, Portable, Sse2, Ssse3, Avx2 };
 
 // Where block b of a row lies in the blocks, and where its pixels start in
 // the rows, in bytes.

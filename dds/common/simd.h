@@ -15,6 +15,8 @@
 #define DDS_HAVE_SSSE3 1
 // A function compiled for SSSE3, called only where the processor has it.
 #define DDS_TARGET_SSSE3 __attribute__((target("ssse3")))
+#define DDS_HAVE_AVX2 1
+#define DDS_TARGET_AVX2 __attribute__((target("avx2")))
 #endif
 
 #endif

@@ -10,11 +10,22 @@
 // The largest value of an unsigned n-bit channel, n 1 to 32.
 constexpr uint64_t ddsLargestUnsigned(uint32_t bits) { return bits >= 32 ? 0xFFFFFFFFull : (uint64_t{1} << bits) - 1; }
 
+// The two rules in integers of type T: 32 bits hold every sum for channels
+// of up to 16 bits, 64 bits for wider ones.
+template <typename T>
+constexpr uint8_t ddsUnsignedRule(T value, T largest) {
+    return static_cast<uint8_t>((510 * value + largest) / (2 * largest));
+}
+template <typename T>
+constexpr uint8_t ddsSignedRule(T value, T largest) {  // value >= -largest
+    return static_cast<uint8_t>((2 * (128 * largest + 127 * value) + largest) / (2 * largest));
+}
+
 // Unsigned n-bit `value` (at most 2^n - 1): round(255 v / M), halves up,
 // with M = 2^n - 1: (510 v + M) div 2M.
 constexpr uint8_t ddsUnsignedToUnorm8(uint32_t value, uint32_t bits) {
-    const uint64_t largest = ddsLargestUnsigned(bits);
-    return static_cast<uint8_t>((510 * uint64_t{value} + largest) / (2 * largest));
+    if (bits <= 16) return ddsUnsignedRule<uint32_t>(value, static_cast<uint32_t>(ddsLargestUnsigned(bits)));
+    return ddsUnsignedRule<uint64_t>(value, ddsLargestUnsigned(bits));
 }
 
 // Signed n-bit channel: `field` holds its n bits, two's complement, and
@@ -30,7 +41,8 @@ constexpr uint8_t ddsSignedToUnorm8(uint32_t field, uint32_t bits) {
     const int64_t raw = static_cast<int64_t>(field & ddsLargestUnsigned(bits));
     const int64_t value = raw >= half ? raw - 2 * half : raw;
     const int64_t clamped = value < -largest ? -largest : value;
-    return static_cast<uint8_t>((2 * (128 * largest + 127 * clamped) + largest) / (2 * largest));
+    if (bits <= 16) return ddsSignedRule<int32_t>(static_cast<int32_t>(clamped), static_cast<int32_t>(largest));
+    return ddsSignedRule<int64_t>(clamped, largest);
 }
 
 #endif

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/bytes.h"
 #include "wide/channel_rules.h"
 #include "wide/wide.h"
 
@@ -29,6 +30,7 @@ FieldReader readerOf(const Field &field) {
 // The little-endian word of the pixel's bytes from `offset` on, zero past
 // the pixel.
 uint32_t wordAt(const uint8_t *pixel, uint32_t offset, uint32_t pixelBytes) {
+    if (offset + 4 <= pixelBytes) return ddsLoad32(pixel + offset);
     const uint32_t end = offset + 4 < pixelBytes ? offset + 4 : pixelBytes;
     uint32_t word = 0;
     for (uint32_t i = end; i > offset; --i) word = word << 8 | pixel[i - 1];
@@ -90,9 +92,7 @@ void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, u
     FieldReader readers[4];
     for (int c = 0; c < 4; ++c) readers[c] = readerOf(layout.channels[c]);
     for (uint32_t x = 0; x < width; ++x, source += layout.pixelBytes, destination += bytesPerPixel) {
-        uint8_t rgba[4];
-        for (int c = 0; c < 4; ++c) rgba[c] = channelByte(readers, c, source, layout.pixelBytes);
-        std::memcpy(destination, rgba, bytesPerPixel);
+        for (uint32_t c = 0; c < bytesPerPixel; ++c) destination[c] = channelByte(readers, static_cast<int>(c), source, layout.pixelBytes);
     }
 }
 
