@@ -127,7 +127,7 @@ struct Layout {
     uint64_t pairBytes = 0;   // ...or of a pair of pixels (4:2:2), a row holding ceil(w / 2) pairs...
     uint64_t planeSampleBytes = 0;  // ...or of a sample of the 4:2:0 planes: w x h luma, w x h / 2 chroma...
     bool oneBit = false;      // ...or one bit a pixel, rows of whole bytes
-    bool firstBlockType = false;  // DXT1 and BC1: the type follows the first block
+    bool firstBlockType = false;  // DXT1 and BC1: a three-colour first block makes the type 5
 };
 
 bool hasDx10(const std::vector<uint8_t> &file) {
@@ -245,8 +245,10 @@ void checkReport(const std::vector<uint8_t> &file, const QvImageInfo &record) {
     require(needed > 0);
     require(file.size() >= layout.dataOffset && file.size() - layout.dataOffset >= needed);
     if (layout.firstBlockType) {
+        // A first block in three-colour mode makes DXT1 and BC1 RGBA; in
+        // four-colour mode a transparent texel of a later block may too.
         const uint32_t first = load32(&file[layout.dataOffset]);
-        require((record.type == 4) == (first % 0x10000 > first / 0x10000));
+        if (first % 0x10000 <= first / 0x10000) require(record.type == 5);
     }
 }
 
