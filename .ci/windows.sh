@@ -20,20 +20,7 @@ declare -A linux_only=(
 )
 
 # --- Toolchain and wine ------------------------------------------------------
-export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-  apt-get update -qq
-fi
-packages=(cmake ninja-build g++-mingw-w64-i686-posix wine wine32:i386 googletest libstb-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+scripts/install-packages.sh windows
 i686-w64-mingw32-g++-posix --version | head -n 1
 wine --version
 

@@ -127,7 +127,7 @@ struct Layout {
     uint64_t pairBytes = 0;   // ...or of a pair of pixels (4:2:2), a row holding ceil(w / 2) pairs...
     uint64_t planeSampleBytes = 0;  // ...or of a sample of the 4:2:0 planes: w x h luma, w x h / 2 chroma...
     bool oneBit = false;      // ...or one bit a pixel, rows of whole bytes
-    bool firstBlockType = false;  // DXT1 and BC1: a three-colour first block makes the type 5
+    bool transparencyType = false;  // DXT1 and BC1: Rgba when the first block is three-colour or a texel transparent
 };
 
 bool hasDx10(const std::vector<uint8_t> &file) {
@@ -138,7 +138,7 @@ bool hasDx10(const std::vector<uint8_t> &file) {
 Layout dxgiLayout(uint32_t dxgi) {
     Layout layout;
     layout.dataOffset = 148;
-    if (dxgi >= 70 && dxgi <= 72) layout.firstBlockType = true;
+    if (dxgi >= 70 && dxgi <= 72) layout.transparencyType = true;
     if ((dxgi >= 70 && dxgi <= 72) || (dxgi >= 79 && dxgi <= 81)) layout.blockBytes = 8;
     if ((dxgi >= 73 && dxgi <= 78) || (dxgi >= 82 && dxgi <= 84) || (dxgi >= 95 && dxgi <= 99)) layout.blockBytes = 16;
     switch (dxgi) {
@@ -164,7 +164,7 @@ Layout dxgiLayout(uint32_t dxgi) {
 
 Layout fourCCLayout(uint32_t fourCC, uint32_t bitCount) {
     Layout layout;
-    if (fourCC == code('D', 'X', 'T', '1')) layout.firstBlockType = true;
+    if (fourCC == code('D', 'X', 'T', '1')) layout.transparencyType = true;
     if (fourCC == code('D', 'X', 'T', '1') || fourCC == code('A', 'T', 'I', '1') ||
         fourCC == code('B', 'C', '4', 'U') || fourCC == code('B', 'C', '4', 'S')) {
         layout.blockBytes = 8;
@@ -244,9 +244,9 @@ void checkReport(const std::vector<uint8_t> &file, const QvImageInfo &record) {
     const uint64_t needed = bytesTheImageNeeds(file, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
     require(needed > 0);
     require(file.size() >= layout.dataOffset && file.size() - layout.dataOffset >= needed);
-    if (layout.firstBlockType) {
-        // A first block in three-colour mode makes DXT1 and BC1 RGBA; in
-        // four-colour mode a transparent texel of a later block may too.
+    // A first block in three-colour mode makes the image Rgba; so may a
+    // transparent texel in any other block.
+    if (layout.transparencyType) {
         const uint32_t first = load32(&file[layout.dataOffset]);
         if (first % 0x10000 <= first / 0x10000) require(record.type == 5);
     }

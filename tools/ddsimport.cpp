@@ -4,7 +4,8 @@
 // its exports by name), starts it against the stand-in host library, and
 // imports each file through the callbacks the plug-in registered: open,
 // information, image, close.  Each image is written as a PNG, and all of
-// them can be put together into one contact sheet.
+// them can be put together into one contact sheet; or each file is imported
+// several times, writing nothing, to time the import.
 
 #include <chrono>
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "ddsimage_version.h"
 #include "plugin_loader.h"
 #include "png_writer.h"
+#include "repeat_import.h"
 #include "qvhost.h"
 
 namespace {
@@ -35,6 +37,9 @@ constexpr int ExitUsageOrSetup = 2;
 // Status of a file whose image was imported but whose PNG was not written.
 constexpr int PngNotWritten = 1;
 
+// The most imports of one file --repeat takes.
+constexpr long MaxRepeat = 1000000;
+
 using Clock = std::chrono::steady_clock;
 
 double millisecondsSince(Clock::time_point start) {
@@ -46,6 +51,7 @@ struct Options {
     std::string outputDirectory = "out";
     std::string contactSheet;
     int preference = 1;
+    int repeat = 0;  // imports of each file for --repeat; 0: import once and write the PNG
     bool infoOnly = false;
     bool quiet = false;
     std::vector<std::string> files;
@@ -63,6 +69,9 @@ void printUsage(FILE *to) {
                  "                         rows in file order, so the PNG stands upright; 0\n"
                  "                         shows the rows as the host gets them by default)\n"
                  "  --info                 query the image information only; write nothing\n"
+                 "  --repeat N             import each file N times and write nothing; print\n"
+                 "                         the best and the median time of one import (its\n"
+                 "                         open, information, image and close callbacks)\n"
                  "  --plugin PATH          load this plug-in instead of the installed one\n"
                  "  --version              print ddsimport's version\n"
                  "  -h, --help             show this text\n\n"
@@ -76,15 +85,24 @@ void printUsage(FILE *to) {
                  ExitSomeFailed, ExitUsageOrSetup);
 }
 
+// What a status of the plug-in's callbacks means, or that of a PNG not
+// written.
 const char *statusWords(int status) {
     switch (status) {
         case 0: return "ok";
-        case -2: return "cannot open the file";
-        case -6: return "not a DDS file";
-        case -8: return "unreadable or unsupported DDS data";
+        case -2: return "the file cannot be opened or holds fewer than 4 bytes";
+        case -6: return "not a DDS file (no \"DDS \" magic)";
+        case -8: return "the data cannot be read or is refused";
         case PngNotWritten: return "PNG not written";
         default: return "unknown status";
     }
+}
+
+// Parses a whole decimal number within [low, high]; false otherwise.
+bool parseInteger(const char *text, long low, long high, long *value) {
+    char *end = nullptr;
+    *value = std::strtol(text, &end, 10);
+    return *text != '\0' && *end == '\0' && *value >= low && *value <= high;
 }
 
 // What the command line asks for.
@@ -114,13 +132,21 @@ Request parseArguments(int argc, char **argv, Options *options) {
         } else if (arg == "--pref") {
             const char *v = value("--pref");
             if (v == nullptr) return Request::Invalid;
-            char *end = nullptr;
-            const long parsed = std::strtol(v, &end, 10);
-            if (*v == '\0' || *end != '\0' || parsed < -2147483647L - 1 || parsed > 2147483647L) {
+            long parsed = 0;
+            if (!parseInteger(v, -2147483647L - 1, 2147483647L, &parsed)) {
                 std::fprintf(stderr, "ddsimport: --pref needs an integer, not '%s'\n", v);
                 return Request::Invalid;
             }
             options->preference = static_cast<int>(parsed);
+        } else if (arg == "--repeat") {
+            const char *v = value("--repeat");
+            if (v == nullptr) return Request::Invalid;
+            long parsed = 0;
+            if (!parseInteger(v, 1, MaxRepeat, &parsed)) {
+                std::fprintf(stderr, "ddsimport: --repeat needs a count from 1 to %ld, not '%s'\n", MaxRepeat, v);
+                return Request::Invalid;
+            }
+            options->repeat = static_cast<int>(parsed);
         } else if (arg == "--info") {
             options->infoOnly = true;
         } else if (arg == "--quiet") {
@@ -138,6 +164,11 @@ Request parseArguments(int argc, char **argv, Options *options) {
     }
     if (options->infoOnly && !options->contactSheet.empty()) {
         std::fprintf(stderr, "ddsimport: --contact-sheet needs the images, which --info does not read\n");
+        return Request::Invalid;
+    }
+    if (options->repeat > 0 && (options->infoOnly || !options->contactSheet.empty())) {
+        std::fprintf(stderr, "ddsimport: --repeat times whole imports and writes nothing: not with %s\n",
+                     options->infoOnly ? "--info" : "--contact-sheet");
         return Request::Invalid;
     }
     return Request::Import;
@@ -159,17 +190,23 @@ std::string findPlugin(const char *argv0, std::string *looked) {
     return std::string();
 }
 
-// Why a file the plug-in did not import is refused, as ddsinfo says it;
-// empty when there is nothing to add to the plug-in's status.
-std::string refusalReason(const std::string &path) {
-    // The one call into ddsinfo's checks (its library ddsinfo_report).
-    return ddsRefusalReason(path);
+// The line of a file that a callback refused with `status`: for -8 the
+// reason ddsinfo gives (from its library ddsinfo_report), for the other
+// statuses, or when ddsinfo finds nothing wrong (the file changed between
+// the two looks), what the status means.
+void printRefused(const std::string &path, int status) {
+    std::string reason = status == -8 ? ddsRefusalReason(path) : std::string();
+    if (reason.empty()) reason = statusWords(status);
+    std::printf("%s: refused (%d): %s\n", path.c_str(), status, reason.c_str());
 }
+
+const char *typeName(int type) { return type == RgbType ? "RGB" : type == RgbaType ? "RGBA" : "-"; }
 
 struct Totals {
     int imported = 0;
     double pixels = 0;
-    double importMs = 0;
+    double importMs = 0;  // with --repeat: the best imports'
+    double medianMs = 0;  // --repeat only
     double pngMs = 0;
 };
 
@@ -223,23 +260,63 @@ bool importFile(const QvHostImporter &importer, const Options &options, const st
     }
     if (status == 0) ++totals->imported;
     if (options.quiet && status == 0) return true;
+    if (status < 0) {
+        printRefused(path, status);
+        return false;
+    }
 
-    const char *kind = info.type == RgbType ? "RGB" : info.type == RgbaType ? "RGBA" : "-";
     char times[64];
     if (pngMs >= 0) {
         std::snprintf(times, sizeof times, "import %.2f ms, png %.2f ms", importMs, pngMs);
     } else {
         std::snprintf(times, sizeof times, "import %.2f ms", importMs);
     }
-    std::string result = statusWords(status);
-    if (status < 0) {
-        result += " (" + std::to_string(status) + ")";
-        const std::string reason = refusalReason(path);
-        if (!reason.empty()) result += ": " + reason;
-    }
-    std::printf("%s: %d x %d %s %s %s%s%s\n", path.c_str(), info.width, info.height, kind, times, result.c_str(),
-                written.empty() ? "" : " -> ", written.c_str());
+    std::printf("%s: %d x %d %s %s %s%s%s\n", path.c_str(), info.width, info.height, typeName(info.type), times,
+                statusWords(status), written.empty() ? "" : " -> ", written.c_str());
     return status == 0;
+}
+
+double megapixelsPerSecond(double pixels, double ms) { return ms > 0 ? pixels / ms / 1000.0 : 0.0; }
+
+// Imports one file options.repeat times and prints its line: the best and
+// the median time of one import.
+void repeatFile(const QvHostImporter &importer, const Options &options, const std::string &path, Totals *totals) {
+    const RepeatedImport result = importRepeatedly(importer, path, options.repeat);
+    if (result.status != 0) {
+        printRefused(path, result.status);
+        return;
+    }
+    const double pixels = static_cast<double>(result.width) * static_cast<double>(result.height);
+    ++totals->imported;
+    totals->pixels += pixels;
+    totals->importMs += result.bestMs;
+    totals->medianMs += result.medianMs;
+    if (options.quiet) return;
+    std::printf("%s: %d x %d %s best %.2f ms (%.1f MPix/s), median %.2f ms (%.1f MPix/s)\n", path.c_str(),
+                result.width, result.height, typeName(result.type), result.bestMs,
+                megapixelsPerSecond(pixels, result.bestMs), result.medianMs,
+                megapixelsPerSecond(pixels, result.medianMs));
+}
+
+// The last lines: how many files were imported, and the pixels and times.
+void printSummary(const Options &options, const Totals &totals) {
+    const int total = static_cast<int>(options.files.size());
+    if (options.repeat > 0) {
+        std::printf("imported %d of %d files %d times, %.0f pixels: best %.2f ms (%.1f MPix/s), median %.2f ms "
+                    "(%.1f MPix/s)\n",
+                    totals.imported, total, options.repeat, totals.pixels, totals.importMs,
+                    megapixelsPerSecond(totals.pixels, totals.importMs), totals.medianMs,
+                    megapixelsPerSecond(totals.pixels, totals.medianMs));
+        return;
+    }
+    std::printf("imported %d of %d files\n", totals.imported, total);
+    if (options.infoOnly) {
+        // Nothing was decoded: a rate would only time the queries.
+        std::printf("%.0f pixels\n", totals.pixels);
+        return;
+    }
+    std::printf("%.0f pixels, import %.2f ms (%.1f MPix/s), png %.2f ms\n", totals.pixels, totals.importMs,
+                megapixelsPerSecond(totals.pixels, totals.importMs), totals.pngMs);
 }
 
 }  // namespace
@@ -268,7 +345,7 @@ int main(int argc, char **argv) {
             return ExitUsageOrSetup;
         }
     }
-    if (!options.infoOnly) {
+    if (!options.infoOnly && options.repeat == 0) {
         std::error_code error;
         std::filesystem::create_directories(options.outputDirectory, error);
         if (error) {
@@ -303,16 +380,18 @@ int main(int argc, char **argv) {
     ContactSheet sheet;
     ContactSheet *sheetOrNull = options.contactSheet.empty() ? nullptr : &sheet;
     Totals totals;
-    for (const std::string &file : options.files) importFile(importer, options, file, sheetOrNull, &totals);
+    for (const std::string &file : options.files) {
+        if (options.repeat > 0) {
+            repeatFile(importer, options, file, &totals);
+        } else {
+            importFile(importer, options, file, sheetOrNull, &totals);
+        }
+    }
     plugin.exit(host);
     unloadPlugin(&plugin);
 
-    const int total = static_cast<int>(options.files.size());
-    bool failed = totals.imported != total;
-    std::printf("imported %d of %d files\n", totals.imported, total);
-    const double mpixPerSecond = totals.importMs > 0 ? totals.pixels / totals.importMs / 1000.0 : 0.0;
-    std::printf("%.0f pixels, import %.2f ms (%.1f MPix/s), png %.2f ms\n", totals.pixels, totals.importMs,
-                mpixPerSecond, totals.pngMs);
+    bool failed = totals.imported != static_cast<int>(options.files.size());
+    printSummary(options, totals);
     if (sheetOrNull != nullptr) {
         if (sheet.write(options.contactSheet)) {
             if (!options.quiet) {
