@@ -390,54 +390,60 @@ TEST_P(ConverterPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
     }
 }
 
-// The vector paths of the field and YUV layouts against their plain rules:
-// every value of a signed byte and of a signed 16-bit channel, every Y, U, V
-// of AYUV (its plain rule within 1 of the real-number BT.601 equations for
-// a seventh of them),
-// random YUY2 and UYVY pairs, in rows whose lengths leave tails.
+// The vector paths of the field and YUV layouts against their plain rules
+// in rows whose lengths leave tails: every value of a signed byte and of a
+// signed 16-bit channel, every Y, U, V of AYUV (the plain rule within 1 of
+// the real-number BT.601 equations for a seventh of them), random YUY2 and
+// UYVY pairs.
 TEST_P(ConverterPaths, FieldAndYuvRowsMatchThePlainRules) {
-    auto fieldsOf = [](uint32_t dxgi) {
-        DdsPixelFormat none{};
-        const DdsHeaderDx10 dx10{dxgi, 3, 0, 1, 0};
-        DdsRefusal refusal = DdsAccepted;
-        return ddsFindFormat({&none, &dx10}, &refusal)->fields;
-    };
-    struct Case { FieldLayout layout; uint32_t pixelBytes, outBytes, count; } fieldCases[] = {
-        {fieldsOf(31), 4, 4, 256}, {fieldsOf(37), 4, 3, 32768}};  // R8G8B8A8_SNORM, R16G16_SNORM
-    for (const Case &c : fieldCases) {
-        std::vector<uint8_t> source(c.count * c.pixelBytes);
-        for (size_t i = 0; i < source.size(); ++i)  // bytes 0..255 in every channel; 16-bit words 0..65535
-            source[i] = static_cast<uint8_t>(c.outBytes == 4 ? i / 4 + i % 4 : i % 2 ? i / 2 >> 8 : i / 2);
-        for (uint32_t width : {c.count, c.count - 1, 7u}) {
-            std::vector<uint8_t> plain(width * c.outBytes + 4, 0xA5), fast = plain;
-            ddsConvertFieldRowPlain(c.layout, source.data(), width, plain.data(), c.outBytes);
-            ddsConvertFieldRow(c.layout, source.data(), width, fast.data(), c.outBytes);
-            ASSERT_EQ(fast, plain) << c.outBytes << " bytes a pixel, width " << width;
-        }
-    }
-    std::vector<uint8_t> ayuv(65536 * 4), plain(65536 * 4), fast(65536 * 4);
-    auto sameAsPlain = [&](YuvLayout layout, uint32_t width, uint32_t bytesPerPixel) {
-        std::fill(plain.begin(), plain.end(), 0xA5);
-        ddsConvertYuvRowPlain(layout, ayuv.data(), width, plain.data(), bytesPerPixel);
-        for (KernelTier tier : {KernelTier::Ssse3, KernelTier::Avx2}) {
-            std::fill(fast.begin(), fast.end(), 0xA5);
-            if (ddsConvertYuvRowOfTier(tier, layout, ayuv.data(), width, fast.data(), bytesPerPixel) && fast != plain)
+    std::vector<uint8_t> source(65536 * 4), plain(65536 * 4), fast(65536 * 4);
+    // Every tier of a family against its plain conversion of the row.
+    auto sameAsPlain = [&](auto convertPlain, auto convertOfTier, uint32_t width, uint32_t bytesPerPixel) {
+        convertPlain(width, bytesPerPixel);
+        for (KernelTier tier : {KernelTier::Sse2, KernelTier::Ssse3, KernelTier::Avx2}) {
+            fast = plain, std::fill(fast.begin(), fast.begin() + width * bytesPerPixel, 0xA5);
+            if (convertOfTier(tier, width, bytesPerPixel) && fast != plain)
                 return testing::AssertionFailure() << "tier " << int(tier) << ", width " << width;
         }
         return testing::AssertionSuccess();
     };
+    for (uint32_t dxgi : {31u, 37u}) {  // R8G8B8A8_SNORM to RGBA, R16G16_SNORM to RGB
+        DdsPixelFormat none{};
+        const DdsHeaderDx10 dx10{dxgi, 3, 0, 1, 0};
+        DdsRefusal refusal = DdsAccepted;
+        const FieldLayout layout = ddsFindFormat({&none, &dx10}, &refusal)->fields;
+        const uint32_t out = dxgi == 31 ? 4 : 3, count = dxgi == 31 ? 256 : 32768;
+        for (size_t i = 0; i < source.size(); ++i)  // bytes 0..255 in every channel; 16-bit words 0..65535
+            source[i] = static_cast<uint8_t>(out == 4 ? i / 4 + i % 4 : i % 2 ? i / 2 >> 8 : i / 2);
+        for (uint32_t width : {count, count - 1, 7u}) {
+            ASSERT_TRUE(sameAsPlain(
+                [&](uint32_t w, uint32_t p) { ddsConvertFieldRowPlain(layout, source.data(), w, plain.data(), p); },
+                [&](KernelTier t, uint32_t w, uint32_t p) {
+                    return ddsConvertFieldRowOfTier(t, layout, source.data(), w, fast.data(), p);
+                },
+                width, out));
+        }
+    }
+    auto sameYuv = [&](YuvLayout layout, uint32_t width, uint32_t bytesPerPixel) {
+        return sameAsPlain(
+            [&](uint32_t w, uint32_t p) { ddsConvertYuvRowPlain(layout, source.data(), w, plain.data(), p); },
+            [&](KernelTier t, uint32_t w, uint32_t p) {
+                return ddsConvertYuvRowOfTier(t, layout, source.data(), w, fast.data(), p);
+            },
+            width, bytesPerPixel);
+    };
     for (uint32_t y = 0; y < 256; ++y) {
-        for (uint32_t i = 0; i < 65536; ++i) ayuv[4 * i] = uint8_t(i >> 8), ayuv[4 * i + 1] = uint8_t(i), ayuv[4 * i + 2] = uint8_t(y), ayuv[4 * i + 3] = uint8_t(i * 7);
-        ASSERT_TRUE(sameAsPlain(YuvLayout::Ayuv, 65535, 4)) << "AYUV, Y " << y;
-        for (uint32_t i = y % 7; GetParam() && i < 65535; i += 7) {  // a seventh of them: the rule is the same
+        for (uint32_t i = 0; i < 65536; ++i) source[4 * i] = uint8_t(i >> 8), source[4 * i + 1] = uint8_t(i), source[4 * i + 2] = uint8_t(y), source[4 * i + 3] = uint8_t(i * 7);
+        ASSERT_TRUE(sameYuv(YuvLayout::Ayuv, 65535, 4)) << "AYUV, Y " << y;
+        for (uint32_t i = y % 7; GetParam() && i < 65535; i += 7) {
             const reference::Pixel exact = reference::exactYuv(y, i & 0xFF, i >> 8, 1);
             for (uint32_t c = 0; c < 3; ++c) ASSERT_LE(std::abs(plain[4 * i + c] - exact[c]), 1) << y << " " << i;
         }
     }
     Random random{0x4A4Bu};
     for (YuvLayout layout : {YuvLayout::Yuy2, YuvLayout::Uyvy}) {
-        for (uint8_t &b : ayuv) b = random.byte();
-        for (uint32_t width : {65535u, 17u, 8u}) ASSERT_TRUE(sameAsPlain(layout, width, 3));
+        for (uint8_t &b : source) b = random.byte();
+        for (uint32_t width : {65535u, 17u, 8u}) ASSERT_TRUE(sameYuv(layout, width, 3));
     }
 }
 

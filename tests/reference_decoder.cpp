@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <initializer_list>
 #include <string>
 #include <utility>
 
@@ -58,82 +60,66 @@ uint8_t normalBlue(uint8_t r, uint8_t g) {
     return byte(static_cast<int>(std::round((std::sqrt(std::max(0.0, 1.0 - x * x - y * y)) + 1.0) * 127.5)));
 }
 
-// The pixel layouts that are not masks, in the terms of their headers.
-// Fields are listed from bit 0 up: s = signed, u = unsigned, f = float,
-// each with its width, x = bits that are skipped, z = the blue of a normal
-// from the two signed fields before it.  One value is grey; two are red
-// and green over blue 0; only four carry alpha.
-enum class Family { Fields, Bits, Pairs, Packed, Planes, Palette, BumpDuDv, BumpLuminance };
-
+// The pixel layouts that are not masks, in the terms of their headers: a
+// list of fields from bit 0 up (s signed, u unsigned, f float, each with its
+// width; x skipped bits; z the blue of a normal from the two signed fields
+// before it: one value is grey, two are red and green over blue 0, only four
+// carry alpha), or the name of a 1-bit, pair, YUV, planar or palette layout.
 struct Spec {
-    uint32_t dxgi;  // the DX10 record's format, or 0...
-    uint32_t code;  // ...and the FourCC field's value
-    Family family;
     const char *text;
+    std::vector<uint32_t> dxgi, codes;  // DX10 formats; values of the FourCC field
 };
 
 const Spec specs[] = {
-    {31, 0, Family::Fields, "s8 s8 s8 s8"}, {51, 0, Family::Fields, "s8 s8"}, {63, 0, Family::Fields, "s8"},
-    {13, 0, Family::Fields, "s16 s16 s16 s16"}, {37, 0, Family::Fields, "s16 s16"}, {58, 0, Family::Fields, "s16"},
-    {32, 0, Family::Fields, "s8 s8 s8 s8"}, {52, 0, Family::Fields, "s8 s8"}, {64, 0, Family::Fields, "s8"},
-    {14, 0, Family::Fields, "s16 s16 s16 s16"}, {38, 0, Family::Fields, "s16 s16"}, {59, 0, Family::Fields, "s16"},
-    {12, 0, Family::Fields, "u16 u16 u16 u16"}, {36, 0, Family::Fields, "u16 u16"}, {57, 0, Family::Fields, "u16"},
-    {3, 0, Family::Fields, "u32 u32 u32 u32"}, {4, 0, Family::Fields, "s32 s32 s32 s32"},
-    {7, 0, Family::Fields, "u32 u32 u32"}, {8, 0, Family::Fields, "s32 s32 s32"}, {17, 0, Family::Fields, "u32 u32"},
-    {18, 0, Family::Fields, "s32 s32"}, {42, 0, Family::Fields, "u32"}, {43, 0, Family::Fields, "s32"},
-    {55, 0, Family::Fields, "u16"}, {40, 0, Family::Fields, "f32"}, {45, 0, Family::Fields, "u24 x8"},
-    {46, 0, Family::Fields, "u24 x8"}, {20, 0, Family::Fields, "f32 x32"}, {21, 0, Family::Fields, "f32 x32"},
-    {47, 0, Family::Fields, "x24 u8"}, {22, 0, Family::Fields, "x32 u8 x24"}, {66, 0, Family::Bits, ""},
-    {68, 0, Family::Pairs, "RGBG"}, {69, 0, Family::Pairs, "GRGB"}, {107, 0, Family::Pairs, "YUY2"},
-    {108, 0, Family::Pairs, "Y210"}, {109, 0, Family::Pairs, "Y216"}, {100, 0, Family::Packed, "AYUV"},
-    {101, 0, Family::Packed, "Y410"}, {102, 0, Family::Packed, "Y416"}, {103, 0, Family::Planes, "NV12"},
-    {104, 0, Family::Planes, "P010"}, {105, 0, Family::Planes, "P016"},
-    {0, 60, Family::Fields, "s8 s8"}, {0, 63, Family::Fields, "s8 s8 s8 s8"}, {0, 64, Family::Fields, "s16 s16"},
-    {0, 110, Family::Fields, "s16 s16 s16 s16"}, {0, 117, Family::Fields, "s8 s8 z"},
-    {0, 61, Family::Fields, "s5 s5 u6"}, {0, 62, Family::Fields, "s8 s8 u8 x8"},
-    {0, 67, Family::Fields, "s10 s10 s10 u2"}, {0, 80, Family::Fields, "u16"}, {0, 118, Family::Bits, ""},
-    {0, 41, Family::Palette, "P8"}, {0, 40, Family::Palette, "A8P8"}, {0, fourCC("YUY2"), Family::Pairs, "YUY2"},
-    {0, fourCC("UYVY"), Family::Pairs, "UYVY"}, {0, fourCC("RGBG"), Family::Pairs, "RGBG"},
-    {0, fourCC("GRGB"), Family::Pairs, "GRGB"},
+    {"s8 s8 s8 s8", {31, 32}, {63}}, {"s8 s8", {51, 52}, {60}}, {"s8", {63, 64}, {}}, {"s16 s16", {37, 38}, {64}},
+    {"s16 s16 s16 s16", {13, 14}, {110}}, {"s16", {58, 59}, {}}, {"u16 u16 u16 u16", {12}, {}}, {"u16 u16", {36}, {}},
+    {"u16", {57, 55}, {80}}, {"u32 u32 u32 u32", {3}, {}}, {"s32 s32 s32 s32", {4}, {}}, {"u32 u32 u32", {7}, {}},
+    {"s32 s32 s32", {8}, {}}, {"u32 u32", {17}, {}}, {"s32 s32", {18}, {}}, {"u32", {42}, {}}, {"s32", {43}, {}},
+    {"f32", {40}, {}}, {"u24 x8", {45, 46}, {}}, {"f32 x32", {20, 21}, {}}, {"x24 u8", {47}, {}},
+    {"x32 u8 x24", {22}, {}}, {"s8 s8 z", {}, {117}}, {"s5 s5 u6", {}, {61}}, {"s8 s8 u8 x8", {}, {62}},
+    {"s10 s10 s10 u2", {}, {67}}, {"bits", {66}, {118}}, {"RGBG", {68}, {fourCC("RGBG")}},
+    {"GRGB", {69}, {fourCC("GRGB")}}, {"YUY2", {107}, {fourCC("YUY2")}}, {"UYVY", {}, {fourCC("UYVY")}},
+    {"Y210", {108}, {}}, {"Y216", {109}, {}}, {"AYUV", {100}, {}}, {"Y410", {101}, {}}, {"Y416", {102}, {}},
+    {"NV12", {103}, {}}, {"P010", {104}, {}}, {"P016", {105}, {}}, {"P8", {}, {41}}, {"A8P8", {}, {40}},
 };
 
-const Spec paletteFlag{0, 0, Family::Palette, "P8"}, paletteAlphaFlags{0, 0, Family::Palette, "A8P8"};
-const Spec bumpDuDv{0, 0, Family::BumpDuDv, ""}, bumpLuminance{0, 0, Family::BumpLuminance, ""};
+// Without the FourCC flag: the palette flag (the bump flags' masks are held
+// to the legacy codes of the same layout by the header tests).
+const Spec paletteFlag{"P8", {}, {}}, paletteAlphaFlags{"A8P8", {}, {}};
 
-// The layout a header names, or null.
-const Spec *specOf(const DdsFields &fields, const Dx10Fields *dx10) {
-    const uint32_t flags = fields.pixelFlags;
+bool isFields(const char *text) { return std::islower(static_cast<unsigned char>(text[0])) && std::isdigit(static_cast<unsigned char>(text[1])); }
+
+bool named(const Spec &spec, std::initializer_list<const char *> names) {
+    return std::any_of(names.begin(), names.end(), [&](const char *n) { return std::string(n) == spec.text; });
+}
+
+const Spec *specOf(const DdsFields &f, const Dx10Fields *dx10) {
     for (const Spec &spec : specs) {
-        if (dx10 != nullptr ? spec.dxgi == dx10->dxgiFormat : (flags & 0x4) && spec.dxgi == 0 && spec.code == fields.fourCC)
-            return &spec;
+        const std::vector<uint32_t> &keys = dx10 != nullptr ? spec.dxgi : spec.codes;
+        const uint32_t key = dx10 != nullptr ? dx10->dxgiFormat : f.fourCC;
+        if ((dx10 != nullptr || (f.pixelFlags & 0x4)) && std::find(keys.begin(), keys.end(), key) != keys.end()) return &spec;
     }
-    if (dx10 != nullptr || (flags & 0x4)) return nullptr;
-    if (flags & 0x20) return (flags & 0x1) && fields.rgbBitCount == 16 ? &paletteAlphaFlags : &paletteFlag;
-    const uint32_t bits = fields.rgbBitCount;
-    if (!(flags & 0xC0000) || bits == 0 || bits > 32 || bits % 8 != 0) return nullptr;
-    return (flags & 0x80000) ? &bumpDuDv : &bumpLuminance;
+    if (dx10 != nullptr || (f.pixelFlags & 0x4) || !(f.pixelFlags & 0x20)) return nullptr;
+    return (f.pixelFlags & 0x1) && f.rgbBitCount == 16 ? &paletteAlphaFlags : &paletteFlag;
 }
 
 double twoTo(int n) { return std::ldexp(1.0, n); }
-
-uint8_t unsignedRule(uint64_t v, int n) { return byte(static_cast<int>(std::floor(255.0 * static_cast<double>(v) / (twoTo(n) - 1) + 0.5))); }
+uint8_t nearest(double x) { return byte(static_cast<int>(std::floor(x + 0.5))); }
+uint8_t unsignedRule(uint64_t v, int n) { return nearest(255.0 * static_cast<double>(v) / (twoTo(n) - 1)); }
 
 // v from its n raw bits, -2^(n-1) as -(2^(n-1) - 1).
 double signedValue(uint64_t raw, int n) {
-    const double half = twoTo(n - 1), v = static_cast<double>(raw) >= half ? static_cast<double>(raw) - 2 * half : static_cast<double>(raw);
-    return std::max(v, 1 - half);
+    const double half = twoTo(n - 1), v = static_cast<double>(raw);
+    return std::max(v >= half ? v - 2 * half : v, 1 - half);
 }
 
-uint8_t signedRule(uint64_t raw, int n) {
-    if (n < 2) return 128;
-    return byte(static_cast<int>(std::floor(128.0 + 127.0 * signedValue(raw, n) / (twoTo(n - 1) - 1) + 0.5)));
-}
+uint8_t signedRule(uint64_t raw, int n) { return n < 2 ? 128 : nearest(128.0 + 127.0 * signedValue(raw, n) / (twoTo(n - 1) - 1)); }
 
-uint8_t floatRule(uint32_t bits) {
+uint8_t floatRule(uint64_t bits) {
     float f;
-    std::memcpy(&f, &bits, 4);
-    if (std::isnan(f)) return 0;
-    return byte(static_cast<int>(std::floor(std::clamp(static_cast<double>(f), 0.0, 1.0) * 255.0 + 0.5)));
+    const uint32_t word = static_cast<uint32_t>(bits);
+    std::memcpy(&f, &word, 4);
+    return std::isnan(f) ? 0 : nearest(std::clamp(static_cast<double>(f), 0.0, 1.0) * 255.0);
 }
 
 // `count` bits of `bytes` from bit `at`, bit k in byte k / 8.
@@ -143,122 +129,86 @@ uint64_t bitsAt(const uint8_t *bytes, int at, int count) {
     return value;
 }
 
-// The red, green, blue and alpha of `values` by the count rule.
 Pixel fromValues(const std::vector<uint8_t> &v) {
     if (v.size() == 1) return {v[0], v[0], v[0], 255};
     return {v[0], v[1], v.size() > 2 ? v[2] : uint8_t{0}, v.size() > 3 ? v[3] : uint8_t{255}};
+}
+
+// The fields of a spec's text: their kinds and widths.
+std::vector<std::pair<char, int>> fieldsOf(const char *text) {
+    std::vector<std::pair<char, int>> fields;
+    for (const char *t = text; *t != '\0'; t += *t == ' ') {
+        char *end = nullptr;
+        const char kind = *t;
+        fields.push_back({kind, static_cast<int>(std::strtol(t + 1, &end, 10))});
+        t = end;
+    }
+    return fields;
 }
 
 Pixel fieldsPixel(const char *text, const uint8_t *p) {
     std::vector<uint8_t> values;
     std::vector<double> raw;
     int at = 0;
-    for (const char *t = text; *t != '\0';) {
-        const char kind = *t++;
-        char *end = nullptr;
-        const int n = static_cast<int>(std::strtol(t, &end, 10));
-        for (t = end; *t == ' ';) ++t;
+    for (const auto &[kind, n] : fieldsOf(text)) {
         const uint64_t field = bitsAt(p, at, n);
         at += n;
-        if (kind == 'x') continue;
         if (kind == 's') raw.push_back(signedValue(field, n));
         if (kind == 'z') {
             const double x = raw[0] / 127, y = raw[1] / 127;
-            values.push_back(byte(static_cast<int>(std::floor(128 + 127 * std::sqrt(std::max(0.0, 1 - x * x - y * y)) + 0.5))));
-        } else {
-            values.push_back(kind == 's' ? signedRule(field, n) : kind == 'u' ? unsignedRule(field, n) : floatRule(static_cast<uint32_t>(field)));
+            values.push_back(nearest(128 + 127 * std::sqrt(std::max(0.0, 1 - x * x - y * y))));
+        } else if (kind != 'x') {
+            values.push_back(kind == 's' ? signedRule(field, n) : kind == 'u' ? unsignedRule(field, n) : floatRule(field));
         }
     }
     return fromValues(values);
 }
 
-int fieldsBits(const char *text) {
-    int bits = 0;
-    for (const char *t = text; *t != '\0'; ++t) {
-        if (std::isdigit(static_cast<unsigned char>(*t)) && !std::isdigit(static_cast<unsigned char>(t[-1]))) bits += std::atoi(t);
-    }
-    return bits;
-}
-
-// A bump pixel: each non-zero mask a field as wide as the mask spans.
-Pixel bumpPixel(const DdsFields &f, bool luminance, const uint8_t *p) {
-    const uint32_t pixel = littleEndian(p, static_cast<int>(f.rgbBitCount / 8));
-    auto field = [&](uint32_t mask, char kind) -> uint8_t {
-        if (mask == 0) return 0;
-        int low = 0, high = 31;
-        while (!((mask >> low) & 1)) ++low;
-        while (!((mask >> high) & 1)) --high;
-        const uint64_t value = (pixel & mask) >> low;
-        return kind == 's' ? signedRule(value, high - low + 1) : unsignedRule(value, high - low + 1);
-    };
-    if (luminance) return {field(f.rMask, 's'), field(f.gMask, 's'), field(f.bMask, 'u'), 255};
-    return {field(f.rMask, 's'), field(f.gMask, 's'), field(f.bMask, 's'),
-            f.aMask == 0 ? uint8_t{255} : field(f.aMask, (f.pixelFlags & 1) ? 'u' : 's')};
-}
-
 Pixel yuvPixel(double y, double u, double v, double k, uint8_t alpha) {
     const double c = y - 16 * k, d = u - 128 * k, e = v - 128 * k;
-    auto channel = [k](double sum) { return byte(static_cast<int>(std::clamp(std::floor(sum / (256 * k) + 0.5), 0.0, 255.0))); };
+    auto channel = [k](double sum) { return nearest(std::clamp(std::floor(sum / (256 * k) + 0.5), 0.0, 255.0)); };
     return {channel(298 * c + 409 * e), channel(298 * c - 100 * d - 208 * e), channel(298 * c + 516 * d), alpha};
 }
 
-int layoutType(const Spec &spec, const DdsFields &f) {
-    const std::string text = spec.text;
-    const bool fourFields = std::count(text.begin(), text.end(), ' ') + 1 - std::count(text.begin(), text.end(), 'x') == 4;
-    const bool alpha = spec.family == Family::Packed || spec.family == Family::Palette ||
-                       (spec.family == Family::BumpDuDv && f.aMask != 0) || (spec.family == Family::Fields && fourFields);
-    return alpha ? Rgba : Rgb;
+int layoutType(const Spec &spec) {
+    const auto fields = fieldsOf(spec.text);
+    const bool fourFields = isFields(spec.text) &&
+                            std::count_if(fields.begin(), fields.end(), [](auto field) { return field.first != 'x'; }) == 4;
+    return fourFields || named(spec, {"AYUV", "Y410", "Y416", "P8", "A8P8"}) ? Rgba : Rgb;
 }
 
-// Pixels of the pair, packed, planar and palette layouts.
-std::vector<Pixel> samplePixels(const Spec &spec, size_t w, size_t h, const std::vector<uint8_t> &d) {
+// Pixel (x, y) of a layout whose samples are not fields; `sample(i)` reads
+// sample i of `d` (8 or 16 bits), `at(i)` byte i.
+Pixel samplePixel(const Spec &spec, size_t w, size_t h, size_t x, size_t y, const std::function<double(size_t)> &sample,
+                  const std::function<uint8_t(size_t)> &at) {
     const std::string name = spec.text;
-    const bool wide = name == "Y210" || name == "Y216" || name == "P010" || name == "P016";
-    const double k = name == "Y210" || name == "P010" ? 4 : wide ? 256 : 1;
-    const int shift = name == "Y210" || name == "P010" ? 6 : 0;
-    auto sample = [&](size_t i) { return static_cast<double>(wide ? littleEndian(&d[2 * i], 2) >> shift : d[i]); };
-    std::vector<Pixel> out(w * h);
-    if (spec.family == Family::Pairs) {
-        const size_t pairs = (w + 1) / 2;
-        if (d.size() < pairs * h * 4 * (wide ? 2 : 1)) return {};
-        for (size_t y = 0; y < h; ++y) {
-            for (size_t x = 0; x < w; ++x) {
-                const size_t s = (y * pairs + x / 2) * 4;
-                const double s0 = sample(s), s1 = sample(s + 1), s2 = sample(s + 2), s3 = sample(s + 3);
-                const bool second = x % 2 == 1;
-                Pixel &p = out[y * w + x];
-                if (name == "RGBG") p = {byte(int(s0)), byte(int(second ? s3 : s1)), byte(int(s2)), 255};
-                else if (name == "GRGB") p = {byte(int(s1)), byte(int(second ? s2 : s0)), byte(int(s3)), 255};
-                else if (name == "UYVY") p = yuvPixel(second ? s3 : s1, s0, s2, k, 255);
-                else p = yuvPixel(second ? s2 : s0, s1, s3, k, 255);
-            }
-        }
-    } else if (spec.family == Family::Packed) {
-        const size_t bytes = name == "Y416" ? 8 : 4;
-        if (d.size() < w * h * bytes) return {};
-        for (size_t i = 0; i < w * h; ++i) {
-            const uint8_t *p = &d[i * bytes];
-            if (name == "AYUV") out[i] = yuvPixel(p[2], p[1], p[0], 1, p[3]);
-            if (name == "Y410") out[i] = yuvPixel(double(bitsAt(p, 10, 10)), double(bitsAt(p, 0, 10)), double(bitsAt(p, 20, 10)), 4, unsignedRule(bitsAt(p, 30, 2), 2));
-            if (name == "Y416") out[i] = yuvPixel(double(bitsAt(p, 16, 16)), double(bitsAt(p, 0, 16)), double(bitsAt(p, 32, 16)), 256, unsignedRule(bitsAt(p, 48, 16), 16));
-        }
-    } else if (spec.family == Family::Planes) {
-        if (w % 2 != 0 || h % 2 != 0 || d.size() < w * h * 3 / 2 * (wide ? 2 : 1)) return {};
-        for (size_t y = 0; y < h; ++y) {
-            for (size_t x = 0; x < w; ++x) {
-                const size_t chroma = w * h + y / 2 * w + x / 2 * 2;
-                out[y * w + x] = yuvPixel(sample(y * w + x), sample(chroma), sample(chroma + 1), k, 255);
-            }
-        }
-    } else {  // palettes: 256 entries of R, G, B, A, then the indices
-        const bool alpha = name == "A8P8";
-        if (d.size() < 1024 + w * h * (alpha ? 2 : 1)) return {};
-        for (size_t i = 0; i < w * h; ++i) {
-            const size_t index = d[1024 + (alpha ? 2 * i : i)];
-            out[i] = {d[4 * index], d[4 * index + 1], d[4 * index + 2], alpha ? d[1024 + 2 * i + 1] : d[4 * index + 3]};
-        }
+    const double k = name == "Y210" || name == "P010" || name == "Y410" ? 4 : name[1] == '2' || name == "P016" || name == "Y416" ? 256 : 1;
+    if (named(spec, {"YUY2", "UYVY", "Y210", "Y216", "RGBG", "GRGB"})) {
+        const size_t s = (y * ((w + 1) / 2) + x / 2) * 4, second = x % 2;
+        const double s0 = sample(s), s1 = sample(s + 1), s2 = sample(s + 2), s3 = sample(s + 3);
+        if (name == "RGBG") return {byte(int(s0)), byte(int(second ? s3 : s1)), byte(int(s2)), 255};
+        if (name == "GRGB") return {byte(int(s1)), byte(int(second ? s2 : s0)), byte(int(s3)), 255};
+        if (name == "UYVY") return yuvPixel(second ? s3 : s1, s0, s2, k, 255);
+        return yuvPixel(second ? s2 : s0, s1, s3, k, 255);
     }
-    return out;
+    const size_t i = y * w + x;
+    if (name == "AYUV" || name[0] == 'Y') {  // V, U, Y, A bytes; Y410, Y416: U, Y, V, A from bit 0 up
+        const int bits = name == "Y410" ? 10 : name == "Y416" ? 16 : 8, alphaBits = bits == 10 ? 2 : bits;
+        const size_t bytes = bits == 16 ? 8 : 4;
+        uint8_t p[8] = {};
+        for (size_t b = 0; b < bytes; ++b) p[b] = at(i * bytes + b);
+        auto field = [&](int n) { return bitsAt(p, n * bits, n == 3 ? alphaBits : bits); };
+        const bool ayuv = bits == 8;
+        return yuvPixel(double(field(ayuv ? 2 : 1)), double(field(ayuv ? 1 : 0)), double(field(ayuv ? 0 : 2)), k,
+                        unsignedRule(field(3), alphaBits));
+    }
+    if (name == "NV12" || (name[0] == 'P' && name != "P8")) {
+        const size_t chroma = w * h + y / 2 * w + x / 2 * 2;
+        return w % 2 || h % 2 ? Pixel{} : yuvPixel(sample(i), sample(chroma), sample(chroma + 1), k, 255);
+    }
+    const bool alpha = name == "A8P8";  // palettes: 256 entries of R, G, B, A, then the indices
+    const size_t index = at(1024 + (alpha ? 2 * i : i));
+    return {at(4 * index), at(4 * index + 1), at(4 * index + 2), alpha ? at(1024 + 2 * i + 1) : at(4 * index + 3)};
 }
 
 }  // namespace
@@ -266,33 +216,35 @@ std::vector<Pixel> samplePixels(const Spec &spec, size_t w, size_t h, const std:
 std::vector<Pixel> layoutPixels(const DdsFields &f, const Dx10Fields *dx10, const std::vector<uint8_t> &data, int *type) {
     const Spec *spec = specOf(f, dx10);
     if (spec == nullptr) return {};
-    if (type != nullptr) *type = layoutType(*spec, f);
-    const size_t w = f.width, h = f.height;
-    if (spec->family != Family::Fields && spec->family != Family::Bits && spec->family != Family::BumpDuDv &&
-        spec->family != Family::BumpLuminance)
-        return samplePixels(*spec, w, h, data);
-    const size_t bits = spec->family == Family::Bits ? 1 : spec->family == Family::Fields ? size_t(fieldsBits(spec->text)) : f.rgbBitCount;
-    const size_t rowBytes = (w * bits + 7) / 8;
-    if (data.size() < rowBytes * h) return {};
+    if (type != nullptr) *type = layoutType(*spec);
+    const std::string name = spec->text;
+    const bool wide = named(*spec, {"Y210", "Y216", "P010", "P016"}), tenBits = name == "Y210" || name == "P010";
+    bool tooShort = (name == "NV12" || name[0] == 'P') && name != "P8" && (f.width % 2 || f.height % 2);  // refused
+    auto at = [&](size_t i) -> uint8_t { return i < data.size() ? data[i] : (tooShort = true, uint8_t{0}); };
+    auto sample = [&](size_t i) { return double(wide ? (at(2 * i) | at(2 * i + 1) << 8) >> (tenBits ? 6 : 0) : at(i)); };
+    const bool pixels = isFields(spec->text) || name == "bits";
+    int bits = name == "bits" ? 1 : 0;
+    for (const auto &field : isFields(spec->text) ? fieldsOf(spec->text) : std::vector<std::pair<char, int>>{}) bits += field.second;
+    const size_t w = f.width, h = f.height, rowBytes = (w * size_t(bits) + 7) / 8;
     std::vector<Pixel> out(w * h);
+    std::vector<uint8_t> pixel(16);
     for (size_t y = 0; y < h; ++y) {
         for (size_t x = 0; x < w; ++x) {
-            const uint8_t *p = &data[y * rowBytes + x * bits / 8];
-            Pixel &px = out[y * w + x];
-            if (spec->family == Family::Bits) {
-                const uint8_t v = ((p[0] >> (7 - x % 8)) & 1) ? 255 : 0;
-                px = {v, v, v, 255};
-            } else {
-                px = spec->family == Family::Fields ? fieldsPixel(spec->text, p) : bumpPixel(f, spec->family == Family::BumpLuminance, p);
-            }
+            const size_t first = y * rowBytes + x * size_t(bits) / 8;
+            for (size_t b = 0; b < pixel.size(); ++b) pixel[b] = pixels && b < size_t(bits + 7) / 8 ? at(first + b) : 0;
+            const uint8_t bit = ((pixel[0] >> (7 - x % 8)) & 1) ? 255 : 0;
+            Pixel &p = out[y * w + x];
+            if (name == "bits") p = {bit, bit, bit, 255};
+            else if (isFields(spec->text)) p = fieldsPixel(spec->text, pixel.data());
+            else p = samplePixel(*spec, w, h, x, y, sample, at);
         }
     }
-    return out;
+    return tooShort ? std::vector<Pixel>{} : out;
 }
 
 Pixel exactYuv(uint32_t y, uint32_t u, uint32_t v, uint32_t k) {
     const double luma = (y - 16.0 * k) / (219.0 * k), pb = (u - 128.0 * k) / (224.0 * k), pr = (v - 128.0 * k) / (224.0 * k);
-    auto channel = [](double x) { return byte(static_cast<int>(std::floor(255 * std::clamp(x, 0.0, 1.0) + 0.5))); };
+    auto channel = [](double x) { return nearest(255 * std::clamp(x, 0.0, 1.0)); };
     return {channel(luma + 1.402 * pr), channel(luma - 0.344136 * pb - 0.714136 * pr), channel(luma + 1.772 * pb), 255};
 }
 

@@ -23,7 +23,7 @@ using Pixel = std::array<uint8_t, 4>;  // R, G, B, A
 // BC5 with the pixel format's normal-map flag (0x80000000) has its blue
 // made from red and green.  Layout: the pixel layouts that are not masks
 // (integer and float fields, 1-bit, YUV, packed 4:2:2 RGB, 4:2:0 planes,
-// palettes, the bump flags' masks), decoded by layoutPixels.
+// palettes), decoded by layoutPixels.
 enum class Format { Dxt1, Dxt2, Dxt3, Dxt4, Dxt5, Bc5, Bc5Normal, Uncompressed, Layout, None };
 Format formatOf(const DdsFields &fields, const Dx10Fields *dx10 = nullptr);
 

@@ -310,18 +310,9 @@ TEST(Uncompressed, LayoutsMatchTheReference) {
                      40, 45, 46, 20, 21, 47, 22, 66, 68, 69, 100, 101, 102, 103, 104, 105, 107, 108, 109})
         rows.push_back({dxtFields("DX10", 0, 0), static_cast<uint32_t>(dxgi)});
     for (uint32_t code : {60u, 63u, 64u, 110u, 117u, 61u, 62u, 67u, 80u, 118u, 41u, 40u, fourCC("YUY2"),
-                          fourCC("UYVY"), fourCC("RGBG"), fourCC("GRGB")}) {
-        DdsFields fields = dxtFields("\0\0\0\0", 0, 0);
-        fields.fourCC = code;
-        rows.push_back({fields, 0});
-    }
-    for (const DdsFields &fields :
-         {maskFields(24, 0, 0, 0, 0, 0, 0, 0x20), maskFields(16, 0, 0, 0, 0, 0, 0, 0x21),
-          maskFields(16, 0xFF, 0xFF00, 0, 0, 0, 0, 0x80000), maskFields(16, 0x1F, 0x3E0, 0xFC00, 0, 0, 0, 0x40000),
-          maskFields(32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, 0, 0, 0x80001),
-          maskFields(32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, 0, 0, 0x80000),
-          maskFields(24, 0xF0F0, 0x1, 0xFF000000, 0x800000, 0, 0, 0x80000),
-          maskFields(8, 0x7, 0x38, 0xC0, 0, 0, 0, 0x40041)})
+                          fourCC("UYVY"), fourCC("RGBG"), fourCC("GRGB")})
+        rows.push_back({maskFields(0, 0, 0, 0, 0, 0, 0, 0x4), 0}), rows.back().first.fourCC = code;
+    for (const DdsFields &fields : {maskFields(24, 0, 0, 0, 0, 0, 0, 0x20), maskFields(16, 0, 0, 0, 0, 0, 0, 0x21)})
         rows.push_back({fields, 0});
     const uint32_t extremes[] = {0, 0xFFFFFFFF, 0x80000000, 0x7FFFFFFF, 0x7F800000, 0xFF800000, 0x7FC00000,
                                  0x80808080, 0x80008000, 0x7F7F7F7F, 0x3F800000, 0x00000001, 0x3F000000, 0x80010080};

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "common/kernels.h"
+
 enum class FieldKind : uint8_t {
     Zero,      // not stored: 0
     Opaque,    // not stored: 255
@@ -41,10 +43,17 @@ void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, u
                              uint32_t bytesPerPixel);
 
 // The same through the fastest path this build and processor have for the
-// layout: four 8-bit signed channels to RGBA, and two 16-bit signed
-// channels to RGB, in vectors; the plain conversion otherwise.
+// layout: four 8-bit signed channels to RGBA (SSE2), and two 16-bit signed
+// channels to RGB (AVX2, else SSSE3), in vectors; the plain conversion
+// otherwise.
 void ddsConvertFieldRow(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
                         uint32_t bytesPerPixel);
+
+// The same through one tier (Plain, Sse2, Ssse3, Avx2), the pixels its
+// vector steps leave by the plain conversion; false when the tier has no
+// path for the layout and pixel size or this build or processor lacks it.
+bool ddsConvertFieldRowOfTier(KernelTier tier, const FieldLayout &layout, const uint8_t *source, uint32_t width,
+                              uint8_t *destination, uint32_t bytesPerPixel);
 
 // One bit a pixel, the first pixel in the most significant bit of the
 // first byte: 1 is white, 0 black, grey at `bytesPerPixel`.  `source`
