@@ -44,12 +44,11 @@ void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, u
 
 // The same through the fastest path this build and processor have for the
 // layout: four 8-bit signed channels to RGBA (SSE2), and two 16-bit signed
-// channels to RGB (AVX2, else SSSE3), in vectors; the plain conversion
-// otherwise.
+// channels to RGB (SSSE3), in vectors; the plain conversion otherwise.
 void ddsConvertFieldRow(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
                         uint32_t bytesPerPixel);
 
-// The same through one tier (Plain, Sse2, Ssse3, Avx2), the pixels its
+// The same through one tier (Plain, Sse2, Ssse3), the pixels its
 // vector steps leave by the plain conversion; false when the tier has no
 // path for the layout and pixel size or this build or processor lacks it.
 bool ddsConvertFieldRowOfTier(KernelTier tier, const FieldLayout &layout, const uint8_t *source, uint32_t width,

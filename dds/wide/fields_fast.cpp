@@ -1,7 +1,8 @@
 // The field layouts with a vector path, each with ddsConvertFieldRowPlain's
 // bytes: four 8-bit signed channels (R8G8B8A8_SNORM and SINT, Q8W8V8U8) to
 // RGBA with SSE2, and two 16-bit signed channels (R16G16_SNORM and SINT,
-// V16U16) to RGB with SSSE3 and, where the processor has it, AVX2.  The pixels a vector step does not cover go
+// V16U16) to RGB with SSSE3 (an AVX2 form of it, tried, ran slower: the
+// conversion is bound by memory, and three-byte pixels need more stores).  The pixels a vector step does not cover go
 // through the plain conversion.
 
 #include <cstddef>
@@ -86,38 +87,6 @@ DDS_TARGET_SSSE3 uint32_t signed16x2RgbSsse3(const uint8_t *source, uint32_t wid
 }
 #endif
 
-#if defined(DDS_HAVE_AVX2)
-DDS_TARGET_AVX2 inline __m256i signed16Bytes256(__m256i words) {
-    const __m256i limited = _mm256_max_epi16(words, _mm256_set1_epi16(-32767));
-    const __m256i shifted = _mm256_xor_si256(limited, _mm256_set1_epi16(static_cast<short>(0x8000)));
-    const __m256i high = _mm256_mulhi_epu16(shifted, _mm256_set1_epi16(static_cast<short>(65026)));
-    return _mm256_srli_epi16(_mm256_add_epi16(high, _mm256_set1_epi16(383)), 8);
-}
-
-// The same, sixteen pixels a step: each lane's bytes hold two groups of
-// four pixels (lane 0 pixels 0-3 and 8-11, lane 1 pixels 4-7 and 12-15),
-// each spread to 12 bytes and stored with 16-byte stores in address order,
-// the last reaching 4 bytes past the step: a step needs two pixels after it.
-DDS_TARGET_AVX2 uint32_t signed16x2RgbAvx2(const uint8_t *source, uint32_t width, uint8_t *rgb) {
-    const __m256i first = _mm256_setr_epi8(0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, -1, -1, -1, -1, 0, 1, -1, 2, 3, -1, 4,
-                                           5, -1, 6, 7, -1, -1, -1, -1, -1);
-    const __m256i second = _mm256_setr_epi8(8, 9, -1, 10, 11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, 8, 9, -1, 10,
-                                            11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1);
-    uint32_t x = 0;
-    for (; x + 18 <= width; x += 16) {
-        const __m256i *in = reinterpret_cast<const __m256i *>(source + 4 * size_t{x});
-        const __m256i bytes =
-            _mm256_packus_epi16(signed16Bytes256(_mm256_loadu_si256(in)), signed16Bytes256(_mm256_loadu_si256(in + 1)));
-        const __m256i low = _mm256_shuffle_epi8(bytes, first), high = _mm256_shuffle_epi8(bytes, second);
-        uint8_t *out = rgb + 3 * size_t{x};
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm256_castsi256_si128(low));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 12), _mm256_extracti128_si256(low, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 24), _mm256_castsi256_si128(high));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 36), _mm256_extracti128_si256(high, 1));
-    }
-    return x;
-}
-#endif
 
 // The pixels the vector path of `tier` converts at the start of the row,
 // or -1 when the tier has no path for the layout and pixel size here.
@@ -131,7 +100,6 @@ int64_t vectorPixels(KernelTier tier, const FieldLayout &layout, const uint8_t *
 #if defined(DDS_HAVE_SSSE3)
     const bool signed16x2 = bytesPerPixel == 3 && isSigned16x2(layout);
     if (tier == KernelTier::Ssse3 && signed16x2 && ddsCpuHasSsse3()) return signed16x2RgbSsse3(source, width, destination);
-    if (tier == KernelTier::Avx2 && signed16x2 && ddsCpuHasAvx2()) return signed16x2RgbAvx2(source, width, destination);
 #endif
 #else
     (void)layout, (void)source, (void)width, (void)destination, (void)bytesPerPixel;
@@ -153,7 +121,7 @@ bool ddsConvertFieldRowOfTier(KernelTier tier, const FieldLayout &layout, const 
 
 void ddsConvertFieldRow(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
                         uint32_t bytesPerPixel) {
-    for (KernelTier tier : {KernelTier::Avx2, KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Plain}) {
+    for (KernelTier tier : {KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Plain}) {
         if (ddsConvertFieldRowOfTier(tier, layout, source, width, destination, bytesPerPixel)) return;
     }
 }
