@@ -397,40 +397,34 @@ TEST_P(ConverterPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
 // UYVY pairs.
 TEST_P(ConverterPaths, FieldAndYuvRowsMatchThePlainRules) {
     std::vector<uint8_t> source(65536 * 4), plain(65536 * 4), fast(65536 * 4);
-    // Every tier of a family against its plain conversion of the row.
-    auto sameAsPlain = [&](auto convertPlain, auto convertOfTier, uint32_t width, uint32_t bytesPerPixel) {
-        convertPlain(width, bytesPerPixel);
-        for (KernelTier tier : {KernelTier::Sse2, KernelTier::Ssse3, KernelTier::Avx2}) {
+    // A row through the plain tier, then through every other one.
+    auto sameAsPlain = [&](auto convert, uint32_t width, uint32_t bytesPerPixel) {
+        convert(KernelTier::Plain, width, plain.data());
+        for (KernelTier tier : {KernelTier::Portable, KernelTier::Sse2, KernelTier::Ssse3, KernelTier::Avx2}) {
             fast = plain, std::fill(fast.begin(), fast.begin() + width * bytesPerPixel, 0xA5);
-            if (convertOfTier(tier, width, bytesPerPixel) && fast != plain)
+            if (convert(tier, width, fast.data()) && fast != plain)
                 return testing::AssertionFailure() << "tier " << int(tier) << ", width " << width;
         }
         return testing::AssertionSuccess();
     };
-    for (uint32_t dxgi : {31u, 37u}) {  // R8G8B8A8_SNORM to RGBA, R16G16_SNORM to RGB
-        DdsPixelFormat none{};
+    for (uint32_t dxgi : {31u, 37u, 51u, 0u}) {  // R8G8B8A8_SNORM, R16G16_SNORM, R8G8_SNORM, X8L8V8U8 (code 62)
+        const DdsPixelFormat code62{32, 0x4, 62, 0, 0, 0, 0, 0};
         const DdsHeaderDx10 dx10{dxgi, 3, 0, 1, 0};
         DdsRefusal refusal = DdsAccepted;
-        const FieldLayout layout = ddsFindFormat({&none, &dx10}, &refusal)->fields;
-        const uint32_t out = dxgi == 31 ? 4 : 3, count = dxgi == 31 ? 256 : 32768;
+        const FieldLayout layout = ddsFindFormat({&code62, dxgi ? &dx10 : nullptr}, &refusal)->fields;
+        const uint32_t out = dxgi == 31 ? 4 : 3, count = dxgi == 37 ? 32768 : 256, bytes = layout.pixelBytes;
         for (size_t i = 0; i < source.size(); ++i)  // bytes 0..255 in every channel; 16-bit words 0..65535
-            source[i] = static_cast<uint8_t>(out == 4 ? i / 4 + i % 4 : i % 2 ? i / 2 >> 8 : i / 2);
-        for (uint32_t width : {count, count - 1, 7u}) {
-            ASSERT_TRUE(sameAsPlain(
-                [&](uint32_t w, uint32_t p) { ddsConvertFieldRowPlain(layout, source.data(), w, plain.data(), p); },
-                [&](KernelTier t, uint32_t w, uint32_t p) {
-                    return ddsConvertFieldRowOfTier(t, layout, source.data(), w, fast.data(), p);
-                },
-                width, out));
-        }
+            source[i] = static_cast<uint8_t>(dxgi != 37 ? i / bytes + i % bytes : i % 2 ? i / 2 >> 8 : i / 2);
+        auto convert = [&](KernelTier t, uint32_t w, uint8_t *o) {
+            return ddsConvertFieldRowOfTier(t, layout, source.data(), w, o, out);
+        };
+        for (uint32_t width : {count, count - 1, 7u}) ASSERT_TRUE(sameAsPlain(convert, width, out));
     }
     auto sameYuv = [&](YuvLayout layout, uint32_t width, uint32_t bytesPerPixel) {
-        return sameAsPlain(
-            [&](uint32_t w, uint32_t p) { ddsConvertYuvRowPlain(layout, source.data(), w, plain.data(), p); },
-            [&](KernelTier t, uint32_t w, uint32_t p) {
-                return ddsConvertYuvRowOfTier(t, layout, source.data(), w, fast.data(), p);
-            },
-            width, bytesPerPixel);
+        auto convert = [&](KernelTier t, uint32_t w, uint8_t *o) {
+            return ddsConvertYuvRowOfTier(t, layout, source.data(), w, o, bytesPerPixel);
+        };
+        return sameAsPlain(convert, width, bytesPerPixel);
     };
     for (uint32_t y = 0; y < 256; ++y) {
         for (uint32_t i = 0; i < 65536; ++i) source[4 * i] = uint8_t(i >> 8), source[4 * i + 1] = uint8_t(i), source[4 * i + 2] = uint8_t(y), source[4 * i + 3] = uint8_t(i * 7);

@@ -129,39 +129,29 @@ uint64_t bitsAt(const uint8_t *bytes, int at, int count) {
     return value;
 }
 
-Pixel fromValues(const std::vector<uint8_t> &v) {
-    if (v.size() == 1) return {v[0], v[0], v[0], 255};
-    return {v[0], v[1], v.size() > 2 ? v[2] : uint8_t{0}, v.size() > 3 ? v[3] : uint8_t{255}};
-}
-
-// The fields of a spec's text: their kinds and widths.
-std::vector<std::pair<char, int>> fieldsOf(const char *text) {
-    std::vector<std::pair<char, int>> fields;
+// A pixel of fields from `p`; the bits read and the values made (a grey
+// one counting once) go to *bits and *count.
+Pixel fieldsPixel(const char *text, const uint8_t *p, int *bits, size_t *count) {
+    std::vector<uint8_t> v;
+    std::vector<double> raw;
+    int at = 0;
     for (const char *t = text; *t != '\0'; t += *t == ' ') {
         char *end = nullptr;
         const char kind = *t;
-        fields.push_back({kind, static_cast<int>(std::strtol(t + 1, &end, 10))});
-        t = end;
-    }
-    return fields;
-}
-
-Pixel fieldsPixel(const char *text, const uint8_t *p) {
-    std::vector<uint8_t> values;
-    std::vector<double> raw;
-    int at = 0;
-    for (const auto &[kind, n] : fieldsOf(text)) {
+        const int n = static_cast<int>(std::strtol(t + 1, &end, 10));
         const uint64_t field = bitsAt(p, at, n);
-        at += n;
+        t = end, at += n;
         if (kind == 's') raw.push_back(signedValue(field, n));
         if (kind == 'z') {
             const double x = raw[0] / 127, y = raw[1] / 127;
-            values.push_back(nearest(128 + 127 * std::sqrt(std::max(0.0, 1 - x * x - y * y))));
+            v.push_back(nearest(128 + 127 * std::sqrt(std::max(0.0, 1 - x * x - y * y))));
         } else if (kind != 'x') {
-            values.push_back(kind == 's' ? signedRule(field, n) : kind == 'u' ? unsignedRule(field, n) : floatRule(field));
+            v.push_back(kind == 's' ? signedRule(field, n) : kind == 'u' ? unsignedRule(field, n) : floatRule(field));
         }
     }
-    return fromValues(values);
+    *bits = at, *count = v.size();
+    if (v.size() == 1) return {v[0], v[0], v[0], 255};
+    return {v[0], v[1], v.size() > 2 ? v[2] : uint8_t{0}, v.size() > 3 ? v[3] : uint8_t{255}};
 }
 
 Pixel yuvPixel(double y, double u, double v, double k, uint8_t alpha) {
@@ -171,10 +161,11 @@ Pixel yuvPixel(double y, double u, double v, double k, uint8_t alpha) {
 }
 
 int layoutType(const Spec &spec) {
-    const auto fields = fieldsOf(spec.text);
-    const bool fourFields = isFields(spec.text) &&
-                            std::count_if(fields.begin(), fields.end(), [](auto field) { return field.first != 'x'; }) == 4;
-    return fourFields || named(spec, {"AYUV", "Y410", "Y416", "P8", "A8P8"}) ? Rgba : Rgb;
+    const uint8_t zeros[16] = {};
+    int bits = 0;
+    size_t values = 0;
+    if (isFields(spec.text)) fieldsPixel(spec.text, zeros, &bits, &values);
+    return values == 4 || named(spec, {"AYUV", "Y410", "Y416", "P8", "A8P8"}) ? Rgba : Rgb;
 }
 
 // Pixel (x, y) of a layout whose samples are not fields; `sample(i)` reads
@@ -223,8 +214,10 @@ std::vector<Pixel> layoutPixels(const DdsFields &f, const Dx10Fields *dx10, cons
     auto at = [&](size_t i) -> uint8_t { return i < data.size() ? data[i] : (tooShort = true, uint8_t{0}); };
     auto sample = [&](size_t i) { return double(wide ? (at(2 * i) | at(2 * i + 1) << 8) >> (tenBits ? 6 : 0) : at(i)); };
     const bool pixels = isFields(spec->text) || name == "bits";
+    const uint8_t zeros[16] = {};
     int bits = name == "bits" ? 1 : 0;
-    for (const auto &field : isFields(spec->text) ? fieldsOf(spec->text) : std::vector<std::pair<char, int>>{}) bits += field.second;
+    size_t values = 0;
+    if (isFields(spec->text)) fieldsPixel(spec->text, zeros, &bits, &values);
     const size_t w = f.width, h = f.height, rowBytes = (w * size_t(bits) + 7) / 8;
     std::vector<Pixel> out(w * h);
     std::vector<uint8_t> pixel(16);
@@ -235,7 +228,7 @@ std::vector<Pixel> layoutPixels(const DdsFields &f, const Dx10Fields *dx10, cons
             const uint8_t bit = ((pixel[0] >> (7 - x % 8)) & 1) ? 255 : 0;
             Pixel &p = out[y * w + x];
             if (name == "bits") p = {bit, bit, bit, 255};
-            else if (isFields(spec->text)) p = fieldsPixel(spec->text, pixel.data());
+            else if (isFields(spec->text)) p = fieldsPixel(spec->text, pixel.data(), &bits, &values);
             else p = samplePixel(*spec, w, h, x, y, sample, at);
         }
     }

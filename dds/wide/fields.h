@@ -43,12 +43,13 @@ void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, u
                              uint32_t bytesPerPixel);
 
 // The same through the fastest path this build and processor have for the
-// layout: four 8-bit signed channels to RGBA (SSE2), and two 16-bit signed
-// channels to RGB (SSSE3), in vectors; the plain conversion otherwise.
+// layout: four 8-bit signed channels to RGBA (SSE2), two 16-bit signed
+// channels to RGB (SSSE3), whole-byte channels by lookups (portable); the
+// plain conversion otherwise.
 void ddsConvertFieldRow(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
                         uint32_t bytesPerPixel);
 
-// The same through one tier (Plain, Sse2, Ssse3), the pixels its
+// The same through one tier (Plain, Portable, Sse2, Ssse3), the pixels its
 // vector steps leave by the plain conversion; false when the tier has no
 // path for the layout and pixel size or this build or processor lacks it.
 bool ddsConvertFieldRowOfTier(KernelTier tier, const FieldLayout &layout, const uint8_t *source, uint32_t width,

@@ -1,15 +1,19 @@
-// The field layouts with a vector path, each with ddsConvertFieldRowPlain's
-// bytes: four 8-bit signed channels (R8G8B8A8_SNORM and SINT, Q8W8V8U8) to
-// RGBA with SSE2, and two 16-bit signed channels (R16G16_SNORM and SINT,
-// V16U16) to RGB with SSSE3 (an AVX2 form of it, tried, ran slower: the
-// conversion is bound by memory, and three-byte pixels need more stores).  The pixels a vector step does not cover go
-// through the plain conversion.
+// The field layouts with a faster path, each with ddsConvertFieldRowPlain's
+// bytes: every layout of whole-byte signed and unsigned channels in pixels
+// of up to four bytes (R8_SNORM, R8G8_SNORM, V8U8, X8L8V8U8...) by one
+// table lookup a channel (portable); four 8-bit signed channels
+// (R8G8B8A8_SNORM and SINT, Q8W8V8U8) to RGBA with SSE2; two 16-bit signed
+// channels (R16G16_SNORM and SINT, V16U16) to RGB with SSSE3 (an AVX2 form
+// of it, tried, ran slower: the conversion is bound by memory, and
+// three-byte pixels need more stores).  The pixels a vector step does not
+// cover go through the plain conversion.
 
 #include <cstddef>
 #include <initializer_list>
 
 #include "common/cpu_features.h"
 #include "common/simd.h"
+#include "wide/channel_rules.h"
 #include "wide/fields.h"
 
 #if defined(DDS_HAVE_SSE2)
@@ -20,6 +24,62 @@
 #endif
 
 namespace {
+
+// The byte of each value of a whole-byte channel: signed by the signed
+// rule, unsigned as it is; 0 and 255 for the channels not stored.
+struct ByteTables {
+    uint8_t table[4][256];
+    constexpr ByteTables() : table() {
+        for (uint32_t v = 0; v < 256; ++v) {
+            table[0][v] = ddsSignedToUnorm8(v, 8);
+            table[1][v] = static_cast<uint8_t>(v);
+            table[2][v] = 0;
+            table[3][v] = 255;
+        }
+    }
+};
+constexpr ByteTables Bytes;
+
+// For each channel of a layout of whole-byte channels, the pixel's byte it
+// reads and the table that converts it; false for any other layout.
+bool byteChannels(const FieldLayout &layout, uint32_t index[4], const uint8_t *tables[4]) {
+    if (layout.pixelBytes > 4) return false;
+    for (int c = 0; c < 4; ++c) {
+        const Field &field = layout.channels[c];
+        index[c] = 0;
+        if (field.kind == FieldKind::Zero || field.kind == FieldKind::Opaque) {
+            tables[c] = Bytes.table[field.kind == FieldKind::Zero ? 2 : 3];
+            continue;
+        }
+        while (index[c] < layout.pixelBytes && field.mask != 0xFFu << (8 * index[c])) ++index[c];
+        const bool integer = field.kind == FieldKind::Signed || field.kind == FieldKind::Unsigned;
+        if (field.offset != 0 || index[c] == layout.pixelBytes || !integer) return false;
+        tables[c] = Bytes.table[field.kind == FieldKind::Signed ? 0 : 1];
+    }
+    return true;
+}
+
+// Whole-byte channels by lookups, the pixel size fixed when compiled.
+template <uint32_t BytesPerPixel>
+void byteRow(const FieldLayout &layout, const uint32_t index[4], const uint8_t *const tables[4],
+             const uint8_t *source, uint32_t width, uint8_t *destination) {
+    for (uint32_t x = 0; x < width; ++x, source += layout.pixelBytes, destination += BytesPerPixel) {
+        for (uint32_t c = 0; c < BytesPerPixel; ++c) destination[c] = tables[c][source[index[c]]];
+    }
+}
+
+uint32_t bytesPortable(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
+                       uint32_t bytesPerPixel) {
+    uint32_t index[4];
+    const uint8_t *tables[4];
+    if (!byteChannels(layout, index, tables)) return 0;
+    if (bytesPerPixel == 4) {
+        byteRow<4>(layout, index, tables, source, width, destination);
+    } else {
+        byteRow<3>(layout, index, tables, source, width, destination);
+    }
+    return width;
+}
 
 #if defined(DDS_HAVE_SSE2)
 bool sameField(const Field &a, const Field &b) { return a.kind == b.kind && a.offset == b.offset && a.mask == b.mask; }
@@ -93,6 +153,12 @@ DDS_TARGET_SSSE3 uint32_t signed16x2RgbSsse3(const uint8_t *source, uint32_t wid
 int64_t vectorPixels(KernelTier tier, const FieldLayout &layout, const uint8_t *source, uint32_t width,
                      uint8_t *destination, uint32_t bytesPerPixel) {
     if (tier == KernelTier::Plain) return 0;
+    if (tier == KernelTier::Portable) {
+        uint32_t index[4];
+        const uint8_t *tables[4];
+        if (!byteChannels(layout, index, tables)) return -1;
+        return bytesPortable(layout, source, width, destination, bytesPerPixel);
+    }
 #if defined(DDS_HAVE_SSE2)
     if (tier == KernelTier::Sse2 && bytesPerPixel == 4 && isSigned8x4(layout)) {
         return signed8x4Sse2(source, width, destination);
@@ -121,7 +187,7 @@ bool ddsConvertFieldRowOfTier(KernelTier tier, const FieldLayout &layout, const 
 
 void ddsConvertFieldRow(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
                         uint32_t bytesPerPixel) {
-    for (KernelTier tier : {KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Plain}) {
+    for (KernelTier tier : {KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Portable, KernelTier::Plain}) {
         if (ddsConvertFieldRowOfTier(tier, layout, source, width, destination, bytesPerPixel)) return;
     }
 }

@@ -73,9 +73,7 @@ REASONS = {
     # Pillow 9.4 does not open the file (the DX10 format or legacy code is
     # not one it decodes): no picture.
     "nopillow": "Pillow 9.4 does not read it",
-    # Pillow 9.4 does not open the file, and the tests' reference decoder
-    # knows its layout: the importer's pixels are compared with the
-    # reference decoder's (SNORM, SINT, 16-bit UINT, AYUV, CxV8U8, palette).
+    # Pillow 9.4 does not open the file; the tests' reference decoder reads it.
     "ref": "Pillow 9.4 does not read it; compared with the tests' reference decoder",
     # The importer refuses the file; Pillow's picture, where it makes one,
     # is not compared.
