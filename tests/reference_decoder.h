@@ -51,15 +51,13 @@ uint8_t maskedChannel(uint32_t mask, uint32_t pixel);
 // One uncompressed pixel, read from `bytes` (rgbBitCount / 8 bytes).
 Pixel uncompressedPixel(const DdsFields &fields, const uint8_t *bytes);
 
-// The pixels of a Layout file in file order from `data` (the file after
-// the header and DX10 record: a palette's 1024 bytes first), and its type;
-// empty when `data` is too short or the file names no layout.
+// The pixels of a Layout file in file order from `data` (after the header
+// and DX10 record), and its type; empty when `data` is too short.
 std::vector<Pixel> layoutPixels(const DdsFields &fields, const Dx10Fields *dx10, const std::vector<uint8_t> &data,
                                 int *type);
 
-// BT.601 studio-range YUV at k = 1, 4, 256 for 8-, 10-, 16-bit samples, by
-// the real-number equations (R = Y' + 1.402 Pr...) rounded to bytes: the
-// importer's fixed-point rule must be within 1 of it.
+// BT.601 studio-range YUV (k = 1, 4, 256 for 8-, 10-, 16-bit samples) by
+// the real-number equations, R = Y' + 1.402 Pr..., rounded to bytes.
 Pixel exactYuv(uint32_t y, uint32_t u, uint32_t v, uint32_t k);
 
 // Rgb or Rgba for a decodable file whose top level is `data`: DXT1 is Rgba
