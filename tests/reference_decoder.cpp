@@ -125,7 +125,7 @@ uint8_t floatRule(uint64_t bits) {
 // `count` bits of `bytes` from bit `at`, bit k in byte k / 8.
 uint64_t bitsAt(const uint8_t *bytes, int at, int count) {
     uint64_t value = 0;
-    for (int i = 0; i < count; ++i) value |= uint64_t{(bytes[(at + i) / 8] >> ((at + i) % 8)) & 1u} << i;
+    for (int i = 0; i < count; ++i) value |= uint64_t{static_cast<uint32_t>(bytes[(at + i) / 8] >> ((at + i) % 8)) & 1u} << i;
     return value;
 }
 
