@@ -401,7 +401,7 @@ TEST_P(ConverterPaths, FieldAndYuvRowsMatchThePlainRules) {
     auto sameAsPlain = [&](auto convert, uint32_t width, uint32_t bytesPerPixel) {
         convert(KernelTier::Plain, width, plain.data());
         for (KernelTier tier : {KernelTier::Portable, KernelTier::Sse2, KernelTier::Ssse3, KernelTier::Avx2}) {
-            fast = plain, std::fill(fast.begin(), fast.begin() + width * bytesPerPixel, 0xA5);
+            fast = plain, std::fill_n(fast.begin(), size_t{width} * bytesPerPixel, 0xA5);
             if (convert(tier, width, fast.data()) && fast != plain)
                 return testing::AssertionFailure() << "tier " << int(tier) << ", width " << width;
         }
