@@ -114,27 +114,31 @@ DdsRefusal planBlockRows(DdsPlan *plan, LevelRows *level) {
 }
 
 // A stored row of pixels: a pixel's bytes each, 1-bit rows of whole bytes,
-// pairs of pixels, or for planar YUV two luma rows and a chroma row (whose
-// plane follows the luma plane's h rows).
-uint64_t pixelRowBytes(DdsPlan *plan) {
-    const uint64_t width = plan->width;
-    const YuvLayout yuv = plan->format->yuv;
-    switch (plan->format->coding) {
+// pairs of pixels, or for planar YUV two luma rows and a chroma row.
+uint64_t pixelRowBytes(const DdsPlan &plan) {
+    const uint64_t width = plan.width;
+    const YuvLayout yuv = plan.format->yuv;
+    switch (plan.format->coding) {
         case PixelCoding::Bits: return (width + 7) / 8;
         case PixelCoding::Yuv:
-            if (!ddsYuvIsPlanar(yuv)) return ddsYuvRowBytes(yuv, plan->width);
-            plan->secondPlaneRowBytes = static_cast<uint32_t>(width * ddsYuvSampleBytes(yuv));  // at most 2^32 - 2
-            plan->secondPlaneOffset = plan->dataOffset + plan->height * width * ddsYuvSampleBytes(yuv);
-            return 3 * width * ddsYuvSampleBytes(yuv);
-        default: return width * pixelBytes(*plan);
+            return ddsYuvIsPlanar(yuv) ? 3 * width * ddsYuvSampleBytes(yuv) : ddsYuvRowBytes(yuv, plan.width);
+        default: return width * pixelBytes(plan);
     }
 }
 
 // Rows of pixels, up to 16 bytes each: the level can pass the limit where
 // the four-byte image does not.  Pixels whose level is declared as blocks
-// (FourCC 0) are declared by their linear size or those blocks.
+// (FourCC 0) are declared by their linear size or those blocks.  The
+// chroma plane of planar YUV follows the luma plane's h rows; a third of a
+// source row is its row of U, V pairs.
 void planPixelRows(DdsPlan *plan, LevelRows *level) {
-    const uint64_t rowBytes = pixelRowBytes(plan);
+    const uint64_t rowBytes = pixelRowBytes(*plan);
+    const YuvLayout yuv = plan->format->yuv;
+    if (plan->format->coding == PixelCoding::Yuv && ddsYuvIsPlanar(yuv)) {
+        const uint64_t lumaRowBytes = uint64_t{plan->width} * ddsYuvSampleBytes(yuv);
+        plan->secondPlaneRowBytes = static_cast<uint32_t>(lumaRowBytes);  // at most 2^32 - 2
+        plan->secondPlaneOffset = plan->dataOffset + plan->height * lumaRowBytes;
+    }
     const uint64_t rows = plan->secondPlaneRowBytes != 0 ? plan->height / 2 : plan->height;
     plan->blocksPerRow = 0;
     plan->partialBlocks = false;

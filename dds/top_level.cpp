@@ -123,7 +123,9 @@ void decodeLayoutRow(const DdsLevelDecoder &level, const uint8_t *source, const 
     const DdsFormat &format = *plan.format;
     uint8_t *destination = level.rows.row(sourceRow);
     switch (format.coding) {
-        case PixelCoding::Fields: ddsConvertFieldRow(plan.fields, source, plan.width, destination, plan.pixelBytes); break;
+        case PixelCoding::Fields:
+            ddsConvertFieldRow(plan.fields, source, plan.width, destination, plan.pixelBytes);
+            break;
         case PixelCoding::Bits: ddsConvertBitRow(source, plan.width, destination, plan.pixelBytes); break;
         case PixelCoding::Palette:
             ddsConvertPaletteRow(format.palette, level.palette, source, plan.width, destination);
