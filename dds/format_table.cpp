@@ -415,6 +415,8 @@ const DdsFormat *ddsFindFormat(const DdsFormatQuery &query, DdsRefusal *refusal)
         return findByBits(FormatKey::Luminance, bits | ((flags & DdsPixelAlpha) ? LuminanceWithAlpha : 0), refusal);
     }
     if (flags & DdsPixelAlphaOnly) return findByBits(FormatKey::AlphaOnly, pixelFormat.rgbBitCount, refusal);
-    *refusal = (flags & DdsPixelSmallPalettes) ? DdsSmallPalette : (flags & DdsPixelYuv) ? DdsYuvPixelFormat : DdsNoPixelFormat;
+    *refusal = (flags & DdsPixelSmallPalettes) ? DdsSmallPalette
+               : (flags & DdsPixelYuv)         ? DdsYuvPixelFormat
+                                               : DdsNoPixelFormat;
     return nullptr;
 }

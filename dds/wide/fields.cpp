@@ -92,7 +92,9 @@ void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, u
     FieldReader readers[4];
     for (int c = 0; c < 4; ++c) readers[c] = readerOf(layout.channels[c]);
     for (uint32_t x = 0; x < width; ++x, source += layout.pixelBytes, destination += bytesPerPixel) {
-        for (uint32_t c = 0; c < bytesPerPixel; ++c) destination[c] = channelByte(readers, static_cast<int>(c), source, layout.pixelBytes);
+        for (uint32_t c = 0; c < bytesPerPixel; ++c) {
+            destination[c] = channelByte(readers, static_cast<int>(c), source, layout.pixelBytes);
+        }
     }
 }
 

@@ -100,8 +100,8 @@ DDS_TARGET_SSSE3 uint32_t pairsSsse3(const int8_t (&order)[2][16], const uint8_t
         uint8_t *out = rgb + 3 * size_t{x};
         _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_or_si128(_mm_shuffle_epi8(rg, control(RgbFromRg[0])),
                                                                          _mm_shuffle_epi8(b, control(RgbFromB[0]))));
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 16),
-                         _mm_or_si128(_mm_shuffle_epi8(rg, control(RgbFromRg[1])), _mm_shuffle_epi8(b, control(RgbFromB[1]))));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 16), _mm_or_si128(_mm_shuffle_epi8(rg, control(RgbFromRg[1])),
+                                                                             _mm_shuffle_epi8(b, control(RgbFromB[1]))));
     }
     return x;
 }
