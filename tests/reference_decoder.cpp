@@ -65,12 +65,12 @@ uint8_t normalBlue(uint8_t r, uint8_t g) {
 // width; x skipped bits; z the blue of a normal from the two signed fields
 // before it: one value is grey, two are red and green over blue 0, only four
 // carry alpha), or the name of a 1-bit, pair, YUV, planar or palette layout.
-struct Spec {
+struct Described {
     const char *text;
     std::vector<uint32_t> dxgi, codes;  // DX10 formats; values of the FourCC field
 };
 
-const Spec specs[] = {
+const Described described[] = {
     {"s8 s8 s8 s8", {31, 32}, {63}}, {"s8 s8", {51, 52}, {60}}, {"s8", {63, 64}, {}}, {"s16 s16", {37, 38}, {64}},
     {"s16 s16 s16 s16", {13, 14}, {110}}, {"s16", {58, 59}, {}}, {"u16 u16 u16 u16", {12}, {}}, {"u16 u16", {36}, {}},
     {"u16", {57, 55}, {80}}, {"u32 u32 u32 u32", {3}, {}}, {"s32 s32 s32 s32", {4}, {}}, {"u32 u32 u32", {7}, {}},
@@ -85,19 +85,19 @@ const Spec specs[] = {
 
 // Without the FourCC flag: the palette flag (the bump flags' masks are held
 // to the legacy codes of the same layout by the header tests).
-const Spec paletteFlag{"P8", {}, {}}, paletteAlphaFlags{"A8P8", {}, {}};
+const Described paletteFlag{"P8", {}, {}}, paletteAlphaFlags{"A8P8", {}, {}};
 
 bool isFields(const char *text) { return std::islower(static_cast<unsigned char>(text[0])) && std::isdigit(static_cast<unsigned char>(text[1])); }
 
-bool named(const Spec &spec, std::initializer_list<const char *> names) {
-    return std::any_of(names.begin(), names.end(), [&](const char *n) { return std::string(n) == spec.text; });
+bool named(const Described &layout, std::initializer_list<const char *> names) {
+    return std::any_of(names.begin(), names.end(), [&](const char *n) { return std::string(n) == layout.text; });
 }
 
-const Spec *specOf(const DdsFields &f, const Dx10Fields *dx10) {
-    for (const Spec &spec : specs) {
-        const std::vector<uint32_t> &keys = dx10 != nullptr ? spec.dxgi : spec.codes;
+const Described *describedBy(const DdsFields &f, const Dx10Fields *dx10) {
+    for (const Described &layout : described) {
+        const std::vector<uint32_t> &keys = dx10 != nullptr ? layout.dxgi : layout.codes;
         const uint32_t key = dx10 != nullptr ? dx10->dxgiFormat : f.fourCC;
-        if ((dx10 != nullptr || (f.pixelFlags & 0x4)) && std::find(keys.begin(), keys.end(), key) != keys.end()) return &spec;
+        if ((dx10 != nullptr || (f.pixelFlags & 0x4)) && std::find(keys.begin(), keys.end(), key) != keys.end()) return &layout;
     }
     if (dx10 != nullptr || (f.pixelFlags & 0x4) || !(f.pixelFlags & 0x20)) return nullptr;
     return (f.pixelFlags & 0x1) && f.rgbBitCount == 16 ? &paletteAlphaFlags : &paletteFlag;
@@ -160,21 +160,21 @@ Pixel yuvPixel(double y, double u, double v, double k, uint8_t alpha) {
     return {channel(298 * c + 409 * e), channel(298 * c - 100 * d - 208 * e), channel(298 * c + 516 * d), alpha};
 }
 
-int layoutType(const Spec &spec) {
+int layoutType(const Described &layout) {
     const uint8_t zeros[16] = {};
     int bits = 0;
     size_t values = 0;
-    if (isFields(spec.text)) fieldsPixel(spec.text, zeros, &bits, &values);
-    return values == 4 || named(spec, {"AYUV", "Y410", "Y416", "P8", "A8P8"}) ? Rgba : Rgb;
+    if (isFields(layout.text)) fieldsPixel(layout.text, zeros, &bits, &values);
+    return values == 4 || named(layout, {"AYUV", "Y410", "Y416", "P8", "A8P8"}) ? Rgba : Rgb;
 }
 
 // Pixel (x, y) of a layout whose samples are not fields; `sample(i)` reads
 // sample i of `d` (8 or 16 bits), `at(i)` byte i.
-Pixel samplePixel(const Spec &spec, size_t w, size_t h, size_t x, size_t y, const std::function<double(size_t)> &sample,
+Pixel samplePixel(const Described &layout, size_t w, size_t h, size_t x, size_t y, const std::function<double(size_t)> &sample,
                   const std::function<uint8_t(size_t)> &at) {
-    const std::string name = spec.text;
+    const std::string name = layout.text;
     const double k = name == "Y210" || name == "P010" || name == "Y410" ? 4 : name[1] == '2' || name == "P016" || name == "Y416" ? 256 : 1;
-    if (named(spec, {"YUY2", "UYVY", "Y210", "Y216", "RGBG", "GRGB"})) {
+    if (named(layout, {"YUY2", "UYVY", "Y210", "Y216", "RGBG", "GRGB"})) {
         const size_t s = (y * ((w + 1) / 2) + x / 2) * 4, second = x % 2;
         const double s0 = sample(s), s1 = sample(s + 1), s2 = sample(s + 2), s3 = sample(s + 3);
         if (name == "RGBG") return {byte(int(s0)), byte(int(second ? s3 : s1)), byte(int(s2)), 255};
@@ -205,19 +205,19 @@ Pixel samplePixel(const Spec &spec, size_t w, size_t h, size_t x, size_t y, cons
 }  // namespace
 
 std::vector<Pixel> layoutPixels(const DdsFields &f, const Dx10Fields *dx10, const std::vector<uint8_t> &data, int *type) {
-    const Spec *spec = specOf(f, dx10);
-    if (spec == nullptr) return {};
-    if (type != nullptr) *type = layoutType(*spec);
-    const std::string name = spec->text;
-    const bool wide = named(*spec, {"Y210", "Y216", "P010", "P016"}), tenBits = name == "Y210" || name == "P010";
+    const Described *layout = describedBy(f, dx10);
+    if (layout == nullptr) return {};
+    if (type != nullptr) *type = layoutType(*layout);
+    const std::string name = layout->text;
+    const bool wide = named(*layout, {"Y210", "Y216", "P010", "P016"}), tenBits = name == "Y210" || name == "P010";
     bool tooShort = (name == "NV12" || name[0] == 'P') && name != "P8" && (f.width % 2 || f.height % 2);  // refused
     auto at = [&](size_t i) -> uint8_t { return i < data.size() ? data[i] : (tooShort = true, uint8_t{0}); };
     auto sample = [&](size_t i) { return double(wide ? (at(2 * i) | at(2 * i + 1) << 8) >> (tenBits ? 6 : 0) : at(i)); };
-    const bool pixels = isFields(spec->text) || name == "bits";
+    const bool pixels = isFields(layout->text) || name == "bits";
     const uint8_t zeros[16] = {};
     int bits = name == "bits" ? 1 : 0;
     size_t values = 0;
-    if (isFields(spec->text)) fieldsPixel(spec->text, zeros, &bits, &values);
+    if (isFields(layout->text)) fieldsPixel(layout->text, zeros, &bits, &values);
     const size_t w = f.width, h = f.height, rowBytes = (w * size_t(bits) + 7) / 8;
     std::vector<Pixel> out(w * h);
     std::vector<uint8_t> pixel(16);
@@ -228,8 +228,8 @@ std::vector<Pixel> layoutPixels(const DdsFields &f, const Dx10Fields *dx10, cons
             const uint8_t bit = ((pixel[0] >> (7 - x % 8)) & 1) ? 255 : 0;
             Pixel &p = out[y * w + x];
             if (name == "bits") p = {bit, bit, bit, 255};
-            else if (isFields(spec->text)) p = fieldsPixel(spec->text, pixel.data(), &bits, &values);
-            else p = samplePixel(*spec, w, h, x, y, sample, at);
+            else if (isFields(layout->text)) p = fieldsPixel(layout->text, pixel.data(), &bits, &values);
+            else p = samplePixel(*layout, w, h, x, y, sample, at);
         }
     }
     return tooShort ? std::vector<Pixel>{} : out;
@@ -242,7 +242,7 @@ Pixel exactYuv(uint32_t y, uint32_t u, uint32_t v, uint32_t k) {
 }
 
 Format formatOf(const DdsFields &fields, const Dx10Fields *dx10) {
-    if (specOf(fields, dx10) != nullptr) return Format::Layout;
+    if (describedBy(fields, dx10) != nullptr) return Format::Layout;
     const bool normalMap = (fields.pixelFlags & 0x80000000u) != 0;
     if (dx10 != nullptr) {
         const bool premultiplied = (dx10->miscFlags2 & 7) == 2;
