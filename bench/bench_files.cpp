@@ -27,6 +27,7 @@ namespace {
 constexpr uint32_t FourCCFlag = 0x4;
 constexpr uint32_t RgbFlag = 0x40;
 constexpr uint32_t AlphaFlag = 0x1;
+constexpr uint32_t PaletteFlag = 0x20;
 
 constexpr uint32_t fourCC(char a, char b, char c, char d) {
     return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
@@ -114,10 +115,12 @@ std::vector<uint8_t> tiledPayload(const BenchFormat &format, uint32_t width, uin
     return payload;
 }
 
-constexpr BlockFormat NotMobile = BlockFormat::Uncompressed;
 
 BenchFormat mobile(const char *name, BlockFormat blocks, const char (&code)[5]) {
-    return {name, BenchKind::Mobile, 0, 0, 0, 0, 0, FourCCFlag, blocks, fourCC(code[0], code[1], code[2], code[3])};
+    BenchFormat format{name, BenchKind::Mobile, 0, 0, 0, 0, 0, FourCCFlag};
+    format.fourCC = fourCC(code[0], code[1], code[2], code[3]);
+    format.blocks = blocks;
+    return format;
 }
 
 }  // namespace
@@ -125,21 +128,21 @@ BenchFormat mobile(const char *name, BlockFormat blocks, const char (&code)[5]) 
 const std::vector<BenchFormat> &benchFormats() {
     using B = BlockFormat;
     static const std::vector<BenchFormat> formats = {
-        {"DXT1-Rgb", BenchKind::Dxt1Rgb, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
-        {"DXT1-Rgba", BenchKind::Dxt1Rgba, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
-        {"DXT3", BenchKind::Dxt3, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
-        {"DXT5", BenchKind::Dxt5, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
-        {"BGRA8888", BenchKind::Masks, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000, RgbFlag | AlphaFlag, NotMobile, 0},
-        {"A2R10G10B10", BenchKind::Masks, 32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000, RgbFlag | AlphaFlag, NotMobile, 0},
-        {"BGR888", BenchKind::Masks, 24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0, RgbFlag, NotMobile, 0},
-        {"R5G6B5", BenchKind::Masks, 16, 0xF800, 0x07E0, 0x001F, 0, RgbFlag, NotMobile, 0},
-        {"A4R4G4B4", BenchKind::Masks, 16, 0x0F00, 0x00F0, 0x000F, 0xF000, RgbFlag | AlphaFlag, NotMobile, 0},
-        {"R3G3B2", BenchKind::Masks, 8, 0xE0, 0x1C, 0x03, 0, RgbFlag, NotMobile, 0},
-        {"BC4", BenchKind::Bc4, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
-        {"BC5", BenchKind::Bc5, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
-        {"BC6H", BenchKind::Bc6h, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
-        {"BC6H-SF", BenchKind::Bc6hSigned, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
-        {"BC7", BenchKind::Bc7, 0, 0, 0, 0, 0, FourCCFlag, NotMobile, 0},
+        {"DXT1-Rgb", BenchKind::Dxt1Rgb, 0, 0, 0, 0, 0, FourCCFlag},
+        {"DXT1-Rgba", BenchKind::Dxt1Rgba, 0, 0, 0, 0, 0, FourCCFlag},
+        {"DXT3", BenchKind::Dxt3, 0, 0, 0, 0, 0, FourCCFlag},
+        {"DXT5", BenchKind::Dxt5, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BGRA8888", BenchKind::Masks, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000, RgbFlag | AlphaFlag},
+        {"A2R10G10B10", BenchKind::Masks, 32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000, RgbFlag | AlphaFlag},
+        {"BGR888", BenchKind::Masks, 24, 0x00FF0000, 0x0000FF00, 0x000000FF, 0, RgbFlag},
+        {"R5G6B5", BenchKind::Masks, 16, 0xF800, 0x07E0, 0x001F, 0, RgbFlag},
+        {"A4R4G4B4", BenchKind::Masks, 16, 0x0F00, 0x00F0, 0x000F, 0xF000, RgbFlag | AlphaFlag},
+        {"R3G3B2", BenchKind::Masks, 8, 0xE0, 0x1C, 0x03, 0, RgbFlag},
+        {"BC4", BenchKind::Bc4, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BC5", BenchKind::Bc5, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BC6H", BenchKind::Bc6h, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BC6H-SF", BenchKind::Bc6hSigned, 0, 0, 0, 0, 0, FourCCFlag},
+        {"BC7", BenchKind::Bc7, 0, 0, 0, 0, 0, FourCCFlag},
         mobile("ETC2-RGB", B::Etc2Rgb, "ETC2"),
         mobile("ETC2-Punch", B::Etc2PunchThrough, "ETCP"),
         mobile("ETC2-RGBA", B::Etc2Rgba, "ET2A"),
@@ -164,15 +167,22 @@ const std::vector<BenchFormat> &benchFormats() {
         mobile("ASTC-12x12", B::Astc12x12, "ASCC"),
         mobile("PVRTC-4bpp", B::Pvrtc4, "PTC4"),
         mobile("PVRTC-2bpp", B::Pvrtc2, "PTC2"),
+        {"SNORM8", BenchKind::Layout, 32, 0, 0, 0, 0, FourCCFlag, fourCC('D', 'X', '1', '0'), 31, 4},
+        {"R16G16-SNORM", BenchKind::Layout, 32, 0, 0, 0, 0, FourCCFlag, fourCC('D', 'X', '1', '0'), 37, 3},
+        {"YUY2", BenchKind::Layout, 16, 0, 0, 0, 0, FourCCFlag, fourCC('Y', 'U', 'Y', '2'), 0, 3},
+        {"AYUV", BenchKind::Layout, 32, 0, 0, 0, 0, FourCCFlag, fourCC('D', 'X', '1', '0'), 100, 4},
+        {"P8", BenchKind::Layout, 8, 0, 0, 0, 0, PaletteFlag, 0, 0, 4},
     };
     return formats;
 }
 
-bool benchIsBlock(const BenchFormat &format) { return format.kind != BenchKind::Masks; }
+bool benchIsBlock(const BenchFormat &format) { return format.kind != BenchKind::Masks && !benchIsLayout(format); }
 
 bool benchIsTiled(const BenchFormat &format) { return format.kind >= BenchKind::Bc4 && format.kind <= BenchKind::Bc7; }
 
 bool benchIsMobile(const BenchFormat &format) { return format.kind == BenchKind::Mobile; }
+
+bool benchIsLayout(const BenchFormat &format) { return format.kind == BenchKind::Layout; }
 
 const char *benchTileSource(const BenchFormat &format) {
     switch (format.kind) {
@@ -193,6 +203,7 @@ uint32_t benchOutputBytesPerPixel(const BenchFormat &format) {
     switch (format.kind) {
         case BenchKind::Dxt1Rgb: case BenchKind::Bc4: case BenchKind::Bc5: case BenchKind::Bc6h:
         case BenchKind::Bc6hSigned: return 3;
+        case BenchKind::Layout: return format.outputBytes;
         default: return 4;
     }
 }
@@ -205,7 +216,7 @@ std::vector<uint8_t> benchPayload(const BenchFormat &format, uint32_t width, uin
     if (benchIsBlock(format)) {
         size = static_cast<size_t>(width / 4) * (height / 4) * blockBytes(format);
     } else {
-        size = static_cast<size_t>(width) * height * (format.bits / 8);
+        size = static_cast<size_t>(width) * height * (format.bits / 8) + (format.pixelFlags & PaletteFlag ? 1024 : 0);
     }
     std::vector<uint8_t> bytes(size);
     for (size_t i = 0; i < size; i += 4) {
@@ -334,7 +345,7 @@ std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32
         case BenchKind::Dxt3: code = fourCC('D', 'X', 'T', '3'); break;
         case BenchKind::Dxt5: code = fourCC('D', 'X', 'T', '5'); break;
         case BenchKind::Masks: break;
-        case BenchKind::Mobile: code = format.fourCC; break;
+        case BenchKind::Mobile: case BenchKind::Layout: code = format.fourCC; break;
         default: code = fourCC('D', 'X', '1', '0'); break;
     }
     put32(bytes, code);
@@ -345,9 +356,9 @@ std::vector<uint8_t> benchFile(const BenchFormat &format, uint32_t width, uint32
     put32(bytes, format.a);
     put32(bytes, 0x1000);  // caps: texture
     for (int i = 0; i < 4; ++i) put32(bytes, 0);
-    if (benchIsTiled(format)) {
+    if (benchIsTiled(format) || format.dxgi != 0) {
         // The DX10 record: format, 2D texture, no flags, one image.
-        put32(bytes, dxgiFormat(format.kind));
+        put32(bytes, format.dxgi != 0 ? format.dxgi : dxgiFormat(format.kind));
         put32(bytes, 3);
         put32(bytes, 0);
         put32(bytes, 1);

@@ -15,41 +15,49 @@
 double benchMedian(std::vector<double> values);
 
 // Dxt1Rgb to Dxt5 from random blocks; Bc4 to Bc7 from the top-level blocks
-// of real files (DDSIMAGE_REALWORLD_DIR) repeated over the image; Mobile
+// of real files (DDSIMAGE_REALWORLD_DIR) repeated over the image; Mobile:
 // the ETC, EAC, ATC and PVRTC1 formats from random blocks (every block
 // that touches the image; PVRTC1 its word grid), ASTC from a photograph
-// compressed by libastcenc (benchAstcPayload).
-enum class BenchKind { Dxt1Rgb, Dxt1Rgba, Dxt3, Dxt5, Masks, Bc4, Bc5, Bc6h, Bc6hSigned, Bc7, Mobile };
+// compressed by libastcenc (benchAstcPayload); Layout: random pixels of a
+// layout that is not masks (SNORM, YUV, a palette), named by its FourCC
+// field and DXGI format.
+enum class BenchKind { Dxt1Rgb, Dxt1Rgba, Dxt3, Dxt5, Masks, Bc4, Bc5, Bc6h, Bc6hSigned, Bc7, Mobile, Layout };
 
 struct BenchFormat {
     const char *name;
     BenchKind kind;
-    uint32_t bits;        // uncompressed only
+    uint32_t bits;        // uncompressed and Layout: bits a pixel
     uint32_t r, g, b, a;  // uncompressed masks
     uint32_t pixelFlags;  // DDS pixel-format flags
-    BlockFormat blocks;   // Mobile: the block format, under the FourCC `fourCC`
-    uint32_t fourCC;
+    uint32_t fourCC = 0;  // Mobile and Layout: the FourCC field ("DX10" for a DXGI format)...
+    uint32_t dxgi = 0;    // ...and the DX10 record's format
+    uint32_t outputBytes = 4;  // Layout: bytes a pixel in the host's buffer
+    BlockFormat blocks = BlockFormat::Uncompressed;  // Mobile: the block format
 };
 
 // DXT1 four-colour (Rgb), DXT1 three-colour (Rgba), DXT3, DXT5, 32-bit
 // 8:8:8:8, 32-bit 2:10:10:10, 24-bit, 16-bit 5:6:5 and 4:4:4:4, 8-bit 3:3:2,
 // then BC4, BC5, BC6H (unsigned and signed) and BC7 tiled from real files,
 // then ETC2 RGB (and ETC1), punch-through and RGBA, EAC R11 and RG11, the
-// three ATC formats, the fourteen ASTC footprints and PVRTC1 at 4 and 2 bpp.
+// three ATC formats, the fourteen ASTC footprints and PVRTC1 at 4 and 2 bpp,
+// then R8G8B8A8_SNORM, R16G16_SNORM, YUY2, AYUV and P8.
 const std::vector<BenchFormat> &benchFormats();
 
 bool benchIsBlock(const BenchFormat &format);
 bool benchIsMobile(const BenchFormat &format);
+bool benchIsLayout(const BenchFormat &format);
 // Tiled from a real file (BC4 to BC7), and that file's name.
 bool benchIsTiled(const BenchFormat &format);
 const char *benchTileSource(const BenchFormat &format);
 // Bytes a pixel in the host's buffer: 3 for DXT1 four-colour, BC4, BC5,
-// BC6H, ETC2 RGB, EAC and ATC RGB files, else 4.
+// BC6H, ETC2 RGB, EAC and ATC RGB files and the layouts without alpha,
+// else 4.
 uint32_t benchOutputBytesPerPixel(const BenchFormat &format);
 
 // The top level's bytes.  Every DXT1 block of a Dxt1Rgb payload is in
 // four-colour mode, every one of a Dxt1Rgba payload in three-colour mode.
-// A tiled payload is empty when its file cannot be read.
+// A tiled payload is empty when its file cannot be read.  A palette's 1024
+// bytes come first.
 std::vector<uint8_t> benchPayload(const BenchFormat &format, uint32_t width, uint32_t height);
 
 // ASTC blocks of a blockWidth x blockHeight footprint covering width x

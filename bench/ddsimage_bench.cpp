@@ -4,7 +4,8 @@
 //
 // kernel/ is what the import runs (ddsDecodeBlockRow, or a converter
 // prepared once per image and ddsConvertRowPrepared; for PVRTC1 the word
-// rows of a level put in linear order), baseline/ the same
+// rows of a level put in linear order, and for the layouts that are not
+// masks the level decoder's chunks), baseline/ the same
 // with the processor's extensions (SSSE3) turned off, row/ is
 // ddsConvertUncompressedRow (which prepares its converter per row) and
 // plain/ the scalar implementations the fast paths are checked against.
@@ -283,6 +284,39 @@ void benchPreparedKernel(benchmark::State &state, std::string name, const BenchF
                            });
 }
 
+// A layout that is not masks, as the import converts it: the plan of the
+// file in memory, then every chunk decoded in file order straight from the
+// file's bytes, without reads.
+void benchLayoutKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
+    std::vector<uint8_t> file = benchFile(*format, size, size);  // chunks are decoded in place
+    const DdsSource source = ddsMemorySource(file.data(), file.size());
+    DdsPlan plan;
+    if (ddsPlanImage(source, &plan) != DdsAccepted || plan.secondPlaneRowBytes != 0) {
+        state.SkipWithError("the file is refused or planar");
+        return;
+    }
+    std::vector<uint8_t> pixels(static_cast<size_t>(size) * size * ddsBytesPerPixel(plan.type));
+    Yardstick yardstick(pixels.size());
+    for (auto _ : state) {
+        yardstick.iteration(state, [&] {
+            DdsLevelDecoder level;
+            if (!ddsStartLevel(source, plan, pixels.data(), false, &level)) state.SkipWithError("no palette");
+            for (uint32_t chunk = 0; chunk < ddsChunkCount(plan); ++chunk) {
+                const size_t offset = static_cast<size_t>(plan.dataOffset) + size_t{chunk} * plan.chunkBytes;
+                ddsDecodeChunk(level, chunk, file.data() + offset);
+            }
+            benchmark::DoNotOptimize(pixels.data());
+        });
+    }
+    yardstick.report(state, name, static_cast<double>(size) * size);
+}
+
+void benchLayoutKernelBaseline(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
+    ddsAllowCpuExtensions(false);
+    benchLayoutKernel(state, std::move(name), format, size);
+    ddsAllowCpuExtensions(true);
+}
+
 // The whole import as the host does it: open, information query, image
 // request into a buffer allocated once, close.  The file is written before
 // the first iteration and read once untimed, so that it is in the page
@@ -423,7 +457,10 @@ void registerAll() {
             const std::string suffix = std::string(format.name) + "/" + std::to_string(size);
             // kernel: the functions the import calls; plain: the scalar
             // implementations they are checked against.
-            if (benchIsBlock(format)) {
+            if (benchIsLayout(format)) {
+                add("kernel/" + suffix, benchLayoutKernel, &format, size);
+                add("baseline/" + suffix, benchLayoutKernelBaseline, &format, size);
+            } else if (benchIsBlock(format)) {
                 add("kernel/" + suffix, benchBlockKernel, &format, size, Fastest);
                 add("baseline/" + suffix, benchBlockKernelBaseline, &format, size);
                 add("portable/" + suffix, benchBlockKernel, &format, size, static_cast<int>(KernelTier::Portable));

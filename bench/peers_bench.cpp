@@ -158,7 +158,7 @@ int main(int argc, char **argv) {
     FreeImage_Initialise(FALSE);
     for (uint32_t size : Sizes) {
         for (const BenchFormat &format : benchFormats()) {
-            if (benchIsTiled(format) || benchIsMobile(format)) continue;  // libsquish has none of them
+            if (benchIsTiled(format) || benchIsMobile(format) || benchIsLayout(format)) continue;  // libsquish has none of them
             const std::string suffix = std::string("/") + format.name + "/" + std::to_string(size);
             if (benchIsBlock(format)) {
                 add("ddsDecodeBlockRow" + suffix, benchBlocks, &format, size, false);

@@ -44,6 +44,70 @@ constexpr DdsFormat wideRow(FormatKey key, uint32_t code, const char *name, Wide
 
 constexpr uint32_t fourCC(const char (&text)[5]) { return ddsFourCC(text[0], text[1], text[2], text[3]); }
 
+// Pixels of `pixelBytes` whose channels are the fields `r`, `g`, `b`, `a`.
+constexpr DdsFormat fieldRow(FormatKey key, uint32_t code, const char *name, TypeRule type, uint8_t pixelBytes, Field r,
+                             Field g, Field b, Field a) {
+    DdsFormat row{key, code, name, PixelCoding::Fields, B::Uncompressed, B::Uncompressed, B::Uncompressed, pixelBytes,
+                  false, 0, type, MaskSource::Fixed, {0, 0, 0, 0}, false, WideFormat{}};
+    row.fields = FieldLayout{{r, g, b, a}, pixelBytes};
+    return row;
+}
+
+constexpr Field Zero = Field{FieldKind::Zero, 0, 0};
+constexpr Field Opaque = Field{FieldKind::Opaque, 0, 0};
+
+// Channel `index` of channels of `bits` (8, 16 or 32) packed from the
+// pixel's first byte.
+constexpr Field channelField(FieldKind kind, uint32_t bits, uint32_t index) {
+    const uint32_t bit = bits * index;
+    const uint32_t ones = bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
+    return ddsField(kind, ones << (bit % 32), static_cast<uint8_t>(bit / 32 * 4));
+}
+
+// `count` channels of `bits` in R, G, B, A order: one is grey, two are red
+// and green with blue 0, and only four carry alpha (Rgba).
+constexpr DdsFormat channelsRow(FormatKey key, uint32_t code, const char *name, FieldKind kind, uint32_t bits,
+                                uint32_t count) {
+    const Field r = channelField(kind, bits, 0);
+    const Field g = count == 1 ? r : channelField(kind, bits, 1);
+    const Field b = count == 1 ? r : count == 2 ? Zero : channelField(kind, bits, 2);
+    const Field a = count == 4 ? channelField(kind, bits, 3) : Opaque;
+    return fieldRow(key, code, name, count == 4 ? TypeRule::Rgba : TypeRule::Rgb,
+                    static_cast<uint8_t>(bits * count / 8), r, g, b, a);
+}
+
+// One field, grey.
+constexpr DdsFormat greyRow(uint32_t code, const char *name, uint8_t pixelBytes, Field grey) {
+    return fieldRow(FormatKey::Dxgi, code, name, TypeRule::Rgb, pixelBytes, grey, grey, grey, Opaque);
+}
+
+// Bump pixel formats: the fields come from the header's masks.
+constexpr DdsFormat bumpRow(FormatKey key, uint32_t bits, const char *name, TypeRule type) {
+    DdsFormat row = fieldRow(key, bits, name, type, static_cast<uint8_t>(bits / 8), Zero, Zero, Zero, Opaque);
+    row.maskSource = MaskSource::Header;
+    return row;
+}
+
+constexpr DdsFormat bitsRow(FormatKey key, uint32_t code, const char *name) {
+    return DdsFormat{key, code, name, PixelCoding::Bits, B::Uncompressed, B::Uncompressed, B::Uncompressed, 1, false,
+                     0, TypeRule::Rgb, MaskSource::Fixed, {0, 0, 0, 0}, false, WideFormat{}};
+}
+
+constexpr DdsFormat yuvRow(FormatKey key, uint32_t code, const char *name, YuvLayout layout, TypeRule type) {
+    DdsFormat row{key, code, name, PixelCoding::Yuv, B::Uncompressed, B::Uncompressed, B::Uncompressed,
+                  ddsYuvSampleBytes(layout), false, 0, type, MaskSource::Fixed, {0, 0, 0, 0}, false, WideFormat{}};
+    row.yuv = layout;
+    return row;
+}
+
+constexpr DdsFormat paletteRow(FormatKey key, uint32_t code, const char *name, PaletteLayout layout) {
+    DdsFormat row{key, code, name, PixelCoding::Palette, B::Uncompressed, B::Uncompressed, B::Uncompressed,
+                  ddsPalettePixelBytes(layout), false, 0, TypeRule::Rgba, MaskSource::Fixed, {0, 0, 0, 0}, false,
+                  WideFormat{}};
+    row.palette = layout;
+    return row;
+}
+
 // Legacy layouts, by the masks that name them: the same rows serve the
 // legacy numeric codes and the DXGI formats that are their twins, which
 // decode exactly as the masks do, texture type included (always Rgba).
@@ -74,6 +138,11 @@ constexpr MaskSource Luminance = MaskSource::Luminance;
 constexpr WideLayout Unorm16 = WideLayout::Unorm16;
 constexpr WideLayout Float16 = WideLayout::Float16;
 constexpr WideLayout Float32 = WideLayout::Float32;
+constexpr FieldKind Signed = FieldKind::Signed;
+constexpr FieldKind Unsigned = FieldKind::Unsigned;
+constexpr FormatKey Palette = FormatKey::Palette;
+constexpr FormatKey BumpDuDv = FormatKey::BumpDuDv;
+constexpr FormatKey BumpLuminance = FormatKey::BumpLuminance;
 
 // The three DXGI rows and the FourCC row of ASTC footprint k, W x H.
 constexpr uint32_t astcFourCC(uint32_t width, uint32_t height) {
@@ -118,6 +187,38 @@ constexpr DdsFormat Formats[] = {
     wideRow(FourCC, 113, "A16B16G16R16F (code 113)", Float16, 4, Rgba),
     wideRow(FourCC, 114, "R32F (code 114)", Float32, 1, Rgb),
     wideRow(FourCC, 116, "A32B32G32R32F (code 116)", Float32, 4, Rgba),
+    // Legacy codes that are a mask layout, D16, two float codes and A1.
+    fixed(FourCC, 27, "R3G3B2 (code 27)", 8, 0xE0, 0x1C, 0x03, 0, false),
+    fixed(FourCC, 29, "A8R3G3B2 (code 29)", 16, 0xE0, 0x1C, 0x03, 0xFF00, true),
+    fixed(FourCC, 30, "X4R4G4B4 (code 30)", 16, 0xF00, 0xF0, 0xF, 0, false),
+    fixed(FourCC, 31, "A2B10G10R10 (code 31)", 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, true),
+    fixed(FourCC, 34, "G16R16 (code 34)", 32, 0xFFFF, 0xFFFF0000, 0, 0, false),
+    fixed(FourCC, 35, "A2R10G10B10 (code 35)", 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, true),
+    maskRow(FourCC, 52, "A4L4 (code 52)", 8, Fixed, 0x0F, 0x0F, 0x0F, 0xF0, true, Rgba),
+    wideRow(FourCC, 80, "D16 (code 80)", Unorm16, 1, Rgb),
+    wideRow(FourCC, 112, "G16R16F (code 112)", Float16, 2, Rgb),
+    wideRow(FourCC, 115, "G32R32F (code 115)", Float32, 2, Rgb),
+    bitsRow(FourCC, 118, "A1 (code 118)"),
+    // Signed bump-map codes: U, V, W, Q are R, G, B, A.
+    channelsRow(FourCC, 60, "V8U8 (code 60)", Signed, 8, 2),
+    channelsRow(FourCC, 63, "Q8W8V8U8 (code 63)", Signed, 8, 4),
+    channelsRow(FourCC, 64, "V16U16 (code 64)", Signed, 16, 2),
+    channelsRow(FourCC, 110, "Q16W16V16U16 (code 110)", Signed, 16, 4),
+    fieldRow(FourCC, 117, "CxV8U8 (code 117)", Rgb, 2, ddsField(Signed, 0xFF), ddsField(Signed, 0xFF00),
+             ddsField(FieldKind::NormalZ, 0), Opaque),
+    fieldRow(FourCC, 61, "L6V5U5 (code 61)", Rgb, 2, ddsField(Signed, 0x1F), ddsField(Signed, 0x3E0),
+             ddsField(Unsigned, 0xFC00), Opaque),
+    fieldRow(FourCC, 62, "X8L8V8U8 (code 62)", Rgb, 4, ddsField(Signed, 0xFF), ddsField(Signed, 0xFF00),
+             ddsField(Unsigned, 0xFF0000), Opaque),
+    fieldRow(FourCC, 67, "A2W10V10U10 (code 67)", Rgba, 4, ddsField(Signed, 0x3FF), ddsField(Signed, 0xFFC00),
+             ddsField(Signed, 0x3FF00000), ddsField(Unsigned, 0xC0000000)),
+    // Palettes, YUV and packed 4:2:2 RGB by FourCC or code.
+    paletteRow(FourCC, 41, "P8 (code 41)", PaletteLayout::P8),
+    paletteRow(FourCC, 40, "A8P8 (code 40)", PaletteLayout::A8P8),
+    yuvRow(FourCC, fourCC("YUY2"), "YUY2", YuvLayout::Yuy2, Rgb),
+    yuvRow(FourCC, fourCC("UYVY"), "UYVY", YuvLayout::Uyvy, Rgb),
+    yuvRow(FourCC, fourCC("RGBG"), "RGBG", YuvLayout::Rgbg, Rgb),
+    yuvRow(FourCC, fourCC("GRGB"), "GRGB", YuvLayout::Grgb, Rgb),
 
     // Uncompressed pixels described by the header's masks.
     headerMasks(8, "8-bit masks"),
@@ -133,6 +234,71 @@ constexpr DdsFormat Formats[] = {
     maskRow(FormatKey::Luminance, 16 | LuminanceWithAlpha, "A8L8", 16, Luminance, 0x00FF, 0, 0, 0xFF00, true,
             Rgba),
     maskRow(FormatKey::AlphaOnly, 8, "A8", 8, MaskSource::AlphaOnly, 0, 0, 0, 0xFF, true, Rgba),
+    // The palette flag, and the bump flags whose masks select signed
+    // channels (see planFields).
+    paletteRow(Palette, 8, "P8 (palette flag)", PaletteLayout::P8),
+    paletteRow(Palette, 16, "A8P8 (palette and alpha flags)", PaletteLayout::A8P8),
+    bumpRow(BumpDuDv, 8, "8-bit bump du/dv masks", TypeRule::AlphaMask),
+    bumpRow(BumpDuDv, 16, "16-bit bump du/dv masks", TypeRule::AlphaMask),
+    bumpRow(BumpDuDv, 24, "24-bit bump du/dv masks", TypeRule::AlphaMask),
+    bumpRow(BumpDuDv, 32, "32-bit bump du/dv masks", TypeRule::AlphaMask),
+    bumpRow(BumpLuminance, 8, "8-bit bump luminance masks", Rgb),
+    bumpRow(BumpLuminance, 16, "16-bit bump luminance masks", Rgb),
+    bumpRow(BumpLuminance, 24, "24-bit bump luminance masks", Rgb),
+    bumpRow(BumpLuminance, 32, "32-bit bump luminance masks", Rgb),
+
+    // DXGI formats of pixels that are not masks: SNORM, and UINT and SINT
+    // as the UNORM or SNORM layout of their bits (R8G8B8A8_UINT and
+    // R10G10B10A2_UINT are mask twins, always Rgba); depth and stencil;
+    // 1-bit; YUV and packed 4:2:2 RGB.
+    channelsRow(Dxgi, 31, "R8G8B8A8_SNORM", Signed, 8, 4),
+    channelsRow(Dxgi, 51, "R8G8_SNORM", Signed, 8, 2),
+    channelsRow(Dxgi, 63, "R8_SNORM", Signed, 8, 1),
+    channelsRow(Dxgi, 13, "R16G16B16A16_SNORM", Signed, 16, 4),
+    channelsRow(Dxgi, 37, "R16G16_SNORM", Signed, 16, 2),
+    channelsRow(Dxgi, 58, "R16_SNORM", Signed, 16, 1),
+    fixed(Dxgi, 30, "R8G8B8A8_UINT", 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true),
+    channelsRow(Dxgi, 32, "R8G8B8A8_SINT", Signed, 8, 4),
+    maskRow(Dxgi, 50, "R8G8_UINT", 16, Fixed, 0xFF, 0xFF00, 0, 0, false, Rgb),
+    channelsRow(Dxgi, 52, "R8G8_SINT", Signed, 8, 2),
+    maskRow(Dxgi, 62, "R8_UINT", 8, Fixed, 0xFF, 0xFF, 0xFF, 0, false, Rgb),
+    channelsRow(Dxgi, 64, "R8_SINT", Signed, 8, 1),
+    wideRow(Dxgi, 12, "R16G16B16A16_UINT", Unorm16, 4, Rgba),
+    channelsRow(Dxgi, 14, "R16G16B16A16_SINT", Signed, 16, 4),
+    wideRow(Dxgi, 36, "R16G16_UINT", Unorm16, 2, Rgb),
+    channelsRow(Dxgi, 38, "R16G16_SINT", Signed, 16, 2),
+    wideRow(Dxgi, 57, "R16_UINT", Unorm16, 1, Rgb),
+    channelsRow(Dxgi, 59, "R16_SINT", Signed, 16, 1),
+    channelsRow(Dxgi, 3, "R32G32B32A32_UINT", Unsigned, 32, 4),
+    channelsRow(Dxgi, 4, "R32G32B32A32_SINT", Signed, 32, 4),
+    channelsRow(Dxgi, 7, "R32G32B32_UINT", Unsigned, 32, 3),
+    channelsRow(Dxgi, 8, "R32G32B32_SINT", Signed, 32, 3),
+    channelsRow(Dxgi, 17, "R32G32_UINT", Unsigned, 32, 2),
+    channelsRow(Dxgi, 18, "R32G32_SINT", Signed, 32, 2),
+    channelsRow(Dxgi, 42, "R32_UINT", Unsigned, 32, 1),
+    channelsRow(Dxgi, 43, "R32_SINT", Signed, 32, 1),
+    fixed(Dxgi, 25, "R10G10B10A2_UINT", 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, true),
+    wideRow(Dxgi, 55, "D16_UNORM", Unorm16, 1, Rgb),
+    wideRow(Dxgi, 40, "D32_FLOAT", Float32, 1, Rgb),
+    greyRow(45, "D24_UNORM_S8_UINT (depth)", 4, ddsField(Unsigned, 0xFFFFFF)),
+    greyRow(46, "R24_UNORM_X8_TYPELESS", 4, ddsField(Unsigned, 0xFFFFFF)),
+    greyRow(20, "D32_FLOAT_S8X24_UINT (depth)", 8, ddsField(FieldKind::Float, 0xFFFFFFFF)),
+    greyRow(21, "R32_FLOAT_X8X24_TYPELESS", 8, ddsField(FieldKind::Float, 0xFFFFFFFF)),
+    greyRow(47, "X24_TYPELESS_G8_UINT (stencil)", 4, ddsField(Unsigned, 0xFF000000)),
+    greyRow(22, "X32_TYPELESS_G8X24_UINT (stencil)", 8, ddsField(Unsigned, 0xFF, 4)),
+    bitsRow(Dxgi, 66, "R1_UNORM"),
+    fixed(Dxgi, 191, "A4B4G4R4_UNORM", 16, 0xF000, 0x0F00, 0x00F0, 0x000F, true),
+    yuvRow(Dxgi, 68, "R8G8_B8G8_UNORM", YuvLayout::Rgbg, Rgb),
+    yuvRow(Dxgi, 69, "G8R8_G8B8_UNORM", YuvLayout::Grgb, Rgb),
+    yuvRow(Dxgi, 100, "AYUV", YuvLayout::Ayuv, Rgba),
+    yuvRow(Dxgi, 101, "Y410", YuvLayout::Y410, Rgba),
+    yuvRow(Dxgi, 102, "Y416", YuvLayout::Y416, Rgba),
+    yuvRow(Dxgi, 103, "NV12", YuvLayout::Nv12, Rgb),
+    yuvRow(Dxgi, 104, "P010", YuvLayout::P010, Rgb),
+    yuvRow(Dxgi, 105, "P016", YuvLayout::P016, Rgb),
+    yuvRow(Dxgi, 107, "YUY2", YuvLayout::Yuy2, Rgb),
+    yuvRow(Dxgi, 108, "Y210", YuvLayout::Y210, Rgb),
+    yuvRow(Dxgi, 109, "Y216", YuvLayout::Y216, Rgb),
 
     // DXGI formats of the DX10 record.  BC2 and BC3 whose alpha mode says
     // premultiplied decode as DXT2 and DXT4; BC5 in a file whose pixel
@@ -240,17 +406,6 @@ constexpr RefusedCode RefusedFourCCs[] = {
     {fourCC("PTC6"), DdsPvrtc2},
 };
 
-DdsRefusal refusalOfFourCC(uint32_t code) {
-    for (const RefusedCode &refused : RefusedFourCCs) {
-        if (refused.fourCC == code) return refused.refusal;
-    }
-    return DdsUnsupportedFourCC;
-}
-
-DdsRefusal refusalOfDxgi(uint32_t dxgi) {
-    return dxgi >= 136 && dxgi <= 188 && (dxgi - 136) % 4 == 0 ? DdsAstcDxgiUnassigned : DdsUnsupportedDxgiFormat;
-}
-
 const DdsFormat *lookUp(FormatKey key, uint32_t code) {
     for (const DdsFormat &format : Formats) {
         if (format.key == key && format.code == code) return &format;
@@ -258,11 +413,36 @@ const DdsFormat *lookUp(FormatKey key, uint32_t code) {
     return nullptr;
 }
 
+// Why a DXGI format that no row names is refused.
+DdsRefusal dxgiRefusal(uint32_t code) {
+    constexpr uint32_t typeless[] = {1, 5, 9, 15, 19, 23, 27, 33, 39, 44, 48, 53, 60, 90, 92, 94};
+    for (uint32_t t : typeless) {
+        if (code == t) return DdsTypelessFormat;
+    }
+    if (code == 89) return DdsExtendedRangeFormat;
+    if (code >= 111 && code <= 114) return DdsVideoPaletteFormat;
+    // 136 + 4k lies between the ASTC formats' numbers and names none.
+    if (code >= 136 && code <= 188 && (code - 136) % 4 == 0) return DdsAstcDxgiUnassigned;
+    return DdsUnsupportedDxgiFormat;
+}
+
+// Why a FourCC that no row names is refused: a code refused by name, the
+// legacy depth codes (80 is D16, 81 L16), the extended-range 119, or any
+// other code.
+DdsRefusal fourCCRefusal(uint32_t code) {
+    for (const RefusedCode &refused : RefusedFourCCs) {
+        if (refused.fourCC == code) return refused.refusal;
+    }
+    if (code >= 70 && code <= 83) return DdsLegacyDepthFormat;
+    if (code == 119) return DdsExtendedRangeFormat;
+    return DdsUnsupportedFourCC;
+}
+
 const DdsFormat *findFourCC(const DdsPixelFormat &pixelFormat, DdsRefusal *refusal) {
     const DdsFormat *format = lookUp(FormatKey::FourCC, pixelFormat.fourCC);
     if (format == nullptr) {
-        *refusal = refusalOfFourCC(pixelFormat.fourCC);
-    } else if (format->unitBytes == 0 && lookUp(FormatKey::BitCount, pixelFormat.rgbBitCount) == nullptr) {
+        *refusal = fourCCRefusal(pixelFormat.fourCC);
+    } else if (format->code == 0 && lookUp(FormatKey::BitCount, pixelFormat.rgbBitCount) == nullptr) {
         *refusal = DdsUnsupportedBitCount;  // FourCC 0 with a bit count that is not converted
         return nullptr;
     }
@@ -281,11 +461,21 @@ const DdsFormat *ddsFindFormat(const DdsFormatQuery &query, DdsRefusal *refusal)
     const DdsPixelFormat &pixelFormat = *query.pixelFormat;
     if (query.dx10 != nullptr) {
         const DdsFormat *format = lookUp(FormatKey::Dxgi, query.dx10->dxgiFormat);
-        if (format == nullptr) *refusal = refusalOfDxgi(query.dx10->dxgiFormat);
+        if (format == nullptr) *refusal = dxgiRefusal(query.dx10->dxgiFormat);
         return format;
     }
     const uint32_t flags = pixelFormat.flags;
     if (flags & DdsPixelFourCC) return findFourCC(pixelFormat, refusal);
+    // The first of the palette and the two bump flags decides, before the
+    // RGB, luminance and alpha-only flags.  A palette's pixels are one
+    // index byte whatever the bit count says, or with the alpha flag and
+    // 16 bits an index and an alpha byte.
+    if (flags & DdsPixelPalette) {
+        const bool withAlpha = (flags & DdsPixelAlpha) && pixelFormat.rgbBitCount == 16;
+        return findByBits(FormatKey::Palette, withAlpha ? 16 : 8, refusal);
+    }
+    if (flags & DdsPixelBumpDuDv) return findByBits(FormatKey::BumpDuDv, pixelFormat.rgbBitCount, refusal);
+    if (flags & DdsPixelBumpLuminance) return findByBits(FormatKey::BumpLuminance, pixelFormat.rgbBitCount, refusal);
     if (flags & DdsPixelRgb) return findByBits(FormatKey::BitCount, pixelFormat.rgbBitCount, refusal);
     if (flags & DdsPixelLuminance) {
         // The alpha flag rides in a bit above every bit count the table holds.
@@ -297,6 +487,8 @@ const DdsFormat *ddsFindFormat(const DdsFormatQuery &query, DdsRefusal *refusal)
         return findByBits(FormatKey::Luminance, bits | ((flags & DdsPixelAlpha) ? LuminanceWithAlpha : 0), refusal);
     }
     if (flags & DdsPixelAlphaOnly) return findByBits(FormatKey::AlphaOnly, pixelFormat.rgbBitCount, refusal);
-    *refusal = (flags & (DdsPixelPalette | DdsPixelYuv)) ? DdsPaletteOrYuv : DdsNoPixelFormat;
+    *refusal = (flags & DdsPixelSmallPalettes) ? DdsSmallPalette
+               : (flags & DdsPixelYuv)         ? DdsYuvPixelFormat
+                                               : DdsNoPixelFormat;
     return nullptr;
 }

@@ -12,8 +12,11 @@
 
 #include "formats.h"
 #include "header.h"
+#include "palette/palette.h"
 #include "refusal.h"
+#include "wide/fields.h"
 #include "wide/wide.h"
+#include "yuv/yuv.h"
 
 // Which header field a row is looked up by.
 enum class FormatKey : uint8_t {
@@ -22,6 +25,9 @@ enum class FormatKey : uint8_t {
     BitCount,   // pixelFormat.rgbBitCount, with the RGB flag (channels from the masks)
     Luminance,  // rgbBitCount with the luminance flag, plus LuminanceWithAlpha with the alpha flag
     AlphaOnly,  // rgbBitCount with the alpha-only flag
+    Palette,    // the palette flag: 8 for P8, 16 for A8P8 (the alpha flag and 16 bits)
+    BumpDuDv,   // rgbBitCount with the bump du/dv flag (channels from the masks)
+    BumpLuminance,  // rgbBitCount with the bump luminance flag
 };
 
 constexpr uint32_t LuminanceWithAlpha = 0x100;
@@ -31,6 +37,10 @@ enum class PixelCoding : uint8_t {
     Blocks,  // blocks, decoded by the `blocks` kernel
     Masks,   // pixels of at most 32 bits, channels found through masks
     Wide,    // 16-bit, float and packed-float channels (`wide`)
+    Fields,  // integer and float fields of up to 16-byte pixels (`fields`)
+    Bits,    // one bit a pixel, rows starting on a byte
+    Yuv,     // YUV and packed 4:2:2 RGB (`yuv`)
+    Palette, // indices into the 256 entries before the top level (`palette`)
 };
 
 // Where a mask-coded format's masks come from.
@@ -48,6 +58,7 @@ enum class TypeRule : uint8_t {
                    // inside the image is the transparent one, else Rgb
     Rgba,
     Rgb,
+    AlphaMask,     // Rgba when the header's alpha mask is not 0 (bump du/dv)
 };
 
 struct DdsFormat {
@@ -66,6 +77,9 @@ struct DdsFormat {
     uint32_t masks[4];         // red, green, blue, alpha, for MaskSource::Fixed and as the standard masks
     bool alphaMask;            // the alpha mask is valid (MaskSource::Fixed)
     WideFormat wide;           // PixelCoding::Wide
+    FieldLayout fields{};      // PixelCoding::Fields, where the masks are not the header's
+    YuvLayout yuv{};           // PixelCoding::Yuv
+    PaletteLayout palette{};   // PixelCoding::Palette
 };
 
 // What the header says about the pixels, for looking them up.

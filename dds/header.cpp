@@ -46,6 +46,7 @@ void ddsParseHeaderDx10(const uint8_t bytes[DdsDx10Bytes], DdsHeaderDx10 *dx10) 
 bool ddsHasDx10Header(const DdsHeader &header) {
     const DdsPixelFormat &format = header.pixelFormat;
     if (format.fourCC != DdsFourCCDx10) return false;
-    const uint32_t otherKinds = DdsPixelRgb | DdsPixelLuminance | DdsPixelAlphaOnly;
+    const uint32_t otherKinds = DdsPixelRgb | DdsPixelLuminance | DdsPixelAlphaOnly | DdsPixelPalette |
+                                DdsPixelBumpDuDv | DdsPixelBumpLuminance;
     return (format.flags & DdsPixelFourCC) != 0 || (format.flags & otherKinds) == 0;
 }

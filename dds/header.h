@@ -25,10 +25,13 @@ constexpr uint32_t DdsCaps2Cubemap = 0x200;  // caps2: a cube map; its first fac
 constexpr uint32_t DdsPixelAlpha = 0x1;          // aBitMask is valid
 constexpr uint32_t DdsPixelAlphaOnly = 0x2;      // one alpha channel, in aBitMask
 constexpr uint32_t DdsPixelFourCC = 0x4;         // fourCC is valid
+constexpr uint32_t DdsPixelSmallPalettes = 0x1808;  // 4-, 1- and 2-bit palette indices (0x8, 0x800, 0x1000)
 constexpr uint32_t DdsPixelPalette = 0x20;       // 8-bit palette indices
 constexpr uint32_t DdsPixelRgb = 0x40;           // uncompressed, described by masks
 constexpr uint32_t DdsPixelYuv = 0x200;          // YUV, described by masks
 constexpr uint32_t DdsPixelLuminance = 0x20000;  // one luminance channel in rBitMask
+constexpr uint32_t DdsPixelBumpLuminance = 0x40000;  // signed du, dv in the red and green masks, luminance in blue
+constexpr uint32_t DdsPixelBumpDuDv = 0x80000;   // signed channels in the masks
 constexpr uint32_t DdsPixelNormalMap = 0x80000000u;  // set by texture tools on tangent-space normal maps
 
 constexpr uint32_t ddsFourCC(char a, char b, char c, char d) {
@@ -95,8 +98,8 @@ void ddsParseHeaderDx10(const uint8_t bytes[DdsDx10Bytes], DdsHeaderDx10 *dx10);
 
 // Whether the header announces the DX10 record: its FourCC field says
 // "DX10" with the FourCC flag, or without it when no other pixel-format
-// flag (RGB, luminance, alpha) says what the pixels are, as some writers
-// leave it.
+// flag (RGB, luminance, alpha, palette, bump) says what the pixels are, as
+// some writers leave it.
 bool ddsHasDx10Header(const DdsHeader &header);
 
 #endif

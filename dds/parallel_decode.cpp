@@ -37,7 +37,7 @@ struct ChunkClaims {
 bool ddsDecodeTopLevelParallel(const DdsSource &source, const DdsPlan &plan, uint8_t *const *buffers,
                                uint32_t bufferCount, uint8_t *pixels, bool reverseRows) {
     DdsLevelDecoder level;
-    ddsStartLevel(plan, pixels, reverseRows, &level);
+    if (!ddsStartLevel(source, plan, pixels, reverseRows, &level)) return false;
     ChunkClaims claims{source, level, ddsChunkCount(plan)};
     const uint32_t threads = bufferCount < ddsMaxDecodeThreads ? bufferCount : ddsMaxDecodeThreads;
 

@@ -48,6 +48,28 @@ DdsPixelFormat pixelMasks(const DdsFormat &format, const DdsPixelFormat &header)
     return pixels;
 }
 
+// The fields of a field-coded format.  Bump pixel formats take them from
+// the header's masks as written: du/dv makes red, green and blue signed (a
+// zero mask gives 0) and alpha unsigned with the alpha flag, else signed
+// (no alpha without an alpha mask); bump luminance makes red and green
+// signed and blue unsigned, with no alpha.
+FieldLayout planFields(const DdsFormat &format, const DdsPixelFormat &header) {
+    FieldLayout layout = format.fields;
+    if (format.maskSource != MaskSource::Header) return layout;
+    const bool luminance = format.key == FormatKey::BumpLuminance;
+    auto field = [](FieldKind kind, uint32_t mask) {
+        return mask == 0 ? Field{FieldKind::Zero, 0, 0} : ddsField(kind, mask);
+    };
+    layout.channels[0] = field(FieldKind::Signed, header.rBitMask);
+    layout.channels[1] = field(FieldKind::Signed, header.gBitMask);
+    layout.channels[2] = field(luminance ? FieldKind::Unsigned : FieldKind::Signed, header.bBitMask);
+    if (!luminance && header.aBitMask != 0) {
+        layout.channels[3] =
+            ddsField((header.flags & DdsPixelAlpha) ? FieldKind::Unsigned : FieldKind::Signed, header.aBitMask);
+    }
+    return layout;
+}
+
 // The kernel: the row's premultiplied variant when the DX10 alpha mode says
 // premultiplied, its normal-map variant when the pixel format carries the
 // normal-map flag.
@@ -116,22 +138,44 @@ DdsRefusal planWordRows(DdsPlan *plan, LevelRows *level) {
     return DdsAccepted;
 }
 
+// A stored row of pixels: a pixel's bytes each, 1-bit rows of whole bytes,
+// pairs of pixels, or for planar YUV two luma rows and a chroma row.
+uint64_t pixelRowBytes(const DdsPlan &plan) {
+    const uint64_t width = plan.width;
+    const YuvLayout yuv = plan.format->yuv;
+    switch (plan.format->coding) {
+        case PixelCoding::Bits: return (width + 7) / 8;
+        case PixelCoding::Yuv:
+            return ddsYuvIsPlanar(yuv) ? 3 * width * ddsYuvSampleBytes(yuv) : ddsYuvRowBytes(yuv, plan.width);
+        default: return width * pixelBytes(plan);
+    }
+}
+
 // Rows of pixels, up to 16 bytes each: the level can pass the limit where
 // the four-byte image does not.  Pixels whose level is declared as blocks
-// (FourCC 0) are declared by their linear size or those blocks.
+// (FourCC 0) are declared by their linear size or those blocks.  The
+// chroma plane of planar YUV follows the luma plane's h rows; a third of a
+// source row is its row of U, V pairs.
 void planPixelRows(DdsPlan *plan, LevelRows *level) {
-    const uint64_t rowBytes = uint64_t{plan->width} * pixelBytes(*plan);
+    const uint64_t rowBytes = pixelRowBytes(*plan);
+    const YuvLayout yuv = plan->format->yuv;
+    if (plan->format->coding == PixelCoding::Yuv && ddsYuvIsPlanar(yuv)) {
+        const uint64_t lumaRowBytes = uint64_t{plan->width} * ddsYuvSampleBytes(yuv);
+        plan->secondPlaneRowBytes = static_cast<uint32_t>(lumaRowBytes);  // at most 2^32 - 2
+        plan->secondPlaneOffset = plan->dataOffset + plan->height * lumaRowBytes;
+    }
+    const uint64_t rows = plan->secondPlaneRowBytes != 0 ? plan->height / 2 : plan->height;
     plan->blocksPerRow = 0;
     plan->partialBlocks = false;
     plan->coveredWidth = plan->width;
     plan->coveredHeight = plan->height;
-    uint64_t declared = rowBytes * plan->height;
+    uint64_t declared = rowBytes * rows;
     if (plan->format->declaredBlockBytes != 0) {
         declared = hasLinearSize(*plan) ? uint64_t{plan->header.pitchOrLinearSize}
                                         : uint64_t{plan->width / ddsBlockSide} * (plan->height / ddsBlockSide) *
                                               plan->format->declaredBlockBytes;
     }
-    *level = LevelRows{plan->height, rowBytes, declared};
+    *level = LevelRows{rows, rowBytes, declared};
 }
 
 // The one size check of the level, in 64 bits before anything is
@@ -156,9 +200,24 @@ DdsRefusal checkLevel(DdsPlan *plan, const LevelRows &level) {
     return DdsAccepted;
 }
 
+// Where the level lies: planar YUV of odd size is refused; a palette's
+// 1024 bytes come first, and the top level follows them.
+DdsRefusal placeLevelData(DdsPlan *plan) {
+    const DdsFormat &format = *plan->format;
+    const bool planar = format.coding == PixelCoding::Yuv && ddsYuvIsPlanar(format.yuv);
+    if (planar && (plan->width % 2 != 0 || plan->height % 2 != 0)) return DdsOddPlanarSize;
+    if (format.coding != PixelCoding::Palette) return DdsAccepted;
+    if (plan->dataBytes < ddsPaletteBytes) return DdsLevelTruncated;
+    plan->paletteOffset = plan->dataOffset;
+    plan->dataOffset += ddsPaletteBytes;
+    plan->dataBytes -= ddsPaletteBytes;
+    return DdsAccepted;
+}
+
 DdsRefusal chooseType(const DdsSource &source, DdsPlan *plan) {
     const TypeRule rule = plan->format->type;
-    plan->type = rule == TypeRule::Rgb ? TextureType::Rgb : TextureType::Rgba;
+    const bool noAlphaMask = rule == TypeRule::AlphaMask && plan->header.pixelFormat.aBitMask == 0;
+    plan->type = rule == TypeRule::Rgb || noAlphaMask ? TextureType::Rgb : TextureType::Rgba;
     if (rule == TypeRule::Transparency) {
         bool transparent = false;
         if (!ddsBc1ImageHasTransparency(source, *plan, &transparent)) return DdsReadFailed;
@@ -202,11 +261,14 @@ DdsRefusal plan(const DdsSource &source, DdsPlan *plan) {
     if (plan->format == nullptr) return refusal;
     plan->blocks = blockKernel(*plan);
     if (plan->format->coding == PixelCoding::Masks) plan->pixels = pixelMasks(*plan->format, header.pixelFormat);
+    if (plan->format->coding == PixelCoding::Fields) plan->fields = planFields(*plan->format, header.pixelFormat);
     if ((header.flags & DdsFlagMipMapCount) && header.mipMapCount < 1) return DdsMipCountBelowOne;
     refusal = checkDimensions(header);
     if (refusal != DdsAccepted) return refusal;
     plan->width = header.width;
     plan->height = header.height;
+    refusal = placeLevelData(plan);
+    if (refusal != DdsAccepted) return refusal;
 
     LevelRows level{};
     if (ddsIsPvrtc(plan->blocks)) {

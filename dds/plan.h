@@ -34,6 +34,7 @@ struct DdsPlan {
     const DdsFormat *format;   // row of the format table; null when refused before it was found
     BlockFormat blocks;        // the block kernel: the row's, or its premultiplied or normal-map variant
     DdsPixelFormat pixels;     // mask-coded pixels: the bit count, masks and alpha flag that convert them
+    FieldLayout fields;        // field-coded pixels: the row's fields, or for the bump flags the header's masks
     TextureType type;
     uint32_t pixelBytes;       // bytes of a pixel in the host's buffer: 3 for Rgb, 4 for Rgba
     uint32_t width;            // 1 to 2^31 - 1, with width * height * 4 <= 2^31 - 1
@@ -49,6 +50,14 @@ struct DdsPlan {
     bool partialBlocks;        // the rows hold the blocks that cross the right and bottom edges
     uint32_t rowsPerChunk;     // source rows read at a time (PVRTC1: a power of two, the band's)
     uint32_t chunkBytes;       // rowsPerChunk * sourceRowBytes, or a PVRTC1 band's: the working chunk
+    uint64_t paletteOffset;    // palette-indexed pixels: the 256 entries, which the top level follows
+    // Planar YUV: a source row is two rows of the luma plane, which starts
+    // at dataOffset, and one row of the plane of U, V pairs, which starts
+    // at secondPlaneOffset and gives secondPlaneRowBytes of sourceRowBytes.
+    // A chunk holds its rows of the first plane, then those of the second.
+    // 0 for every other format.
+    uint64_t secondPlaneOffset;
+    uint32_t secondPlaneRowBytes;
 };
 
 // Reads the header (offset 4), the DX10 record when the header announces
@@ -74,6 +83,9 @@ struct DdsPlan {
 // that touches the image.  A PVRTC1 stored row is a row of 8-byte words of
 // the padded word grid (width and height powers of two); its chunks are
 // bands of word rows (pvrtc_bands.h).
+//
+// Nothing of the level is read but DXT1 and BC1's blocks: a palette is
+// read by the image request (ddsStartLevel).
 DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *plan);
 
 // Sets the source rows read at a time (PVRTC1: a power of two no larger

@@ -25,13 +25,19 @@ constexpr RefusalWords Words[] = {
     {"LevelTruncated", "the file ends before the end of the top level"},
     {"ReadFailed", "the file could not be read"},
     {"Dx10HeaderTruncated", "the file ends inside the DX10 header"},
-    {"UnsupportedDxgiFormat", "unsupported DXGI format (integer, SNORM, typeless, video or unknown)"},
-    {"PaletteOrYuv", "palette-indexed and YUV pixels are not decoded"},
+    {"UnsupportedDxgiFormat", "unsupported DXGI format (video or unknown)"},
+    {"YuvPixelFormat", "the pixel format's YUV flag names no layout"},
     {"AstcWithoutBlockSize", "the FourCC \"ASTC\" names no block size"},
     {"AstcDxgiUnassigned", "DXGI format 136 + 4k is not assigned to an ASTC format"},
     {"SignedEac", "signed EAC is not decoded"},
     {"Pvrtc2", "PVRTC2 is not decoded (PVRTC1 is)"},
     {"PvrtcNotPowerOfTwo", "PVRTC1 width or height is not a power of two"},
+    {"TypelessFormat", "typeless DXGI format: its channels could be anything"},
+    {"VideoPaletteFormat", "palette-indexed DXGI format without a palette in the file"},
+    {"ExtendedRangeFormat", "extended-range (XR bias) format"},
+    {"LegacyDepthFormat", "legacy depth format other than D16"},
+    {"SmallPalette", "1-, 2- and 4-bit palette indices are not decoded"},
+    {"OddPlanarSize", "planar YUV (NV12, P010, P016) of odd width or height"},
 };
 static_assert(sizeof Words / sizeof Words[0] == DdsRefusalCount, "one entry for each refusal");
 

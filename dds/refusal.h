@@ -21,13 +21,19 @@ enum DdsRefusal : int {
     DdsLevelTruncated,       // the file ends before the end of the top level
     DdsReadFailed,           // a read of the file failed
     DdsDx10HeaderTruncated,  // the file ends inside the DX10 record
-    DdsUnsupportedDxgiFormat,  // a DXGI format that is not decoded (integer, SNORM, typeless, video...)
-    DdsPaletteOrYuv,         // palette indices or YUV pixels
+    DdsUnsupportedDxgiFormat,  // a DXGI format that no row names (video, unknown numbers...)
+    DdsYuvPixelFormat,       // the pixel format's YUV flag (0x200), which names no layout
     DdsAstcWithoutBlockSize,  // the FourCC "ASTC", which names no block size
     DdsAstcDxgiUnassigned,   // DXGI 136 + 4k, between the ASTC formats, which names none
     DdsSignedEac,            // signed EAC R11 or RG11
     DdsPvrtc2,               // PVRTC2, the second PVRTC format (not PVRTC1)
     DdsPvrtcNotPowerOfTwo,   // PVRTC1 whose width or height is not a power of two
+    DdsTypelessFormat,       // a typeless DXGI format whose channels could be anything
+    DdsVideoPaletteFormat,   // DXGI AI44, IA44, P8, A8P8: palette indices without a palette in the file
+    DdsExtendedRangeFormat,  // DXGI R10G10B10_XR_BIAS_A2 and legacy code 119
+    DdsLegacyDepthFormat,    // legacy depth codes 70 to 83 other than 80 (D16)
+    DdsSmallPalette,         // 1-, 2- and 4-bit palette indices
+    DdsOddPlanarSize,        // NV12, P010, P016 with an odd width or height
     DdsRefusalCount
 };
 

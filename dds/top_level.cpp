@@ -5,7 +5,9 @@
 
 #include "masks/masks.h"
 #include "pvrtc_bands.h"
+#include "wide/fields.h"
 #include "wide/wide.h"
+#include "yuv/yuv.h"
 
 namespace {
 
@@ -110,18 +112,51 @@ void decodePixelRow(const DdsLevelDecoder &level, const uint8_t *source, uint8_t
     }
 }
 
-void decodeSourceRow(const DdsLevelDecoder &level, const uint8_t *source, uint32_t sourceRow) {
-    if (level.plan->format->coding == PixelCoding::Blocks) {
-        decodeBlockRow(level, source, sourceRow);
-    } else {
-        decodePixelRow(level, source, level.rows.row(sourceRow));
+// A row of the layouts whose converters write the host's pixel size
+// themselves; a planar YUV source row (two luma rows and their chroma row,
+// from `secondPlane`) makes two rows of the image.
+void decodeLayoutRow(const DdsLevelDecoder &level, const uint8_t *source, const uint8_t *secondPlane,
+                     uint32_t sourceRow) {
+    const DdsPlan &plan = *level.plan;
+    const DdsFormat &format = *plan.format;
+    uint8_t *destination = level.rows.row(sourceRow);
+    switch (format.coding) {
+        case PixelCoding::Fields:
+            ddsConvertFieldRow(plan.fields, source, plan.width, destination, plan.pixelBytes);
+            break;
+        case PixelCoding::Bits: ddsConvertBitRow(source, plan.width, destination, plan.pixelBytes); break;
+        case PixelCoding::Palette:
+            ddsConvertPaletteRow(format.palette, level.palette, source, plan.width, destination);
+            break;
+        default:
+            if (ddsYuvIsPlanar(format.yuv)) {
+                ddsConvertYuvPlanes(format.yuv, source, secondPlane, plan.width, level.rows.row(2 * sourceRow),
+                                    level.rows.row(2 * sourceRow + 1));
+            } else {
+                ddsConvertYuvRow(format.yuv, source, plan.width, destination, plan.pixelBytes);
+            }
+            break;
+    }
+}
+
+void decodeSourceRow(const DdsLevelDecoder &level, const uint8_t *source, const uint8_t *secondPlane,
+                     uint32_t sourceRow) {
+    switch (level.plan->format->coding) {
+        case PixelCoding::Blocks: decodeBlockRow(level, source, sourceRow); break;
+        case PixelCoding::Masks:
+        case PixelCoding::Wide: decodePixelRow(level, source, level.rows.row(sourceRow)); break;
+        default: decodeLayoutRow(level, source, secondPlane, sourceRow); break;
     }
 }
 
 }  // namespace
 
-void ddsStartLevel(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLevelDecoder *level) {
+bool ddsStartLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels, bool reverseRows,
+                   DdsLevelDecoder *level) {
     level->plan = &plan;
+    if (plan.format->coding == PixelCoding::Palette && !ddsReadPalette(source, plan.paletteOffset, &level->palette)) {
+        return false;
+    }
     level->kernel = plan.format->coding == PixelCoding::Blocks && !ddsIsPvrtc(plan.blocks)
                         ? ddsBlockRowKernel(plan.blocks, static_cast<int>(plan.pixelBytes))
                         : nullptr;
@@ -133,6 +168,7 @@ void ddsStartLevel(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLe
     }
     level->rows = RowPlacement{pixels, static_cast<size_t>(plan.width) * plan.pixelBytes, plan.height, reverseRows};
     placeUncoveredPixels(plan, level->rows);
+    return true;
 }
 
 uint32_t ddsChunkCount(const DdsPlan &plan) {
@@ -143,8 +179,13 @@ bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, 
     if (ddsIsPvrtc(plan.blocks)) return ddsReadPvrtcBand(source, plan, index, chunk);
     const uint32_t first = index * plan.rowsPerChunk;
     const uint32_t count = std::min(plan.rowsPerChunk, plan.sourceRows - first);
-    const uint64_t offset = plan.dataOffset + uint64_t{first} * plan.sourceRowBytes;
-    return ddsRead(source, offset, chunk, static_cast<size_t>(count) * plan.sourceRowBytes);
+    const uint32_t firstPlaneBytes = plan.sourceRowBytes - plan.secondPlaneRowBytes;
+    const uint64_t offset = plan.dataOffset + uint64_t{first} * firstPlaneBytes;
+    if (!ddsRead(source, offset, chunk, static_cast<size_t>(count) * firstPlaneBytes)) return false;
+    if (plan.secondPlaneRowBytes == 0) return true;
+    return ddsRead(source, plan.secondPlaneOffset + uint64_t{first} * plan.secondPlaneRowBytes,
+                   chunk + static_cast<size_t>(count) * firstPlaneBytes,
+                   static_cast<size_t>(count) * plan.secondPlaneRowBytes);
 }
 
 void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk) {
@@ -158,16 +199,19 @@ void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk
     // With rows reversed, the chunk's last row lands lowest in the buffer:
     // decoding from it fills the chunk's part of the buffer upwards, as
     // memory is fastest written.
+    const size_t firstPlaneBytes = plan.sourceRowBytes - plan.secondPlaneRowBytes;
+    const uint8_t *secondPlane = chunk + count * firstPlaneBytes;
     for (uint32_t n = 0; n < count; ++n) {
         const uint32_t i = level.rows.reverse ? count - 1 - n : n;
-        decodeSourceRow(level, chunk + static_cast<size_t>(i) * plan.sourceRowBytes, first + i);
+        decodeSourceRow(level, chunk + i * firstPlaneBytes, secondPlane + size_t{i} * plan.secondPlaneRowBytes,
+                        first + i);
     }
 }
 
 bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *chunk, uint8_t *pixels,
                        bool reverseRows) {
     DdsLevelDecoder level;
-    ddsStartLevel(plan, pixels, reverseRows, &level);
+    if (!ddsStartLevel(source, plan, pixels, reverseRows, &level)) return false;
     const uint32_t chunks = ddsChunkCount(plan);
     for (uint32_t index = 0; index < chunks; ++index) {
         if (!ddsReadChunk(source, plan, index, chunk)) return false;

@@ -8,6 +8,7 @@
 #include "source.h"
 #include "block_kernels.h"
 #include "masks/masks.h"
+#include "palette/palette.h"
 
 // Reads the top level of a planned file in chunks of rows through `chunk`
 // (plan.chunkBytes bytes, the caller's) and decodes each row straight into
@@ -22,8 +23,9 @@
 // exactly where a flip of the whole buffer would put them.
 //
 // Uncompressed pixels also use an UncompressedConverter (about 5 KiB of
-// tables) on the stack; nothing else is allocated.  Fails, returning false,
-// only when a read fails; the buffer may then be partly written.
+// tables) on the stack, and palette-indexed pixels their palette (1 KiB),
+// read once; nothing else is allocated.  Fails, returning false, only when
+// a read fails; the buffer may then be partly written.
 bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *chunk, uint8_t *pixels,
                        bool reverseRows);
 
@@ -49,18 +51,21 @@ struct DdsLevelDecoder {
     const DdsPlan *plan;
     BlockRowKernel kernel;             // block formats: the kernel of the rows of whole blocks
     UncompressedConverter converter;   // mask-coded pixels
+    DdsPalette palette;                // palette-indexed pixels
     RowPlacement rows;
 };
 
-// Prepares the decode of `plan` into `pixels` and places the pixels that no
-// block covers (see ddsDecodeTopLevel).
-void ddsStartLevel(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLevelDecoder *level);
+// Prepares the decode of `plan` into `pixels`: reads the palette of a
+// palette-indexed file from `source` (false when that read fails), and
+// places the pixels that no block covers (see ddsDecodeTopLevel).
+bool ddsStartLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels, bool reverseRows,
+                   DdsLevelDecoder *level);
 
 // The number of chunks of the level.
 uint32_t ddsChunkCount(const DdsPlan &plan);
 
-// Reads chunk `index` into `chunk` (plan.chunkBytes bytes); false when the
-// read fails.
+// Reads chunk `index` into `chunk` (plan.chunkBytes bytes): its source
+// rows, or for planar YUV its rows of each plane; false when a read fails.
 bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, uint8_t *chunk);
 
 // Decodes chunk `index`, read into `chunk`, into its rows of the buffer.

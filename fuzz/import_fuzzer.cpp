@@ -119,20 +119,24 @@ struct Importer {
 
 // Where a file's pixels start, and how they are stored, worked out from
 // the header fields without the importer's code: a DX10 record moves the
-// data to offset 148.
+// data to offset 148, a palette the pixels to 1152.
+// A palette's 1024 bytes come before the pixels.
 struct Layout {
     uint64_t dataOffset = 128;
     uint64_t blockBytes = 0;  // bytes of a block, for block formats
     uint64_t blockWidth = 4, blockHeight = 4;
     bool everyBlock = false;  // the mobile formats: the level holds every block that touches the image
     bool pvrtc = false;       // PVRTC1: words of blockWidth x 4 pixels on a grid of at least 2 x 2
-    uint64_t pixelBytes = 0;  // bytes of a pixel, for the others
+    uint64_t pixelBytes = 0;  // bytes of a pixel, for the others...
+    uint64_t pairBytes = 0;   // ...or of a pair of pixels (4:2:2), a row holding ceil(w / 2) pairs...
+    uint64_t planeSampleBytes = 0;  // ...or of a sample of the 4:2:0 planes: w x h luma, w x h / 2 chroma...
+    bool oneBit = false;      // ...or one bit a pixel, rows of whole bytes
     bool transparencyType = false;  // DXT1 and BC1: Rgba when the first block is three-colour or a texel transparent
 };
 
 bool hasDx10(const std::vector<uint8_t> &file) {
     const uint32_t flags = load32(&file[80]);
-    return load32(&file[84]) == code('D', 'X', '1', '0') && ((flags & 0x4) || (flags & 0x20042) == 0);
+    return load32(&file[84]) == code('D', 'X', '1', '0') && ((flags & 0x4) || (flags & 0xE0062) == 0);
 }
 
 // The fourteen ASTC footprints, in the order of their DXGI numbers.
@@ -159,13 +163,21 @@ Layout dxgiLayout(uint32_t dxgi) {
     if ((dxgi >= 70 && dxgi <= 72) || (dxgi >= 79 && dxgi <= 81)) layout.blockBytes = 8;
     if ((dxgi >= 73 && dxgi <= 78) || (dxgi >= 82 && dxgi <= 84) || (dxgi >= 95 && dxgi <= 99)) layout.blockBytes = 16;
     switch (dxgi) {
-        case 2: layout.pixelBytes = 16; break;
-        case 6: layout.pixelBytes = 12; break;
-        case 10: case 11: case 16: layout.pixelBytes = 8; break;
-        case 24: case 26: case 28: case 29: case 34: case 35: case 41: case 67:
-        case 87: case 88: case 91: case 93: layout.pixelBytes = 4; break;
-        case 49: case 54: case 56: case 85: case 86: case 115: layout.pixelBytes = 2; break;
-        case 61: case 65: layout.pixelBytes = 1; break;
+        case 2: case 3: case 4: layout.pixelBytes = 16; break;
+        case 6: case 7: case 8: layout.pixelBytes = 12; break;
+        case 10: case 11: case 12: case 13: case 14: case 16: case 17: case 18: case 20: case 21: case 22: case 102:
+            layout.pixelBytes = 8; break;
+        case 24: case 25: case 26: case 28: case 29: case 30: case 31: case 32: case 34: case 35: case 36: case 37:
+        case 38: case 40: case 41: case 42: case 43: case 45: case 46: case 47: case 67: case 87: case 88: case 91:
+        case 93: case 100: case 101: layout.pixelBytes = 4; break;
+        case 49: case 50: case 51: case 52: case 54: case 55: case 56: case 57: case 58: case 59: case 85: case 86:
+        case 115: case 191: layout.pixelBytes = 2; break;
+        case 61: case 62: case 63: case 64: case 65: layout.pixelBytes = 1; break;
+        case 66: layout.oneBit = true; break;
+        case 68: case 69: case 107: layout.pairBytes = 4; break;
+        case 108: case 109: layout.pairBytes = 8; break;
+        case 103: layout.planeSampleBytes = 1; break;
+        case 104: case 105: layout.planeSampleBytes = 2; break;
         default: break;
     }
     return layout;
@@ -213,14 +225,21 @@ Layout fourCCLayout(uint32_t fourCC, uint32_t bitCount) {
     if (fourCC == code('A', 'T', 'I', '2') || fourCC == code('B', 'C', '5', 'U') || fourCC == code('B', 'C', '5', 'S')) {
         layout.blockBytes = 16;
     }
+    for (const char *pairs : {"YUY2", "UYVY", "RGBG", "GRGB"}) {
+        if (fourCC == code(pairs[0], pairs[1], pairs[2], pairs[3])) layout.pairBytes = 4;
+    }
+    if (fourCC == 40 || fourCC == 41) layout.dataOffset = 128 + 1024;  // A8P8, P8
     switch (fourCC) {
         case 0: layout.pixelBytes = bitCount / 8; break;
-        case 28: case 50: layout.pixelBytes = 1; break;
-        case 23: case 24: case 25: case 26: case 51: case 81: case 111: layout.pixelBytes = 2; break;
+        case 27: case 28: case 41: case 50: case 52: layout.pixelBytes = 1; break;
+        case 23: case 24: case 25: case 26: case 29: case 30: case 40: case 51: case 60: case 61: case 80: case 81:
+        case 111: case 117: layout.pixelBytes = 2; break;
         case 20: layout.pixelBytes = 3; break;
-        case 21: case 22: case 32: case 33: case 114: layout.pixelBytes = 4; break;
-        case 36: case 113: layout.pixelBytes = 8; break;
+        case 21: case 22: case 31: case 32: case 33: case 34: case 35: case 62: case 63: case 64: case 67: case 112:
+        case 114: layout.pixelBytes = 4; break;
+        case 36: case 110: case 113: case 115: layout.pixelBytes = 8; break;
         case 116: layout.pixelBytes = 16; break;
+        case 118: layout.oneBit = true; break;
         default: break;
     }
     return layout;
@@ -229,9 +248,15 @@ Layout fourCCLayout(uint32_t fourCC, uint32_t bitCount) {
 Layout layoutOf(const std::vector<uint8_t> &file) {
     if (hasDx10(file)) return file.size() >= 148 ? dxgiLayout(load32(&file[128])) : Layout{};
     const uint32_t pixelFlags = load32(&file[80]);
-    if (pixelFlags & 0x4) return fourCCLayout(load32(&file[84]), load32(&file[88]));
+    const uint32_t bitCount = load32(&file[88]);
+    if (pixelFlags & 0x4) return fourCCLayout(load32(&file[84]), bitCount);
     Layout layout;
-    if (pixelFlags & 0x20042) layout.pixelBytes = load32(&file[88]) / 8;
+    if (pixelFlags & 0x20) {  // a palette: one index byte, or with alpha at 16 bits an index and an alpha
+        layout.dataOffset = 128 + 1024;
+        layout.pixelBytes = (pixelFlags & 0x1) && bitCount == 16 ? 2 : 1;
+    } else if (pixelFlags & 0xE0042) {
+        layout.pixelBytes = bitCount / 8;
+    }
     return layout;
 }
 
@@ -258,6 +283,9 @@ uint64_t bytesTheImageNeeds(const std::vector<uint8_t> &file, uint32_t width, ui
         const uint64_t all = blocksAcross(layout, width) * blocksDown(layout, height) * layout.blockBytes;
         return whole != 0 && !layout.everyBlock ? whole : all;
     }
+    if (layout.oneBit) return (uint64_t{width} + 7) / 8 * height;
+    if (layout.pairBytes != 0) return (uint64_t{width} + 1) / 2 * layout.pairBytes * height;
+    if (layout.planeSampleBytes != 0) return uint64_t{width} * height * 3 / 2 * layout.planeSampleBytes;
     return uint64_t{width} * uint64_t{height} * layout.pixelBytes;
 }
 

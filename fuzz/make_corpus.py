@@ -4,10 +4,11 @@ importer reads (DXT1 in both modes, DXT2 to DXT5, BC4 and BC5 with their
 signed and normal-map variants, 8/16/24/32-bit masks, fourCC 0, legacy
 numeric codes, luminance and alpha-only, every DXGI format of the DX10
 record, premultiplied BC3, ETC1/ETC2/EAC/ATC/ASTC/PVRTC1 under every FourCC
-and DXGI number) and every size shape (whole blocks, partial blocks, one
-row, one column, 1x1, non-square, PVRTC1's padded word grids), plus a few
-refused headers and controls in the trailing bytes (see import_fuzzer.cpp).
-Python 3 standard library only.
+and DXGI number, 1-bit rows, YUV and packed 4:2:2 RGB, the 4:2:0 planes,
+palettes and the bump flags) and every size shape (whole blocks, partial
+blocks, one row, one column, 1x1, non-square, PVRTC1's padded word grids),
+plus a few refused headers and controls in the trailing bytes (see
+import_fuzzer.cpp).  Python 3 standard library only.
 
     python3 fuzz/make_corpus.py [output directory, default fuzz/corpus]
 """
@@ -44,9 +45,15 @@ DXGI = {2: 16, 6: 12, 10: 8, 11: 8, 16: 8, 24: 4, 26: 4, 28: 4, 29: 4, 34: 4, 35
 # The ASTC footprints, k = 0 to 13, as DXGI 133 + 4k to 135 + 4k name them.
 ASTC_FOOTPRINTS = ((4, 4), (5, 4), (5, 5), (6, 5), (6, 6), (8, 5), (8, 6), (8, 8), (10, 5), (10, 6), (10, 8),
                    (10, 10), (12, 10), (12, 12))
+# The DXGI pixel layouts that are not masks: SNORM, UINT, SINT, depth and
+# stencil, A4B4G4R4, AYUV, Y410, Y416.
+DXGI.update({3: 16, 4: 16, 7: 12, 8: 12, 12: 8, 13: 8, 14: 8, 17: 8, 18: 8, 20: 8, 21: 8, 22: 8, 102: 8, 25: 4,
+             30: 4, 31: 4, 32: 4, 36: 4, 37: 4, 38: 4, 40: 4, 42: 4, 43: 4, 45: 4, 46: 4, 47: 4, 100: 4, 101: 4,
+             50: 2, 51: 2, 52: 2, 55: 2, 57: 2, 58: 2, 59: 2, 191: 2, 62: 1, 63: 1, 64: 1})
 # Legacy numeric codes in the FourCC field, with their pixel bytes.
 NUMERIC = {20: 3, 21: 4, 22: 4, 23: 2, 24: 2, 25: 2, 26: 2, 28: 1, 32: 4, 33: 4, 36: 8, 50: 1, 51: 2, 81: 2,
-           111: 2, 113: 8, 114: 4, 116: 16}
+           111: 2, 113: 8, 114: 4, 116: 16, 27: 1, 29: 2, 30: 2, 31: 4, 34: 4, 35: 4, 52: 1, 80: 2, 112: 4,
+           115: 8, 60: 2, 63: 4, 64: 4, 110: 8, 117: 2, 61: 2, 62: 4, 67: 4}
 
 
 def level(unit, w, h):
@@ -168,6 +175,32 @@ def files():
     out["eac_signed_4x4.dds"] = header(4, 4, DDS_FOURCC, b"EAS1") + rnd(33, 8)
     out["pvrtc2_8x4.dds"] = header(8, 4, DDS_FOURCC, b"PTC5") + rnd(34, 32)
     out["pvrtc1_6x4.dds"] = header(6, 4, DDS_FOURCC, b"PTC4") + rnd(35, 64)
+    # 1-bit rows, pairs of pixels (4:2:2), 4:2:0 planes, palettes and the
+    # bump flags, in shapes the vector paths take and odd ones.
+    for w, h in ((9, 3), (1, 1), (37, 2)):
+        out[f"dx10_66_{w}x{h}.dds"] = dx10(66, w, h) + rnd(w + 66, (w + 7) // 8 * h)
+        out[f"code118_{w}x{h}.dds"] = header(w, h, DDS_FOURCC, struct.pack("<I", 118)) + rnd(w + 118, (w + 7) // 8 * h)
+    for code, pair in ((68, 4), (69, 4), (107, 4), (108, 8), (109, 8)):
+        for w, h in ((5, 3), (37, 2)):
+            out[f"dx10_{code}_{w}x{h}.dds"] = dx10(code, w, h) + rnd(code + w, (w + 1) // 2 * pair * h)
+    for name in (b"YUY2", b"UYVY", b"RGBG", b"GRGB"):
+        out[f"{name.decode().lower()}_37x3.dds"] = header(37, 3, DDS_FOURCC, name) + rnd(name[0], 19 * 4 * 3)
+    for code, sample in ((103, 1), (104, 2), (105, 2)):
+        for w, h in ((4, 4), (6, 2), (64, 40), (5, 4)):
+            out[f"dx10_{code}_{w}x{h}.dds"] = dx10(code, w, h) + rnd(code * w + h, w * h * 3 // 2 * sample)
+    for name, flags, bits, index in (("p8", 0x20, 8, 1), ("p8_bits24", 0x20, 24, 1), ("a8p8", 0x21, 16, 2)):
+        for w, h in ((5, 3), (40, 30)):
+            out[f"{name}_{w}x{h}.dds"] = header(w, h, flags, bits=bits) + rnd(w + bits, 1024 + w * h * index)
+    for code, index in ((41, 1), (40, 2)):
+        out[f"code{code}_7x5.dds"] = header(7, 5, DDS_FOURCC, struct.pack("<I", code)) + rnd(code, 1024 + 35 * index)
+    for name, flags, bits, masks in (("dudv16", 0x80000, 16, (0xFF, 0xFF00, 0, 0)),
+                                     ("dudv32_alpha", 0x80001, 32, (0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000)),
+                                     ("dudv32", 0x80000, 32, (0xFF, 0xFF00, 0xFF0000, 0xFF000000)),
+                                     ("luminance16", 0x40000, 16, (0x1F, 0x3E0, 0xFC00, 0)),
+                                     ("luminance24", 0x40000, 24, (0xFF, 0xFF00, 0xFF0000, 0))):
+        out[f"bump_{name}_9x4.dds"] = header(9, 4, flags, bits=bits, masks=masks) + rnd(bits + flags, 36 * bits // 8)
+    for dxgi, unit in ((31, 4), (37, 4), (100, 4)):
+        out[f"dx10_{dxgi}_37x9.dds"] = dx10(dxgi, 37, 9) + rnd(dxgi + 37, 37 * 9 * unit)
     # Refused headers, close to accepted ones.
     out["dxt2_4x4.dds"] = header(4, 4, DDS_FOURCC, b"DXT2") + rnd(1, 16)
     out["dx10_4x4.dds"] = header(4, 4, DDS_FOURCC, b"DX10") + rnd(1, 16)

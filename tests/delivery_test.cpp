@@ -608,9 +608,9 @@ std::vector<NamedFile> refusedFiles() {
     return {
         {"unknown FourCC", ddsFile(dxtFields("ABCD", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC},
         {"DX10 without its record", ddsFile(dxtFields("DX10", 4, 4), randomBytes(16, 1)), DdsDx10HeaderTruncated},
-        {"DX10 R8_UINT", dx10File(62, 4, 4, randomBytes(16, 1)), DdsUnsupportedDxgiFormat},
+        {"DX10 420_OPAQUE", dx10File(106, 4, 4, randomBytes(16, 1)), DdsUnsupportedDxgiFormat},
         {"12-bit", ddsFile(maskFields(12, 0xF00, 0xF0, 0xF, 0, 4, 4, 0x40), randomBytes(64, 1)), DdsUnsupportedBitCount},
-        {"palette", ddsFile(maskFields(8, 0, 0, 0, 0, 4, 4, 0x20), randomBytes(16, 1)), DdsPaletteOrYuv},
+        {"4-bit palette", ddsFile(maskFields(4, 0, 0, 0, 0, 4, 4, 0x8), randomBytes(16, 1)), DdsSmallPalette},
         {"width 0", ddsFile(dxtFields("DXT1", 0, 4), randomBytes(8, 1)), DdsZeroDimension},
         {"DXT1 2x2 holding 7 bytes", ddsFile(dxtFields("DXT1", 2, 2), randomBytes(7, 1)), DdsLevelTruncated},
         {"DXT1 2x2 linear size 4", withLinearSize(dxtFields("DXT1", 2, 2), 4, randomBytes(8, 1)), DdsNoWholeBlock},

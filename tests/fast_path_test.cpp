@@ -29,6 +29,9 @@
 #include "common/simd.h"
 #include "top_level.h"
 #include "masks/masks.h"
+#include "reference_decoder.h"
+#include "wide/fields.h"
+#include "yuv/yuv.h"
 
 namespace {
 
@@ -474,6 +477,57 @@ TEST_P(ConverterPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
     }
 }
 
+// The vector paths of the field and YUV layouts against their plain rules
+// in rows whose lengths leave tails: every value of a signed byte and of a
+// signed 16-bit channel, every Y, U, V of AYUV (the plain rule within 1 of
+// the real-number BT.601 equations for a seventh of them), random YUY2 and
+// UYVY pairs.
+TEST_P(ConverterPaths, FieldAndYuvRowsMatchThePlainRules) {
+    std::vector<uint8_t> source(65536 * 4), plain(65536 * 4), fast(65536 * 4);
+    // A row through the plain tier, then through every other one.
+    auto sameAsPlain = [&](auto convert, uint32_t width, uint32_t bytesPerPixel) {
+        convert(KernelTier::Plain, width, plain.data());
+        for (KernelTier tier : {KernelTier::Portable, KernelTier::Sse2, KernelTier::Ssse3, KernelTier::Avx2}) {
+            fast = plain, std::fill_n(fast.begin(), size_t{width} * bytesPerPixel, 0xA5);
+            if (convert(tier, width, fast.data()) && fast != plain)
+                return testing::AssertionFailure() << "tier " << int(tier) << ", width " << width;
+        }
+        return testing::AssertionSuccess();
+    };
+    for (uint32_t dxgi : {31u, 37u, 51u, 0u}) {  // R8G8B8A8_SNORM, R16G16_SNORM, R8G8_SNORM, X8L8V8U8 (code 62)
+        const DdsPixelFormat code62{32, 0x4, 62, 0, 0, 0, 0, 0};
+        const DdsHeaderDx10 dx10{dxgi, 3, 0, 1, 0};
+        DdsRefusal refusal = DdsAccepted;
+        const FieldLayout layout = ddsFindFormat({&code62, dxgi ? &dx10 : nullptr}, &refusal)->fields;
+        const uint32_t out = dxgi == 31 ? 4 : 3, count = dxgi == 37 ? 32768 : 256, bytes = layout.pixelBytes;
+        for (size_t i = 0; i < source.size(); ++i)  // bytes 0..255 in every channel; 16-bit words 0..65535
+            source[i] = static_cast<uint8_t>(dxgi != 37 ? i / bytes + i % bytes : i % 2 ? i / 2 >> 8 : i / 2);
+        auto convert = [&](KernelTier t, uint32_t w, uint8_t *o) {
+            return ddsConvertFieldRowOfTier(t, layout, source.data(), w, o, out);
+        };
+        for (uint32_t width : {count, count - 1, 7u}) ASSERT_TRUE(sameAsPlain(convert, width, out));
+    }
+    auto sameYuv = [&](YuvLayout layout, uint32_t width, uint32_t bytesPerPixel) {
+        auto convert = [&](KernelTier t, uint32_t w, uint8_t *o) {
+            return ddsConvertYuvRowOfTier(t, layout, source.data(), w, o, bytesPerPixel);
+        };
+        return sameAsPlain(convert, width, bytesPerPixel);
+    };
+    for (uint32_t y = 0; y < 256; ++y) {
+        for (uint32_t i = 0; i < 65536; ++i) source[4 * i] = uint8_t(i >> 8), source[4 * i + 1] = uint8_t(i), source[4 * i + 2] = uint8_t(y), source[4 * i + 3] = uint8_t(i * 7);
+        ASSERT_TRUE(sameYuv(YuvLayout::Ayuv, 65535, 4)) << "AYUV, Y " << y;
+        for (uint32_t i = y % 7; GetParam() && i < 65535; i += 7) {
+            const reference::Pixel exact = reference::exactYuv(y, i & 0xFF, i >> 8, 1);
+            for (uint32_t c = 0; c < 3; ++c) ASSERT_LE(std::abs(plain[4 * i + c] - exact[c]), 1) << y << " " << i;
+        }
+    }
+    Random random{0x4A4Bu};
+    for (YuvLayout layout : {YuvLayout::Yuy2, YuvLayout::Uyvy}) {
+        for (uint8_t &b : source) b = random.byte();
+        for (uint32_t width : {65535u, 17u, 8u}) ASSERT_TRUE(sameYuv(layout, width, 3));
+    }
+}
+
 // Working memory of the image request.
 
 struct MemoryCase {
@@ -494,6 +548,9 @@ std::vector<MemoryCase> memoryCases() {
         {"A4R4G4B4", maskFields(16, 0xF00, 0xF0, 0xF, 0xF000, 4, 4, 0x41), 16},
         {"R3G3B2", maskFields(8, 0xE0, 0x1C, 0x3, 0, 4, 4, 0x40), 8},
         {"PVRTC1 4 bpp", dxtFields("PTC4", 4, 4), 4},
+        {"P8, its palette read by the request", maskFields(8, 0, 0, 0, 0, 4, 4, 0x20), 8},
+        {"YUY2", dxtFields("YUY2", 4, 4), 16},
+        {"bump du/dv", maskFields(16, 0xFF, 0xFF00, 0, 0, 4, 4, 0x80000), 16},
     };
 }
 
@@ -510,7 +567,8 @@ class WorkingMemory : public PluginTest {
         DdsFields fields = c.fields;
         fields.width = width;
         fields.height = height;
-        const size_t payloadBytes = static_cast<size_t>(width) * height * c.sourceBitsPerPixel / 8;
+        const size_t payloadBytes =
+            static_cast<size_t>(width) * height * c.sourceBitsPerPixel / 8 + (c.fields.pixelFlags & 0x20 ? 1024 : 0);
         TempFile file(ddsFile(fields, randomBytes(payloadBytes, width ^ height)));
         const int handle = openOk(file.path());
         Peaks peaks;

@@ -91,7 +91,9 @@ TEST(Header, FormatByDxgiFourCCThenFlags) {
         {0x4, 0, 32, NoDx10, "masks (FourCC 0)", DdsAccepted},
         {0x4, 0, 12, NoDx10, nullptr, DdsUnsupportedBitCount},
         {0x4, 21, 0, NoDx10, "A8R8G8B8 (code 21)", DdsAccepted},
-        {0x4, 117, 0, NoDx10, nullptr, DdsUnsupportedFourCC},  // CxV8U8: signed
+        {0x4, 117, 0, NoDx10, "CxV8U8 (code 117)", DdsAccepted},
+        {0x4, 75, 0, NoDx10, nullptr, DdsLegacyDepthFormat},  // D24S8
+        {0x4, 119, 0, NoDx10, nullptr, DdsExtendedRangeFormat},
         {0x4, fourCC("dxt1"), 0, NoDx10, nullptr, DdsUnsupportedFourCC},
         {0x4, fourCC("XBOX"), 0, NoDx10, nullptr, DdsUnsupportedFourCC},
         {0x44, fourCC("ATI2"), 32, NoDx10, "BC5 (ATI2)", DdsAccepted},  // the FourCC flag wins over RGB
@@ -104,12 +106,22 @@ TEST(Header, FormatByDxgiFourCCThenFlags) {
         {0x20000, 0, 24, NoDx10, nullptr, DdsUnsupportedBitCount},
         {0x20000, 0, 0x108, NoDx10, nullptr, DdsUnsupportedBitCount},
         {0x2, 0, 8, NoDx10, "A8", DdsAccepted},
-        {0x20, 0, 8, NoDx10, nullptr, DdsPaletteOrYuv},
+        {0x20, 0, 24, NoDx10, "P8 (palette flag)", DdsAccepted},  // one index byte whatever the bit count
+        {0x21, 0, 16, NoDx10, "A8P8 (palette and alpha flags)", DdsAccepted},
+        {0x800A0, 0, 16, NoDx10, "P8 (palette flag)", DdsAccepted},  // palette before bump before RGB
+        {0xC0040, 0, 16, NoDx10, "16-bit bump du/dv masks", DdsAccepted},
+        {0x40041, 0, 32, NoDx10, "32-bit bump luminance masks", DdsAccepted},
+        {0x80000, 0, 12, NoDx10, nullptr, DdsUnsupportedBitCount},
+        {0x1000, 0, 2, NoDx10, nullptr, DdsSmallPalette},
+        {0x200, 0, 16, NoDx10, nullptr, DdsYuvPixelFormat},
         {0x0, 0, 32, NoDx10, nullptr, DdsNoPixelFormat},
         {0x4, fourCC("DX10"), 0, 98, "BC7_UNORM", DdsAccepted},
         {0x4, fourCC("DX10"), 0, 93, "B8G8R8X8_UNORM_SRGB", DdsAccepted},
-        {0x4, fourCC("DX10"), 0, 62, nullptr, DdsUnsupportedDxgiFormat},  // R8_UINT
-        {0x4, fourCC("DX10"), 0, 94, nullptr, DdsUnsupportedDxgiFormat},  // BC6H_TYPELESS
+        {0x4, fourCC("DX10"), 0, 62, "R8_UINT", DdsAccepted},
+        {0x4, fourCC("DX10"), 0, 94, nullptr, DdsTypelessFormat},  // BC6H_TYPELESS
+        {0x4, fourCC("DX10"), 0, 89, nullptr, DdsExtendedRangeFormat},
+        {0x4, fourCC("DX10"), 0, 113, nullptr, DdsVideoPaletteFormat},
+        {0x4, fourCC("DX10"), 0, 190, nullptr, DdsUnsupportedDxgiFormat},
         {0x4, fourCC("DX10"), 0, 0, nullptr, DdsUnsupportedDxgiFormat},
     };
     for (const auto &c : cases) {
@@ -181,6 +193,7 @@ TEST(Header, PlansAndReasons) {
         DdsRefusal refusal;
         uint64_t levelBytes;
         uint32_t rowBytes, rows;
+        uint32_t dxgi = 0;  // not 0: a DX10 file of this format
     };
     auto with = [](DdsFields f, uint32_t flags, uint32_t linear, int32_t mips) {
         f.flags |= flags;
@@ -235,12 +248,24 @@ TEST(Header, PlansAndReasons) {
         {"PVRTC1 4x4 one byte short", dxtFields("PTC4", 4, 4), 31, DdsLevelTruncated, 0, 0, 0},
         {"PVRTC1 12x8", dxtFields("PTC4", 12, 8), 1000, DdsPvrtcNotPowerOfTwo, 0, 0, 0},
         {"PVRTC1 8x6", dxtFields("PTC2", 8, 6), 1000, DdsPvrtcNotPowerOfTwo, 0, 0, 0},
+        {"NV12 6x4: two luma rows and a chroma row", dxtFields("DX10", 6, 4), 36, DdsAccepted, 36, 18, 2, 103},
+        {"P010 4x2", dxtFields("DX10", 4, 2), 24, DdsAccepted, 24, 24, 1, 104},
+        {"NV12 6x4 one byte short", dxtFields("DX10", 6, 4), 35, DdsLevelTruncated, 0, 0, 0, 103},
+        {"NV12 5x4", dxtFields("DX10", 5, 4), 100, DdsOddPlanarSize, 0, 0, 0, 103},
+        {"YUY2 5x2: three pairs a row", dxtFields("YUY2", 5, 2), 24, DdsAccepted, 24, 12, 2},
+        {"R1 9x2: two bytes a row", dxtFields("DX10", 9, 2), 4, DdsAccepted, 4, 2, 2, 66},
+        {"P8 3x2 after its palette", maskFields(24, 0, 0, 0, 0, 3, 2, 0x20), 1030, DdsAccepted, 6, 3, 2},
+        {"P8 3x2 one byte short", maskFields(24, 0, 0, 0, 0, 3, 2, 0x20), 1029, DdsLevelTruncated, 0, 0, 0},
+        {"P8 inside its palette", maskFields(8, 0, 0, 0, 0, 3, 2, 0x20), 1000, DdsLevelTruncated, 0, 0, 0},
+        {"A8P8 3x2", maskFields(16, 0, 0, 0, 0, 3, 2, 0x21), 1036, DdsAccepted, 12, 6, 2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         // Only the header and the length matter before the level is read:
         // a large level is a header with a length, not bytes.
-        const std::vector<uint8_t> header = ddsFile(c.fields, {});
+        Dx10Fields dx10;
+        dx10.dxgiFormat = c.dxgi;
+        const std::vector<uint8_t> header = c.dxgi != 0 ? dx10File(c.fields, dx10, {}) : ddsFile(c.fields, {});
         std::vector<uint8_t> file = header;
         if (c.dataBytes <= (1u << 20)) file.resize(header.size() + static_cast<size_t>(c.dataBytes), 0);
         DdsSource source = ddsMemorySource(file.data(), file.size());
@@ -261,7 +286,8 @@ TEST(Header, PlansAndReasons) {
 }
 
 // A format named by a DXGI number or a legacy code decodes exactly as the
-// same bytes under its legacy header: same plan, same type, same pixels.
+// same bytes under its legacy header (or the DXGI format whose bits it
+// shares): same plan, same type, same pixels.
 TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
     auto code = [](uint32_t number) {
         DdsFields fields = dxtFields("\0\0\0\0", 6, 5);
@@ -278,6 +304,7 @@ TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
         const char *name;
         DdsFields legacy;
         std::function<std::vector<uint8_t>(const std::vector<uint8_t> &)> twin;
+        uint32_t legacyDxgi = 0;  // not 0: the first file is this DXGI format's
     } cases[] = {
         {"BC1_UNORM", dxtFields("DXT1", 6, 5), dx10(71)},
         {"BC1_UNORM_SRGB", dxtFields("DXT1", 6, 5), dx10(72)},
@@ -302,11 +329,27 @@ TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
         {"code 33", maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0, 6, 5, 0x40), legacyOf(code(33))},
         {"code 50", maskFields(8, 0xFF, 0, 0, 0, 6, 5, 0x20000), legacyOf(code(50))},
         {"code 51", maskFields(16, 0xFF, 0, 0, 0xFF00, 6, 5, 0x20001), legacyOf(code(51))},
+        {"code 27", maskFields(8, 0xE0, 0x1C, 0x03, 0, 6, 5, 0x40), legacyOf(code(27))},
+        {"code 29", maskFields(16, 0xE0, 0x1C, 0x03, 0xFF00, 6, 5, 0x41), legacyOf(code(29))},
+        {"code 30", maskFields(16, 0xF00, 0xF0, 0xF, 0, 6, 5, 0x40), legacyOf(code(30))},
+        {"code 31", maskFields(32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, 6, 5, 0x41), legacyOf(code(31))},
+        {"code 34", maskFields(32, 0xFFFF, 0xFFFF0000, 0, 0, 6, 5, 0x40), legacyOf(code(34))},
+        {"code 35", maskFields(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, 6, 5, 0x41), legacyOf(code(35))},
+        {"code 52", maskFields(8, 0x0F, 0, 0, 0xF0, 6, 5, 0x20001), legacyOf(code(52))},
+        {"A4B4G4R4_UNORM", maskFields(16, 0xF000, 0x0F00, 0x00F0, 0x000F, 6, 5, 0x41), dx10(191)},
+        {"code 112", code(112), dx10(34)}, {"code 115", code(115), dx10(16)}, {"YUY2", code(fourCC("YUY2")), dx10(107)},
+        {"bump du/dv", maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, 6, 5, 0x80000), legacyOf(code(63))},
+        {"bump du/dv, unsigned alpha", maskFields(32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, 6, 5, 0x80001), legacyOf(code(67))},
+        {"bump luminance", maskFields(16, 0x1F, 0x3E0, 0xFC00, 0, 6, 5, 0x40000), legacyOf(code(61))},
+        {"bump luminance, 32 bits", maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0, 6, 5, 0x40041), legacyOf(code(62))},
+        {"R8G8B8A8_UINT", {}, dx10(30), 28}, {"R10G10B10A2_UINT", {}, dx10(25), 24}, {"R8G8_UINT", {}, dx10(50), 49},
+        {"R8_UINT", {}, dx10(62), 61}, {"R16G16B16A16_UINT", {}, dx10(12), 11}, {"D32_FLOAT", {}, dx10(40), 41},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::vector<uint8_t> data = randomBytes(6 * 5 * 4 + 64, 31);
-        const std::vector<uint8_t> legacy = ddsFile(c.legacy, data), twin = c.twin(data);
+        const std::vector<uint8_t> data = randomBytes(6 * 5 * 16 + 1100, 31);
+        const std::vector<uint8_t> legacy = c.legacyDxgi ? dx10(c.legacyDxgi)(data) : ddsFile(c.legacy, data);
+        const std::vector<uint8_t> twin = c.twin(data);
         std::vector<uint8_t> pixels[2];
         TextureType types[2] = {};
         int index = 0;

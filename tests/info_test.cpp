@@ -100,10 +100,10 @@ std::vector<InfoCase> infoCases() {
         // Refused before any setter, each for its reason.
         {"DX10 without its record", ddsFile(dxtFields("DX10", 4, 4), randomBytes(16, 1)), DdsDx10HeaderTruncated, 0, 0,
          0},
-        {"DX10 R8_UINT", dx10File(62, 4, 4, randomBytes(16, 1)), DdsUnsupportedDxgiFormat, 0, 0, 0},
+        {"DX10 420_OPAQUE", dx10File(106, 4, 4, randomBytes(16, 1)), DdsUnsupportedDxgiFormat, 0, 0, 0},
         {"unknown FourCC", ddsFile(dxtFields("ABCD", 4, 4), randomBytes(16, 1)), DdsUnsupportedFourCC, 0, 0, 0},
         {"PVRTC1 6x4", ddsFile(dxtFields("PTC4", 6, 4), randomBytes(64, 1)), DdsPvrtcNotPowerOfTwo, 0, 0, 0},
-        {"palette", ddsFile(maskFields(8, 0, 0, 0, 0, 4, 4, 0x20), randomBytes(16, 1)), DdsPaletteOrYuv, 0, 0, 0},
+        {"4-bit palette", ddsFile(maskFields(4, 0, 0, 0, 0, 4, 4, 0x8), randomBytes(16, 1)), DdsSmallPalette, 0, 0, 0},
         {"12-bit", ddsFile(maskFields(12, 0xF00, 0xF0, 0xF, 0, 4, 4, 0x40), randomBytes(64, 1)), DdsUnsupportedBitCount, 0, 0, 0},
         {"48-bit", ddsFile(maskFields(48, 0xFF, 0, 0, 0, 4, 4, 0x40), randomBytes(96, 1)), DdsUnsupportedBitCount, 0, 0, 0},
         {"bit count 0 with fourCC 0", ddsFile(dxtFields("\0\0\0\0", 4, 4), randomBytes(16, 1)), DdsUnsupportedBitCount, 0, 0, 0},

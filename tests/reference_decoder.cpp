@@ -1,8 +1,14 @@
 #include "reference_decoder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <initializer_list>
+#include <string>
 #include <utility>
 
 namespace reference {
@@ -54,9 +60,189 @@ uint8_t normalBlue(uint8_t r, uint8_t g) {
     return byte(static_cast<int>(std::round((std::sqrt(std::max(0.0, 1.0 - x * x - y * y)) + 1.0) * 127.5)));
 }
 
+// The pixel layouts that are not masks, in the terms of their headers: a
+// list of fields from bit 0 up (s signed, u unsigned, f float, each with its
+// width; x skipped bits; z the blue of a normal from the two signed fields
+// before it: one value is grey, two are red and green over blue 0, only four
+// carry alpha), or the name of a 1-bit, pair, YUV, planar or palette layout.
+struct Described {
+    const char *text;
+    std::vector<uint32_t> dxgi, codes;  // DX10 formats; values of the FourCC field
+};
+
+const Described described[] = {
+    {"s8 s8 s8 s8", {31, 32}, {63}}, {"s8 s8", {51, 52}, {60}}, {"s8", {63, 64}, {}}, {"s16 s16", {37, 38}, {64}},
+    {"s16 s16 s16 s16", {13, 14}, {110}}, {"s16", {58, 59}, {}}, {"u16 u16 u16 u16", {12}, {}}, {"u16 u16", {36}, {}},
+    {"u16", {57, 55}, {80}}, {"u32 u32 u32 u32", {3}, {}}, {"s32 s32 s32 s32", {4}, {}}, {"u32 u32 u32", {7}, {}},
+    {"s32 s32 s32", {8}, {}}, {"u32 u32", {17}, {}}, {"s32 s32", {18}, {}}, {"u32", {42}, {}}, {"s32", {43}, {}},
+    {"f32", {40}, {}}, {"u24 x8", {45, 46}, {}}, {"f32 x32", {20, 21}, {}}, {"x24 u8", {47}, {}},
+    {"x32 u8 x24", {22}, {}}, {"s8 s8 z", {}, {117}}, {"s5 s5 u6", {}, {61}}, {"s8 s8 u8 x8", {}, {62}},
+    {"s10 s10 s10 u2", {}, {67}}, {"bits", {66}, {118}}, {"RGBG", {68}, {fourCC("RGBG")}},
+    {"GRGB", {69}, {fourCC("GRGB")}}, {"YUY2", {107}, {fourCC("YUY2")}}, {"UYVY", {}, {fourCC("UYVY")}},
+    {"Y210", {108}, {}}, {"Y216", {109}, {}}, {"AYUV", {100}, {}}, {"Y410", {101}, {}}, {"Y416", {102}, {}},
+    {"NV12", {103}, {}}, {"P010", {104}, {}}, {"P016", {105}, {}}, {"P8", {}, {41}}, {"A8P8", {}, {40}},
+};
+
+// Without the FourCC flag: the palette flag (the bump flags' masks are held
+// to the legacy codes of the same layout by the header tests).
+const Described paletteFlag{"P8", {}, {}}, paletteAlphaFlags{"A8P8", {}, {}};
+
+bool isFields(const char *text) { return std::islower(static_cast<unsigned char>(text[0])) && std::isdigit(static_cast<unsigned char>(text[1])); }
+
+bool named(const Described &layout, std::initializer_list<const char *> names) {
+    return std::any_of(names.begin(), names.end(), [&](const char *n) { return std::string(n) == layout.text; });
+}
+
+const Described *describedBy(const DdsFields &f, const Dx10Fields *dx10) {
+    for (const Described &layout : described) {
+        const std::vector<uint32_t> &keys = dx10 != nullptr ? layout.dxgi : layout.codes;
+        const uint32_t key = dx10 != nullptr ? dx10->dxgiFormat : f.fourCC;
+        if ((dx10 != nullptr || (f.pixelFlags & 0x4)) && std::find(keys.begin(), keys.end(), key) != keys.end()) return &layout;
+    }
+    if (dx10 != nullptr || (f.pixelFlags & 0x4) || !(f.pixelFlags & 0x20)) return nullptr;
+    return (f.pixelFlags & 0x1) && f.rgbBitCount == 16 ? &paletteAlphaFlags : &paletteFlag;
+}
+
+double twoTo(int n) { return std::ldexp(1.0, n); }
+uint8_t nearest(double x) { return byte(static_cast<int>(std::floor(x + 0.5))); }
+uint8_t unsignedRule(uint64_t v, int n) { return nearest(255.0 * static_cast<double>(v) / (twoTo(n) - 1)); }
+
+// v from its n raw bits, -2^(n-1) as -(2^(n-1) - 1).
+double signedValue(uint64_t raw, int n) {
+    const double half = twoTo(n - 1), v = static_cast<double>(raw);
+    return std::max(v >= half ? v - 2 * half : v, 1 - half);
+}
+
+uint8_t signedRule(uint64_t raw, int n) { return n < 2 ? 128 : nearest(128.0 + 127.0 * signedValue(raw, n) / (twoTo(n - 1) - 1)); }
+
+uint8_t floatRule(uint64_t bits) {
+    float f;
+    const uint32_t word = static_cast<uint32_t>(bits);
+    std::memcpy(&f, &word, 4);
+    return std::isnan(f) ? 0 : nearest(std::clamp(static_cast<double>(f), 0.0, 1.0) * 255.0);
+}
+
+// `count` bits of `bytes` from bit `at`, bit k in byte k / 8.
+uint64_t bitsAt(const uint8_t *bytes, int at, int count) {
+    uint64_t value = 0;
+    for (int i = 0; i < count; ++i) value |= uint64_t{static_cast<uint32_t>(bytes[(at + i) / 8] >> ((at + i) % 8)) & 1u} << i;
+    return value;
+}
+
+// A pixel of fields from `p`; the bits read and the values made (a grey
+// one counting once) go to *bits and *count.
+Pixel fieldsPixel(const char *text, const uint8_t *p, int *bits, size_t *count) {
+    std::vector<uint8_t> v;
+    std::vector<double> raw;
+    int at = 0;
+    for (const char *t = text; *t != '\0'; t += *t == ' ') {
+        char *end = nullptr;
+        const char kind = *t;
+        const int n = static_cast<int>(std::strtol(t + 1, &end, 10));
+        const uint64_t field = bitsAt(p, at, n);
+        t = end, at += n;
+        if (kind == 's') raw.push_back(signedValue(field, n));
+        if (kind == 'z') {
+            const double x = raw[0] / 127, y = raw[1] / 127;
+            v.push_back(nearest(128 + 127 * std::sqrt(std::max(0.0, 1 - x * x - y * y))));
+        } else if (kind != 'x') {
+            v.push_back(kind == 's' ? signedRule(field, n) : kind == 'u' ? unsignedRule(field, n) : floatRule(field));
+        }
+    }
+    *bits = at, *count = v.size();
+    if (v.size() == 1) return {v[0], v[0], v[0], 255};
+    return {v[0], v[1], v.size() > 2 ? v[2] : uint8_t{0}, v.size() > 3 ? v[3] : uint8_t{255}};
+}
+
+Pixel yuvPixel(double y, double u, double v, double k, uint8_t alpha) {
+    const double c = y - 16 * k, d = u - 128 * k, e = v - 128 * k;
+    auto channel = [k](double sum) { return nearest(std::clamp(std::floor(sum / (256 * k) + 0.5), 0.0, 255.0)); };
+    return {channel(298 * c + 409 * e), channel(298 * c - 100 * d - 208 * e), channel(298 * c + 516 * d), alpha};
+}
+
+int layoutType(const Described &layout) {
+    const uint8_t zeros[16] = {};
+    int bits = 0;
+    size_t values = 0;
+    if (isFields(layout.text)) fieldsPixel(layout.text, zeros, &bits, &values);
+    return values == 4 || named(layout, {"AYUV", "Y410", "Y416", "P8", "A8P8"}) ? Rgba : Rgb;
+}
+
+// Pixel (x, y) of a layout whose samples are not fields; `sample(i)` reads
+// sample i of `d` (8 or 16 bits), `at(i)` byte i.
+Pixel samplePixel(const Described &layout, size_t w, size_t h, size_t x, size_t y, const std::function<double(size_t)> &sample,
+                  const std::function<uint8_t(size_t)> &at) {
+    const std::string name = layout.text;
+    const double k = name == "Y210" || name == "P010" || name == "Y410" ? 4 : name[1] == '2' || name == "P016" || name == "Y416" ? 256 : 1;
+    if (named(layout, {"YUY2", "UYVY", "Y210", "Y216", "RGBG", "GRGB"})) {
+        const size_t s = (y * ((w + 1) / 2) + x / 2) * 4, second = x % 2;
+        const double s0 = sample(s), s1 = sample(s + 1), s2 = sample(s + 2), s3 = sample(s + 3);
+        if (name == "RGBG") return {byte(int(s0)), byte(int(second ? s3 : s1)), byte(int(s2)), 255};
+        if (name == "GRGB") return {byte(int(s1)), byte(int(second ? s2 : s0)), byte(int(s3)), 255};
+        if (name == "UYVY") return yuvPixel(second ? s3 : s1, s0, s2, k, 255);
+        return yuvPixel(second ? s2 : s0, s1, s3, k, 255);
+    }
+    const size_t i = y * w + x;
+    if (name == "AYUV" || name[0] == 'Y') {  // V, U, Y, A bytes; Y410, Y416: U, Y, V, A from bit 0 up
+        const int bits = name == "Y410" ? 10 : name == "Y416" ? 16 : 8, alphaBits = bits == 10 ? 2 : bits;
+        const size_t bytes = bits == 16 ? 8 : 4;
+        uint8_t p[8] = {};
+        for (size_t b = 0; b < bytes; ++b) p[b] = at(i * bytes + b);
+        auto field = [&](int n) { return bitsAt(p, n * bits, n == 3 ? alphaBits : bits); };
+        const bool ayuv = bits == 8;
+        return yuvPixel(double(field(ayuv ? 2 : 1)), double(field(ayuv ? 1 : 0)), double(field(ayuv ? 0 : 2)), k,
+                        unsignedRule(field(3), alphaBits));
+    }
+    if (name == "NV12" || (name[0] == 'P' && name != "P8")) {
+        const size_t chroma = w * h + y / 2 * w + x / 2 * 2;
+        return w % 2 || h % 2 ? Pixel{} : yuvPixel(sample(i), sample(chroma), sample(chroma + 1), k, 255);
+    }
+    const bool alpha = name == "A8P8";  // palettes: 256 entries of R, G, B, A, then the indices
+    const size_t index = at(1024 + (alpha ? 2 * i : i));
+    return {at(4 * index), at(4 * index + 1), at(4 * index + 2), alpha ? at(1024 + 2 * i + 1) : at(4 * index + 3)};
+}
+
 }  // namespace
 
+std::vector<Pixel> layoutPixels(const DdsFields &f, const Dx10Fields *dx10, const std::vector<uint8_t> &data, int *type) {
+    const Described *layout = describedBy(f, dx10);
+    if (layout == nullptr) return {};
+    if (type != nullptr) *type = layoutType(*layout);
+    const std::string name = layout->text;
+    const bool wide = named(*layout, {"Y210", "Y216", "P010", "P016"}), tenBits = name == "Y210" || name == "P010";
+    bool tooShort = (name == "NV12" || name[0] == 'P') && name != "P8" && (f.width % 2 || f.height % 2);  // refused
+    auto at = [&](size_t i) -> uint8_t { return i < data.size() ? data[i] : (tooShort = true, uint8_t{0}); };
+    auto sample = [&](size_t i) { return double(wide ? (at(2 * i) | at(2 * i + 1) << 8) >> (tenBits ? 6 : 0) : at(i)); };
+    const bool pixels = isFields(layout->text) || name == "bits";
+    const uint8_t zeros[16] = {};
+    int bits = name == "bits" ? 1 : 0;
+    size_t values = 0;
+    if (isFields(layout->text)) fieldsPixel(layout->text, zeros, &bits, &values);
+    const size_t w = f.width, h = f.height, rowBytes = (w * size_t(bits) + 7) / 8;
+    std::vector<Pixel> out(w * h);
+    std::vector<uint8_t> pixel(16);
+    for (size_t y = 0; y < h; ++y) {
+        for (size_t x = 0; x < w; ++x) {
+            const size_t first = y * rowBytes + x * size_t(bits) / 8;
+            for (size_t b = 0; b < pixel.size(); ++b) pixel[b] = pixels && b < size_t(bits + 7) / 8 ? at(first + b) : 0;
+            const uint8_t bit = ((pixel[0] >> (7 - x % 8)) & 1) ? 255 : 0;
+            Pixel &p = out[y * w + x];
+            if (name == "bits") p = {bit, bit, bit, 255};
+            else if (isFields(layout->text)) p = fieldsPixel(layout->text, pixel.data(), &bits, &values);
+            else p = samplePixel(*layout, w, h, x, y, sample, at);
+        }
+    }
+    return tooShort ? std::vector<Pixel>{} : out;
+}
+
+Pixel exactYuv(uint32_t y, uint32_t u, uint32_t v, uint32_t k) {
+    const double luma = (y - 16.0 * k) / (219.0 * k), pb = (u - 128.0 * k) / (224.0 * k), pr = (v - 128.0 * k) / (224.0 * k);
+    auto channel = [](double x) { return nearest(255 * std::clamp(x, 0.0, 1.0)); };
+    return {channel(luma + 1.402 * pr), channel(luma - 0.344136 * pb - 0.714136 * pr), channel(luma + 1.772 * pb), 255};
+}
+
 Format formatOf(const DdsFields &fields, const Dx10Fields *dx10) {
+    if (describedBy(fields, dx10) != nullptr) return Format::Layout;
     const bool normalMap = (fields.pixelFlags & 0x80000000u) != 0;
     if (dx10 != nullptr) {
         const bool premultiplied = (dx10->miscFlags2 & 7) == 2;
@@ -208,8 +394,13 @@ struct Decoded {
     std::vector<bool> written;
 };
 
-Decoded decode(const DdsFields &fields, const std::vector<uint8_t> &data, Format format, bool dx10) {
+Decoded decode(const DdsFields &fields, const std::vector<uint8_t> &data, Format format, const Dx10Fields *dx10) {
     const size_t width = fields.width, height = fields.height;
+    if (format == Format::Layout) {
+        Decoded d{layoutPixels(fields, dx10, data, nullptr), {}};
+        d.written.assign(d.pixels.size(), true);
+        return d;
+    }
     Decoded d{std::vector<Pixel>(width * height, Pixel{0, 0, 0, 0}), std::vector<bool>(width * height, false)};
     if (format == Format::Uncompressed) {
         const size_t pixelBytes = fields.rgbBitCount / 8;
@@ -223,7 +414,7 @@ Decoded decode(const DdsFields &fields, const std::vector<uint8_t> &data, Format
     // Rows that hold the partial blocks have them decoded, clipped.  Only
     // the legacy DXT formats read a linear size.
     const size_t size = blockBytes(format);
-    const bool partial = isDxt(format) && !dx10 ? holdsPartialBlocks(fields, data.size())
+    const bool partial = isDxt(format) && dx10 == nullptr ? holdsPartialBlocks(fields, data.size())
                                         : data.size() >= (width + 3) / 4 * ((height + 3) / 4) * size;
     const size_t blocksPerRow = partial ? (width + 3) / 4 : width / 4;
     const size_t blockRows = partial ? (height + 3) / 4 : height / 4;
@@ -246,11 +437,14 @@ Decoded decode(const DdsFields &fields, const std::vector<uint8_t> &data, Format
 
 int textureType(const DdsFields &fields, const std::vector<uint8_t> &data, const Dx10Fields *dx10) {
     const Format format = formatOf(fields, dx10);
+    int layout = Rgba;
+    if (format == Format::Layout) layoutPixels(fields, dx10, {}, &layout);
+    if (format == Format::Layout) return layout;
     if (format == Format::Bc5 || format == Format::Bc5Normal) return Rgb;
     if (format != Format::Dxt1 || data.size() < 4) return Rgba;
     if (littleEndian(data.data(), 2) <= littleEndian(data.data() + 2, 2)) return Rgba;
     // In DXT1 only the transparent texel has alpha 0.
-    const Decoded d = decode(fields, data, format, dx10 != nullptr);
+    const Decoded d = decode(fields, data, format, dx10);
     for (size_t i = 0; i < d.pixels.size(); ++i) {
         if (d.written[i] && d.pixels[i][3] == 0) return Rgba;
     }
@@ -276,7 +470,7 @@ std::vector<uint8_t> image(const DdsFields &fields, const std::vector<uint8_t> &
     }
 
     // Step 2: every decoded pixel at its place in file order.
-    const Decoded decoded = decode(fields, data, format, dx10 != nullptr);
+    const Decoded decoded = decode(fields, data, format, dx10);
     if (decoded.pixels.empty()) return {};
     for (size_t i = 0; i < pixels.size(); ++i) {
         if (decoded.written[i]) pixels[i] = decoded.pixels[i];

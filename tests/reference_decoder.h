@@ -21,8 +21,10 @@ using Pixel = std::array<uint8_t, 4>;  // R, G, B, A
 // stored; None for everything this decoder does not cover.  DXT2 and DXT4,
 // and BC2 and BC3 whose DX10 alpha mode is 2, have premultiplied colour;
 // BC5 with the pixel format's normal-map flag (0x80000000) has its blue
-// made from red and green.
-enum class Format { Dxt1, Dxt2, Dxt3, Dxt4, Dxt5, Bc5, Bc5Normal, Uncompressed, None };
+// made from red and green.  Layout: the pixel layouts that are not masks
+// (integer and float fields, 1-bit, YUV, packed 4:2:2 RGB, 4:2:0 planes,
+// palettes), decoded by layoutPixels.
+enum class Format { Dxt1, Dxt2, Dxt3, Dxt4, Dxt5, Bc5, Bc5Normal, Uncompressed, Layout, None };
 Format formatOf(const DdsFields &fields, const Dx10Fields *dx10 = nullptr);
 
 // Texture type codes the host is told.
@@ -48,6 +50,15 @@ uint8_t maskedChannel(uint32_t mask, uint32_t pixel);
 
 // One uncompressed pixel, read from `bytes` (rgbBitCount / 8 bytes).
 Pixel uncompressedPixel(const DdsFields &fields, const uint8_t *bytes);
+
+// The pixels of a Layout file in file order from `data` (after the header
+// and DX10 record), and its type; empty when `data` is too short.
+std::vector<Pixel> layoutPixels(const DdsFields &fields, const Dx10Fields *dx10, const std::vector<uint8_t> &data,
+                                int *type);
+
+// BT.601 studio-range YUV (k = 1, 4, 256 for 8-, 10-, 16-bit samples) by
+// the real-number equations, R = Y' + 1.402 Pr..., rounded to bytes.
+Pixel exactYuv(uint32_t y, uint32_t u, uint32_t v, uint32_t k);
 
 // Rgb or Rgba for a decodable file whose top level is `data`: DXT1 is Rgba
 // when its first block is in three-colour mode or a decoded pixel inside

@@ -1,5 +1,6 @@
 // Uncompressed pixels: every depth and mask shape, the float scale, and the
-// alpha rule, against known values and the reference decoder; the wide layouts.
+// alpha rule, against known values and the reference decoder; the wide
+// layouts; every other pixel layout against the reference decoder.
 
 #include "masks/masks.h"
 
@@ -9,7 +10,9 @@
 #include <vector>
 
 #include "dds_builder.h"
+#include "plan.h"
 #include "reference_decoder.h"
+#include "top_level.h"
 #include "wide/wide.h"
 
 namespace {
@@ -295,3 +298,54 @@ TEST(Uncompressed, WideLayouts) {
 }
 
 }  // namespace
+
+// Every layout that is not masks, from one pixel up, odd sizes too, its
+// level starting with the extremes of every channel (the most negative
+// signed values, NaN, both infinities): the plan's type and the pixels in
+// both row orders against the reference decoder; planar YUV of odd size is
+// refused.
+TEST(Uncompressed, LayoutsMatchTheReference) {
+    std::vector<std::pair<DdsFields, uint32_t>> rows;  // header fields, DXGI format (0: none)
+    for (int dxgi : {31, 51, 63, 13, 37, 58, 32, 52, 64, 14, 38, 59, 12, 36, 57, 3, 4, 7, 8, 17, 18, 42, 43, 55,
+                     40, 45, 46, 20, 21, 47, 22, 66, 68, 69, 100, 101, 102, 103, 104, 105, 107, 108, 109})
+        rows.push_back({dxtFields("DX10", 0, 0), static_cast<uint32_t>(dxgi)});
+    for (uint32_t code : {60u, 63u, 64u, 110u, 117u, 61u, 62u, 67u, 80u, 118u, 41u, 40u, fourCC("YUY2"),
+                          fourCC("UYVY"), fourCC("RGBG"), fourCC("GRGB")})
+        rows.push_back({maskFields(0, 0, 0, 0, 0, 0, 0, 0x4), 0}), rows.back().first.fourCC = code;
+    for (const DdsFields &fields : {maskFields(24, 0, 0, 0, 0, 0, 0, 0x20), maskFields(16, 0, 0, 0, 0, 0, 0, 0x21)})
+        rows.push_back({fields, 0});
+    const uint32_t extremes[] = {0, 0xFFFFFFFF, 0x80000000, 0x7FFFFFFF, 0x7F800000, 0xFF800000, 0x7FC00000,
+                                 0x80808080, 0x80008000, 0x7F7F7F7F, 0x3F800000, 0x00000001, 0x3F000000, 0x80010080};
+    for (const auto &[header, dxgi] : rows) {
+        for (const auto &[width, height] : {std::pair{1u, 1u}, {2u, 1u}, {1u, 3u}, {5u, 3u}, {4u, 6u}, {33u, 10u}}) {
+            SCOPED_TRACE(testing::Message() << "DXGI " << dxgi << " FourCC " << header.fourCC << " flags " << std::hex
+                                            << header.pixelFlags << std::dec << ", " << width << "x" << height);
+            DdsFields fields = header;
+            fields.width = width, fields.height = height;
+            std::vector<uint8_t> data;
+            for (uint32_t word : extremes) put32(data, word);
+            const std::vector<uint8_t> random = randomBytes(width * height * 16 + 1024, width * 7 + dxgi);
+            data.insert(data.end(), random.begin(), random.end());
+            Dx10Fields dx10;
+            dx10.dxgiFormat = dxgi;
+            const std::vector<uint8_t> file = dxgi != 0 ? dx10File(fields, dx10, data) : ddsFile(fields, data);
+            const DdsSource source = ddsMemorySource(file.data(), file.size());
+            DdsPlan plan;
+            const DdsRefusal refusal = ddsPlanImage(source, &plan);
+            for (bool reverse : {false, true}) {
+                int type = 0;
+                const std::vector<uint8_t> want = reference::image(fields, data, std::vector<uint8_t>(width * height * 4),
+                                                                   reverse ? 0 : 1, &type, dxgi ? &dx10 : nullptr);
+                if (want.empty()) {
+                    EXPECT_EQ(refusal, DdsOddPlanarSize);
+                    break;
+                }
+                ASSERT_EQ(refusal, DdsAccepted) << ddsRefusalName(refusal);
+                EXPECT_EQ(static_cast<int>(plan.type), type);
+                std::vector<uint8_t> chunk(plan.chunkBytes), pixels(want.size(), 0xC3);
+                ASSERT_TRUE(ddsDecodeTopLevel(source, plan, chunk.data(), pixels.data(), reverse));
+                EXPECT_EQ(pixels, want) << (reverse ? "rows reversed" : "file order");
+            }
+        }
+    }
+}

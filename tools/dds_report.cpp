@@ -96,9 +96,18 @@ void writeDx10(std::FILE *out, const DdsHeaderDx10 &dx10) {
 void writeImport(std::FILE *out, const DdsPlan &plan) {
     const bool blocks = plan.format->coding == PixelCoding::Blocks;
     const bool words = ddsIsPvrtc(plan.blocks);
+    const bool planes = plan.secondPlaneRowBytes != 0;
     std::fprintf(out, "  import: %s, %s (type %d), %" PRIu32 " stored rows of %s", plan.format->name,
                  plan.type == TextureType::Rgb ? "RGB" : "RGBA", static_cast<int>(plan.type), plan.sourceRows,
-                 words ? "words" : blocks ? "blocks" : "pixels");
+                 words ? "words" : blocks ? "blocks" : planes ? "two luma rows and their chroma row" : "pixels");
+    if (planes) {
+        std::fprintf(out, "\n  planes: luma from byte %" PRIu64 ", U, V pairs from byte %" PRIu64, plan.dataOffset,
+                     plan.secondPlaneOffset);
+    }
+    if (plan.format->coding == PixelCoding::Palette) {
+        std::fprintf(out, "\n  palette: 256 entries at byte %" PRIu64 ", the pixels from byte %" PRIu64,
+                     plan.paletteOffset, plan.dataOffset);
+    }
     if (!blocks) {
         std::fprintf(out, "\n");
         return;
@@ -132,7 +141,9 @@ bool ddsWriteReport(std::FILE *out, const std::string &path) {
     } else {
         writeHeader(out, verdict.plan.header);
         if (verdict.plan.hasDx10 && verdict.refusal != DdsDx10HeaderTruncated) writeDx10(out, verdict.plan.dx10);
-        std::fprintf(out, "  data: %" PRIu64 " bytes after the header", verdict.plan.dataBytes);
+        const uint64_t headerEnd = verdict.plan.hasDx10 ? DdsDx10DataOffset : DdsDataOffset;
+        std::fprintf(out, "  data: %" PRIu64 " bytes after the header",
+                     verdict.length > headerEnd ? verdict.length - headerEnd : 0);
         if (verdict.plan.levelBytes != 0) {
             std::fprintf(out, ", the top level needs %" PRIu64, verdict.plan.levelBytes);
         }

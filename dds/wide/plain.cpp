@@ -4,6 +4,7 @@
 
 #include "bc6_7/bc6h.h"
 #include "common/bytes.h"
+#include "wide/channel_rules.h"
 
 namespace {
 
@@ -73,11 +74,7 @@ void convertChannels(const WideFormat &format, const uint8_t *source, uint32_t w
 
 }  // namespace
 
-uint8_t ddsUnorm16ToUnorm8(uint32_t value) {
-    // At most 65535 * 255 + 32767, well inside 32 bits.  65535 is odd, so
-    // value * 255 / 65535 is never halfway between two integers.
-    return static_cast<uint8_t>((value * 255 + 32767) / 65535);
-}
+uint8_t ddsUnorm16ToUnorm8(uint32_t value) { return ddsUnsignedToUnorm8(value, 16); }
 
 uint8_t ddsFloatToUnorm8(float value) {
     if (!(value > 0.0f)) return 0;  // negative, -0, 0 and NaN

@@ -159,7 +159,20 @@ def cases():
     # image is read.
     c["dx10_record_cut_at_140.dds"] = refused(dx10(98, 4, 4)[:140], "Dx10HeaderTruncated")
     c["dx10_unknown_dxgi_200.dds"] = refused(dx10(200, 4, 4) + data(64), "UnsupportedDxgiFormat")
-    c["dx10_r8_uint.dds"] = refused(dx10(62, 4, 4) + data(16), "UnsupportedDxgiFormat")
+    c["dx10_r8_typeless.dds"] = refused(dx10(60, 4, 4) + data(16), "TypelessFormat")
+    # A palette of one grey, a single pixel of a pair, a 1-bit row of two
+    # bytes, bump masks above the pixel (signed zeros), the most negative
+    # 32-bit integers.
+    zero = bytes(4)
+    c["p8_4x4_one_grey.dds"] = (header(4, 4, 0x20, bits=24) + bytes([0x5A, 0x5A, 0x5A, 0x80]) * 256 + bytes(16),
+                                0, 0, 0, 4, 4, 5, "pixel=5a5a5a80", None)
+    c["yuy2_1x1_white.dds"] = (dxt(b"YUY2", 1, 1) + bytes([235, 128, 235, 128]) + zero, 0, 0, 0, 1, 1, 4,
+                               "pixel=ffffff", None)
+    c["r1_9x1.dds"] = (dx10(66, 9, 1) + bytes([0xFF, 0x80]) + zero, 0, 0, 0, 9, 1, 4, "pixel=ffffff", None)
+    c["bump_dudv_masks_above_pixel.dds"] = (header(2, 2, 0x80000, bits=16, masks=(0xFF0000, 0xFF000000, 0, 0))
+                                            + data(8), 0, 0, 0, 2, 2, 4, "pixel=808000", None)
+    c["dx10_r32g32b32a32_sint_most_negative.dds"] = (dx10(4, 1, 1) + struct.pack("<4I", *[0x80000000] * 4) + zero,
+                                                     0, 0, 0, 1, 1, 5, "pixel=01010101", None)
     c["dx10_array_size_0.dds"] = (dx10(71, 4, 4, array=0) + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=ff0000", None)
     c["dx10_bc1_array_size_ffffffff.dds"] = (dx10(71, 4, 4, array=0xFFFFFFFF) + OPAQUE_RED,
                                              0, 0, 0, 4, 4, 4, "pixel=ff0000", None)

@@ -1,0 +1,30 @@
+// Palette-indexed pixels: 256 entries of four bytes R, G, B, A stored
+// before the top level, and one index byte a pixel (P8), or a 16-bit pixel
+// of an index in the low byte and an alpha in the high byte (A8P8).
+#ifndef DDS_PALETTE_H
+#define DDS_PALETTE_H
+
+#include <cstdint>
+
+#include "source.h"
+
+enum class PaletteLayout : uint8_t { P8, A8P8 };
+
+constexpr uint32_t ddsPaletteBytes = 1024;
+
+constexpr uint32_t ddsPalettePixelBytes(PaletteLayout layout) { return layout == PaletteLayout::P8 ? 1 : 2; }
+
+// The entries as stored, read once a request into the decoder's own memory.
+struct DdsPalette {
+    uint8_t entries[256][4];
+};
+
+// Reads the 1024 bytes of the palette at `offset`; false when the read fails.
+bool ddsReadPalette(const DdsSource &source, uint64_t offset, DdsPalette *palette);
+
+// Converts `width` pixels to RGBA: the colour of the entry the index
+// names, and its alpha (P8) or the pixel's alpha byte (A8P8).
+void ddsConvertPaletteRow(PaletteLayout layout, const DdsPalette &palette, const uint8_t *source, uint32_t width,
+                          uint8_t *rgba);
+
+#endif

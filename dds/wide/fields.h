@@ -1,0 +1,63 @@
+// Pixels of up to 16 bytes whose channels are integer or float fields:
+// SNORM, UINT and SINT layouts, depth and stencil, the legacy signed
+// bump-map codes and the pixel formats that carry the bump flags.  Each
+// channel is a field of the little-endian 32-bit word at a byte of the
+// pixel, selected by a mask, and read by one rule of wide/channel_rules.h
+// (unsigned, signed) or as a float.
+#ifndef DDS_WIDE_FIELDS_H
+#define DDS_WIDE_FIELDS_H
+
+#include <cstdint>
+
+#include "common/kernels.h"
+
+enum class FieldKind : uint8_t {
+    Zero,      // not stored: 0
+    Opaque,    // not stored: 255
+    Unsigned,  // unsigned, as many bits as the mask spans
+    Signed,    // two's complement, as many bits as the mask spans
+    Float,     // a 32-bit float: clamped to [0, 1], round(255 x), NaN 0
+    NormalZ,   // blue of an 8-bit signed red u and green v (-128 as -127):
+               // round(128 + 127 sqrt(max(0, 1 - (u/127)^2 - (v/127)^2)))
+};
+
+struct Field {
+    FieldKind kind;
+    uint8_t offset;  // the byte of the pixel where the field's word starts
+    uint32_t mask;   // the field's bits in that word: (word & mask) >> its lowest bit
+};
+
+struct FieldLayout {
+    Field channels[4];   // red, green, blue, alpha
+    uint8_t pixelBytes;  // 1 to 16; a word that runs past the pixel has zeros there
+};
+
+// A field of `kind` over `mask` in the word at byte `offset`.
+constexpr Field ddsField(FieldKind kind, uint32_t mask, uint8_t offset = 0) { return Field{kind, offset, mask}; }
+
+// Converts `width` pixels to `bytesPerPixel` (3: R, G, B; 4: R, G, B, A)
+// bytes each, pixel by pixel and channel by channel: the rule that every
+// faster path matches byte for byte.  `source` holds width * pixelBytes
+// bytes and nothing past them is read.
+void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
+                             uint32_t bytesPerPixel);
+
+// The same through the fastest path this build and processor have for the
+// layout: four 8-bit signed channels to RGBA (SSE2), two 16-bit signed
+// channels to RGB (SSSE3), whole-byte channels by lookups (portable); the
+// plain conversion otherwise.
+void ddsConvertFieldRow(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
+                        uint32_t bytesPerPixel);
+
+// The same through one tier (Plain, Portable, Sse2, Ssse3), the pixels its
+// vector steps leave by the plain conversion; false when the tier has no
+// path for the layout and pixel size or this build or processor lacks it.
+bool ddsConvertFieldRowOfTier(KernelTier tier, const FieldLayout &layout, const uint8_t *source, uint32_t width,
+                              uint8_t *destination, uint32_t bytesPerPixel);
+
+// One bit a pixel, the first pixel in the most significant bit of the
+// first byte: 1 is white, 0 black, grey at `bytesPerPixel`.  `source`
+// holds ceil(width / 8) bytes.
+void ddsConvertBitRow(const uint8_t *source, uint32_t width, uint8_t *destination, uint32_t bytesPerPixel);
+
+#endif

@@ -1,0 +1,193 @@
+// The field layouts with a faster path, each with ddsConvertFieldRowPlain's
+// bytes: every layout of whole-byte signed and unsigned channels in pixels
+// of up to four bytes (R8_SNORM, R8G8_SNORM, V8U8, X8L8V8U8...) by one
+// table lookup a channel (portable); four 8-bit signed channels
+// (R8G8B8A8_SNORM and SINT, Q8W8V8U8) to RGBA with SSE2; two 16-bit signed
+// channels (R16G16_SNORM and SINT, V16U16) to RGB with SSSE3 (an AVX2 form
+// of it, tried, ran slower: the conversion is bound by memory, and
+// three-byte pixels need more stores).  The pixels a vector step does not
+// cover go through the plain conversion.
+
+#include <cstddef>
+#include <initializer_list>
+
+#include "common/cpu_features.h"
+#include "common/simd.h"
+#include "wide/channel_rules.h"
+#include "wide/fields.h"
+
+#if defined(DDS_HAVE_SSE2)
+#include <emmintrin.h>
+#if defined(DDS_HAVE_SSSE3)
+#include <immintrin.h>
+#endif
+#endif
+
+namespace {
+
+// The byte of each value of a whole-byte channel: signed by the signed
+// rule, unsigned as it is; 0 and 255 for the channels not stored.
+struct ByteTables {
+    uint8_t table[4][256];
+    constexpr ByteTables() : table() {
+        for (uint32_t v = 0; v < 256; ++v) {
+            table[0][v] = ddsSignedToUnorm8(v, 8);
+            table[1][v] = static_cast<uint8_t>(v);
+            table[2][v] = 0;
+            table[3][v] = 255;
+        }
+    }
+};
+constexpr ByteTables Bytes;
+
+// For each channel of a layout of whole-byte channels, the pixel's byte it
+// reads and the table that converts it; false for any other layout.
+bool byteChannels(const FieldLayout &layout, uint32_t index[4], const uint8_t *tables[4]) {
+    if (layout.pixelBytes > 4) return false;
+    for (int c = 0; c < 4; ++c) {
+        const Field &field = layout.channels[c];
+        index[c] = 0;
+        if (field.kind == FieldKind::Zero || field.kind == FieldKind::Opaque) {
+            tables[c] = Bytes.table[field.kind == FieldKind::Zero ? 2 : 3];
+            continue;
+        }
+        while (index[c] < layout.pixelBytes && field.mask != 0xFFu << (8 * index[c])) ++index[c];
+        const bool integer = field.kind == FieldKind::Signed || field.kind == FieldKind::Unsigned;
+        if (field.offset != 0 || index[c] == layout.pixelBytes || !integer) return false;
+        tables[c] = Bytes.table[field.kind == FieldKind::Signed ? 0 : 1];
+    }
+    return true;
+}
+
+// Whole-byte channels by lookups, the pixel size fixed when compiled.
+template <uint32_t BytesPerPixel>
+void byteRow(const FieldLayout &layout, const uint32_t index[4], const uint8_t *const tables[4],
+             const uint8_t *source, uint32_t width, uint8_t *destination) {
+    for (uint32_t x = 0; x < width; ++x, source += layout.pixelBytes, destination += BytesPerPixel) {
+        for (uint32_t c = 0; c < BytesPerPixel; ++c) destination[c] = tables[c][source[index[c]]];
+    }
+}
+
+uint32_t bytesPortable(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
+                       uint32_t bytesPerPixel) {
+    uint32_t index[4];
+    const uint8_t *tables[4];
+    if (!byteChannels(layout, index, tables)) return 0;
+    if (bytesPerPixel == 4) {
+        byteRow<4>(layout, index, tables, source, width, destination);
+    } else {
+        byteRow<3>(layout, index, tables, source, width, destination);
+    }
+    return width;
+}
+
+#if defined(DDS_HAVE_SSE2)
+bool sameField(const Field &a, const Field &b) { return a.kind == b.kind && a.offset == b.offset && a.mask == b.mask; }
+
+bool isLayout(const FieldLayout &layout, uint8_t pixelBytes, Field r, Field g, Field b, Field a) {
+    const Field want[4] = {r, g, b, a};
+    for (int c = 0; c < 4; ++c) {
+        if (!sameField(layout.channels[c], want[c])) return false;
+    }
+    return layout.pixelBytes == pixelBytes;
+}
+
+constexpr FieldKind S = FieldKind::Signed;
+
+bool isSigned8x4(const FieldLayout &layout) {
+    return isLayout(layout, 4, ddsField(S, 0xFF), ddsField(S, 0xFF00), ddsField(S, 0xFF0000), ddsField(S, 0xFF000000));
+}
+
+// Signed bytes: v + 128 is the byte ^ 0x80, and -128 (0x80) goes to 1 as
+// -127 does: the larger of that and 1.  Returns the pixels converted.
+uint32_t signed8x4Sse2(const uint8_t *source, uint32_t width, uint8_t *rgba) {
+    const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+    const __m128i one = _mm_set1_epi8(1);
+    uint32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 4 * size_t{x}));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(rgba + 4 * size_t{x}), _mm_max_epu8(_mm_xor_si128(bytes, flip), one));
+    }
+    return x;
+}
+#endif
+
+#if defined(DDS_HAVE_SSSE3)
+bool isSigned16x2(const FieldLayout &layout) {
+    return isLayout(layout, 4, ddsField(S, 0xFFFF), ddsField(S, 0xFFFF0000), ddsField(FieldKind::Zero, 0),
+                    ddsField(FieldKind::Opaque, 0));
+}
+
+// Eight signed 16-bit channels to bytes.  With v limited to -32767 and
+// w = v + 32768 (v ^ 0x8000, 1 to 65535), the rule's
+// (2 (128 M + 127 v) + M) div 2M, M = 32767, is
+// ((w * 65026) >> 16 + 383) >> 8 for every v: the fast-path test checks
+// all 65536 of them against ddsSignedToUnorm8.
+DDS_TARGET_SSSE3 inline __m128i signed16Bytes(__m128i words) {
+    const __m128i limited = _mm_max_epi16(words, _mm_set1_epi16(-32767));
+    const __m128i shifted = _mm_xor_si128(limited, _mm_set1_epi16(static_cast<short>(0x8000)));
+    const __m128i high = _mm_mulhi_epu16(shifted, _mm_set1_epi16(static_cast<short>(65026)));
+    return _mm_srli_epi16(_mm_add_epi16(high, _mm_set1_epi16(383)), 8);
+}
+
+// Two signed 16-bit channels a pixel to R, G, 0: eight pixels (32 bytes)
+// to 24 bytes a step.
+DDS_TARGET_SSSE3 uint32_t signed16x2RgbSsse3(const uint8_t *source, uint32_t width, uint8_t *rgb) {
+    const __m128i first = _mm_setr_epi8(0, 1, -1, 2, 3, -1, 4, 5, -1, 6, 7, -1, 8, 9, -1, 10);
+    const __m128i last = _mm_setr_epi8(11, -1, 12, 13, -1, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    uint32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        const __m128i *in = reinterpret_cast<const __m128i *>(source + 4 * size_t{x});
+        const __m128i bytes = _mm_packus_epi16(signed16Bytes(_mm_loadu_si128(in)), signed16Bytes(_mm_loadu_si128(in + 1)));
+        uint8_t *out = rgb + 3 * size_t{x};
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_shuffle_epi8(bytes, first));
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 16), _mm_shuffle_epi8(bytes, last));
+    }
+    return x;
+}
+#endif
+
+
+// The pixels the vector path of `tier` converts at the start of the row,
+// or -1 when the tier has no path for the layout and pixel size here.
+int64_t vectorPixels(KernelTier tier, const FieldLayout &layout, const uint8_t *source, uint32_t width,
+                     uint8_t *destination, uint32_t bytesPerPixel) {
+    if (tier == KernelTier::Plain) return 0;
+    if (tier == KernelTier::Portable) {
+        uint32_t index[4];
+        const uint8_t *tables[4];
+        if (!byteChannels(layout, index, tables)) return -1;
+        return bytesPortable(layout, source, width, destination, bytesPerPixel);
+    }
+#if defined(DDS_HAVE_SSE2)
+    if (tier == KernelTier::Sse2 && bytesPerPixel == 4 && isSigned8x4(layout)) {
+        return signed8x4Sse2(source, width, destination);
+    }
+#if defined(DDS_HAVE_SSSE3)
+    const bool signed16x2 = bytesPerPixel == 3 && isSigned16x2(layout);
+    if (tier == KernelTier::Ssse3 && signed16x2 && ddsCpuHasSsse3()) return signed16x2RgbSsse3(source, width, destination);
+#endif
+#else
+    (void)layout, (void)source, (void)width, (void)destination, (void)bytesPerPixel;
+#endif
+    return -1;
+}
+
+}  // namespace
+
+bool ddsConvertFieldRowOfTier(KernelTier tier, const FieldLayout &layout, const uint8_t *source, uint32_t width,
+                              uint8_t *destination, uint32_t bytesPerPixel) {
+    const int64_t done = vectorPixels(tier, layout, source, width, destination, bytesPerPixel);
+    if (done < 0) return false;
+    const uint32_t converted = static_cast<uint32_t>(done);
+    ddsConvertFieldRowPlain(layout, source + size_t{converted} * layout.pixelBytes, width - converted,
+                            destination + size_t{converted} * bytesPerPixel, bytesPerPixel);
+    return true;
+}
+
+void ddsConvertFieldRow(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
+                        uint32_t bytesPerPixel) {
+    for (KernelTier tier : {KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Portable, KernelTier::Plain}) {
+        if (ddsConvertFieldRowOfTier(tier, layout, source, width, destination, bytesPerPixel)) return;
+    }
+}
