@@ -121,48 +121,44 @@ constexpr Unquantisation unquantisationOf(unsigned range) {
     }
 }
 
-constexpr AstcColourUnquantTable buildColourTable() {
-    AstcColourUnquantTable table{};
-    for (unsigned range = kAstcSmallestColourRange; range < kAstcRangeCount; ++range) {
-        const AstcRange &r = kAstcRanges[range];
-        const Unquantisation u = unquantisationOf(range);
-        for (unsigned v = 0; v < r.levels; ++v) {
-            const unsigned low = v & ((1u << r.bits) - 1), high = v >> r.bits;
-            unsigned result = 0;
-            if (!r.trits && !r.quints) {
-                result = replicate(v, r.bits, 8);
-            } else {
-                const unsigned a = bit(low, 0) ? 0x1FF : 0;
-                const unsigned t = (high * u.colourMultiplier + patternValue(u.colourPattern, low)) ^ a;
-                result = (a & 0x80) | t >> 2;
-            }
-            table.values[range][v] = static_cast<uint8_t>(result);
-        }
-    }
-    return table;
+// A colour endpoint value v of `range` as a byte: plain bits replicated,
+// or a trit or quint value unquantised by its pattern.
+constexpr unsigned colourValue(unsigned range, unsigned v) {
+    const AstcRange &r = kAstcRanges[range];
+    const Unquantisation u = unquantisationOf(range);
+    const unsigned low = v & ((1u << r.bits) - 1), high = v >> r.bits;
+    if (!r.trits && !r.quints) return replicate(v, r.bits, 8);
+    const unsigned a = bit(low, 0) ? 0x1FF : 0;
+    const unsigned t = (high * u.colourMultiplier + patternValue(u.colourPattern, low)) ^ a;
+    return (a & 0x80) | t >> 2;
 }
 
-constexpr AstcWeightUnquantTable buildWeightTable() {
-    AstcWeightUnquantTable table{};
-    for (unsigned range = 0; range < kAstcWeightRangeCount; ++range) {
-        const AstcRange &r = kAstcRanges[range];
-        const Unquantisation u = unquantisationOf(range);
-        for (unsigned v = 0; v < r.levels; ++v) {
-            const unsigned low = v & ((1u << r.bits) - 1), high = v >> r.bits;
-            unsigned result = 0;
-            if (!r.trits && !r.quints) {
-                result = replicate(v, r.bits, 6);
-            } else if (r.bits == 0) {
-                // Values without plain bits: trits 0, 32, 63; quints 0, 16, 32, 47, 63.
-                result = r.trits ? (high == 0 ? 0u : high == 1 ? 32u : 63u) : (high * 16 - (high >= 3 ? 1 : 0));
-            } else {
-                const unsigned a = bit(low, 0) ? 0x7F : 0;
-                const unsigned t = (high * u.weightMultiplier + patternValue(u.weightPattern, low)) ^ a;
-                result = (a & 0x20) | t >> 2;
-            }
-            // 0..63 to 0..64, so that interpolation divides by 64.
-            table.values[range][v] = static_cast<uint8_t>(result > 32 ? result + 1 : result);
-        }
+// A weight v of `range` from 0 to 64: 0..63 as the format unquantises it,
+// then moved to 0..64 so that interpolation divides by 64.
+constexpr unsigned weightValue(unsigned range, unsigned v) {
+    const AstcRange &r = kAstcRanges[range];
+    const Unquantisation u = unquantisationOf(range);
+    const unsigned low = v & ((1u << r.bits) - 1), high = v >> r.bits;
+    unsigned result = 0;
+    if (!r.trits && !r.quints) {
+        result = replicate(v, r.bits, 6);
+    } else if (r.bits == 0) {
+        // Values without plain bits: trits 0, 32, 63; quints 0, 16, 32, 47, 63.
+        result = r.trits ? (high == 0 ? 0u : high == 1 ? 32u : 63u) : (high * 16 - (high >= 3 ? 1 : 0));
+    } else {
+        const unsigned a = bit(low, 0) ? 0x7F : 0;
+        const unsigned t = (high * u.weightMultiplier + patternValue(u.weightPattern, low)) ^ a;
+        result = (a & 0x20) | t >> 2;
+    }
+    return result > 32 ? result + 1 : result;
+}
+
+// Every value of the ranges from `first` on.
+template <typename Table>
+constexpr Table buildTable(unsigned first, unsigned ranges, unsigned (*value)(unsigned, unsigned)) {
+    Table table{};
+    for (unsigned range = first; range < ranges; ++range) {
+        for (unsigned v = 0; v < kAstcRanges[range].levels; ++v) table.values[range][v] = static_cast<uint8_t>(value(range, v));
     }
     return table;
 }
@@ -171,8 +167,10 @@ constexpr AstcWeightUnquantTable buildWeightTable() {
 
 extern const AstcTritTable kAstcTrits = buildTrits();
 extern const AstcQuintTable kAstcQuints = buildQuints();
-extern const AstcColourUnquantTable kAstcColourUnquant = buildColourTable();
-extern const AstcWeightUnquantTable kAstcWeightUnquant = buildWeightTable();
+extern const AstcColourUnquantTable kAstcColourUnquant =
+    buildTable<AstcColourUnquantTable>(kAstcSmallestColourRange, kAstcRangeCount, colourValue);
+extern const AstcWeightUnquantTable kAstcWeightUnquant =
+    buildTable<AstcWeightUnquantTable>(0, kAstcWeightRangeCount, weightValue);
 
 void astcDecodeIse(const AstcBits &bits, unsigned start, unsigned range, unsigned count, uint8_t *values) {
     const AstcRange &r = kAstcRanges[range];
@@ -183,30 +181,28 @@ void astcDecodeIse(const AstcBits &bits, unsigned start, unsigned range, unsigne
         position += n;
         return value;
     };
-    if (r.trits) {
-        // Five values a group: each value's plain bits, then 2, 2, 1, 2, 1 bits of T.
-        constexpr unsigned tritBits[5] = {2, 2, 1, 2, 1};
-        for (unsigned first = 0; first < count; first += 5) {
+    // A group of values packed with a trit or quint digit each: every
+    // value's plain bits, then `partBits[i]` bits of the group's packed
+    // digits, which `digits` unpacks.
+    auto groups = [&](const auto &digits, const unsigned *partBits, unsigned size) {
+        for (unsigned first = 0; first < count; first += size) {
             uint32_t low[5], packed = 0;
-            for (unsigned i = 0, shift = 0; i < 5; shift += tritBits[i], ++i) {
+            for (unsigned i = 0, shift = 0; i < size; shift += partBits[i], ++i) {
                 low[i] = take(r.bits);
-                packed |= take(tritBits[i]) << shift;
+                packed |= take(partBits[i]) << shift;
             }
-            for (unsigned i = 0; i < 5 && first + i < count; ++i)
-                values[first + i] = static_cast<uint8_t>(uint32_t{kAstcTrits.trits[packed][i]} << r.bits | low[i]);
+            for (unsigned i = 0; i < size && first + i < count; ++i)
+                values[first + i] = static_cast<uint8_t>(uint32_t{digits[packed][i]} << r.bits | low[i]);
         }
+    };
+    // Five values a trit group (2, 2, 1, 2, 1 bits of T), three a quint
+    // group (3, 2, 2 bits of Q).
+    constexpr unsigned tritBits[5] = {2, 2, 1, 2, 1};
+    constexpr unsigned quintBits[3] = {3, 2, 2};
+    if (r.trits) {
+        groups(kAstcTrits.trits, tritBits, 5);
     } else if (r.quints) {
-        // Three values a group: each value's plain bits, then 3, 2, 2 bits of Q.
-        constexpr unsigned quintBits[3] = {3, 2, 2};
-        for (unsigned first = 0; first < count; first += 3) {
-            uint32_t low[3], packed = 0;
-            for (unsigned i = 0, shift = 0; i < 3; shift += quintBits[i], ++i) {
-                low[i] = take(r.bits);
-                packed |= take(quintBits[i]) << shift;
-            }
-            for (unsigned i = 0; i < 3 && first + i < count; ++i)
-                values[first + i] = static_cast<uint8_t>(uint32_t{kAstcQuints.quints[packed][i]} << r.bits | low[i]);
-        }
+        groups(kAstcQuints.quints, quintBits, 3);
     } else {
         for (unsigned i = 0; i < count; ++i) values[i] = static_cast<uint8_t>(take(r.bits));
     }

@@ -8,6 +8,7 @@
 
 #include "atc/atc.h"
 #include "common/bytes.h"
+#include "common/rows.h"
 
 namespace {
 
@@ -46,42 +47,11 @@ inline void alphaWords(uint32_t a0, uint32_t a1, uint32_t words[8]) {
     }
 }
 
-#if defined(__BYTE_ORDER__) && defined(__ORDER_LITTLE_ENDIAN__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
-constexpr bool WordsAreRgba = false;  // a word's bytes in memory would not be R, G, B, A
-#else
-constexpr bool WordsAreRgba = true;
-#endif
-
-// Four pixels of a row at 4 or 3 bytes a pixel: the words as they are, or
-// packed into three words.
-template <int BytesPerPixel>
-inline void putPixels(uint8_t *destination, const uint32_t p[4]) {
-    if (!WordsAreRgba) {
-        for (int c = 0; c < 4; ++c) {
-            for (int k = 0; k < BytesPerPixel; ++k) {
-                destination[BytesPerPixel * c + k] = static_cast<uint8_t>(p[c] >> (8 * k));
-            }
-        }
-    } else if (BytesPerPixel == 4) {
-        std::memcpy(destination, p, 16);
-    } else {
-        const uint32_t packed[3] = {(p[0] & 0xFFFFFFu) | p[1] << 24, (p[1] >> 8 & 0xFFFFu) | p[2] << 16,
-                                    (p[2] >> 16 & 0xFFu) | p[3] << 8};
-        std::memcpy(destination, packed, 12);
-    }
-}
-
-// Everything a block needs is read before its pixels are stored: stores
-// through byte pointers could alias the block, so reads after them would
-// have to wait.
 template <BlockFormat Format, int BytesPerPixel>
-void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-    constexpr size_t BlockBytes = ddsBlockBytes(Format);
-    constexpr bool MergeAlpha = Format != BlockFormat::AtcRgb && BytesPerPixel == 4;
-    uint8_t *const destinations[4] = {rows[0], rows[1], rows[2], rows[3]};
-    for (uint32_t b = 0; b < blockCount; ++b) {
-        const uint8_t *block = blocks + size_t{b} * BlockBytes;
-        const uint8_t *colourBlock = block + BlockBytes - 8;
+struct WordBlock {
+    static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool) {
+        constexpr bool MergeAlpha = Format != BlockFormat::AtcRgb && BytesPerPixel == 4;
+        const uint8_t *colourBlock = block + ddsBlockBytes(Format) - 8;
         uint32_t words[4];
         palette(colourBlock, words);
         const uint32_t indices = ddsLoad32(colourBlock + 4);
@@ -95,31 +65,31 @@ void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows)
                 alphaBits >>= 16;
             }
         }
+        uint32_t pixels[16];
         for (unsigned r = 0; r < 4; ++r) {
             const uint32_t rowIndices = indices >> (8 * r);
-            uint32_t pixels[4];
             for (unsigned c = 0; c < 4; ++c) {
-                pixels[c] = words[rowIndices >> (2 * c) & 3u];
+                uint32_t &pixel = pixels[4 * r + c];
+                pixel = words[rowIndices >> (2 * c) & 3u];
                 if (MergeAlpha && Format == BlockFormat::AtcExplicitAlpha) {
-                    pixels[c] |= static_cast<uint32_t>(alphaBits >> (16 * r + 4 * c) & 15u) * 17 << 24;
+                    pixel |= static_cast<uint32_t>(alphaBits >> (16 * r + 4 * c) & 15u) * 17 << 24;
                 }
                 if (MergeAlpha && Format == BlockFormat::AtcInterpolatedAlpha) {
-                    pixels[c] |= alpha[alphaBits >> (12 * r + 3 * c) & 7u];
+                    pixel |= alpha[alphaBits >> (12 * r + 3 * c) & 7u];
                 }
             }
-            putPixels<BytesPerPixel>(destinations[r] + size_t{b} * 4 * BytesPerPixel, pixels);
         }
+        // Everything is read before the pixels are stored: stores through
+        // byte pointers could alias the block, so reads after them would
+        // have to wait.
+        ddsPutBlock<BytesPerPixel>(rows, column, pixels);
     }
-}
-
-template <BlockFormat Format, int BytesPerPixel>
-struct PortableKernel {
-    static constexpr BlockRowKernel run = decodeRow<Format, BytesPerPixel>;
 };
 
 }  // namespace
 
 BlockRowKernel ddsAtcKernelPortable(BlockFormat format, int bytesPerPixel) {
     using B = BlockFormat;
-    return ddsKernelOf<PortableKernel, B::AtcRgb, B::AtcExplicitAlpha, B::AtcInterpolatedAlpha>(format, bytesPerPixel);
+    if (!ddsWordsAreRgba) return nullptr;
+    return ddsKernelOf<BlockWalk<WordBlock>::Kernel, B::AtcRgb, B::AtcExplicitAlpha, B::AtcInterpolatedAlpha>(format, bytesPerPixel);
 }

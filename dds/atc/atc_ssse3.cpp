@@ -18,29 +18,12 @@
 #if defined(DDS_HAVE_SSSE3)
 #include <tmmintrin.h>
 
+#include "common/channel_ssse3.h"
+#include "common/explicit_alpha_sse2.h"
+#include "common/index_rows_ssse3.h"
+#include "common/rows_sse2.h"
+
 namespace {
-
-// Shuffle controls for one row of a block, by the row's index byte v:
-// byte bpp * p + c is byte c of palette word (v >> 2p) & 3; the rest zero.
-struct RowControls {
-    uint8_t bytes[256][16];
-};
-
-constexpr RowControls rowControls(int bytesPerPixel) {
-    RowControls controls{};
-    for (int v = 0; v < 256; ++v) {
-        for (int i = 0; i < 16; ++i) controls.bytes[v][i] = 0x80;
-        for (int p = 0; p < 4; ++p) {
-            for (int c = 0; c < bytesPerPixel; ++c) {
-                controls.bytes[v][bytesPerPixel * p + c] = static_cast<uint8_t>(4 * ((v >> (2 * p)) & 3) + c);
-            }
-        }
-    }
-    return controls;
-}
-
-alignas(16) constexpr RowControls RgbaControls = rowControls(4);
-alignas(16) constexpr RowControls RgbControls = rowControls(3);
 
 DDS_TARGET_SSSE3 inline __m128i load(const void *aligned) {
     return _mm_load_si128(static_cast<const __m128i *>(aligned));
@@ -83,14 +66,6 @@ DDS_TARGET_SSSE3 inline __m128i palette(const uint8_t *colourBlock) {
     return _mm_or_si128(_mm_and_si128(isMode1, mode1), _mm_andnot_si128(isMode1, mode0));
 }
 
-// Explicit alpha: the sixteen nibbles times 17, in pixel order.
-DDS_TARGET_SSSE3 inline __m128i explicitAlpha(__m128i packed) {
-    const __m128i nibble = _mm_set1_epi8(0x0F);
-    const __m128i values = _mm_unpacklo_epi8(_mm_and_si128(packed, nibble),
-                                             _mm_and_si128(_mm_srli_epi16(packed, 4), nibble));
-    return _mm_or_si128(values, _mm_slli_epi16(values, 4));
-}
-
 // Interpolated alpha: the eight values in bytes 0 to 7, each
 // (w0 a0 + w1 a1 + bias) / d with the mode's constants (d = 7 when
 // a0 > a1, else 5 with 0 and 255 last).  The endpoint bytes repeated in
@@ -120,64 +95,33 @@ DDS_TARGET_SSSE3 inline __m128i interpolatedValues(__m128i alphaBlock, bool seve
     return _mm_packus_epi16(values, values);
 }
 
-// The sixteen 3-bit indices (bits 16 to 63 of the alpha block) as bytes in pixel
-// order.  Index k lies in the 16-bit window from byte 2 + 3k / 8, at bit
-// 3k % 8; a multiplication moves it to the window's top three bits.
-DDS_TARGET_SSSE3 inline __m128i alphaIndices(__m128i bytes) {
-    const __m128i first = _mm_shuffle_epi8(bytes, _mm_setr_epi8(2, 3, 2, 3, 2, 3, 3, 4, 3, 4, 3, 4, 4, 5, 4, 5));
-    const __m128i second = _mm_shuffle_epi8(bytes, _mm_setr_epi8(5, 6, 5, 6, 5, 6, 6, 7, 6, 7, 6, 7, 7, -128, 7, -128));
-    const __m128i toTop = lanes(1 << 13, 1 << 10, 1 << 7, 1 << 12, 1 << 9, 1 << 6, 1 << 11, 1 << 8);
-    return _mm_packus_epi16(_mm_srli_epi16(_mm_mullo_epi16(first, toTop), 13),
-                            _mm_srli_epi16(_mm_mullo_epi16(second, toTop), 13));
-}
-
-// Row r's alpha bytes (pixels 4r to 4r + 3) moved to the words' fourth bytes.
-DDS_TARGET_SSSE3 inline __m128i alphaOfRow(__m128i alpha, int r) {
-    const char z = -128;
-    const char p = static_cast<char>(4 * r);
-    return _mm_shuffle_epi8(alpha, _mm_setr_epi8(z, z, z, p, z, z, z, static_cast<char>(p + 1), z, z, z,
-                                                 static_cast<char>(p + 2), z, z, z, static_cast<char>(p + 3)));
-}
-
 template <BlockFormat Format, int BytesPerPixel>
-DDS_TARGET_SSSE3 void decodeRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-    constexpr size_t BlockBytes = ddsBlockBytes(Format);
-    constexpr bool MergeAlpha = Format != BlockFormat::AtcRgb && BytesPerPixel == 4;
-    const RowControls &controls = BytesPerPixel == 4 ? RgbaControls : RgbControls;
-    for (uint32_t b = 0; b < blockCount; ++b) {
-        const uint8_t *block = blocks + size_t{b} * BlockBytes;
-        const uint8_t *colourBlock = block + BlockBytes - 8;
+struct Ssse3Block {
+    DDS_TARGET_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
+        constexpr bool MergeAlpha = Format != BlockFormat::AtcRgb && BytesPerPixel == 4;
+        const uint8_t *colourBlock = block + ddsBlockBytes(Format) - 8;
         __m128i words = palette(colourBlock);
         __m128i alpha = _mm_setzero_si128();
         if (MergeAlpha) {
             words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
-            const __m128i alphaBlock = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
             if (Format == BlockFormat::AtcExplicitAlpha) {
-                alpha = explicitAlpha(alphaBlock);
+                alpha = ddsExplicitAlphaSse2(block);
             } else {
-                alpha = _mm_shuffle_epi8(interpolatedValues(alphaBlock, block[0] > block[1]), alphaIndices(alphaBlock));
+                const __m128i alphaBlock = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
+                alpha = _mm_shuffle_epi8(interpolatedValues(alphaBlock, block[0] > block[1]),
+                                         channelssse3::channelIndices(block));
             }
         }
         for (int r = 0; r < 4; ++r) {
-            __m128i row = _mm_shuffle_epi8(words, load(controls.bytes[colourBlock[4 + r]]));
-            if (MergeAlpha) row = _mm_or_si128(row, alphaOfRow(alpha, r));
-            uint8_t *destination = rows[r] + size_t{b} * 4 * BytesPerPixel;
-            if (BytesPerPixel == 4 || b + 1 < blockCount) {
-                // Three-byte rows store 16 bytes too; the next block
-                // overwrites the last four.
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), row);
+            __m128i row = ddsIndexRow(words, ddsIndexRows<BytesPerPixel>(), colourBlock[4 + r]);
+            if (MergeAlpha) row = _mm_or_si128(row, ddsAlphaOfRow(alpha, r));
+            if (BytesPerPixel == 4) {
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), row);
             } else {
-                _mm_storel_epi64(reinterpret_cast<__m128i *>(destination), row);
-                const uint32_t last = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(row, 8)));
-                std::memcpy(destination + 8, &last, 4);
+                ddsStoreRgbRow(rows[r] + column, row, last);
             }
         }
     }
-}
-
-template <BlockFormat Format, int BytesPerPixel>
-struct Ssse3Kernel {
-    static constexpr BlockRowKernel run = decodeRow<Format, BytesPerPixel>;
 };
 
 }  // namespace
@@ -188,7 +132,7 @@ BlockRowKernel ddsAtcKernelSsse3(BlockFormat format, int bytesPerPixel) {
 #if defined(DDS_HAVE_SSSE3)
     using B = BlockFormat;
     if (!ddsCpuHasSsse3()) return nullptr;
-    return ddsKernelOf<Ssse3Kernel, B::AtcRgb, B::AtcExplicitAlpha, B::AtcInterpolatedAlpha>(format, bytesPerPixel);
+    return ddsKernelOf<BlockWalkSsse3<Ssse3Block>::Kernel, B::AtcRgb, B::AtcExplicitAlpha, B::AtcInterpolatedAlpha>(format, bytesPerPixel);
 #else
     (void)format, (void)bytesPerPixel;
     return nullptr;

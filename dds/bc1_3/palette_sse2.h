@@ -1,6 +1,5 @@
 // SSE2 pieces of the BC1-BC3 kernels: the palette of a colour block as four
-// RGBA words, DXT3's alpha bytes and the merging of alpha bytes into the
-// words.  Only included where SSE2 is available; each piece gives exactly
+// RGBA words and the merging of alpha bytes into the words.  Only included where SSE2 is available; each piece gives exactly
 // the bytes of the plain rule.
 #ifndef DDS_BC1_3_PALETTE_SSE2_H
 #define DDS_BC1_3_PALETTE_SSE2_H
@@ -90,16 +89,6 @@ inline void mergeAlpha(__m128i rows[4], __m128i alpha) {
     const __m128i spread[4] = {_mm_unpacklo_epi16(zero, low), _mm_unpackhi_epi16(zero, low),
                                _mm_unpacklo_epi16(zero, high), _mm_unpackhi_epi16(zero, high)};
     for (int r = 0; r < 4; ++r) rows[r] = _mm_or_si128(_mm_and_si128(rows[r], colors), spread[r]);
-}
-
-// DXT3: the 4-bit values times 17, in pixel order.
-inline __m128i explicitAlpha(const uint8_t *alphaBlock) {
-    const __m128i packed = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(alphaBlock));
-    const __m128i nibble = _mm_set1_epi8(0x0F);
-    const __m128i lowNibbles = _mm_and_si128(packed, nibble);
-    const __m128i highNibbles = _mm_and_si128(_mm_srli_epi16(packed, 4), nibble);
-    const __m128i values = _mm_unpacklo_epi8(lowNibbles, highNibbles);
-    return _mm_or_si128(values, _mm_slli_epi16(values, 4));  // v * 17 = v | v << 4
 }
 
 }  // namespace bc13sse2

@@ -15,6 +15,7 @@
 
 #include "bc1_3/palette_sse2.h"
 #include "common/channel_sse2.h"
+#include "common/explicit_alpha_sse2.h"
 #include "common/rows.h"
 
 namespace {
@@ -64,7 +65,7 @@ struct Sse2Block {
         __m128i pixels[4];
         colorRowsByPairs(colorBlock, L::FourColours, pixels);
         if (L::MergeAlpha) {
-            mergeAlpha(pixels, Format == B::Dxt3 ? explicitAlpha(block)
+            mergeAlpha(pixels, Format == B::Dxt3 ? ddsExplicitAlphaSse2(block)
                                                  : channelsse2::channelBytes(block, block[0], block[1]));
         }
         for (int r = 0; r < 4; ++r) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);

@@ -34,30 +34,33 @@ inline Words32 words32(const uint8_t *block) {
     return {{ddsLoad32(block), ddsLoad32(block + 4), ddsLoad32(block + 8), ddsLoad32(block + 12)}};
 }
 
-// `Count` bits (at most 32) of the block from bit `Start`, the first at bit 0.
+// `Count` bits (1 to 32) of the block from bit `Start`, the first at bit
+// 0, from two 64-bit words or from four 32-bit ones.
 template <unsigned Start, unsigned Count>
-inline uint32_t field(const Words64 &b) {
-    static_assert(Count <= 32 && Start + Count <= 128, "a field inside the block");
-    if constexpr (Count == 0) {
-        return 0;
-    } else {
-        constexpr uint64_t mask = (uint64_t{1} << Count) - 1;
-        if constexpr (Start >= 64) return static_cast<uint32_t>((b.high >> (Start - 64)) & mask);
-        else if constexpr (Start + Count <= 64) return static_cast<uint32_t>((b.low >> Start) & mask);
-        else return static_cast<uint32_t>(((b.low >> Start) | (b.high << (64 - Start))) & mask);
-    }
+inline uint32_t bitsOf(const Words64 &b) {
+    constexpr uint64_t mask = (uint64_t{1} << Count) - 1;
+    if constexpr (Start >= 64) return static_cast<uint32_t>((b.high >> (Start - 64)) & mask);
+    else if constexpr (Start + Count <= 64) return static_cast<uint32_t>((b.low >> Start) & mask);
+    else return static_cast<uint32_t>(((b.low >> Start) | (b.high << (64 - Start))) & mask);
 }
 template <unsigned Start, unsigned Count>
-inline uint32_t field(const Words32 &b) {
+inline uint32_t bitsOf(const Words32 &b) {
+    constexpr uint32_t mask = Count == 32 ? 0xFFFFFFFFu : (uint32_t{1} << (Count % 32)) - 1;
+    constexpr unsigned word = Start / 32, shift = Start % 32;
+    if constexpr (shift == 0) return b.w[word] & mask;
+    else if constexpr (shift + Count <= 32) return (b.w[word] >> shift) & mask;
+    else return ((b.w[word] >> shift) | (b.w[word + 1] << (32 - shift))) & mask;
+}
+
+// `Count` bits (at most 32) of the block from bit `Start`: none when Count
+// is 0.
+template <unsigned Start, unsigned Count, typename Words>
+inline uint32_t field(const Words &b) {
     static_assert(Count <= 32 && Start + Count <= 128, "a field inside the block");
     if constexpr (Count == 0) {
         return 0;
     } else {
-        constexpr uint32_t mask = Count == 32 ? 0xFFFFFFFFu : (uint32_t{1} << (Count % 32)) - 1;
-        constexpr unsigned word = Start / 32, shift = Start % 32;
-        if constexpr (shift == 0) return b.w[word] & mask;
-        else if constexpr (shift + Count <= 32) return (b.w[word] >> shift) & mask;
-        else return ((b.w[word] >> shift) | (b.w[word + 1] << (32 - shift))) & mask;
+        return bitsOf<Start, Count>(b);
     }
 }
 

@@ -13,6 +13,7 @@
 #include "etc/etc.h"
 #include "etc/etc_tables.h"
 #include "etc/etc_kernels.h"
+#include "common/rows.h"
 
 namespace {
 
@@ -152,22 +153,6 @@ void eacBytes(const uint8_t *block, bool eleven, uint8_t bytes[16]) {
         for (int x = 0; x < 4; ++x) bytes[4 * y + x] = values[(word >> (45 - 3 * (4 * x + y))) & 7];
 }
 
-template <int BytesPerPixel>
-inline void putBlock(uint8_t *const *rows, size_t column, const uint32_t pixels[16]) {
-    for (int r = 0; r < 4; ++r) {
-        const uint32_t *p = pixels + 4 * r;
-        uint8_t *out = rows[r] + column;
-        if (BytesPerPixel == 4) {
-            std::memcpy(out, p, 16);
-        } else {
-            // Four RGBA words to three words of RGB bytes.
-            const uint32_t packed[3] = {(p[0] & 0x00FFFFFFu) | p[1] << 24, ((p[1] >> 8) & 0xFFFFu) | p[2] << 16,
-                                        ((p[2] >> 16) & 0xFFu) | p[3] << 8};
-            std::memcpy(out, packed, 12);
-        }
-    }
-}
-
 // The 16 RGBA words of a block of `Format`.
 template <BlockFormat Format>
 inline void blockWords(const uint8_t *block, uint32_t pixels[16]) {
@@ -190,30 +175,23 @@ inline void blockWords(const uint8_t *block, uint32_t pixels[16]) {
 }
 
 template <BlockFormat Format, int BytesPerPixel>
-void portableRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-    // Without alpha, RGBA blocks are their colour blocks.
-    constexpr bool ColorOnly = Format == BlockFormat::Etc2Rgba && BytesPerPixel == 3;
-    constexpr size_t blockBytes = ddsBlockBytes(Format);
-    uint32_t pixels[16];
-    for (uint32_t k = 0; k < blockCount; ++k) {
-        const uint8_t *block = blocks + k * blockBytes;
-        if (ColorOnly)
+struct WordBlock {
+    static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool) {
+        uint32_t pixels[16];
+        // Without alpha, RGBA blocks are their colour blocks.
+        if (Format == BlockFormat::Etc2Rgba && BytesPerPixel == 3)
             colorWords(block + 8, false, pixels);
         else
             blockWords<Format>(block, pixels);
-        putBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
+        ddsPutBlock<BytesPerPixel>(rows, column, pixels);
     }
-}
-
-template <BlockFormat Format, int BytesPerPixel>
-struct PortableKernel {
-    static constexpr BlockRowKernel run = portableRow<Format, BytesPerPixel>;
 };
 
 }  // namespace
 
 BlockRowKernel ddsEtcKernelPortable(BlockFormat format, int bytesPerPixel) {
     using B = BlockFormat;
-    return ddsKernelOf<PortableKernel, B::Etc2Rgb, B::Etc2PunchThrough, B::Etc2Rgba, B::EacR11, B::EacRg11>(
+    if (!ddsWordsAreRgba) return nullptr;
+    return ddsKernelOf<BlockWalk<WordBlock>::Kernel, B::Etc2Rgb, B::Etc2PunchThrough, B::Etc2Rgba, B::EacR11, B::EacRg11>(
         format, bytesPerPixel);
 }

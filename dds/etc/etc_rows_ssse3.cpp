@@ -30,6 +30,8 @@
 #if defined(DDS_HAVE_SSSE3)
 #include <tmmintrin.h>
 
+#include "common/rows_sse2.h"
+
 namespace {
 
 #define DDS_ETC_SSSE3 __attribute__((target("ssse3")))
@@ -366,36 +368,19 @@ DDS_ETC_SSSE3 inline void planeRows(const Planes &planes, __m128i rows[4]) {
         for (int y = 0; y < 4; ++y) rows[y] = _mm_shuffle_epi8(rows[y], load(PackRgb));
 }
 
-template <int BytesPerPixel>
-DDS_ETC_SSSE3 inline void storeRows(uint8_t *const rows[4], size_t column, bool last, const __m128i pixels[4]) {
-    for (int y = 0; y < 4; ++y) {
-        uint8_t *out = rows[y] + column;
-        if (BytesPerPixel == 4 || !last) {
-            // Three-byte rows store 16 bytes too; the next block overwrites the last four.
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), pixels[y]);
-        } else {
-            _mm_storel_epi64(reinterpret_cast<__m128i *>(out), pixels[y]);
-            const uint32_t tail = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(pixels[y], 8)));
-            std::memcpy(out + 8, &tail, 4);
+template <BlockFormat Format, int BytesPerPixel>
+struct Ssse3Block {
+    DDS_ETC_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
+        __m128i pixels[4];
+        planeRows<BytesPerPixel>(blockPlanes<Format, BytesPerPixel == 4>(block), pixels);
+        for (int y = 0; y < 4; ++y) {
+            if (BytesPerPixel == 4) {
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[y] + column), pixels[y]);
+            } else {
+                ddsStoreRgbRow(rows[y] + column, pixels[y], last);
+            }
         }
     }
-}
-
-template <BlockFormat Format, int BytesPerPixel>
-DDS_ETC_SSSE3 void ssse3Row(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-    constexpr size_t BlockBytes = ddsBlockBytes(Format);
-    // Copies of the row pointers, which the stores cannot change.
-    uint8_t *const rowCopies[4] = {rows[0], rows[1], rows[2], rows[3]};
-    for (uint32_t k = 0; k < blockCount; ++k) {
-        __m128i pixels[4];
-        planeRows<BytesPerPixel>(blockPlanes<Format, BytesPerPixel == 4>(blocks + k * BlockBytes), pixels);
-        storeRows<BytesPerPixel>(rowCopies, static_cast<size_t>(k) * 4 * BytesPerPixel, k + 1 == blockCount, pixels);
-    }
-}
-
-template <BlockFormat Format, int BytesPerPixel>
-struct Ssse3Kernel {
-    static constexpr BlockRowKernel run = ssse3Row<Format, BytesPerPixel>;
 };
 
 }  // namespace
@@ -403,7 +388,7 @@ struct Ssse3Kernel {
 BlockRowKernel ddsEtcKernelSsse3(BlockFormat format, int bytesPerPixel) {
     using B = BlockFormat;
     if (!ddsCpuHasSsse3()) return nullptr;
-    return ddsKernelOf<Ssse3Kernel, B::Etc2Rgb, B::Etc2PunchThrough, B::Etc2Rgba, B::EacR11, B::EacRg11>(
+    return ddsKernelOf<BlockWalkSsse3<Ssse3Block>::Kernel, B::Etc2Rgb, B::Etc2PunchThrough, B::Etc2Rgba, B::EacR11, B::EacRg11>(
         format, bytesPerPixel);
 }
 
