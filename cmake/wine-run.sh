@@ -1,6 +1,8 @@
 #!/bin/sh
-# Runs a 32-bit Windows program under wine, headless and quiet; CTest uses it
-# as CMAKE_CROSSCOMPILING_EMULATOR for the windows preset.
+# Runs a Windows program under wine, headless and quiet; CTest uses it as
+# CMAKE_CROSSCOMPILING_EMULATOR for the windows presets.  A 32-bit program
+# runs with wine's 32-bit loader in a 32-bit prefix, a 64-bit one with
+# wine64 in a 64-bit prefix: the program's PE header says which.
 #
 # Wine's server and the services it starts (winedevice.exe and others)
 # outlive the program and inherit its output.  Started from a CTest test,
@@ -10,24 +12,48 @@
 # start the services, all with their output sent to /dev/null.  Only then is
 # the program run.
 #
-# WINEPREFIX: the prefix to use (default: one per user under TMPDIR); it is
-# made on first use.  DDSIMAGE_WINEDEBUG: wine's debug channels (default
-# -all, none).  DDSIMAGE_WINESERVER_PERSIST: seconds the server stays
-# up after its last program ends (default 600); .ci/windows.sh stops it.
+# WINEPREFIX: the prefix to use (default: one per user and word size under
+# TMPDIR); it is made on first use.  DDSIMAGE_WINEDEBUG: wine's debug
+# channels (default -all, none).  DDSIMAGE_WINESERVER_PERSIST: seconds the
+# server stays up after its last program ends (default 600); .ci/windows.sh
+# stops it.
 set -eu
 
-: "${WINEPREFIX:=${TMPDIR:-/tmp}/ddsimage-wine-$(id -u)}"
-export WINEPREFIX
-export WINEDEBUG="${DDSIMAGE_WINEDEBUG:--all}"
-export WINEARCH=win32
-# No Mono or Gecko installer prompts while the prefix is made.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# The machine field of the PE header (its offset is at 0x3C): 14c for
+# 32-bit x86, 8664 for x86-64.
+pe_machine() {
+  pe_offset=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  od -An -tx2 -j$((pe_offset + 4)) -N2 "$1" | tr -d ' '
+}
 
-if [ ! -x /usr/lib/wine/wine ] && [ ! -x /usr/lib/wine/wine32 ]; then
-  # wine64 alone runs a 32-bit program as a silent no-op that exits 0.
-  echo "wine-run.sh: the 32-bit wine loader is missing (apt-get install wine32:i386)" >&2
+case "$(pe_machine "$1" 2>/dev/null || true)" in
+  8664)
+    bits=64
+    loader=/usr/lib/wine/wine64
+    export WINEARCH=win64 WINELOADER=$loader
+    ;;
+  *)
+    bits=32
+    loader=/usr/lib/wine/wine
+    [ -x "$loader" ] || loader=/usr/lib/wine/wine32
+    export WINEARCH=win32
+    if [ ! -x "$loader" ]; then
+      # wine64 alone runs a 32-bit program as a silent no-op that exits 0.
+      echo "wine-run.sh: the 32-bit wine loader is missing (apt-get install wine32:i386)" >&2
+      exit 127
+    fi
+    ;;
+esac
+if [ ! -x "$loader" ]; then
+  echo "wine-run.sh: $loader is missing (apt-get install wine64)" >&2
   exit 127
 fi
+
+: "${WINEPREFIX:=${TMPDIR:-/tmp}/ddsimage-wine$bits-$(id -u)}"
+export WINEPREFIX
+export WINEDEBUG="${DDSIMAGE_WINEDEBUG:--all}"
+# No Mono or Gecko installer prompts while the prefix is made.
+export WINEDLLOVERRIDES="mscoree,mshtml="
 
 mkdir -p "$WINEPREFIX"
 ready="$WINEPREFIX/.ddsimage-wine-ready"
@@ -39,7 +65,7 @@ ready="$WINEPREFIX/.ddsimage-wine-ready"
   # the services.  Neither the server nor the services may keep the lock's
   # descriptor (9>&-), or the next run would wait for them forever.
   if wineserver -p"$persist" </dev/null >/dev/null 2>&1 9>&- || [ ! -f "$ready" ]; then
-    wineboot </dev/null >/dev/null 2>&1 9>&-
+    "$loader" wineboot </dev/null >/dev/null 2>&1 9>&-
     : >"$ready"
   fi
 ) 9>"$WINEPREFIX/.ddsimage-wine-run.lock"
@@ -53,10 +79,10 @@ ready="$WINEPREFIX/.ddsimage-wine-ready"
 # its crash dump, never by a signal; so only a run that wine ends by SIGSEGV
 # is run once more, with a note.
 status=0
-wine "$@" </dev/null || status=$?
+"$loader" "$@" </dev/null || status=$?
 if [ "$status" -eq 139 ]; then
   echo "wine-run.sh: wine ended by SIGSEGV (not the program's crash); running $1 once more" >&2
   status=0
-  wine "$@" </dev/null || status=$?
+  "$loader" "$@" </dev/null || status=$?
 fi
 exit "$status"

@@ -12,8 +12,9 @@
 #   ci       test, and clang 14 with its sanitizer runtime (.ci/run)
 #   bench    the benchmarks, their peer libraries, the chart and Pillow's
 #            loads (README "Measuring", bench/target_speed.py)
-#   windows  the 32-bit Windows cross-build and wine to run it; adds the
-#            i386 architecture (README "Windows DLL", .ci/windows.sh)
+#   windows  the 32-bit and 64-bit Windows cross-builds and wine to run
+#            them; adds the i386 architecture (README "Windows DLL",
+#            .ci/windows.sh)
 #
 # SUDO (environment): what runs apt-get and dpkg for a user other than
 # root (default sudo).
@@ -24,7 +25,7 @@ packages_for() {
     test) echo cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libstb-dev ;;
     ci) echo "$(packages_for test) clang-14 libclang-rt-14-dev" ;;
     bench) echo cmake ninja-build g++ libstb-dev libbenchmark-dev libsquish-dev libfreeimage-dev gnuplot-nox python3-pil ;;
-    windows) echo cmake ninja-build g++-mingw-w64-i686-posix wine wine32:i386 googletest libstb-dev ;;
+    windows) echo cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 googletest libstb-dev ;;
     *) return 1 ;;
   esac
 }

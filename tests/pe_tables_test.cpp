@@ -26,6 +26,7 @@ namespace {
 
 constexpr uint32_t ScnMemExecute = 0x20000000u;  // IMAGE_SCN_MEM_EXECUTE
 constexpr uint16_t MachineI386 = 0x014c;          // IMAGE_FILE_MACHINE_I386
+constexpr uint16_t MachineAmd64 = 0x8664;         // IMAGE_FILE_MACHINE_AMD64
 constexpr uint16_t FileDll = 0x2000;              // IMAGE_FILE_DLL
 
 struct PeExport {
@@ -237,9 +238,11 @@ class PeTables : public ::testing::Test {
 
 PeImage PeTables::plugin_;
 
-TEST_F(PeTables, PluginIsA32BitDll) {
+// The 32-bit DLL is the product; the 64-bit build runs the same suite where
+// a machine cannot run 32-bit programs.
+TEST_F(PeTables, PluginIsADllForTheBuildsMachine) {
     ASSERT_EQ(plugin_.error, "");
-    EXPECT_EQ(plugin_.machine, MachineI386);
+    EXPECT_EQ(plugin_.machine, sizeof(void *) == 4 ? MachineI386 : MachineAmd64);
     EXPECT_NE(plugin_.characteristics & FileDll, 0);
     EXPECT_EQ(lower(plugin_.exportDllName), "ddsimage.dll");
 }
