@@ -8,7 +8,7 @@
 namespace {
 
 // What the threads of one decode share: the next chunk to claim, and
-// whether a read has failed.
+// whether a read has failed (or a chunk did not fit the planned type).
 struct ChunkClaims {
     const DdsSource &source;
     const DdsLevelDecoder &level;
@@ -23,7 +23,8 @@ struct ChunkClaims {
             if (failed.load(std::memory_order_relaxed)) return;
             const uint32_t index = next.fetch_add(1, std::memory_order_relaxed);
             if (index >= chunkCount) return;
-            if (!ddsReadChunk(source, *level.plan, index, buffer) || failed.load(std::memory_order_relaxed)) {
+            if (!ddsReadChunk(source, *level.plan, index, buffer) || !ddsChunkFitsType(*level.plan, index, buffer) ||
+                failed.load(std::memory_order_relaxed)) {
                 failed.store(true, std::memory_order_relaxed);
                 return;
             }

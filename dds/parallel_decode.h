@@ -20,9 +20,10 @@ constexpr uint32_t ddsMaxDecodeThreads = 8;
 // different chunks never overlap, so the buffer needs no lock.  The workers
 // are started and joined inside the call, and nothing is allocated beyond
 // what starting them takes; a worker that cannot be started leaves the
-// work to fewer, down to the calling thread alone.  A failed read stops
-// every thread from claiming or decoding another chunk and returns false;
-// the buffer may then be partly written.  Nothing here calls the host, and
+// work to fewer, down to the calling thread alone.  A failed read, or a
+// chunk that does not fit the planned type (ddsChunkFitsType), stops every
+// thread from claiming or decoding another chunk and returns false; the
+// buffer may then be partly written.  Nothing here calls the host, and
 // nothing it calls throws.
 bool ddsDecodeTopLevelParallel(const DdsSource &source, const DdsPlan &plan, uint8_t *const *buffers,
                                uint32_t bufferCount, uint8_t *pixels, bool reverseRows);

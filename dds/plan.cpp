@@ -214,13 +214,21 @@ DdsRefusal placeLevelData(DdsPlan *plan) {
     return DdsAccepted;
 }
 
-DdsRefusal chooseType(const DdsSource &source, DdsPlan *plan) {
+// The type; for DXT1 and BC1 from their blocks, or, when Rgb was
+// reported and the first block is in four-colour mode, Rgb, for the
+// decode to confirm.
+DdsRefusal chooseType(const DdsSource &source, const TextureType *reported, DdsPlan *plan) {
     const TypeRule rule = plan->format->type;
     const bool noAlphaMask = rule == TypeRule::AlphaMask && plan->header.pixelFormat.aBitMask == 0;
     plan->type = rule == TypeRule::Rgb || noAlphaMask ? TextureType::Rgb : TextureType::Rgba;
     if (rule == TypeRule::Transparency) {
         bool transparent = false;
-        if (!ddsBc1ImageHasTransparency(source, *plan, &transparent)) return DdsReadFailed;
+        if (reported != nullptr && *reported == TextureType::Rgb) {
+            if (!ddsBc1FirstBlockTransparent(source, *plan, &transparent)) return DdsReadFailed;
+            plan->confirmType = !transparent;
+        } else if (!ddsBc1ImageHasTransparency(source, *plan, &transparent)) {
+            return DdsReadFailed;
+        }
         plan->type = transparent ? TextureType::Rgba : TextureType::Rgb;
     }
     plan->pixelBytes = ddsBytesPerPixel(plan->type);
@@ -247,7 +255,7 @@ DdsRefusal readDx10(const DdsSource &source, DdsPlan *plan) {
     return DdsAccepted;
 }
 
-DdsRefusal plan(const DdsSource &source, DdsPlan *plan) {
+DdsRefusal plan(const DdsSource &source, const TextureType *reported, DdsPlan *plan) {
     uint8_t bytes[DdsHeaderBytes];
     if (!readRecord(source, DdsMagicBytes, bytes, sizeof bytes, plan)) return DdsHeaderTruncated;
     ddsParseHeader(bytes, &plan->header);
@@ -282,7 +290,7 @@ DdsRefusal plan(const DdsSource &source, DdsPlan *plan) {
     }
     refusal = checkLevel(plan, level);
     if (refusal != DdsAccepted) return refusal;
-    return chooseType(source, plan);
+    return chooseType(source, reported, plan);
 }
 
 }  // namespace
@@ -298,5 +306,10 @@ bool ddsSetChunkRows(DdsPlan *plan, uint32_t rows) {
 
 DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *out) {
     *out = DdsPlan{};
-    return plan(source, out);
+    return plan(source, nullptr, out);
+}
+
+DdsRefusal ddsPlanReportedImage(const DdsSource &source, TextureType reported, DdsPlan *out) {
+    *out = DdsPlan{};
+    return plan(source, &reported, out);
 }

@@ -58,6 +58,10 @@ struct DdsPlan {
     // 0 for every other format.
     uint64_t secondPlaneOffset;
     uint32_t secondPlaneRowBytes;
+    // DXT1 and BC1 planned by ddsPlanReportedImage as Rgb without their
+    // blocks being read: the decode fails at a block it reads that has a
+    // transparent texel inside the image.
+    bool confirmType;
 };
 
 // Reads the header (offset 4), the DX10 record when the header announces
@@ -87,6 +91,15 @@ struct DdsPlan {
 // Nothing of the level is read but DXT1 and BC1's blocks: a palette is
 // read by the image request (ddsStartLevel).
 DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *plan);
+
+// Plans as ddsPlanImage, for an image request after a query that reported
+// `reported`.  When that is Rgb, a DXT1 or BC1 image whose first block is
+// in four-colour mode is planned Rgb without its other blocks being read
+// (an opaque image's scan reads them all, and the decode reads them anyway)
+// and marked confirmType.  Everything else is planned exactly as
+// ddsPlanImage plans it: an Rgba image's scan stops at its first
+// transparent texel.
+DdsRefusal ddsPlanReportedImage(const DdsSource &source, TextureType reported, DdsPlan *plan);
 
 // Sets the source rows read at a time (PVRTC1: a power of two no larger
 // than the word grid) and the chunk they need; false, changing nothing,

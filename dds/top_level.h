@@ -24,8 +24,10 @@
 //
 // Uncompressed pixels also use an UncompressedConverter (about 5 KiB of
 // tables) on the stack, and palette-indexed pixels their palette (1 KiB),
-// read once; nothing else is allocated.  Fails, returning false, only when
-// a read fails; the buffer may then be partly written.
+// read once; nothing else is allocated.  Fails, returning false, when a
+// read fails, or, for a plan marked confirmType, at a chunk with a
+// transparent texel (the file has changed since the query reported Rgb);
+// the buffer may then be partly written.
 bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *chunk, uint8_t *pixels,
                        bool reverseRows);
 
@@ -72,5 +74,11 @@ bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, 
 // The chunk is the caller's working buffer: a PVRTC1 band also writes
 // into its spare row.
 void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk);
+
+// Whether chunk `index`, read into `chunk`, fits the planned type: false
+// for a plan marked confirmType (DXT1 or BC1 planned Rgb from the query's
+// report) whose chunk has a transparent texel inside the image.  The chunk
+// is in memory already, so this costs no read.
+bool ddsChunkFitsType(const DdsPlan &plan, uint32_t index, const uint8_t *chunk);
 
 #endif

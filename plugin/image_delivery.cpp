@@ -29,11 +29,16 @@ ImportStatus getImage(int handle, uint8_t *pixels) {
     if (slot == nullptr || pixels == nullptr) return ImportStatus::ReadFailed;
 
     // The file is planned afresh, as it is now, so that the request stands
-    // on its own even when no query ran for this handle.
+    // on its own even when no query ran for this handle.  After a query
+    // that reported Rgb, DXT1 and BC1 are planned Rgb without reading every
+    // block a second time, and the decode confirms it from the blocks it
+    // reads.
     DdsSource source;
     if (!ddsFileSource(&slot->file, &source)) return ImportStatus::ReadFailed;
     DdsPlan plan;
-    if (ddsPlanImage(source, &plan) != DdsAccepted) return ImportStatus::ReadFailed;
+    const DdsRefusal refusal = slot->reported.valid ? ddsPlanReportedImage(source, slot->reported.type, &plan)
+                                                    : ddsPlanImage(source, &plan);
+    if (refusal != DdsAccepted) return ImportStatus::ReadFailed;
     if (!fitsReport(slot->reported, plan)) return ImportStatus::ReadFailed;
 
     return ddsDecodeForHost(source, plan, pixels, fileOrder == 0) ? ImportStatus::Ok : ImportStatus::ReadFailed;

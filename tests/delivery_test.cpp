@@ -670,6 +670,8 @@ TEST_F(Delivery, FileChangedSinceTheQuery) {
          makeTexture(named("DXT1 opaque"), 8, 8, 2), true, -8},
         {"Rgb to Rgba: a later block's texel turns transparent", makeTexture(named("DXT1 opaque"), 16, 16, 1),
          makeTexture(named("DXT1 late alpha"), 16, 16, 2), true, -8},
+        {"Rgba to Rgb: the later blocks' transparent texels go", makeTexture(named("DXT1 late alpha"), 16, 16, 1),
+         makeTexture(named("DXT1 opaque"), 16, 16, 2), true, -8},
         {"Rgb to DXT5 Rgba", makeTexture(named("DXT1 opaque"), 8, 8, 1), makeTexture(named("DXT5"), 8, 8, 2),
          true, -8},
         {"now refused",

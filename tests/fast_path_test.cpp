@@ -675,6 +675,61 @@ TEST_F(WorkingMemory, EachFailingReadEndsTheImport) {
     ddsSetDecodeThreadsForTesting(0, ddsParallelMinimumPixels);
 }
 
+// After a query that reported Rgb, a DXT1 image is planned Rgb without a
+// scan, and the decode, on one thread and on three, confirms it from the
+// blocks it reads: one transparent texel inside the image, in the first
+// chunk or the last, fails it; one outside it, in a partial edge block,
+// does not.  After an Rgba report the image is planned as without one.
+TEST_F(WorkingMemory, TheDecodeConfirmsTheReportedDxt1Type) {
+    const uint32_t size = 1022, blocks = (size + 3) / 4;
+    std::vector<uint8_t> opaque = randomBytes(size_t{blocks} * blocks * 8, 9);
+    for (size_t b = 0; b < opaque.size(); b += 8) opaque[b + 1] |= 0x80, opaque[b + 3] &= 0x7F;
+    // Block (bx, by) in three-colour mode, index 3 at (column, row) alone.
+    auto planted = [&](uint32_t bx, uint32_t by, uint32_t column, uint32_t row) {
+        std::vector<uint8_t> level = opaque;
+        uint8_t *block = &level[(size_t{by} * blocks + bx) * 8];
+        block[1] &= 0x7F, block[3] |= 0x80;
+        for (uint32_t r = 0; r < 4; ++r) block[4 + r] = static_cast<uint8_t>(r == row ? 3u << (2 * column) : 0);
+        return level;
+    };
+    const struct {
+        const char *name;
+        std::vector<uint8_t> level;
+        bool transparent;
+    } levels[] = {{"opaque", opaque, false},
+                  {"first chunk", planted(5, 1, 2, 3), true},
+                  {"last row of blocks", planted(100, blocks - 1, 0, 1), true},
+                  {"outside the image only", planted(blocks - 1, 10, 3, 0), false}};
+    for (const auto &l : levels) {
+        const std::vector<uint8_t> file = ddsFile(dxtFields("DXT1", size, size), l.level);
+        const DdsSource source = ddsMemorySource(file.data(), file.size());
+        DdsPlan fresh;
+        ASSERT_EQ(ddsPlanImage(source, &fresh), DdsAccepted);
+        ASSERT_EQ(fresh.type, l.transparent ? TextureType::Rgba : TextureType::Rgb) << l.name;
+        std::vector<uint8_t> expected(size_t{size} * size * 4, 0x5A);
+        ASSERT_TRUE(ddsDecodeForHost(source, fresh, expected.data(), true));
+        for (uint32_t threads : {1u, 3u}) {
+            ddsSetDecodeThreadsForTesting(threads, 0);
+            for (TextureType reported : {TextureType::Rgb, TextureType::Rgba}) {
+                SCOPED_TRACE(testing::Message() << l.name << ", " << threads << " threads, reported "
+                                                << static_cast<int>(reported));
+                DdsPlan plan;
+                ASSERT_EQ(ddsPlanReportedImage(source, reported, &plan), DdsAccepted);
+                EXPECT_EQ(plan.confirmType, reported == TextureType::Rgb);
+                EXPECT_EQ(plan.type, plan.confirmType ? TextureType::Rgb : fresh.type);
+                std::vector<uint8_t> pixels(expected.size(), 0x5A);
+                const bool fits = plan.type == fresh.type;
+                EXPECT_EQ(ddsDecodeForHost(source, plan, pixels.data(), true), fits);
+                if (fits) {
+                    EXPECT_TRUE(pixels == expected);
+                }
+                EXPECT_EQ(qvhostLiveAllocations(), 0);
+            }
+        }
+    }
+    ddsSetDecodeThreadsForTesting(0, ddsParallelMinimumPixels);
+}
+
 // Single-threaded, one chunk; on three threads (images of a megapixel and
 // more), one chunk a thread and never more than 1 MiB.
 TEST_F(WorkingMemory, PeakDoesNotGrowWithHeightAndOnlyWithOneRowsWidth) {

@@ -78,4 +78,13 @@ bool ddsBc1BlockHasTransparency(const uint8_t block[8], uint32_t columnMask, uin
 // stops at the first transparent texel.  False when a read fails.
 bool ddsBc1ImageHasTransparency(const DdsSource &source, const DdsPlan &plan, bool *transparent);
 
+// Whether the first block of the planned image is in three-colour mode
+// (which makes the image Rgba whatever its texels); false when the read
+// fails.
+bool ddsBc1FirstBlockTransparent(const DdsSource &source, const DdsPlan &plan, bool *threeColour);
+
+// Whether `count` stored rows of blocks from stored row `firstRow` on, read
+// into `rows`, have a transparent texel inside the image.
+bool ddsBc1RowsHaveTransparency(const DdsPlan &plan, const uint8_t *rows, uint32_t firstRow, uint32_t count);
+
 #endif

@@ -109,14 +109,27 @@ bool ddsBc1BlockHasTransparency(const uint8_t block[8], uint32_t columnMask, uin
     return false;
 }
 
+bool ddsBc1FirstBlockTransparent(const DdsSource &source, const DdsPlan &plan, bool *threeColour) {
+    uint8_t colours[4];
+    *threeColour = false;
+    if (!ddsRead(source, plan.dataOffset, colours, sizeof colours)) return false;
+    *threeColour = ddsThreeColourMode(ddsLoad16(colours), ddsLoad16(colours + 2));
+    return true;
+}
+
+bool ddsBc1RowsHaveTransparency(const DdsPlan &plan, const uint8_t *rows, uint32_t firstRow, uint32_t count) {
+    for (uint32_t r = 0; r < count; ++r) {
+        if (rowSegmentTransparent(plan, rows + size_t{r} * plan.sourceRowBytes, firstRow + r, 0, plan.blocksPerRow)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ddsBc1ImageHasTransparency(const DdsSource &source, const DdsPlan &plan, bool *transparent) {
     uint8_t piece[PieceBlocks * Bc1BlockBytes];
-    *transparent = false;
-    if (!ddsRead(source, plan.dataOffset, piece, 4)) return false;
-    if (ddsThreeColourMode(ddsLoad16(piece), ddsLoad16(piece + 2))) {
-        *transparent = true;
-        return true;
-    }
+    if (!ddsBc1FirstBlockTransparent(source, plan, transparent)) return false;
+    if (*transparent) return true;
     // The stored rows are contiguous: walk them a piece at a time.
     const uint64_t total = uint64_t{plan.blocksPerRow} * plan.sourceRows;
     for (uint64_t start = 0; start < total; start += PieceBlocks) {
