@@ -291,7 +291,7 @@ void benchLayoutKernel(benchmark::State &state, std::string name, const BenchFor
     std::vector<uint8_t> file = benchFile(*format, size, size);  // chunks are decoded in place
     const DdsSource source = ddsMemorySource(file.data(), file.size());
     DdsPlan plan;
-    if (ddsPlanImage(source, &plan) != DdsAccepted || plan.secondPlaneRowBytes != 0) {
+    if (ddsPlanImage(source, &plan) != DdsRefusal::Accepted || plan.secondPlaneRowBytes != 0) {
         state.SkipWithError("the file is refused or planar");
         return;
     }

@@ -399,11 +399,11 @@ struct RefusedCode {
 };
 
 constexpr RefusedCode RefusedFourCCs[] = {
-    {fourCC("ASTC"), DdsAstcWithoutBlockSize},
-    {fourCC("EAS1"), DdsSignedEac},
-    {fourCC("EAS2"), DdsSignedEac},
-    {fourCC("PTC5"), DdsPvrtc2},
-    {fourCC("PTC6"), DdsPvrtc2},
+    {fourCC("ASTC"), DdsRefusal::AstcWithoutBlockSize},
+    {fourCC("EAS1"), DdsRefusal::SignedEac},
+    {fourCC("EAS2"), DdsRefusal::SignedEac},
+    {fourCC("PTC5"), DdsRefusal::Pvrtc2},
+    {fourCC("PTC6"), DdsRefusal::Pvrtc2},
 };
 
 const DdsFormat *lookUp(FormatKey key, uint32_t code) {
@@ -417,13 +417,13 @@ const DdsFormat *lookUp(FormatKey key, uint32_t code) {
 DdsRefusal dxgiRefusal(uint32_t code) {
     constexpr uint32_t typeless[] = {1, 5, 9, 15, 19, 23, 27, 33, 39, 44, 48, 53, 60, 90, 92, 94};
     for (uint32_t t : typeless) {
-        if (code == t) return DdsTypelessFormat;
+        if (code == t) return DdsRefusal::TypelessFormat;
     }
-    if (code == 89) return DdsExtendedRangeFormat;
-    if (code >= 111 && code <= 114) return DdsVideoPaletteFormat;
+    if (code == 89) return DdsRefusal::ExtendedRangeFormat;
+    if (code >= 111 && code <= 114) return DdsRefusal::VideoPaletteFormat;
     // 136 + 4k lies between the ASTC formats' numbers and names none.
-    if (code >= 136 && code <= 188 && (code - 136) % 4 == 0) return DdsAstcDxgiUnassigned;
-    return DdsUnsupportedDxgiFormat;
+    if (code >= 136 && code <= 188 && (code - 136) % 4 == 0) return DdsRefusal::AstcDxgiUnassigned;
+    return DdsRefusal::UnsupportedDxgiFormat;
 }
 
 // Why a FourCC that no row names is refused: a code refused by name, the
@@ -433,9 +433,9 @@ DdsRefusal fourCCRefusal(uint32_t code) {
     for (const RefusedCode &refused : RefusedFourCCs) {
         if (refused.fourCC == code) return refused.refusal;
     }
-    if (code >= 70 && code <= 83) return DdsLegacyDepthFormat;
-    if (code == 119) return DdsExtendedRangeFormat;
-    return DdsUnsupportedFourCC;
+    if (code >= 70 && code <= 83) return DdsRefusal::LegacyDepthFormat;
+    if (code == 119) return DdsRefusal::ExtendedRangeFormat;
+    return DdsRefusal::UnsupportedFourCC;
 }
 
 const DdsFormat *findFourCC(const DdsPixelFormat &pixelFormat, DdsRefusal *refusal) {
@@ -443,7 +443,7 @@ const DdsFormat *findFourCC(const DdsPixelFormat &pixelFormat, DdsRefusal *refus
     if (format == nullptr) {
         *refusal = fourCCRefusal(pixelFormat.fourCC);
     } else if (format->code == 0 && lookUp(FormatKey::BitCount, pixelFormat.rgbBitCount) == nullptr) {
-        *refusal = DdsUnsupportedBitCount;  // FourCC 0 with a bit count that is not converted
+        *refusal = DdsRefusal::UnsupportedBitCount;  // FourCC 0 with a bit count that is not converted
         return nullptr;
     }
     return format;
@@ -451,7 +451,7 @@ const DdsFormat *findFourCC(const DdsPixelFormat &pixelFormat, DdsRefusal *refus
 
 const DdsFormat *findByBits(FormatKey key, uint32_t code, DdsRefusal *refusal) {
     const DdsFormat *format = lookUp(key, code);
-    if (format == nullptr) *refusal = DdsUnsupportedBitCount;
+    if (format == nullptr) *refusal = DdsRefusal::UnsupportedBitCount;
     return format;
 }
 
@@ -481,14 +481,14 @@ const DdsFormat *ddsFindFormat(const DdsFormatQuery &query, DdsRefusal *refusal)
         // The alpha flag rides in a bit above every bit count the table holds.
         const uint32_t bits = pixelFormat.rgbBitCount;
         if (bits >= LuminanceWithAlpha) {
-            *refusal = DdsUnsupportedBitCount;
+            *refusal = DdsRefusal::UnsupportedBitCount;
             return nullptr;
         }
         return findByBits(FormatKey::Luminance, bits | ((flags & DdsPixelAlpha) ? LuminanceWithAlpha : 0), refusal);
     }
     if (flags & DdsPixelAlphaOnly) return findByBits(FormatKey::AlphaOnly, pixelFormat.rgbBitCount, refusal);
-    *refusal = (flags & DdsPixelSmallPalettes) ? DdsSmallPalette
-               : (flags & DdsPixelYuv)         ? DdsYuvPixelFormat
-                                               : DdsNoPixelFormat;
+    *refusal = (flags & DdsPixelSmallPalettes) ? DdsRefusal::SmallPalette
+               : (flags & DdsPixelYuv)         ? DdsRefusal::YuvPixelFormat
+                                               : DdsRefusal::NoPixelFormat;
     return nullptr;
 }

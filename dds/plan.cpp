@@ -11,10 +11,10 @@ namespace {
 DdsRefusal checkDimensions(const DdsHeader &header) {
     const uint64_t width = header.width;
     const uint64_t height = header.height;
-    if (width == 0 || height == 0) return DdsZeroDimension;
-    if (width > ddsMaxHostBytes || height > ddsMaxHostBytes) return DdsDimensionTooLarge;
-    if (width * height > ddsMaxHostBytes / 4) return DdsImageTooLarge;
-    return DdsAccepted;
+    if (width == 0 || height == 0) return DdsRefusal::ZeroDimension;
+    if (width > ddsMaxHostBytes || height > ddsMaxHostBytes) return DdsRefusal::DimensionTooLarge;
+    if (width * height > ddsMaxHostBytes / 4) return DdsRefusal::ImageTooLarge;
+    return DdsRefusal::Accepted;
 }
 
 // The row's linear size rule: a legacy header's linear size, where given,
@@ -106,19 +106,19 @@ DdsRefusal planBlockRows(DdsPlan *plan, LevelRows *level) {
     const bool declaresLess = linear && plan->header.pitchOrLinearSize < fullLevel;
     // The mobile formats have always been written with every block: a
     // file without its partial blocks is cut short.
-    if (holdsEveryBlock(plan->blocks) && plan->dataBytes < fullLevel) return DdsLevelTruncated;
+    if (holdsEveryBlock(plan->blocks) && plan->dataBytes < fullLevel) return DdsRefusal::LevelTruncated;
     plan->partialBlocks = plan->dataBytes >= fullLevel && !declaresLess;
     const uint64_t across = plan->partialBlocks ? allAcross : wholeAcross;
     const uint64_t down = plan->partialBlocks ? allDown : wholeDown;
     // No block to decode: the linear size declares too little for the full
     // level, or else the file ends before the end of it.
-    if (across == 0 || down == 0) return declaresLess ? DdsNoWholeBlock : DdsLevelTruncated;
+    if (across == 0 || down == 0) return declaresLess ? DdsRefusal::NoWholeBlock : DdsRefusal::LevelTruncated;
     plan->blocksPerRow = static_cast<uint32_t>(across);  // at most 2^29
     plan->coveredWidth = plan->partialBlocks ? plan->width : static_cast<uint32_t>(across * shape.width);
     plan->coveredHeight = plan->partialBlocks ? plan->height : static_cast<uint32_t>(down * shape.height);
     *level = LevelRows{down, across * shape.bytes,
                        linear ? uint64_t{plan->header.pitchOrLinearSize} : across * down * shape.bytes};
-    return DdsAccepted;
+    return DdsRefusal::Accepted;
 }
 
 bool isPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
@@ -127,7 +127,7 @@ bool isPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) =
 // level is that whole grid.  The rows decoded are those that hold the
 // image (ceil(height / 4)).
 DdsRefusal planWordRows(DdsPlan *plan, LevelRows *level) {
-    if (!isPowerOfTwo(plan->width) || !isPowerOfTwo(plan->height)) return DdsPvrtcNotPowerOfTwo;
+    if (!isPowerOfTwo(plan->width) || !isPowerOfTwo(plan->height)) return DdsRefusal::PvrtcNotPowerOfTwo;
     const bool twoBits = plan->blocks == BlockFormat::Pvrtc2;
     plan->blocksPerRow = ddsPvrtcGridWidth(plan->width, twoBits);
     plan->partialBlocks = true;
@@ -135,7 +135,7 @@ DdsRefusal planWordRows(DdsPlan *plan, LevelRows *level) {
     plan->coveredHeight = plan->height;
     *level = LevelRows{(uint64_t{plan->height} + 3) / 4, uint64_t{plan->blocksPerRow} * 8,
                        ddsPvrtcLevelBytes(plan->width, plan->height, twoBits)};
-    return DdsAccepted;
+    return DdsRefusal::Accepted;
 }
 
 // A stored row of pixels: a pixel's bytes each, 1-bit rows of whole bytes,
@@ -185,19 +185,19 @@ void planPixelRows(DdsPlan *plan, LevelRows *level) {
 DdsRefusal checkLevel(DdsPlan *plan, const LevelRows &level) {
     const uint64_t readBytes = level.rows * level.rowBytes;
     plan->levelBytes = level.declared;
-    if (readBytes > ddsMaxHostBytes || level.declared > ddsMaxHostBytes) return DdsLevelTooLarge;
-    if (level.declared < readBytes) return DdsLinearSizeTooSmall;
-    if (plan->dataBytes < level.declared) return DdsLevelTruncated;
+    if (readBytes > ddsMaxHostBytes || level.declared > ddsMaxHostBytes) return DdsRefusal::LevelTooLarge;
+    if (level.declared < readBytes) return DdsRefusal::LinearSizeTooSmall;
+    if (plan->dataBytes < level.declared) return DdsRefusal::LevelTruncated;
     plan->sourceRowBytes = static_cast<uint32_t>(level.rowBytes);
     plan->sourceRows = static_cast<uint32_t>(level.rows);
     if (ddsIsPvrtc(plan->blocks)) {
         return ddsSetChunkRows(plan, ddsPvrtcBandRows(plan->blocksPerRow, ddsPvrtcGridHeight(plan->height),
                                                       ddsPvrtcBandBytes))
-                   ? DdsAccepted
-                   : DdsLevelTooLarge;
+                   ? DdsRefusal::Accepted
+                   : DdsRefusal::LevelTooLarge;
     }
     ddsSetChunkRows(plan, std::min(plan->sourceRows, std::max(1u, ddsChunkBytes / plan->sourceRowBytes)));
-    return DdsAccepted;
+    return DdsRefusal::Accepted;
 }
 
 // Where the level lies: planar YUV of odd size is refused; a palette's
@@ -205,13 +205,13 @@ DdsRefusal checkLevel(DdsPlan *plan, const LevelRows &level) {
 DdsRefusal placeLevelData(DdsPlan *plan) {
     const DdsFormat &format = *plan->format;
     const bool planar = format.coding == PixelCoding::Yuv && ddsYuvIsPlanar(format.yuv);
-    if (planar && (plan->width % 2 != 0 || plan->height % 2 != 0)) return DdsOddPlanarSize;
-    if (format.coding != PixelCoding::Palette) return DdsAccepted;
-    if (plan->dataBytes < ddsPaletteBytes) return DdsLevelTruncated;
+    if (planar && (plan->width % 2 != 0 || plan->height % 2 != 0)) return DdsRefusal::OddPlanarSize;
+    if (format.coding != PixelCoding::Palette) return DdsRefusal::Accepted;
+    if (plan->dataBytes < ddsPaletteBytes) return DdsRefusal::LevelTruncated;
     plan->paletteOffset = plan->dataOffset;
     plan->dataOffset += ddsPaletteBytes;
     plan->dataBytes -= ddsPaletteBytes;
-    return DdsAccepted;
+    return DdsRefusal::Accepted;
 }
 
 // The type; for DXT1 and BC1 from their blocks, or, when Rgb was
@@ -224,15 +224,15 @@ DdsRefusal chooseType(const DdsSource &source, const TextureType *reported, DdsP
     if (rule == TypeRule::Transparency) {
         bool transparent = false;
         if (reported != nullptr && *reported == TextureType::Rgb) {
-            if (!ddsBc1FirstBlockTransparent(source, *plan, &transparent)) return DdsReadFailed;
+            if (!ddsBc1FirstBlockTransparent(source, *plan, &transparent)) return DdsRefusal::ReadFailed;
             plan->confirmType = !transparent;
         } else if (!ddsBc1ImageHasTransparency(source, *plan, &transparent)) {
-            return DdsReadFailed;
+            return DdsRefusal::ReadFailed;
         }
         plan->type = transparent ? TextureType::Rgba : TextureType::Rgb;
     }
     plan->pixelBytes = ddsBytesPerPixel(plan->type);
-    return DdsAccepted;
+    return DdsRefusal::Accepted;
 }
 
 // Reads the `size` bytes of a record at `offset`, which the data follows:
@@ -250,46 +250,46 @@ bool readRecord(const DdsSource &source, uint64_t offset, uint8_t *bytes, size_t
 // says, and writers that store one texture leave it 0 as often as 1.
 DdsRefusal readDx10(const DdsSource &source, DdsPlan *plan) {
     uint8_t bytes[DdsDx10Bytes];
-    if (!readRecord(source, DdsDataOffset, bytes, sizeof bytes, plan)) return DdsDx10HeaderTruncated;
+    if (!readRecord(source, DdsDataOffset, bytes, sizeof bytes, plan)) return DdsRefusal::Dx10HeaderTruncated;
     ddsParseHeaderDx10(bytes, &plan->dx10);
-    return DdsAccepted;
+    return DdsRefusal::Accepted;
 }
 
 DdsRefusal plan(const DdsSource &source, const TextureType *reported, DdsPlan *plan) {
     uint8_t bytes[DdsHeaderBytes];
-    if (!readRecord(source, DdsMagicBytes, bytes, sizeof bytes, plan)) return DdsHeaderTruncated;
+    if (!readRecord(source, DdsMagicBytes, bytes, sizeof bytes, plan)) return DdsRefusal::HeaderTruncated;
     ddsParseHeader(bytes, &plan->header);
     const DdsHeader &header = plan->header;
-    if (header.flags & DdsFlagRefused) return DdsHeaderFlagRefused;
+    if (header.flags & DdsFlagRefused) return DdsRefusal::HeaderFlagRefused;
     plan->hasDx10 = ddsHasDx10Header(header);
-    DdsRefusal refusal = plan->hasDx10 ? readDx10(source, plan) : DdsAccepted;
-    if (refusal != DdsAccepted) return refusal;
+    DdsRefusal refusal = plan->hasDx10 ? readDx10(source, plan) : DdsRefusal::Accepted;
+    if (refusal != DdsRefusal::Accepted) return refusal;
 
     plan->format = ddsFindFormat(DdsFormatQuery{&header.pixelFormat, plan->hasDx10 ? &plan->dx10 : nullptr}, &refusal);
     if (plan->format == nullptr) return refusal;
     plan->blocks = blockKernel(*plan);
     if (plan->format->coding == PixelCoding::Masks) plan->pixels = pixelMasks(*plan->format, header.pixelFormat);
     if (plan->format->coding == PixelCoding::Fields) plan->fields = planFields(*plan->format, header.pixelFormat);
-    if ((header.flags & DdsFlagMipMapCount) && header.mipMapCount < 1) return DdsMipCountBelowOne;
+    if ((header.flags & DdsFlagMipMapCount) && header.mipMapCount < 1) return DdsRefusal::MipCountBelowOne;
     refusal = checkDimensions(header);
-    if (refusal != DdsAccepted) return refusal;
+    if (refusal != DdsRefusal::Accepted) return refusal;
     plan->width = header.width;
     plan->height = header.height;
     refusal = placeLevelData(plan);
-    if (refusal != DdsAccepted) return refusal;
+    if (refusal != DdsRefusal::Accepted) return refusal;
 
     LevelRows level{};
     if (ddsIsPvrtc(plan->blocks)) {
         refusal = planWordRows(plan, &level);
-        if (refusal != DdsAccepted) return refusal;
+        if (refusal != DdsRefusal::Accepted) return refusal;
     } else if (plan->format->coding == PixelCoding::Blocks) {
         refusal = planBlockRows(plan, &level);
-        if (refusal != DdsAccepted) return refusal;
+        if (refusal != DdsRefusal::Accepted) return refusal;
     } else {
         planPixelRows(plan, &level);
     }
     refusal = checkLevel(plan, level);
-    if (refusal != DdsAccepted) return refusal;
+    if (refusal != DdsRefusal::Accepted) return refusal;
     return chooseType(source, reported, plan);
 }
 

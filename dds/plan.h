@@ -71,7 +71,7 @@ struct DdsPlan {
 // image: for an
 // array its first element, for a cube map its first face, for a volume the
 // first slice of the top level, all of which start the data.
-// Returns DdsAccepted, or why the file is refused; the plan is then filled
+// Returns DdsRefusal::Accepted, or why the file is refused; the plan is then filled
 // only as far as the planning got (the header once it was read).
 //
 // Block rows: a file whose width or height is not a multiple of 4 normally

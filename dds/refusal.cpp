@@ -1,5 +1,7 @@
 #include "refusal.h"
 
+#include <cstddef>
+
 namespace {
 
 struct RefusalWords {
@@ -39,14 +41,21 @@ constexpr RefusalWords Words[] = {
     {"SmallPalette", "1-, 2- and 4-bit palette indices are not decoded"},
     {"OddPlanarSize", "planar YUV (NV12, P010, P016) of odd width or height"},
 };
-static_assert(sizeof Words / sizeof Words[0] == DdsRefusalCount, "one entry for each refusal");
+static_assert(sizeof Words / sizeof Words[0] == static_cast<size_t>(DdsRefusal::Count), "one entry for each refusal");
+
+const RefusalWords *wordsOf(DdsRefusal refusal) {
+    const auto index = static_cast<size_t>(refusal);
+    return index < static_cast<size_t>(DdsRefusal::Count) ? &Words[index] : nullptr;
+}
 
 }  // namespace
 
 const char *ddsRefusalName(DdsRefusal refusal) {
-    return refusal >= 0 && refusal < DdsRefusalCount ? Words[refusal].name : "Unknown";
+    const RefusalWords *words = wordsOf(refusal);
+    return words != nullptr ? words->name : "Unknown";
 }
 
 const char *ddsRefusalText(DdsRefusal refusal) {
-    return refusal >= 0 && refusal < DdsRefusalCount ? Words[refusal].text : "unknown reason";
+    const RefusalWords *words = wordsOf(refusal);
+    return words != nullptr ? words->text : "unknown reason";
 }

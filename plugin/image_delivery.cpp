@@ -38,7 +38,7 @@ ImportStatus getImage(int handle, uint8_t *pixels) {
     DdsPlan plan;
     const DdsRefusal refusal = slot->reported.valid ? ddsPlanReportedImage(source, slot->reported.type, &plan)
                                                     : ddsPlanImage(source, &plan);
-    if (refusal != DdsAccepted) return ImportStatus::ReadFailed;
+    if (refusal != DdsRefusal::Accepted) return ImportStatus::ReadFailed;
     if (!fitsReport(slot->reported, plan)) return ImportStatus::ReadFailed;
 
     return ddsDecodeForHost(source, plan, pixels, fileOrder == 0) ? ImportStatus::Ok : ImportStatus::ReadFailed;

@@ -27,7 +27,7 @@ ImportStatus getInfo(int handle, QvImageInfo *info) {
     DdsSource source;
     if (!ddsFileSource(&slot->file, &source)) return ImportStatus::ReadFailed;
     DdsPlan plan;
-    if (ddsPlanImage(source, &plan) != DdsAccepted) return ImportStatus::ReadFailed;
+    if (ddsPlanImage(source, &plan) != DdsRefusal::Accepted) return ImportStatus::ReadFailed;
     if (!reportImage(info, plan)) return ImportStatus::ReadFailed;
 
     slot->reported = ReportedImage{1, static_cast<int>(plan.width), static_cast<int>(plan.height), plan.type};

@@ -157,7 +157,7 @@ TEST_F(Crashers, EachFileGetsItsExpectedResults) {
             const std::vector<uint8_t> bytes = readFile(path);
             DdsPlan plan;
             const DdsRefusal refusal = ddsPlanImage(ddsMemorySource(bytes.data(), bytes.size()), &plan);
-            EXPECT_EQ(refusal == DdsAccepted ? "-" : ddsRefusalName(refusal), e.reason);
+            EXPECT_EQ(refusal == DdsRefusal::Accepted ? "-" : ddsRefusalName(refusal), e.reason);
         }
         std::vector<uint8_t> rowsReversedOrder;  // image with the preference unset
         for (int fileOrder : {0, 1}) {

@@ -497,7 +497,7 @@ TEST_P(ConverterPaths, FieldAndYuvRowsMatchThePlainRules) {
     for (uint32_t dxgi : {31u, 37u, 51u, 0u}) {  // R8G8B8A8_SNORM, R16G16_SNORM, R8G8_SNORM, X8L8V8U8 (code 62)
         const DdsPixelFormat code62{32, 0x4, 62, 0, 0, 0, 0, 0};
         const DdsHeaderDx10 dx10{dxgi, 3, 0, 1, 0};
-        DdsRefusal refusal = DdsAccepted;
+        DdsRefusal refusal = DdsRefusal::Accepted;
         const FieldLayout layout = ddsFindFormat({&code62, dxgi ? &dx10 : nullptr}, &refusal)->fields;
         const uint32_t out = dxgi == 31 ? 4 : 3, count = dxgi == 37 ? 32768 : 256, bytes = layout.pixelBytes;
         for (size_t i = 0; i < source.size(); ++i)  // bytes 0..255 in every channel; 16-bit words 0..65535
@@ -595,7 +595,7 @@ TEST(FastPaths, ParallelDecodeMatchesOneThread) {
         const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         const DdsSource source = ddsMemorySource(file.data(), file.size());
         DdsPlan plan;
-        if (ddsPlanImage(source, &plan) != DdsAccepted) continue;
+        if (ddsPlanImage(source, &plan) != DdsRefusal::Accepted) continue;
         SCOPED_TRACE(entry.path().filename().string());
         ASSERT_TRUE(ddsSetChunkRows(&plan, 1));
         std::vector<std::vector<uint8_t>> chunks(3, std::vector<uint8_t>(plan.chunkBytes));
@@ -657,7 +657,7 @@ TEST_F(WorkingMemory, EachFailingReadEndsTheImport) {
                                {0}, {}};
             const DdsSource source{&reads, c.file.size(), FailingReads::read};
             DdsPlan plan;
-            const bool done = ddsPlanImage(source, &plan) == DdsAccepted && ddsDecodeForHost(source, plan, pixels.data(), true);
+            const bool done = ddsPlanImage(source, &plan) == DdsRefusal::Accepted && ddsDecodeForHost(source, plan, pixels.data(), true);
             EXPECT_EQ(qvhostLiveAllocations(), 0);
             if (done) {
                 EXPECT_LT(reads.calls.load(), failAt) << "a read failed, yet the import went through";
@@ -704,7 +704,7 @@ TEST_F(WorkingMemory, TheDecodeConfirmsTheReportedDxt1Type) {
         const std::vector<uint8_t> file = ddsFile(dxtFields("DXT1", size, size), l.level);
         const DdsSource source = ddsMemorySource(file.data(), file.size());
         DdsPlan fresh;
-        ASSERT_EQ(ddsPlanImage(source, &fresh), DdsAccepted);
+        ASSERT_EQ(ddsPlanImage(source, &fresh), DdsRefusal::Accepted);
         ASSERT_EQ(fresh.type, l.transparent ? TextureType::Rgba : TextureType::Rgb) << l.name;
         std::vector<uint8_t> expected(size_t{size} * size * 4, 0x5A);
         ASSERT_TRUE(ddsDecodeForHost(source, fresh, expected.data(), true));
@@ -714,7 +714,7 @@ TEST_F(WorkingMemory, TheDecodeConfirmsTheReportedDxt1Type) {
                 SCOPED_TRACE(testing::Message() << l.name << ", " << threads << " threads, reported "
                                                 << static_cast<int>(reported));
                 DdsPlan plan;
-                ASSERT_EQ(ddsPlanReportedImage(source, reported, &plan), DdsAccepted);
+                ASSERT_EQ(ddsPlanReportedImage(source, reported, &plan), DdsRefusal::Accepted);
                 EXPECT_EQ(plan.confirmType, reported == TextureType::Rgb);
                 EXPECT_EQ(plan.type, plan.confirmType ? TextureType::Rgb : fresh.type);
                 std::vector<uint8_t> pixels(expected.size(), 0x5A);

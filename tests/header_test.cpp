@@ -57,11 +57,11 @@ TEST(Header, ShortHeadersAndTheRefusedFlag) {
         uint32_t flags;
         DdsRefusal refusal;
     } cases[] = {
-        {"whole header", 136, 0x1007, DdsAccepted},
-        {"one byte short", 127, 0x1007, DdsHeaderTruncated},
-        {"magic only", 4, 0x1007, DdsHeaderTruncated},
-        {"flag 0x200", 136, 0x1207, DdsHeaderFlagRefused},
-        {"other high flags", 136, 0xFFFFFDFF & ~0x20000u, DdsAccepted},
+        {"whole header", 136, 0x1007, DdsRefusal::Accepted},
+        {"one byte short", 127, 0x1007, DdsRefusal::HeaderTruncated},
+        {"magic only", 4, 0x1007, DdsRefusal::HeaderTruncated},
+        {"flag 0x200", 136, 0x1207, DdsRefusal::HeaderFlagRefused},
+        {"other high flags", 136, 0xFFFFFDFF & ~0x20000u, DdsRefusal::Accepted},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -84,45 +84,45 @@ TEST(Header, FormatByDxgiFourCCThenFlags) {
         const char *format;  // the table row's name, or null when refused
         DdsRefusal refusal;
     } cases[] = {
-        {0x4, fourCC("DXT1"), 0, NoDx10, "DXT1", DdsAccepted},
-        {0x4, fourCC("DXT2"), 0, NoDx10, "DXT2 (premultiplied)", DdsAccepted},
-        {0x4, fourCC("DXT5"), 0, NoDx10, "DXT5", DdsAccepted},
-        {0x4, fourCC("BC4S"), 0, NoDx10, "BC4 signed (BC4S)", DdsAccepted},
-        {0x4, 0, 32, NoDx10, "masks (FourCC 0)", DdsAccepted},
-        {0x4, 0, 12, NoDx10, nullptr, DdsUnsupportedBitCount},
-        {0x4, 21, 0, NoDx10, "A8R8G8B8 (code 21)", DdsAccepted},
-        {0x4, 117, 0, NoDx10, "CxV8U8 (code 117)", DdsAccepted},
-        {0x4, 75, 0, NoDx10, nullptr, DdsLegacyDepthFormat},  // D24S8
-        {0x4, 119, 0, NoDx10, nullptr, DdsExtendedRangeFormat},
-        {0x4, fourCC("dxt1"), 0, NoDx10, nullptr, DdsUnsupportedFourCC},
-        {0x4, fourCC("XBOX"), 0, NoDx10, nullptr, DdsUnsupportedFourCC},
-        {0x44, fourCC("ATI2"), 32, NoDx10, "BC5 (ATI2)", DdsAccepted},  // the FourCC flag wins over RGB
-        {0x40, fourCC("DXT1"), 16, NoDx10, "16-bit masks", DdsAccepted},  // fourCC ignored without its flag
-        {0x41, 0, 24, NoDx10, "24-bit masks", DdsAccepted},
-        {0x40, 0, 48, NoDx10, nullptr, DdsUnsupportedBitCount},
-        {0x20000, 0, 8, NoDx10, "L8", DdsAccepted},
-        {0x20001, 0, 8, NoDx10, "A4L4", DdsAccepted},
-        {0x20001, 0, 16, NoDx10, "A8L8", DdsAccepted},
-        {0x20000, 0, 24, NoDx10, nullptr, DdsUnsupportedBitCount},
-        {0x20000, 0, 0x108, NoDx10, nullptr, DdsUnsupportedBitCount},
-        {0x2, 0, 8, NoDx10, "A8", DdsAccepted},
-        {0x20, 0, 24, NoDx10, "P8 (palette flag)", DdsAccepted},  // one index byte whatever the bit count
-        {0x21, 0, 16, NoDx10, "A8P8 (palette and alpha flags)", DdsAccepted},
-        {0x800A0, 0, 16, NoDx10, "P8 (palette flag)", DdsAccepted},  // palette before bump before RGB
-        {0xC0040, 0, 16, NoDx10, "16-bit bump du/dv masks", DdsAccepted},
-        {0x40041, 0, 32, NoDx10, "32-bit bump luminance masks", DdsAccepted},
-        {0x80000, 0, 12, NoDx10, nullptr, DdsUnsupportedBitCount},
-        {0x1000, 0, 2, NoDx10, nullptr, DdsSmallPalette},
-        {0x200, 0, 16, NoDx10, nullptr, DdsYuvPixelFormat},
-        {0x0, 0, 32, NoDx10, nullptr, DdsNoPixelFormat},
-        {0x4, fourCC("DX10"), 0, 98, "BC7_UNORM", DdsAccepted},
-        {0x4, fourCC("DX10"), 0, 93, "B8G8R8X8_UNORM_SRGB", DdsAccepted},
-        {0x4, fourCC("DX10"), 0, 62, "R8_UINT", DdsAccepted},
-        {0x4, fourCC("DX10"), 0, 94, nullptr, DdsTypelessFormat},  // BC6H_TYPELESS
-        {0x4, fourCC("DX10"), 0, 89, nullptr, DdsExtendedRangeFormat},
-        {0x4, fourCC("DX10"), 0, 113, nullptr, DdsVideoPaletteFormat},
-        {0x4, fourCC("DX10"), 0, 190, nullptr, DdsUnsupportedDxgiFormat},
-        {0x4, fourCC("DX10"), 0, 0, nullptr, DdsUnsupportedDxgiFormat},
+        {0x4, fourCC("DXT1"), 0, NoDx10, "DXT1", DdsRefusal::Accepted},
+        {0x4, fourCC("DXT2"), 0, NoDx10, "DXT2 (premultiplied)", DdsRefusal::Accepted},
+        {0x4, fourCC("DXT5"), 0, NoDx10, "DXT5", DdsRefusal::Accepted},
+        {0x4, fourCC("BC4S"), 0, NoDx10, "BC4 signed (BC4S)", DdsRefusal::Accepted},
+        {0x4, 0, 32, NoDx10, "masks (FourCC 0)", DdsRefusal::Accepted},
+        {0x4, 0, 12, NoDx10, nullptr, DdsRefusal::UnsupportedBitCount},
+        {0x4, 21, 0, NoDx10, "A8R8G8B8 (code 21)", DdsRefusal::Accepted},
+        {0x4, 117, 0, NoDx10, "CxV8U8 (code 117)", DdsRefusal::Accepted},
+        {0x4, 75, 0, NoDx10, nullptr, DdsRefusal::LegacyDepthFormat},  // D24S8
+        {0x4, 119, 0, NoDx10, nullptr, DdsRefusal::ExtendedRangeFormat},
+        {0x4, fourCC("dxt1"), 0, NoDx10, nullptr, DdsRefusal::UnsupportedFourCC},
+        {0x4, fourCC("XBOX"), 0, NoDx10, nullptr, DdsRefusal::UnsupportedFourCC},
+        {0x44, fourCC("ATI2"), 32, NoDx10, "BC5 (ATI2)", DdsRefusal::Accepted},  // the FourCC flag wins over RGB
+        {0x40, fourCC("DXT1"), 16, NoDx10, "16-bit masks", DdsRefusal::Accepted},  // fourCC ignored without its flag
+        {0x41, 0, 24, NoDx10, "24-bit masks", DdsRefusal::Accepted},
+        {0x40, 0, 48, NoDx10, nullptr, DdsRefusal::UnsupportedBitCount},
+        {0x20000, 0, 8, NoDx10, "L8", DdsRefusal::Accepted},
+        {0x20001, 0, 8, NoDx10, "A4L4", DdsRefusal::Accepted},
+        {0x20001, 0, 16, NoDx10, "A8L8", DdsRefusal::Accepted},
+        {0x20000, 0, 24, NoDx10, nullptr, DdsRefusal::UnsupportedBitCount},
+        {0x20000, 0, 0x108, NoDx10, nullptr, DdsRefusal::UnsupportedBitCount},
+        {0x2, 0, 8, NoDx10, "A8", DdsRefusal::Accepted},
+        {0x20, 0, 24, NoDx10, "P8 (palette flag)", DdsRefusal::Accepted},  // one index byte whatever the bit count
+        {0x21, 0, 16, NoDx10, "A8P8 (palette and alpha flags)", DdsRefusal::Accepted},
+        {0x800A0, 0, 16, NoDx10, "P8 (palette flag)", DdsRefusal::Accepted},  // palette before bump before RGB
+        {0xC0040, 0, 16, NoDx10, "16-bit bump du/dv masks", DdsRefusal::Accepted},
+        {0x40041, 0, 32, NoDx10, "32-bit bump luminance masks", DdsRefusal::Accepted},
+        {0x80000, 0, 12, NoDx10, nullptr, DdsRefusal::UnsupportedBitCount},
+        {0x1000, 0, 2, NoDx10, nullptr, DdsRefusal::SmallPalette},
+        {0x200, 0, 16, NoDx10, nullptr, DdsRefusal::YuvPixelFormat},
+        {0x0, 0, 32, NoDx10, nullptr, DdsRefusal::NoPixelFormat},
+        {0x4, fourCC("DX10"), 0, 98, "BC7_UNORM", DdsRefusal::Accepted},
+        {0x4, fourCC("DX10"), 0, 93, "B8G8R8X8_UNORM_SRGB", DdsRefusal::Accepted},
+        {0x4, fourCC("DX10"), 0, 62, "R8_UINT", DdsRefusal::Accepted},
+        {0x4, fourCC("DX10"), 0, 94, nullptr, DdsRefusal::TypelessFormat},  // BC6H_TYPELESS
+        {0x4, fourCC("DX10"), 0, 89, nullptr, DdsRefusal::ExtendedRangeFormat},
+        {0x4, fourCC("DX10"), 0, 113, nullptr, DdsRefusal::VideoPaletteFormat},
+        {0x4, fourCC("DX10"), 0, 190, nullptr, DdsRefusal::UnsupportedDxgiFormat},
+        {0x4, fourCC("DX10"), 0, 0, nullptr, DdsRefusal::UnsupportedDxgiFormat},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.pixelFlags << " " << c.code << " " << std::dec << c.bits
@@ -132,7 +132,7 @@ TEST(Header, FormatByDxgiFourCCThenFlags) {
         pixelFormat.fourCC = c.code;
         pixelFormat.rgbBitCount = c.bits;
         DdsHeaderDx10 dx10{c.dxgi, 3, 0, 1, 0};
-        DdsRefusal refusal = DdsAccepted;
+        DdsRefusal refusal = DdsRefusal::Accepted;
         const DdsFormat *format = ddsFindFormat({&pixelFormat, c.dxgi == NoDx10 ? nullptr : &dx10}, &refusal);
         EXPECT_EQ(refusal, c.refusal);
         EXPECT_EQ(format == nullptr ? std::string("-") : format->name, c.format ? c.format : "-");
@@ -162,7 +162,7 @@ TEST(Header, MobileCodes) {
         return ddsFindFormat({&pixelFormat, dxgi ? &dx10 : nullptr}, refusal);
     };
     auto expectFormat = [&](uint32_t code, bool dxgi, BlockFormat blocks, TypeRule type) {
-        DdsRefusal refusal = DdsAccepted;
+        DdsRefusal refusal = DdsRefusal::Accepted;
         const DdsFormat *format = find(code, dxgi, &refusal);
         ASSERT_NE(format, nullptr) << std::hex << code << ": " << ddsRefusalName(refusal);
         EXPECT_TRUE(format->blocks == blocks && format->type == type) << format->name;
@@ -177,9 +177,9 @@ TEST(Header, MobileCodes) {
         expectFormat(code('A', 'S', static_cast<char>('0' + w), static_cast<char>('0' + h)), false, format, Rgba);
         expectFormat(code('A', 'S', hex(w), hex(h)), false, format, Rgba);
         for (uint32_t dxgi = 133 + 4 * k; dxgi <= 135 + 4 * k; ++dxgi) expectFormat(dxgi, true, format, Rgba);
-        DdsRefusal refusal = DdsAccepted;
+        DdsRefusal refusal = DdsRefusal::Accepted;
         EXPECT_EQ(find(136 + 4 * k, true, &refusal), nullptr);
-        EXPECT_EQ(refusal, DdsAstcDxgiUnassigned) << 136 + 4 * k;
+        EXPECT_EQ(refusal, DdsRefusal::AstcDxgiUnassigned) << 136 + 4 * k;
     }
 }
 
@@ -202,62 +202,62 @@ TEST(Header, PlansAndReasons) {
         return f;
     };
     const Case cases[] = {
-        {"DXT1 128x128", dxtFields("DXT1", 128, 128), 8192, DdsAccepted, 8192, 256, 32},
-        {"DXT1 128x128 one byte short", dxtFields("DXT1", 128, 128), 8191, DdsLevelTruncated, 0, 0, 0},
-        {"DXT5 64x64", dxtFields("DXT5", 64, 64), 4096, DdsAccepted, 4096, 256, 16},
-        {"DXT1 6x6 with its partial blocks", dxtFields("DXT1", 6, 6), 32, DdsAccepted, 32, 16, 2},
-        {"DXT1 6x6 holding one block", dxtFields("DXT1", 6, 6), 8, DdsAccepted, 8, 8, 1},
-        {"DXT1 2x2 holding its block", dxtFields("DXT1", 2, 2), 8, DdsAccepted, 8, 8, 1},
-        {"DXT1 2x2 holding 7 bytes", dxtFields("DXT1", 2, 2), 7, DdsLevelTruncated, 0, 0, 0},
-        {"BC4 linear size ignored", with(dxtFields("ATI1", 8, 8), 0x80000, 64, 0), 32, DdsAccepted, 32, 16, 2},
-        {"DXT1 2x2 linear size 8", with(dxtFields("DXT1", 2, 2), 0x80000, 8, 0), 8, DdsAccepted, 8, 8, 1},
-        {"DXT1 2x2 linear size 4", with(dxtFields("DXT1", 2, 2), 0x80000, 4, 0), 8, DdsNoWholeBlock, 0, 0, 0},
-        {"DXT4 3x2 linear size 16 holding 1 byte", with(dxtFields("DXT4", 3, 2), 0x80000, 16, 0), 1, DdsLevelTruncated, 0, 0, 0},
-        {"DXT5 5x5 linear size between", with(dxtFields("DXT5", 5, 5), 0x80000, 32, 0), 64, DdsAccepted, 32, 16, 1},
-        {"DXT5 1x4097", dxtFields("DXT5", 1, 4097), 16 * 1025, DdsAccepted, 16 * 1025, 16, 1025},
-        {"linear size used", with(dxtFields("DXT1", 8, 8), 0x80000, 1000, 0), 1000, DdsAccepted, 1000, 16, 2},
-        {"linear size past the file", with(dxtFields("DXT1", 8, 8), 0x80000, 1000, 0), 999, DdsLevelTruncated, 0, 0, 0},
-        {"linear size below the level", with(dxtFields("DXT1", 64, 64), 0x80000, 8, 0), 2048, DdsLinearSizeTooSmall, 0, 0, 0},
-        {"linear size 0 falls back", with(dxtFields("DXT1", 8, 8), 0x80000, 0, 0), 32, DdsAccepted, 32, 16, 2},
-        {"linear size without its flag", with(dxtFields("DXT1", 8, 8), 0, 1000, 0), 32, DdsAccepted, 32, 16, 2},
-        {"linear size above 2^31-1", with(dxtFields("DXT1", 8, 8), 0x80000, 0x80000000u, 0), 64, DdsLevelTooLarge, 0, 0, 0},
-        {"fourCC 0 sized as 16-byte blocks", maskFields(8, 0xE0, 0x1C, 0x3, 0, 8, 8, 0x4), 64, DdsAccepted, 64, 8, 8},
-        {"fourCC 0 32-bit, blocks too small", maskFields(32, 0xFF, 0, 0, 0, 8, 8, 0x4), 256, DdsLinearSizeTooSmall, 0, 0, 0},
-        {"24-bit 10x10", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 10, 10, 0x40), 300, DdsAccepted, 300, 30, 10},
-        {"24-bit 10x10 short", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 10, 10, 0x40), 299, DdsLevelTruncated, 0, 0, 0},
-        {"pitch not used", with(maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0, 3, 2, 0x40), 0x8, 999, 0), 24, DdsAccepted, 24, 12, 2},
-        {"mip flag with 0", with(dxtFields("DXT1", 8, 8), 0x20000, 0, 0), 32, DdsMipCountBelowOne, 0, 0, 0},
-        {"mip flag with -1", with(dxtFields("DXT1", 8, 8), 0x20000, 0, -1), 32, DdsMipCountBelowOne, 0, 0, 0},
-        {"mip flag with 1", with(dxtFields("DXT1", 8, 8), 0x20000, 0, 1), 32, DdsAccepted, 32, 16, 2},
-        {"mip count 0 without flag", with(dxtFields("DXT1", 8, 8), 0, 0, 0), 32, DdsAccepted, 32, 16, 2},
-        {"width 0", dxtFields("DXT1", 0, 8), 32, DdsZeroDimension, 0, 0, 0},
-        {"width 2^31", dxtFields("DXT1", 0x80000000u, 8), 32, DdsDimensionTooLarge, 0, 0, 0},
-        {"product past 2^31-1", maskFields(32, 0xFF, 0, 0, 0, 65536, 8192, 0x40), 0, DdsImageTooLarge, 0, 0, 0},
-        {"product at the limit", maskFields(8, 0xFF, 0, 0, 0, 32768, 16383, 0x40), 0, DdsLevelTruncated, 0, 0, 0},
+        {"DXT1 128x128", dxtFields("DXT1", 128, 128), 8192, DdsRefusal::Accepted, 8192, 256, 32},
+        {"DXT1 128x128 one byte short", dxtFields("DXT1", 128, 128), 8191, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"DXT5 64x64", dxtFields("DXT5", 64, 64), 4096, DdsRefusal::Accepted, 4096, 256, 16},
+        {"DXT1 6x6 with its partial blocks", dxtFields("DXT1", 6, 6), 32, DdsRefusal::Accepted, 32, 16, 2},
+        {"DXT1 6x6 holding one block", dxtFields("DXT1", 6, 6), 8, DdsRefusal::Accepted, 8, 8, 1},
+        {"DXT1 2x2 holding its block", dxtFields("DXT1", 2, 2), 8, DdsRefusal::Accepted, 8, 8, 1},
+        {"DXT1 2x2 holding 7 bytes", dxtFields("DXT1", 2, 2), 7, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"BC4 linear size ignored", with(dxtFields("ATI1", 8, 8), 0x80000, 64, 0), 32, DdsRefusal::Accepted, 32, 16, 2},
+        {"DXT1 2x2 linear size 8", with(dxtFields("DXT1", 2, 2), 0x80000, 8, 0), 8, DdsRefusal::Accepted, 8, 8, 1},
+        {"DXT1 2x2 linear size 4", with(dxtFields("DXT1", 2, 2), 0x80000, 4, 0), 8, DdsRefusal::NoWholeBlock, 0, 0, 0},
+        {"DXT4 3x2 linear size 16 holding 1 byte", with(dxtFields("DXT4", 3, 2), 0x80000, 16, 0), 1, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"DXT5 5x5 linear size between", with(dxtFields("DXT5", 5, 5), 0x80000, 32, 0), 64, DdsRefusal::Accepted, 32, 16, 1},
+        {"DXT5 1x4097", dxtFields("DXT5", 1, 4097), 16 * 1025, DdsRefusal::Accepted, 16 * 1025, 16, 1025},
+        {"linear size used", with(dxtFields("DXT1", 8, 8), 0x80000, 1000, 0), 1000, DdsRefusal::Accepted, 1000, 16, 2},
+        {"linear size past the file", with(dxtFields("DXT1", 8, 8), 0x80000, 1000, 0), 999, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"linear size below the level", with(dxtFields("DXT1", 64, 64), 0x80000, 8, 0), 2048, DdsRefusal::LinearSizeTooSmall, 0, 0, 0},
+        {"linear size 0 falls back", with(dxtFields("DXT1", 8, 8), 0x80000, 0, 0), 32, DdsRefusal::Accepted, 32, 16, 2},
+        {"linear size without its flag", with(dxtFields("DXT1", 8, 8), 0, 1000, 0), 32, DdsRefusal::Accepted, 32, 16, 2},
+        {"linear size above 2^31-1", with(dxtFields("DXT1", 8, 8), 0x80000, 0x80000000u, 0), 64, DdsRefusal::LevelTooLarge, 0, 0, 0},
+        {"fourCC 0 sized as 16-byte blocks", maskFields(8, 0xE0, 0x1C, 0x3, 0, 8, 8, 0x4), 64, DdsRefusal::Accepted, 64, 8, 8},
+        {"fourCC 0 32-bit, blocks too small", maskFields(32, 0xFF, 0, 0, 0, 8, 8, 0x4), 256, DdsRefusal::LinearSizeTooSmall, 0, 0, 0},
+        {"24-bit 10x10", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 10, 10, 0x40), 300, DdsRefusal::Accepted, 300, 30, 10},
+        {"24-bit 10x10 short", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 10, 10, 0x40), 299, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"pitch not used", with(maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0, 3, 2, 0x40), 0x8, 999, 0), 24, DdsRefusal::Accepted, 24, 12, 2},
+        {"mip flag with 0", with(dxtFields("DXT1", 8, 8), 0x20000, 0, 0), 32, DdsRefusal::MipCountBelowOne, 0, 0, 0},
+        {"mip flag with -1", with(dxtFields("DXT1", 8, 8), 0x20000, 0, -1), 32, DdsRefusal::MipCountBelowOne, 0, 0, 0},
+        {"mip flag with 1", with(dxtFields("DXT1", 8, 8), 0x20000, 0, 1), 32, DdsRefusal::Accepted, 32, 16, 2},
+        {"mip count 0 without flag", with(dxtFields("DXT1", 8, 8), 0, 0, 0), 32, DdsRefusal::Accepted, 32, 16, 2},
+        {"width 0", dxtFields("DXT1", 0, 8), 32, DdsRefusal::ZeroDimension, 0, 0, 0},
+        {"width 2^31", dxtFields("DXT1", 0x80000000u, 8), 32, DdsRefusal::DimensionTooLarge, 0, 0, 0},
+        {"product past 2^31-1", maskFields(32, 0xFF, 0, 0, 0, 65536, 8192, 0x40), 0, DdsRefusal::ImageTooLarge, 0, 0, 0},
+        {"product at the limit", maskFields(8, 0xFF, 0, 0, 0, 32768, 16383, 0x40), 0, DdsRefusal::LevelTruncated, 0, 0, 0},
         // The mobile formats hold every block; PVRTC1 its padded word grid.
-        {"ETC2 RGBA 6x6", dxtFields("ET2A", 6, 6), 64, DdsAccepted, 64, 32, 2},
-        {"ETC1 6x6 holding the whole block only", dxtFields("ETC1", 6, 6), 8, DdsLevelTruncated, 0, 0, 0},
-        {"EAC R11 6x6 linear size ignored", with(dxtFields("EAR ", 6, 6), 0x80000, 8, 0), 32, DdsAccepted, 32, 16, 2},
-        {"ASTC 12x10 25x13", dxtFields("AS<:", 25, 13), 96, DdsAccepted, 96, 48, 2},
-        {"ASTC 10x5 1x1", dxtFields("ASA5", 1, 1), 16, DdsAccepted, 16, 16, 1},
-        {"ASTC 12x12 13x1 one byte short", dxtFields("ASCC", 13, 1), 31, DdsLevelTruncated, 0, 0, 0},
-        {"PVRTC1 4 bpp 4x4: a 2x2 grid", dxtFields("PTC4", 4, 4), 32, DdsAccepted, 32, 16, 1},
-        {"PVRTC1 2 bpp 16x1", dxtFields("PVR2", 16, 1), 32, DdsAccepted, 32, 16, 1},
-        {"PVRTC1 2 bpp 64x16", dxtFields("PTC2", 64, 16), 256, DdsAccepted, 256, 64, 4},
-        {"PVRTC1 4 bpp 1x256", dxtFields("PVR4", 1, 256), 1024, DdsAccepted, 1024, 16, 64},
-        {"PVRTC1 4x4 one byte short", dxtFields("PTC4", 4, 4), 31, DdsLevelTruncated, 0, 0, 0},
-        {"PVRTC1 12x8", dxtFields("PTC4", 12, 8), 1000, DdsPvrtcNotPowerOfTwo, 0, 0, 0},
-        {"PVRTC1 8x6", dxtFields("PTC2", 8, 6), 1000, DdsPvrtcNotPowerOfTwo, 0, 0, 0},
-        {"NV12 6x4: two luma rows and a chroma row", dxtFields("DX10", 6, 4), 36, DdsAccepted, 36, 18, 2, 103},
-        {"P010 4x2", dxtFields("DX10", 4, 2), 24, DdsAccepted, 24, 24, 1, 104},
-        {"NV12 6x4 one byte short", dxtFields("DX10", 6, 4), 35, DdsLevelTruncated, 0, 0, 0, 103},
-        {"NV12 5x4", dxtFields("DX10", 5, 4), 100, DdsOddPlanarSize, 0, 0, 0, 103},
-        {"YUY2 5x2: three pairs a row", dxtFields("YUY2", 5, 2), 24, DdsAccepted, 24, 12, 2},
-        {"R1 9x2: two bytes a row", dxtFields("DX10", 9, 2), 4, DdsAccepted, 4, 2, 2, 66},
-        {"P8 3x2 after its palette", maskFields(24, 0, 0, 0, 0, 3, 2, 0x20), 1030, DdsAccepted, 6, 3, 2},
-        {"P8 3x2 one byte short", maskFields(24, 0, 0, 0, 0, 3, 2, 0x20), 1029, DdsLevelTruncated, 0, 0, 0},
-        {"P8 inside its palette", maskFields(8, 0, 0, 0, 0, 3, 2, 0x20), 1000, DdsLevelTruncated, 0, 0, 0},
-        {"A8P8 3x2", maskFields(16, 0, 0, 0, 0, 3, 2, 0x21), 1036, DdsAccepted, 12, 6, 2},
+        {"ETC2 RGBA 6x6", dxtFields("ET2A", 6, 6), 64, DdsRefusal::Accepted, 64, 32, 2},
+        {"ETC1 6x6 holding the whole block only", dxtFields("ETC1", 6, 6), 8, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"EAC R11 6x6 linear size ignored", with(dxtFields("EAR ", 6, 6), 0x80000, 8, 0), 32, DdsRefusal::Accepted, 32, 16, 2},
+        {"ASTC 12x10 25x13", dxtFields("AS<:", 25, 13), 96, DdsRefusal::Accepted, 96, 48, 2},
+        {"ASTC 10x5 1x1", dxtFields("ASA5", 1, 1), 16, DdsRefusal::Accepted, 16, 16, 1},
+        {"ASTC 12x12 13x1 one byte short", dxtFields("ASCC", 13, 1), 31, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"PVRTC1 4 bpp 4x4: a 2x2 grid", dxtFields("PTC4", 4, 4), 32, DdsRefusal::Accepted, 32, 16, 1},
+        {"PVRTC1 2 bpp 16x1", dxtFields("PVR2", 16, 1), 32, DdsRefusal::Accepted, 32, 16, 1},
+        {"PVRTC1 2 bpp 64x16", dxtFields("PTC2", 64, 16), 256, DdsRefusal::Accepted, 256, 64, 4},
+        {"PVRTC1 4 bpp 1x256", dxtFields("PVR4", 1, 256), 1024, DdsRefusal::Accepted, 1024, 16, 64},
+        {"PVRTC1 4x4 one byte short", dxtFields("PTC4", 4, 4), 31, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"PVRTC1 12x8", dxtFields("PTC4", 12, 8), 1000, DdsRefusal::PvrtcNotPowerOfTwo, 0, 0, 0},
+        {"PVRTC1 8x6", dxtFields("PTC2", 8, 6), 1000, DdsRefusal::PvrtcNotPowerOfTwo, 0, 0, 0},
+        {"NV12 6x4: two luma rows and a chroma row", dxtFields("DX10", 6, 4), 36, DdsRefusal::Accepted, 36, 18, 2, 103},
+        {"P010 4x2", dxtFields("DX10", 4, 2), 24, DdsRefusal::Accepted, 24, 24, 1, 104},
+        {"NV12 6x4 one byte short", dxtFields("DX10", 6, 4), 35, DdsRefusal::LevelTruncated, 0, 0, 0, 103},
+        {"NV12 5x4", dxtFields("DX10", 5, 4), 100, DdsRefusal::OddPlanarSize, 0, 0, 0, 103},
+        {"YUY2 5x2: three pairs a row", dxtFields("YUY2", 5, 2), 24, DdsRefusal::Accepted, 24, 12, 2},
+        {"R1 9x2: two bytes a row", dxtFields("DX10", 9, 2), 4, DdsRefusal::Accepted, 4, 2, 2, 66},
+        {"P8 3x2 after its palette", maskFields(24, 0, 0, 0, 0, 3, 2, 0x20), 1030, DdsRefusal::Accepted, 6, 3, 2},
+        {"P8 3x2 one byte short", maskFields(24, 0, 0, 0, 0, 3, 2, 0x20), 1029, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"P8 inside its palette", maskFields(8, 0, 0, 0, 0, 3, 2, 0x20), 1000, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"A8P8 3x2", maskFields(16, 0, 0, 0, 0, 3, 2, 0x21), 1036, DdsRefusal::Accepted, 12, 6, 2},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -273,7 +273,7 @@ TEST(Header, PlansAndReasons) {
         DdsPlan plan;
         const DdsRefusal refusal = ddsPlanImage(source, &plan);
         EXPECT_EQ(refusal, c.refusal) << ddsRefusalText(refusal);
-        if (c.refusal == DdsAccepted) {
+        if (c.refusal == DdsRefusal::Accepted) {
             EXPECT_EQ(plan.levelBytes, c.levelBytes);
             EXPECT_EQ(plan.sourceRowBytes, c.rowBytes);
             EXPECT_EQ(plan.sourceRows, c.rows);
@@ -356,7 +356,7 @@ TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
         for (const std::vector<uint8_t> *file : {&legacy, &twin}) {
             const DdsSource source = ddsMemorySource(file->data(), file->size());
             DdsPlan plan;
-            ASSERT_EQ(ddsPlanImage(source, &plan), DdsAccepted) << index;
+            ASSERT_EQ(ddsPlanImage(source, &plan), DdsRefusal::Accepted) << index;
             std::vector<uint8_t> chunk(plan.chunkBytes);
             pixels[index].assign(size_t{plan.width} * plan.height * ddsBytesPerPixel(plan.type), 0x5A);
             ASSERT_TRUE(ddsDecodeTopLevel(source, plan, chunk.data(), pixels[index].data(), true));
@@ -411,11 +411,11 @@ TEST(Header, TextureTypeFollowsTransparentTexels) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         DdsPlan plan;
-        ASSERT_EQ(planOf(ddsFile(c.fields, level(c.blocks, c.texel)), &plan), DdsAccepted);
+        ASSERT_EQ(planOf(ddsFile(c.fields, level(c.blocks, c.texel)), &plan), DdsRefusal::Accepted);
         EXPECT_EQ(plan.type, c.type);
         // BC1 behind the DX10 record likewise.
         if (c.fields.fourCC != fourCC("DXT1")) continue;
-        ASSERT_EQ(planOf(dx10File(71, c.fields.width, c.fields.height, level(c.blocks, c.texel)), &plan), DdsAccepted);
+        ASSERT_EQ(planOf(dx10File(71, c.fields.width, c.fields.height, level(c.blocks, c.texel)), &plan), DdsRefusal::Accepted);
         EXPECT_EQ(plan.type, c.type) << "BC1";
     }
 }

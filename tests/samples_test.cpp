@@ -280,12 +280,12 @@ TEST_F(Samples, RealWorldFilesMatchTheirManifestAndPillow) {
         const int handle = openOk(dir + name);
         QvImageInfo record{};
         if (verdict.rfind("refused=", 0) == 0) {
-            EXPECT_EQ(refusal == DdsAccepted ? "-" : ddsRefusalName(refusal), verdict.substr(8));
+            EXPECT_EQ(refusal == DdsRefusal::Accepted ? "-" : ddsRefusalName(refusal), verdict.substr(8));
             EXPECT_EQ(info(handle, &record), -8);
             EXPECT_EQ(close(handle), 0);
             continue;
         }
-        ASSERT_EQ(refusal, DdsAccepted) << ddsRefusalName(refusal);
+        ASSERT_EQ(refusal, DdsRefusal::Accepted) << ddsRefusalName(refusal);
         ASSERT_EQ(info(handle, &record), 0);
         EXPECT_EQ("type=" + std::to_string(record.type), verdict);
         const size_t pixelBytes = record.type == reference::Rgb ? 3 : 4;

@@ -337,10 +337,10 @@ TEST(Uncompressed, LayoutsMatchTheReference) {
                 const std::vector<uint8_t> want = reference::image(fields, data, std::vector<uint8_t>(width * height * 4),
                                                                    reverse ? 0 : 1, &type, dxgi ? &dx10 : nullptr);
                 if (want.empty()) {
-                    EXPECT_EQ(refusal, DdsOddPlanarSize);
+                    EXPECT_EQ(refusal, DdsRefusal::OddPlanarSize);
                     break;
                 }
-                ASSERT_EQ(refusal, DdsAccepted) << ddsRefusalName(refusal);
+                ASSERT_EQ(refusal, DdsRefusal::Accepted) << ddsRefusalName(refusal);
                 EXPECT_EQ(static_cast<int>(plan.type), type);
                 std::vector<uint8_t> chunk(plan.chunkBytes), pixels(want.size(), 0xC3);
                 ASSERT_TRUE(ddsDecodeTopLevel(source, plan, chunk.data(), pixels.data(), reverse));

@@ -13,7 +13,7 @@ namespace {
 // does at its open and its information query.
 struct Verdict {
     const char *openFailure = nullptr;  // why the file is not even opened
-    DdsRefusal refusal = DdsAccepted;
+    DdsRefusal refusal = DdsRefusal::Accepted;
     DdsPlan plan{};
     uint64_t length = 0;
 };
@@ -41,7 +41,7 @@ Verdict judge(const std::string &path) {
 
 std::string refusalLine(const Verdict &verdict) {
     if (verdict.openFailure != nullptr) return verdict.openFailure;
-    if (verdict.refusal == DdsAccepted) return {};
+    if (verdict.refusal == DdsRefusal::Accepted) return {};
     return std::string(ddsRefusalText(verdict.refusal)) + " (" + ddsRefusalName(verdict.refusal) + ")";
 }
 
@@ -136,11 +136,11 @@ bool ddsWriteReport(std::FILE *out, const std::string &path) {
         std::fprintf(out, "  refused: %s\n", verdict.openFailure);
         return false;
     }
-    if (verdict.refusal == DdsHeaderTruncated) {
+    if (verdict.refusal == DdsRefusal::HeaderTruncated) {
         std::fprintf(out, "  %" PRIu64 " bytes: the header needs %" PRIu32 "\n", verdict.length, DdsDataOffset);
     } else {
         writeHeader(out, verdict.plan.header);
-        if (verdict.plan.hasDx10 && verdict.refusal != DdsDx10HeaderTruncated) writeDx10(out, verdict.plan.dx10);
+        if (verdict.plan.hasDx10 && verdict.refusal != DdsRefusal::Dx10HeaderTruncated) writeDx10(out, verdict.plan.dx10);
         const uint64_t headerEnd = verdict.plan.hasDx10 ? DdsDx10DataOffset : DdsDataOffset;
         std::fprintf(out, "  data: %" PRIu64 " bytes after the header",
                      verdict.length > headerEnd ? verdict.length - headerEnd : 0);
@@ -149,7 +149,7 @@ bool ddsWriteReport(std::FILE *out, const std::string &path) {
         }
         std::fprintf(out, "\n");
     }
-    if (verdict.refusal != DdsAccepted) {
+    if (verdict.refusal != DdsRefusal::Accepted) {
         std::fprintf(out, "  refused: %s\n", refusalLine(verdict).c_str());
         return false;
     }
