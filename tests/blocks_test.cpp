@@ -6,6 +6,7 @@
 #include "bc6_7/bc7.h"
 #include "block_kernels.h"
 #include "common/channel.h"
+#include "common/channel_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -12,6 +12,7 @@
 #include "astc/astc_layout.h"
 #include "astc/astc_partition.h"
 #include "astc/astc_texel.h"
+#include "common/channel_rules.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ void decodeVoidExtent(const AstcBits &bits, unsigned width, unsigned height, uin
             fill(origin, rowStride, width, height, Magenta);
             return;
         }
-        rgba[c] = kind == AstcVoidExtent::Hdr ? astcHalfByte(value) : astcUnormByte(value);
+        rgba[c] = kind == AstcVoidExtent::Hdr ? ddsHalfToUnorm8(value) : astcUnormByte(value);
     }
     fill(origin, rowStride, width, height, rgba);
 }
@@ -68,7 +69,7 @@ unsigned infilledWeight(const uint8_t *grid, unsigned gridWidth, unsigned gridHe
 // weight w (0 to 64), then turned into a byte as LDR or HDR.
 uint8_t channelByte(uint32_t low, uint32_t high, unsigned w, bool hdr) {
     const uint32_t c = (low * (64 - w) + high * w + 32) >> 6;
-    return hdr ? astcHalfByte(astcLnsToHalf(c)) : astcUnormByte(c);
+    return hdr ? ddsHalfToUnorm8(astcLnsToHalf(c)) : astcUnormByte(c);
 }
 
 // A block that is not a void-extent block; false where it is illegal.

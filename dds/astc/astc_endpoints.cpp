@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "common/channel_rules.h"
+
 namespace {
 
 // Endpoints while they are worked out: plain ints, LDR bytes or HDR
@@ -183,13 +185,6 @@ void hdrRgbScale(const int *v, Rgba &e0, Rgba &e1) {
     e0 = {{clampTo(red - scale, 0xFFF), clampTo(green - scale, 0xFFF), clampTo(blue - scale, 0xFFF), 0}};
 }
 
-// `value`'s low `bits` bits as a signed number.
-int signExtend(int value, int bits) {
-    const int sign = 1 << (bits - 1);
-    value &= (1 << bits) - 1;
-    return (value ^ sign) - sign;
-}
-
 // HDR RGB, direct (mode 11, also the colour of modes 14 and 15): either
 // both endpoints stated outright (major component bits both set), or a
 // major component a with differences b0, b1 (minor components), c (endpoint
@@ -203,8 +198,9 @@ void hdrRgbDirect(const int *v, Rgba &e0, Rgba &e1) {
     }
     const int mode = (v[1] & 0x80) >> 7 | (v[2] & 0x80) >> 6 | (v[3] & 0x80) >> 5;
     int a = v[0] | (v[1] & 0x40) << 2, b0 = v[2] & 0x3F, b1 = v[3] & 0x3F, c = v[1] & 0x3F;
-    constexpr int dBits[8] = {7, 6, 7, 6, 5, 6, 5, 6};
-    int d0 = signExtend(v[4] & 0x7F, dBits[mode]), d1 = signExtend(v[5] & 0x7F, dBits[mode]);
+    constexpr unsigned dBits[8] = {7, 6, 7, 6, 5, 6, 5, 6};
+    int d0 = ddsSignExtend(static_cast<uint32_t>(v[4]), dBits[mode]);
+    int d1 = ddsSignExtend(static_cast<uint32_t>(v[5]), dBits[mode]);
     const int x0 = v[2] >> 6 & 1, x1 = v[3] >> 6 & 1, x2 = v[4] >> 6 & 1;
     const int x3 = v[5] >> 6 & 1, x4 = v[4] >> 5 & 1, x5 = v[5] >> 5 & 1;
     const int oneHot = 1 << mode;

@@ -38,6 +38,7 @@
 #include "astc/astc_layout.h"
 #include "astc/astc_partition.h"
 #include "astc/astc_texel.h"
+#include "common/channel_rules.h"
 #include "common/simd.h"
 
 #if defined(DDS_HAVE_SSE2)
@@ -362,7 +363,7 @@ uint32_t voidExtentWord(const AstcBits &bits) {
     for (unsigned c = 0; c < 4; ++c) {
         const uint32_t value = astcField(bits, 64 + 16 * c, 16);
         if (kind == AstcVoidExtent::Hdr && astcHalfIsNan(value)) return MagentaWord;
-        word |= uint32_t{kind == AstcVoidExtent::Hdr ? astcHalfByte(value) : astcUnormByte(value)} << (8 * c);
+        word |= uint32_t{kind == AstcVoidExtent::Hdr ? ddsHalfToUnorm8(value) : astcUnormByte(value)} << (8 * c);
     }
     return word;
 }

@@ -1,5 +1,7 @@
 #include "astc/astc_ise.h"
 
+#include "common/channel_rules.h"
+
 namespace {
 
 constexpr unsigned bit(unsigned value, unsigned n) { return value >> n & 1; }
@@ -74,16 +76,6 @@ constexpr AstcQuintTable buildQuints() {
     return table;
 }
 
-// The value of `bits` bits repeated from the top down to fill `width` bits.
-constexpr unsigned replicate(unsigned value, unsigned bits, unsigned width) {
-    unsigned result = 0, filled = 0;
-    while (filled < width) {
-        result = result << bits | value;
-        filled += bits;
-    }
-    return result >> (filled - width);
-}
-
 // The bit pattern B of the unquantisation of trit and quint values: a
 // string, highest bit first, of '0' and letters, letter 'a' + n standing
 // for bit n of the value's plain low bits.
@@ -127,7 +119,7 @@ constexpr unsigned colourValue(unsigned range, unsigned v) {
     const AstcRange &r = kAstcRanges[range];
     const Unquantisation u = unquantisationOf(range);
     const unsigned low = v & ((1u << r.bits) - 1), high = v >> r.bits;
-    if (!r.trits && !r.quints) return replicate(v, r.bits, 8);
+    if (!r.trits && !r.quints) return ddsReplicateBits(v, r.bits, 8);
     const unsigned a = bit(low, 0) ? 0x1FF : 0;
     const unsigned t = (high * u.colourMultiplier + patternValue(u.colourPattern, low)) ^ a;
     return (a & 0x80) | t >> 2;
@@ -141,7 +133,7 @@ constexpr unsigned weightValue(unsigned range, unsigned v) {
     const unsigned low = v & ((1u << r.bits) - 1), high = v >> r.bits;
     unsigned result = 0;
     if (!r.trits && !r.quints) {
-        result = replicate(v, r.bits, 6);
+        result = ddsReplicateBits(v, r.bits, 6);
     } else if (r.bits == 0) {
         // Values without plain bits: trits 0, 32, 63; quints 0, 16, 32, 47, 63.
         result = r.trits ? (high == 0 ? 0u : high == 1 ? 32u : 63u) : (high * 16 - (high >= 3 ? 1 : 0));

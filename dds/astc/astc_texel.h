@@ -30,16 +30,4 @@ inline uint16_t astcLnsToHalf(uint32_t c) {
 
 inline bool astcHalfIsNan(uint32_t half) { return (half & 0x7C00) == 0x7C00 && (half & 0x3FF) != 0; }
 
-// round(255 * clamp(f, 0, 1)) of a half float that is not a NaN, exactly:
-// f = s * 2^(e - 25) for significand s (with its implicit bit) and
-// exponent e (1 for subnormals).
-inline uint8_t astcHalfByte(uint32_t half) {
-    if (half & 0x8000) return 0;
-    if (half >= 0x3C00) return 255;
-    const uint32_t exponent = half >> 10, mantissa = half & 0x3FF;
-    const uint64_t significand = exponent == 0 ? mantissa : mantissa | 0x400;
-    const unsigned shift = exponent == 0 ? 1 : exponent;
-    return static_cast<uint8_t>(((255 * significand << shift) + (uint64_t{1} << 24)) >> 25);
-}
-
 #endif

@@ -4,11 +4,10 @@
 #include "atc/atc.h"
 
 #include "common/bytes.h"
+#include "common/channel_rules.h"
 
 namespace {
 
-uint8_t widen5(uint32_t v) { return static_cast<uint8_t>(v << 3 | v >> 2); }
-uint8_t widen6(uint32_t v) { return static_cast<uint8_t>(v << 2 | v >> 4); }
 
 // The four RGBA colours that a colour block's indices select.
 struct AtcPalette {
@@ -17,8 +16,8 @@ struct AtcPalette {
 
 AtcPalette colourPalette(const uint8_t *colourBlock) {
     const uint32_t colour0 = ddsLoad16(colourBlock), colour1 = ddsLoad16(colourBlock + 2);
-    const uint8_t c0[3] = {widen5(colour0 >> 10 & 31), widen5(colour0 >> 5 & 31), widen5(colour0 & 31)};
-    const uint8_t c1[3] = {widen5(colour1 >> 11), widen6(colour1 >> 5 & 63), widen5(colour1 & 31)};
+    const uint8_t c0[3] = {static_cast<uint8_t>(ddsReplicateBits(colour0 >> 10 & 31, 5, 8)), static_cast<uint8_t>(ddsReplicateBits(colour0 >> 5 & 31, 5, 8)), static_cast<uint8_t>(ddsReplicateBits(colour0 & 31, 5, 8))};
+    const uint8_t c1[3] = {static_cast<uint8_t>(ddsReplicateBits(colour1 >> 11, 5, 8)), static_cast<uint8_t>(ddsReplicateBits(colour1 >> 5 & 63, 6, 8)), static_cast<uint8_t>(ddsReplicateBits(colour1 & 31, 5, 8))};
     AtcPalette palette;
     for (int c = 0; c < 3; ++c) {
         const int a = c0[c], b = c1[c];

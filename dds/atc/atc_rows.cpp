@@ -8,19 +8,18 @@
 
 #include "atc/atc.h"
 #include "common/bytes.h"
+#include "common/channel_rules.h"
 #include "common/rows.h"
 
 namespace {
 
-inline uint32_t widen5(uint32_t v) { return v << 3 | v >> 2; }
-inline uint32_t widen6(uint32_t v) { return v << 2 | v >> 4; }
 
 inline uint32_t rgbaWord(uint32_t r, uint32_t g, uint32_t b) { return r | g << 8 | b << 16 | 0xFF000000u; }
 
 inline void palette(const uint8_t *colourBlock, uint32_t words[4]) {
     const uint32_t colour0 = ddsLoad16(colourBlock), colour1 = ddsLoad16(colourBlock + 2);
-    const uint32_t r0 = widen5(colour0 >> 10 & 31), g0 = widen5(colour0 >> 5 & 31), b0 = widen5(colour0 & 31);
-    const uint32_t r1 = widen5(colour1 >> 11), g1 = widen6(colour1 >> 5 & 63), b1 = widen5(colour1 & 31);
+    const uint32_t r0 = ddsReplicateBits(colour0 >> 10 & 31, 5, 8), g0 = ddsReplicateBits(colour0 >> 5 & 31, 5, 8), b0 = ddsReplicateBits(colour0 & 31, 5, 8);
+    const uint32_t r1 = ddsReplicateBits(colour1 >> 11, 5, 8), g1 = ddsReplicateBits(colour1 >> 5 & 63, 6, 8), b1 = ddsReplicateBits(colour1 & 31, 5, 8);
     words[3] = rgbaWord(r1, g1, b1);
     if (colour0 & 0x8000u) {
         auto lowered = [](uint32_t a, uint32_t b) { return a > (b >> 2) ? a - (b >> 2) : 0; };

@@ -14,10 +14,11 @@
 
 #include <cstdint>
 
-// The channel byte of the mix `sum` = w0 e0 + w1 e1 over `divisor` = d m.
-constexpr uint8_t ddsColourChannel(uint32_t sum, uint32_t divisor) {
-    return static_cast<uint8_t>((510 * sum + divisor) / (2 * divisor));
-}
+#include "common/channel_rules.h"
+
+// The channel byte of the mix `sum` = w0 e0 + w1 e1 over `divisor` = d m:
+// the unsigned rule, round(255 sum / divisor).
+constexpr uint8_t ddsColourChannel(uint32_t sum, uint32_t divisor) { return ddsUnsignedRule(sum, divisor); }
 
 // The three fields of a 5:6:5 colour.
 constexpr uint32_t ddsRed565(uint32_t color) { return (color >> 11) & 0x1F; }

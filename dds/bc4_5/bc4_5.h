@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/channel_rules.h"
 #include "common/kernels.h"
 #include "formats.h"
 
@@ -34,12 +35,11 @@ struct RgtcLayout {
 };
 
 // An endpoint byte as the unsigned decoder takes it.  A signed endpoint
-// (an int8_t, -128 counting as -127) is moved up by 128 to 1..255: that
-// is byte ^ 0x80, with 0x80 (-128) going to 1 as -127 does.
+// (an int8_t, -128 counting as -127) is moved up by 128 to 1..255 by the
+// signed rule, which for 8 bits is byte ^ 0x80 with 0x80 (-128) going to 1
+// as -127 does.
 inline uint8_t ddsRgtcEndpoint(uint8_t byte, bool isSigned) {
-    if (!isSigned) return byte;
-    const uint8_t moved = static_cast<uint8_t>(byte ^ 0x80);
-    return moved == 0 ? uint8_t{1} : moved;
+    return isSigned ? ddsSignedToUnorm8(byte, 8) : byte;
 }
 
 // The blue byte of a normal whose red and green bytes are r and g: with

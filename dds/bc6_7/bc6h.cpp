@@ -2,6 +2,7 @@
 
 #include "bc6_7/bc6h_modes.h"
 #include "bc6_7/bptc.h"
+#include "common/channel_rules.h"
 
 namespace {
 
@@ -12,13 +13,6 @@ const Bc6hMode *modeOf(const uint8_t block[16]) {
     for (const Bc6hMode &mode : kBc6hModes)
         if (mode.value == value) return &mode;
     return nullptr;
-}
-
-// The low `bits` bits of `value` as a two's complement number.
-int signExtend(uint32_t value, unsigned bits) {
-    const uint32_t masked = value & ((uint32_t{1} << bits) - 1);
-    const int magnitude = static_cast<int>(masked);
-    return masked >> (bits - 1) ? magnitude - (1 << bits) : magnitude;
 }
 
 // An endpoint of `bits` bits spread over the 16-bit range, to be
@@ -99,15 +93,15 @@ void ddsDecodeBc6hHalves(const uint8_t block[16], bool isSigned, uint16_t halves
     int endpoints[4][3];
     for (unsigned channel = 0; channel < 3; ++channel) {
         const uint32_t base = fields[channel];
-        endpoints[0][channel] = isSigned ? signExtend(base, epb) : static_cast<int>(base);
+        endpoints[0][channel] = isSigned ? ddsSignExtend(base, epb) : static_cast<int>(base);
         for (unsigned e = 1; e < 2 * regions; ++e) {
             const uint32_t stored = fields[3 * e + channel];
             if (mode->transformed) {
-                const int delta = signExtend(stored, mode->deltaBits[channel]);
+                const int delta = ddsSignExtend(stored, mode->deltaBits[channel]);
                 const uint32_t sum = (base + static_cast<uint32_t>(delta)) & endpointMask;
-                endpoints[e][channel] = isSigned ? signExtend(sum, epb) : static_cast<int>(sum);
+                endpoints[e][channel] = isSigned ? ddsSignExtend(sum, epb) : static_cast<int>(sum);
             } else {
-                endpoints[e][channel] = isSigned ? signExtend(stored, epb) : static_cast<int>(stored);
+                endpoints[e][channel] = isSigned ? ddsSignExtend(stored, epb) : static_cast<int>(stored);
             }
         }
     }
@@ -124,22 +118,6 @@ void ddsDecodeBc6hHalves(const uint8_t block[16], bool isSigned, uint16_t halves
             halves[i][channel] = finish(c, isSigned);
         }
     }
-}
-
-// A half below 1 is N * 2^-s with N = 1024 + mantissa and s = 25 - exponent
-// (or N = mantissa and s = 24 when the exponent is 0), s >= 11, so that
-// 255 * N fits easily and the rounding is done in integers:
-// (255 * N + 2^(s-1)) >> s, halves rounding up.  The only exact half is
-// 0.5 itself (N = 1024, s = 11: 127.5), which gives 128.
-uint8_t ddsHalfToUnorm8(uint16_t half) {
-    if (half & 0x8000) return 0;  // negative, -0, and NaN with the sign bit
-    const unsigned exponent = half >> 10 & 0x1Fu;
-    const unsigned mantissa = half & 0x3FFu;
-    if (exponent == 0x1F) return mantissa ? 0 : 255;  // NaN, +inf
-    if (exponent >= 15) return 255;                   // 1.0 and above
-    const unsigned n = exponent ? 1024u + mantissa : mantissa;
-    const unsigned shift = exponent ? 25u - exponent : 24u;
-    return static_cast<uint8_t>((255u * n + (1u << (shift - 1))) >> shift);
 }
 
 void ddsDecodeBc6hBlock(const uint8_t block[16], bool isSigned, uint8_t *blockOrigin, ptrdiff_t rowStride) {

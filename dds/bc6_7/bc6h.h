@@ -15,11 +15,6 @@ void ddsDecodeBc6hHalves(const uint8_t block[16], bool isSigned, uint16_t halves
 // to 0x7FFF) as the half-float bits it decodes to.
 uint16_t ddsBc6hHalf(int interpolated, bool isSigned);
 
-// One half float to 8 bits: clamped to [0, 1] and scaled to 0..255 by
-// rounding to nearest; negative values, -0 and NaN give 0, values above 1
-// (and +inf) give 255.
-uint8_t ddsHalfToUnorm8(uint16_t half);
-
 // Decodes one BC6H block into 4 x 4 RGBA pixels (alpha 255) through
 // ddsHalfToUnorm8: pixel row r of the block goes to
 // blockOrigin + r * rowStride.

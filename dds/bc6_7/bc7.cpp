@@ -2,14 +2,9 @@
 
 #include "bc6_7/bc7_modes.h"
 #include "bc6_7/bptc.h"
+#include "common/channel_rules.h"
 
 namespace {
-
-// An endpoint of `bits` bits (p-bit included) widened to 8 by repeating
-// its top bits below it.
-uint8_t widen(uint32_t value, unsigned bits) {
-    return static_cast<uint8_t>((value << (8 - bits) | value >> (2 * bits - 8)) & 0xFF);
-}
 
 uint8_t interpolate(uint8_t e0, uint8_t e1, int weight) {
     return static_cast<uint8_t>(((64 - weight) * e0 + weight * e1 + 32) >> 6);
@@ -66,7 +61,8 @@ void ddsDecodeBc7Block(const uint8_t block[16], uint8_t *blockOrigin, ptrdiff_t 
                 }
                 const uint32_t value =
                     pBitCount ? raw[s][end][channel] << 1 | pBit[s][end] : raw[s][end][channel];
-                endpoints[s][end][channel] = widen(value, stored + pBitCount);
+                const uint32_t widened = ddsReplicateBits(value, stored + pBitCount, 8);
+                endpoints[s][end][channel] = static_cast<uint8_t>(widened);
             }
         }
     }

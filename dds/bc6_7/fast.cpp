@@ -32,6 +32,7 @@
 #include "bc6_7/bc6h.h"
 #include "bc6_7/index_run.h"
 #include "bc6_7/layout.h"
+#include "common/channel_rules.h"
 #include "common/cpu_features.h"
 #include "common/rows.h"
 #include "common/simd.h"
@@ -124,13 +125,6 @@ inline TierWords<Sse2> tierWords(const uint8_t *block) {
 
 // ---------------------------------------------------------------- BC7
 
-// An endpoint channel of `Bits` bits widened to 8 by repeating its top bits.
-template <unsigned Bits>
-inline uint32_t widen(uint32_t value) {
-    static_assert(Bits >= 4 && Bits <= 8, "endpoint width");
-    return (value << (8 - Bits) | value >> (2 * Bits - 8)) & 0xFF;
-}
-
 // A word's four bytes in the 16-bit lanes of a 64-bit word, and back.
 inline uint64_t spread(uint32_t word) {
     uint64_t x = word;
@@ -219,11 +213,13 @@ inline void bc7Endpoints(const Words &b, uint32_t ends[6]) {
     for (unsigned k = 0; k < L::endpoints; ++k) {
         const uint32_t p = L::mode.endpointPBits ? (pBits >> k) & 1 : L::mode.sharedPBits ? (pBits >> (k / 2)) & 1 : 0u;
         auto channel = [&](uint32_t run) {
-            return widen<L::colorWidth>(((run >> (k * L::mode.colorBits)) & colorMask) << L::pBitWidth | p);
+            const uint32_t value = ((run >> (k * L::mode.colorBits)) & colorMask) << L::pBitWidth | p;
+            return ddsReplicateBits(value, L::colorWidth, 8);
         };
         uint32_t a = 255;
         if constexpr (L::alphaWidth != 0)
-            a = widen<L::alphaWidth>(((alpha >> (k * L::mode.alphaBits)) & alphaMask) << L::pBitWidth | p);
+            a = ddsReplicateBits(((alpha >> (k * L::mode.alphaBits)) & alphaMask) << L::pBitWidth | p,
+                                 L::alphaWidth, 8);
         ends[k] = channel(red) | channel(green) << 8 | channel(blue) << 16 | a << 24;
     }
 }
@@ -311,13 +307,6 @@ constexpr Bc7ModeFn Bc7ModeFns[9] = {
 };
 
 // ---------------------------------------------------------------- BC6H
-
-template <unsigned Bits>
-inline int signExtend(uint32_t value) {
-    const uint32_t masked = value & ((uint32_t{1} << Bits) - 1);
-    const int magnitude = static_cast<int>(masked);
-    return masked >> (Bits - 1) ? magnitude - (1 << Bits) : magnitude;
-}
 
 // The endpoint spread over the 16-bit range, as the plain decoder does.
 template <unsigned Bits, bool Signed>
@@ -469,7 +458,7 @@ void bc6hMode(const uint8_t *block, uint32_t pixels[16]) {
     int ends[4][3];
     for (unsigned c = 0; c < 3; ++c) {
         const uint32_t base = fields[c];
-        ends[0][c] = unquantize<Bits, Signed>(Signed ? signExtend<Bits>(base) : static_cast<int>(base));
+        ends[0][c] = unquantize<Bits, Signed>(Signed ? ddsSignExtend(base, Bits) : static_cast<int>(base));
         for (unsigned e = 1; e < 2 * Regions; ++e) {
             const uint32_t stored = fields[3 * e + c];
             uint32_t value = stored;
@@ -479,7 +468,7 @@ void bc6hMode(const uint8_t *block, uint32_t pixels[16]) {
                 const uint32_t delta = masked >> (deltaBits - 1) ? masked - (uint32_t{1} << deltaBits) : masked;
                 value = (base + delta) & EndpointMask;
             }
-            ends[e][c] = unquantize<Bits, Signed>(Signed ? signExtend<Bits>(value) : static_cast<int>(value));
+            ends[e][c] = unquantize<Bits, Signed>(Signed ? ddsSignExtend(value, Bits) : static_cast<int>(value));
         }
     }
     const uint8_t *table = Sse2 ? nullptr : unormTable(Signed);

@@ -25,8 +25,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/channel_rules.h"
 #include "common/kernels.h"
 #include "formats.h"
+
+// A colour field of `bits` bits (4 to 7) widened to 8 by bit replication,
+// as the signed arithmetic of the modes takes it.
+inline int etcWiden(uint32_t value, unsigned bits) { return static_cast<int>(ddsReplicateBits(value, bits, 8)); }
+inline int etcWiden(int value, unsigned bits) { return etcWiden(static_cast<uint32_t>(value), bits); }
 
 // The plain decoder of a block of `format` (Etc2Rgb to EacRg11): its 16
 // RGBA pixels, pixel row r at blockOrigin + r * rowStride.  Every bit

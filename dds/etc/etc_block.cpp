@@ -19,10 +19,6 @@ int signed3(uint32_t value) { return value >= 4 ? static_cast<int>(value) - 8 : 
 
 uint8_t clamp255(int value) { return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value); }
 
-int extend4(uint32_t value) { return static_cast<int>(value << 4 | value); }
-int extend5(uint32_t value) { return static_cast<int>(value << 3 | value >> 2); }
-int extend6(uint32_t value) { return static_cast<int>(value << 2 | value >> 4); }
-int extend7(uint32_t value) { return static_cast<int>(value << 1 | value >> 6); }
 
 struct Color {
     int r, g, b;
@@ -71,12 +67,12 @@ Pixel subblockPixel(uint64_t word, ColorMode mode, bool transparentIndex, unsign
     Color base;
     if (mode == ColorMode::Individual) {
         const unsigned shift = second ? 0 : 4;
-        base = {extend4(bits(word, 59 + shift, 56 + shift)), extend4(bits(word, 51 + shift, 48 + shift)),
-                extend4(bits(word, 43 + shift, 40 + shift))};
+        base = {etcWiden(bits(word, 59 + shift, 56 + shift), 4), etcWiden(bits(word, 51 + shift, 48 + shift), 4),
+                etcWiden(bits(word, 43 + shift, 40 + shift), 4)};
     } else {
         auto channel = [&](unsigned high) {
             const int value = static_cast<int>(bits(word, high, high - 4));
-            return extend5(static_cast<uint32_t>(second ? value + signed3(bits(word, high - 5, high - 7)) : value));
+            return etcWiden(static_cast<uint32_t>(second ? value + signed3(bits(word, high - 5, high - 7)) : value), 5);
         };
         base = {channel(63), channel(55), channel(47)};
     }
@@ -92,9 +88,9 @@ Pixel subblockPixel(uint64_t word, ColorMode mode, bool transparentIndex, unsign
 // distance.
 void paintColors(uint64_t word, ColorMode mode, Color paint[4]) {
     if (mode == ColorMode::T) {
-        const Color c1 = {extend4(bits(word, 60, 59) << 2 | bits(word, 57, 56)), extend4(bits(word, 55, 52)),
-                          extend4(bits(word, 51, 48))};
-        const Color c2 = {extend4(bits(word, 47, 44)), extend4(bits(word, 43, 40)), extend4(bits(word, 39, 36))};
+        const Color c1 = {etcWiden(bits(word, 60, 59) << 2 | bits(word, 57, 56), 4), etcWiden(bits(word, 55, 52), 4),
+                          etcWiden(bits(word, 51, 48), 4)};
+        const Color c2 = {etcWiden(bits(word, 47, 44), 4), etcWiden(bits(word, 43, 40), 4), etcWiden(bits(word, 39, 36), 4)};
         const int d = kEtcDistances[bits(word, 35, 34) << 1 | bits(word, 32, 32)];
         paint[0] = c1, paint[1] = plus(c2, d), paint[2] = c2, paint[3] = plus(c2, -d);
         return;
@@ -106,18 +102,18 @@ void paintColors(uint64_t word, ColorMode mode, Color paint[4]) {
     // each taken as the number R << 16 | G << 8 | B.
     const bool firstNotSmaller = (r1 << 16 | g1 << 8 | b1) >= (r2 << 16 | g2 << 8 | b2);
     const int d = kEtcDistances[bits(word, 34, 34) << 2 | bits(word, 32, 32) << 1 | (firstNotSmaller ? 1u : 0u)];
-    const Color c1 = {extend4(r1), extend4(g1), extend4(b1)}, c2 = {extend4(r2), extend4(g2), extend4(b2)};
+    const Color c1 = {etcWiden(r1, 4), etcWiden(g1, 4), etcWiden(b1, 4)}, c2 = {etcWiden(r2, 4), etcWiden(g2, 4), etcWiden(b2, 4)};
     paint[0] = plus(c1, d), paint[1] = plus(c1, -d), paint[2] = plus(c2, d), paint[3] = plus(c2, -d);
 }
 
 // Planar mode: three 6:7:6 colours O, H and V spanning a plane,
 // (x (H - O) + y (V - O) + 4 O + 2) >> 2 in each channel.  Always opaque.
 Pixel planarPixel(uint64_t word, unsigned x, unsigned y) {
-    const Color o = {extend6(bits(word, 62, 57)), extend7(bits(word, 56, 56) << 6 | bits(word, 54, 49)),
-                     extend6(bits(word, 48, 48) << 5 | bits(word, 44, 43) << 3 | bits(word, 41, 39))};
-    const Color h = {extend6(bits(word, 38, 34) << 1 | bits(word, 32, 32)), extend7(bits(word, 31, 25)),
-                     extend6(bits(word, 24, 19))};
-    const Color v = {extend6(bits(word, 18, 13)), extend7(bits(word, 12, 6)), extend6(bits(word, 5, 0))};
+    const Color o = {etcWiden(bits(word, 62, 57), 6), etcWiden(bits(word, 56, 56) << 6 | bits(word, 54, 49), 7),
+                     etcWiden(bits(word, 48, 48) << 5 | bits(word, 44, 43) << 3 | bits(word, 41, 39), 6)};
+    const Color h = {etcWiden(bits(word, 38, 34) << 1 | bits(word, 32, 32), 6), etcWiden(bits(word, 31, 25), 7),
+                     etcWiden(bits(word, 24, 19), 6)};
+    const Color v = {etcWiden(bits(word, 18, 13), 6), etcWiden(bits(word, 12, 6), 7), etcWiden(bits(word, 5, 0), 6)};
     auto channel = [&](int oc, int hc, int vc) {
         return (static_cast<int>(x) * (hc - oc) + static_cast<int>(y) * (vc - oc) + 4 * oc + 2) >> 2;
     };

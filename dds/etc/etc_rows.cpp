@@ -28,8 +28,6 @@ inline int field(uint64_t word, unsigned high, unsigned low) {
 }
 
 inline int times17(int value) { return value * 17; }
-inline int widen6(int value) { return value << 2 | value >> 4; }
-inline int widen7(int value) { return value << 1 | value >> 6; }
 
 // Individual and differential blocks: subblock s's four words at
 // palette[4s .. 4s + 3], by pixel index.  Without the opaque bit, index 0
@@ -85,11 +83,11 @@ void paintPalette(uint64_t word, bool tMode, bool transparentIndex, uint32_t pal
 // Planar blocks: each pixel from the plane through the 6:7:6 colours O, H
 // and V, rounded and clamped.
 void planarWords(uint64_t word, uint32_t pixels[16]) {
-    const int o[3] = {widen6(field(word, 62, 57)), widen7(field(word, 56, 56) << 6 | field(word, 54, 49)),
-                      widen6(field(word, 48, 48) << 5 | field(word, 44, 43) << 3 | field(word, 41, 39))};
-    const int h[3] = {widen6(field(word, 38, 34) << 1 | field(word, 32, 32)), widen7(field(word, 31, 25)),
-                      widen6(field(word, 24, 19))};
-    const int v[3] = {widen6(field(word, 18, 13)), widen7(field(word, 12, 6)), widen6(field(word, 5, 0))};
+    const int o[3] = {etcWiden(field(word, 62, 57), 6), etcWiden(field(word, 56, 56) << 6 | field(word, 54, 49), 7),
+                      etcWiden(field(word, 48, 48) << 5 | field(word, 44, 43) << 3 | field(word, 41, 39), 6)};
+    const int h[3] = {etcWiden(field(word, 38, 34) << 1 | field(word, 32, 32), 6), etcWiden(field(word, 31, 25), 7),
+                      etcWiden(field(word, 24, 19), 6)};
+    const int v[3] = {etcWiden(field(word, 18, 13), 6), etcWiden(field(word, 12, 6), 7), etcWiden(field(word, 5, 0), 6)};
     for (int y = 0; y < 4; ++y) {
         for (int x = 0; x < 4; ++x) {
             int c[3];

@@ -3,6 +3,7 @@
 // banded row decoder (pvrtc_rows.cpp) is held to it byte for byte.
 
 #include "common/bytes.h"
+#include "common/channel_rules.h"
 #include "pvrtc/pvrtc.h"
 
 namespace {
@@ -28,9 +29,6 @@ Word wordAt(const Level &level, uint32_t x, uint32_t y) {
 
 uint32_t bitsOf(uint32_t value, unsigned first, unsigned count) { return value >> first & ((1u << count) - 1); }
 
-// Channels of 4 and 3 bits widened to 5 by repeating their top bits.
-uint32_t widen4(uint32_t v) { return v << 1 | v >> 3; }
-uint32_t widen3(uint32_t v) { return v << 2 | v >> 1; }
 
 // A word colour: red, green and blue at 5 bits, alpha at 4.
 struct Colour {
@@ -41,8 +39,8 @@ struct Colour {
 // opaque 5:5:4 when bit 15 is set, else alpha 3 bits (its low bit zero at
 // 4) and 4:4:3.
 Colour colourA(uint32_t data) {
-    if (data & 0x8000u) return {{bitsOf(data, 10, 5), bitsOf(data, 5, 5), widen4(bitsOf(data, 1, 4)), 15}};
-    return {{widen4(bitsOf(data, 8, 4)), widen4(bitsOf(data, 4, 4)), widen3(bitsOf(data, 1, 3)),
+    if (data & 0x8000u) return {{bitsOf(data, 10, 5), bitsOf(data, 5, 5), ddsReplicateBits(bitsOf(data, 1, 4), 4, 5), 15}};
+    return {{ddsReplicateBits(bitsOf(data, 8, 4), 4, 5), ddsReplicateBits(bitsOf(data, 4, 4), 4, 5), ddsReplicateBits(bitsOf(data, 1, 3), 3, 5),
              bitsOf(data, 12, 3) << 1}};
 }
 
@@ -50,7 +48,7 @@ Colour colourA(uint32_t data) {
 // bits and 4:4:4.
 Colour colourB(uint32_t data) {
     if (data & 0x80000000u) return {{bitsOf(data, 26, 5), bitsOf(data, 21, 5), bitsOf(data, 16, 5), 15}};
-    return {{widen4(bitsOf(data, 24, 4)), widen4(bitsOf(data, 20, 4)), widen4(bitsOf(data, 16, 4)),
+    return {{ddsReplicateBits(bitsOf(data, 24, 4), 4, 5), ddsReplicateBits(bitsOf(data, 20, 4), 4, 5), ddsReplicateBits(bitsOf(data, 16, 4), 4, 5),
              bitsOf(data, 28, 3) << 1}};
 }
 

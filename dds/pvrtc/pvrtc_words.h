@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "common/bytes.h"
+#include "common/channel_rules.h"
 
 namespace pvrtcwords {
 
@@ -21,8 +22,6 @@ using Lanes = uint64_t;
 inline uint32_t bitsOf(uint32_t value, unsigned first, unsigned count) {
     return value >> first & ((1u << count) - 1);
 }
-inline uint32_t widen4(uint32_t v) { return v << 1 | v >> 3; }
-inline uint32_t widen3(uint32_t v) { return v << 2 | v >> 1; }
 
 inline Lanes lanesOf(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha) {
     return Lanes{red} | Lanes{green} << 16 | Lanes{blue} << 32 | Lanes{alpha} << 50;
@@ -37,13 +36,13 @@ inline Lanes either(uint32_t opaqueBit, Lanes opaque, Lanes translucent) {
     return (opaque & keepOpaque) | (translucent & ~keepOpaque);
 }
 inline Lanes colourA(uint32_t data) {
-    return either(data >> 15 & 1u, lanesOf(bitsOf(data, 10, 5), bitsOf(data, 5, 5), widen4(bitsOf(data, 1, 4)), 15),
-                  lanesOf(widen4(bitsOf(data, 8, 4)), widen4(bitsOf(data, 4, 4)), widen3(bitsOf(data, 1, 3)),
+    return either(data >> 15 & 1u, lanesOf(bitsOf(data, 10, 5), bitsOf(data, 5, 5), ddsReplicateBits(bitsOf(data, 1, 4), 4, 5), 15),
+                  lanesOf(ddsReplicateBits(bitsOf(data, 8, 4), 4, 5), ddsReplicateBits(bitsOf(data, 4, 4), 4, 5), ddsReplicateBits(bitsOf(data, 1, 3), 3, 5),
                           bitsOf(data, 12, 3) << 1));
 }
 inline Lanes colourB(uint32_t data) {
     return either(data >> 31, lanesOf(bitsOf(data, 26, 5), bitsOf(data, 21, 5), bitsOf(data, 16, 5), 15),
-                  lanesOf(widen4(bitsOf(data, 24, 4)), widen4(bitsOf(data, 20, 4)), widen4(bitsOf(data, 16, 4)),
+                  lanesOf(ddsReplicateBits(bitsOf(data, 24, 4), 4, 5), ddsReplicateBits(bitsOf(data, 20, 4), 4, 5), ddsReplicateBits(bitsOf(data, 16, 4), 4, 5),
                           bitsOf(data, 28, 3) << 1));
 }
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
-#include "wide/channel_rules.h"
+#include "common/channel_rules.h"
 #include "wide/wide.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // SNORM, UINT and SINT layouts, depth and stencil, the legacy signed
 // bump-map codes and the pixel formats that carry the bump flags.  Each
 // channel is a field of the little-endian 32-bit word at a byte of the
-// pixel, selected by a mask, and read by one rule of wide/channel_rules.h
+// pixel, selected by a mask, and read by one rule of common/channel_rules.h
 // (unsigned, signed) or as a float.
 #ifndef DDS_WIDE_FIELDS_H
 #define DDS_WIDE_FIELDS_H

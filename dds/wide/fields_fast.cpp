@@ -13,7 +13,7 @@
 
 #include "common/cpu_features.h"
 #include "common/simd.h"
-#include "wide/channel_rules.h"
+#include "common/channel_rules.h"
 #include "wide/fields.h"
 
 #if defined(DDS_HAVE_SSE2)

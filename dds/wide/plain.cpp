@@ -2,15 +2,14 @@
 
 #include <cstring>
 
-#include "bc6_7/bc6h.h"
 #include "common/bytes.h"
-#include "wide/channel_rules.h"
+#include "common/channel_rules.h"
 
 namespace {
 
 uint8_t unorm16At(const uint8_t *p) { return ddsUnorm16ToUnorm8(ddsLoad16(p)); }
 
-uint8_t halfAt(const uint8_t *p) { return ddsHalfToUnorm8(static_cast<uint16_t>(ddsLoad16(p))); }
+uint8_t halfAt(const uint8_t *p) { return ddsHalfToUnorm8(ddsLoad16(p)); }
 
 uint8_t floatAt(const uint8_t *p) {
     const uint32_t bits = ddsLoad32(p);
@@ -24,7 +23,7 @@ uint8_t floatAt(const uint8_t *p) {
 // bits has a half's bias and exponent range; with the mantissa moved up to
 // a half's 10 bits it is that half, exactly.
 uint8_t packedFloat(uint32_t value, uint32_t mantissaBits) {
-    return ddsHalfToUnorm8(static_cast<uint16_t>(value << (10 - mantissaBits)));
+    return ddsHalfToUnorm8(value << (10 - mantissaBits));
 }
 
 // mantissa * 2^(exponent - 24) to 8 bits: 255 * mantissa / 2^(24 - exponent)

@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
-#include "wide/channel_rules.h"
+#include "common/channel_rules.h"
 #include "yuv/yuv.h"
 
 namespace {
