@@ -54,12 +54,15 @@ int textWidth(std::string text) { return stb_easy_font_width(text.data()); }
 
 // The label at a scale that fits `width` pixels: twice the font's size when
 // it fits, else its own size, shortened with "..." when even that is wider.
+// A long name keeps its end: files of one folder or test suite share their
+// beginnings ("bgfx__examples_runtime_textures_..."), and their ends (the
+// format, the image) tell them apart.
 std::string fitLabel(const std::string &label, int width, int *scale) {
     std::string text = printable(label);
     *scale = textWidth(text) * 2 <= width ? 2 : 1;
     if (textWidth(text) <= width) return text;
-    while (!text.empty() && textWidth(text + "...") > width) text.pop_back();
-    return text + "...";
+    while (!text.empty() && textWidth("..." + text) > width) text.erase(0, 1);
+    return "..." + text;
 }
 
 // Fills the quads stb_easy_font lays out for `text`, scaled by `scale`, at
