@@ -94,5 +94,10 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 echo "install-packages.sh: installing ${missing[*]}"
 [ "$need_i386" -eq 0 ] || run_as_root dpkg --add-architecture i386
-run_as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+# A package list that fails to download (a mirror caught mid-sync, as seen
+# for the i386 security list) fails apt-get update, though apt keeps the
+# lists it has; the install below still fails if a package is not in them.
+if ! run_as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq; then
+  echo "install-packages.sh: apt-get update failed for some package list (above); installing from the lists it has" >&2
+fi
 run_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
