@@ -15,6 +15,10 @@
 #   windows  the 32-bit and 64-bit Windows cross-builds and wine to run
 #            them; adds the i386 architecture (README "Windows DLL",
 #            .ci/windows.sh)
+#   linux32  the 32-bit x86 Linux build (g++ -m32, GoogleTest from its
+#            sources, Google Benchmark's i386 library) and qemu-user to run
+#            it where the kernel runs no 32-bit program; adds the i386
+#            architecture (README "32-bit x86 Linux", .ci/linux32.sh)
 #
 # SUDO (environment): what runs apt-get and dpkg for a user other than
 # root (default sudo).
@@ -26,6 +30,7 @@ packages_for() {
     ci) echo "$(packages_for test) clang-14 libclang-rt-14-dev" ;;
     bench) echo cmake ninja-build g++ libstb-dev libbenchmark-dev libsquish-dev libfreeimage-dev gnuplot-nox python3-pil ;;
     windows) echo cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 googletest libstb-dev ;;
+    linux32) echo cmake ninja-build g++-multilib googletest libbenchmark-dev:i386 libstb-dev qemu-user ;;
     *) return 1 ;;
   esac
 }
@@ -89,5 +94,10 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 echo "install-packages.sh: installing ${missing[*]}"
 [ "$need_i386" -eq 0 ] || run_as_root dpkg --add-architecture i386
-run_as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+# A package list that fails to download (a mirror caught mid-sync, as seen
+# for the i386 security list) fails apt-get update, though apt keeps the
+# lists it has; the install below still fails if a package is not in them.
+if ! run_as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq; then
+  echo "install-packages.sh: apt-get update failed for some package list (above); installing from the lists it has" >&2
+fi
 run_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"

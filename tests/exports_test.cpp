@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -34,26 +35,40 @@ bool isUuid(const std::string &text) {
 }
 
 #if defined(__linux__)
-// The names of the defined global symbols in an ELF64 library's dynamic
-// symbol table: what a host can find in it by name.
+// The ELF types of this build's own class, which the plug-in it loads has
+// too: ELF64 on x86-64, ELF32 on 32-bit x86.
+#if UINTPTR_MAX > 0xFFFFFFFFu
+using ElfHeader = Elf64_Ehdr;
+using ElfSection = Elf64_Shdr;
+using ElfSymbol = Elf64_Sym;
+constexpr unsigned char elfClass = ELFCLASS64;
+#else
+using ElfHeader = Elf32_Ehdr;
+using ElfSection = Elf32_Shdr;
+using ElfSymbol = Elf32_Sym;
+constexpr unsigned char elfClass = ELFCLASS32;
+#endif
+
+// The names of the defined global symbols in the library's dynamic symbol
+// table: what a host can find in it by name.
 std::vector<std::string> dynamicExports(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::vector<char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::vector<std::string> names;
-    if (file.size() < sizeof(Elf64_Ehdr)) return names;
-    Elf64_Ehdr elf;
+    if (file.size() < sizeof(ElfHeader)) return names;
+    ElfHeader elf;
     std::memcpy(&elf, file.data(), sizeof elf);
-    if (std::memcmp(elf.e_ident, ELFMAG, SELFMAG) != 0 || elf.e_ident[EI_CLASS] != ELFCLASS64) return names;
-    std::vector<Elf64_Shdr> sections(elf.e_shnum);
-    if (elf.e_shoff + sections.size() * sizeof(Elf64_Shdr) > file.size()) return names;
-    std::memcpy(sections.data(), file.data() + elf.e_shoff, sections.size() * sizeof(Elf64_Shdr));
-    for (const Elf64_Shdr &section : sections) {
+    if (std::memcmp(elf.e_ident, ELFMAG, SELFMAG) != 0 || elf.e_ident[EI_CLASS] != elfClass) return names;
+    std::vector<ElfSection> sections(elf.e_shnum);
+    if (elf.e_shoff + sections.size() * sizeof(ElfSection) > file.size()) return names;
+    std::memcpy(sections.data(), file.data() + elf.e_shoff, sections.size() * sizeof(ElfSection));
+    for (const ElfSection &section : sections) {
         if (section.sh_type != SHT_DYNSYM || section.sh_link >= sections.size()) continue;
-        const Elf64_Shdr &strings = sections[section.sh_link];
-        for (size_t offset = 0; offset + sizeof(Elf64_Sym) <= section.sh_size; offset += sizeof(Elf64_Sym)) {
-            Elf64_Sym symbol;
+        const ElfSection &strings = sections[section.sh_link];
+        for (size_t offset = 0; offset + sizeof(ElfSymbol) <= section.sh_size; offset += sizeof(ElfSymbol)) {
+            ElfSymbol symbol;
             std::memcpy(&symbol, file.data() + section.sh_offset + offset, sizeof symbol);
-            const int binding = ELF64_ST_BIND(symbol.st_info);
+            const int binding = ELF64_ST_BIND(symbol.st_info);  // the same top four bits in both classes
             if (symbol.st_shndx == SHN_UNDEF || symbol.st_name == 0) continue;
             if (binding != STB_GLOBAL && binding != STB_WEAK && binding != STB_GNU_UNIQUE) continue;
             names.emplace_back(file.data() + strings.sh_offset + symbol.st_name);
