@@ -16,9 +16,11 @@
 #            them; adds the i386 architecture (README "Windows DLL",
 #            .ci/windows.sh)
 #   linux32  the 32-bit x86 Linux build (g++ -m32, GoogleTest from its
-#            sources, Google Benchmark's i386 library) and qemu-user to run
-#            it where the kernel runs no 32-bit program; adds the i386
-#            architecture (README "32-bit x86 Linux", .ci/linux32.sh)
+#            sources) and qemu-user to run it where the kernel runs no
+#            32-bit program (README "32-bit x86 Linux", .ci/linux32.sh);
+#            no i386 package, so no i386 package list is needed
+#   bench32  Google Benchmark's i386 library, for the linux32 build's
+#            benchmarks (bench/target_speed.py); adds the i386 architecture
 #
 # SUDO (environment): what runs apt-get and dpkg for a user other than
 # root (default sudo).
@@ -30,7 +32,8 @@ packages_for() {
     ci) echo "$(packages_for test) clang-14 libclang-rt-14-dev" ;;
     bench) echo cmake ninja-build g++ libstb-dev libbenchmark-dev libsquish-dev libfreeimage-dev gnuplot-nox python3-pil ;;
     windows) echo cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 googletest libstb-dev ;;
-    linux32) echo cmake ninja-build g++-multilib googletest libbenchmark-dev:i386 libstb-dev qemu-user ;;
+    linux32) echo cmake ninja-build g++-multilib googletest libstb-dev qemu-user ;;
+    bench32) echo "$(packages_for linux32) libbenchmark-dev:i386" ;;
     *) return 1 ;;
   esac
 }
