@@ -10,9 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "dds_builder.h"
@@ -345,6 +347,23 @@ std::array<uint8_t, 16> packFields(std::initializer_list<BitField> fields) {
     return block;
 }
 
+// One block through every tier's kernel that this build and processor
+// have (four bytes a pixel), as 4 x 4 RGBA pixels, with the tier's name.
+std::vector<std::pair<std::string, std::array<Pixel, 16>>> everyTier(BlockFormat format, const uint8_t *block) {
+    std::vector<std::pair<std::string, std::array<Pixel, 16>>> all;
+    for (KernelTier tier : {KernelTier::Plain, KernelTier::Portable, KernelTier::Sse2, KernelTier::Avx2}) {
+        const BlockRowKernel kernel = ddsBlockRowKernelOfTier(format, 4, tier);
+        if (kernel == nullptr) continue;
+        uint8_t out[4][16];
+        uint8_t *const rows[4] = {out[0], out[1], out[2], out[3]};
+        kernel(block, 1, rows);
+        std::array<Pixel, 16> pixels;
+        for (size_t i = 0; i < 16; ++i) std::copy_n(&out[i / 4][4 * (i % 4)], 4, pixels[i].begin());
+        all.push_back({"tier " + std::to_string(static_cast<int>(tier)), pixels});
+    }
+    return all;
+}
+
 // Hand-worked BC7 blocks.  Mode 6: 7-bit endpoints plus a p-bit make
 // 8 bits; index 8 has weight 34, ((64 - 34) * e0 + 34 * e1 + 32) >> 6.
 // Mode 4: 5-bit colour (31 -> 255, 16 -> 132) and 6-bit alpha (63 -> 255)
@@ -383,6 +402,7 @@ TEST(Blocks, Bc7HandWorkedBlocks) {
             EXPECT_EQ((Pixel{p[0], p[1], p[2], p[3]}), c.expected[i]) << "pixel " << i;
         }
         for (size_t r = 0; r < 4; ++r) EXPECT_EQ(out[r * 20 + 16], 0xA5) << "row " << r;
+        for (const auto &[tier, pixels] : everyTier(BlockFormat::Bc7, c.block.data())) EXPECT_EQ(pixels, c.expected) << tier;
     }
 }
 
@@ -428,15 +448,15 @@ TEST(Blocks, Bc6hHandWorkedBlocks) {
             const Half3 &expected = i == 0 ? c.pixel0 : i == 1 ? c.pixel1 : i == 2 ? c.pixel2 : rest;
             EXPECT_EQ((Half3{halves[i][0], halves[i][1], halves[i][2]}), expected) << "pixel " << i;
         }
-        // The 8-bit block: each channel through ddsHalfToUnorm8, alpha 255.
-        uint8_t out[64];
-        ddsDecodeBc6hBlock(c.block.data(), c.isSigned, out, 16);
+        // The 8-bit block, in every tier: each channel of the expected
+        // halves through ddsHalfToUnorm8, alpha 255.
+        std::array<Pixel, 16> bytes;
         for (size_t i = 0; i < 16; ++i) {
-            const Pixel expected = {ddsHalfToUnorm8(halves[i][0]), ddsHalfToUnorm8(halves[i][1]),
-                                    ddsHalfToUnorm8(halves[i][2]), 255};
-            EXPECT_EQ((Pixel{out[4 * i], out[4 * i + 1], out[4 * i + 2], out[4 * i + 3]}), expected)
-                << "pixel " << i;
+            const Half3 &expected = i == 0 ? c.pixel0 : i == 1 ? c.pixel1 : i == 2 ? c.pixel2 : rest;
+            bytes[i] = {ddsHalfToUnorm8(expected[0]), ddsHalfToUnorm8(expected[1]), ddsHalfToUnorm8(expected[2]), 255};
         }
+        const BlockFormat format = c.isSigned ? BlockFormat::Bc6hSigned : BlockFormat::Bc6h;
+        for (const auto &[tier, pixels] : everyTier(format, c.block.data())) EXPECT_EQ(pixels, bytes) << tier;
     }
 }
 
