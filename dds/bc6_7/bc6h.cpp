@@ -72,10 +72,11 @@ void ddsDecodeBc6hHalves(const uint8_t block[16], bool isSigned, uint16_t halves
     uint32_t fields[12] = {};
     for (unsigned k = 0; k < mode->segmentCount; ++k) {
         const Segment &s = mode->segments[k];
+        uint32_t &field = fields[static_cast<unsigned>(s.field)];
         if (s.first >= s.last) {
-            fields[s.field] |= ddsBptcRead(bits, ddsBc6hSegmentWidth(s)) << s.last;
+            field |= ddsBptcRead(bits, ddsBc6hSegmentWidth(s)) << s.last;
         } else {
-            for (unsigned b = s.last + 1u; b-- > s.first;) fields[s.field] |= ddsBptcRead(bits, 1) << b;
+            for (unsigned b = s.last + 1u; b-- > s.first;) field |= ddsBptcRead(bits, 1) << b;
         }
     }
     const unsigned partition = ddsBptcRead(bits, mode->partitionBits);

@@ -136,7 +136,7 @@ template <unsigned M, unsigned K, unsigned F, class Words>
 inline uint32_t segmentBits(const Words &b) {
     constexpr Segment s = kBc6hModes[M].segments[K];
     constexpr unsigned at = segmentAt(M, K);
-    if constexpr (s.field != F) {
+    if constexpr (static_cast<unsigned>(s.field) != F) {
         return 0;
     } else if constexpr (s.first >= s.last) {
         return field<at, s.first - s.last + 1u>(b) << s.last;
