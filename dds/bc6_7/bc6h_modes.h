@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+#include "bc6_7/bptc.h"
+
 // The endpoint values a mode's fields feed: R0 G0 B0 are endpoint 0,
 // R1 G1 B1 endpoint 1 (the other end of region 0), R2 .. B3 the two ends
 // of region 1.
@@ -34,6 +36,9 @@ struct Bc6hMode {
     uint8_t segmentCount;
     Segment segments[MaxSegments];
 };
+
+constexpr unsigned ddsBc6hRegions(const Bc6hMode &mode) { return mode.partitionBits ? 2u : 1u; }
+constexpr unsigned ddsBc6hIndexBits(const Bc6hMode &mode) { return mode.partitionBits ? 3u : 4u; }
 
 // The 14 modes: after the mode bits, the segments in block order, then the
 // partition number (two regions) and the indices.  The fields go by their
@@ -108,9 +113,8 @@ constexpr unsigned ddsBc6hSegmentWidth(const Segment &s) {
 // field it uses exactly once: endpointBits for endpoint 0, deltaBits for
 // the others.
 constexpr bool ddsBc6hLayoutIsComplete(const Bc6hMode &mode) {
-    const unsigned regions = mode.partitionBits ? 2u : 1u;
-    const unsigned indexBits = regions == 2 ? 3u : 4u;
-    unsigned total = mode.modeBits + mode.partitionBits + 16u * indexBits - regions;
+    const unsigned regions = ddsBc6hRegions(mode);
+    unsigned total = mode.modeBits + mode.partitionBits + 16u * ddsBc6hIndexBits(mode) - regions;
     uint32_t seen[12] = {};
     for (unsigned k = 0; k < mode.segmentCount; ++k) {
         const Segment &s = mode.segments[k];
@@ -137,5 +141,17 @@ constexpr bool ddsBc6hAllLayoutsComplete() {
     return true;
 }
 static_assert(ddsBc6hAllLayoutsComplete(), "BC6H mode layouts");
+
+// The mode of a block from its first byte: the mode bits are its low two
+// bits when they are 0 or 1, else its low five; Bc6hReserved for the
+// reserved values 10011, 10111, 11011 and 11111.
+inline constexpr unsigned Bc6hReserved = 14;
+constexpr unsigned ddsBc6hModeOf(uint8_t firstByte) {
+    const unsigned value = (firstByte & 3u) < 2u ? firstByte & 3u : firstByte & 31u;
+    for (unsigned m = 0; m < Bc6hReserved; ++m)
+        if (kBc6hModes[m].value == value) return m;
+    return Bc6hReserved;
+}
+inline constexpr BptcByteTable kBc6hModeOfByte = ddsBptcTabulate(ddsBc6hModeOf);
 
 #endif
