@@ -247,19 +247,19 @@ inline void bc7Separate(uint32_t e0, uint32_t e1, const ColorIndices colorIndice
 template <unsigned M, bool Sse2>
 void bc7Rotated(const uint8_t *block, uint32_t pixels[16]) {
     using L = Bc7Layout<M>;
-    constexpr unsigned First = L::mode.indexBits, Second = L::mode.secondaryIndexBits;
+    constexpr Bc7Mode mode = L::mode;
     const auto b = tierWords<Sse2>(block);
     uint32_t ends[2];
     bc7Endpoints<M>(b, ends);
     const unsigned rotation = field<L::rotationAt, 2>(b);
-    const auto primary = indicesOf<Sse2, First, L::indexAt, 1>(block, b, {});
-    const auto secondary = indicesOf<Sse2, Second, L::secondaryAt, 1>(block, b, {});
-    if (field<L::selectionAt, L::mode.selectionBits>(b) != 0) {
-        bc7Separate<Sse2, Second, First>(ends[0], ends[1], secondary, primary, rotation, pixels,
-                                         std::make_index_sequence<16>());
+    const auto primary = indicesOf<Sse2, mode.indexBits, L::indexAt, 1>(block, b, {});
+    const auto secondary = indicesOf<Sse2, mode.secondaryIndexBits, L::secondaryAt, 1>(block, b, {});
+    if (field<L::selectionAt, mode.selectionBits>(b) != 0) {
+        bc7Separate<Sse2, ddsBc7ColorIndexBits(mode, true), ddsBc7AlphaIndexBits(mode, true)>(
+            ends[0], ends[1], secondary, primary, rotation, pixels, std::make_index_sequence<16>());
     } else {
-        bc7Separate<Sse2, First, Second>(ends[0], ends[1], primary, secondary, rotation, pixels,
-                                         std::make_index_sequence<16>());
+        bc7Separate<Sse2, ddsBc7ColorIndexBits(mode, false), ddsBc7AlphaIndexBits(mode, false)>(
+            ends[0], ends[1], primary, secondary, rotation, pixels, std::make_index_sequence<16>());
     }
 }
 
