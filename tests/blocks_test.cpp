@@ -414,13 +414,17 @@ TEST(Blocks, Bc7HandWorkedBlocks) {
 // without the 32), and signed (30 * -96 + 32) / 64 = -44.5 goes down to -45.
 // Mode 7 (00111): 11-bit r0 = 0 plus the 9-bit delta -1 wraps to 2047
 // (unsigned: the top value, 0xFFFF) or is -1 (signed: -48 -> 0x802E);
-// g 100 + 3.
+// g 100 + 3.  Mode 11 with red 6 -> 416 and 1023: pixel 2's (34 * 416 +
+// 30 * 65535 + 32) >> 6 = 30941 (30940 without the 32) is half 0x3A8B,
+// byte 209, where 0x3A8A would give 208.
 TEST(Blocks, Bc6hHandWorkedBlocks) {
     using Half3 = std::array<uint16_t, 3>;
     const auto mode11 = packFields({{3, 5}, {0, 10}, {512, 10}, {1, 10}, {1023, 10}, {512, 10}, {0, 10},
                                     {0, 3}, {15, 4}, {7, 4}, {0, 52}});
     const auto mode7 = packFields({{7, 5}, {0, 10}, {100, 10}, {0, 10}, {0x1FF, 9}, {0, 1}, {3, 9}, {0, 1},
                                    {0, 9}, {0, 1}, {0, 3}, {0xFFFFFFFF, 30}, {0xFFFFFFFF, 30}});
+    const auto edge = packFields({{3, 5}, {6, 10}, {0, 10}, {0, 10}, {1023, 10}, {0, 10}, {0, 10},
+                                  {0, 3}, {15, 4}, {7, 4}, {0, 52}});
     std::array<uint8_t, 16> reserved;
     reserved.fill(0xFF);
     reserved[0] = 0x13;  // 10011
@@ -433,6 +437,7 @@ TEST(Blocks, Bc6hHandWorkedBlocks) {
         {"mode 11 unsigned", mode11, false, {0, 0x3E0F, 0x002E}, {0x7BFF, 0x3E0F, 0},
          {0x3A20, 0x3E0F, 0x0018}},
         {"mode 11 signed", mode11, true, {0, 0xFBFF, 0x005D}, {0x805D, 0xFBFF, 0}, {0x802B, 0xFBFF, 0x0031}},
+        {"mode 11 unsigned, rounding at a byte's edge", edge, false, {0x00C9, 0, 0}, {0x7BFF, 0, 0}, {0x3A8B, 0, 0}},
         {"mode 7 unsigned", mode7, false, {0, 0x0615, 0}, {0x7BFF, 0x0644, 0}, {0x7BFF, 0x0644, 0}},
         {"mode 7 signed", mode7, true, {0, 0x0C2B, 0}, {0x802E, 0x0C88, 0}, {0x802E, 0x0C88, 0}},
         {"reserved mode 10011", reserved, false, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
