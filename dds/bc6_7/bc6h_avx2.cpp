@@ -124,8 +124,8 @@ DDS_TARGET_AVX2 inline __m256i unquantize(__m256i x) {
     }
 }
 
-// fast.cpp's unorm8Sse2 in eight lanes: interpolated values to their
-// bytes, not yet saturated.
+// The AVX2 tier's half-to-byte step: fast.cpp's unorm8Sse2 in eight
+// lanes, interpolated values to their bytes, not yet saturated.
 template <bool Signed>
 DDS_TARGET_AVX2 inline __m256i unorm8(__m256i c) {
     const __m256i times31 = _mm256_sub_epi32(_mm256_slli_epi32(c, 5), c);
