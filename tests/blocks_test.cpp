@@ -10,9 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "dds_builder.h"
@@ -345,6 +347,23 @@ std::array<uint8_t, 16> packFields(std::initializer_list<BitField> fields) {
     return block;
 }
 
+// One block through every tier's kernel that this build and processor
+// have (four bytes a pixel), as 4 x 4 RGBA pixels, with the tier's name.
+std::vector<std::pair<std::string, std::array<Pixel, 16>>> everyTier(BlockFormat format, const uint8_t *block) {
+    std::vector<std::pair<std::string, std::array<Pixel, 16>>> all;
+    for (KernelTier tier : {KernelTier::Plain, KernelTier::Portable, KernelTier::Sse2, KernelTier::Avx2}) {
+        const BlockRowKernel kernel = ddsBlockRowKernelOfTier(format, 4, tier);
+        if (kernel == nullptr) continue;
+        uint8_t out[4][16];
+        uint8_t *const rows[4] = {out[0], out[1], out[2], out[3]};
+        kernel(block, 1, rows);
+        std::array<Pixel, 16> pixels;
+        for (size_t i = 0; i < 16; ++i) std::copy_n(&out[i / 4][4 * (i % 4)], 4, pixels[i].begin());
+        all.push_back({"tier " + std::to_string(static_cast<int>(tier)), pixels});
+    }
+    return all;
+}
+
 // Hand-worked BC7 blocks.  Mode 6: 7-bit endpoints plus a p-bit make
 // 8 bits; index 8 has weight 34, ((64 - 34) * e0 + 34 * e1 + 32) >> 6.
 // Mode 4: 5-bit colour (31 -> 255, 16 -> 132) and 6-bit alpha (63 -> 255)
@@ -383,6 +402,7 @@ TEST(Blocks, Bc7HandWorkedBlocks) {
             EXPECT_EQ((Pixel{p[0], p[1], p[2], p[3]}), c.expected[i]) << "pixel " << i;
         }
         for (size_t r = 0; r < 4; ++r) EXPECT_EQ(out[r * 20 + 16], 0xA5) << "row " << r;
+        for (const auto &[tier, pixels] : everyTier(BlockFormat::Bc7, c.block.data())) EXPECT_EQ(pixels, c.expected) << tier;
     }
 }
 
@@ -394,13 +414,17 @@ TEST(Blocks, Bc7HandWorkedBlocks) {
 // without the 32), and signed (30 * -96 + 32) / 64 = -44.5 goes down to -45.
 // Mode 7 (00111): 11-bit r0 = 0 plus the 9-bit delta -1 wraps to 2047
 // (unsigned: the top value, 0xFFFF) or is -1 (signed: -48 -> 0x802E);
-// g 100 + 3.
+// g 100 + 3.  Mode 11 with red 6 -> 416 and 1023: pixel 2's (34 * 416 +
+// 30 * 65535 + 32) >> 6 = 30941 (30940 without the 32) is half 0x3A8B,
+// byte 209, where 0x3A8A would give 208.
 TEST(Blocks, Bc6hHandWorkedBlocks) {
     using Half3 = std::array<uint16_t, 3>;
     const auto mode11 = packFields({{3, 5}, {0, 10}, {512, 10}, {1, 10}, {1023, 10}, {512, 10}, {0, 10},
                                     {0, 3}, {15, 4}, {7, 4}, {0, 52}});
     const auto mode7 = packFields({{7, 5}, {0, 10}, {100, 10}, {0, 10}, {0x1FF, 9}, {0, 1}, {3, 9}, {0, 1},
                                    {0, 9}, {0, 1}, {0, 3}, {0xFFFFFFFF, 30}, {0xFFFFFFFF, 30}});
+    const auto edge = packFields({{3, 5}, {6, 10}, {0, 10}, {0, 10}, {1023, 10}, {0, 10}, {0, 10},
+                                  {0, 3}, {15, 4}, {7, 4}, {0, 52}});
     std::array<uint8_t, 16> reserved;
     reserved.fill(0xFF);
     reserved[0] = 0x13;  // 10011
@@ -413,6 +437,7 @@ TEST(Blocks, Bc6hHandWorkedBlocks) {
         {"mode 11 unsigned", mode11, false, {0, 0x3E0F, 0x002E}, {0x7BFF, 0x3E0F, 0},
          {0x3A20, 0x3E0F, 0x0018}},
         {"mode 11 signed", mode11, true, {0, 0xFBFF, 0x005D}, {0x805D, 0xFBFF, 0}, {0x802B, 0xFBFF, 0x0031}},
+        {"mode 11 unsigned, rounding at a byte's edge", edge, false, {0x00C9, 0, 0}, {0x7BFF, 0, 0}, {0x3A8B, 0, 0}},
         {"mode 7 unsigned", mode7, false, {0, 0x0615, 0}, {0x7BFF, 0x0644, 0}, {0x7BFF, 0x0644, 0}},
         {"mode 7 signed", mode7, true, {0, 0x0C2B, 0}, {0x802E, 0x0C88, 0}, {0x802E, 0x0C88, 0}},
         {"reserved mode 10011", reserved, false, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
@@ -428,15 +453,15 @@ TEST(Blocks, Bc6hHandWorkedBlocks) {
             const Half3 &expected = i == 0 ? c.pixel0 : i == 1 ? c.pixel1 : i == 2 ? c.pixel2 : rest;
             EXPECT_EQ((Half3{halves[i][0], halves[i][1], halves[i][2]}), expected) << "pixel " << i;
         }
-        // The 8-bit block: each channel through ddsHalfToUnorm8, alpha 255.
-        uint8_t out[64];
-        ddsDecodeBc6hBlock(c.block.data(), c.isSigned, out, 16);
+        // The 8-bit block, in every tier: each channel of the expected
+        // halves through ddsHalfToUnorm8, alpha 255.
+        std::array<Pixel, 16> bytes;
         for (size_t i = 0; i < 16; ++i) {
-            const Pixel expected = {ddsHalfToUnorm8(halves[i][0]), ddsHalfToUnorm8(halves[i][1]),
-                                    ddsHalfToUnorm8(halves[i][2]), 255};
-            EXPECT_EQ((Pixel{out[4 * i], out[4 * i + 1], out[4 * i + 2], out[4 * i + 3]}), expected)
-                << "pixel " << i;
+            const Half3 &expected = i == 0 ? c.pixel0 : i == 1 ? c.pixel1 : i == 2 ? c.pixel2 : rest;
+            bytes[i] = {ddsHalfToUnorm8(expected[0]), ddsHalfToUnorm8(expected[1]), ddsHalfToUnorm8(expected[2]), 255};
         }
+        const BlockFormat format = c.isSigned ? BlockFormat::Bc6hSigned : BlockFormat::Bc6h;
+        for (const auto &[tier, pixels] : everyTier(format, c.block.data())) EXPECT_EQ(pixels, bytes) << tier;
     }
 }
 

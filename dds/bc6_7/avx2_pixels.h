@@ -56,11 +56,32 @@ DDS_TARGET_AVX2 inline __m128i spreadIndices(__m128i run) {
     return _mm_packus_epi16(_mm256_castsi256_si128(indices), _mm256_extracti128_si256(indices, 1));
 }
 
-// Every pixel's palette entry, subset << IndexBits | index, from the subset
-// bytes of the pixels (a partition's row of 16) and the run.
-template <unsigned IndexBits>
-DDS_TARGET_AVX2 inline __m128i entries(const uint8_t *subsets, __m128i run) {
-    const __m128i subset = _mm_loadu_si128(reinterpret_cast<const __m128i *>(subsets));
+// The partitions' subsets as rows of 16 bytes, one a pixel, for a byte
+// shuffle: the two-subset partitions, then the three-subset ones.
+struct alignas(16) SubsetRows {
+    uint8_t rows[2][64][16];
+};
+constexpr SubsetRows subsetRows() {
+    SubsetRows result{};
+    for (unsigned p = 0; p < 64; ++p) {
+        for (unsigned i = 0; i < 16; ++i) {
+            result.rows[0][p][i] = static_cast<uint8_t>(ddsBptcSubset(kBptcSubsets2[p], i));
+            result.rows[1][p][i] = static_cast<uint8_t>(ddsBptcSubset(kBptcSubsets3[p], i));
+        }
+    }
+    return result;
+}
+inline constexpr SubsetRows Subsets = subsetRows();
+
+// Every pixel's palette entry, subset << IndexBits | index, in a block of
+// partition `partition` of `SubsetCount` (2 or 3) subsets, from its run
+// (its anchors' missing bits put back here).
+template <unsigned IndexBits, unsigned SubsetCount>
+DDS_TARGET_AVX2 inline __m128i entries(unsigned partition, __m128i run) {
+    const BptcAnchors anchors = ddsBptcAnchors(SubsetCount, partition);
+    run = bptc::withAnchorSse2<IndexBits>(run, anchors.first);
+    if constexpr (SubsetCount == 3) run = bptc::withAnchorSse2<IndexBits>(run, anchors.second);
+    const __m128i subset = _mm_loadu_si128(reinterpret_cast<const __m128i *>(Subsets.rows[SubsetCount - 2][partition]));
     return _mm_or_si128(_mm_slli_epi16(subset, IndexBits), spreadIndices<IndexBits>(run));
 }
 
@@ -115,6 +136,18 @@ DDS_TARGET_AVX2 inline void storeRows(PixelWords pixels, uint8_t *const *rows, s
     for (unsigned r = 0; r < 4; ++r) {
         if constexpr (BytesPerPixel == 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), row[r]);
         else ddsStoreRgbRow(rows[r] + column, row[r], last);
+    }
+}
+
+using BlockFn = void (*)(const uint8_t *block, uint8_t *const *rows, size_t column, bool last);
+
+// A row of blocks, each decoded by the function of `Fns` that `Choice`
+// gives its first byte (its mode, or a variant of it).
+template <int BytesPerPixel, const BlockFn *Fns, const BptcByteTable &Choice>
+DDS_TARGET_AVX2 void blockRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
+    for (uint32_t b = 0; b < blockCount; ++b) {
+        const uint8_t *block = blocks + size_t{b} * 16;
+        Fns[Choice.values[block[0]]](block, rows, size_t{b} * 4 * BytesPerPixel, b + 1 == blockCount);
     }
 }
 

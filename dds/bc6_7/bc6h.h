@@ -11,10 +11,6 @@
 // order (row by row).  A block with a reserved mode gives zeros.
 void ddsDecodeBc6hHalves(const uint8_t block[16], bool isSigned, uint16_t halves[16][3]);
 
-// An interpolated endpoint value (unsigned: 0 to 0xFFFF; signed: -0x7FFF
-// to 0x7FFF) as the half-float bits it decodes to.
-uint16_t ddsBc6hHalf(int interpolated, bool isSigned);
-
 // Decodes one BC6H block into 4 x 4 RGBA pixels (alpha 255) through
 // ddsHalfToUnorm8: pixel row r of the block goes to
 // blockOrigin + r * rowStride.

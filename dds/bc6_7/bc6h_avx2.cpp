@@ -30,6 +30,7 @@
 #include <immintrin.h>
 
 #include "bc6_7/avx2_pixels.h"
+#include "bc6_7/bc6h_rules.h"
 #include "bc6_7/index_run.h"
 #include "bc6_7/layout.h"
 
@@ -85,7 +86,7 @@ constexpr Bc6hPalette bc6hPalette(unsigned regions) {
         for (unsigned lane = 0; lane < 8; ++lane) {
             const unsigned channel = reg < 4 ? (lane < 4 ? 0 : 2) : 1;
             const unsigned entry = reg < 4 ? 4 * reg + lane % 4 : (lane < 4 ? 0 : 8) + 4 * (reg - 4) + lane % 4;
-            const unsigned region = entry >> indexBits, weight = weightOf(indexBits, entry & ((1u << indexBits) - 1));
+            const unsigned region = entry >> indexBits, weight = ddsBptcWeight(indexBits, entry & ((1u << indexBits) - 1));
             palette.lanes[reg][lane] = 3 * region + channel;
             palette.weights[reg][lane] = (64 - weight) | weight << 16;
         }
@@ -123,12 +124,12 @@ DDS_TARGET_AVX2 inline __m256i unquantize(__m256i x) {
     }
 }
 
-// fast.cpp's unorm8Sse2 in eight lanes: interpolated values to their
-// bytes, not yet saturated.
+// The AVX2 tier's half-to-byte step: fast.cpp's unorm8Sse2 in eight
+// lanes, interpolated values to their bytes, not yet saturated.
 template <bool Signed>
 DDS_TARGET_AVX2 inline __m256i unorm8(__m256i c) {
     const __m256i times31 = _mm256_sub_epi32(_mm256_slli_epi32(c, 5), c);
-    const __m256i half = _mm256_srai_epi32(times31, Signed ? 5 : 6);
+    const __m256i half = _mm256_srai_epi32(times31, ddsBc6hHalfShift(Signed));
     const __m256i bits = _mm256_add_epi32(_mm256_slli_epi32(half, 13), _mm256_set1_epi32(112 << 23));
     const __m256 scaled = _mm256_mul_ps(_mm256_castsi256_ps(bits), _mm256_set1_ps(255.0f));
     return _mm256_cvttps_epi32(_mm256_add_ps(scaled, _mm256_set1_ps(0.5f)));
@@ -182,9 +183,7 @@ DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_
     if constexpr (L::regions == 1) {
         entryOfPixel = spreadIndices<L::indexBits>(runFrom<L::indexAt>(bits));
     } else {
-        const unsigned partition = field<L::partitionAt, 5>(b);
-        const __m128i run = withAnchorSse2<L::indexBits>(runFrom<L::indexAt>(bits), kBptcAnchors2[partition]);
-        entryOfPixel = entries<L::indexBits>(kBptcPartitions2[partition], run);
+        entryOfPixel = entries<L::indexBits, 2>(field<L::partitionAt, 5>(b), runFrom<L::indexAt>(bits));
     }
     const __m256i twice = bothHalves(entryOfPixel, entryOfPixel);
     PixelWords pixels = interleave(_mm256_shuffle_epi8(redBlue, twice), _mm256_shuffle_epi8(green, twice));
@@ -197,39 +196,30 @@ DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_
 }
 
 // The reserved modes: the plain decoder's zeros, with alpha 255.
-template <bool Signed, int BytesPerPixel>
+template <int BytesPerPixel>
 DDS_TARGET_AVX2 void bc6hReserved(const uint8_t *, uint8_t *const *rows, size_t column, bool last) {
     const __m256i black = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     storeRows<BytesPerPixel>({black, black}, rows, column, last);
 }
 
-using BlockFn = void (*)(const uint8_t *, uint8_t *const *, size_t, bool);
-
-template <bool Signed, int P, size_t... M>
-constexpr auto bc6hBlocks(std::index_sequence<M...>) {
-    struct Fns {
-        BlockFn fns[15];
-    };
-    return Fns{{bc6hBlock<M, Signed, P>..., bc6hReserved<Signed, P>}};
-}
-
 template <bool Signed, int P>
-constexpr auto Bc6hBlocks = bc6hBlocks<Signed, P>(std::make_index_sequence<14>());
+constexpr BlockFn Bc6hBlocks[15] = {
+    bc6hBlock<0, Signed, P>,  bc6hBlock<1, Signed, P>,  bc6hBlock<2, Signed, P>,  bc6hBlock<3, Signed, P>,
+    bc6hBlock<4, Signed, P>,  bc6hBlock<5, Signed, P>,  bc6hBlock<6, Signed, P>,  bc6hBlock<7, Signed, P>,
+    bc6hBlock<8, Signed, P>,  bc6hBlock<9, Signed, P>,  bc6hBlock<10, Signed, P>, bc6hBlock<11, Signed, P>,
+    bc6hBlock<12, Signed, P>, bc6hBlock<13, Signed, P>, bc6hReserved<P>,
+};
 
-template <bool Signed, int BytesPerPixel>
-DDS_TARGET_AVX2 void bc6hRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-    const auto &fns = Bc6hBlocks<Signed, BytesPerPixel>;
-    for (uint32_t b = 0; b < blockCount; ++b) {
-        const uint8_t *block = blocks + size_t{b} * 16;
-        fns.fns[Bc6hModeOf.modes[block[0] & 31]](block, rows, size_t{b} * 4 * BytesPerPixel, b + 1 == blockCount);
-    }
+template <bool Signed>
+BlockRowKernel bc6hRow(int bytesPerPixel) {
+    return bytesPerPixel == 3 ? blockRow<3, Bc6hBlocks<Signed, 3>, kBc6hModeOfByte>
+                              : blockRow<4, Bc6hBlocks<Signed, 4>, kBc6hModeOfByte>;
 }
 
 }  // namespace
 
 BlockRowKernel ddsBc6hRowsAvx2(bool isSigned, int bytesPerPixel) {
-    if (isSigned) return bytesPerPixel == 3 ? bc6hRow<true, 3> : bc6hRow<true, 4>;
-    return bytesPerPixel == 3 ? bc6hRow<false, 3> : bc6hRow<false, 4>;
+    return isSigned ? bc6hRow<true>(bytesPerPixel) : bc6hRow<false>(bytesPerPixel);
 }
 
 #endif

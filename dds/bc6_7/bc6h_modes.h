@@ -4,19 +4,22 @@
 #ifndef DDS_BC6H_MODES_H
 #define DDS_BC6H_MODES_H
 
+#include <array>
 #include <cstdint>
+
+#include "bc6_7/bptc.h"
 
 // The endpoint values a mode's fields feed: R0 G0 B0 are endpoint 0,
 // R1 G1 B1 endpoint 1 (the other end of region 0), R2 .. B3 the two ends
 // of region 1.
-enum Bc6hField : uint8_t { R0, G0, B0, R1, G1, B1, R2, G2, B2, R3, G3, B3 };
+enum class Bc6hField : uint8_t { R0, G0, B0, R1, G1, B1, R2, G2, B2, R3, G3, B3 };
 
 // A run of block bits that holds bits of one field, written v[first:last]:
 // with first >= last the bits, low first, become bits last .. first of v;
 // with first < last they go the other way, the first bit read becoming
 // bit last.
 struct Segment {
-    uint8_t field;
+    Bc6hField field;
     uint8_t first;
     uint8_t last;
 };
@@ -34,10 +37,18 @@ struct Bc6hMode {
     Segment segments[MaxSegments];
 };
 
+constexpr unsigned ddsBc6hRegions(const Bc6hMode &mode) { return mode.partitionBits ? 2u : 1u; }
+constexpr unsigned ddsBc6hIndexBits(const Bc6hMode &mode) { return mode.partitionBits ? 3u : 4u; }
+
 // The 14 modes: after the mode bits, the segments in block order, then the
-// partition number (two regions) and the indices.
-// clang-format off
-inline constexpr Bc6hMode kBc6hModes[14] = {
+// partition number (two regions) and the indices.  The fields go by their
+// short names in this table only.
+constexpr std::array<Bc6hMode, 14> ddsBc6hModeTable() {
+    using F = Bc6hField;
+    constexpr F R0 = F::R0, G0 = F::G0, B0 = F::B0, R1 = F::R1, G1 = F::G1, B1 = F::B1;
+    constexpr F R2 = F::R2, G2 = F::G2, B2 = F::B2, R3 = F::R3, G3 = F::G3, B3 = F::B3;
+    // clang-format off
+    return {{
     {0, 2, true, 5, 10, {5, 5, 5}, 19,
      {{G2, 4, 4}, {B2, 4, 4}, {B3, 4, 4}, {R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 4, 0}, {G3, 4, 4},
       {G2, 3, 0}, {G1, 4, 0}, {B3, 0, 0}, {G3, 3, 0}, {B1, 4, 0}, {B3, 1, 1}, {B2, 3, 0}, {R2, 4, 0},
@@ -89,8 +100,10 @@ inline constexpr Bc6hMode kBc6hModes[14] = {
     {15, 5, true, 0, 16, {4, 4, 4}, 9,
      {{R0, 9, 0}, {G0, 9, 0}, {B0, 9, 0}, {R1, 3, 0}, {R0, 10, 15}, {G1, 3, 0}, {G0, 10, 15}, {B1, 3, 0},
       {B0, 10, 15}}},
-};
-// clang-format on
+    }};
+    // clang-format on
+}
+inline constexpr std::array<Bc6hMode, 14> kBc6hModes = ddsBc6hModeTable();
 
 constexpr unsigned ddsBc6hSegmentWidth(const Segment &s) {
     return s.first >= s.last ? s.first - s.last + 1u : s.last - s.first + 1u;
@@ -100,17 +113,17 @@ constexpr unsigned ddsBc6hSegmentWidth(const Segment &s) {
 // field it uses exactly once: endpointBits for endpoint 0, deltaBits for
 // the others.
 constexpr bool ddsBc6hLayoutIsComplete(const Bc6hMode &mode) {
-    const unsigned regions = mode.partitionBits ? 2u : 1u;
-    const unsigned indexBits = regions == 2 ? 3u : 4u;
-    unsigned total = mode.modeBits + mode.partitionBits + 16u * indexBits - regions;
+    const unsigned regions = ddsBc6hRegions(mode);
+    unsigned total = mode.modeBits + mode.partitionBits + 16u * ddsBc6hIndexBits(mode) - regions;
     uint32_t seen[12] = {};
     for (unsigned k = 0; k < mode.segmentCount; ++k) {
         const Segment &s = mode.segments[k];
         total += ddsBc6hSegmentWidth(s);
         const unsigned low = s.first < s.last ? s.first : s.last;
+        uint32_t &bits = seen[static_cast<unsigned>(s.field)];
         for (unsigned b = low; b < low + ddsBc6hSegmentWidth(s); ++b) {
-            if (seen[s.field] >> b & 1u) return false;
-            seen[s.field] |= 1u << b;
+            if (bits >> b & 1u) return false;
+            bits |= 1u << b;
         }
     }
     for (unsigned f = 0; f < 12; ++f) {
@@ -128,5 +141,17 @@ constexpr bool ddsBc6hAllLayoutsComplete() {
     return true;
 }
 static_assert(ddsBc6hAllLayoutsComplete(), "BC6H mode layouts");
+
+// The mode of a block from its first byte: the mode bits are its low two
+// bits when they are 0 or 1, else its low five; Bc6hReserved for the
+// reserved values 10011, 10111, 11011 and 11111.
+inline constexpr unsigned Bc6hReserved = 14;
+constexpr unsigned ddsBc6hModeOf(uint8_t firstByte) {
+    const unsigned value = (firstByte & 3u) < 2u ? firstByte & 3u : firstByte & 31u;
+    for (unsigned m = 0; m < Bc6hReserved; ++m)
+        if (kBc6hModes[m].value == value) return m;
+    return Bc6hReserved;
+}
+inline constexpr BptcByteTable kBc6hModeOfByte = ddsBptcTabulate(ddsBc6hModeOf);
 
 #endif

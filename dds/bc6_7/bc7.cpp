@@ -20,12 +20,11 @@ void writeAll(uint8_t *blockOrigin, ptrdiff_t rowStride, uint8_t value) {
 }  // namespace
 
 void ddsDecodeBc7Block(const uint8_t block[16], uint8_t *blockOrigin, ptrdiff_t rowStride) {
-    if (block[0] == 0) {
+    const unsigned modeNumber = kBc7ModeOfByte.values[block[0]];
+    if (modeNumber == Bc7NoMode) {
         writeAll(blockOrigin, rowStride, 0);
         return;
     }
-    unsigned modeNumber = 0;
-    while ((block[0] >> modeNumber & 1) == 0) ++modeNumber;
     const Bc7Mode &mode = kBc7Modes[modeNumber];
     BptcBits bits = ddsBptcBits(block, modeNumber + 1);
 
@@ -33,66 +32,39 @@ void ddsDecodeBc7Block(const uint8_t block[16], uint8_t *blockOrigin, ptrdiff_t 
     const unsigned rotation = ddsBptcRead(bits, mode.rotationBits);
     const unsigned selection = ddsBptcRead(bits, mode.selectionBits);
 
-    // endpoints[subset][end][channel], first as stored, then widened.
+    // The stored endpoints, [subset][end][channel]: every colour channel,
+    // then alpha, then the p-bits (one an endpoint, or one a subset).
     uint32_t raw[3][2][4] = {};
-    for (unsigned channel = 0; channel < 3; ++channel)
+    for (unsigned channel = 0; channel < 4; ++channel)
         for (unsigned s = 0; s < mode.subsets; ++s)
-            for (unsigned end = 0; end < 2; ++end) raw[s][end][channel] = ddsBptcRead(bits, mode.colorBits);
-    for (unsigned s = 0; s < mode.subsets; ++s)
-        for (unsigned end = 0; end < 2; ++end) raw[s][end][3] = ddsBptcRead(bits, mode.alphaBits);
-
+            for (unsigned end = 0; end < 2; ++end)
+                raw[s][end][channel] = ddsBptcRead(bits, channel < 3 ? mode.colorBits : mode.alphaBits);
     uint32_t pBit[3][2] = {};
-    if (mode.endpointPBits) {
-        for (unsigned s = 0; s < mode.subsets; ++s)
-            for (unsigned end = 0; end < 2; ++end) pBit[s][end] = ddsBptcRead(bits, 1);
-    } else if (mode.sharedPBits) {
-        for (unsigned s = 0; s < mode.subsets; ++s) pBit[s][0] = pBit[s][1] = ddsBptcRead(bits, 1);
-    }
-    const unsigned pBitCount = mode.endpointPBits + mode.sharedPBits;
-
-    uint8_t endpoints[3][2][4];
     for (unsigned s = 0; s < mode.subsets; ++s) {
-        for (unsigned end = 0; end < 2; ++end) {
-            for (unsigned channel = 0; channel < 4; ++channel) {
-                const unsigned stored = channel < 3 ? mode.colorBits : mode.alphaBits;
-                if (stored == 0) {
-                    endpoints[s][end][channel] = 255;
-                    continue;
-                }
-                const uint32_t value =
-                    pBitCount ? raw[s][end][channel] << 1 | pBit[s][end] : raw[s][end][channel];
-                const uint32_t widened = ddsReplicateBits(value, stored + pBitCount, 8);
-                endpoints[s][end][channel] = static_cast<uint8_t>(widened);
-            }
-        }
+        if (mode.endpointPBits) pBit[s][0] = ddsBptcRead(bits, 1), pBit[s][1] = ddsBptcRead(bits, 1);
+        if (mode.sharedPBits) pBit[s][0] = pBit[s][1] = ddsBptcRead(bits, 1);
     }
+    const unsigned pBitWidth = mode.endpointPBits + mode.sharedPBits;
+    uint8_t endpoints[3][2][4];
+    for (unsigned s = 0; s < mode.subsets; ++s)
+        for (unsigned end = 0; end < 2; ++end)
+            for (unsigned channel = 0; channel < 4; ++channel)
+                endpoints[s][end][channel] = static_cast<uint8_t>(ddsBc7Widen(
+                    raw[s][end][channel], channel < 3 ? mode.colorBits : mode.alphaBits, pBit[s][end], pBitWidth));
 
-    unsigned anchorA = 0, anchorB = 0;
-    if (mode.subsets == 2) {
-        anchorA = kBptcAnchors2[partition];
-    } else if (mode.subsets == 3) {
-        anchorA = kBc7Anchors3Second[partition];
-        anchorB = kBc7Anchors3Third[partition];
-    }
     uint8_t primary[16] = {}, secondary[16] = {};
-    ddsBptcReadIndices(bits, mode.indexBits, anchorA, anchorB, primary);
-    if (mode.secondaryIndexBits) ddsBptcReadIndices(bits, mode.secondaryIndexBits, 0, 0, secondary);
+    ddsBptcReadIndices(bits, mode.indexBits, ddsBptcAnchors(mode.subsets, partition), primary);
+    if (mode.secondaryIndexBits) ddsBptcReadIndices(bits, mode.secondaryIndexBits, ddsBptcAnchors(1, 0), secondary);
 
-    // Colour and alpha indices: the primary ones for both, or with
-    // secondary indices the primary for colour and the secondary for alpha,
-    // swapped when the index selection bit is set.
-    const bool swapIndices = selection != 0;
-    const uint8_t *colorIndices = swapIndices ? secondary : primary;
-    const uint8_t *alphaIndices = mode.secondaryIndexBits == 0 ? primary : swapIndices ? primary : secondary;
-    const unsigned colorIndexBits = swapIndices ? mode.secondaryIndexBits : mode.indexBits;
-    const unsigned alphaIndexBits = mode.secondaryIndexBits == 0 ? mode.indexBits
-                                    : swapIndices                ? mode.indexBits
-                                                                 : mode.secondaryIndexBits;
+    const bool selected = selection != 0;
+    const uint8_t *colorIndices = selected ? secondary : primary;
+    const uint8_t *alphaIndices = mode.secondaryIndexBits == 0 || selected ? primary : secondary;
+    const unsigned colorIndexBits = ddsBc7ColorIndexBits(mode, selected);
+    const unsigned alphaIndexBits = ddsBc7AlphaIndexBits(mode, selected);
 
+    const uint32_t subsets = ddsBptcSubsets(mode.subsets, partition);
     for (unsigned i = 0; i < 16; ++i) {
-        const unsigned s = mode.subsets == 1   ? 0u
-                           : mode.subsets == 2 ? kBptcPartitions2[partition][i]
-                                               : kBc7Partitions3[partition][i];
+        const unsigned s = ddsBptcSubset(subsets, i);
         const uint8_t(&e0)[4] = endpoints[s][0];
         const uint8_t(&e1)[4] = endpoints[s][1];
         const int colorWeight = ddsBptcWeight(colorIndexBits, colorIndices[i]);

@@ -39,13 +39,6 @@ namespace {
 using namespace bptc;
 using namespace bptcavx2;
 
-constexpr unsigned colorIndexBits(const Bc7Mode &mode, bool selected) {
-    return selected ? mode.secondaryIndexBits : mode.indexBits;
-}
-constexpr unsigned alphaIndexBits(const Bc7Mode &mode, bool selected) {
-    return mode.secondaryIndexBits == 0 ? mode.indexBits : selected ? mode.indexBits : mode.secondaryIndexBits;
-}
-
 // The constants of one mode (and index selection).  Endpoint channels: up
 // to three registers of eight 32-bit lanes; lane l of register g becomes
 // byte 4g + l % 4 of the low (l < 4: red, then green, of every endpoint) or
@@ -58,11 +51,28 @@ struct alignas(32) Bc7Constants {
     uint32_t fieldMasks[3][8];
     uint8_t pBitBytes[3][32];
     uint32_t pBitShifts[3][8];
-    uint32_t widen[3][8];   // 2^(16 - b) + 2^(16 - 2b) for b bits: (v x it) >> 8 repeats v's top bits below it
+    uint32_t widen[3][8];   // widenMultiplier of each lane's width
     uint32_t opaque[3][8];  // 255 for the alpha of modes without alpha
     uint8_t pairs[6][32];
     int8_t weights[6][32];
 };
+
+// The multiplier that widens a value of `bits` bits (4 to 8) to a byte in
+// the low 16 bits of a lane: (v x it) >> 8 repeats v's top bits below it,
+// as ddsBc7Widen does for every value of every width a mode stores.
+constexpr uint32_t widenMultiplier(unsigned bits) { return (1u << (16 - bits)) + (1u << (16 - 2 * bits)); }
+constexpr bool widenIsTheRule() {
+    for (const Bc7Mode &m : kBc7Modes) {
+        const unsigned pBits = m.endpointPBits + m.sharedPBits;
+        for (unsigned width : {m.colorBits, m.alphaBits}) {
+            for (uint32_t v = 0; width != 0 && v < (1u << (width + pBits)); ++v)
+                if (((v * widenMultiplier(width + pBits)) & 0xFFFF) >> 8 != ddsBc7Widen(v >> pBits, width, v & pBits, pBits))
+                    return false;
+        }
+    }
+    return true;
+}
+static_assert(widenIsTheRule(), "the vector widening gives the rule's byte for every value");
 
 template <unsigned M>
 constexpr void endpointLane(Bc7Constants &k, unsigned group, unsigned lane) {
@@ -86,15 +96,14 @@ constexpr void endpointLane(Bc7Constants &k, unsigned group, unsigned lane) {
         k.pBitBytes[group][4 * lane] = static_cast<uint8_t>(pBit / 8);
         k.pBitShifts[group][lane] = pBit % 8;
     }
-    const unsigned bits = width + L::pBitWidth;
-    k.widen[group][lane] = (1u << (16 - bits)) + (1u << (16 - 2 * bits));
+    k.widen[group][lane] = widenMultiplier(width + L::pBitWidth);
 }
 
 template <unsigned M>
 constexpr void paletteLane(Bc7Constants &k, bool selected, unsigned reg, unsigned half, unsigned e) {
     using L = Bc7Layout<M>;
     const unsigned channel = reg % 2 == 0 ? 2 * half : 2 * half + 1;
-    const unsigned bits = channel == 3 ? alphaIndexBits(L::mode, selected) : colorIndexBits(L::mode, selected);
+    const unsigned bits = channel == 3 ? ddsBc7AlphaIndexBits(L::mode, selected) : ddsBc7ColorIndexBits(L::mode, selected);
     const unsigned entry = 8 * (reg / 2) + e, subset = entry >> bits, index = entry & ((1u << bits) - 1);
     const unsigned at = 16 * half + 2 * e;
     if (subset >= L::subsets) {
@@ -104,7 +113,7 @@ constexpr void paletteLane(Bc7Constants &k, bool selected, unsigned reg, unsigne
     const unsigned first = (channel % 2) * L::endpoints + 2 * subset;
     k.pairs[reg][at] = static_cast<uint8_t>(first);
     k.pairs[reg][at + 1] = static_cast<uint8_t>(first + 1);
-    const unsigned weight = weightOf(bits, index);
+    const unsigned weight = ddsBptcWeight(bits, index);
     k.weights[reg][at] = static_cast<int8_t>(64 - weight);
     k.weights[reg][at + 1] = static_cast<int8_t>(weight);
 }
@@ -164,7 +173,7 @@ template <unsigned M, bool Selected, int BytesPerPixel>
 DDS_TARGET_AVX2 void bc7Block(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
     using L = Bc7Layout<M>;
     static constexpr const Bc7Constants &k = Bc7ConstantsOf<M, Selected>;
-    constexpr unsigned ColorBits = colorIndexBits(L::mode, Selected), AlphaBits = alphaIndexBits(L::mode, Selected);
+    constexpr unsigned ColorBits = ddsBc7ColorIndexBits(L::mode, Selected), AlphaBits = ddsBc7AlphaIndexBits(L::mode, Selected);
     constexpr unsigned Entries = L::subsets << (ColorBits > AlphaBits ? ColorBits : AlphaBits);
     constexpr bool PBits = L::pBitWidth != 0, Opaque = L::mode.alphaBits == 0;
     const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block));
@@ -199,17 +208,7 @@ DDS_TARGET_AVX2 void bc7Block(const uint8_t *block, uint8_t *const *rows, size_t
         }
     } else {
         const unsigned partition = (ddsLoad16(block) >> L::partitionAt) & ((1u << L::mode.partitionBits) - 1);
-        __m128i run = runFrom<L::indexAt>(bits);
-        if constexpr (L::subsets == 2) {
-            run = withAnchorSse2<ColorBits>(run, kBptcAnchors2[partition]);
-            colorEntries = entries<ColorBits>(kBptcPartitions2[partition], run);
-        } else {
-            const unsigned second = kBc7Anchors3Second[partition], third = kBc7Anchors3Third[partition];
-            run = withAnchorSse2<ColorBits>(run, second < third ? second : third);
-            run = withAnchorSse2<ColorBits>(run, second < third ? third : second);
-            colorEntries = entries<ColorBits>(kBc7Partitions3[partition], run);
-        }
-        alphaEntries = colorEntries;
+        colorEntries = alphaEntries = entries<ColorBits, L::subsets>(partition, runFrom<L::indexAt>(bits));
     }
 
     const __m256i colorTwice = bothHalves(colorEntries, colorEntries);
@@ -240,8 +239,6 @@ DDS_TARGET_AVX2 void bc7Invalid(const uint8_t *, uint8_t *const *rows, size_t co
     storeRows<BytesPerPixel>({zero, zero}, rows, column, last);
 }
 
-using BlockFn = void (*)(const uint8_t *, uint8_t *const *, size_t, bool);
-
 // The functions by variant: modes 0 to 7, mode 4 with its index selection
 // bit set, no mode.
 template <int P>
@@ -250,31 +247,17 @@ constexpr BlockFn Bc7Blocks[10] = {
     bc7Block<5, false, P>, bc7Block<6, false, P>, bc7Block<7, false, P>, bc7Block<4, true, P>, bc7Invalid<P>,
 };
 
-struct VariantOfByte {
-    uint8_t variants[256];
-};
-constexpr VariantOfByte variantOfByte() {
-    VariantOfByte result{};
-    for (unsigned v = 0; v < 256; ++v) {
-        const unsigned mode = Bc7ModeOfByte.modes[v];
-        const bool selected = mode == 4 && (v >> Bc7Layout<4>::selectionAt) & 1;
-        result.variants[v] = static_cast<uint8_t>(mode == 8 ? 9 : selected ? 8 : mode);
-    }
-    return result;
+constexpr unsigned variantOf(uint8_t firstByte) {
+    const unsigned mode = ddsBc7ModeOf(firstByte);
+    const bool selected = mode == 4 && ((firstByte >> Bc7Layout<4>::selectionAt) & 1) != 0;
+    return mode == Bc7NoMode ? 9 : selected ? 8 : mode;
 }
-constexpr VariantOfByte Bc7VariantOfByte = variantOfByte();
-
-template <int BytesPerPixel>
-DDS_TARGET_AVX2 void bc7Row(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-    for (uint32_t b = 0; b < blockCount; ++b) {
-        const uint8_t *block = blocks + size_t{b} * 16;
-        Bc7Blocks<BytesPerPixel>[Bc7VariantOfByte.variants[block[0]]](block, rows, size_t{b} * 4 * BytesPerPixel,
-                                                                      b + 1 == blockCount);
-    }
-}
+constexpr BptcByteTable Bc7Variants = ddsBptcTabulate(variantOf);
 
 }  // namespace
 
-BlockRowKernel ddsBc7RowsAvx2(int bytesPerPixel) { return bytesPerPixel == 3 ? bc7Row<3> : bc7Row<4>; }
+BlockRowKernel ddsBc7RowsAvx2(int bytesPerPixel) {
+    return bytesPerPixel == 3 ? blockRow<3, Bc7Blocks<3>, Bc7Variants> : blockRow<4, Bc7Blocks<4>, Bc7Variants>;
+}
 
 #endif

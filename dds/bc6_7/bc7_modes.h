@@ -1,10 +1,13 @@
 // The layout of BC7 blocks, shared by the plain decoder and the block-row
-// kernels: what each of the eight modes stores, and the three-subset
-// partitions with their anchor pixels.
+// kernels: what each of the eight modes stores, the mode of a first byte,
+// how endpoints widen to bytes, and which indices colour and alpha take.
 #ifndef DDS_BC7_MODES_H
 #define DDS_BC7_MODES_H
 
 #include <cstdint>
+
+#include "bc6_7/bptc.h"
+#include "common/channel_rules.h"
 
 // What a mode's fields hold, in the order the block stores them after the
 // mode bits: partition number, rotation, index selection, colour endpoints
@@ -38,98 +41,46 @@ inline constexpr Bc7Mode kBc7Modes[8] = {
 
 // Every mode fills the 128 bits exactly: mode bits, fields, and indices
 // with one bit less at each subset's anchor pixel.
-constexpr bool ddsBc7FillsTheBlock(unsigned mode) {
-    const Bc7Mode &m = kBc7Modes[mode];
-    const unsigned endpoints = 2u * m.subsets;
-    const unsigned pBits = m.endpointPBits ? endpoints : m.sharedPBits ? m.subsets : 0u;
-    const unsigned indices =
-        16u * m.indexBits - m.subsets + (m.secondaryIndexBits ? 16u * m.secondaryIndexBits - 1u : 0u);
-    return mode + 1u + m.partitionBits + m.rotationBits + m.selectionBits +
-               endpoints * (3u * m.colorBits + m.alphaBits) + pBits + indices ==
-           128u;
+constexpr bool ddsBc7ModesFillTheBlock() {
+    for (unsigned mode = 0; mode < 8; ++mode) {
+        const Bc7Mode &m = kBc7Modes[mode];
+        const unsigned endpoints = 2u * m.subsets;
+        const unsigned pBits = m.endpointPBits ? endpoints : m.sharedPBits ? m.subsets : 0u;
+        const unsigned indices =
+            16u * m.indexBits - m.subsets + (m.secondaryIndexBits ? 16u * m.secondaryIndexBits - 1u : 0u);
+        if (mode + 1u + m.partitionBits + m.rotationBits + m.selectionBits +
+                endpoints * (3u * m.colorBits + m.alphaBits) + pBits + indices != 128u)
+            return false;
+    }
+    return true;
 }
-static_assert(ddsBc7FillsTheBlock(0) && ddsBc7FillsTheBlock(1) && ddsBc7FillsTheBlock(2) && ddsBc7FillsTheBlock(3) &&
-                  ddsBc7FillsTheBlock(4) && ddsBc7FillsTheBlock(5) && ddsBc7FillsTheBlock(6) && ddsBc7FillsTheBlock(7),
-              "BC7 mode table");
+static_assert(ddsBc7ModesFillTheBlock(), "BC7 mode table");
 
-// The subset (0, 1 or 2) of each pixel for the 64 three-subset partitions.
-inline constexpr uint8_t kBc7Partitions3[64][16] = {
-    {0, 0, 1, 1, 0, 0, 1, 1, 0, 2, 2, 1, 2, 2, 2, 2},  // 0
-    {0, 0, 0, 1, 0, 0, 1, 1, 2, 2, 1, 1, 2, 2, 2, 1},  // 1
-    {0, 0, 0, 0, 2, 0, 0, 1, 2, 2, 1, 1, 2, 2, 1, 1},  // 2
-    {0, 2, 2, 2, 0, 0, 2, 2, 0, 0, 1, 1, 0, 1, 1, 1},  // 3
-    {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 2, 1, 1, 2, 2},  // 4
-    {0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 2, 2, 0, 0, 2, 2},  // 5
-    {0, 0, 2, 2, 0, 0, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1},  // 6
-    {0, 0, 1, 1, 0, 0, 1, 1, 2, 2, 1, 1, 2, 2, 1, 1},  // 7
-    {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2},  // 8
-    {0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2},  // 9
-    {0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2},  // 10
-    {0, 0, 1, 2, 0, 0, 1, 2, 0, 0, 1, 2, 0, 0, 1, 2},  // 11
-    {0, 1, 1, 2, 0, 1, 1, 2, 0, 1, 1, 2, 0, 1, 1, 2},  // 12
-    {0, 1, 2, 2, 0, 1, 2, 2, 0, 1, 2, 2, 0, 1, 2, 2},  // 13
-    {0, 0, 1, 1, 0, 1, 1, 2, 1, 1, 2, 2, 1, 2, 2, 2},  // 14
-    {0, 0, 1, 1, 2, 0, 0, 1, 2, 2, 0, 0, 2, 2, 2, 0},  // 15
-    {0, 0, 0, 1, 0, 0, 1, 1, 0, 1, 1, 2, 1, 1, 2, 2},  // 16
-    {0, 1, 1, 1, 0, 0, 1, 1, 2, 0, 0, 1, 2, 2, 0, 0},  // 17
-    {0, 0, 0, 0, 1, 1, 2, 2, 1, 1, 2, 2, 1, 1, 2, 2},  // 18
-    {0, 0, 2, 2, 0, 0, 2, 2, 0, 0, 2, 2, 1, 1, 1, 1},  // 19
-    {0, 1, 1, 1, 0, 1, 1, 1, 0, 2, 2, 2, 0, 2, 2, 2},  // 20
-    {0, 0, 0, 1, 0, 0, 0, 1, 2, 2, 2, 1, 2, 2, 2, 1},  // 21
-    {0, 0, 0, 0, 0, 0, 1, 1, 0, 1, 2, 2, 0, 1, 2, 2},  // 22
-    {0, 0, 0, 0, 1, 1, 0, 0, 2, 2, 1, 0, 2, 2, 1, 0},  // 23
-    {0, 1, 2, 2, 0, 1, 2, 2, 0, 0, 1, 1, 0, 0, 0, 0},  // 24
-    {0, 0, 1, 2, 0, 0, 1, 2, 1, 1, 2, 2, 2, 2, 2, 2},  // 25
-    {0, 1, 1, 0, 1, 2, 2, 1, 1, 2, 2, 1, 0, 1, 1, 0},  // 26
-    {0, 0, 0, 0, 0, 1, 1, 0, 1, 2, 2, 1, 1, 2, 2, 1},  // 27
-    {0, 0, 2, 2, 1, 1, 0, 2, 1, 1, 0, 2, 0, 0, 2, 2},  // 28
-    {0, 1, 1, 0, 0, 1, 1, 0, 2, 0, 0, 2, 2, 2, 2, 2},  // 29
-    {0, 0, 1, 1, 0, 1, 2, 2, 0, 1, 2, 2, 0, 0, 1, 1},  // 30
-    {0, 0, 0, 0, 2, 0, 0, 0, 2, 2, 1, 1, 2, 2, 2, 1},  // 31
-    {0, 0, 0, 0, 0, 0, 0, 2, 1, 1, 2, 2, 1, 2, 2, 2},  // 32
-    {0, 2, 2, 2, 0, 0, 2, 2, 0, 0, 1, 2, 0, 0, 1, 1},  // 33
-    {0, 0, 1, 1, 0, 0, 1, 2, 0, 0, 2, 2, 0, 2, 2, 2},  // 34
-    {0, 1, 2, 0, 0, 1, 2, 0, 0, 1, 2, 0, 0, 1, 2, 0},  // 35
-    {0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 0, 0, 0, 0},  // 36
-    {0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0},  // 37
-    {0, 1, 2, 0, 2, 0, 1, 2, 1, 2, 0, 1, 0, 1, 2, 0},  // 38
-    {0, 0, 1, 1, 2, 2, 0, 0, 1, 1, 2, 2, 0, 0, 1, 1},  // 39
-    {0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 0, 0, 0, 0, 1, 1},  // 40
-    {0, 1, 0, 1, 0, 1, 0, 1, 2, 2, 2, 2, 2, 2, 2, 2},  // 41
-    {0, 0, 0, 0, 0, 0, 0, 0, 2, 1, 2, 1, 2, 1, 2, 1},  // 42
-    {0, 0, 2, 2, 1, 1, 2, 2, 0, 0, 2, 2, 1, 1, 2, 2},  // 43
-    {0, 0, 2, 2, 0, 0, 1, 1, 0, 0, 2, 2, 0, 0, 1, 1},  // 44
-    {0, 2, 2, 0, 1, 2, 2, 1, 0, 2, 2, 0, 1, 2, 2, 1},  // 45
-    {0, 1, 0, 1, 2, 2, 2, 2, 2, 2, 2, 2, 0, 1, 0, 1},  // 46
-    {0, 0, 0, 0, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1},  // 47
-    {0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 2, 2, 2, 2},  // 48
-    {0, 2, 2, 2, 0, 1, 1, 1, 0, 2, 2, 2, 0, 1, 1, 1},  // 49
-    {0, 0, 0, 2, 1, 1, 1, 2, 0, 0, 0, 2, 1, 1, 1, 2},  // 50
-    {0, 0, 0, 0, 2, 1, 1, 2, 2, 1, 1, 2, 2, 1, 1, 2},  // 51
-    {0, 2, 2, 2, 0, 1, 1, 1, 0, 1, 1, 1, 0, 2, 2, 2},  // 52
-    {0, 0, 0, 2, 1, 1, 1, 2, 1, 1, 1, 2, 0, 0, 0, 2},  // 53
-    {0, 1, 1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 2, 2, 2, 2},  // 54
-    {0, 0, 0, 0, 0, 0, 0, 0, 2, 1, 1, 2, 2, 1, 1, 2},  // 55
-    {0, 1, 1, 0, 0, 1, 1, 0, 2, 2, 2, 2, 2, 2, 2, 2},  // 56
-    {0, 0, 2, 2, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 2, 2},  // 57
-    {0, 0, 2, 2, 1, 1, 2, 2, 1, 1, 2, 2, 0, 0, 2, 2},  // 58
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 1, 1, 2},  // 59
-    {0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1},  // 60
-    {0, 2, 2, 2, 1, 2, 2, 2, 0, 2, 2, 2, 1, 2, 2, 2},  // 61
-    {0, 1, 0, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2},  // 62
-    {0, 1, 1, 1, 2, 0, 1, 1, 2, 2, 0, 1, 2, 2, 2, 0},  // 63
-};
+// The mode of a block from its first byte: the number of zero bits below
+// the lowest one, 8 (no mode) for the byte 0.
+inline constexpr unsigned Bc7NoMode = 8;
+constexpr unsigned ddsBc7ModeOf(uint8_t firstByte) {
+    unsigned mode = 0;
+    while (mode < Bc7NoMode && ((firstByte >> mode) & 1) == 0) ++mode;
+    return mode;
+}
+inline constexpr BptcByteTable kBc7ModeOfByte = ddsBptcTabulate(ddsBc7ModeOf);
 
-// The anchor pixels of subsets 1 and 2 in each three-subset partition.
-inline constexpr uint8_t kBc7Anchors3Second[64] = {
-    3,  3,  15, 15, 8, 3,  15, 15, 8,  8,  6, 6,  6, 5,  3, 3,  3,  3,  8,  15, 3,  3,
-    6,  10, 5,  8,  8, 6,  8,  5,  15, 15, 8, 15, 3, 5,  6, 10, 8,  15, 15, 3,  15, 5,
-    15, 15, 15, 15, 3, 15, 5,  5,  5,  8,  5, 10, 5, 10, 8, 13, 15, 12, 3,  3,
-};
-inline constexpr uint8_t kBc7Anchors3Third[64] = {
-    15, 8, 8, 3,  15, 15, 3,  8,  15, 15, 15, 15, 15, 15, 15, 8,  15, 8,  15, 3,  15, 8,
-    15, 8, 3, 15, 6,  10, 15, 15, 10, 8,  15, 3,  15, 10, 10, 8,  9,  10, 6,  15, 8,  15,
-    3,  6, 6, 8,  15, 3,  15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 3,  15, 15, 8,
-};
+// Which indices colour and alpha take: the primary ones for both, or in a
+// mode with secondary indices the primary for colour and the secondary for
+// alpha, swapped when the index selection bit is set.
+constexpr unsigned ddsBc7ColorIndexBits(const Bc7Mode &mode, bool selected) {
+    return selected ? mode.secondaryIndexBits : mode.indexBits;
+}
+constexpr unsigned ddsBc7AlphaIndexBits(const Bc7Mode &mode, bool selected) {
+    return mode.secondaryIndexBits == 0 || selected ? mode.indexBits : mode.secondaryIndexBits;
+}
+
+// An endpoint channel widened to 8 bits: its `bits` stored bits with the
+// `pBitWidth` p-bits (0 or 1) below them, the top bits repeated below; a
+// channel the mode does not store (bits 0, alpha) is 255.
+constexpr uint32_t ddsBc7Widen(uint32_t stored, unsigned bits, uint32_t pBit, unsigned pBitWidth) {
+    return bits == 0 ? 255u : ddsReplicateBits(stored << pBitWidth | pBit, bits + pBitWidth, 8);
+}
 
 #endif

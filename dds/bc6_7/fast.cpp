@@ -10,26 +10,27 @@
 // the other, and each pixel's index is read from it at a position fixed
 // when compiled.  The endpoints of each subset (region) give
 // a palette of RGBA words, one word per index value; each pixel is the word
-// at its subset and index, its subset from a table of 2-bit subset numbers
-// a partition.
+// at its subset and index, its subset from the partition's map of 2-bit
+// subset numbers (bptc.h).
 //
 // BC7 palettes are interpolated with all four channels at once: in 16-bit
 // lanes of a 64-bit word (portable) or with SSE2, eight lanes, two entries a
 // multiplication.  Modes 4 and 5 have a second palette for the channel with
 // its own indices (alpha, or the channel that rotation swaps with alpha).
-// BC6H palettes are interpolated per channel and turned into bytes: through
-// a table of all 65536 interpolated values, made from the plain decoder's
-// own functions (portable), or with SSE2 one channel of four entries a
-// register and exact float arithmetic (unorm8Sse2).
+// BC6H's endpoints come from the rules of bc6h_rules.h, as the plain
+// decoder's do, with the mode's numbers as constants.  Its palettes are
+// interpolated per channel and turned into bytes: by that rule and a table
+// of the byte of all 65536 interpolated values (portable), or with SSE2 one
+// channel of four entries a register and exact float arithmetic
+// (unorm8Sse2).
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <type_traits>
 #include <utility>
 
 #include "bc6_7/bc6_7.h"
-#include "bc6_7/bc6h.h"
+#include "bc6_7/bc6h_rules.h"
 #include "bc6_7/index_run.h"
 #include "bc6_7/layout.h"
 #include "common/channel_rules.h"
@@ -45,27 +46,6 @@ namespace {
 
 using namespace bptc;
 
-// The subset of each pixel, two bits a pixel (pixel i at bit 2i), for
-// every partition of `table`.
-template <size_t Partitions>
-struct SubsetMaps {
-    uint32_t maps[Partitions];
-};
-
-template <size_t Partitions>
-constexpr SubsetMaps<Partitions> subsetMaps(const uint8_t (&table)[Partitions][16]) {
-    SubsetMaps<Partitions> result{};
-    for (size_t p = 0; p < Partitions; ++p) {
-        uint32_t map = 0;
-        for (unsigned i = 0; i < 16; ++i) map |= static_cast<uint32_t>(table[p][i]) << (2 * i);
-        result.maps[p] = map;
-    }
-    return result;
-}
-
-constexpr SubsetMaps<64> SubsetMaps2 = subsetMaps(kBptcPartitions2);
-constexpr SubsetMaps<64> SubsetMaps3 = subsetMaps(kBc7Partitions3);
-
 // A block's indices as each tier holds them: the portable tier widened in a
 // 64-bit word (pixel i at bit IndexBits * i), the SSE2 tier in the halves
 // of a run (index_run.h).  `at<IndexBits, I>()` is pixel I's index.
@@ -77,25 +57,24 @@ struct WideIndices {
     }
 };
 
-// The indices of `IndexBits` bits stored from `Start`, with the anchors'
-// bits put back (ascending, none beyond pixel 0 when `anchorCount` is 0).
-template <bool Sse2, unsigned IndexBits, unsigned Start, class Words>
-inline auto indicesOf(const uint8_t *block, const Words &words, unsigned anchorCount, unsigned first,
-                      unsigned second) {
+// The indices of `IndexBits` bits stored from `Start`, with the bits of the
+// anchors after pixel 0 of a partition of `Subsets` subsets put back.
+template <bool Sse2, unsigned IndexBits, unsigned Start, unsigned Subsets, class Words>
+inline auto indicesOf(const uint8_t *block, const Words &words, BptcAnchors anchors) {
 #if defined(DDS_HAVE_SSE2)
     if constexpr (Sse2) {
         (void)words;
         __m128i run = runFrom<Start>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(block)));
-        if (anchorCount > 0) run = withAnchorSse2<IndexBits>(run, first);
-        if (anchorCount > 1) run = withAnchorSse2<IndexBits>(run, second);
+        if constexpr (Subsets > 1) run = withAnchorSse2<IndexBits>(run, anchors.first);
+        if constexpr (Subsets > 2) run = withAnchorSse2<IndexBits>(run, anchors.second);
         return RunHalves(run);
     } else
 #endif
     {
         (void)block;
         uint64_t run = indices<IndexBits, Start>(words);
-        if (anchorCount > 0) run = withAnchor<IndexBits>(run, first);
-        if (anchorCount > 1) run = withAnchor<IndexBits>(run, second);
+        if constexpr (Subsets > 1) run = withAnchor<IndexBits>(run, anchors.first);
+        if constexpr (Subsets > 2) run = withAnchor<IndexBits>(run, anchors.second);
         return WideIndices{run};
     }
 }
@@ -106,22 +85,32 @@ inline auto indicesOf(const uint8_t *block, const Words &words, unsigned anchorC
 template <unsigned IndexBits, class Indices, size_t... I>
 inline void lookUp(const Indices indices, uint32_t map, const uint32_t *words, uint32_t pixels[16],
                    std::index_sequence<I...>) {
-    ((pixels[I] = words[((map >> (2 * I)) & 3) << IndexBits | indices.template at<IndexBits, I>()]), ...);
+    ((pixels[I] = words[ddsBptcSubset(map, I) << IndexBits | indices.template at<IndexBits, I>()]), ...);
 }
-template <unsigned IndexBits, class Indices>
-inline void lookUp(const Indices indices, uint32_t map, const uint32_t *words, uint32_t pixels[16]) {
-    lookUp<IndexBits>(indices, map, words, pixels, std::make_index_sequence<16>());
+
+// The same for the indices stored from `Start` and partition `partition`
+// of `Subsets` subsets (or regions).
+template <bool Sse2, unsigned IndexBits, unsigned Start, unsigned Subsets, class Words>
+inline void lookUp(const uint8_t *block, const Words &b, unsigned partition, const uint32_t *words, uint32_t pixels[16]) {
+    const auto indices = indicesOf<Sse2, IndexBits, Start, Subsets>(block, b, ddsBptcAnchors(Subsets, partition));
+    lookUp<IndexBits>(indices, ddsBptcSubsets(Subsets, partition), words, pixels, std::make_index_sequence<16>());
 }
 
 // The block's words in the tier's form: 64-bit for the portable tier,
 // 32-bit for the SSE2 one.
 template <bool Sse2>
-using TierWords = std::conditional_t<Sse2, Words32, Words64>;
-template <bool Sse2>
-inline TierWords<Sse2> tierWords(const uint8_t *block) {
+DDS_BPTC_INLINE std::conditional_t<Sse2, Words32, BptcWords> tierWords(const uint8_t *block) {
     if constexpr (Sse2) return words32(block);
-    else return words64(block);
+    else return ddsBptcWords(block);
 }
+
+// Every pixel `Word`: blocks without a mode.
+template <uint32_t Word>
+void solid(const uint8_t *, uint32_t pixels[16]) {
+    for (unsigned i = 0; i < 16; ++i) pixels[i] = Word;
+}
+
+using ModeFn = void (*)(const uint8_t *, uint32_t[16]);
 
 // ---------------------------------------------------------------- BC7
 
@@ -142,7 +131,7 @@ template <unsigned IndexBits>
 inline void paletteWords(uint32_t e0, uint32_t e1, uint32_t *out) {
     const uint64_t a = spread(e0), b = spread(e1);
     for (unsigned i = 0; i < (1u << IndexBits); ++i) {
-        const uint64_t w = weightOf(IndexBits, i);
+        const uint64_t w = ddsBptcWeight(IndexBits, i);
         out[i] = gather(((a * (64 - w) + b * w + 0x0020002000200020ull) >> 6) & 0x00FF00FF00FF00FFull);
     }
 }
@@ -158,7 +147,7 @@ struct WeightLanes {
 constexpr WeightLanes weightLanes(unsigned indexBits) {
     WeightLanes result{};
     for (unsigned j = 0; 2 * j < (1u << indexBits); ++j)
-        for (unsigned l = 0; l < 8; ++l) result.lanes[j][l] = weightOf(indexBits, 2 * j + l / 4);
+        for (unsigned l = 0; l < 8; ++l) result.lanes[j][l] = ddsBptcWeight(indexBits, 2 * j + l / 4);
     return result;
 }
 
@@ -199,28 +188,22 @@ inline void palette(uint32_t e0, uint32_t e1, uint32_t *out) {
 }
 
 // The endpoints of mode M as RGBA words, endpoint 2s + e for end e of
-// subset s; alpha 255 where the mode stores none.
+// subset s, each channel widened by the rule (alpha 255 where the mode
+// stores none).
 template <unsigned M, class Words>
 inline void bc7Endpoints(const Words &b, uint32_t ends[6]) {
     using L = Bc7Layout<M>;
-    constexpr uint32_t colorMask = (1u << L::mode.colorBits) - 1;
-    constexpr uint32_t alphaMask = (1u << L::mode.alphaBits) - 1;
-    const uint32_t red = field<L::colorAt, L::colorRun>(b);
-    const uint32_t green = field<L::colorAt + L::colorRun, L::colorRun>(b);
-    const uint32_t blue = field<L::colorAt + 2 * L::colorRun, L::colorRun>(b);
-    const uint32_t alpha = field<L::alphaAt, L::alphaRun>(b);
+    const uint32_t runs[4] = {field<L::colorAt, L::colorRun>(b), field<L::colorAt + L::colorRun, L::colorRun>(b),
+                              field<L::colorAt + 2 * L::colorRun, L::colorRun>(b), field<L::alphaAt, L::alphaRun>(b)};
     const uint32_t pBits = field<L::pBitAt, L::pBitCount>(b);
     for (unsigned k = 0; k < L::endpoints; ++k) {
-        const uint32_t p = L::mode.endpointPBits ? (pBits >> k) & 1 : L::mode.sharedPBits ? (pBits >> (k / 2)) & 1 : 0u;
-        auto channel = [&](uint32_t run) {
-            const uint32_t value = ((run >> (k * L::mode.colorBits)) & colorMask) << L::pBitWidth | p;
-            return ddsReplicateBits(value, L::colorWidth, 8);
-        };
-        uint32_t a = 255;
-        if constexpr (L::alphaWidth != 0)
-            a = ddsReplicateBits(((alpha >> (k * L::mode.alphaBits)) & alphaMask) << L::pBitWidth | p,
-                                 L::alphaWidth, 8);
-        ends[k] = channel(red) | channel(green) << 8 | channel(blue) << 16 | a << 24;
+        const uint32_t p = (pBits >> (L::mode.endpointPBits ? k : k / 2)) & 1;
+        ends[k] = 0;
+        for (unsigned c = 0; c < 4; ++c) {
+            const unsigned bits = c < 3 ? L::mode.colorBits : L::mode.alphaBits;
+            const uint32_t stored = (runs[c] >> (k * bits)) & ((1u << bits) - 1);
+            ends[k] |= ddsBc7Widen(stored, bits, p, L::pBitWidth) << (8 * c);
+        }
     }
 }
 
@@ -234,20 +217,7 @@ void bc7Subsets(const uint8_t *block, uint32_t pixels[16]) {
     bc7Endpoints<M>(b, ends);
     alignas(16) uint32_t words[3 << IndexBits];
     for (unsigned s = 0; s < L::subsets; ++s) palette<Sse2, IndexBits>(ends[2 * s], ends[2 * s + 1], words + (s << IndexBits));
-    if constexpr (L::subsets == 1) {
-        lookUp<IndexBits>(indicesOf<Sse2, IndexBits, L::indexAt>(block, b, 0, 0, 0), 0, words, pixels);
-    } else {
-        const unsigned partition = field<L::partitionAt, L::mode.partitionBits>(b);
-        if constexpr (L::subsets == 2) {
-            const auto index = indicesOf<Sse2, IndexBits, L::indexAt>(block, b, 1, kBptcAnchors2[partition], 0);
-            lookUp<IndexBits>(index, SubsetMaps2.maps[partition], words, pixels);
-        } else {
-            const unsigned second = kBc7Anchors3Second[partition], third = kBc7Anchors3Third[partition];
-            const auto index = indicesOf<Sse2, IndexBits, L::indexAt>(block, b, 2, second < third ? second : third,
-                                                                      second < third ? third : second);
-            lookUp<IndexBits>(index, SubsetMaps3.maps[partition], words, pixels);
-        }
-    }
+    lookUp<Sse2, IndexBits, L::indexAt, L::subsets>(block, b, field<L::partitionAt, L::mode.partitionBits>(b), words, pixels);
 }
 
 // Modes 4 and 5: colour from one set of indices, alpha from the other.
@@ -277,59 +247,33 @@ inline void bc7Separate(uint32_t e0, uint32_t e1, const ColorIndices colorIndice
 template <unsigned M, bool Sse2>
 void bc7Rotated(const uint8_t *block, uint32_t pixels[16]) {
     using L = Bc7Layout<M>;
-    constexpr unsigned First = L::mode.indexBits, Second = L::mode.secondaryIndexBits;
+    constexpr Bc7Mode mode = L::mode;
     const auto b = tierWords<Sse2>(block);
     uint32_t ends[2];
     bc7Endpoints<M>(b, ends);
     const unsigned rotation = field<L::rotationAt, 2>(b);
-    const auto primary = indicesOf<Sse2, First, L::indexAt>(block, b, 0, 0, 0);
-    const auto secondary = indicesOf<Sse2, Second, L::secondaryAt>(block, b, 0, 0, 0);
-    if (field<L::selectionAt, L::mode.selectionBits>(b) != 0) {
-        bc7Separate<Sse2, Second, First>(ends[0], ends[1], secondary, primary, rotation, pixels,
-                                         std::make_index_sequence<16>());
+    const auto primary = indicesOf<Sse2, mode.indexBits, L::indexAt, 1>(block, b, {});
+    const auto secondary = indicesOf<Sse2, mode.secondaryIndexBits, L::secondaryAt, 1>(block, b, {});
+    if (field<L::selectionAt, mode.selectionBits>(b) != 0) {
+        bc7Separate<Sse2, ddsBc7ColorIndexBits(mode, true), ddsBc7AlphaIndexBits(mode, true)>(
+            ends[0], ends[1], secondary, primary, rotation, pixels, std::make_index_sequence<16>());
     } else {
-        bc7Separate<Sse2, First, Second>(ends[0], ends[1], primary, secondary, rotation, pixels,
-                                         std::make_index_sequence<16>());
+        bc7Separate<Sse2, ddsBc7ColorIndexBits(mode, false), ddsBc7AlphaIndexBits(mode, false)>(
+            ends[0], ends[1], primary, secondary, rotation, pixels, std::make_index_sequence<16>());
     }
 }
 
 template <bool Sse2>
-void bc7Invalid(const uint8_t *, uint32_t pixels[16]) {
-    for (unsigned i = 0; i < 16; ++i) pixels[i] = 0;
-}
-
-using Bc7ModeFn = void (*)(const uint8_t *, uint32_t[16]);
-
-template <bool Sse2>
-constexpr Bc7ModeFn Bc7ModeFns[9] = {
+constexpr ModeFn Bc7ModeFns[9] = {
     bc7Subsets<0, Sse2>, bc7Subsets<1, Sse2>, bc7Subsets<2, Sse2>, bc7Subsets<3, Sse2>, bc7Rotated<4, Sse2>,
-    bc7Rotated<5, Sse2>, bc7Subsets<6, Sse2>, bc7Subsets<7, Sse2>, bc7Invalid<Sse2>,
+    bc7Rotated<5, Sse2>, bc7Subsets<6, Sse2>, bc7Subsets<7, Sse2>, solid<0>,
 };
 
 // ---------------------------------------------------------------- BC6H
 
-// The endpoint spread over the 16-bit range, as the plain decoder does.
-template <unsigned Bits, bool Signed>
-inline int unquantize(int x) {
-    if constexpr (!Signed) {
-        if constexpr (Bits >= 15) return x;
-        else return x == 0 ? 0 : x == (1 << Bits) - 1 ? 0xFFFF : ((x << 15) + 0x4000) >> (Bits - 1);
-    } else {
-        if constexpr (Bits >= 16) {
-            return x;
-        } else {
-            const int magnitude = x < 0 ? -x : x;
-            const int unq = magnitude == 0                      ? 0
-                            : magnitude >= (1 << (Bits - 1)) - 1 ? 0x7FFF
-                                                                : ((magnitude << 15) + 0x4000) >> (Bits - 1);
-            return x < 0 ? -unq : unq;
-        }
-    }
-}
-
-// The output byte of every interpolated value: ddsHalfToUnorm8 of
-// ddsBc6hHalf, at the value's low 16 bits (signed values as two's
-// complement).
+// The portable tier's half-to-byte step: the output byte of every
+// interpolated value, ddsHalfToUnorm8 of ddsBc6hHalf, at the value's low 16
+// bits (signed values as two's complement).
 struct UnormTable {
     uint8_t bytes[65536];
     explicit UnormTable(bool isSigned) {
@@ -348,8 +292,8 @@ const uint8_t *unormTable(bool isSigned) {
 
 #if defined(DDS_HAVE_SSE2)
 
-// ddsHalfToUnorm8(ddsBc6hHalf(c)) of four interpolated values in 32-bit
-// lanes, not yet saturated (values of 1 and above give 255 or more; packing
+// The SSE2 tier's half-to-byte step: ddsHalfToUnorm8(ddsBc6hHalf(c)) of
+// four interpolated values in 32-bit lanes, not yet saturated (values of 1 and above give 255 or more; packing
 // with unsigned saturation brings them to 255).  A half's bits moved up by
 // 13, with 112 added to the exponent, are the float of the same value,
 // exactly (N * 2^-s with N below 2^11), and times 255 its value times 255,
@@ -365,7 +309,7 @@ const uint8_t *unormTable(bool isSigned) {
 template <bool Signed>
 inline __m128i unorm8Sse2(__m128i c) {
     const __m128i times31 = _mm_sub_epi32(_mm_slli_epi32(c, 5), c);
-    const __m128i half = _mm_srai_epi32(times31, Signed ? 5 : 6);
+    const __m128i half = _mm_srai_epi32(times31, ddsBc6hHalfShift(Signed));
     const __m128i bits = _mm_add_epi32(_mm_slli_epi32(half, 13), _mm_set1_epi32(112 << 23));
     const __m128 scaled = _mm_mul_ps(_mm_castsi128_ps(bits), _mm_set1_ps(255.0f));
     return _mm_cvttps_epi32(_mm_add_ps(scaled, _mm_set1_ps(0.5f)));
@@ -373,9 +317,6 @@ inline __m128i unorm8Sse2(__m128i c) {
 
 #endif
 
-// The 2^IndexBits palette words of one region: each channel interpolated
-// as the plain decoder does (rounding towards minus infinity), then looked
-// up; alpha 255.
 #if defined(DDS_HAVE_SSE2)
 
 // The weights of four entries a register, (64 - w, w) in 16-bit lanes.
@@ -385,7 +326,7 @@ struct EntryWeights {
 constexpr EntryWeights entryWeights(unsigned indexBits) {
     EntryWeights result{};
     for (unsigned i = 0; i < (1u << indexBits); ++i) {
-        const uint32_t w = weightOf(indexBits, i);
+        const uint32_t w = ddsBptcWeight(indexBits, i);
         result.lanes[i / 4][i % 4] = (64 - w) | w << 16;
     }
     return result;
@@ -395,8 +336,11 @@ alignas(16) constexpr EntryWeights EntryWeights4 = entryWeights(4);
 
 #endif
 
+// The 2^IndexBits palette words of one region: each channel interpolated
+// as the plain decoder does (rounding towards minus infinity), then turned
+// into its byte; alpha 255.
 template <unsigned IndexBits, bool Signed, bool Sse2>
-inline void bc6hPalette(const int e0[3], const int e1[3], const uint8_t *table, uint32_t *out) {
+DDS_BPTC_INLINE void bc6hPalette(const int e0[3], const int e1[3], const uint8_t *table, uint32_t *out) {
 #if defined(DDS_HAVE_SSE2)
     if constexpr (Sse2) {
         // One channel of four entries a register: the lanes' (a, b) against
@@ -429,11 +373,10 @@ inline void bc6hPalette(const int e0[3], const int e1[3], const uint8_t *table, 
     }
 #endif
     for (unsigned i = 0; i < (1u << IndexBits); ++i) {
-        const int w = weightOf(IndexBits, i);
+        const int w = ddsBptcWeight(IndexBits, i);
         uint32_t word = 0xFF000000u;
         for (unsigned c = 0; c < 3; ++c) {
-            const int sum = (64 - w) * e0[c] + w * e1[c] + 32;
-            const int value = ((sum + (1 << 22)) >> 6) - (1 << 16);
+            const int value = ddsBc6hInterpolate(e0[c], e1[c], w);
             word |= static_cast<uint32_t>(table[static_cast<uint32_t>(value) & 0xFFFF]) << (8 * c);
         }
         out[i] = word;
@@ -443,98 +386,44 @@ inline void bc6hPalette(const int e0[3], const int e1[3], const uint8_t *table, 
 template <unsigned M, bool Signed, bool Sse2>
 void bc6hMode(const uint8_t *block, uint32_t pixels[16]) {
     using L = Bc6hLayout<M>;
-    static constexpr const Bc6hMode &mode = kBc6hModes[M];
-    constexpr unsigned Regions = L::regions;
-    constexpr unsigned IndexBits = L::indexBits;
-    constexpr unsigned Bits = mode.endpointBits;
     const auto b = tierWords<Sse2>(block);
     const uint32_t fields[12] = {bc6hField<M, 0>(b), bc6hField<M, 1>(b), bc6hField<M, 2>(b),  bc6hField<M, 3>(b),
                                  bc6hField<M, 4>(b), bc6hField<M, 5>(b), bc6hField<M, 6>(b),  bc6hField<M, 7>(b),
                                  bc6hField<M, 8>(b), bc6hField<M, 9>(b), bc6hField<M, 10>(b), bc6hField<M, 11>(b)};
-
-    // As the plain decoder: endpoint 0 as stored, the others deltas from
-    // it in transformed modes, wrapping at the endpoint width.
-    constexpr uint32_t EndpointMask = (uint32_t{1} << Bits) - 1;
+    constexpr const Bc6hMode &mode = L::mode;
     int ends[4][3];
-    for (unsigned c = 0; c < 3; ++c) {
-        const uint32_t base = fields[c];
-        ends[0][c] = unquantize<Bits, Signed>(Signed ? ddsSignExtend(base, Bits) : static_cast<int>(base));
-        for (unsigned e = 1; e < 2 * Regions; ++e) {
-            const uint32_t stored = fields[3 * e + c];
-            uint32_t value = stored;
-            if constexpr (mode.transformed) {
-                const unsigned deltaBits = mode.deltaBits[c];
-                const uint32_t masked = stored & ((uint32_t{1} << deltaBits) - 1);
-                const uint32_t delta = masked >> (deltaBits - 1) ? masked - (uint32_t{1} << deltaBits) : masked;
-                value = (base + delta) & EndpointMask;
-            }
-            ends[e][c] = unquantize<Bits, Signed>(Signed ? ddsSignExtend(value, Bits) : static_cast<int>(value));
-        }
-    }
+    for (unsigned e = 0; e < 2 * L::regions; ++e)
+        for (unsigned c = 0; c < 3; ++c)
+            ends[e][c] = ddsBc6hEndpoint(fields, e, c, mode.transformed ? mode.deltaBits[c] : 0u, mode.endpointBits, Signed);
     const uint8_t *table = Sse2 ? nullptr : unormTable(Signed);
     alignas(16) uint32_t words[16];
-    for (unsigned r = 0; r < Regions; ++r) bc6hPalette<IndexBits, Signed, Sse2>(ends[2 * r], ends[2 * r + 1], table, words + (r << IndexBits));
-    if constexpr (Regions == 1) {
-        lookUp<IndexBits>(indicesOf<Sse2, IndexBits, L::indexAt>(block, b, 0, 0, 0), 0, words, pixels);
-    } else {
-        const unsigned partition = field<L::partitionAt, 5>(b);
-        const auto index = indicesOf<Sse2, IndexBits, L::indexAt>(block, b, 1, kBptcAnchors2[partition], 0);
-        lookUp<IndexBits>(index, SubsetMaps2.maps[partition], words, pixels);
-    }
+    for (unsigned r = 0; r < L::regions; ++r)
+        bc6hPalette<L::indexBits, Signed, Sse2>(ends[2 * r], ends[2 * r + 1], table, words + (r << L::indexBits));
+    lookUp<Sse2, L::indexBits, L::indexAt, L::regions>(block, b, field<L::partitionAt, L::mode.partitionBits>(b), words, pixels);
 }
 
+// The reserved modes give the plain decoder's zeros, as bytes:
+// ddsHalfToUnorm8(0) with alpha 255.
 template <bool Signed, bool Sse2>
-void bc6hReserved(const uint8_t *, uint32_t pixels[16]) {
-    // The plain decoder's zeros, as bytes: ddsHalfToUnorm8(0) with alpha 255.
-    for (unsigned i = 0; i < 16; ++i) pixels[i] = 0xFF000000u;
-}
-
-using Bc6hModeFn = void (*)(const uint8_t *, uint32_t[16]);
-
-template <bool Signed, bool Sse2, size_t... M>
-constexpr auto bc6hModeFns(std::index_sequence<M...>) {
-    struct Fns {
-        Bc6hModeFn fns[15];
-    };
-    return Fns{{bc6hMode<M, Signed, Sse2>..., bc6hReserved<Signed, Sse2>}};
-}
-
-template <bool Signed, bool Sse2>
-constexpr auto Bc6hModeFns = bc6hModeFns<Signed, Sse2>(std::make_index_sequence<14>());
+constexpr ModeFn Bc6hModeFns[15] = {
+    bc6hMode<0, Signed, Sse2>,  bc6hMode<1, Signed, Sse2>,  bc6hMode<2, Signed, Sse2>,  bc6hMode<3, Signed, Sse2>,
+    bc6hMode<4, Signed, Sse2>,  bc6hMode<5, Signed, Sse2>,  bc6hMode<6, Signed, Sse2>,  bc6hMode<7, Signed, Sse2>,
+    bc6hMode<8, Signed, Sse2>,  bc6hMode<9, Signed, Sse2>,  bc6hMode<10, Signed, Sse2>, bc6hMode<11, Signed, Sse2>,
+    bc6hMode<12, Signed, Sse2>, bc6hMode<13, Signed, Sse2>, solid<0xFF000000u>,
+};
 
 // ---------------------------------------------------------------- rows
 
-template <int BytesPerPixel, bool Sse2>
-void bc7Row(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-    alignas(16) uint32_t pixels[16];
-    for (uint32_t k = 0; k < blockCount; ++k) {
-        const uint8_t *block = blocks + static_cast<size_t>(k) * 16;
-        Bc7ModeFns<Sse2>[Bc7ModeOfByte.modes[block[0]]](block, pixels);
-        ddsPutBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
-    }
-}
-
-template <int BytesPerPixel, bool Signed, bool Sse2>
-void bc6hRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-    alignas(16) uint32_t pixels[16];
-    const auto &fns = Bc6hModeFns<Signed, Sse2>;
-    for (uint32_t k = 0; k < blockCount; ++k) {
-        const uint8_t *block = blocks + static_cast<size_t>(k) * 16;
-        fns.fns[Bc6hModeOf.modes[block[0] & 31]](block, pixels);
-        ddsPutBlock<BytesPerPixel>(rows, static_cast<size_t>(k) * 4 * BytesPerPixel, pixels);
-    }
-}
-
+// One block: the function of its mode, then its pixels into the rows.
 template <bool Sse2>
 struct Tier {
     template <BlockFormat Format, int BytesPerPixel>
-    struct Row {
-        static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-            if constexpr (Format == BlockFormat::Bc7) {
-                bc7Row<BytesPerPixel, Sse2>(blocks, blockCount, rows);
-            } else {
-                bc6hRow<BytesPerPixel, Format == BlockFormat::Bc6hSigned, Sse2>(blocks, blockCount, rows);
-            }
+    struct Block {
+        static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool) {
+            alignas(16) uint32_t pixels[16];
+            if constexpr (Format == BlockFormat::Bc7) Bc7ModeFns<Sse2>[kBc7ModeOfByte.values[block[0]]](block, pixels);
+            else Bc6hModeFns<Format == BlockFormat::Bc6hSigned, Sse2>[kBc6hModeOfByte.values[block[0]]](block, pixels);
+            ddsPutBlock<BytesPerPixel>(rows, column, pixels);
         }
     };
 };
@@ -542,33 +431,28 @@ struct Tier {
 template <bool Sse2>
 BlockRowKernel bptcKernel(BlockFormat format, int bytesPerPixel) {
     using B = BlockFormat;
-    return ddsKernelOf<Tier<Sse2>::template Row, B::Bc6h, B::Bc6hSigned, B::Bc7>(format, bytesPerPixel);
+    return ddsKernelOf<BlockWalk<Tier<Sse2>::template Block>::template Kernel, B::Bc6h, B::Bc6hSigned, B::Bc7>(
+        format, bytesPerPixel);
 }
 
 }  // namespace
 
 BlockRowKernel ddsBptcKernelPortable(BlockFormat format, int bytesPerPixel) {
-    if (!ddsWordsAreRgba) return nullptr;
-    return bptcKernel<false>(format, bytesPerPixel);
+    return ddsWordsAreRgba ? bptcKernel<false>(format, bytesPerPixel) : nullptr;
 }
 
-BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) {
 #if defined(DDS_HAVE_SSE2)
-    return bptcKernel<true>(format, bytesPerPixel);
+BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) { return bptcKernel<true>(format, bytesPerPixel); }
 #else
-    (void)format, (void)bytesPerPixel;
-    return nullptr;
+BlockRowKernel ddsBptcKernelSse2(BlockFormat, int) { return nullptr; }
 #endif
-}
 
-BlockRowKernel ddsBptcKernelAvx2(BlockFormat format, int bytesPerPixel) {
+BlockRowKernel ddsBptcKernelAvx2([[maybe_unused]] BlockFormat format, [[maybe_unused]] int bytesPerPixel) {
 #if defined(DDS_HAVE_AVX2)
-    if (!ddsCpuHasAvx2() || (bytesPerPixel != 3 && bytesPerPixel != 4)) return nullptr;
+    if (!ddsCpuHasAvx2()) return nullptr;
     if (format == BlockFormat::Bc7) return ddsBc7RowsAvx2(bytesPerPixel);
     if (format == BlockFormat::Bc6h || format == BlockFormat::Bc6hSigned)
         return ddsBc6hRowsAvx2(format == BlockFormat::Bc6hSigned, bytesPerPixel);
-#else
-    (void)format, (void)bytesPerPixel;
 #endif
     return nullptr;
 }

@@ -23,7 +23,7 @@ namespace bptc {
 // The block's bits from `Start` on, as many as fit a 64-bit word (the
 // bits past the block's end are zero).
 template <unsigned Start>
-inline uint64_t bitsFrom(const Words64 &b) {
+inline uint64_t bitsFrom(const BptcWords &b) {
     static_assert(Start >= 1 && Start < 128, "inside the block");
     if constexpr (Start >= 64) return b.high >> (Start - 64);
     else return (b.low >> Start) | (b.high << (64 - Start));
@@ -39,7 +39,7 @@ inline uint64_t insertZero(uint64_t bits, unsigned position) {
 // The 16 whole indices stored from `Start`, pixel i at bit IndexBits * i,
 // once withAnchor has put back each anchor's bit (ascending, beyond pixel 0).
 template <unsigned IndexBits, unsigned Start>
-inline uint64_t indices(const Words64 &b) {
+inline uint64_t indices(const BptcWords &b) {
     return insertZero(bitsFrom<Start>(b), IndexBits - 1);
 }
 template <unsigned IndexBits>

@@ -1,7 +1,7 @@
 // Where the fields of BC7's and BC6H's modes lie, for the kernels that read
 // them at positions fixed when compiled (fast.cpp and the AVX2 kernels):
 // the block's bits as words, a field of them, each BC7 mode's field
-// positions, BC6H's endpoint segments, and the mode of a first byte.
+// positions and BC6H's endpoint segments.
 #ifndef DDS_BC6_7_LAYOUT_H
 #define DDS_BC6_7_LAYOUT_H
 
@@ -16,69 +16,37 @@
 
 namespace bptc {
 
-// A block's 128 bits as two 64-bit words (the portable tier, whose index
-// runs are 64-bit words too), or as four 32-bit words (the vector tiers,
-// whose index runs are in vector registers): bit k of the block is bit
-// k % W of word k / W.  On 32-bit x86 the four-word form reads every
-// field with 32-bit shifts, where the two-word one would shift pairs of
-// registers.
-struct Words64 {
-    uint64_t low, high;
-};
+// A block's 128 bits as two 64-bit words (BptcWords: the portable tier,
+// whose index runs are 64-bit words too), or as four 32-bit words (the
+// vector tiers, whose index runs are in vector registers): bit k of the
+// block is bit k % W of word k / W.  On 32-bit x86 the four-word form reads
+// every field with 32-bit shifts, where the two-word one would shift pairs
+// of registers.
 struct Words32 {
     uint32_t w[4];
 };
-
-inline Words64 words64(const uint8_t *block) { return {ddsLoad64(block), ddsLoad64(block + 8)}; }
-inline Words32 words32(const uint8_t *block) {
+DDS_BPTC_INLINE Words32 words32(const uint8_t *block) {
     return {{ddsLoad32(block), ddsLoad32(block + 4), ddsLoad32(block + 8), ddsLoad32(block + 12)}};
 }
 
-// `Count` bits (1 to 32) of the block from bit `Start`, the first at bit
-// 0, from two 64-bit words or from four 32-bit ones.
+// `Count` bits (at most 32) of the block from bit `Start`, the first at
+// bit 0 (none when Count is 0), from two 64-bit words or from four 32-bit
+// ones.
 template <unsigned Start, unsigned Count>
-inline uint32_t bitsOf(const Words64 &b) {
-    constexpr uint64_t mask = (uint64_t{1} << Count) - 1;
-    if constexpr (Start >= 64) return static_cast<uint32_t>((b.high >> (Start - 64)) & mask);
-    else if constexpr (Start + Count <= 64) return static_cast<uint32_t>((b.low >> Start) & mask);
-    else return static_cast<uint32_t>(((b.low >> Start) | (b.high << (64 - Start))) & mask);
+inline uint32_t field(const BptcWords &b) {
+    static_assert(Count <= 32 && Start + Count <= 128, "a field inside the block");
+    return ddsBptcField(b, Start, Count);
 }
 template <unsigned Start, unsigned Count>
-inline uint32_t bitsOf(const Words32 &b) {
+inline uint32_t field(const Words32 &b) {
+    static_assert(Count <= 32 && Start + Count <= 128, "a field inside the block");
     constexpr uint32_t mask = Count == 32 ? 0xFFFFFFFFu : (uint32_t{1} << (Count % 32)) - 1;
     constexpr unsigned word = Start / 32, shift = Start % 32;
-    if constexpr (shift == 0) return b.w[word] & mask;
+    if constexpr (Count == 0) return 0;
+    else if constexpr (shift == 0) return b.w[word] & mask;
     else if constexpr (shift + Count <= 32) return (b.w[word] >> shift) & mask;
     else return ((b.w[word] >> shift) | (b.w[word + 1] << (32 - shift))) & mask;
 }
-
-// `Count` bits (at most 32) of the block from bit `Start`: none when Count
-// is 0.
-template <unsigned Start, unsigned Count, typename Words>
-inline uint32_t field(const Words &b) {
-    static_assert(Count <= 32 && Start + Count <= 128, "a field inside the block");
-    if constexpr (Count == 0) {
-        return 0;
-    } else {
-        return bitsOf<Start, Count>(b);
-    }
-}
-
-constexpr uint8_t weightOf(unsigned indexBits, unsigned index) {
-    return indexBits == 2 ? kBptcWeights2[index] : indexBits == 3 ? kBptcWeights3[index] : kBptcWeights4[index];
-}
-
-constexpr bool anchorsDiffer() {
-    for (unsigned p = 0; p < 64; ++p) {
-        if (kBc7Anchors3Second[p] == kBc7Anchors3Third[p] || kBc7Anchors3Second[p] == 0 || kBc7Anchors3Third[p] == 0)
-            return false;
-    }
-    for (unsigned p = 0; p < 64; ++p)
-        if (kBptcAnchors2[p] == 0) return false;
-    return true;
-}
-// Each anchor's missing bit is put back once, after pixel 0's.
-static_assert(anchorsDiffer(), "anchor pixels are distinct and not pixel 0");
 
 // ---------------------------------------------------------------- BC7
 
@@ -100,25 +68,7 @@ struct Bc7Layout {
     static constexpr unsigned pBitWidth = mode.endpointPBits + mode.sharedPBits;
     static constexpr unsigned indexAt = pBitAt + pBitCount;
     static constexpr unsigned secondaryAt = indexAt + 16 * mode.indexBits - subsets;
-    static constexpr unsigned colorWidth = mode.colorBits + pBitWidth;
-    static constexpr unsigned alphaWidth = mode.alphaBits == 0 ? 0u : mode.alphaBits + pBitWidth;
 };
-
-// The mode of each first byte: the number of zero bits below the lowest
-// one, 8 for the byte 0.
-struct ModeOfByte {
-    uint8_t modes[256];
-};
-constexpr ModeOfByte modeOfByte() {
-    ModeOfByte result{};
-    for (unsigned v = 0; v < 256; ++v) {
-        unsigned m = 0;
-        while (m < 8 && ((v >> m) & 1) == 0) ++m;
-        result.modes[v] = static_cast<uint8_t>(m);
-    }
-    return result;
-}
-inline constexpr ModeOfByte Bc7ModeOfByte = modeOfByte();
 
 // ---------------------------------------------------------------- BC6H
 
@@ -136,7 +86,7 @@ template <unsigned M, unsigned K, unsigned F, class Words>
 inline uint32_t segmentBits(const Words &b) {
     constexpr Segment s = kBc6hModes[M].segments[K];
     constexpr unsigned at = segmentAt(M, K);
-    if constexpr (s.field != F) {
+    if constexpr (static_cast<unsigned>(s.field) != F) {
         return 0;
     } else if constexpr (s.first >= s.last) {
         return field<at, s.first - s.last + 1u>(b) << s.last;
@@ -160,29 +110,12 @@ inline uint32_t bc6hField(const Words &b) {
     return bc6hField<M, F>(b, std::make_index_sequence<kBc6hModes[M].segmentCount>());
 }
 
-// The mode of each value of the first five bits: the two-bit modes 0 and
-// 1 under every value of the other three, 14 for the reserved ones.
-struct Bc6hModeOfBits {
-    uint8_t modes[32];
-};
-constexpr Bc6hModeOfBits bc6hModeOfBits() {
-    Bc6hModeOfBits result{};
-    for (unsigned v = 0; v < 32; ++v) {
-        const unsigned value = (v & 3) < 2 ? v & 3 : v;
-        result.modes[v] = 14;
-        for (unsigned m = 0; m < 14; ++m)
-            if (kBc6hModes[m].value == value) result.modes[v] = static_cast<uint8_t>(m);
-    }
-    return result;
-}
-inline constexpr Bc6hModeOfBits Bc6hModeOf = bc6hModeOfBits();
-
 // Where the partition number and the indices of mode M start.
 template <unsigned M>
 struct Bc6hLayout {
     static constexpr const Bc6hMode &mode = kBc6hModes[M];
-    static constexpr unsigned regions = mode.partitionBits ? 2u : 1u;
-    static constexpr unsigned indexBits = regions == 2 ? 3u : 4u;
+    static constexpr unsigned regions = ddsBc6hRegions(mode);
+    static constexpr unsigned indexBits = ddsBc6hIndexBits(mode);
     static constexpr unsigned partitionAt = segmentAt(M, mode.segmentCount);
     static constexpr unsigned indexAt = partitionAt + mode.partitionBits;
 };
