@@ -1,9 +1,9 @@
 // PVRTC1 and ATC.  PVRTC: the plain decoder against Imagination's
 // PVRTexToolCLI on random levels (tests/pvrtc/), and the banded path
 // (tiles, reordering, word rows) of every tier against the plain decoder
-// on random levels of every small shape.  ATC: the plain decoders against
-// blocks worked out by hand (the row kernels against them:
-// fast_path_test.cpp).
+// on random levels of every small shape.  ATC: the plain decoders and the
+// row kernels against blocks worked out by hand (the row kernels against
+// the plain decoders on every endpoint pair: fast_path_test.cpp).
 
 #include <gtest/gtest.h>
 
@@ -198,6 +198,16 @@ TEST(Atc, HandWorkedBlocks) {
             EXPECT_EQ(std::vector<int>(p, p + 4), (std::vector<int>{e[0], e[1], e[2], alpha})) << "pixel " << i;
         }
         EXPECT_EQ(out[16], 0x5A);  // nothing past the block's row
+        // Every tier's kernel at four bytes a pixel gives the same rows.
+        for (KernelTier tier : {KernelTier::Portable, KernelTier::Ssse3}) {
+            uint8_t rows[4][16];
+            uint8_t *const pointers[4] = {rows[0], rows[1], rows[2], rows[3]};
+            const BlockRowKernel kernel = ddsBlockRowKernelOfTier(c.format, 4, tier);
+            if (kernel == nullptr) continue;
+            kernel(c.block, 1, pointers);
+            for (int r = 0; r < 4; ++r)
+                EXPECT_EQ(std::memcmp(rows[r], out + 20 * r, 16), 0) << "tier " << static_cast<int>(tier) << ", row " << r;
+        }
     }
 }
 
