@@ -27,7 +27,8 @@ void subblockPalettes(const uint8_t *block, bool punchThrough, uint32_t palette[
         const EtcColour base = {static_cast<int>(red >> 32 * s & 0xFF), static_cast<int>(green >> 32 * s & 0xFF),
                                 static_cast<int>(blue >> 32 * s & 0xFF)};
         const unsigned codeword = etcCodeword(block, s != 0);
-        for (unsigned k = 0; k < 4; ++k) palette[4 * s + k] = opaqueWord(etcMoved(base, etcModifier(codeword, k, transparentIndex)));
+        for (unsigned k = 0; k < 4; ++k)
+            palette[4 * s + k] = opaqueWord(etcMoved(base, etcModifier(codeword, k, transparentIndex)));
         if (transparentIndex) palette[4 * s + 2] = 0;
     }
 }

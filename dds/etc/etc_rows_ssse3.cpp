@@ -78,12 +78,6 @@ constexpr ModifierTable modifierTable() {
 
 alignas(16) constexpr ModifierTable Modifiers = modifierTable();
 
-// The alpha palette of individual and differential blocks: 255, but 0 at
-// index 2 of both subblocks without the opaque bit.
-alignas(16) constexpr Bytes16 SubblockAlpha[2] = {
-    {{255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255}},
-    {{255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255}}};
-
 // Spreading bytes: the base colours' red and green (bytes 0, 4, 1, 5 of the
 // two base words) four times each, and blue (bytes 2, 6); the four paint
 // words' red and green twice, blue, alpha.
@@ -93,9 +87,10 @@ alignas(16) constexpr Bytes16 PaintRedGreen = {{0, 4, 8, 12, 0, 4, 8, 12, 1, 5, 
 alignas(16) constexpr Bytes16 PaintBlue = {{2, 6, 10, 14, 2, 6, 10, 14, 2, 6, 10, 14, 2, 6, 10, 14}};
 alignas(16) constexpr Bytes16 PaintAlpha = {{3, 7, 11, 15, 3, 7, 11, 15, 3, 7, 11, 15, 3, 7, 11, 15}};
 
-// Spreading the pixel indices.  Pixel p = 4y + x (lane p) has index bit
-// i = 4x + y of each 16-bit half of the block's last four bytes: its low
-// bit in byte 7 (i < 8) or 6, its high bit in byte 5 or 4, at bit i % 8.
+// Spreading the pixel indices.  Pixel p = 4y + x (lane p) has its index's
+// low bit at the rule's etcIndexBit (below 16) of the block's word, in byte
+// 7 or 6, and its high bit 16 above, in byte 5 or 4, both at the same bit
+// of their byte; the subblocks are the rule's.
 struct IndexSpread {
     Bytes16 lowSource, highSource, bit;
     Bytes16 secondSubblock[2];  // 4 on the second subblock's pixels, by flip bit
@@ -103,13 +98,13 @@ struct IndexSpread {
 
 constexpr IndexSpread indexSpread() {
     IndexSpread spread{};
-    for (int p = 0; p < 16; ++p) {
-        const int x = p & 3, y = p >> 2, i = 4 * x + y;
-        spread.lowSource.bytes[p] = static_cast<uint8_t>(i < 8 ? 7 : 6);
-        spread.highSource.bytes[p] = static_cast<uint8_t>(i < 8 ? 5 : 4);
-        spread.bit.bytes[p] = static_cast<uint8_t>(1 << (i % 8));
-        spread.secondSubblock[0].bytes[p] = x >= 2 ? 4 : 0;
-        spread.secondSubblock[1].bytes[p] = y >= 2 ? 4 : 0;
+    for (unsigned p = 0; p < 16; ++p) {
+        const unsigned x = p & 3, y = p >> 2, at = etcIndexBit(x, y);
+        spread.lowSource.bytes[p] = static_cast<uint8_t>(7 - at / 8);
+        spread.highSource.bytes[p] = static_cast<uint8_t>(7 - (at + 16) / 8);
+        spread.bit.bytes[p] = static_cast<uint8_t>(1 << (at % 8));
+        spread.secondSubblock[0].bytes[p] = etcSecondSubblock(0, x, y) ? 4 : 0;
+        spread.secondSubblock[1].bytes[p] = etcSecondSubblock(uint64_t{1} << 32, x, y) ? 4 : 0;
     }
     return spread;
 }
@@ -143,10 +138,11 @@ DDS_TARGET_SSSE3 inline Palettes subblockPalettes(const uint8_t *block, bool pun
 #endif
     const unsigned transparent = etcTransparentIndex(block, punchThrough) ? 1 : 0;
     const ModifierPair &m = Modifiers.pairs[transparent][block[3] >> 2];
-    const __m128i add = load(m.add), subtract = load(m.subtract);
+    const __m128i add = load(m.add), subtract = load(m.subtract), ones = _mm_set1_epi8(-1);
+    // The alpha palette: 255, but 0 where the transparent index subtracts 255.
     return {_mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi8(bases, load(BaseRedGreen)), add), subtract),
             _mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi8(bases, load(BaseBlue)), add), subtract),
-            load(SubblockAlpha[transparent])};
+            _mm_xor_si128(_mm_cmpeq_epi8(subtract, ones), ones)};
 }
 
 // T and H blocks: the four paint colours of the rule's base colours c1,
@@ -232,11 +228,12 @@ DDS_TARGET_SSSE3 inline Planes colorPlanes(const uint8_t *block, bool punchThrou
     return planes;
 }
 
-// EAC.  The sixteen 3-bit indices as bytes, row by row: index i = 4x + y of
-// pixel p = 4y + x lies at bits 47 - 3i to 45 - 3i of the block's word,
-// inside the 16-bit window of bytes k = 2 + 3i / 8 and k + 1 (big-endian),
-// at bit 13 + 8 (3i / 8) - 3i.  A multiplication moves it to the window's
-// top three bits.  Byte 8 (past the block) is taken as zero.
+// EAC.  The sixteen 3-bit indices as bytes, row by row: the index of pixel
+// p = 4y + x lies at the rule's etcEacIndexBit (its low bit) and the two
+// bits above in the block's word, inside the 16-bit window of bytes k (which
+// holds its top bit) and k + 1 (big-endian), whose bit 0 is the word's bit
+// 48 - 8k.  A multiplication moves it to the window's top three bits.  Byte
+// 8 (past the block) is taken as zero.
 struct EacSpread {
     Bytes16 windows[2];  // pixels 0-7 and 8-15, a 16-bit lane each
     alignas(16) uint16_t toTop[2][8];
@@ -244,8 +241,8 @@ struct EacSpread {
 
 constexpr EacSpread eacSpread() {
     EacSpread spread{};
-    for (int p = 0; p < 16; ++p) {
-        const int i = 4 * (p & 3) + (p >> 2), k = 2 + 3 * i / 8, at = 13 + 8 * (3 * i / 8) - 3 * i;
+    for (unsigned p = 0; p < 16; ++p) {
+        const unsigned low = etcEacIndexBit(p & 3, p >> 2), k = (61 - low) / 8, at = low + 8 * k - 48;
         Bytes16 &window = spread.windows[p / 8];
         window.bytes[2 * (p % 8)] = static_cast<uint8_t>(k + 1 < 8 ? k + 1 : 0x80);
         window.bytes[2 * (p % 8) + 1] = static_cast<uint8_t>(k);

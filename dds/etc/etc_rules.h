@@ -45,10 +45,13 @@ constexpr bool etcTransparentIndex(const uint8_t *block, bool punchThrough) {
     return punchThrough && (block[3] & 2) == 0;
 }
 
-// The 2-bit index of pixel x, y: its high bit at 16 + 4x + y, its low
-// bit at 4x + y.
+// The 2-bit index of pixel x, y: its low bit at etcIndexBit, 4x + y, its
+// high bit 16 above.
+constexpr unsigned etcIndexBit(unsigned x, unsigned y) { return 4 * x + y; }
+
 constexpr unsigned etcPixelIndex(uint64_t word, unsigned x, unsigned y) {
-    return etcField(word, 16 + 4 * x + y, 16 + 4 * x + y) << 1 | etcField(word, 4 * x + y, 4 * x + y);
+    const unsigned at = etcIndexBit(x, y);
+    return etcField(word, at + 16, at + 16) << 1 | etcField(word, at, at);
 }
 
 // ---------------------------------------------------------------- subblocks
@@ -240,9 +243,12 @@ constexpr uint8_t etcEacValue(const uint8_t *block, unsigned j, bool eleven) {
     return ddsEac11ToByte(value < 0 ? 0 : value > 2047 ? 2047 : value);
 }
 
-// The 3-bit index of pixel x, y: bits 47 - 3i down to 45 - 3i, i = 4x + y.
+// The 3-bit index of pixel x, y: bits 47 - 3i down to 45 - 3i, i = 4x + y,
+// its low bit at etcEacIndexBit.
+constexpr unsigned etcEacIndexBit(unsigned x, unsigned y) { return 45 - 3 * (4 * x + y); }
+
 constexpr unsigned etcEacIndex(uint64_t word, unsigned x, unsigned y) {
-    return etcField(word, 47 - 3 * (4 * x + y), 45 - 3 * (4 * x + y));
+    return etcField(word, etcEacIndexBit(x, y) + 2, etcEacIndexBit(x, y));
 }
 
 #endif
