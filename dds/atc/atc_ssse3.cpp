@@ -56,9 +56,8 @@ DDS_TARGET_SSSE3 inline __m128i palette(const uint8_t *colourBlock) {
     const __m128i lowered = _mm_or_si128(_mm_subs_epu16(ends, _mm_srli_epi16(swapped, kAtcLowerShift)), alpha);
     const __m128i mode1 = _mm_packus_epi16(_mm_unpacklo_epi64(alpha, lowered), ends);
     // Mode 0: c0, (5 c0 + 3 c1) >> 3, (3 c0 + 5 c1) >> 3, c1.
-    const __m128i mix = _mm_srli_epi16(
-        _mm_add_epi16(_mm_mullo_epi16(ends, _mm_set1_epi16(kAtcMixNearer)), _mm_mullo_epi16(swapped, _mm_set1_epi16(kAtcMixFarther))),
-        kAtcMixShift);
+    const __m128i nearer = _mm_set1_epi16(kAtcMixNearer), farther = _mm_set1_epi16(kAtcMixFarther);
+    const __m128i mix = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(ends, nearer), _mm_mullo_epi16(swapped, farther)), kAtcMixShift);
     const __m128i mode0 = _mm_packus_epi16(_mm_unpacklo_epi64(ends, mix), _mm_unpackhi_epi64(mix, ends));
     // Both are made and one is kept: blocks of both modes mix in a row,
     // and a branch on the mode would often be mispredicted.
@@ -92,12 +91,14 @@ constexpr bool roundedDivisionIsExact(uint32_t divisor, uint32_t reciprocal) {
 static_assert(roundedDivisionIsExact(5, ddsChannelReciprocal5) && roundedDivisionIsExact(7, ddsChannelReciprocal7),
               "the rounded mixes divided by a multiplication");
 
-// From (a0, a1) byte pairs in every 16-bit lane.
-DDS_TARGET_SSSE3 inline __m128i interpolatedValues(__m128i endpointPairs, bool sevenSteps) {
-    const AlphaMode &mode = AlphaModes[sevenSteps ? 1 : 0];
-    const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(endpointPairs, load(mode.channel.weights)), load(mode.bias));
+// The sixteen alpha bytes in pixel order: the values from (a0, a1) byte
+// pairs in every 16-bit lane, looked up by DXT5's spread indices.
+DDS_TARGET_SSSE3 inline __m128i interpolatedAlpha(const uint8_t *alphaBlock) {
+    const AlphaMode &mode = AlphaModes[alphaBlock[0] > alphaBlock[1] ? 1 : 0];
+    const __m128i ends = _mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(alphaBlock)), _mm_set1_epi16(0x0100));
+    const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(ends, load(mode.channel.weights)), load(mode.bias));
     const __m128i values = _mm_or_si128(_mm_mulhi_epu16(sum, load(mode.channel.reciprocal)), load(mode.channel.fixed));
-    return _mm_packus_epi16(values, values);
+    return _mm_shuffle_epi8(_mm_packus_epi16(values, values), channelssse3::channelIndices(alphaBlock));
 }
 
 template <BlockFormat Format, int BytesPerPixel>
@@ -109,13 +110,7 @@ struct Ssse3Block {
         __m128i alpha = _mm_setzero_si128();
         if (MergeAlpha) {
             words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
-            if (Format == BlockFormat::AtcExplicitAlpha) {
-                alpha = ddsExplicitAlphaSse2(block);
-            } else {
-                const __m128i alphaBlock = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
-                alpha = _mm_shuffle_epi8(interpolatedValues(_mm_shuffle_epi8(alphaBlock, _mm_set1_epi16(0x0100)), block[0] > block[1]),
-                                         channelssse3::channelIndices(block));
-            }
+            alpha = Format == BlockFormat::AtcExplicitAlpha ? ddsExplicitAlphaSse2(block) : interpolatedAlpha(block);
         }
         for (int r = 0; r < 4; ++r) {
             __m128i row = ddsIndexRow(words, ddsIndexRows<BytesPerPixel>(), colourBlock[4 + r]);
