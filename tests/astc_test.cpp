@@ -93,7 +93,8 @@ TEST(Astc, PlainDecoderMatchesAstcenc) {
                 else
                     ddsDecodeAstcBlock(&f.blocks[16 * b], f.width, f.height, pixels.data(), static_cast<ptrdiff_t>(f.width) * 4);
                 if (fnv1a(pixels) != f.expectedHashes[b] && ++failures <= 5)
-                    ADD_FAILURE() << f.width << "x" << f.height << " tier " << tier << " block " << b << ": " << hex(&f.blocks[16 * b]);
+                    ADD_FAILURE() << f.width << "x" << f.height << " tier " << tier << " block " << b << ": "
+                                  << hex(&f.blocks[16 * b]);
             }
             EXPECT_EQ(failures, 0) << f.width << "x" << f.height << ", tier " << tier;
         }
