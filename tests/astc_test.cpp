@@ -3,11 +3,12 @@
 // random blocks, every block mode, every colour endpoint mode with 1 to 4
 // partitions and 1 or 2 planes, void extents) through the plain decoder,
 // each block's bytes against those ARM's astcenc decodes it to (by their
-// 32-bit FNV-1a hash, which the fixtures hold).  The block-row kernels
-// against the plain decoder, on those blocks and mutated ones:
-// fast_path_test.cpp.
+// 32-bit FNV-1a hash, which the fixtures hold), and the portable and SSE2
+// block-row kernels too.  The kernels against the plain decoder, on those
+// blocks and mutated ones: fast_path_test.cpp.
 
 #include "astc/astc.h"
+#include "block_kernels.h"
 
 #include <gtest/gtest.h>
 
@@ -72,16 +73,31 @@ TEST(Astc, FixturesCoverEveryFootprint) {
     }
 }
 
+// The plain decoder, then the portable and SSE2 kernels (rows of one
+// block, four bytes a pixel), in the fixtures' footprint order.
 TEST(Astc, PlainDecoderMatchesAstcenc) {
-    for (const Footprint &f : loadFixtures()) {
-        int failures = 0;
-        for (size_t b = 0; b < f.expectedHashes.size(); ++b) {
-            std::vector<uint8_t> pixels(size_t{f.width} * f.height * 4, 0x5A);
-            ddsDecodeAstcBlock(&f.blocks[16 * b], f.width, f.height, pixels.data(), static_cast<ptrdiff_t>(f.width) * 4);
-            if (fnv1a(pixels) != f.expectedHashes[b] && ++failures <= 5)
-                ADD_FAILURE() << f.width << "x" << f.height << " block " << b << ": " << hex(&f.blocks[16 * b]);
+    const std::vector<Footprint> fixtures = loadFixtures();
+    for (unsigned i = 0; i < fixtures.size(); ++i) {
+        const Footprint &f = fixtures[i];
+        const BlockFormat format = static_cast<BlockFormat>(ddsIndex(BlockFormat::Astc4x4) + i);
+        for (int tier : {-1, static_cast<int>(KernelTier::Portable), static_cast<int>(KernelTier::Sse2)}) {
+            const BlockRowKernel kernel = tier < 0 ? nullptr : ddsBlockRowKernelOfTier(format, 4, static_cast<KernelTier>(tier));
+            if (tier >= 0 && kernel == nullptr) continue;
+            int failures = 0;
+            for (size_t b = 0; b < f.expectedHashes.size(); ++b) {
+                std::vector<uint8_t> pixels(size_t{f.width} * f.height * 4, 0x5A);
+                std::vector<uint8_t *> rows;
+                for (unsigned t = 0; t < f.height; ++t) rows.push_back(pixels.data() + size_t{t} * f.width * 4);
+                if (kernel != nullptr)
+                    kernel(&f.blocks[16 * b], 1, rows.data());
+                else
+                    ddsDecodeAstcBlock(&f.blocks[16 * b], f.width, f.height, pixels.data(), static_cast<ptrdiff_t>(f.width) * 4);
+                if (fnv1a(pixels) != f.expectedHashes[b] && ++failures <= 5)
+                    ADD_FAILURE() << f.width << "x" << f.height << " tier " << tier << " block " << b << ": "
+                                  << hex(&f.blocks[16 * b]);
+            }
+            EXPECT_EQ(failures, 0) << f.width << "x" << f.height << ", tier " << tier;
         }
-        EXPECT_EQ(failures, 0) << f.width << "x" << f.height;
     }
 }
 

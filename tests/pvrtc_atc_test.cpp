@@ -1,9 +1,9 @@
 // PVRTC1 and ATC.  PVRTC: the plain decoder against Imagination's
 // PVRTexToolCLI on random levels (tests/pvrtc/), and the banded path
 // (tiles, reordering, word rows) of every tier against the plain decoder
-// on random levels of every small shape.  ATC: the plain decoders against
-// blocks worked out by hand (the row kernels against them:
-// fast_path_test.cpp).
+// on random levels of every small shape.  ATC: the plain decoders and the
+// row kernels against blocks worked out by hand (the row kernels against
+// the plain decoders on every endpoint pair: fast_path_test.cpp).
 
 #include <gtest/gtest.h>
 
@@ -182,22 +182,36 @@ const AtcCase atcCases[] = {
     {"interpolated, 5 steps", BlockFormat::AtcInterpolatedAlpha,
      {11, 200, 0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA, 0x0A, 0x7C, 0xF4, 0x07, 0xE4, 0x1B, 0x00, 0xFF},
      {{255, 0, 82}, {159, 95, 113}, {95, 159, 133}, {0, 255, 165}}, {11, 200, 49, 87, 124, 162, 0, 255}},
+    {"interpolated, equal ends: 5 steps", BlockFormat::AtcInterpolatedAlpha,
+     {100, 100, 0x88, 0xC6, 0xFA, 0x88, 0xC6, 0xFA, 0x0A, 0x7C, 0xF4, 0x07, 0xE4, 0x1B, 0x00, 0xFF},
+     {{255, 0, 82}, {159, 95, 113}, {95, 159, 133}, {0, 255, 165}}, {100, 100, 100, 100, 100, 100, 0, 255}},
 };
 
 TEST(Atc, HandWorkedBlocks) {
     const int colourIndex[16] = {0, 1, 2, 3, 3, 2, 1, 0, 0, 0, 0, 0, 3, 3, 3, 3};
     for (const AtcCase &c : atcCases) {
-        SCOPED_TRACE(c.name);
-        uint8_t out[4 * 20];
-        std::memset(out, 0x5A, sizeof out);
-        ddsDecodeBlock(c.format, c.block, out, 20);
-        for (int i = 0; i < 16; ++i) {
-            const uint8_t *p = out + (i / 4) * 20 + (i % 4) * 4;
-            const uint8_t *e = c.palette[colourIndex[i]];
-            const int alpha = c.alpha[0] == -1 ? 17 * i : c.alpha[i % 8];
-            EXPECT_EQ(std::vector<int>(p, p + 4), (std::vector<int>{e[0], e[1], e[2], alpha})) << "pixel " << i;
+        // The plain decoder, then the portable and SSSE3 kernels at four
+        // bytes a pixel.
+        for (int tier : {-1, static_cast<int>(KernelTier::Portable), static_cast<int>(KernelTier::Ssse3)}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", tier " << tier);
+            const BlockRowKernel kernel =
+                tier < 0 ? nullptr : ddsBlockRowKernelOfTier(c.format, 4, static_cast<KernelTier>(tier));
+            if (tier >= 0 && kernel == nullptr) continue;
+            uint8_t out[4 * 20];
+            std::memset(out, 0x5A, sizeof out);
+            uint8_t *const rows[4] = {out, out + 20, out + 40, out + 60};
+            if (kernel != nullptr)
+                kernel(c.block, 1, rows);
+            else
+                ddsDecodeBlock(c.format, c.block, out, 20);
+            for (int i = 0; i < 16; ++i) {
+                const uint8_t *p = out + (i / 4) * 20 + (i % 4) * 4;
+                const uint8_t *e = c.palette[colourIndex[i]];
+                const int alpha = c.alpha[0] == -1 ? 17 * i : c.alpha[i % 8];
+                EXPECT_EQ(std::vector<int>(p, p + 4), (std::vector<int>{e[0], e[1], e[2], alpha})) << "pixel " << i;
+            }
+            EXPECT_EQ(out[16], 0x5A);  // nothing past the block's row
         }
-        EXPECT_EQ(out[16], 0x5A);  // nothing past the block's row
     }
 }
 

@@ -1,7 +1,12 @@
+// The sixteen colour endpoint modes, LDR and HDR: how a partition's
+// unquantised endpoint integers become its endpoints.
+
 #include "astc/astc_endpoints.h"
 
+#include <cstddef>
 #include <utility>
 
+#include "astc/astc_ise.h"
 #include "common/channel_rules.h"
 
 namespace {
@@ -29,8 +34,8 @@ void bitTransferSigned(int &a, int &b) {
 // Pulls red and green towards blue: extra precision near grey.
 Rgba blueContract(int r, int g, int b, int a) { return {{halfFloor(r + b), halfFloor(g + b), b, a}}; }
 
-void clampUnorm8(Rgba &e) {
-    for (int &c : e.c) c = clampTo(c, 255);
+void clampUnorm8(Rgba &e0, Rgba &e1) {
+    for (int c = 0; c < 4; ++c) e0.c[c] = clampTo(e0.c[c], 255), e1.c[c] = clampTo(e1.c[c], 255);
 }
 
 // RGB(A) direct (modes 8 and 12): the endpoints swapped and blue-contracted
@@ -57,8 +62,7 @@ void rgbBaseOffset(int *v, bool alpha, Rgba &e0, Rgba &e1) {
         e0 = blueContract(v[0] + v[1], v[2] + v[3], v[4] + v[5], a1);
         e1 = blueContract(v[0], v[2], v[4], a0);
     }
-    clampUnorm8(e0);
-    clampUnorm8(e1);
+    clampUnorm8(e0, e1);
 }
 
 // Decodes the LDR modes to bytes; false for an HDR mode.
@@ -84,8 +88,7 @@ bool ldrEndpoints(unsigned cem, int *v, Rgba &e0, Rgba &e1) {
             bitTransferSigned(v[3], v[2]);
             e0 = {{v[0], v[0], v[0], v[2]}};
             e1 = {{v[0] + v[1], v[0] + v[1], v[0] + v[1], v[2] + v[3]}};
-            clampUnorm8(e0);
-            clampUnorm8(e1);
+            clampUnorm8(e0, e1);
             return true;
         case 6:  // RGB, base + scale
         case 10:  // RGB, base + scale, two alphas
@@ -102,14 +105,8 @@ bool ldrEndpoints(unsigned cem, int *v, Rgba &e0, Rgba &e1) {
 
 // HDR luminance, large range (mode 2).
 void hdrLuminanceLarge(const int *v, Rgba &e0, Rgba &e1) {
-    int y0, y1;
-    if (v[1] >= v[0]) {
-        y0 = v[0] << 4;
-        y1 = v[1] << 4;
-    } else {
-        y0 = (v[1] << 4) + 8;
-        y1 = (v[0] << 4) - 8;
-    }
+    const bool ordered = v[1] >= v[0];
+    const int y0 = ordered ? v[0] << 4 : (v[1] << 4) + 8, y1 = ordered ? v[1] << 4 : (v[0] << 4) - 8;
     e0 = {{y0, y0, y0, 0}};
     e1 = {{y1, y1, y1, 0}};
 }
@@ -130,6 +127,33 @@ void hdrLuminanceSmall(const int *v, Rgba &e0, Rgba &e1) {
     e1 = {{y1, y1, y1, 0}};
 }
 
+// A spare bit of the HDR RGB modes: under the bit allocations in
+// `allocations` (bit k for allocation k), bit `bit` of endpoint integer
+// `value` becomes bit `at` of part `part`.
+struct SpareBit {
+    uint8_t allocations, part, value, bit, at;
+};
+
+template <size_t N>
+void placeSpareBits(const SpareBit (&spares)[N], int allocation, const int *v, int *parts) {
+    for (const SpareBit &s : spares)
+        if (s.allocations >> allocation & 1) parts[s.part] |= (v[s.value] >> s.bit & 1) << s.at;
+}
+
+// Mode 7's parts: red, green, blue, scale.
+constexpr SpareBit ScaleSpareBits[] = {
+    {0x30, 1, 1, 6, 6}, {0x3A, 1, 1, 5, 5},  {0x30, 2, 2, 6, 6}, {0x3A, 2, 2, 5, 5},  {0x3D, 3, 3, 5, 5},  {0x2D, 3, 3, 6, 6},
+    {0x04, 3, 3, 7, 7}, {0x3B, 0, 3, 7, 6},  {0x04, 0, 2, 5, 6}, {0x10, 0, 3, 6, 7},  {0x0F, 0, 2, 6, 7},  {0x05, 0, 1, 5, 8},
+    {0x0A, 0, 1, 6, 8}, {0x05, 0, 1, 6, 9},  {0x02, 0, 3, 5, 9}, {0x01, 0, 2, 5, 10}, {0x02, 0, 3, 6, 10},
+};
+
+// Mode 11's parts: a, b0, b1, c.
+constexpr SpareBit DirectSpareBits[] = {
+    {0xA4, 0, 2, 6, 9}, {0x08, 0, 4, 6, 9}, {0x50, 0, 4, 5, 9}, {0x50, 0, 5, 5, 10}, {0xA0, 0, 3, 6, 10},
+    {0xC0, 0, 4, 6, 11}, {0x04, 3, 3, 6, 6}, {0xE8, 3, 5, 6, 6}, {0x20, 3, 4, 6, 7}, {0x5B, 1, 2, 6, 6},
+    {0x5B, 2, 3, 6, 6}, {0x12, 1, 4, 6, 7}, {0x12, 2, 5, 6, 7},
+};
+
 // HDR RGB, base + scale (mode 7): a base colour with the major component in
 // red, and a scale subtracted from it for endpoint 0.  Four bits spread
 // over v0 to v2 give the major component and one of six bit allocations,
@@ -147,33 +171,12 @@ void hdrRgbScale(const int *v, Rgba &e0, Rgba &e1) {
         major = 0;
         mode = 5;
     }
-    int red = v[0] & 0x3F, green = v[1] & 0x1F, blue = v[2] & 0x1F, scale = v[3] & 0x1F;
-    const int x0 = v[1] >> 6 & 1, x1 = v[1] >> 5 & 1, x2 = v[2] >> 6 & 1, x3 = v[2] >> 5 & 1;
-    const int x4 = v[3] >> 7 & 1, x5 = v[3] >> 6 & 1, x6 = v[3] >> 5 & 1;
-    const int oneHot = 1 << mode;
-    if (oneHot & 0x30) green |= x0 << 6;
-    if (oneHot & 0x3A) green |= x1 << 5;
-    if (oneHot & 0x30) blue |= x2 << 6;
-    if (oneHot & 0x3A) blue |= x3 << 5;
-    if (oneHot & 0x3D) scale |= x6 << 5;
-    if (oneHot & 0x2D) scale |= x5 << 6;
-    if (oneHot & 0x04) scale |= x4 << 7;
-    if (oneHot & 0x3B) red |= x4 << 6;
-    if (oneHot & 0x04) red |= x3 << 6;
-    if (oneHot & 0x10) red |= x5 << 7;
-    if (oneHot & 0x0F) red |= x2 << 7;
-    if (oneHot & 0x05) red |= x1 << 8;
-    if (oneHot & 0x0A) red |= x0 << 8;
-    if (oneHot & 0x05) red |= x0 << 9;
-    if (oneHot & 0x02) red |= x6 << 9;
-    if (oneHot & 0x01) red |= x3 << 10;
-    if (oneHot & 0x02) red |= x5 << 10;
+    int parts[4] = {v[0] & 0x3F, v[1] & 0x1F, v[2] & 0x1F, v[3] & 0x1F};
+    placeSpareBits(ScaleSpareBits, mode, v, parts);
     // Up to the top of 12 bits.
     constexpr int shifts[6] = {1, 1, 2, 3, 4, 5};
-    red <<= shifts[mode];
-    green <<= shifts[mode];
-    blue <<= shifts[mode];
-    scale <<= shifts[mode];
+    int red = parts[0] << shifts[mode], green = parts[1] << shifts[mode], blue = parts[2] << shifts[mode];
+    const int scale = parts[3] << shifts[mode];
     // The minor components are stored as differences from the major one.
     if (mode != 5) {
         green = red - green;
@@ -197,29 +200,14 @@ void hdrRgbDirect(const int *v, Rgba &e0, Rgba &e1) {
         return;
     }
     const int mode = (v[1] & 0x80) >> 7 | (v[2] & 0x80) >> 6 | (v[3] & 0x80) >> 5;
-    int a = v[0] | (v[1] & 0x40) << 2, b0 = v[2] & 0x3F, b1 = v[3] & 0x3F, c = v[1] & 0x3F;
+    int parts[4] = {v[0] | (v[1] & 0x40) << 2, v[2] & 0x3F, v[3] & 0x3F, v[1] & 0x3F};
+    placeSpareBits(DirectSpareBits, mode, v, parts);
     constexpr unsigned dBits[8] = {7, 6, 7, 6, 5, 6, 5, 6};
-    int d0 = ddsSignExtend(static_cast<uint32_t>(v[4]), dBits[mode]);
-    int d1 = ddsSignExtend(static_cast<uint32_t>(v[5]), dBits[mode]);
-    const int x0 = v[2] >> 6 & 1, x1 = v[3] >> 6 & 1, x2 = v[4] >> 6 & 1;
-    const int x3 = v[5] >> 6 & 1, x4 = v[4] >> 5 & 1, x5 = v[5] >> 5 & 1;
-    const int oneHot = 1 << mode;
-    if (oneHot & 0xA4) a |= x0 << 9;
-    if (oneHot & 0x08) a |= x2 << 9;
-    if (oneHot & 0x50) a |= x4 << 9;
-    if (oneHot & 0x50) a |= x5 << 10;
-    if (oneHot & 0xA0) a |= x1 << 10;
-    if (oneHot & 0xC0) a |= x2 << 11;
-    if (oneHot & 0x04) c |= x1 << 6;
-    if (oneHot & 0xE8) c |= x3 << 6;
-    if (oneHot & 0x20) c |= x2 << 7;
-    if (oneHot & 0x5B) b0 |= x0 << 6;
-    if (oneHot & 0x5B) b1 |= x1 << 6;
-    if (oneHot & 0x12) b0 |= x2 << 7;
-    if (oneHot & 0x12) b1 |= x3 << 7;
     // Up to the top of 12 bits (d0 and d1 may be negative: multiplied).
     const int scale = 1 << ((mode >> 1) ^ 3);
-    a *= scale, b0 *= scale, b1 *= scale, c *= scale, d0 *= scale, d1 *= scale;
+    const int a = parts[0] * scale, b0 = parts[1] * scale, b1 = parts[2] * scale, c = parts[3] * scale;
+    const int d0 = ddsSignExtend(static_cast<uint32_t>(v[4]), dBits[mode]) * scale;
+    const int d1 = ddsSignExtend(static_cast<uint32_t>(v[5]), dBits[mode]) * scale;
     e1 = {{clampTo(a, 0xFFF), clampTo(a - b0, 0xFFF), clampTo(a - b1, 0xFFF), 0}};
     e0 = {{clampTo(a - c, 0xFFF), clampTo(a - b0 - c - d0, 0xFFF), clampTo(a - b1 - c - d1, 0xFFF), 0}};
     if (major == 1) {
@@ -274,26 +262,29 @@ void hdrEndpoints(unsigned cem, const int *v, Rgba &e0, Rgba &e1, bool &alphaHdr
     }
 }
 
-}  // namespace
-
-void astcDecodeEndpoints(unsigned cem, const uint8_t *values, AstcEndpoints *endpoints) {
+// Decodes the endpoints of mode `cem` from its unquantised values.
+void decodeEndpoints(unsigned cem, const uint8_t *values, AstcEndpoints *endpoints) {
     int v[8];
     for (unsigned i = 0; i < astcEndpointValueCount(cem); ++i) v[i] = values[i];
     Rgba e0, e1;
-    if (ldrEndpoints(cem, v, e0, e1)) {
-        for (unsigned c = 0; c < 4; ++c) {
-            endpoints->low[c] = static_cast<uint16_t>(e0.c[c] * 257);
-            endpoints->high[c] = static_cast<uint16_t>(e1.c[c] * 257);
-            endpoints->hdr[c] = false;
-        }
-        return;
-    }
-    bool alphaHdr;
-    hdrEndpoints(cem, v, e0, e1, alphaHdr);
+    bool alphaHdr = false;
+    const bool ldr = ldrEndpoints(cem, v, e0, e1);
+    if (!ldr) hdrEndpoints(cem, v, e0, e1, alphaHdr);
     for (unsigned c = 0; c < 4; ++c) {
-        const bool hdr = c < 3 || alphaHdr;
+        const bool hdr = !ldr && (c < 3 || alphaHdr);
         endpoints->low[c] = static_cast<uint16_t>(hdr ? e0.c[c] << 4 : e0.c[c] * 257);
         endpoints->high[c] = static_cast<uint16_t>(hdr ? e1.c[c] << 4 : e1.c[c] * 257);
         endpoints->hdr[c] = hdr;
+    }
+}
+
+}  // namespace
+
+void astcReadEndpoints(const AstcBits &bits, const AstcBlockLayout &layout, AstcEndpoints endpoints[4]) {
+    uint8_t values[18 + 4];
+    astcDecodeColourValues(bits, layout, values);
+    for (unsigned p = 0, first = 0; p < layout.partitionCount; ++p) {
+        decodeEndpoints(layout.cems[p], values + first, &endpoints[p]);
+        first += astcEndpointValueCount(layout.cems[p]);
     }
 }

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+#include "astc/astc_bits.h"
+#include "astc/astc_layout.h"
+
 // A partition's endpoints as the 16-bit values that are interpolated:
 // an LDR channel's byte v as v * 257, an HDR channel's 12-bit logarithmic
 // value shifted up by 4.  `hdr` tells which channels are HDR.
@@ -13,11 +16,10 @@ struct AstcEndpoints {
     bool hdr[4];
 };
 
-// How many endpoint integers mode `cem` (0 to 15) takes: 2, 4, 6 or 8.
-inline unsigned astcEndpointValueCount(unsigned cem) { return 2 * ((cem >> 2) + 1); }
-
-// Decodes the endpoints of mode `cem` from its unquantised values.
-void astcDecodeEndpoints(unsigned cem, const uint8_t *values, AstcEndpoints *endpoints);
+// Reads the endpoint integers of a block laid out as `layout`, unquantised
+// to bytes, and decodes each partition's endpoints from its mode's share of
+// them, in partition order.
+void astcReadEndpoints(const AstcBits &bits, const AstcBlockLayout &layout, AstcEndpoints endpoints[4]);
 
 // True for the HDR modes 2, 3, 7, 11, 14, 15.
 inline bool astcIsHdrMode(unsigned cem) {

@@ -1,13 +1,11 @@
 // ASTC block-row kernels, with the plain decoder's output byte for byte.
 //
-// A block is read as two 64-bit words.  Its mode comes from a table of all
-// 2048 mode values (kAstcBlockModes); the layout of partitions, endpoint
-// modes and endpoint range is read by the plain decoder's own function, and
-// the endpoints made by it (astcDecodeEndpoints).  The endpoint integers and
-// the weights are read by a function made for their range, a group of
-// trits or quints or one plain value at a time, and unquantised on the way.
+// A block is read as two 64-bit words.  Its layout, its endpoints, its
+// weights and a void-extent block's colour are read by the plain decoder's
+// own functions (astc_layout.h, astc_endpoints.h, astc_ise.h).
 //
-// A weight grid smaller than the footprint is infilled with one 64-bit
+// A weight grid smaller than the footprint is infilled, by the rule of
+// astc_layout.h (astcGridPosition, astcShares), with one 64-bit
 // multiplication a texel: each grid point holds the four weights around it
 // in 16-bit lanes, and each texel's four bilinear shares (which depend on
 // nothing but its two 4-bit fractions, 256 possibilities) sit in the
@@ -30,15 +28,13 @@
 
 #include <atomic>
 #include <cstring>
-#include <utility>
 
 #include "astc/astc_bits.h"
 #include "astc/astc_endpoints.h"
 #include "astc/astc_ise.h"
 #include "astc/astc_layout.h"
-#include "astc/astc_partition.h"
 #include "astc/astc_texel.h"
-#include "common/channel_rules.h"
+#include "common/rows.h"
 #include "common/simd.h"
 
 #if defined(DDS_HAVE_SSE2)
@@ -47,81 +43,11 @@
 
 namespace {
 
-constexpr uint32_t MagentaWord = 0xFFFF00FFu;
-
 // ---------------------------------------------------------------- weights
 
-// Fields read off the low end of a 128-bit stream.
-inline void skipBits(AstcBits &stream, unsigned count) {
-    stream.low = stream.low >> count | stream.high << (64 - count);
-    stream.high >>= count;
-}
-
-// `count` values of range `Range` from bit 0 of `stream` (the sequence's
-// end cleared), each mapped through `unquantised` (a weight or endpoint
-// table of that range).  Writes up to 4 values past `count` (a whole last
-// group).
-template <unsigned Range>
-void readValues(AstcBits stream, unsigned count, const uint8_t *unquantised, uint8_t *out) {
-    constexpr AstcRange r = kAstcRanges[Range];
-    constexpr unsigned b = r.bits;
-    constexpr uint64_t mask = (1u << b) - 1;
-    if constexpr (r.trits != 0) {
-        for (unsigned i = 0; i < count; i += 5) {
-            const uint64_t g = stream.low;
-            const unsigned t = static_cast<unsigned>((g >> b & 3) | (g >> (2 * b + 2) & 3) << 2 |
-                                                     (g >> (3 * b + 4) & 1) << 4 | (g >> (4 * b + 5) & 3) << 5 |
-                                                     (g >> (5 * b + 7) & 1) << 7);
-            const uint8_t *trits = kAstcTrits.trits[t];
-            out[i] = unquantised[uint64_t{trits[0]} << b | (g & mask)];
-            out[i + 1] = unquantised[uint64_t{trits[1]} << b | (g >> (b + 2) & mask)];
-            out[i + 2] = unquantised[uint64_t{trits[2]} << b | (g >> (2 * b + 4) & mask)];
-            out[i + 3] = unquantised[uint64_t{trits[3]} << b | (g >> (3 * b + 5) & mask)];
-            out[i + 4] = unquantised[uint64_t{trits[4]} << b | (g >> (4 * b + 7) & mask)];
-            skipBits(stream, 5 * b + 8);
-        }
-    } else if constexpr (r.quints != 0) {
-        for (unsigned i = 0; i < count; i += 3) {
-            const uint64_t g = stream.low;
-            const unsigned q =
-                static_cast<unsigned>((g >> b & 7) | (g >> (2 * b + 3) & 3) << 3 | (g >> (3 * b + 5) & 3) << 5);
-            const uint8_t *quints = kAstcQuints.quints[q];
-            out[i] = unquantised[uint64_t{quints[0]} << b | (g & mask)];
-            out[i + 1] = unquantised[uint64_t{quints[1]} << b | (g >> (b + 3) & mask)];
-            out[i + 2] = unquantised[uint64_t{quints[2]} << b | (g >> (2 * b + 5) & mask)];
-            skipBits(stream, 3 * b + 7);
-        }
-    } else {
-        for (unsigned i = 0; i < count; ++i) {
-            out[i] = unquantised[stream.low & mask];
-            skipBits(stream, b);
-        }
-    }
-}
-
-using ValueReader = void (*)(AstcBits, unsigned, const uint8_t *, uint8_t *);
-
-template <size_t... R>
-constexpr auto valueReaders(std::index_sequence<R...>) {
-    struct Readers {
-        ValueReader readers[sizeof...(R)];
-    };
-    return Readers{{&readValues<R>...}};
-}
-constexpr auto ValueReaders = valueReaders(std::make_index_sequence<kAstcRangeCount>());
-
-// The endpoint integers of a block, unquantised to bytes (room for 4 past
-// the last).
-void readEndpointValues(const AstcBits &bits, const AstcBlockLayout &layout, uint8_t *values) {
-    AstcBits stream = astcBitsBelow(bits, layout.colourStart + astcIseBitCount(layout.colourRange, layout.colourCount));
-    skipBits(stream, layout.colourStart);
-    ValueReaders.readers[layout.colourRange](stream, layout.colourCount, kAstcColourUnquant.values[layout.colourRange],
-                                             values);
-}
-
 // Where texel coordinate s of a block side of `B` texels falls in a grid
-// side of n points: the grid point at or before it and the 4-bit fraction
-// towards the next.
+// side of n points (astcGridPosition): the grid point at or before it and
+// the 4-bit fraction towards the next.
 struct AxisPoint {
     uint8_t index, fraction;
 };
@@ -130,10 +56,9 @@ struct Axis {
 };
 constexpr Axis axisOf(unsigned blockSide) {
     Axis axis{};
-    const unsigned scale = (1024 + blockSide / 2) / (blockSide - 1);
     for (unsigned n = 2; n <= 12; ++n) {
         for (unsigned s = 0; s < blockSide; ++s) {
-            const unsigned g = (scale * s * (n - 1) + 32) >> 6;
+            const unsigned g = astcGridPosition(blockSide, n, s);
             axis.points[n][s] = {static_cast<uint8_t>(g >> 4), static_cast<uint8_t>(g & 0xF)};
         }
     }
@@ -142,7 +67,7 @@ constexpr Axis axisOf(unsigned blockSide) {
 template <unsigned B>
 constexpr Axis AxisFor = axisOf(B);
 
-// The four bilinear shares of fractions fs, ft (each 0 to 15) in 16-bit
+// The four shares of fractions fs, ft (each 0 to 15, astcShares) in 16-bit
 // lanes, lowest first: w11, w10, w01, w00, against grid weights held as
 // p00, p01, p10, p11 from the lowest lane.
 struct Shares {
@@ -150,10 +75,10 @@ struct Shares {
 };
 constexpr Shares buildShares() {
     Shares shares{};
-    for (uint64_t ft = 0; ft < 16; ++ft) {
-        for (uint64_t fs = 0; fs < 16; ++fs) {
-            const uint64_t w11 = (fs * ft + 8) >> 4, w10 = ft - w11, w01 = fs - w11, w00 = 16 - fs - ft + w11;
-            shares.words[ft][fs] = w11 | w10 << 16 | w01 << 32 | w00 << 48;
+    for (unsigned ft = 0; ft < 16; ++ft) {
+        for (unsigned fs = 0; fs < 16; ++fs) {
+            const AstcShares w = astcShares(fs, ft);
+            shares.words[ft][fs] = uint64_t{w.w11} | uint64_t{w.w10} << 16 | uint64_t{w.w01} << 32 | uint64_t{w.w00} << 48;
         }
     }
     return shares;
@@ -178,7 +103,7 @@ void infill(const uint8_t *grid, unsigned n, unsigned m, uint8_t *texelWeights) 
         const uint64_t *shares = InfillShares.words[rows[t].fraction];
         for (unsigned s = 0; s < W; ++s) {
             const uint64_t blend = corner[columns[s].index] * shares[columns[s].fraction];
-            texelWeights[t * W + s] = static_cast<uint8_t>(((blend >> 48) + 8) >> 4);
+            texelWeights[t * W + s] = static_cast<uint8_t>(astcBlendedWeight(static_cast<unsigned>(blend >> 48)));
         }
     }
 }
@@ -260,7 +185,6 @@ inline uint32_t ldrPixel(uint64_t p) {
 
 // What a block's texel loop needs.
 struct LdrBlock {
-    bool dual;
     Lanes lanes[4];
     uint32_t partitions[9];  // the partition map
     uint8_t weights[2][144];
@@ -351,21 +275,12 @@ void ldrTexelsSse2(const LdrBlock &block, uint32_t *pixels) {
 
 // ---------------------------------------------------------------- blocks
 
-void fillWords(uint32_t *pixels, unsigned count, uint32_t word) {
+// The pixels of a block all one colour: a void-extent block's, or the
+// error colour.
+void fillWords(uint32_t *pixels, unsigned count, const uint8_t rgba[4]) {
+    uint32_t word;
+    std::memcpy(&word, rgba, 4);
     for (unsigned i = 0; i < count; ++i) pixels[i] = word;
-}
-
-// A void-extent block's one colour as a word, magenta where illegal.
-uint32_t voidExtentWord(const AstcBits &bits) {
-    const AstcVoidExtent kind = astcVoidExtentKind(bits);
-    if (kind == AstcVoidExtent::Illegal) return MagentaWord;
-    uint32_t word = 0;
-    for (unsigned c = 0; c < 4; ++c) {
-        const uint32_t value = astcField(bits, 64 + 16 * c, 16);
-        if (kind == AstcVoidExtent::Hdr && astcHalfIsNan(value)) return MagentaWord;
-        word |= uint32_t{kind == AstcVoidExtent::Hdr ? ddsHalfToUnorm8(value) : astcUnormByte(value)} << (8 * c);
-    }
-    return word;
 }
 
 // The texel weights of each plane.  A grid as large as the footprint (at
@@ -373,8 +288,7 @@ uint32_t voidExtentWord(const AstcBits &bits) {
 template <unsigned W, unsigned H>
 void texelWeights(const AstcBits &bits, const AstcBlockMode &mode, LdrBlock &block) {
     uint8_t stored[64 + 16];
-    ValueReaders.readers[mode.weightRange](astcBitsBelow(astcReversed(bits), mode.weightBits), mode.weightCount,
-                                           kAstcWeightUnquant.values[mode.weightRange], stored);
+    astcDecodeWeights(bits, mode, stored);
     const unsigned n = mode.gridWidth, m = mode.gridHeight, points = n * m;
     const bool whole = n == W && m == H;
     if constexpr (W * H <= 64) {
@@ -385,13 +299,9 @@ void texelWeights(const AstcBits &bits, const AstcBlockMode &mode, LdrBlock &blo
     }
     for (unsigned plane = 0; plane < mode.planes; ++plane) {
         uint8_t grid[64 + 16];
-        for (unsigned i = 0; i < points; ++i) grid[i] = stored[i * mode.planes + plane];
-        if constexpr (W * H <= 64) {
-            if (whole) {
-                std::memcpy(block.weights[plane], grid, W * H);
-                continue;
-            }
-        }
+        uint8_t *spread = whole ? block.weights[plane] : grid;
+        for (unsigned i = 0; i < points; ++i) spread[i] = stored[i * mode.planes + plane];
+        if (whole) continue;
         // The neighbours past the last row and column get no share, but
         // are read: zeros.
         std::memset(grid + points, 0, n + 1);
@@ -417,14 +327,14 @@ constexpr TexelLoop texelLoop(bool partitioned, bool dual) {
 template <unsigned W, unsigned H, bool Sse2>
 void decodeBlock(const uint8_t *data, uint32_t *pixels) {
     const AstcBits bits = astcLoadBits(data);
-    const uint32_t modeBits = static_cast<uint32_t>(bits.low & 0x7FF);
-    const AstcBlockMode &mode = kAstcBlockModes.modes[modeBits];
     AstcBlockLayout layout;
-    if (!kAstcBlockModes.legal[modeBits] || mode.gridWidth > W || mode.gridHeight > H ||
-        !astcParseLayout(bits, mode, &layout)) {
-        fillWords(pixels, W * H, astcIsVoidExtent(modeBits) ? voidExtentWord(bits) : MagentaWord);
+    if (!astcParseBlock(bits, W, H, &layout)) {
+        uint8_t rgba[4];
+        const bool voidExtent = astcIsVoidExtent(static_cast<uint32_t>(bits.low)) && astcVoidExtentColour(bits, rgba);
+        fillWords(pixels, W * H, voidExtent ? rgba : kAstcErrorColour);
         return;
     }
+    const AstcBlockMode &mode = layout.mode;
     for (unsigned p = 0; p < layout.partitionCount; ++p) {
         if (astcIsHdrMode(layout.cems[p])) {
             ddsDecodeAstcBlock(data, W, H, reinterpret_cast<uint8_t *>(pixels), W * 4);
@@ -432,23 +342,15 @@ void decodeBlock(const uint8_t *data, uint32_t *pixels) {
         }
     }
     LdrBlock block;
-    block.dual = mode.planes == 2;
-    uint8_t values[18 + 4];
-    readEndpointValues(bits, layout, values);
-    for (unsigned p = 0, first = 0; p < layout.partitionCount; ++p) {
-        AstcEndpoints endpoints;
-        astcDecodeEndpoints(layout.cems[p], values + first, &endpoints);
-        block.lanes[p] = lanesOf(endpoints, layout.planeTwoChannel);
-        first += astcEndpointValueCount(layout.cems[p]);
-    }
+    AstcEndpoints endpoints[4];
+    astcReadEndpoints(bits, layout, endpoints);
+    for (unsigned p = 0; p < layout.partitionCount; ++p) block.lanes[p] = lanesOf(endpoints[p], layout.planeTwoChannel);
     texelWeights<W, H>(bits, mode, block);
     if (layout.partitionCount > 1) partitionMap<W, H>(layout.partitionCount, layout.partitionSeed, block.partitions);
-    texelLoop<W, H, Sse2>(layout.partitionCount > 1, block.dual)(block, pixels);
+    texelLoop<W, H, Sse2>(layout.partitionCount > 1, mode.planes == 2)(block, pixels);
 }
 
 // ---------------------------------------------------------------- rows
-
-inline void store32(uint8_t *destination, uint32_t value) { std::memcpy(destination, &value, 4); }
 
 template <unsigned W, unsigned H, int BytesPerPixel, bool Sse2>
 void astcRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
@@ -462,11 +364,7 @@ void astcRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
                 std::memcpy(out, p, W * 4);
             } else {
                 unsigned s = 0;
-                for (; s + 4 <= W; s += 4, out += 12) {
-                    store32(out, (p[s] & 0x00FFFFFFu) | p[s + 1] << 24);
-                    store32(out + 4, (p[s + 1] >> 8 & 0xFFFF) | p[s + 2] << 16);
-                    store32(out + 8, (p[s + 2] >> 16 & 0xFF) | p[s + 3] << 8);
-                }
+                for (; s + 4 <= W; s += 4, out += 12) ddsPutPixels<3>(out, p[s], p[s + 1], p[s + 2], p[s + 3]);
                 for (; s < W; ++s, out += 3) std::memcpy(out, p + s, 3);
             }
         }
@@ -495,11 +393,8 @@ BlockRowKernel kernelOf(BlockFormat format, int bytesPerPixel) {
 
 BlockRowKernel ddsAstcKernelPortable(BlockFormat format, int bytesPerPixel) { return kernelOf<false>(format, bytesPerPixel); }
 
-BlockRowKernel ddsAstcKernelSse2(BlockFormat format, int bytesPerPixel) {
 #if defined(DDS_HAVE_SSE2)
-    return kernelOf<true>(format, bytesPerPixel);
+BlockRowKernel ddsAstcKernelSse2(BlockFormat format, int bytesPerPixel) { return kernelOf<true>(format, bytesPerPixel); }
 #else
-    (void)format, (void)bytesPerPixel;
-    return nullptr;
+BlockRowKernel ddsAstcKernelSse2(BlockFormat, int) { return nullptr; }
 #endif
-}

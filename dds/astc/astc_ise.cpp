@@ -1,14 +1,26 @@
 #include "astc/astc_ise.h"
 
+#include <cstddef>
+#include <utility>
+
 #include "common/channel_rules.h"
 
 namespace {
 
 constexpr unsigned bit(unsigned value, unsigned n) { return value >> n & 1; }
 
+// The five trits packed in each 8-bit value, and the three quints packed in
+// each 7-bit value.
+struct TritTable {
+    uint8_t trits[256][5];
+};
+struct QuintTable {
+    uint8_t quints[128][3];
+};
+
 // The five trits of an 8-bit group T, unpacked as ASTC defines it.
-constexpr AstcTritTable buildTrits() {
-    AstcTritTable table{};
+constexpr TritTable buildTrits() {
+    TritTable table{};
     for (unsigned t = 0; t < 256; ++t) {
         unsigned c = 0, t3 = 0, t4 = 0;
         if ((t >> 2 & 7) == 7) {
@@ -45,8 +57,8 @@ constexpr AstcTritTable buildTrits() {
 }
 
 // The three quints of a 7-bit group Q.
-constexpr AstcQuintTable buildQuints() {
-    AstcQuintTable table{};
+constexpr QuintTable buildQuints() {
+    QuintTable table{};
     for (unsigned q = 0; q < 128; ++q) {
         unsigned q0 = 0, q1 = 0, q2 = 0;
         if ((q >> 1 & 3) == 3 && (q >> 5 & 3) == 0) {
@@ -145,6 +157,15 @@ constexpr unsigned weightValue(unsigned range, unsigned v) {
     return result > 32 ? result + 1 : result;
 }
 
+// A stored endpoint value of each range as a byte (0 to 255); a stored
+// weight of each weight range as 0 to 64.
+struct ColourUnquantTable {
+    uint8_t values[kAstcRangeCount][256];
+};
+struct WeightUnquantTable {
+    uint8_t values[kAstcWeightRangeCount][32];
+};
+
 // Every value of the ranges from `first` on.
 template <typename Table>
 constexpr Table buildTable(unsigned first, unsigned ranges, unsigned (*value)(unsigned, unsigned)) {
@@ -155,47 +176,75 @@ constexpr Table buildTable(unsigned first, unsigned ranges, unsigned (*value)(un
     return table;
 }
 
+const TritTable Trits = buildTrits();
+const QuintTable Quints = buildQuints();
+const ColourUnquantTable ColourUnquant = buildTable<ColourUnquantTable>(kAstcSmallestColourRange, kAstcRangeCount, colourValue);
+const WeightUnquantTable WeightUnquant = buildTable<WeightUnquantTable>(0, kAstcWeightRangeCount, weightValue);
+
+// Fields read off the low end of a 128-bit stream.
+inline void skipBits(AstcBits &stream, unsigned count) {
+    stream.low = stream.low >> count | stream.high << (64 - count);
+    stream.high >>= count;
+}
+
+// `count` values of range `Range` from bit 0 of `stream` (the sequence's
+// end cleared), each mapped through `unquantised` (a weight or endpoint
+// table of that range).  Writes up to 4 values past `count` (a whole last
+// group).
+template <unsigned Range>
+void readValues(AstcBits stream, unsigned count, const uint8_t *unquantised, uint8_t *out) {
+    constexpr AstcRange r = kAstcRanges[Range];
+    constexpr unsigned b = r.bits;
+    constexpr uint64_t mask = (1u << b) - 1;
+    if constexpr (r.trits != 0) {
+        for (unsigned i = 0; i < count; i += 5) {
+            const uint64_t g = stream.low;
+            const unsigned t = static_cast<unsigned>((g >> b & 3) | (g >> (2 * b + 2) & 3) << 2 |
+                                                     (g >> (3 * b + 4) & 1) << 4 | (g >> (4 * b + 5) & 3) << 5 |
+                                                     (g >> (5 * b + 7) & 1) << 7);
+            constexpr unsigned plainAt[5] = {0, b + 2, 2 * b + 4, 3 * b + 5, 4 * b + 7};
+            for (unsigned k = 0; k < 5; ++k)
+                out[i + k] = unquantised[uint64_t{Trits.trits[t][k]} << b | (g >> plainAt[k] & mask)];
+            skipBits(stream, 5 * b + 8);
+        }
+    } else if constexpr (r.quints != 0) {
+        for (unsigned i = 0; i < count; i += 3) {
+            const uint64_t g = stream.low;
+            const unsigned q =
+                static_cast<unsigned>((g >> b & 7) | (g >> (2 * b + 3) & 3) << 3 | (g >> (3 * b + 5) & 3) << 5);
+            constexpr unsigned plainAt[3] = {0, b + 3, 2 * b + 5};
+            for (unsigned k = 0; k < 3; ++k)
+                out[i + k] = unquantised[uint64_t{Quints.quints[q][k]} << b | (g >> plainAt[k] & mask)];
+            skipBits(stream, 3 * b + 7);
+        }
+    } else {
+        for (unsigned i = 0; i < count; ++i) {
+            out[i] = unquantised[stream.low & mask];
+            skipBits(stream, b);
+        }
+    }
+}
+
+using ValueReader = void (*)(AstcBits, unsigned, const uint8_t *, uint8_t *);
+
+template <size_t... R>
+constexpr auto valueReaders(std::index_sequence<R...>) {
+    struct Readers {
+        ValueReader readers[sizeof...(R)];
+    };
+    return Readers{{&readValues<R>...}};
+}
+constexpr auto ValueReaders = valueReaders(std::make_index_sequence<kAstcRangeCount>());
+
 }  // namespace
 
-extern const AstcTritTable kAstcTrits = buildTrits();
-extern const AstcQuintTable kAstcQuints = buildQuints();
-extern const AstcColourUnquantTable kAstcColourUnquant =
-    buildTable<AstcColourUnquantTable>(kAstcSmallestColourRange, kAstcRangeCount, colourValue);
-extern const AstcWeightUnquantTable kAstcWeightUnquant =
-    buildTable<AstcWeightUnquantTable>(0, kAstcWeightRangeCount, weightValue);
+void astcDecodeColourValues(const AstcBits &bits, const AstcBlockLayout &layout, uint8_t *values) {
+    AstcBits stream = astcBitsBelow(bits, layout.colourStart + astcIseBitCount(layout.colourRange, layout.colourCount));
+    skipBits(stream, layout.colourStart);
+    ValueReaders.readers[layout.colourRange](stream, layout.colourCount, ColourUnquant.values[layout.colourRange], values);
+}
 
-void astcDecodeIse(const AstcBits &bits, unsigned start, unsigned range, unsigned count, uint8_t *values) {
-    const AstcRange &r = kAstcRanges[range];
-    const AstcBits stream = astcBitsBelow(bits, start + astcIseBitCount(range, count));
-    unsigned position = start;
-    auto take = [&stream, &position](unsigned n) {
-        const uint32_t value = astcField(stream, position, n);
-        position += n;
-        return value;
-    };
-    // A group of values packed with a trit or quint digit each: every
-    // value's plain bits, then `partBits[i]` bits of the group's packed
-    // digits, which `digits` unpacks.
-    auto groups = [&](const auto &digits, const unsigned *partBits, unsigned size) {
-        for (unsigned first = 0; first < count; first += size) {
-            uint32_t low[5], packed = 0;
-            for (unsigned i = 0, shift = 0; i < size; shift += partBits[i], ++i) {
-                low[i] = take(r.bits);
-                packed |= take(partBits[i]) << shift;
-            }
-            for (unsigned i = 0; i < size && first + i < count; ++i)
-                values[first + i] = static_cast<uint8_t>(uint32_t{digits[packed][i]} << r.bits | low[i]);
-        }
-    };
-    // Five values a trit group (2, 2, 1, 2, 1 bits of T), three a quint
-    // group (3, 2, 2 bits of Q).
-    constexpr unsigned tritBits[5] = {2, 2, 1, 2, 1};
-    constexpr unsigned quintBits[3] = {3, 2, 2};
-    if (r.trits) {
-        groups(kAstcTrits.trits, tritBits, 5);
-    } else if (r.quints) {
-        groups(kAstcQuints.quints, quintBits, 3);
-    } else {
-        for (unsigned i = 0; i < count; ++i) values[i] = static_cast<uint8_t>(take(r.bits));
-    }
+void astcDecodeWeights(const AstcBits &bits, const AstcBlockMode &mode, uint8_t *weights) {
+    ValueReaders.readers[mode.weightRange](astcBitsBelow(astcReversed(bits), mode.weightBits), mode.weightCount,
+                                           WeightUnquant.values[mode.weightRange], weights);
 }

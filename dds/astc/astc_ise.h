@@ -1,13 +1,16 @@
 // ASTC's integer sequences: runs of values that share one range, packed as
 // plain bits, or as trits (five to 8 bits) or quints (three to 7 bits)
-// beside plain low bits; and the tables that turn a stored value back into
-// an endpoint byte (0 to 255) or a weight (0 to 64).
+// beside plain low bits, and turned back into endpoint bytes (0 to 255) or
+// weights (0 to 64).  Every tier reads them with the same functions: one
+// for each range, a group of trits or quints or one plain value at a time,
+// unquantised on the way.
 #ifndef DDS_ASTC_ISE_H
 #define DDS_ASTC_ISE_H
 
 #include <cstdint>
 
 #include "astc/astc_bits.h"
+#include "astc/astc_layout.h"
 
 // A range of values 0 .. levels - 1, stored as `bits` plain low bits under
 // a trit (levels = 3 * 2^bits), a quint (5 * 2^bits), or nothing more.
@@ -39,31 +42,14 @@ constexpr unsigned astcIseBitCount(unsigned range, unsigned count) {
     return count * r.bits + (r.trits ? (8 * count + 4) / 5 : 0u) + (r.quints ? (7 * count + 2) / 3 : 0u);
 }
 
-// Decodes `count` values of range `range` stored from bit `start` of
-// `bits`.  Bits past the end of the sequence (astcIseBitCount from start)
-// read as zero, as do bits past the block.
-void astcDecodeIse(const AstcBits &bits, unsigned start, unsigned range, unsigned count, uint8_t *values);
+// The endpoint integers of a block laid out as `layout`, unquantised to
+// bytes (0 to 255).  The bits past the end of their sequence read as zero.
+// Writes up to 4 values past the last (a whole last group).
+void astcDecodeColourValues(const AstcBits &bits, const AstcBlockLayout &layout, uint8_t *values);
 
-// The five trits packed in each 8-bit value, and the three quints packed in
-// each 7-bit value.
-struct AstcTritTable {
-    uint8_t trits[256][5];
-};
-struct AstcQuintTable {
-    uint8_t quints[128][3];
-};
-extern const AstcTritTable kAstcTrits;
-extern const AstcQuintTable kAstcQuints;
-
-// A stored endpoint value of each range as a byte (0 to 255); a stored
-// weight of each weight range as 0 to 64.
-struct AstcColourUnquantTable {
-    uint8_t values[kAstcRangeCount][256];
-};
-struct AstcWeightUnquantTable {
-    uint8_t values[kAstcWeightRangeCount][32];
-};
-extern const AstcColourUnquantTable kAstcColourUnquant;
-extern const AstcWeightUnquantTable kAstcWeightUnquant;
+// The weights of a block of mode `mode`, stored from the top bit down,
+// unquantised to 0 to 64: the planes' weights of each grid point next to
+// each other.  Writes up to 4 values past the last.
+void astcDecodeWeights(const AstcBits &bits, const AstcBlockMode &mode, uint8_t *weights);
 
 #endif

@@ -1,6 +1,8 @@
 #include "astc/astc_layout.h"
 
 #include "astc/astc_ise.h"
+#include "astc/astc_texel.h"
+#include "common/channel_rules.h"
 
 namespace {
 
@@ -61,6 +63,9 @@ constexpr ColourRangeTable buildColourRanges() {
 }
 constexpr ColourRangeTable ColourRanges = buildColourRanges();
 
+// Decodes the 11 mode bits.  False for a reserved mode (void-extent blocks
+// included), and for a grid of more than 64 weights or of fewer than 24 or
+// more than 96 bits.
 constexpr bool decodeBlockMode(uint32_t modeBits, AstcBlockMode *mode) {
     const uint32_t m = modeBits & 0x7FF;
     unsigned width = 0, height = 0, rangeBits = 0;
@@ -86,26 +91,27 @@ constexpr bool decodeBlockMode(uint32_t modeBits, AstcBlockMode *mode) {
     return true;
 }
 
+// decodeBlockMode's answer for each of the 2048 mode values.
+struct BlockModeTable {
+    AstcBlockMode modes[2048];
+    bool legal[2048];
+};
 
-constexpr AstcBlockModeTable buildBlockModes() {
-    AstcBlockModeTable table{};
+constexpr BlockModeTable buildBlockModes() {
+    BlockModeTable table{};
     for (uint32_t m = 0; m < 2048; ++m) table.legal[m] = decodeBlockMode(m, &table.modes[m]);
     return table;
 }
 
-}  // namespace
+const BlockModeTable BlockModes = buildBlockModes();
 
-extern const AstcBlockModeTable kAstcBlockModes = buildBlockModes();
-
-bool astcDecodeBlockMode(uint32_t modeBits, AstcBlockMode *mode) { return decodeBlockMode(modeBits, mode); }
-
-bool astcParseLayout(const AstcBits &bits, const AstcBlockMode &mode, AstcBlockLayout *layout) {
+// The layout of a block whose mode decoded to `mode` (a grid that fits the
+// footprint).  The extra mode bits of partitions of different classes,
+// then the second plane's channel, sit right under the weights.
+bool parseLayout(const AstcBits &bits, const AstcBlockMode &mode, AstcBlockLayout *layout) {
     layout->mode = mode;
     layout->partitionCount = astcField(bits, 11, 2) + 1;
     if (mode.planes == 2 && layout->partitionCount == 4) return false;
-    // The end of the bits below the weights: the extra mode bits of
-    // partitions of different classes, then the second plane's channel,
-    // sit right under the weights.
     unsigned end = 128u - mode.weightBits;
     if (layout->partitionCount == 1) {
         layout->partitionSeed = 0;
@@ -138,7 +144,7 @@ bool astcParseLayout(const AstcBits &bits, const AstcBlockMode &mode, AstcBlockL
         layout->planeTwoChannel = static_cast<int>(astcField(bits, end, 2));
     }
     unsigned values = 0;
-    for (unsigned p = 0; p < layout->partitionCount; ++p) values += 2 * ((layout->cems[p] >> 2) + 1u);
+    for (unsigned p = 0; p < layout->partitionCount; ++p) values += astcEndpointValueCount(layout->cems[p]);
     if (values > 18) return false;
     layout->colourCount = values;
     const int available = static_cast<int>(end) - static_cast<int>(layout->colourStart);
@@ -148,18 +154,26 @@ bool astcParseLayout(const AstcBits &bits, const AstcBlockMode &mode, AstcBlockL
     return true;
 }
 
+}  // namespace
+
 bool astcParseBlock(const AstcBits &bits, unsigned blockWidth, unsigned blockHeight, AstcBlockLayout *layout) {
-    AstcBlockMode mode;
-    if (!astcDecodeBlockMode(astcField(bits, 0, 11), &mode)) return false;
-    if (mode.gridWidth > blockWidth || mode.gridHeight > blockHeight) return false;
-    return astcParseLayout(bits, mode, layout);
+    const uint32_t modeBits = astcField(bits, 0, 11);
+    const AstcBlockMode &mode = BlockModes.modes[modeBits];
+    if (!BlockModes.legal[modeBits] || mode.gridWidth > blockWidth || mode.gridHeight > blockHeight) return false;
+    return parseLayout(bits, mode, layout);
 }
 
-AstcVoidExtent astcVoidExtentKind(const AstcBits &bits) {
-    if (astcField(bits, 10, 2) != 3) return AstcVoidExtent::Illegal;
+bool astcVoidExtentColour(const AstcBits &bits, uint8_t rgba[4]) {
+    if (astcField(bits, 10, 2) != 3) return false;
     const uint32_t lowS = astcField(bits, 12, 13), highS = astcField(bits, 25, 13);
     const uint32_t lowT = astcField(bits, 38, 13), highT = astcField(bits, 51, 13);
     const bool allOnes = (lowS & highS & lowT & highT) == 0x1FFF;
-    if (!allOnes && (lowS >= highS || lowT >= highT)) return AstcVoidExtent::Illegal;
-    return astcField(bits, 9, 1) ? AstcVoidExtent::Hdr : AstcVoidExtent::Ldr;
+    if (!allOnes && (lowS >= highS || lowT >= highT)) return false;
+    const bool hdr = astcField(bits, 9, 1) != 0;
+    for (unsigned c = 0; c < 4; ++c) {
+        const uint32_t value = astcField(bits, 64 + 16 * c, 16);
+        if (hdr && astcHalfIsNan(value)) return false;
+        rgba[c] = hdr ? ddsHalfToUnorm8(value) : astcUnormByte(value);
+    }
+    return true;
 }

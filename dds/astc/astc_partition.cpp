@@ -1,4 +1,4 @@
-#include "astc/astc_partition.h"
+#include "astc/astc_layout.h"
 
 #include <cstdint>
 

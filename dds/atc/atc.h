@@ -17,8 +17,13 @@
 // ((5 - k) a0 + k a1 + 2) / 5 for k = 1 to 4, 0 and 255: the rounded
 // fractions.
 //
-// The plain rule is in atc.cpp; atc_rows.cpp (portable) and atc_ssse3.cpp
-// are its speed tiers, held byte for byte to it.
+// The palette and the interpolated alpha are written once in atc_rules.h;
+// the colour block's indices and the explicit alpha block are DXT3's and
+// decode by its functions (bc1_3/bc1_3.h, common/explicit_alpha_sse2.h),
+// the interpolated alpha block's indices and mixes are DXT5's
+// (common/channel.h, common/channel_ssse3.h).  The plain decoder is
+// atc.cpp; atc_rows.cpp (portable) and atc_ssse3.cpp are its speed tiers,
+// held byte for byte to it.
 #ifndef DDS_ATC_H
 #define DDS_ATC_H
 

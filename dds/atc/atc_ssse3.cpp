@@ -9,8 +9,7 @@
 
 #include "atc/atc.h"
 
-#include <cstring>
-
+#include "atc/atc_rules.h"
 #include "common/bytes.h"
 #include "common/cpu_features.h"
 #include "common/simd.h"
@@ -39,7 +38,7 @@ DDS_TARGET_SSSE3 inline __m128i lanes(int a, int b, int c, int d, int e, int f, 
 // high half of a product (blue is at bit 0 already), widened as
 // v << 3 | v >> 2 (green of colour 1: v << 2 | v >> 4) by a low and a high
 // product; then the mode's two inner entries from the ends and the ends
-// swapped.
+// swapped, with the rule's constants (the subtraction saturating at 0).
 DDS_TARGET_SSSE3 inline __m128i palette(const uint8_t *colourBlock) {
     const uint32_t colour0 = ddsLoad16(colourBlock), colour1 = ddsLoad16(colourBlock + 2);
     const __m128i both = _mm_cvtsi32_si128(static_cast<int>(colour0 | colour1 << 16));
@@ -54,11 +53,11 @@ DDS_TARGET_SSSE3 inline __m128i palette(const uint8_t *colourBlock) {
         alpha);
     const __m128i swapped = _mm_shuffle_epi32(ends, 0x4E);
     // Mode 1: black, max(c0 - (c1 >> 2), 0), c0, c1.
-    const __m128i lowered = _mm_or_si128(_mm_subs_epu16(ends, _mm_srli_epi16(swapped, 2)), alpha);
+    const __m128i lowered = _mm_or_si128(_mm_subs_epu16(ends, _mm_srli_epi16(swapped, kAtcLowerShift)), alpha);
     const __m128i mode1 = _mm_packus_epi16(_mm_unpacklo_epi64(alpha, lowered), ends);
     // Mode 0: c0, (5 c0 + 3 c1) >> 3, (3 c0 + 5 c1) >> 3, c1.
-    const __m128i mix = _mm_srli_epi16(
-        _mm_add_epi16(_mm_mullo_epi16(ends, _mm_set1_epi16(5)), _mm_mullo_epi16(swapped, _mm_set1_epi16(3))), 3);
+    const __m128i nearer = _mm_set1_epi16(kAtcMixNearer), farther = _mm_set1_epi16(kAtcMixFarther);
+    const __m128i mix = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(ends, nearer), _mm_mullo_epi16(swapped, farther)), kAtcMixShift);
     const __m128i mode0 = _mm_packus_epi16(_mm_unpacklo_epi64(ends, mix), _mm_unpackhi_epi64(mix, ends));
     // Both are made and one is kept: blocks of both modes mix in a row,
     // and a branch on the mode would often be mispredicted.
@@ -66,33 +65,40 @@ DDS_TARGET_SSSE3 inline __m128i palette(const uint8_t *colourBlock) {
     return _mm_or_si128(_mm_and_si128(isMode1, mode1), _mm_andnot_si128(isMode1, mode0));
 }
 
-// Interpolated alpha: the eight values in bytes 0 to 7, each
-// (w0 a0 + w1 a1 + bias) / d with the mode's constants (d = 7 when
-// a0 > a1, else 5 with 0 and 255 last).  The endpoint bytes repeated in
-// every 16-bit lane meet the weights as byte pairs in one pmaddubsw (the
-// sums, at most 7 * 255, do not saturate); the division is a
-// multiplication by 65536 / d rounded up, exact for every sum that occurs
-// (at most 1788).
+// Interpolated alpha: the eight values in bytes 0 to 7, (w0 a0 + w1 a1 +
+// bias) / d.  The weights, the division as a multiplication and the fixed
+// values are DXT5's (common/channel_ssse3.h), kept with the rule's bias
+// (half the divisor) in one record, so that one index finds them; the bias
+// added to the sums keeps the multiplication exact, as checked here.
 struct AlphaMode {
-    alignas(16) int8_t weights[16];
+    channelssse3::ChannelMode channel;
     alignas(16) int16_t bias[8];
-    alignas(16) int16_t reciprocal[8];
-    alignas(16) int16_t fixed[8];
 };
 
-constexpr AlphaMode AlphaModes[2] = {
-    {{5, 0, 0, 5, 4, 1, 3, 2, 2, 3, 1, 4, 0, 0, 0, 0}, {2, 2, 2, 2, 2, 2, 0, 0},
-     {13108, 13108, 13108, 13108, 13108, 13108, 13108, 13108}, {0, 0, 0, 0, 0, 0, 0, 255}},
-    {{7, 0, 0, 7, 6, 1, 5, 2, 4, 3, 3, 4, 2, 5, 1, 6}, {3, 3, 3, 3, 3, 3, 3, 3},
-     {9363, 9363, 9363, 9363, 9363, 9363, 9363, 9363}, {0, 0, 0, 0, 0, 0, 0, 0}},
-};
+constexpr AlphaMode alphaMode(bool sevenSteps) {
+    AlphaMode mode{channelssse3::ChannelModes[sevenSteps ? 1 : 0], {}};
+    for (int16_t &bias : mode.bias) bias = static_cast<int16_t>(atcAlphaBias(sevenSteps ? 7 : 5));
+    return mode;
+}
 
-DDS_TARGET_SSSE3 inline __m128i interpolatedValues(__m128i alphaBlock, bool sevenSteps) {
-    const AlphaMode &mode = AlphaModes[sevenSteps ? 1 : 0];
-    const __m128i endpoints = _mm_shuffle_epi8(alphaBlock, _mm_set1_epi16(0x0100));
-    const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(endpoints, load(mode.weights)), load(mode.bias));
-    const __m128i values = _mm_or_si128(_mm_mulhi_epu16(sum, load(mode.reciprocal)), load(mode.fixed));
-    return _mm_packus_epi16(values, values);
+alignas(16) constexpr AlphaMode AlphaModes[2] = {alphaMode(false), alphaMode(true)};
+
+constexpr bool roundedDivisionIsExact(uint32_t divisor, uint32_t reciprocal) {
+    for (uint32_t sum = 0; sum <= 255 * divisor + atcAlphaBias(divisor); ++sum)
+        if ((sum * reciprocal) >> 16 != sum / divisor) return false;
+    return true;
+}
+static_assert(roundedDivisionIsExact(5, ddsChannelReciprocal5) && roundedDivisionIsExact(7, ddsChannelReciprocal7),
+              "the rounded mixes divided by a multiplication");
+
+// The sixteen alpha bytes in pixel order: the values from (a0, a1) byte
+// pairs in every 16-bit lane, looked up by DXT5's spread indices.
+DDS_TARGET_SSSE3 inline __m128i interpolatedAlpha(const uint8_t *alphaBlock) {
+    const AlphaMode &mode = AlphaModes[alphaBlock[0] > alphaBlock[1] ? 1 : 0];
+    const __m128i ends = _mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(alphaBlock)), _mm_set1_epi16(0x0100));
+    const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(ends, load(mode.channel.weights)), load(mode.bias));
+    const __m128i values = _mm_or_si128(_mm_mulhi_epu16(sum, load(mode.channel.reciprocal)), load(mode.channel.fixed));
+    return _mm_shuffle_epi8(_mm_packus_epi16(values, values), channelssse3::channelIndices(alphaBlock));
 }
 
 template <BlockFormat Format, int BytesPerPixel>
@@ -104,13 +110,7 @@ struct Ssse3Block {
         __m128i alpha = _mm_setzero_si128();
         if (MergeAlpha) {
             words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
-            if (Format == BlockFormat::AtcExplicitAlpha) {
-                alpha = ddsExplicitAlphaSse2(block);
-            } else {
-                const __m128i alphaBlock = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
-                alpha = _mm_shuffle_epi8(interpolatedValues(alphaBlock, block[0] > block[1]),
-                                         channelssse3::channelIndices(block));
-            }
+            alpha = Format == BlockFormat::AtcExplicitAlpha ? ddsExplicitAlphaSse2(block) : interpolatedAlpha(block);
         }
         for (int r = 0; r < 4; ++r) {
             __m128i row = ddsIndexRow(words, ddsIndexRows<BytesPerPixel>(), colourBlock[4 + r]);

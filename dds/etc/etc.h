@@ -17,7 +17,8 @@
 //                    as (red, green, 0, 255).
 // An 11-bit value v becomes the byte round(v * 255 / 2047).
 //
-// The plain rule is in etc_block.cpp; etc_rows.cpp (portable) and
+// The rules are written once in etc_rules.h.  The plain decoder
+// (etc_block.cpp) applies them pixel by pixel; etc_rows.cpp (portable) and
 // etc_rows_ssse3.cpp are its speed tiers, held byte for byte to it.
 #ifndef DDS_ETC_H
 #define DDS_ETC_H
@@ -25,14 +26,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/channel_rules.h"
 #include "common/kernels.h"
 #include "formats.h"
-
-// A colour field of `bits` bits (4 to 7) widened to 8 by bit replication,
-// as the signed arithmetic of the modes takes it.
-inline int etcWiden(uint32_t value, unsigned bits) { return static_cast<int>(ddsReplicateBits(value, bits, 8)); }
-inline int etcWiden(int value, unsigned bits) { return etcWiden(static_cast<uint32_t>(value), bits); }
 
 // The plain decoder of a block of `format` (Etc2Rgb to EacRg11): its 16
 // RGBA pixels, pixel row r at blockOrigin + r * rowStride.  Every bit

@@ -16,14 +16,15 @@
 // EAC blocks: the eight values of the block in 16-bit lanes at once, as
 // bytes in a register, looked up by a shuffle of the 16 indices spread to
 // bytes; that is the plane.
+//
+// The tables and constants are etc_rules.h's, or checked against its rules
+// when compiled.
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "etc/etc.h"
-#include "etc/etc_tables.h"
-#include "etc/etc_kernels.h"
+#include "etc/etc_rules.h"
 #include "common/cpu_features.h"
 #include "common/simd.h"
 
@@ -34,13 +35,11 @@
 
 namespace {
 
-#define DDS_ETC_SSSE3 __attribute__((target("ssse3")))
-
 struct Bytes16 {
     alignas(16) uint8_t bytes[16];
 };
 
-DDS_ETC_SSSE3 inline __m128i load(const Bytes16 &b) {
+DDS_TARGET_SSSE3 inline __m128i load(const Bytes16 &b) {
     return _mm_load_si128(reinterpret_cast<const __m128i *>(b.bytes));
 }
 
@@ -50,10 +49,9 @@ struct Planes {
 
 // What palette entry k of subblock s (byte 4s + k of each half of a palette
 // register) adds to and subtracts from the base colour's channel, by table
-// codewords (byte 3 of the block >> 2: subblock 1's in the high three bits).
-// With the opaque bit (and in every RGB block) index 0 adds a, 1 adds b, 2
-// subtracts a, 3 subtracts b.  Without it, index 0 keeps the base colour and
-// index 2 subtracts 255: the transparent pixel's zeros.
+// codewords (byte 3 of the block >> 2: subblock 1's in the high three bits):
+// the rule's modifier, and without the opaque bit index 2 subtracts 255,
+// the transparent pixel's zeros.
 struct ModifierPair {
     Bytes16 add, subtract;
 };
@@ -65,15 +63,13 @@ struct ModifierTable {
 constexpr ModifierTable modifierTable() {
     ModifierTable table{};
     for (int transparent = 0; transparent < 2; ++transparent) {
-        for (int codewords = 0; codewords < 64; ++codewords) {
+        for (unsigned codewords = 0; codewords < 64; ++codewords) {
             ModifierPair &pair = table.pairs[transparent][codewords];
-            for (int j = 0; j < 16; ++j) {
-                const int s = (j / 4) % 2, k = j % 4;
-                const int *ab = kEtcModifiers[s == 0 ? codewords >> 3 : codewords & 7];
-                const int add[4] = {transparent ? 0 : ab[0], ab[1], 0, 0};
-                const int subtract[4] = {0, 0, transparent ? 255 : ab[0], ab[1]};
-                pair.add.bytes[j] = static_cast<uint8_t>(add[k]);
-                pair.subtract.bytes[j] = static_cast<uint8_t>(subtract[k]);
+            for (unsigned j = 0; j < 16; ++j) {
+                const unsigned s = (j / 4) % 2, k = j % 4;
+                const int m = etcModifier(s == 0 ? codewords >> 3 : codewords & 7, k, transparent != 0);
+                pair.add.bytes[j] = static_cast<uint8_t>(m > 0 ? m : 0);
+                pair.subtract.bytes[j] = static_cast<uint8_t>(transparent && k == 2 ? 255 : m < 0 ? -m : 0);
             }
         }
     }
@@ -81,12 +77,6 @@ constexpr ModifierTable modifierTable() {
 }
 
 alignas(16) constexpr ModifierTable Modifiers = modifierTable();
-
-// The alpha palette of individual and differential blocks: 255, but 0 at
-// index 2 of both subblocks without the opaque bit.
-alignas(16) constexpr Bytes16 SubblockAlpha[2] = {
-    {{255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255}},
-    {{255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255, 255, 255, 0, 255}}};
 
 // Spreading bytes: the base colours' red and green (bytes 0, 4, 1, 5 of the
 // two base words) four times each, and blue (bytes 2, 6); the four paint
@@ -97,9 +87,10 @@ alignas(16) constexpr Bytes16 PaintRedGreen = {{0, 4, 8, 12, 0, 4, 8, 12, 1, 5, 
 alignas(16) constexpr Bytes16 PaintBlue = {{2, 6, 10, 14, 2, 6, 10, 14, 2, 6, 10, 14, 2, 6, 10, 14}};
 alignas(16) constexpr Bytes16 PaintAlpha = {{3, 7, 11, 15, 3, 7, 11, 15, 3, 7, 11, 15, 3, 7, 11, 15}};
 
-// Spreading the pixel indices.  Pixel p = 4y + x (lane p) has index bit
-// i = 4x + y of each 16-bit half of the block's last four bytes: its low
-// bit in byte 7 (i < 8) or 6, its high bit in byte 5 or 4, at bit i % 8.
+// Spreading the pixel indices.  Pixel p = 4y + x (lane p) has its index's
+// low bit at the rule's etcIndexBit (below 16) of the block's word, in byte
+// 7 or 6, and its high bit 16 above, in byte 5 or 4, both at the same bit
+// of their byte; the subblocks are the rule's.
 struct IndexSpread {
     Bytes16 lowSource, highSource, bit;
     Bytes16 secondSubblock[2];  // 4 on the second subblock's pixels, by flip bit
@@ -107,13 +98,13 @@ struct IndexSpread {
 
 constexpr IndexSpread indexSpread() {
     IndexSpread spread{};
-    for (int p = 0; p < 16; ++p) {
-        const int x = p & 3, y = p >> 2, i = 4 * x + y;
-        spread.lowSource.bytes[p] = static_cast<uint8_t>(i < 8 ? 7 : 6);
-        spread.highSource.bytes[p] = static_cast<uint8_t>(i < 8 ? 5 : 4);
-        spread.bit.bytes[p] = static_cast<uint8_t>(1 << (i % 8));
-        spread.secondSubblock[0].bytes[p] = x >= 2 ? 4 : 0;
-        spread.secondSubblock[1].bytes[p] = y >= 2 ? 4 : 0;
+    for (unsigned p = 0; p < 16; ++p) {
+        const unsigned x = p & 3, y = p >> 2, at = etcIndexBit(x, y);
+        spread.lowSource.bytes[p] = static_cast<uint8_t>(7 - at / 8);
+        spread.highSource.bytes[p] = static_cast<uint8_t>(7 - (at + 16) / 8);
+        spread.bit.bytes[p] = static_cast<uint8_t>(1 << (at % 8));
+        spread.secondSubblock[0].bytes[p] = etcSecondSubblock(0, x, y) ? 4 : 0;
+        spread.secondSubblock[1].bytes[p] = etcSecondSubblock(uint64_t{1} << 32, x, y) ? 4 : 0;
     }
     return spread;
 }
@@ -121,7 +112,7 @@ constexpr IndexSpread indexSpread() {
 alignas(16) constexpr IndexSpread Spread = indexSpread();
 
 // Each pixel's palette number, row by row: 4 * subblock + index.
-DDS_ETC_SSSE3 inline __m128i paletteNumbers(const uint8_t *block) {
+DDS_TARGET_SSSE3 inline __m128i paletteNumbers(const uint8_t *block) {
     const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
     const __m128i bit = load(Spread.bit);
     const __m128i low = _mm_cmpeq_epi8(_mm_and_si128(_mm_shuffle_epi8(bytes, load(Spread.lowSource)), bit), bit);
@@ -137,44 +128,40 @@ struct Palettes {
 };
 
 // Individual and differential blocks.
-DDS_ETC_SSSE3 inline Palettes subblockPalettes(const uint8_t *block, bool punchThrough) {
-    const unsigned differential = punchThrough ? 1u : (block[3] >> 1) & 1u;
-    const uint64_t *pairs = kEtcBasePairs.pairs[differential];
+DDS_TARGET_SSSE3 inline Palettes subblockPalettes(const uint8_t *block, bool punchThrough) {
+    const uint64_t *pairs = kEtcBasePairs.pairs[etcIndividual(block, punchThrough) ? 0 : 1];
     const uint64_t both = pairs[block[0]] | pairs[block[1]] << 8 | pairs[block[2]] << 16;
 #if defined(__x86_64__)
     const __m128i bases = _mm_cvtsi64_si128(static_cast<long long>(both));
 #else
     const __m128i bases = _mm_set_epi32(0, 0, static_cast<int>(both >> 32), static_cast<int>(both & 0xFFFFFFFFu));
 #endif
-    const unsigned transparent = punchThrough ? differential ^ ((block[3] >> 1) & 1u) : 0u;
+    const unsigned transparent = etcTransparentIndex(block, punchThrough) ? 1 : 0;
     const ModifierPair &m = Modifiers.pairs[transparent][block[3] >> 2];
-    const __m128i add = load(m.add), subtract = load(m.subtract);
+    const __m128i add = load(m.add), subtract = load(m.subtract), ones = _mm_set1_epi8(-1);
+    // The alpha palette: 255, but 0 where the transparent index subtracts 255.
     return {_mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi8(bases, load(BaseRedGreen)), add), subtract),
             _mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi8(bases, load(BaseBlue)), add), subtract),
-            load(SubblockAlpha[transparent])};
+            _mm_xor_si128(_mm_cmpeq_epi8(subtract, ones), ones)};
 }
 
-// T and H blocks: the four paint colours, from two 4-bit colours c1, c2
-// and a distance d.  T: c1, c2 + d, c2, c2 - d; H: c1 + d, c1 - d, c2 + d,
-// c2 - d.  Without the opaque bit (punch-through) entry 2 is transparent.
-// The word of 4-bit channels times 17 is the 8-bit one (no carries).
-DDS_ETC_SSSE3 inline Palettes paintPalettes(const uint8_t *block, bool tMode, bool transparentIndex) {
-    const uint32_t w = static_cast<uint32_t>(block[0]) << 24 | static_cast<uint32_t>(block[1]) << 16 |
-                       static_cast<uint32_t>(block[2]) << 8 | block[3];  // bits 63-32 of the block
-    uint32_t c1, c2, distanceIndex;
-    if (tMode) {
-        c1 = ((w >> 25 & 0xC) | (w >> 24 & 3)) | (w >> 20 & 15) << 8 | (w >> 16 & 15) << 16;
-        c2 = (w >> 12 & 15) | (w >> 8 & 15) << 8 | (w >> 4 & 15) << 16;
-        distanceIndex = (w >> 1 & 6) | (w & 1);
-    } else {
-        const uint32_t r1 = w >> 27 & 15, g1 = (w >> 23 & 14) | (w >> 20 & 1), b1 = (w >> 16 & 8) | (w >> 15 & 7);
-        const uint32_t r2 = w >> 11 & 15, g2 = w >> 7 & 15, b2 = w >> 3 & 15;
-        c1 = r1 | g1 << 8 | b1 << 16, c2 = r2 | g2 << 8 | b2 << 16;
-        const bool firstNotSmaller = (r1 << 8 | g1 << 4 | b1) >= (r2 << 8 | g2 << 4 | b2);
-        distanceIndex = (w & 4) | (w << 1 & 2) | (firstNotSmaller ? 1u : 0u);
-    }
-    const int first = static_cast<int>(c1 * 17 | 0xFF000000u), second = static_cast<int>(c2 * 17 | 0xFF000000u);
-    const __m128i distance = _mm_set1_epi32(kEtcDistances[distanceIndex] * 0x010101);
+// T and H blocks: the four paint colours of the rule's base colours c1,
+// c2 and distance d, with saturating adds and subtracts (the clamp).  T:
+// c1, c2 + d, c2, c2 - d; H: c1 + d, c1 - d, c2 + d, c2 - d.  Without the
+// opaque bit (punch-through) entry 2 is transparent.  The word of 4-bit
+// channels times 17 is the widened one (no carries), as checked here.
+constexpr bool nibblesWidenTimes17() {
+    for (uint32_t v = 0; v < 16; ++v)
+        if (etcWiden(v, 4) != static_cast<int>(v * 17)) return false;
+    return true;
+}
+static_assert(nibblesWidenTimes17(), "a 4-bit channel widened is 17 times its value");
+
+DDS_TARGET_SSSE3 inline Palettes paintPalettes(const uint8_t *block, bool tMode, bool transparentIndex) {
+    const EtcPaintBase p = etcPaintBase(ddsEtcWord(block), tMode);
+    auto opaque = [](const uint32_t c[3]) { return static_cast<int>((c[0] | c[1] << 8 | c[2] << 16) * 17 | 0xFF000000u); };
+    const int first = opaque(p.first), second = opaque(p.second);
+    const __m128i distance = _mm_set1_epi32(p.distance * 0x010101);
     const __m128i base =
         tMode ? _mm_setr_epi32(first, second, second, second) : _mm_setr_epi32(first, first, second, second);
     const __m128i added = tMode ? _mm_setr_epi32(0, -1, 0, 0) : _mm_setr_epi32(-1, 0, -1, 0);
@@ -186,38 +173,32 @@ DDS_ETC_SSSE3 inline Palettes paintPalettes(const uint8_t *block, bool tMode, bo
             _mm_shuffle_epi8(paint, load(PaintAlpha))};
 }
 
-// Planar blocks: (x (H - O) + y (V - O) + 4 O + 2) >> 2 for the three 6:7:6
-// colours O, H and V, in 16-bit lanes two pixels a register (alpha lanes
-// 255 in all three colours give 255), packed with unsigned saturation
-// (the clamp to 0..255): rows of RGBA words, then planes.
-DDS_ETC_SSSE3 inline Planes planarPlanes(const uint8_t *block) {
-    const uint64_t w = ddsEtcWord(block);
-    auto bitsOf = [w](unsigned high, unsigned low) {
-        return static_cast<int>((w >> low) & ((uint64_t{1} << (high - low + 1)) - 1));
-    };
-    auto six = [](int v) { return v << 2 | v >> 4; };
-    auto seven = [](int v) { return v << 1 | v >> 6; };
-    const int o[3] = {six(bitsOf(62, 57)), seven(bitsOf(56, 56) << 6 | bitsOf(54, 49)),
-                      six(bitsOf(48, 48) << 5 | bitsOf(44, 43) << 3 | bitsOf(41, 39))};
-    const int h[3] = {six(bitsOf(38, 34) << 1 | bitsOf(32, 32)), seven(bitsOf(31, 25)), six(bitsOf(24, 19))};
-    const int v[3] = {six(bitsOf(18, 13)), seven(bitsOf(12, 6)), six(bitsOf(5, 0))};
+// Planar blocks: the rule's sums x (H - O) + y (V - O) + 4 O + 2 for the
+// three 6:7:6 colours O, H and V, in 16-bit lanes two pixels a register,
+// from the sums at pixel 0, 0 and their steps H - O across and V - O down;
+// the alpha lanes hold the sum of white, which gives 255.  Shifted down by the rule's shift and
+// packed with unsigned saturation (the clamp to 0..255): rows of RGBA
+// words, then planes.
+DDS_TARGET_SSSE3 inline Planes planarPlanes(const uint8_t *block) {
+    const EtcPlane p = etcPlane(ddsEtcWord(block));
     auto lanes = [](int r, int g, int b, int a) {
         const short rs = static_cast<short>(r), gs = static_cast<short>(g), bs = static_cast<short>(b);
         return _mm_setr_epi16(rs, gs, bs, static_cast<short>(a), rs, gs, bs, static_cast<short>(a));
     };
-    const __m128i across = lanes(h[0] - o[0], h[1] - o[1], h[2] - o[2], 0);
-    const __m128i down = lanes(v[0] - o[0], v[1] - o[1], v[2] - o[2], 0);
+    const __m128i across = lanes(p.h.r - p.o.r, p.h.g - p.o.g, p.h.b - p.o.b, 0);
+    const __m128i down = lanes(p.v.r - p.o.r, p.v.g - p.o.g, p.v.b - p.o.b, 0);
     const __m128i x01 = _mm_unpackhi_epi64(_mm_setzero_si128(), across);    // 0, H - O
     const __m128i x23 = _mm_add_epi16(_mm_add_epi16(across, across), x01);  // 2 (H - O), 3 (H - O)
-    __m128i start = lanes(4 * o[0] + 2, 4 * o[1] + 2, 4 * o[2] + 2, 4 * 255 + 2);
+    __m128i start = lanes(etcPlanarSum(p.o.r, p.h.r, p.v.r, 0, 0), etcPlanarSum(p.o.g, p.h.g, p.v.g, 0, 0),
+                          etcPlanarSum(p.o.b, p.h.b, p.v.b, 0, 0), etcPlanarSum(255, 255, 255, 0, 0));
     // Each row's words as its red, green, blue and alpha bytes (32-bit
     // lanes), then the four rows' lanes gathered.
     const __m128i byChannel = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
     __m128i rows[4];
     for (int y = 0; y < 4; ++y, start = _mm_add_epi16(start, down)) {
-        const __m128i left = _mm_srai_epi16(_mm_add_epi16(start, x01), 2);
-        const __m128i right = _mm_srai_epi16(_mm_add_epi16(start, x23), 2);
-        rows[y] = _mm_shuffle_epi8(_mm_packus_epi16(left, right), byChannel);
+        const __m128i leftPair = _mm_srai_epi16(_mm_add_epi16(start, x01), kEtcPlanarShift);
+        const __m128i rightPair = _mm_srai_epi16(_mm_add_epi16(start, x23), kEtcPlanarShift);
+        rows[y] = _mm_shuffle_epi8(_mm_packus_epi16(leftPair, rightPair), byChannel);
     }
     const __m128i rg01 = _mm_unpacklo_epi32(rows[0], rows[1]), ba01 = _mm_unpackhi_epi32(rows[0], rows[1]);
     const __m128i rg23 = _mm_unpacklo_epi32(rows[2], rows[3]), ba23 = _mm_unpackhi_epi32(rows[2], rows[3]);
@@ -228,13 +209,13 @@ DDS_ETC_SSSE3 inline Planes planarPlanes(const uint8_t *block) {
 // The planes of a colour block.  `WantAlpha`: fill the alpha plane (only
 // punch-through blocks have alpha other than 255; otherwise it is 255).
 template <bool WantAlpha>
-DDS_ETC_SSSE3 inline Planes colorPlanes(const uint8_t *block, bool punchThrough) {
+DDS_TARGET_SSSE3 inline Planes colorPlanes(const uint8_t *block, bool punchThrough) {
     const uint32_t overflows = ddsEtcOverflows(block, punchThrough);
     Palettes palettes;
     if (overflows == 0) {
         palettes = subblockPalettes(block, punchThrough);
     } else if (overflows & 3) {
-        palettes = paintPalettes(block, (overflows & 1) != 0, punchThrough && (block[3] & 2) == 0);
+        palettes = paintPalettes(block, (overflows & 1) != 0, etcTransparentIndex(block, punchThrough));
     } else {
         return planarPlanes(block);
     }
@@ -247,11 +228,12 @@ DDS_ETC_SSSE3 inline Planes colorPlanes(const uint8_t *block, bool punchThrough)
     return planes;
 }
 
-// EAC.  The sixteen 3-bit indices as bytes, row by row: index i = 4x + y of
-// pixel p = 4y + x lies at bits 47 - 3i to 45 - 3i of the block's word,
-// inside the 16-bit window of bytes k = 2 + 3i / 8 and k + 1 (big-endian),
-// at bit 13 + 8 (3i / 8) - 3i.  A multiplication moves it to the window's
-// top three bits.  Byte 8 (past the block) is taken as zero.
+// EAC.  The sixteen 3-bit indices as bytes, row by row: the index of pixel
+// p = 4y + x lies at the rule's etcEacIndexBit (its low bit) and the two
+// bits above in the block's word, inside the 16-bit window of bytes k (which
+// holds its top bit) and k + 1 (big-endian), whose bit 0 is the word's bit
+// 48 - 8k.  A multiplication moves it to the window's top three bits.  Byte
+// 8 (past the block) is taken as zero.
 struct EacSpread {
     Bytes16 windows[2];  // pixels 0-7 and 8-15, a 16-bit lane each
     alignas(16) uint16_t toTop[2][8];
@@ -259,8 +241,8 @@ struct EacSpread {
 
 constexpr EacSpread eacSpread() {
     EacSpread spread{};
-    for (int p = 0; p < 16; ++p) {
-        const int i = 4 * (p & 3) + (p >> 2), k = 2 + 3 * i / 8, at = 13 + 8 * (3 * i / 8) - 3 * i;
+    for (unsigned p = 0; p < 16; ++p) {
+        const unsigned low = etcEacIndexBit(p & 3, p >> 2), k = (61 - low) / 8, at = low + 8 * k - 48;
         Bytes16 &window = spread.windows[p / 8];
         window.bytes[2 * (p % 8)] = static_cast<uint8_t>(k + 1 < 8 ? k + 1 : 0x80);
         window.bytes[2 * (p % 8) + 1] = static_cast<uint8_t>(k);
@@ -271,29 +253,17 @@ constexpr EacSpread eacSpread() {
 
 alignas(16) constexpr EacSpread EacIndices = eacSpread();
 
-DDS_ETC_SSSE3 inline __m128i eacIndexHalf(__m128i bytes, int half) {
+DDS_TARGET_SSSE3 inline __m128i eacIndexHalf(__m128i bytes, int half) {
     const __m128i windows = _mm_shuffle_epi8(bytes, load(EacIndices.windows[half]));
     const __m128i toTop = _mm_load_si128(reinterpret_cast<const __m128i *>(EacIndices.toTop[half]));
     return _mm_srli_epi16(_mm_mullo_epi16(windows, toTop), 13);
 }
 
-DDS_ETC_SSSE3 inline __m128i eacIndices(const uint8_t *block) {
+DDS_TARGET_SSSE3 inline __m128i eacIndices(const uint8_t *block) {
     const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
     return _mm_packus_epi16(eacIndexHalf(bytes, 0), eacIndexHalf(bytes, 1));
 }
 
-struct EacLanes {
-    alignas(16) int16_t modifiers[16][8];
-};
-
-constexpr EacLanes eacLanes() {
-    EacLanes lanes{};
-    for (int t = 0; t < 16; ++t)
-        for (int j = 0; j < 8; ++j) lanes.modifiers[t][j] = static_cast<int16_t>(kEacModifiers[t][j]);
-    return lanes;
-}
-
-alignas(16) constexpr EacLanes EacModifierLanes = eacLanes();
 
 // (mulhi(v, ElevenToByte) + 1) >> 1 is round(v * 255 / 2047) for every v
 // in 0..2047; checked here over all of them.
@@ -310,10 +280,10 @@ static_assert(elevenBitRoundingHolds(), "the 11-bit to byte multiplication");
 // base * 8 + 4 + modifier * multiplier * 8 (modifier alone for multiplier
 // 0) clamped to 0..2047 and made a byte.
 template <bool Eleven>
-DDS_ETC_SSSE3 inline __m128i eacValues(const uint8_t *block) {
+DDS_TARGET_SSSE3 inline __m128i eacValues(const uint8_t *block) {
     const int base = block[0], multiplier = block[1] >> 4;
     const __m128i modifiers =
-        _mm_load_si128(reinterpret_cast<const __m128i *>(EacModifierLanes.modifiers[block[1] & 15]));
+        _mm_load_si128(reinterpret_cast<const __m128i *>(kEacModifiers[block[1] & 15]));
     if (!Eleven) {
         return _mm_add_epi16(_mm_set1_epi16(static_cast<short>(base)),
                              _mm_mullo_epi16(modifiers, _mm_set1_epi16(static_cast<short>(multiplier))));
@@ -327,7 +297,7 @@ DDS_ETC_SSSE3 inline __m128i eacValues(const uint8_t *block) {
 
 // The 16 bytes of an EAC block, row by row.
 template <bool Eleven>
-DDS_ETC_SSSE3 inline __m128i eacPlane(const uint8_t *block) {
+DDS_TARGET_SSSE3 inline __m128i eacPlane(const uint8_t *block) {
     const __m128i values = eacValues<Eleven>(block);
     return _mm_shuffle_epi8(_mm_packus_epi16(values, values), eacIndices(block));
 }
@@ -335,7 +305,7 @@ DDS_ETC_SSSE3 inline __m128i eacPlane(const uint8_t *block) {
 // The planes of a block of `Format`.  `WantAlpha`: the alpha plane is
 // wanted (four-byte pixels); otherwise it may hold anything.
 template <BlockFormat Format, bool WantAlpha>
-DDS_ETC_SSSE3 inline Planes blockPlanes(const uint8_t *block) {
+DDS_TARGET_SSSE3 inline Planes blockPlanes(const uint8_t *block) {
     if constexpr (Format == BlockFormat::EacR11 || Format == BlockFormat::EacRg11) {
         const __m128i red = eacPlane<true>(block);
         if (Format == BlockFormat::EacR11) return {red, red, red, _mm_set1_epi8(-1)};
@@ -355,7 +325,7 @@ alignas(16) constexpr Bytes16 PackRgb = {{0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14
 // The four rows of the planes as RGBA words, or as three-byte pixels in
 // bytes 0 to 11.
 template <int BytesPerPixel>
-DDS_ETC_SSSE3 inline void planeRows(const Planes &planes, __m128i rows[4]) {
+DDS_TARGET_SSSE3 inline void planeRows(const Planes &planes, __m128i rows[4]) {
     const __m128i redGreenLow = _mm_unpacklo_epi8(planes.red, planes.green);
     const __m128i redGreenHigh = _mm_unpackhi_epi8(planes.red, planes.green);
     const __m128i blueAlphaLow = _mm_unpacklo_epi8(planes.blue, planes.alpha);
@@ -370,7 +340,7 @@ DDS_ETC_SSSE3 inline void planeRows(const Planes &planes, __m128i rows[4]) {
 
 template <BlockFormat Format, int BytesPerPixel>
 struct Ssse3Block {
-    DDS_ETC_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
+    DDS_TARGET_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
         __m128i pixels[4];
         planeRows<BytesPerPixel>(blockPlanes<Format, BytesPerPixel == 4>(block), pixels);
         for (int y = 0; y < 4; ++y) {
