@@ -35,8 +35,8 @@ struct ChunkClaims {
 
 }  // namespace
 
-bool ddsDecodeTopLevelParallel(const DdsSource &source, const DdsPlan &plan, uint8_t *const *buffers,
-                               uint32_t bufferCount, uint8_t *pixels, bool reverseRows) {
+bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *const *buffers, uint32_t bufferCount,
+                       uint8_t *pixels, bool reverseRows) {
     DdsLevelDecoder level;
     if (!ddsStartLevel(source, plan, pixels, reverseRows, &level)) return false;
     ChunkClaims claims{source, level, ddsChunkCount(plan)};

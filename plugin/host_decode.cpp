@@ -53,5 +53,5 @@ bool ddsDecodeForHost(const DdsSource &source, const DdsPlan &plan, uint8_t *pix
     const uint32_t threads = threadsFor(plan);
     const ChunkBuffers chunks(threads, plan.chunkBytes);
     if (chunks.count() != threads) return false;
-    return ddsDecodeTopLevelParallel(source, plan, chunks.buffers(), chunks.count(), pixels, reverseRows);
+    return ddsDecodeTopLevel(source, plan, chunks.buffers(), chunks.count(), pixels, reverseRows);
 }
