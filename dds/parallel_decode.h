@@ -24,11 +24,11 @@ constexpr uint32_t ddsMaxDecodeThreads = 8;
 // previous contents, and with `reverseRows` those contents move exactly
 // where a flip of the whole buffer would put them.
 //
-// It runs on `bufferCount` threads (at most ddsMaxDecodeThreads): the
-// calling thread and bufferCount - 1 workers, each reading and decoding
-// through its own buffer of plan.chunkBytes bytes at `buffers`.  A thread
-// that is held up holds up only its own chunk: the others go on claiming
-// the rest.  Rows of different chunks never overlap,
+// It runs on `bufferCount` threads (at most ddsMaxDecodeThreads; more count
+// as that many): the calling thread and bufferCount - 1 workers, each
+// reading and decoding through its own buffer of plan.chunkBytes bytes at
+// `buffers`.  A thread that is held up holds up only its own chunk: the
+// others go on claiming the rest.  Rows of different chunks never overlap,
 // so the buffer needs no lock.  The workers are started and joined inside
 // the call; a worker that cannot be started leaves the work to fewer, down
 // to the calling thread alone.  Nothing is allocated beyond what starting
@@ -36,12 +36,24 @@ constexpr uint32_t ddsMaxDecodeThreads = 8;
 // of tables) on the stack, and palette-indexed pixels their palette
 // (1 KiB), read once.
 //
-// A failed read, or a chunk that does not fit the planned type (DXT1 or
-// BC1 planned Rgb from the query's report, with a transparent texel: the
-// file has changed since), stops every thread from claiming or decoding
-// another chunk and returns false; the buffer may then be partly written.
-// Nothing here calls the host, and nothing it calls throws.
+// A failed read, a chunk that does not fit the planned type (DXT1 or BC1
+// planned Rgb from the query's report, with a transparent texel: the file
+// has changed since), or anything thrown while a chunk is read or decoded
+// stops every thread from claiming or decoding another chunk and returns
+// false; nothing thrown there leaves its thread.  The buffer may then be
+// partly written.  Nothing here calls the host.
 bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *const *buffers, uint32_t bufferCount,
                        uint8_t *pixels, bool reverseRows);
+
+// What the tests can make happen inside a decode: a hook called before
+// each worker thread is started and before each chunk is decoded.  What it
+// throws at a worker's start is taken as the system refusing that thread,
+// at a chunk as a failure of the decode.
+enum class DdsDecodeEvent { WorkerStart, Chunk };
+using DdsDecodeHook = void (*)(DdsDecodeEvent event);
+
+// For the tests: every decode calls `hook` at its events; null, as by
+// default, calls nothing.  Set it while no decode runs.
+void ddsSetDecodeHookForTesting(DdsDecodeHook hook);
 
 #endif
