@@ -59,12 +59,12 @@ std::vector<Shape> shapes() {
         {"16-bit 5x3", ddsFile(maskFields(16, 0x0F00, 0x00F0, 0x000F, 0xF000, 5, 3, 0x41), randomBytes(30, 8))},
         {"24-bit 6x5", ddsFile(maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 6, 5, 0x40), randomBytes(90, 9))},
         {"32-bit 3x9", ddsFile(maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 3, 9, 0x41), randomBytes(108, 10))},
-        {"32-bit 512x512: eight chunks",
-         ddsFile(maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 512, 512, 0x41), randomBytes(1 << 20, 11))},
         {"DXT1 rgb 1024x512: the query reads every block, 16 KiB at a time",
          ddsFile(dxtFields("DXT1", 1024, 512), dxt1Data(0xF800, 0x1F, 32768, 12)), true},
         {"32-bit 25000x12: one-row chunks, ten of which fit the limit, more than the threads there can be",
          ddsFile(maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 25000, 12, 0x41), randomBytes(1200000, 13)), true},
+        {"32-bit 512x512: eight chunks",
+         ddsFile(maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 512, 512, 0x41), randomBytes(1 << 20, 11))},
     };
 }
 
@@ -209,7 +209,7 @@ TEST_F(AllocationFailure, EachFaultEndsInReadFailedOrTheRightImage) {
     for (const FaultCase &c : faultCases) {
         SCOPED_TRACE(testing::Message() << "fault " << static_cast<int>(c.fault) << ", "
                                         << (c.linked ? "linked, threads " : "loaded plug-in") << c.threads);
-        if (c.linked) useLinkedCallbacks();
+        useLinkedCallbacks(c.linked);
         ddsSetDecodeThreadsForTesting(c.threads, 0);
         int hit = 0;
         for (const Shape &shape : shapes()) {

@@ -30,13 +30,13 @@ void PluginTest::SetUp() {
     callbacks_ = &importer_;
 }
 
-void PluginTest::useLinkedCallbacks() {
-    static QvHostImporter linked{};
-    linked.open = ddsOpen;
-    linked.close = ddsClose;
-    linked.info = ddsGetInfo;
-    linked.image = ddsGetImage;
-    callbacks_ = &linked;
+void PluginTest::useLinkedCallbacks(bool linked) {
+    static QvHostImporter callbacks{};
+    callbacks.open = ddsOpen;
+    callbacks.close = ddsClose;
+    callbacks.info = ddsGetInfo;
+    callbacks.image = ddsGetImage;
+    callbacks_ = linked ? &callbacks : &importer_;
 }
 
 void PluginTest::setDecodeThreads(const char *threads) {

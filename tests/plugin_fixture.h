@@ -23,10 +23,11 @@ class PluginTest : public ::testing::Test {
     static const LoadedPlugin &plugin() { return plugin_; }
     static const QvHostImporter &importer() { return importer_; }
 
-    // The helpers below call the plug-in's callbacks linked into the tests
-    // instead of the loaded plug-in's, until the test ends: the same code,
-    // reached by the tests' hooks in files/ and the decode.
-    void useLinkedCallbacks();
+    // With `linked`, the helpers below call the plug-in's callbacks linked
+    // into the tests instead of the loaded plug-in's, until the test ends or
+    // turns it off: the same code, reached by the tests' hooks in files/ and
+    // the decode.
+    void useLinkedCallbacks(bool linked);
 
     // Callbacks, with null host arguments.
     int open(const std::string &path, int *handle, const char *mode = "r");
