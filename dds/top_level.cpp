@@ -214,15 +214,3 @@ bool ddsChunkFitsType(const DdsPlan &plan, uint32_t index, const uint8_t *chunk)
     const uint32_t first = index * plan.rowsPerChunk;
     return !ddsBc1RowsHaveTransparency(plan, chunk, first, std::min(plan.rowsPerChunk, plan.sourceRows - first));
 }
-
-bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *chunk, uint8_t *pixels,
-                       bool reverseRows) {
-    DdsLevelDecoder level;
-    if (!ddsStartLevel(source, plan, pixels, reverseRows, &level)) return false;
-    const uint32_t chunks = ddsChunkCount(plan);
-    for (uint32_t index = 0; index < chunks; ++index) {
-        if (!ddsReadChunk(source, plan, index, chunk) || !ddsChunkFitsType(plan, index, chunk)) return false;
-        ddsDecodeChunk(level, index, chunk);
-    }
-    return true;
-}

@@ -10,30 +10,10 @@
 #include "masks/masks.h"
 #include "palette/palette.h"
 
-// Reads the top level of a planned file in chunks of rows through `chunk`
-// (plan.chunkBytes bytes, the caller's) and decodes each row straight into
-// `pixels`: width x height pixels of ddsBytesPerPixel(plan.type) bytes,
-// rows of exactly width pixels.  With `reverseRows` the last row of the
-// file lands in the first row of the buffer.
-//
-// When the plan reads the partial edge blocks, every pixel is written.
-// Otherwise pixels outside the whole blocks are not decoded: for an
-// Rgb image they come out (0, 0, 0); for an Rgba image they keep the
-// buffer's previous contents, and with `reverseRows` those contents move
-// exactly where a flip of the whole buffer would put them.
-//
-// Uncompressed pixels also use an UncompressedConverter (about 5 KiB of
-// tables) on the stack, and palette-indexed pixels their palette (1 KiB),
-// read once; nothing else is allocated.  Fails, returning false, when a
-// read fails, or, for a plan marked confirmType, at a chunk with a
-// transparent texel (the file has changed since the query reported Rgb);
-// the buffer may then be partly written.
-bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *chunk, uint8_t *pixels,
-                       bool reverseRows);
-
-// The pieces of ddsDecodeTopLevel, for decoding chunks on several threads:
-// the level is read in chunks of plan.rowsPerChunk source rows, and each
-// chunk decodes into rows of the buffer that no other chunk touches.
+// The pieces of ddsDecodeTopLevel (parallel_decode.h), which decodes chunks
+// on several threads: the level is read in chunks of plan.rowsPerChunk
+// source rows, and each chunk decodes into rows of the buffer that no other
+// chunk touches.
 
 // Where the rows of the image go in the host's buffer.
 struct RowPlacement {

@@ -1,5 +1,7 @@
 #include "file_source.h"
 
+#include <atomic>
+#include <cerrno>
 #include <limits>
 
 #if defined(_WIN32)
@@ -13,38 +15,23 @@
 namespace {
 
 #if defined(_WIN32)
-
 HANDLE handleOf(const PluginFile &file) { return reinterpret_cast<HANDLE>(file.handle); }
+#endif
 
-// ReadFile at an explicit offset (the OVERLAPPED record carries it on a
-// handle opened without FILE_FLAG_OVERLAPPED), 1 GiB at most at a time.
+// The system read every file read goes through: ddsSystemRead, or the one
+// a test put in its place.
+std::atomic<DdsSystemRead> systemRead{ddsSystemRead};
+
+// Reads until every byte arrived: a short read goes on where it stopped,
+// and a read that a signal interrupted is made again; a read that returns
+// nothing (the end of the file) or fails ends it.
 bool readAt(const DdsSource &source, uint64_t offset, void *buffer, size_t size) {
-    const HANDLE handle = handleOf(*static_cast<const PluginFile *>(source.context));
+    const PluginFile &file = *static_cast<const PluginFile *>(source.context);
+    const DdsSystemRead read = systemRead.load(std::memory_order_relaxed);
     auto *bytes = static_cast<uint8_t *>(buffer);
     while (size > 0) {
-        const DWORD request = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        DWORD got = 0;
-        if (!ReadFile(handle, bytes, request, &got, &at) || got == 0) return false;
-        bytes += got;
-        offset += got;
-        size -= got;
-    }
-    return true;
-}
-
-#else
-
-// pread until every byte arrived; a read that returns nothing is the end
-// of the file.
-bool readAt(const DdsSource &source, uint64_t offset, void *buffer, size_t size) {
-    const int fd = static_cast<int>(static_cast<const PluginFile *>(source.context)->handle);
-    auto *bytes = static_cast<uint8_t *>(buffer);
-    while (size > 0) {
-        if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return false;
-        const ssize_t got = pread(fd, bytes, size, static_cast<off_t>(offset));
+        const int64_t got = read(file, offset, bytes, size);
+        if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
         bytes += got;
         offset += static_cast<uint64_t>(got);
@@ -53,9 +40,34 @@ bool readAt(const DdsSource &source, uint64_t offset, void *buffer, size_t size)
     return true;
 }
 
-#endif
-
 }  // namespace
+
+int64_t ddsSystemRead(const PluginFile &file, uint64_t offset, void *buffer, size_t size) {
+#if defined(_WIN32)
+    // ReadFile at an explicit offset (the OVERLAPPED record carries it on a
+    // handle opened without FILE_FLAG_OVERLAPPED), 1 GiB at most at a time.
+    const DWORD request = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD got = 0;
+    if (!ReadFile(handleOf(file), buffer, request, &got, &at)) {
+        errno = EIO;
+        return -1;
+    }
+    return got;
+#else
+    if (offset > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+        errno = EOVERFLOW;
+        return -1;
+    }
+    return pread(static_cast<int>(file.handle), buffer, size, static_cast<off_t>(offset));
+#endif
+}
+
+void ddsSetSystemReadForTesting(DdsSystemRead read) {
+    systemRead.store(read != nullptr ? read : ddsSystemRead, std::memory_order_relaxed);
+}
 
 bool ddsOpenFile(const char *path, PluginFile *file) {
 #if defined(_WIN32)

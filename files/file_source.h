@@ -14,6 +14,19 @@ struct PluginFile {
     intptr_t handle;
 };
 
+// One read of the system's (pread, or ReadFile at an offset on Windows):
+// at most `size` bytes of `file` at `offset` into `buffer`.  Returns the
+// bytes read, 0 at the end of the file, or -1 with errno set, EINTR when a
+// signal interrupted it before a byte arrived.  A file read calls it until
+// every byte has arrived.
+using DdsSystemRead = int64_t (*)(const PluginFile &file, uint64_t offset, void *buffer, size_t size);
+int64_t ddsSystemRead(const PluginFile &file, uint64_t offset, void *buffer, size_t size);
+
+// For the tests: every file read calls `read` in place of ddsSystemRead
+// (null gives it back), so that reads can be interrupted, cut short or made
+// to fail.  Set it while no file is being read.
+void ddsSetSystemReadForTesting(DdsSystemRead read);
+
 // Opens `path` for reading; false when it cannot be opened.
 bool ddsOpenFile(const char *path, PluginFile *file);
 

@@ -52,7 +52,7 @@ uint32_t ddsDecodeThreads() {
 }
 
 void ddsSetDecodeThreadsForTesting(uint32_t threads, uint64_t pixels) {
-    threadsOverride.store(atMostMaximum(threads), std::memory_order_relaxed);
+    threadsOverride.store(threads, std::memory_order_relaxed);
     minimumPixels.store(pixels, std::memory_order_relaxed);
 }
 

@@ -17,9 +17,10 @@ constexpr uint64_t ddsParallelMinimumPixels = uint64_t{1} << 20;
 // most 8.
 uint32_t ddsDecodeThreads();
 
-// Overrides, for the tests and the fuzzer: `threads` (at most 8; more count
-// as 8) replaces ddsDecodeThreads(), 0 gives it back; `minimumPixels`
-// replaces ddsParallelMinimumPixels.
+// Overrides, for the tests and the fuzzer: `threads` replaces
+// ddsDecodeThreads(), 0 gives it back; `minimumPixels` replaces
+// ddsParallelMinimumPixels.  More than 8 threads pass through, so that the
+// tests reach the bounds of the chunk buffers and of the workers.
 void ddsSetDecodeThreadsForTesting(uint32_t threads, uint64_t minimumPixels);
 
 // Whether an image of `pixels` pixels decodes on several threads, and the

@@ -11,10 +11,10 @@ namespace {
 // released by it on every path out of the request, an exception's too.
 class ChunkBuffers {
   public:
-    // One buffer of `bytes` for each of `count` threads; `count` is 1 or
-    // more, at most ddsMaxDecodeThreads.
-    ChunkBuffers(uint32_t count, uint32_t bytes) {
-        for (uint32_t i = 0; i < count; ++i) {
+    // One buffer of `bytes` for each of `count` threads, and never more
+    // than ddsMaxDecodeThreads, whatever `count` says.
+    ChunkBuffers(uint32_t count, uint32_t bytes) : wanted_(count < ddsMaxDecodeThreads ? count : ddsMaxDecodeThreads) {
+        for (uint32_t i = 0; i < wanted_; ++i) {
             buffers_[i] = static_cast<uint8_t *>(qvMalloc(static_cast<int>(bytes)));
             if (buffers_[i] == nullptr) return;
             count_ = i + 1;
@@ -26,12 +26,15 @@ class ChunkBuffers {
     ChunkBuffers(const ChunkBuffers &) = delete;
     ChunkBuffers &operator=(const ChunkBuffers &) = delete;
 
+    // Whether every buffer asked for was allocated.
+    bool complete() const { return count_ == wanted_; }
     // The buffers allocated: all of them, or those before the first refusal.
     uint32_t count() const { return count_; }
     uint8_t *const *buffers() const { return buffers_; }
 
   private:
     uint8_t *buffers_[ddsMaxDecodeThreads] = {};
+    uint32_t wanted_;
     uint32_t count_ = 0;
 };
 
@@ -50,8 +53,7 @@ uint32_t threadsFor(const DdsPlan &plan) {
 
 bool ddsDecodeForHost(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels, bool reverseRows) {
     // A host that refuses memory is told so, whatever fewer threads could do.
-    const uint32_t threads = threadsFor(plan);
-    const ChunkBuffers chunks(threads, plan.chunkBytes);
-    if (chunks.count() != threads) return false;
-    return ddsDecodeTopLevelParallel(source, plan, chunks.buffers(), chunks.count(), pixels, reverseRows);
+    const ChunkBuffers chunks(threadsFor(plan), plan.chunkBytes);
+    if (!chunks.complete()) return false;
+    return ddsDecodeTopLevel(source, plan, chunks.buffers(), chunks.count(), pixels, reverseRows);
 }

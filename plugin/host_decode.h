@@ -12,8 +12,9 @@
 // Decodes the planned level into `pixels` (the host's buffer) on the
 // threads ddsThreadsForImage allows, at most one a chunk, each with a chunk
 // of plan.chunkBytes from qvMalloc, all of them within
-// ddsMaxParallelChunkBytes.  False when an allocation or a read fails; every
-// chunk is released on every path before it returns, an exception's too.
+// ddsMaxParallelChunkBytes.  False when an allocation, a read or the
+// decode fails (something thrown inside it included); every chunk is
+// released on every path before it returns, an exception's too.
 bool ddsDecodeForHost(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels, bool reverseRows);
 
 #endif

@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <thread>
 #include <cstdio>
 #include <utility>
 #include <cstdint>
@@ -606,76 +604,13 @@ TEST(FastPaths, ParallelDecodeMatchesOneThread) {
         const size_t bytes = size_t{plan.width} * plan.height * ddsBytesPerPixel(plan.type);
         for (bool reverse : {false, true}) {
             std::vector<uint8_t> one = randomBytes(bytes, 9), three = one;
-            ASSERT_TRUE(ddsDecodeTopLevel(source, plan, buffers[0], one.data(), reverse));
-            ASSERT_TRUE(ddsDecodeTopLevelParallel(source, plan, buffers, 3, three.data(), reverse));
+            ASSERT_TRUE(ddsDecodeTopLevel(source, plan, buffers, 1, one.data(), reverse));
+            ASSERT_TRUE(ddsDecodeTopLevel(source, plan, buffers, 3, three.data(), reverse));
             ASSERT_EQ(one, three) << (reverse ? "rows reversed" : "file order");
         }
         ++decoded;
     }
     EXPECT_GT(decoded, 200);
-}
-
-// A source over memory whose read number `failAt` (from 1) fails; it
-// records the buffer `pixels`, where given, as it was when the failure
-// was seen (on one thread only: others may be decoding).
-struct FailingReads {
-    DdsSource memory;
-    uint32_t failAt;
-    const std::vector<uint8_t> *pixels;
-    std::atomic<uint32_t> calls{0};
-    std::vector<uint8_t> whenFailed;
-
-    static bool read(const DdsSource &source, uint64_t offset, void *buffer, size_t size) {
-        auto &self = *static_cast<FailingReads *>(const_cast<void *>(source.context));
-        if (self.calls.fetch_add(1) + 1 == self.failAt) {
-            if (self.pixels != nullptr) self.whenFailed = *self.pixels;
-            return false;
-        }
-        return ddsRead(self.memory, offset, buffer, size);
-    }
-};
-
-// Each read of a whole import in turn fails, on one thread and on three:
-// the import fails, every chunk from qvMalloc is given back, no thread
-// reads on after it returned, and on one thread nothing is written once the
-// failure is seen.  The thread count for tests is at most 8 however many
-// are asked for.
-TEST_F(WorkingMemory, EachFailingReadEndsTheImport) {
-    std::vector<uint8_t> level = randomBytes(1024 * 1024 / 2, 5);
-    for (size_t b = 0; b < level.size(); b += 8) level[b + 1] |= 0x80, level[b + 3] &= 0x7F;  // opaque: a whole scan
-    // Rows of 100000 bytes: ten chunks fit the limit, more than the threads there can be.
-    const std::vector<uint8_t> wideRows = randomBytes(25000 * 48 * 4, 6);
-    struct Case {
-        std::vector<uint8_t> file;
-        uint32_t threads;
-    } cases[] = {{ddsFile(dxtFields("DXT1", 1024, 1024), level), 1},
-                 {ddsFile(dxtFields("DXT1", 1024, 1024), level), 3},
-                 {ddsFile(maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 25000, 48, 0x41), wideRows), 16}};
-    for (const Case &c : cases) {
-        ddsSetDecodeThreadsForTesting(c.threads, 0);
-        for (uint32_t failAt = 1;; ++failAt) {
-            SCOPED_TRACE(testing::Message() << c.threads << " threads, read " << failAt << " fails");
-            std::vector<uint8_t> pixels(size_t{4} * 1024 * 1024 + 25000 * 48 * 4, 0x5A);  // room for either
-            FailingReads reads{ddsMemorySource(c.file.data(), c.file.size()), failAt, c.threads == 1 ? &pixels : nullptr,
-                               {0}, {}};
-            const DdsSource source{&reads, c.file.size(), FailingReads::read};
-            DdsPlan plan;
-            const bool done = ddsPlanImage(source, &plan) == DdsRefusal::Accepted && ddsDecodeForHost(source, plan, pixels.data(), true);
-            EXPECT_EQ(qvhostLiveAllocations(), 0);
-            if (done) {
-                EXPECT_LT(reads.calls.load(), failAt) << "a read failed, yet the import went through";
-                EXPECT_GT(failAt, 30u) << "the scan and the chunks take more reads";
-                break;
-            }
-            const uint32_t calls = reads.calls.load();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            EXPECT_EQ(reads.calls.load(), calls) << "a thread read on";
-            if (!reads.whenFailed.empty()) {
-                EXPECT_TRUE(reads.whenFailed == pixels) << "written after the failure";
-            }
-        }
-    }
-    ddsSetDecodeThreadsForTesting(0, ddsParallelMinimumPixels);
 }
 
 // After a query that reported Rgb, a DXT1 image is planned Rgb without a

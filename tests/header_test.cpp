@@ -10,7 +10,7 @@
 #include "dds_builder.h"
 #include "header.h"
 #include "plan.h"
-#include "top_level.h"
+#include "parallel_decode.h"
 
 namespace {
 
@@ -358,8 +358,9 @@ TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
             DdsPlan plan;
             ASSERT_EQ(ddsPlanImage(source, &plan), DdsRefusal::Accepted) << index;
             std::vector<uint8_t> chunk(plan.chunkBytes);
+            uint8_t *const buffers[] = {chunk.data()};
             pixels[index].assign(size_t{plan.width} * plan.height * ddsBytesPerPixel(plan.type), 0x5A);
-            ASSERT_TRUE(ddsDecodeTopLevel(source, plan, chunk.data(), pixels[index].data(), true));
+            ASSERT_TRUE(ddsDecodeTopLevel(source, plan, buffers, 1, pixels[index].data(), true));
             types[index++] = plan.type;
         }
         EXPECT_EQ(types[0], types[1]);

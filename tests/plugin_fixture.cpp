@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "importer.h"
+
 LoadedPlugin PluginTest::plugin_;
 QvHostImporter PluginTest::importer_;
 
@@ -25,6 +27,16 @@ void PluginTest::TearDownTestSuite() {
 void PluginTest::SetUp() {
     qvhostReset();
     openHandles_.clear();
+    callbacks_ = &importer_;
+}
+
+void PluginTest::useLinkedCallbacks(bool linked) {
+    static QvHostImporter callbacks{};
+    callbacks.open = ddsOpen;
+    callbacks.close = ddsClose;
+    callbacks.info = ddsGetInfo;
+    callbacks.image = ddsGetImage;
+    callbacks_ = linked ? &callbacks : &importer_;
 }
 
 void PluginTest::setDecodeThreads(const char *threads) {
@@ -49,20 +61,20 @@ void PluginTest::TearDown() {
 }
 
 int PluginTest::open(const std::string &path, int *handle, const char *mode) {
-    const int status = importer_.open(nullptr, nullptr, path.c_str(), mode, handle);
+    const int status = callbacks_->open(nullptr, nullptr, path.c_str(), mode, handle);
     if (status == 0) openHandles_.push_back(*handle);
     return status;
 }
 
 int PluginTest::close(int handle) {
     openHandles_.erase(std::remove(openHandles_.begin(), openHandles_.end(), handle), openHandles_.end());
-    return importer_.close(nullptr, nullptr, handle);
+    return callbacks_->close(nullptr, nullptr, handle);
 }
 
-int PluginTest::info(int handle, QvImageInfo *record) { return importer_.info(nullptr, nullptr, handle, record); }
+int PluginTest::info(int handle, QvImageInfo *record) { return callbacks_->info(nullptr, nullptr, handle, record); }
 
 int PluginTest::image(int handle, void *pixels) {
-    return importer_.image(nullptr, nullptr, handle, nullptr, pixels);
+    return callbacks_->image(nullptr, nullptr, handle, nullptr, pixels);
 }
 
 int PluginTest::openOk(const std::string &path) {

@@ -23,6 +23,12 @@ class PluginTest : public ::testing::Test {
     static const LoadedPlugin &plugin() { return plugin_; }
     static const QvHostImporter &importer() { return importer_; }
 
+    // With `linked`, the helpers below call the plug-in's callbacks linked
+    // into the tests instead of the loaded plug-in's, until the test ends or
+    // turns it off: the same code, reached by the tests' hooks in files/ and
+    // the decode.
+    void useLinkedCallbacks(bool linked);
+
     // Callbacks, with null host arguments.
     int open(const std::string &path, int *handle, const char *mode = "r");
     int close(int handle);
@@ -43,6 +49,7 @@ class PluginTest : public ::testing::Test {
   private:
     static LoadedPlugin plugin_;
     static QvHostImporter importer_;
+    const QvHostImporter *callbacks_ = &importer_;
     std::vector<int> openHandles_;
 };
 

@@ -12,7 +12,7 @@
 #include "dds_builder.h"
 #include "plan.h"
 #include "reference_decoder.h"
-#include "top_level.h"
+#include "parallel_decode.h"
 #include "wide/wide.h"
 
 namespace {
@@ -343,7 +343,8 @@ TEST(Uncompressed, LayoutsMatchTheReference) {
                 ASSERT_EQ(refusal, DdsRefusal::Accepted) << ddsRefusalName(refusal);
                 EXPECT_EQ(static_cast<int>(plan.type), type);
                 std::vector<uint8_t> chunk(plan.chunkBytes), pixels(want.size(), 0xC3);
-                ASSERT_TRUE(ddsDecodeTopLevel(source, plan, chunk.data(), pixels.data(), reverse));
+                uint8_t *const buffers[] = {chunk.data()};
+                ASSERT_TRUE(ddsDecodeTopLevel(source, plan, buffers, 1, pixels.data(), reverse));
                 EXPECT_EQ(pixels, want) << (reverse ? "rows reversed" : "file order");
             }
         }

@@ -7,7 +7,6 @@
 // them can be put together into one contact sheet; or each file is imported
 // several times, writing nothing, to time the import.
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +20,7 @@
 #include "plugin_loader.h"
 #include "png_writer.h"
 #include "repeat_import.h"
+#include "timed_import.h"
 #include "qvhost.h"
 
 namespace {
@@ -39,12 +39,6 @@ constexpr int PngNotWritten = 1;
 
 // The most imports of one file --repeat takes.
 constexpr long MaxRepeat = 1000000;
-
-using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 struct Options {
     std::string pluginPath;
@@ -210,70 +204,78 @@ struct Totals {
     double pngMs = 0;
 };
 
-// Imports one file and prints its line; returns true when every callback
-// succeeded and its PNG was written.  Only the callbacks count as import
-// time; writing the PNG is timed apart, adding to the contact sheet not at
-// all.
-bool importFile(const QvHostImporter &importer, const Options &options, const std::string &path,
-                ContactSheet *sheet, Totals *totals) {
-    Clock::time_point start = Clock::now();
-    double importMs = 0;
-    double pngMs = -1;
-    int handle = -1;
-    int status = importer.open(nullptr, nullptr, path.c_str(), "r", &handle);
-    QvImageInfo info{};
-    std::string written;
-    if (status == 0) {
-        status = importer.info(nullptr, nullptr, handle, &info);
-        std::vector<uint8_t> pixels;
-        const int channels = info.type == RgbType ? 3 : 4;
-        if (status == 0 && !options.infoOnly) {
-            pixels.resize(static_cast<size_t>(info.width) * static_cast<size_t>(info.height) *
-                          static_cast<size_t>(channels));
-            status = importer.image(nullptr, nullptr, handle, nullptr, pixels.data());
-        }
-        const int closed = importer.close(nullptr, nullptr, handle);
-        if (status == 0) status = closed;
-        importMs = millisecondsSince(start);
+// What became of one file: its import, and its PNG.
+struct FileOutcome {
+    TimedImport import;
+    int status = 0;        // the import's, or PngNotWritten
+    double pngMs = -1;     // the time writing the PNG took; -1 when none was written
+    std::string written;   // the PNG's path, once written
+};
 
-        if (status == 0 && !options.infoOnly) {
-            const std::filesystem::path file(path);
-            const std::string name = file.stem().string() + ".png";
-            written = (std::filesystem::path(options.outputDirectory) / name).string();
-            start = Clock::now();
-            if (!writePng(written, info.width, info.height, channels, pixels.data())) {
-                std::fprintf(stderr, "ddsimport: cannot write %s\n", written.c_str());
-                written.clear();
-                status = PngNotWritten;
-            }
-            pngMs = millisecondsSince(start);
-            if (sheet != nullptr) sheet->add(file.filename().string(), info.width, info.height, channels, pixels.data());
-        }
+// Writes the PNG of an imported image into the output folder, named after
+// the file, and times it.
+void writeImagePng(const Options &options, const std::string &path, const std::vector<uint8_t> &pixels,
+                   FileOutcome *outcome) {
+    const QvImageInfo &info = outcome->import.info;
+    const std::string name = std::filesystem::path(path).stem().string() + ".png";
+    const std::string written = (std::filesystem::path(options.outputDirectory) / name).string();
+    const ToolClock::time_point start = ToolClock::now();
+    if (writePng(written, info.width, info.height, channelsOf(info), pixels.data())) {
+        outcome->written = written;
     } else {
-        importMs = millisecondsSince(start);
+        std::fprintf(stderr, "ddsimport: cannot write %s\n", written.c_str());
+        outcome->status = PngNotWritten;
     }
+    outcome->pngMs = millisecondsSince(start);
+}
 
-    if (status == 0 || status == PngNotWritten) {
-        totals->pixels += static_cast<double>(info.width) * static_cast<double>(info.height);
-        totals->importMs += importMs;
-        if (pngMs >= 0) totals->pngMs += pngMs;
-    }
-    if (status == 0) ++totals->imported;
-    if (options.quiet && status == 0) return true;
-    if (status < 0) {
-        printRefused(path, status);
-        return false;
-    }
+void addToTotals(const FileOutcome &outcome, Totals *totals) {
+    if (outcome.status != 0 && outcome.status != PngNotWritten) return;
+    const QvImageInfo &info = outcome.import.info;
+    totals->pixels += static_cast<double>(info.width) * static_cast<double>(info.height);
+    totals->importMs += outcome.import.ms;
+    if (outcome.pngMs >= 0) totals->pngMs += outcome.pngMs;
+    if (outcome.status == 0) ++totals->imported;
+}
 
+// The file's line: its size, type, times and PNG, or why it was refused;
+// with --quiet only the files that fail.
+void printFileLine(const Options &options, const std::string &path, const FileOutcome &outcome) {
+    if (options.quiet && outcome.status == 0) return;
+    if (outcome.status < 0) {
+        printRefused(path, outcome.status);
+        return;
+    }
+    const QvImageInfo &info = outcome.import.info;
     char times[64];
-    if (pngMs >= 0) {
-        std::snprintf(times, sizeof times, "import %.2f ms, png %.2f ms", importMs, pngMs);
+    if (outcome.pngMs >= 0) {
+        std::snprintf(times, sizeof times, "import %.2f ms, png %.2f ms", outcome.import.ms, outcome.pngMs);
     } else {
-        std::snprintf(times, sizeof times, "import %.2f ms", importMs);
+        std::snprintf(times, sizeof times, "import %.2f ms", outcome.import.ms);
     }
     std::printf("%s: %d x %d %s %s %s%s%s\n", path.c_str(), info.width, info.height, typeName(info.type), times,
-                statusWords(status), written.empty() ? "" : " -> ", written.c_str());
-    return status == 0;
+                statusWords(outcome.status), outcome.written.empty() ? "" : " -> ", outcome.written.c_str());
+}
+
+// Imports one file, writes its PNG and adds it to the contact sheet, and
+// prints its line; true when every callback succeeded and its PNG was
+// written.  Only the callbacks count as import time; writing the PNG is
+// timed apart, adding to the contact sheet not at all.
+bool importFile(const QvHostImporter &importer, const Options &options, const std::string &path,
+                ContactSheet *sheet, Totals *totals) {
+    std::vector<uint8_t> pixels;
+    FileOutcome outcome;
+    outcome.import = importTimed(importer, path, !options.infoOnly, &pixels);
+    outcome.status = outcome.import.status;
+    if (outcome.status == 0 && !options.infoOnly) {
+        writeImagePng(options, path, pixels, &outcome);
+        const QvImageInfo &info = outcome.import.info;
+        const std::string label = std::filesystem::path(path).filename().string();
+        if (sheet != nullptr) sheet->add(label, info.width, info.height, channelsOf(info), pixels.data());
+    }
+    addToTotals(outcome, totals);
+    printFileLine(options, path, outcome);
+    return outcome.status == 0;
 }
 
 double megapixelsPerSecond(double pixels, double ms) { return ms > 0 ? pixels / ms / 1000.0 : 0.0; }
