@@ -45,21 +45,6 @@ void placeUncoveredPixels(const DdsPlan &image, const RowPlacement &rows) {
     }
 }
 
-// Decodes one block and copies its pixels inside the image, `columns` x
-// `rows` of them, to their places.
-void decodeClippedBlock(const DdsPlan &plan, const uint8_t *block, uint8_t *const *destinations, size_t column,
-                        uint32_t columns, uint32_t rows) {
-    const BlockShape shape = ddsBlockShape(plan.blocks);
-    uint8_t decoded[ddsMaxBlockSide * ddsMaxBlockSide * 4];
-    ddsDecodeBlock(plan.blocks, block, decoded, shape.width * 4);
-    for (uint32_t r = 0; r < rows; ++r) {
-        uint8_t *destination = destinations[r] + column * plan.pixelBytes;
-        for (uint32_t c = 0; c < columns; ++c) {
-            std::memcpy(destination + c * plan.pixelBytes, decoded + (shape.width * r + c) * 4, plan.pixelBytes);
-        }
-    }
-}
-
 // A row of blocks: the whole blocks of a row that lies wholly inside the
 // image through the block kernel, the blocks that cross the right or the
 // bottom edge one at a time, clipped.
@@ -78,8 +63,8 @@ void decodeBlockRow(const DdsLevelDecoder &level, const uint8_t *source, uint32_
     }
     for (uint32_t b = wholeBlocks; b < plan.blocksPerRow; ++b) {
         const uint32_t left = shape.width * b;
-        decodeClippedBlock(plan, source + static_cast<size_t>(b) * shape.bytes, destinations, left,
-                           std::min<uint32_t>(shape.width, plan.width - left), rowsInside);
+        ddsDecodeBlockInside(plan.blocks, source + size_t{b} * shape.bytes, destinations, size_t{left} * plan.pixelBytes,
+                             std::min<uint32_t>(shape.width, plan.width - left), rowsInside, plan.pixelBytes);
     }
 }
 
