@@ -7,8 +7,7 @@
 #include "plan.h"
 #include "source.h"
 #include "block_kernels.h"
-#include "masks/masks.h"
-#include "palette/palette.h"
+#include "layout_kernels.h"
 
 // Reads the top level of a planned file in chunks of rows through `chunk`
 // (plan.chunkBytes bytes, the caller's) and decodes each row straight into
@@ -22,9 +21,8 @@
 // buffer's previous contents, and with `reverseRows` those contents move
 // exactly where a flip of the whole buffer would put them.
 //
-// Uncompressed pixels also use an UncompressedConverter (about 5 KiB of
-// tables) on the stack, and palette-indexed pixels their palette (1 KiB),
-// read once; nothing else is allocated.  Fails, returning false, when a
+// Pixel layouts also use a LayoutConverter on the stack (about 6 KiB: mask
+// tables, or a palette's 1 KiB, read once); nothing else is allocated.  Fails, returning false, when a
 // read fails, or, for a plan marked confirmType, at a chunk with a
 // transparent texel (the file has changed since the query reported Rgb);
 // the buffer may then be partly written.
@@ -51,15 +49,15 @@ struct RowPlacement {
 // What every chunk of one image needs; read-only once started.
 struct DdsLevelDecoder {
     const DdsPlan *plan;
-    BlockRowKernel kernel;             // block formats: the kernel of the rows of whole blocks
-    UncompressedConverter converter;   // mask-coded pixels
-    DdsPalette palette;                // palette-indexed pixels
+    BlockRowKernel kernel;     // block formats: the kernel of the rows of whole blocks
+    LayoutConverter layout;    // pixel layouts: the row kernel and its state
     RowPlacement rows;
 };
 
-// Prepares the decode of `plan` into `pixels`: reads the palette of a
-// palette-indexed file from `source` (false when that read fails), and
-// places the pixels that no block covers (see ddsDecodeTopLevel).
+// Prepares the decode of `plan` into `pixels`: chooses the kernel or the
+// row converter, reads the palette of a palette-indexed file from `source`
+// (false when that read fails), and places the pixels that no block covers
+// (see ddsDecodeTopLevel).
 bool ddsStartLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels, bool reverseRows,
                    DdsLevelDecoder *level);
 

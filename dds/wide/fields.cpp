@@ -5,6 +5,7 @@
 
 #include "common/bytes.h"
 #include "common/channel_rules.h"
+#include "layout_kernels.h"
 #include "wide/wide.h"
 
 namespace {
@@ -98,10 +99,23 @@ void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, u
     }
 }
 
-void ddsConvertBitRow(const uint8_t *source, uint32_t width, uint8_t *destination, uint32_t bytesPerPixel) {
-    for (uint32_t x = 0; x < width; ++x, destination += bytesPerPixel) {
+namespace {
+
+// One bit a pixel, the first pixel in the most significant bit of the
+// first byte: 1 is white, 0 black.
+template <uint32_t BytesPerPixel>
+void bitRow(const LayoutState &, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
+    uint8_t *destination = rows[0];
+    for (uint32_t x = 0; x < width; ++x, destination += BytesPerPixel) {
         const uint8_t grey = (source[x / 8] >> (7 - x % 8) & 1) != 0 ? 255 : 0;
         const uint8_t rgba[4] = {grey, grey, grey, 255};
-        std::memcpy(destination, rgba, bytesPerPixel);
+        std::memcpy(destination, rgba, BytesPerPixel);
     }
+}
+
+}  // namespace
+
+LayoutRowKernel ddsBitKernel(uint32_t bytesPerPixel, KernelTier tier) {
+    if (tier != KernelTier::Plain) return nullptr;
+    return bytesPerPixel == 3 ? bitRow<3> : bitRow<4>;
 }

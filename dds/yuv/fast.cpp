@@ -1,7 +1,8 @@
-// The 8-bit YUV layouts in vectors, with ddsConvertYuvRowPlain's bytes:
-// AYUV to RGBA and YUY2 and UYVY to RGB, with SSSE3 (eight pixels a step)
-// and AVX2 (sixteen); the pixels a step does not cover go through the
-// plain conversion.
+// The row kernels of the YUV layouts (ddsYuvKernel): the plain rule of
+// plain.cpp for every layout, and for the 8-bit ones vectors with its
+// bytes: AYUV to RGBA and YUY2 and UYVY to RGB, with SSSE3 (eight pixels a
+// step) and AVX2 (sixteen); the pixels a step does not cover go through
+// the plain conversion.
 //
 // The rule's sums need 18 bits, but with raw samples y, u, v each splits
 // into a multiple of 256 and a remainder that fits 16-bit lanes:
@@ -18,10 +19,10 @@
 // pair by two signed bytes gives each term.
 
 #include <cstddef>
-#include <initializer_list>
 
 #include "common/cpu_features.h"
 #include "common/simd.h"
+#include "layout_kernels.h"
 #include "yuv/yuv.h"
 
 #if defined(DDS_HAVE_SSSE3)
@@ -90,7 +91,9 @@ DDS_TARGET_SSSE3 inline Words128 rgbWords(__m128i yv, __m128i yu) {
 
 // YUY2 or UYVY to RGB, 16 bytes (8 pixels) to 24 a step.  Returns the
 // pixels converted.
-DDS_TARGET_SSSE3 uint32_t pairsSsse3(const int8_t (&order)[2][16], const uint8_t *source, uint32_t width, uint8_t *rgb) {
+template <YuvLayout Layout>
+DDS_TARGET_SSSE3 uint32_t pairsSsse3(const uint8_t *source, uint32_t width, uint8_t *rgb) {
+    const auto &order = Layout == YuvLayout::Yuy2 ? Yuy2Pairs : UyvyPairs;
     uint32_t x = 0;
     for (; x + 8 <= width; x += 8) {
         const __m128i samples = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 2 * size_t{x}));
@@ -171,7 +174,9 @@ DDS_TARGET_AVX2 inline Words256 rgbWords256(__m256i yv, __m256i yu) {
                     channel(term(yu, 1, 2), term(yu, 42, 4), -277, 224)};
 }
 
-DDS_TARGET_AVX2 uint32_t pairsAvx2(const int8_t (&order)[2][16], const uint8_t *source, uint32_t width, uint8_t *rgb) {
+template <YuvLayout Layout>
+DDS_TARGET_AVX2 uint32_t pairsAvx2(const uint8_t *source, uint32_t width, uint8_t *rgb) {
+    const auto &order = Layout == YuvLayout::Yuy2 ? Yuy2Pairs : UyvyPairs;
     uint32_t x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m256i samples = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(source + 2 * size_t{x}));
@@ -223,46 +228,56 @@ DDS_TARGET_AVX2 uint32_t ayuvAvx2(const uint8_t *source, uint32_t width, uint8_t
 }
 #endif
 
-// The pixels the vector path of `tier` converts at the start of the row,
-// or -1 when the tier has no path for the layout and pixel size here.
-int64_t vectorPixels(KernelTier tier, YuvLayout layout, const uint8_t *source, uint32_t width, uint8_t *destination,
-                     uint32_t bytesPerPixel) {
-    const bool ayuv = layout == YuvLayout::Ayuv && bytesPerPixel == 4;
-    const bool pairs = (layout == YuvLayout::Yuy2 || layout == YuvLayout::Uyvy) && bytesPerPixel == 3;
-    if (tier == KernelTier::Plain) return 0;
-    if (!ayuv && !pairs) return -1;
-#if defined(DDS_HAVE_SSSE3)
-    const auto &order = layout == YuvLayout::Yuy2 ? Yuy2Pairs : UyvyPairs;
-    if (tier == KernelTier::Ssse3 && ddsCpuHasSsse3()) {
-        return ayuv ? ayuvSsse3(source, width, destination) : pairsSsse3(order, source, width, destination);
-    }
-#if defined(DDS_HAVE_AVX2)
-    if (tier == KernelTier::Avx2 && ddsCpuHasAvx2()) {
-        return ayuv ? ayuvAvx2(source, width, destination) : pairsAvx2(order, source, width, destination);
-    }
-#endif
-#else
-    (void)source, (void)width, (void)destination;
-#endif
-    return -1;
+template <uint32_t BytesPerPixel>
+void plainRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
+    ddsConvertYuvRowPlain(state.yuv, source, width, rows[0], BytesPerPixel);
 }
+
+template <uint32_t BytesPerPixel>
+void planesRow(const LayoutState &state, const uint8_t *source, const uint8_t *chroma, uint32_t width,
+               uint8_t *const *rows) {
+    ddsConvertYuvPlanes(state.yuv, source, chroma, width, rows[0], rows[1], BytesPerPixel);
+}
+
+#if defined(DDS_HAVE_SSSE3)
+// A vector path's kernel: its steps, whole pairs, then the plain
+// conversion of the pixels they leave.
+template <uint32_t (*Steps)(const uint8_t *, uint32_t, uint8_t *), uint32_t BytesPerPixel>
+void stepsRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
+    const uint32_t done = Steps(source, width, rows[0]);
+    ddsConvertYuvRowPlain(state.yuv, source + static_cast<size_t>(ddsYuvRowBytes(state.yuv, done)), width - done,
+                          rows[0] + size_t{done} * BytesPerPixel, BytesPerPixel);
+}
+
+// A tier's vector kernels: AYUV to RGBA, YUY2 and UYVY to RGB.
+template <uint32_t (*Ayuv)(const uint8_t *, uint32_t, uint8_t *), uint32_t (*Yuy2)(const uint8_t *, uint32_t, uint8_t *),
+          uint32_t (*Uyvy)(const uint8_t *, uint32_t, uint8_t *)>
+LayoutRowKernel vectorKernel(YuvLayout layout, uint32_t bytesPerPixel) {
+    if (layout == YuvLayout::Ayuv && bytesPerPixel == 4) return stepsRow<Ayuv, 4>;
+    if (layout == YuvLayout::Yuy2 && bytesPerPixel == 3) return stepsRow<Yuy2, 3>;
+    if (layout == YuvLayout::Uyvy && bytesPerPixel == 3) return stepsRow<Uyvy, 3>;
+    return nullptr;
+}
+#endif
 
 }  // namespace
 
-bool ddsConvertYuvRowOfTier(KernelTier tier, YuvLayout layout, const uint8_t *source, uint32_t width,
-                            uint8_t *destination, uint32_t bytesPerPixel) {
-    const int64_t done = vectorPixels(tier, layout, source, width, destination, bytesPerPixel);
-    if (done < 0) return false;
-    // `done` is a multiple of eight: whole pairs.
-    const uint32_t converted = static_cast<uint32_t>(done);
-    ddsConvertYuvRowPlain(layout, source + static_cast<size_t>(ddsYuvRowBytes(layout, converted)), width - converted,
-                          destination + size_t{converted} * bytesPerPixel, bytesPerPixel);
-    return true;
-}
-
-void ddsConvertYuvRow(YuvLayout layout, const uint8_t *source, uint32_t width, uint8_t *destination,
-                      uint32_t bytesPerPixel) {
-    for (KernelTier tier : {KernelTier::Avx2, KernelTier::Ssse3, KernelTier::Plain}) {
-        if (ddsConvertYuvRowOfTier(tier, layout, source, width, destination, bytesPerPixel)) return;
+LayoutRowKernel ddsYuvKernel(YuvLayout layout, uint32_t bytesPerPixel, KernelTier tier) {
+    const bool rgb = bytesPerPixel == 3;
+    switch (tier) {
+        case KernelTier::Plain:
+            if (ddsYuvIsPlanar(layout)) return rgb ? planesRow<3> : planesRow<4>;
+            return rgb ? plainRow<3> : plainRow<4>;
+#if defined(DDS_HAVE_SSSE3)
+        case KernelTier::Ssse3:
+            if (!ddsCpuHasSsse3()) return nullptr;
+            return vectorKernel<ayuvSsse3, pairsSsse3<YuvLayout::Yuy2>, pairsSsse3<YuvLayout::Uyvy>>(layout, bytesPerPixel);
+#endif
+#if defined(DDS_HAVE_AVX2)
+        case KernelTier::Avx2:
+            if (!ddsCpuHasAvx2()) return nullptr;
+            return vectorKernel<ayuvAvx2, pairsAvx2<YuvLayout::Yuy2>, pairsAvx2<YuvLayout::Uyvy>>(layout, bytesPerPixel);
+#endif
+        default: return nullptr;
     }
 }

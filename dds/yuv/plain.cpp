@@ -18,9 +18,19 @@ uint32_t depthShift(YuvLayout layout) {
 
 uint32_t storedShift(YuvLayout layout) { return layout == YuvLayout::Y210 || layout == YuvLayout::P010 ? 6 : 0; }
 
+// Sample `i` of `samples`, moved down to its bits.
+int32_t sampleAt(const uint8_t *samples, uint32_t i, uint32_t sampleBytes, uint32_t shift) {
+    return static_cast<int32_t>((sampleBytes == 1 ? samples[i] : ddsLoad16(samples + 2 * size_t{i})) >> shift);
+}
+
+// A pixel's bytes, each size a copy of a size known when compiled.
 void put(uint8_t *destination, const uint8_t rgb[3], uint8_t alpha, uint32_t bytesPerPixel) {
     const uint8_t rgba[4] = {rgb[0], rgb[1], rgb[2], alpha};
-    std::memcpy(destination, rgba, bytesPerPixel);
+    if (bytesPerPixel == 4) {
+        std::memcpy(destination, rgba, 4);
+    } else {
+        std::memcpy(destination, rgba, 3);
+    }
 }
 
 // A 4:4:4 pixel: Y, U, V and the alpha byte.
@@ -64,9 +74,7 @@ void pairRow(YuvLayout layout, const uint8_t *source, uint32_t width, uint8_t *d
     const bool rgb = layout == YuvLayout::Rgbg || layout == YuvLayout::Grgb;
     for (uint32_t x = 0; x < width; x += 2) {
         const uint8_t *pair = source + size_t{x} / 2 * 4 * sampleBytes;
-        auto sample = [&](uint32_t i) {
-            return static_cast<int32_t>((sampleBytes == 1 ? pair[i] : ddsLoad16(pair + 2 * i)) >> shift);
-        };
+        auto sample = [&](uint32_t i) { return sampleAt(pair, i, sampleBytes, shift); };
         const int32_t lumas[2] = {sample(order.first), sample(order.second)};
         for (uint32_t i = 0; i < 2 && x + i < width; ++i) {
             uint8_t colour[3] = {static_cast<uint8_t>(sample(order.chromaA)), static_cast<uint8_t>(lumas[i]),
@@ -92,15 +100,16 @@ void ddsConvertYuvRowPlain(YuvLayout layout, const uint8_t *source, uint32_t wid
 }
 
 void ddsConvertYuvPlanes(YuvLayout layout, const uint8_t *luma, const uint8_t *chroma, uint32_t width, uint8_t *top,
-                         uint8_t *bottom) {
+                         uint8_t *bottom, uint32_t bytesPerPixel) {
     const uint32_t sampleBytes = ddsYuvSampleBytes(layout), shift = storedShift(layout), depth = depthShift(layout);
-    auto sample = [&](const uint8_t *samples, uint32_t i) {
-        return static_cast<int32_t>((sampleBytes == 1 ? samples[i] : ddsLoad16(samples + 2 * size_t{i})) >> shift);
-    };
     const uint8_t *lumaRows[2] = {luma, luma + size_t{width} * sampleBytes};
     uint8_t *rows[2] = {top, bottom};
     for (uint32_t x = 0; x < width; ++x) {
-        const int32_t u = sample(chroma, x & ~1u), v = sample(chroma, x | 1u);
-        for (int r = 0; r < 2; ++r) ddsYuvToRgb(sample(lumaRows[r], x), u, v, depth, rows[r] + 3 * size_t{x});
+        const int32_t u = sampleAt(chroma, x & ~1u, sampleBytes, shift), v = sampleAt(chroma, x | 1u, sampleBytes, shift);
+        for (int r = 0; r < 2; ++r) {
+            uint8_t rgb[3];
+            ddsYuvToRgb(sampleAt(lumaRows[r], x, sampleBytes, shift), u, v, depth, rgb);
+            put(rows[r] + size_t{x} * bytesPerPixel, rgb, 255, bytesPerPixel);
+        }
     }
 }
