@@ -37,6 +37,33 @@ constexpr short bytePair(int first, int second) {
     return static_cast<short>(static_cast<uint16_t>((first & 0xFF) | (second & 0xFF) << 8));
 }
 
+// The equations above in 16-bit lanes, written once for both register
+// widths (a template cannot stand for both: each function is compiled for
+// its extension, and a template has none of its own).  For `Target`'s
+// registers `V`, whose intrinsics are `X(name)`: a term, one multiply-add
+// of the byte pairs; a channel, the whole part plus its bias plus the
+// remainder plus its bias shifted right by 8; and the R, G, B words
+// `Words` (not yet clamped) of the pixels from their (y, v) and (y, u)
+// byte pairs.
+#define DDS_YUV_EQUATIONS(Target, V, Words, X)                                                            \
+    struct Words {                                                                                          \
+        V r, g, b;                                                                                          \
+    };                                                                                                      \
+    Target inline V term(V pairs, int first, int second) {                                                  \
+        return X(maddubs_epi16)(pairs, X(set1_epi16)(bytePair(first, second)));                             \
+    }                                                                                                       \
+    Target inline V channel(V whole, V remainder, short wholeBias, short remainderBias) {                   \
+        const V shifted = X(srai_epi16)(X(add_epi16)(remainder, X(set1_epi16)(remainderBias)), 8);          \
+        return X(add_epi16)(X(add_epi16)(whole, X(set1_epi16)(wholeBias)), shifted);                        \
+    }                                                                                                       \
+    Target inline Words rgbWords(V yv, V yu) {                                                              \
+        const V greenRemainder = X(add_epi16)(term(yu, 42, -100), term(yv, 0, 48));                         \
+        return Words{channel(term(yv, 1, 2), term(yv, 42, -103), -223, 96),                                 \
+                     channel(term(yv, 1, -1), greenRemainder, 135, 224),                                    \
+                     channel(term(yu, 1, 2), term(yu, 42, 4), -277, 224)};                                  \
+    }
+#define DDS_MM128(name) _mm_##name
+
 // Byte shuffles, in the order (y, v) pairs, (y, u) pairs, then for AYUV the
 // alpha words; -1 gives 0.  YUY2 and UYVY: one 16-byte step of 8 pixels.
 // AYUV: the controls of the first four pixels' register (the second's are
@@ -65,29 +92,8 @@ DDS_TARGET_SSSE3 inline __m128i control(const int8_t (&bytes)[16]) {
     return _mm_load_si128(reinterpret_cast<const __m128i *>(bytes));
 }
 
-struct Words128 {
-    __m128i r, g, b;
-};
-
-DDS_TARGET_SSSE3 inline __m128i term(__m128i pairs, int first, int second) {
-    return _mm_maddubs_epi16(pairs, _mm_set1_epi16(bytePair(first, second)));
-}
-
-// A channel: the whole part plus its bias, plus the remainder plus its
-// bias shifted right by 8.
-DDS_TARGET_SSSE3 inline __m128i channel(__m128i whole, __m128i remainder, short wholeBias, short remainderBias) {
-    const __m128i shifted = _mm_srai_epi16(_mm_add_epi16(remainder, _mm_set1_epi16(remainderBias)), 8);
-    return _mm_add_epi16(_mm_add_epi16(whole, _mm_set1_epi16(wholeBias)), shifted);
-}
-
-// R, G, B words (not yet clamped) of eight pixels from their (y, v) and
-// (y, u) byte pairs.
-DDS_TARGET_SSSE3 inline Words128 rgbWords(__m128i yv, __m128i yu) {
-    const __m128i greenRemainder = _mm_add_epi16(term(yu, 42, -100), term(yv, 0, 48));
-    return Words128{channel(term(yv, 1, 2), term(yv, 42, -103), -223, 96),
-                    channel(term(yv, 1, -1), greenRemainder, 135, 224),
-                    channel(term(yu, 1, 2), term(yu, 42, 4), -277, 224)};
-}
+DDS_YUV_EQUATIONS(DDS_TARGET_SSSE3, __m128i, Words128, DDS_MM128)
+#undef DDS_MM128
 
 // YUY2 or UYVY to RGB, 16 bytes (8 pixels) to 24 a step.  Returns the
 // pixels converted.
@@ -154,25 +160,9 @@ DDS_TARGET_AVX2 inline __m256i control256(const int8_t (&bytes)[16]) {
     return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i *>(bytes)));
 }
 
-struct Words256 {
-    __m256i r, g, b;
-};
-
-DDS_TARGET_AVX2 inline __m256i term(__m256i pairs, int first, int second) {
-    return _mm256_maddubs_epi16(pairs, _mm256_set1_epi16(bytePair(first, second)));
-}
-
-DDS_TARGET_AVX2 inline __m256i channel(__m256i whole, __m256i remainder, short wholeBias, short remainderBias) {
-    const __m256i shifted = _mm256_srai_epi16(_mm256_add_epi16(remainder, _mm256_set1_epi16(remainderBias)), 8);
-    return _mm256_add_epi16(_mm256_add_epi16(whole, _mm256_set1_epi16(wholeBias)), shifted);
-}
-
-DDS_TARGET_AVX2 inline Words256 rgbWords256(__m256i yv, __m256i yu) {
-    const __m256i greenRemainder = _mm256_add_epi16(term(yu, 42, -100), term(yv, 0, 48));
-    return Words256{channel(term(yv, 1, 2), term(yv, 42, -103), -223, 96),
-                    channel(term(yv, 1, -1), greenRemainder, 135, 224),
-                    channel(term(yu, 1, 2), term(yu, 42, 4), -277, 224)};
-}
+#define DDS_MM256(name) _mm256_##name
+DDS_YUV_EQUATIONS(DDS_TARGET_AVX2, __m256i, Words256, DDS_MM256)
+#undef DDS_MM256
 
 template <YuvLayout Layout>
 DDS_TARGET_AVX2 uint32_t pairsAvx2(const uint8_t *source, uint32_t width, uint8_t *rgb) {
@@ -180,7 +170,7 @@ DDS_TARGET_AVX2 uint32_t pairsAvx2(const uint8_t *source, uint32_t width, uint8_
     uint32_t x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m256i samples = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(source + 2 * size_t{x}));
-        const Words256 w = rgbWords256(_mm256_shuffle_epi8(samples, control256(order[0])),
+        const Words256 w = rgbWords(_mm256_shuffle_epi8(samples, control256(order[0])),
                                        _mm256_shuffle_epi8(samples, control256(order[1])));
         const __m256i rg = _mm256_packus_epi16(w.r, w.g), b = _mm256_packus_epi16(w.b, w.b);
         const __m256i first = _mm256_or_si256(_mm256_shuffle_epi8(rg, control256(RgbFromRg[0])),
@@ -215,7 +205,7 @@ DDS_TARGET_AVX2 uint32_t ayuvAvx2(const uint8_t *source, uint32_t width, uint8_t
     for (; x + 16 <= width; x += 16) {
         const __m256i *in = reinterpret_cast<const __m256i *>(source + 4 * size_t{x});
         const __m256i a = _mm256_loadu_si256(in), b = _mm256_loadu_si256(in + 1);
-        const Words256 w = rgbWords256(sixteenPixels(a, b, yv), sixteenPixels(a, b, yu));
+        const Words256 w = rgbWords(sixteenPixels(a, b, yv), sixteenPixels(a, b, yu));
         const __m256i rg = _mm256_packus_epi16(w.r, w.g);
         const __m256i ba = _mm256_packus_epi16(w.b, sixteenPixels(a, b, alpha));
         __m256i *out = reinterpret_cast<__m256i *>(rgba + 4 * size_t{x});
