@@ -64,13 +64,6 @@ uint8_t normalZ(int32_t u, int32_t v) {
     return static_cast<uint8_t>(128 + root + (roundsUp ? 1 : 0));
 }
 
-uint8_t floatByte(uint32_t bits) {
-    float value;
-    static_assert(sizeof value == sizeof bits, "a float is 32 bits");
-    std::memcpy(&value, &bits, sizeof value);
-    return ddsFloatToUnorm8(value);
-}
-
 uint8_t channelByte(const FieldReader *readers, int c, const uint8_t *pixel, uint32_t pixelBytes) {
     const FieldReader &reader = readers[c];
     if (reader.kind == FieldKind::Opaque) return 255;
@@ -82,7 +75,7 @@ uint8_t channelByte(const FieldReader *readers, int c, const uint8_t *pixel, uin
     switch (reader.kind) {
         case FieldKind::Unsigned: return ddsUnsignedToUnorm8(value, reader.bits);
         case FieldKind::Signed: return ddsSignedToUnorm8(value, reader.bits);
-        default: return floatByte(value);
+        default: return ddsFloatToUnorm8(value);
     }
 }
 

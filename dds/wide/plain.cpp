@@ -8,17 +8,11 @@
 
 namespace {
 
-uint8_t unorm16At(const uint8_t *p) { return ddsUnorm16ToUnorm8(ddsLoad16(p)); }
+uint8_t unorm16At(const uint8_t *p) { return ddsUnsignedToUnorm8(ddsLoad16(p), 16); }
 
 uint8_t halfAt(const uint8_t *p) { return ddsHalfToUnorm8(ddsLoad16(p)); }
 
-uint8_t floatAt(const uint8_t *p) {
-    const uint32_t bits = ddsLoad32(p);
-    float value;
-    static_assert(sizeof value == sizeof bits, "a float is 32 bits");
-    std::memcpy(&value, &bits, sizeof value);
-    return ddsFloatToUnorm8(value);
-}
+uint8_t floatAt(const uint8_t *p) { return ddsFloatToUnorm8(ddsLoad32(p)); }
 
 // A packed unsigned float of 5 exponent bits over `mantissaBits` mantissa
 // bits has a half's bias and exponent range; with the mantissa moved up to
@@ -100,9 +94,10 @@ void wideRow(const LayoutState &state, const uint8_t *source, const uint8_t *, u
 
 }  // namespace
 
-uint8_t ddsUnorm16ToUnorm8(uint32_t value) { return ddsUnsignedToUnorm8(value, 16); }
-
-uint8_t ddsFloatToUnorm8(float value) {
+uint8_t ddsFloatToUnorm8(uint32_t bits) {
+    float value;
+    static_assert(sizeof value == sizeof bits, "a float is 32 bits");
+    std::memcpy(&value, &bits, sizeof value);
     if (!(value > 0.0f)) return 0;  // negative, -0, 0 and NaN
     if (value >= 1.0f) return 255;  // 1, above, +inf
     // The float's significand has 24 bits and 255 has 8, so their product

@@ -37,8 +37,8 @@ constexpr uint32_t ddsWidePixelBytes(const WideFormat &format) {
 // and +inf give 255.  Channels not stored: one channel is grey (v, v, v,
 // 255); two give (r, g, 0, 255); three give alpha 255.
 
-// One channel value of each kind to 8 bits, by the rules above.
-uint8_t ddsUnorm16ToUnorm8(uint32_t value);
-uint8_t ddsFloatToUnorm8(float value);
+// A 32-bit float, given by its bits, to 8 bits by the rule above: the one
+// place a float becomes a byte (half floats: ddsHalfToUnorm8).
+uint8_t ddsFloatToUnorm8(uint32_t bits);
 
 #endif
