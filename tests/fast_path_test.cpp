@@ -381,8 +381,7 @@ DdsPlan layoutPlan(const DdsFormat &format, uint32_t width, uint64_t pixelCount,
 
 // Converts a row of `plan` into `out` with the converter of `tier`, or with
 // the fastest where `tier` is null; false when the tier has none.
-bool convertRow(const DdsPlan &plan, const KernelTier *tier, const uint8_t *source, uint8_t *out,
-                MaskMethod *method = nullptr) {
+bool convertRow(const DdsPlan &plan, const KernelTier *tier, const uint8_t *source, uint8_t *out) {
     LayoutConverter converter;
     if (tier == nullptr) {
         ddsLayoutConverter(plan, &converter);
@@ -391,7 +390,6 @@ bool convertRow(const DdsPlan &plan, const KernelTier *tier, const uint8_t *sour
     }
     uint8_t *const rows[2] = {out, nullptr};
     converter.kernel(converter.state, source, nullptr, plan.width, rows);
-    if (method != nullptr) *method = converter.state.masks.method;
     return true;
 }
 
@@ -403,9 +401,9 @@ const DdsFormat &maskFormat() {
 
 // Every tier's converter of mask-coded pixels and the fastest against the
 // plain tier, at four bytes a pixel and at three, whose plain bytes must be
-// the first three of each four.  `method`: the fastest's at four.
+// the first three of each four.
 testing::AssertionResult sameConversion(const DdsPixelFormat &pixels, const std::vector<uint8_t> &source,
-                                        uint32_t width, uint64_t pixelCountHint, MaskMethod *method = nullptr) {
+                                        uint32_t width, uint64_t pixelCountHint) {
     std::vector<uint8_t> rgba;
     for (uint32_t bytesPerPixel : {4u, 3u}) {
         DdsPlan plan = layoutPlan(maskFormat(), width, pixelCountHint, bytesPerPixel);
@@ -419,8 +417,7 @@ testing::AssertionResult sameConversion(const DdsPixelFormat &pixels, const std:
         }
         std::vector<uint8_t> fast = plain;
         std::fill_n(fast.begin(), size_t{width} * bytesPerPixel, 0x5A);
-        if (!convertRow(plan, nullptr, source.data(), fast.data(), bytesPerPixel == 4 ? method : nullptr) ||
-            fast != plain) {
+        if (!convertRow(plan, nullptr, source.data(), fast.data()) || fast != plain) {
             return testing::AssertionFailure() << "the fastest converter differs at " << bytesPerPixel << " bytes";
         }
         for (const NamedTier &tier : fastTiers) {
@@ -470,19 +467,16 @@ TEST_P(ConverterPaths, UncompressedRowsMatchThePlainConversion) {
 struct NamedLayout {
     const char *name;
     DdsPixelFormat format;
-    MaskMethod method;  // what a large image uses
+    KernelTier tier;  // whose converter a large image takes, where this build has the tier
 };
 
-// Channels of at most 10 bits in 16- and 32-bit pixels are multiplied where
-// SSE2 is there, else looked up.
-#if defined(DDS_HAVE_SSE2)
-constexpr MaskMethod NarrowChannels = MaskMethod::Multiply;
-#else
-constexpr MaskMethod NarrowChannels = MaskMethod::ChannelTables;
-#endif
+// Whole-byte channels are shuffled with SSSE3 where the processor has it,
+// else with SSE2; channels of at most 10 bits in 16- and 32-bit pixels are
+// multiplied with SSE2; 8-bit pixels and the other narrow channels are
+// looked up in tables.
+constexpr KernelTier Shuffle = KernelTier::Ssse3, Multiply = KernelTier::Sse2, Tables = KernelTier::Portable;
 
 std::vector<NamedLayout> commonLayouts() {
-    constexpr MaskMethod Shuffle = MaskMethod::ByteShuffle, Tables = MaskMethod::ChannelTables;
     return {
         {"A8R8G8B8", pixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, true), Shuffle},
         {"X8R8G8B8", pixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, false), Shuffle},
@@ -491,17 +485,17 @@ std::vector<NamedLayout> commonLayouts() {
         {"B8G8R8A8 (bytes moved across)", pixelFormat(32, 0xFF00, 0xFF0000, 0xFF000000, 0xFF, true), Shuffle},
         {"R8G8B8", pixelFormat(24, 0xFF0000, 0xFF00, 0xFF, 0, false), Shuffle},
         {"B8G8R8", pixelFormat(24, 0xFF, 0xFF00, 0xFF0000, 0, false), Shuffle},
-        {"A2R10G10B10", pixelFormat(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, true), NarrowChannels},
-        {"R5G6B5", pixelFormat(16, 0xF800, 0x7E0, 0x1F, 0, false), NarrowChannels},
-        {"A1R5G5B5", pixelFormat(16, 0x7C00, 0x3E0, 0x1F, 0x8000, true), NarrowChannels},
-        {"A4R4G4B4", pixelFormat(16, 0xF00, 0xF0, 0xF, 0xF000, true), NarrowChannels},
-        {"A8L8 as masks", pixelFormat(16, 0xFF, 0xFF, 0xFF, 0xFF00, true), NarrowChannels},
-        {"R8G8 (RGB)", pixelFormat(16, 0xFF, 0xFF00, 0, 0, false), NarrowChannels},
+        {"A2R10G10B10", pixelFormat(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, true), Multiply},
+        {"R5G6B5", pixelFormat(16, 0xF800, 0x7E0, 0x1F, 0, false), Multiply},
+        {"A1R5G5B5", pixelFormat(16, 0x7C00, 0x3E0, 0x1F, 0x8000, true), Multiply},
+        {"A4R4G4B4", pixelFormat(16, 0xF00, 0xF0, 0xF, 0xF000, true), Multiply},
+        {"A8L8 as masks", pixelFormat(16, 0xFF, 0xFF, 0xFF, 0xFF00, true), Multiply},
+        {"R8G8 (RGB)", pixelFormat(16, 0xFF, 0xFF00, 0, 0, false), Multiply},
         {"24-bit 6:6:6", pixelFormat(24, 0x3F000, 0xFC0, 0x3F, 0, false), Tables},
         {"24-bit 8:8:8 with 1-bit channels", pixelFormat(24, 0x800000, 0x1, 0xFF00, 0x80, true), Tables},
-        {"R3G3B2", pixelFormat(8, 0xE0, 0x1C, 0x3, 0, false), MaskMethod::PixelTable},
-        {"L8 as masks", pixelFormat(8, 0xFF, 0xFF, 0xFF, 0, false), MaskMethod::PixelTable},
-        {"G16R16", pixelFormat(32, 0xFFFF, 0xFFFF0000, 0, 0, false), MaskMethod::Plain},
+        {"R3G3B2", pixelFormat(8, 0xE0, 0x1C, 0x3, 0, false), Tables},
+        {"L8 as masks", pixelFormat(8, 0xFF, 0xFF, 0xFF, 0, false), Tables},
+        {"G16R16", pixelFormat(32, 0xFFFF, 0xFFFF0000, 0, 0, false), KernelTier::Plain},
     };
 }
 
@@ -518,9 +512,21 @@ TEST_P(ConverterPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
             const uint32_t value = pixelBytes <= 2 ? i : (random.next() & ~0xFFu) | (i & 0xFF);
             for (uint32_t k = 0; k < pixelBytes; ++k) source[i * pixelBytes + k] = static_cast<uint8_t>(value >> (8 * k));
         }
-        MaskMethod method = MaskMethod::Plain;
-        ASSERT_TRUE(sameConversion(named.format, source, count, uint64_t{4096} * 4096, &method));
-        EXPECT_EQ(method, named.method);
+        ASSERT_TRUE(sameConversion(named.format, source, count, uint64_t{4096} * 4096));
+        // The fastest converter is the tier's, or the next one down where
+        // this build or processor lacks it (SSSE3, then SSE2); the shuffles
+        // store RGBA words, so three-byte pixels of them are looked up.
+        for (uint32_t bytesPerPixel : {4u, 3u}) {
+            KernelTier tier = bytesPerPixel == 3 && named.tier == Shuffle ? Tables : named.tier;
+            if (tier == KernelTier::Ssse3 && !(GetParam() && haveTier(tier))) tier = KernelTier::Sse2;
+            if (tier == KernelTier::Sse2 && !haveTier(tier)) tier = KernelTier::Portable;
+            DdsPlan plan = layoutPlan(maskFormat(), count, uint64_t{4096} * 4096, bytesPerPixel);
+            plan.pixels = named.format;
+            LayoutConverter fastest, expected;
+            ddsLayoutConverter(plan, &fastest);
+            ASSERT_TRUE(ddsLayoutConverterOfTier(plan, tier, &expected)) << bytesPerPixel << " bytes a pixel";
+            EXPECT_EQ(fastest.kernel, expected.kernel) << bytesPerPixel << " bytes a pixel";
+        }
     }
 }
 

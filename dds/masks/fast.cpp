@@ -345,7 +345,6 @@ LayoutRowKernel sse2Kernel(uint64_t pixelCount, uint32_t bytesPerPixel, Uncompre
     const bool rgb = bytesPerPixel == 3;
     if (byteShuffles(layout)) {
         if (rgb) return nullptr;
-        converter->method = MaskMethod::ByteShuffle;
         const bool swaps = swapsOrStays(shuffleOf(*converter));
         if (layout.pixelBytes == 4) return swaps ? shuffleRowSse2<4, true> : shuffleRowSse2<4, false>;
         return swaps ? shuffleRowSse2<3, true> : shuffleRowSse2<3, false>;
@@ -361,7 +360,6 @@ LayoutRowKernel sse2Kernel(uint64_t pixelCount, uint32_t bytesPerPixel, Uncompre
             return nullptr;
         }
     }
-    converter->method = MaskMethod::Multiply;
     if (layout.pixelBytes == 2) return rgb ? multiplyRow<2, 3> : multiplyRow<2, 4>;
     return rgb ? multiplyRow<4, 3> : multiplyRow<4, 4>;
 }
@@ -372,10 +370,7 @@ LayoutRowKernel sse2Kernel(uint64_t pixelCount, uint32_t bytesPerPixel, Uncompre
 LayoutRowKernel portableKernel(uint64_t pixelCount, uint32_t bytesPerPixel, UncompressedConverter *converter) {
     const UncompressedLayout &layout = converter->layout;
     const bool rgb = bytesPerPixel == 3;
-    if (byteShuffles(layout) && !rgb) {
-        converter->method = MaskMethod::ByteShuffle;
-        return layout.pixelBytes == 4 ? shuffleRow<4> : shuffleRow<3>;
-    }
+    if (byteShuffles(layout) && !rgb) return layout.pixelBytes == 4 ? shuffleRow<4> : shuffleRow<3>;
     if (layout.pixelBytes == 1) {
         if (pixelCount < 1024) return nullptr;
         for (uint32_t value = 0; value < 256; ++value) {
@@ -383,7 +378,6 @@ LayoutRowKernel portableKernel(uint64_t pixelCount, uint32_t bytesPerPixel, Unco
             for (uint32_t c = 0; c < 4; ++c) word |= uint32_t{ddsConvertChannel(layout.channels[c], value)} << (8 * c);
             converter->pixelTable[value] = word;
         }
-        converter->method = MaskMethod::PixelTable;
         return rgb ? pixelTableRow<3> : pixelTableRow<4>;
     }
     uint64_t entries = 0;
@@ -395,7 +389,6 @@ LayoutRowKernel portableKernel(uint64_t pixelCount, uint32_t bytesPerPixel, Unco
             converter->channelTables[c][value] = ddsConvertChannel(rule, value << rule.shift);
         }
     }
-    converter->method = MaskMethod::ChannelTables;
     switch (layout.pixelBytes) {
         case 2: return rgb ? channelTableRow<2, 3> : channelTableRow<2, 4>;
         case 3: return rgb ? channelTableRow<3, 3> : channelTableRow<3, 4>;
@@ -403,16 +396,15 @@ LayoutRowKernel portableKernel(uint64_t pixelCount, uint32_t bytesPerPixel, Unco
     }
 }
 
-// What every method reads: each channel's mask and shift (0 for a constant
-// channel) and the constants in place.
+// What every method reads: each channel's mask and shift (both 0 for a
+// constant channel) and the constants in place.
 void prepareChannels(const UncompressedLayout &layout, UncompressedConverter *converter) {
     converter->layout = layout;
-    converter->method = MaskMethod::Plain;
     converter->constantBits = 0;
     for (uint32_t c = 0; c < 4; ++c) {
         const ChannelRule &rule = layout.channels[c];
         converter->mask[c] = rule.mask;
-        converter->shift[c] = rule.mask != 0 ? rule.shift : 0;
+        converter->shift[c] = rule.shift;
         converter->preShift[c] = converter->multiplier[c] = 0;
         if (rule.mask == 0) converter->constantBits |= uint32_t{rule.constant} << (8 * c);
     }
@@ -435,7 +427,6 @@ LayoutRowKernel ddsMaskKernel(const UncompressedLayout &layout, uint64_t pixelCo
 #if defined(DDS_HAVE_SSSE3)
         case KernelTier::Ssse3:
             if (!byteShuffles(layout) || rgb || !ddsCpuHasSsse3()) return nullptr;
-            converter->method = MaskMethod::ByteShuffle;
             return layout.pixelBytes == 4 ? shuffleRowSsse3<4> : shuffleRowSsse3<3>;
 #endif
         default: return nullptr;

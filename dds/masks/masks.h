@@ -32,12 +32,7 @@ uint8_t ddsConvertChannel(const ChannelRule &rule, uint32_t pixel);
 
 // The little-endian value of a pixel of `pixelBytes` (1 to 4).
 inline uint32_t ddsLoadPixel(const uint8_t *p, uint32_t pixelBytes) {
-    switch (pixelBytes) {
-        case 4: return ddsLoad32(p);
-        case 3: return ddsLoad24(p);
-        case 2: return ddsLoad16(p);
-        default: return p[0];
-    }
+    return pixelBytes == 4 ? ddsLoad32(p) : pixelBytes == 3 ? ddsLoad24(p) : pixelBytes == 2 ? ddsLoad16(p) : p[0];
 }
 
 // Converts `width` source pixels (width * pixelBytes bytes) to
@@ -51,33 +46,27 @@ void ddsConvertUncompressedRowScalar(const UncompressedLayout &layout, const uin
 // table; a wider channel is converted by the plain rule.
 constexpr uint32_t ddsConverterTableEntries = 1024;
 
-// How a converter turns a pixel value into an RGBA word (R in the low byte).
-enum class MaskMethod : uint8_t {
-    Plain,          // ddsConvertUncompressedRowScalar
-    ByteShuffle,    // every mask 0 or one whole byte of a 3- or 4-byte pixel: bytes move, constants fill in
-    PixelTable,     // 8-bit pixels: one word per pixel value
-    ChannelTables,  // one table per channel, indexed by (value & mask) >> shift
-    Multiply,       // SSE2, 16- and 32-bit pixels: each channel value times a 16-bit multiplier,
-                    // checked at preparation against ddsConvertChannel for every value the mask lets through
-};
-
 // A layout prepared once for many rows by the row kernel of a tier
-// (ddsMaskKernel, layout_kernels.h): byte shuffles (SSSE3, SSE2, portable),
-// multiplications (SSE2), pixel and channel tables (portable) or the plain
-// rule.  The tables are computed by ddsConvertChannel itself, so a lookup
-// gives what the plain rule gives.  Tables and multipliers are prepared
-// only when they pay for the image's pixels (about four pixels for every
-// table entry or checked value).
+// (ddsMaskKernel, layout_kernels.h), which turns each pixel value into an
+// RGBA word (R in the low byte): byte shuffles where every mask is 0 or one
+// whole byte of a 3- or 4-byte pixel (SSSE3, SSE2, portable); each channel
+// value times a 16-bit multiplier, checked at preparation against
+// ddsConvertChannel for every value the mask lets through (SSE2, 16- and
+// 32-bit pixels); one word per value of an 8-bit pixel, or one table per
+// channel indexed by (value & mask) >> shift (portable); or the plain rule.
+// The tables are computed by ddsConvertChannel itself, so a lookup gives
+// what the plain rule gives.  Tables and multipliers are prepared only when
+// they pay for the image's pixels (about four pixels for every table entry
+// or checked value).
 struct UncompressedConverter {
     UncompressedLayout layout;
-    MaskMethod method;
     uint32_t constantBits;  // the constants of the channels whose mask is 0, in place
     uint32_t mask[4];       // per channel: mask (0 for a constant channel)
     uint32_t shift[4];      // per channel: the rule's shift
-    uint32_t preShift[4];   // Multiply: the value is shifted left by this...
+    uint32_t preShift[4];   // multiplications: the value is shifted left by this...
     uint32_t multiplier[4]; // ...and multiplied by this, keeping the high 16 bits of the product
-    uint32_t pixelTable[256];                            // PixelTable: RGBA word of each value
-    uint8_t channelTables[4][ddsConverterTableEntries];  // ChannelTables: byte of each channel value
+    uint32_t pixelTable[256];                            // 8-bit pixels: RGBA word of each value
+    uint8_t channelTables[4][ddsConverterTableEntries];  // byte of each channel value
 };
 
 #endif
