@@ -9,10 +9,8 @@ constexpr KernelTier FastestFirst[] = {KernelTier::Avx2, KernelTier::Ssse3, Kern
 LayoutRowKernel kernelOfTier(const DdsPlan &plan, KernelTier tier, LayoutState *state) {
     const DdsFormat &format = *plan.format;
     const uint32_t out = plan.pixelBytes;
-    state->wide = format.wide;
+    state->format = &format;
     state->fields = plan.fields;
-    state->yuv = format.yuv;
-    state->paletteLayout = format.palette;
     switch (format.coding) {
         case PixelCoding::Masks:
             return ddsMaskKernel(ddsPrepareUncompressed(plan.pixels), uint64_t{plan.width} * plan.height, out, tier,

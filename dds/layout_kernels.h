@@ -12,18 +12,13 @@
 #include "masks/masks.h"
 #include "palette/palette.h"
 #include "plan.h"
-#include "wide/fields.h"
-#include "wide/wide.h"
-#include "yuv/yuv.h"
 
 // What a layout's row kernel reads besides the pixels, prepared once an
 // image.
 struct LayoutState {
-    UncompressedConverter masks;  // mask-coded pixels: the method and its tables
-    WideFormat wide;
-    FieldLayout fields;
-    YuvLayout yuv;
-    PaletteLayout paletteLayout;
+    const DdsFormat *format;      // the row of the format table: its wide, YUV or palette layout
+    UncompressedConverter masks;  // mask-coded pixels: masks, shifts, tables, multipliers
+    FieldLayout fields;           // field-coded pixels: the plan's fields
     DdsPalette palette;           // read by the caller, once a request
 };
 

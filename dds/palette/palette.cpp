@@ -15,7 +15,7 @@ void paletteRow(const LayoutState &state, const uint8_t *source, const uint8_t *
     const uint8_t(*entries)[4] = state.palette.entries;
     uint8_t *out = rows[0];
     uint32_t x = 0;
-    if (state.paletteLayout == PaletteLayout::A8P8) {
+    if (state.format->palette == PaletteLayout::A8P8) {
         for (; x < width; ++x, out += BytesPerPixel) {
             std::memcpy(out, entries[source[2 * x]], 3);
             if (BytesPerPixel == 4) out[3] = source[2 * x + 1];

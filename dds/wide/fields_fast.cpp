@@ -72,7 +72,9 @@ void byteRow(const LayoutState &state, const uint8_t *source, const uint8_t *, u
 }
 
 // A vector path's kernel: its steps, then the plain conversion of the
-// pixels they leave.
+// pixels they leave; the plain tier takes no steps.
+uint32_t noSteps(const uint8_t *, uint32_t, uint8_t *) { return 0; }
+
 template <uint32_t (*Steps)(const uint8_t *, uint32_t, uint8_t *), uint32_t BytesPerPixel>
 void stepsRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
     const uint32_t done = Steps(source, width, rows[0]);
@@ -80,27 +82,19 @@ void stepsRow(const LayoutState &state, const uint8_t *source, const uint8_t *, 
                             rows[0] + size_t{done} * BytesPerPixel, BytesPerPixel);
 }
 
-template <uint32_t BytesPerPixel>
-void plainRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
-    ddsConvertFieldRowPlain(state.fields, source, width, rows[0], BytesPerPixel);
-}
-
 #if defined(DDS_HAVE_SSE2)
-bool sameField(const Field &a, const Field &b) { return a.kind == b.kind && a.offset == b.offset && a.mask == b.mask; }
-
-bool isLayout(const FieldLayout &layout, uint8_t pixelBytes, Field r, Field g, Field b, Field a) {
-    const Field want[4] = {r, g, b, a};
+bool sameLayout(const FieldLayout &a, const FieldLayout &b) {
+    bool same = a.pixelBytes == b.pixelBytes;
     for (int c = 0; c < 4; ++c) {
-        if (!sameField(layout.channels[c], want[c])) return false;
+        const Field &x = a.channels[c], &y = b.channels[c];
+        same = same && x.kind == y.kind && x.offset == y.offset && x.mask == y.mask;
     }
-    return layout.pixelBytes == pixelBytes;
+    return same;
 }
 
 constexpr FieldKind S = FieldKind::Signed;
-
-bool isSigned8x4(const FieldLayout &layout) {
-    return isLayout(layout, 4, ddsField(S, 0xFF), ddsField(S, 0xFF00), ddsField(S, 0xFF0000), ddsField(S, 0xFF000000));
-}
+constexpr FieldLayout Signed8x4{{ddsField(S, 0xFF), ddsField(S, 0xFF00), ddsField(S, 0xFF0000), ddsField(S, 0xFF000000)},
+                                4};
 
 // Signed bytes: v + 128 is the byte ^ 0x80, and -128 (0x80) goes to 1 as
 // -127 does: the larger of that and 1.  Returns the pixels converted.
@@ -117,10 +111,8 @@ uint32_t signed8x4Sse2(const uint8_t *source, uint32_t width, uint8_t *rgba) {
 #endif
 
 #if defined(DDS_HAVE_SSSE3)
-bool isSigned16x2(const FieldLayout &layout) {
-    return isLayout(layout, 4, ddsField(S, 0xFFFF), ddsField(S, 0xFFFF0000), ddsField(FieldKind::Zero, 0),
-                    ddsField(FieldKind::Opaque, 0));
-}
+constexpr FieldLayout Signed16x2{
+    {ddsField(S, 0xFFFF), ddsField(S, 0xFFFF0000), ddsField(FieldKind::Zero, 0), ddsField(FieldKind::Opaque, 0)}, 4};
 
 // Eight signed 16-bit channels to bytes.  With v limited to -32767 and
 // w = v + 32768 (v ^ 0x8000, 1 to 65535), the rule's
@@ -158,16 +150,17 @@ LayoutRowKernel ddsFieldKernel(const FieldLayout &layout, uint32_t bytesPerPixel
     uint32_t index[4];
     const uint8_t *tables[4];
     switch (tier) {
-        case KernelTier::Plain: return rgb ? plainRow<3> : plainRow<4>;
+        case KernelTier::Plain: return rgb ? stepsRow<noSteps, 3> : stepsRow<noSteps, 4>;
         case KernelTier::Portable:
             if (!byteChannels(layout, index, tables)) return nullptr;
             return rgb ? byteRow<3> : byteRow<4>;
 #if defined(DDS_HAVE_SSE2)
-        case KernelTier::Sse2: return !rgb && isSigned8x4(layout) ? stepsRow<signed8x4Sse2, 4> : nullptr;
+        case KernelTier::Sse2: return !rgb && sameLayout(layout, Signed8x4) ? stepsRow<signed8x4Sse2, 4> : nullptr;
 #endif
 #if defined(DDS_HAVE_SSSE3)
         case KernelTier::Ssse3:
-            return rgb && isSigned16x2(layout) && ddsCpuHasSsse3() ? stepsRow<signed16x2RgbSsse3, 3> : nullptr;
+            if (!rgb || !sameLayout(layout, Signed16x2) || !ddsCpuHasSsse3()) return nullptr;
+            return stepsRow<signed16x2RgbSsse3, 3>;
 #endif
         default: return nullptr;
     }

@@ -82,8 +82,8 @@ void channelRow(uint32_t channels, const uint8_t *source, uint32_t width, uint8_
 // The wide layouts have the plain tier alone: the rule, pixel by pixel.
 template <uint32_t BytesPerPixel>
 void wideRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
-    const uint32_t channels = state.wide.channels;
-    switch (state.wide.layout) {
+    const uint32_t channels = state.format->wide.channels;
+    switch (state.format->wide.layout) {
         case WideLayout::Unorm16: channelRow<2, unorm16At, BytesPerPixel>(channels, source, width, rows[0]); break;
         case WideLayout::Float16: channelRow<2, halfAt, BytesPerPixel>(channels, source, width, rows[0]); break;
         case WideLayout::Float32: channelRow<4, floatAt, BytesPerPixel>(channels, source, width, rows[0]); break;

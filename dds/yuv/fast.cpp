@@ -219,29 +219,28 @@ DDS_TARGET_AVX2 uint32_t ayuvAvx2(const uint8_t *source, uint32_t width, uint8_t
 #endif
 
 template <uint32_t BytesPerPixel>
-void plainRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
-    ddsConvertYuvRowPlain(state.yuv, source, width, rows[0], BytesPerPixel);
-}
-
-template <uint32_t BytesPerPixel>
 void planesRow(const LayoutState &state, const uint8_t *source, const uint8_t *chroma, uint32_t width,
                uint8_t *const *rows) {
-    ddsConvertYuvPlanes(state.yuv, source, chroma, width, rows[0], rows[1], BytesPerPixel);
+    ddsConvertYuvPlanes(state.format->yuv, source, chroma, width, rows[0], rows[1], BytesPerPixel);
 }
 
-#if defined(DDS_HAVE_SSSE3)
 // A vector path's kernel: its steps, whole pairs, then the plain
-// conversion of the pixels they leave.
-template <uint32_t (*Steps)(const uint8_t *, uint32_t, uint8_t *), uint32_t BytesPerPixel>
+// conversion of the pixels they leave; the plain tier takes no steps.
+using Steps = uint32_t (*)(const uint8_t *source, uint32_t width, uint8_t *destination);
+
+uint32_t noSteps(const uint8_t *, uint32_t, uint8_t *) { return 0; }
+
+template <Steps Vector, uint32_t BytesPerPixel>
 void stepsRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
-    const uint32_t done = Steps(source, width, rows[0]);
-    ddsConvertYuvRowPlain(state.yuv, source + static_cast<size_t>(ddsYuvRowBytes(state.yuv, done)), width - done,
+    const YuvLayout layout = state.format->yuv;
+    const uint32_t done = Vector(source, width, rows[0]);
+    ddsConvertYuvRowPlain(layout, source + static_cast<size_t>(ddsYuvRowBytes(layout, done)), width - done,
                           rows[0] + size_t{done} * BytesPerPixel, BytesPerPixel);
 }
 
+#if defined(DDS_HAVE_SSSE3)
 // A tier's vector kernels: AYUV to RGBA, YUY2 and UYVY to RGB.
-template <uint32_t (*Ayuv)(const uint8_t *, uint32_t, uint8_t *), uint32_t (*Yuy2)(const uint8_t *, uint32_t, uint8_t *),
-          uint32_t (*Uyvy)(const uint8_t *, uint32_t, uint8_t *)>
+template <Steps Ayuv, Steps Yuy2, Steps Uyvy>
 LayoutRowKernel vectorKernel(YuvLayout layout, uint32_t bytesPerPixel) {
     if (layout == YuvLayout::Ayuv && bytesPerPixel == 4) return stepsRow<Ayuv, 4>;
     if (layout == YuvLayout::Yuy2 && bytesPerPixel == 3) return stepsRow<Yuy2, 3>;
@@ -257,7 +256,7 @@ LayoutRowKernel ddsYuvKernel(YuvLayout layout, uint32_t bytesPerPixel, KernelTie
     switch (tier) {
         case KernelTier::Plain:
             if (ddsYuvIsPlanar(layout)) return rgb ? planesRow<3> : planesRow<4>;
-            return rgb ? plainRow<3> : plainRow<4>;
+            return rgb ? stepsRow<noSteps, 3> : stepsRow<noSteps, 4>;
 #if defined(DDS_HAVE_SSSE3)
         case KernelTier::Ssse3:
             if (!ddsCpuHasSsse3()) return nullptr;

@@ -59,13 +59,11 @@ struct PairOrder {
     uint8_t first, chromaA, chromaB, second;
 };
 
+// UYVY and RGBG lead with a chroma sample; YUY2, Y210, Y216 (Y0, U, Y1, V)
+// and GRGB with a luma one.
 PairOrder pairOrder(YuvLayout layout) {
-    switch (layout) {
-        case YuvLayout::Uyvy: return {1, 0, 2, 3};
-        case YuvLayout::Rgbg: return {1, 0, 2, 3};
-        case YuvLayout::Grgb: return {0, 1, 3, 2};
-        default: return {0, 1, 3, 2};  // Y0, U, Y1, V
-    }
+    const bool chromaFirst = layout == YuvLayout::Uyvy || layout == YuvLayout::Rgbg;
+    return chromaFirst ? PairOrder{1, 0, 2, 3} : PairOrder{0, 1, 3, 2};
 }
 
 void pairRow(YuvLayout layout, const uint8_t *source, uint32_t width, uint8_t *destination, uint32_t bytesPerPixel) {
