@@ -79,21 +79,6 @@ uint8_t channelByte(const FieldReader *readers, int c, const uint8_t *pixel, uin
     }
 }
 
-}  // namespace
-
-void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
-                             uint32_t bytesPerPixel) {
-    FieldReader readers[4];
-    for (int c = 0; c < 4; ++c) readers[c] = readerOf(layout.channels[c]);
-    for (uint32_t x = 0; x < width; ++x, source += layout.pixelBytes, destination += bytesPerPixel) {
-        for (uint32_t c = 0; c < bytesPerPixel; ++c) {
-            destination[c] = channelByte(readers, static_cast<int>(c), source, layout.pixelBytes);
-        }
-    }
-}
-
-namespace {
-
 // One bit a pixel, the first pixel in the most significant bit of the
 // first byte: 1 is white, 0 black.
 template <uint32_t BytesPerPixel>
@@ -107,6 +92,17 @@ void bitRow(const LayoutState &, const uint8_t *source, const uint8_t *, uint32_
 }
 
 }  // namespace
+
+void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
+                             uint32_t bytesPerPixel) {
+    FieldReader readers[4];
+    for (int c = 0; c < 4; ++c) readers[c] = readerOf(layout.channels[c]);
+    for (uint32_t x = 0; x < width; ++x, source += layout.pixelBytes, destination += bytesPerPixel) {
+        for (uint32_t c = 0; c < bytesPerPixel; ++c) {
+            destination[c] = channelByte(readers, static_cast<int>(c), source, layout.pixelBytes);
+        }
+    }
+}
 
 LayoutRowKernel ddsBitKernel(uint32_t bytesPerPixel, KernelTier tier) {
     if (tier != KernelTier::Plain) return nullptr;
