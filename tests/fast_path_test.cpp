@@ -401,10 +401,11 @@ const DdsFormat &maskFormat() {
 
 // Every tier's converter of mask-coded pixels and the fastest against the
 // plain tier, at four bytes a pixel and at three, whose plain bytes must be
-// the first three of each four.
+// the first three of each four; names every tier that differs.
 testing::AssertionResult sameConversion(const DdsPixelFormat &pixels, const std::vector<uint8_t> &source,
                                         uint32_t width, uint64_t pixelCountHint) {
     std::vector<uint8_t> rgba;
+    std::string differ;
     for (uint32_t bytesPerPixel : {4u, 3u}) {
         DdsPlan plan = layoutPlan(maskFormat(), width, pixelCountHint, bytesPerPixel);
         plan.pixels = pixels;
@@ -417,15 +418,13 @@ testing::AssertionResult sameConversion(const DdsPixelFormat &pixels, const std:
         }
         std::vector<uint8_t> fast = plain;
         std::fill_n(fast.begin(), size_t{width} * bytesPerPixel, 0x5A);
-        if (!convertRow(plan, nullptr, source.data(), fast.data()) || fast != plain) {
-            return testing::AssertionFailure() << "the fastest converter differs at " << bytesPerPixel << " bytes";
-        }
+        if (!convertRow(plan, nullptr, source.data(), fast.data()) || fast != plain) differ += " the fastest";
         for (const NamedTier &tier : fastTiers) {
             std::fill_n(fast.begin(), size_t{width} * bytesPerPixel, 0x5A);
-            if (convertRow(plan, &tier.tier, source.data(), fast.data()) && fast != plain) {
-                return testing::AssertionFailure() << tier.name << " differs at " << bytesPerPixel << " bytes";
-            }
+            const bool ran = convertRow(plan, &tier.tier, source.data(), fast.data());
+            if (ran && fast != plain) differ += std::string(" ") + tier.name;
         }
+        if (!differ.empty()) return testing::AssertionFailure() << "differ at " << bytesPerPixel << " bytes:" << differ;
     }
     return testing::AssertionSuccess();
 }
@@ -543,12 +542,14 @@ TEST_P(ConverterPaths, FieldAndYuvRowsMatchThePlainRules) {
         const KernelTier plainTier = KernelTier::Plain;
         convertRow(plan, &plainTier, source.data(), plain.data());
         bool vectorRan = !haveTier(vector) || (!GetParam() && vector == KernelTier::Ssse3);
+        std::string differ;
         for (const NamedTier &tier : fastTiers) {
             fast = plain, std::fill_n(fast.begin(), size_t{plan.width} * plan.pixelBytes, 0xA5);
             const bool ran = convertRow(plan, &tier.tier, source.data(), fast.data());
-            if (ran && fast != plain) return testing::AssertionFailure() << tier.name << ", width " << plan.width;
+            if (ran && fast != plain) differ += std::string(" ") + tier.name;
             vectorRan = vectorRan || (ran && tier.tier == vector);
         }
+        if (!differ.empty()) return testing::AssertionFailure() << "width " << plan.width << ", differ:" << differ;
         if (!vectorRan) return testing::AssertionFailure() << "no kernel of tier " << int(vector);
         return testing::AssertionSuccess();
     };
