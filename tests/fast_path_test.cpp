@@ -420,7 +420,7 @@ testing::AssertionResult sameConversion(const DdsPixelFormat &pixels, const std:
         std::fill_n(fast.begin(), size_t{width} * bytesPerPixel, 0x5A);
         if (!convertRow(plan, nullptr, source.data(), fast.data()) || fast != plain) differ += " the fastest";
         for (const NamedTier &tier : fastTiers) {
-            std::fill_n(fast.begin(), size_t{width} * bytesPerPixel, 0x5A);
+            fast = plain, std::fill_n(fast.begin(), size_t{width} * bytesPerPixel, 0x5A);
             const bool ran = convertRow(plan, &tier.tier, source.data(), fast.data());
             if (ran && fast != plain) differ += std::string(" ") + tier.name;
         }
@@ -484,6 +484,7 @@ std::vector<NamedLayout> commonLayouts() {
         {"B8G8R8A8 (bytes moved across)", pixelFormat(32, 0xFF00, 0xFF0000, 0xFF000000, 0xFF, true), Shuffle},
         {"R8G8B8", pixelFormat(24, 0xFF0000, 0xFF00, 0xFF, 0, false), Shuffle},
         {"B8G8R8", pixelFormat(24, 0xFF, 0xFF00, 0xFF0000, 0, false), Shuffle},
+        {"B8R8G8 (bytes moved across)", pixelFormat(24, 0xFF00, 0xFF, 0xFF0000, 0, false), Shuffle},
         {"A2R10G10B10", pixelFormat(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, true), Multiply},
         {"R5G6B5", pixelFormat(16, 0xF800, 0x7E0, 0x1F, 0, false), Multiply},
         {"A1R5G5B5", pixelFormat(16, 0x7C00, 0x3E0, 0x1F, 0x8000, true), Multiply},
@@ -511,7 +512,7 @@ TEST_P(ConverterPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
             const uint32_t value = pixelBytes <= 2 ? i : (random.next() & ~0xFFu) | (i & 0xFF);
             for (uint32_t k = 0; k < pixelBytes; ++k) source[i * pixelBytes + k] = static_cast<uint8_t>(value >> (8 * k));
         }
-        ASSERT_TRUE(sameConversion(named.format, source, count, uint64_t{4096} * 4096));
+        EXPECT_TRUE(sameConversion(named.format, source, count, uint64_t{4096} * 4096));
         // The fastest converter is the tier's, or the next one down where
         // this build or processor lacks it (SSSE3, then SSE2); the shuffles
         // store RGBA words, so three-byte pixels of them are looked up.
