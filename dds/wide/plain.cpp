@@ -42,7 +42,7 @@ void channelPixel(const uint8_t *p, uint8_t rgba[4]) {
 
 // R bits 0-10 and G bits 11-21: 5 exponent bits over 6 mantissa bits; B
 // bits 22-31: 5 over 5.
-void packedFloatPixel(const uint8_t *p, uint8_t rgba[4]) {
+inline void packedFloatPixel(const uint8_t *p, uint8_t rgba[4]) {
     const uint32_t pixel = ddsLoad32(p);
     rgba[0] = packedFloat(pixel & 0x7FFu, 6);
     rgba[1] = packedFloat(pixel >> 11 & 0x7FFu, 6);
@@ -50,20 +50,22 @@ void packedFloatPixel(const uint8_t *p, uint8_t rgba[4]) {
 }
 
 // Mantissas R bits 0-8, G 9-17, B 18-26; the exponent bits 27-31.
-void sharedExponentPixel(const uint8_t *p, uint8_t rgba[4]) {
+inline void sharedExponentPixel(const uint8_t *p, uint8_t rgba[4]) {
     const uint32_t pixel = ddsLoad32(p);
     const uint32_t exponent = pixel >> 27;
     for (uint32_t c = 0; c < 3; ++c) rgba[c] = sharedExponentChannel(pixel >> (9 * c) & 0x1FFu, exponent);
 }
 
 // A row of pixels of `PixelBytes`, each converted by `Pixel` into
-// `BytesPerPixel` bytes; what a pixel does not set is 0, alpha 255.
+// `BytesPerPixel` bytes; what a pixel does not set is 0, alpha 255.  The
+// bytes are stored one by one, which compilers turn into vector stores of
+// three-byte pixels too (a three-byte copy they do not).
 template <uint32_t PixelBytes, void (*Pixel)(const uint8_t *, uint8_t *), uint32_t BytesPerPixel>
 void pixelRow(const uint8_t *source, uint32_t width, uint8_t *destination) {
     for (uint32_t x = 0; x < width; ++x, source += PixelBytes, destination += BytesPerPixel) {
         uint8_t rgba[4] = {0, 0, 0, 255};
         Pixel(source, rgba);
-        std::memcpy(destination, rgba, BytesPerPixel);
+        for (uint32_t c = 0; c < BytesPerPixel; ++c) destination[c] = rgba[c];
     }
 }
 
