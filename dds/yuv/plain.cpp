@@ -19,18 +19,13 @@ uint32_t depthShift(YuvLayout layout) {
 uint32_t storedShift(YuvLayout layout) { return layout == YuvLayout::Y210 || layout == YuvLayout::P010 ? 6 : 0; }
 
 // Sample `i` of `samples`, moved down to its bits.
-int32_t sampleAt(const uint8_t *samples, uint32_t i, uint32_t sampleBytes, uint32_t shift) {
-    return static_cast<int32_t>((sampleBytes == 1 ? samples[i] : ddsLoad16(samples + 2 * size_t{i})) >> shift);
+inline int32_t sampleAt(const uint8_t *samples, uint32_t i, uint32_t sampleBytes, uint32_t shift) {
+    return static_cast<int32_t>((sampleBytes == 1 ? samples[i] : ddsLoad16(samples + 2 * i)) >> shift);
 }
 
-// A pixel's bytes, each size a copy of a size known when compiled.
 void put(uint8_t *destination, const uint8_t rgb[3], uint8_t alpha, uint32_t bytesPerPixel) {
     const uint8_t rgba[4] = {rgb[0], rgb[1], rgb[2], alpha};
-    if (bytesPerPixel == 4) {
-        std::memcpy(destination, rgba, 4);
-    } else {
-        std::memcpy(destination, rgba, 3);
-    }
+    std::memcpy(destination, rgba, bytesPerPixel);
 }
 
 // A 4:4:4 pixel: Y, U, V and the alpha byte.
@@ -105,9 +100,9 @@ void ddsConvertYuvPlanes(YuvLayout layout, const uint8_t *luma, const uint8_t *c
     for (uint32_t x = 0; x < width; ++x) {
         const int32_t u = sampleAt(chroma, x & ~1u, sampleBytes, shift), v = sampleAt(chroma, x | 1u, sampleBytes, shift);
         for (int r = 0; r < 2; ++r) {
-            uint8_t rgb[3];
-            ddsYuvToRgb(sampleAt(lumaRows[r], x, sampleBytes, shift), u, v, depth, rgb);
-            put(rows[r] + size_t{x} * bytesPerPixel, rgb, 255, bytesPerPixel);
+            uint8_t *pixel = rows[r] + size_t{x} * bytesPerPixel;
+            ddsYuvToRgb(sampleAt(lumaRows[r], x, sampleBytes, shift), u, v, depth, pixel);
+            if (bytesPerPixel == 4) pixel[3] = 255;
         }
     }
 }
