@@ -35,18 +35,14 @@ inline void putWord(uint8_t *destination, uint32_t word) {
     std::memcpy(destination, &word, BytesPerPixel);
 }
 
-// A whole-byte mask converts to its byte unchanged: the value is at most 255
-// and the scale 255 / 255 is exactly 1.
-bool isByteChannel(const ChannelRule &rule, uint32_t pixelBytes) {
-    return rule.shift % 8 == 0 && rule.shift / 8 < pixelBytes && rule.mask == 0xFFu << rule.shift &&
-           rule.scale == 1.0f;
-}
-
-// Whether every channel of a 3- or 4-byte pixel is a whole byte or a constant.
+// Whether every channel of a 3- or 4-byte pixel is a constant or a whole
+// byte of it, which converts to itself: the value is at most 255 and the
+// scale 255 / 255 is exactly 1.
 bool byteShuffles(const UncompressedLayout &layout) {
     bool shuffles = layout.pixelBytes >= 3;
     for (const ChannelRule &rule : layout.channels) {
-        shuffles = shuffles && (rule.mask == 0 || isByteChannel(rule, layout.pixelBytes));
+        const bool byte = rule.shift % 8 == 0 && rule.shift / 8 < layout.pixelBytes && rule.mask == 0xFFu << rule.shift;
+        shuffles = shuffles && (rule.mask == 0 || (byte && rule.scale == 1.0f));
     }
     return shuffles;
 }

@@ -2,19 +2,13 @@
 
 namespace {
 
-uint32_t trailingZeros(uint32_t mask) {
-    uint32_t count = 0;
-    while (count < 32 && (mask & (1u << count)) == 0) ++count;
-    return count;
-}
-
 // The scale maps the mask's largest value to 255.  It is divided in double
 // precision and kept as a 32-bit float; that rounding is why a full 5-bit
 // or 6-bit channel comes out 254, and files converted before depend on it.
 ChannelRule makeRule(uint32_t mask, uint8_t constantIfZero) {
     ChannelRule rule{mask, 0, 0.0f, constantIfZero};
     if (mask == 0) return rule;
-    rule.shift = trailingZeros(mask);
+    while ((mask >> rule.shift & 1u) == 0) ++rule.shift;  // the mask's lowest bit, below 32
     rule.scale = static_cast<float>(255.0 / static_cast<double>(mask >> rule.shift));
     return rule;
 }
