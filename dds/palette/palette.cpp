@@ -23,12 +23,8 @@ void paletteRow(const LayoutState &state, const uint8_t *source, const uint8_t *
         return;
     }
     for (; x + 4 <= width; x += 4, out += 4 * BytesPerPixel) {
-        const uint8_t *a = entries[source[x]], *b = entries[source[x + 1]];
-        const uint8_t *c = entries[source[x + 2]], *d = entries[source[x + 3]];
-        std::memcpy(out, a, BytesPerPixel);
-        std::memcpy(out + BytesPerPixel, b, BytesPerPixel);
-        std::memcpy(out + 2 * BytesPerPixel, c, BytesPerPixel);
-        std::memcpy(out + 3 * BytesPerPixel, d, BytesPerPixel);
+        const uint8_t *four[4] = {entries[source[x]], entries[source[x + 1]], entries[source[x + 2]], entries[source[x + 3]]};
+        for (uint32_t k = 0; k < 4; ++k) std::memcpy(out + k * BytesPerPixel, four[k], BytesPerPixel);
     }
     for (; x < width; ++x, out += BytesPerPixel) std::memcpy(out, entries[source[x]], BytesPerPixel);
 }
