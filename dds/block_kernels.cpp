@@ -17,7 +17,8 @@ namespace {
 using B = BlockFormat;
 
 // The plain tier: each block decoded by ddsDecodeBlock into RGBA pixels on
-// the stack, then copied into the rows, or packed to three bytes a pixel.
+// the stack, then copied into the rows, or packed to three bytes a pixel
+// (ddsDecodeBlockInside, which the blocks across the image's edges take too).
 template <BlockFormat Format, int BytesPerPixel>
 struct PlainRow {
     static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {

@@ -22,10 +22,10 @@
 // exactly where a flip of the whole buffer would put them.
 //
 // Pixel layouts also use a LayoutConverter on the stack (about 6 KiB: mask
-// tables, or a palette's 1 KiB, read once); nothing else is allocated.  Fails, returning false, when a
-// read fails, or, for a plan marked confirmType, at a chunk with a
-// transparent texel (the file has changed since the query reported Rgb);
-// the buffer may then be partly written.
+// tables, or a palette's 1 KiB, read once); nothing else is allocated.
+// Fails, returning false, when a read fails, or, for a plan marked
+// confirmType, at a chunk with a transparent texel (the file has changed
+// since the query reported Rgb); the buffer may then be partly written.
 bool ddsDecodeTopLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *chunk, uint8_t *pixels,
                        bool reverseRows);
 
