@@ -2,12 +2,12 @@
 // memory, the whole import through the stand-in host, and memcpy of the
 // same output size as the yardstick, all in one run.
 //
-// kernel/ is what the import runs (ddsDecodeBlockRow, or a converter
-// prepared once per image and ddsConvertRowPrepared; for PVRTC1 the word
+// kernel/ is what the import runs (ddsDecodeBlockRow, or a layout
+// converter prepared once per image; for PVRTC1 the word
 // rows of a level put in linear order, and for the layouts that are not
 // masks the level decoder's chunks), baseline/ the same
-// with the processor's extensions (SSSE3) turned off, row/ is
-// ddsConvertUncompressedRow (which prepares its converter per row) and
+// with the processor's extensions (SSSE3) turned off, row/ a mask
+// converter prepared for each row and
 // plain/ the scalar implementations the fast paths are checked against.
 // read/ reads the file as the import does, without decoding.
 //
@@ -38,7 +38,7 @@
 #include "plugin_loader.h"
 #include "qvhost.h"
 #include "top_level.h"
-#include "masks/masks.h"
+#include "layout_kernels.h"
 #include "pvrtc/pvrtc.h"
 
 namespace {
@@ -236,52 +236,36 @@ void benchBlockKernel(benchmark::State &state, std::string name, const BenchForm
     yardstick.report(state, name, static_cast<double>(size) * size);
 }
 
-using PixelRowFn = void (*)(const UncompressedLayout &, const uint8_t *, uint32_t, uint8_t *);
-
-// The whole image of uncompressed pixels, converted by `convertImage(layout,
-// source, sourceRowBytes, rgba, rgbaStride)` each iteration.
-template <typename ConvertImage>
-void benchUncompressedImage(benchmark::State &state, const std::string &name, const BenchFormat *format,
-                            uint32_t size, ConvertImage convertImage) {
+// The whole image of mask-coded pixels through the converter of `tier`
+// (with `Fastest`, the one the import runs), prepared once for every
+// `rowsPerConverter` rows as for an image of that many rows: the import
+// prepares one per image.
+void benchMaskKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size, int tier,
+                     uint32_t rowsPerConverter) {
     const std::vector<uint8_t> payload = benchPayload(*format, size, size);
-    const size_t stride = static_cast<size_t>(size) * 4;
+    DdsFormat masks{};
+    masks.coding = PixelCoding::Masks;
+    DdsPlan plan{};
+    plan.format = &masks, plan.pixels = pixelFormatOf(*format), plan.pixelBytes = 4;
+    plan.width = size, plan.height = rowsPerConverter;
+    const size_t stride = static_cast<size_t>(size) * 4, rowBytes = static_cast<size_t>(size) * (format->bits / 8);
     std::vector<uint8_t> pixels(stride * size);
-    const UncompressedLayout layout = ddsPrepareUncompressed(pixelFormatOf(*format));
-    const size_t rowBytes = static_cast<size_t>(size) * layout.pixelBytes;
     Yardstick yardstick(pixels.size());
     for (auto _ : state) {
         yardstick.iteration(state, [&] {
-            convertImage(layout, payload.data(), rowBytes, pixels.data(), stride);
+            LayoutConverter converter;
+            for (uint32_t row = 0; row < size; ++row) {
+                if (row % rowsPerConverter == 0 && tier == Fastest) ddsLayoutConverter(plan, &converter);
+                if (row % rowsPerConverter == 0 && tier != Fastest) {
+                    ddsLayoutConverterOfTier(plan, static_cast<KernelTier>(tier), &converter);
+                }
+                uint8_t *const rows[2] = {pixels.data() + row * stride, nullptr};
+                converter.kernel(converter.state, payload.data() + row * rowBytes, nullptr, size, rows);
+            }
             benchmark::DoNotOptimize(pixels.data());
         });
     }
     yardstick.report(state, name, static_cast<double>(size) * size);
-}
-
-// The whole image through an uncompressed row converter.
-void benchMaskKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
-                     PixelRowFn convertRow) {
-    benchUncompressedImage(state, name, format, size,
-                           [&](const UncompressedLayout &layout, const uint8_t *source, size_t rowBytes,
-                               uint8_t *rgba, size_t stride) {
-                               for (uint32_t row = 0; row < size; ++row) {
-                                   convertRow(layout, source + row * rowBytes, size, rgba + row * stride);
-                               }
-                           });
-}
-
-// The whole image through a converter prepared once, as the import does.
-void benchPreparedKernel(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
-    benchUncompressedImage(state, name, format, size,
-                           [&](const UncompressedLayout &layout, const uint8_t *source, size_t rowBytes,
-                               uint8_t *rgba, size_t stride) {
-                               UncompressedConverter converter;
-                               ddsPrepareConverter(layout, static_cast<uint64_t>(size) * size, &converter);
-                               for (uint32_t row = 0; row < size; ++row) {
-                                   ddsConvertRowPrepared(converter, source + row * rowBytes, size,
-                                                         rgba + row * stride);
-                               }
-                           });
 }
 
 // A layout that is not masks, as the import converts it: the plan of the
@@ -435,10 +419,9 @@ void benchBlockKernelBaseline(benchmark::State &state, std::string name, const B
     ddsAllowCpuExtensions(true);
 }
 
-void benchPreparedKernelBaseline(benchmark::State &state, std::string name, const BenchFormat *format,
-                                 uint32_t size) {
+void benchMaskKernelBaseline(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
     ddsAllowCpuExtensions(false);
-    benchPreparedKernel(state, std::move(name), format, size);
+    benchMaskKernel(state, std::move(name), format, size, Fastest, size);
     ddsAllowCpuExtensions(true);
 }
 
@@ -466,10 +449,10 @@ void registerAll() {
                 add("portable/" + suffix, benchBlockKernel, &format, size, static_cast<int>(KernelTier::Portable));
                 add("plain/" + suffix, benchBlockKernel, &format, size, static_cast<int>(KernelTier::Plain));
             } else {
-                add("kernel/" + suffix, benchPreparedKernel, &format, size);
-                add("baseline/" + suffix, benchPreparedKernelBaseline, &format, size);
-                add("row/" + suffix, benchMaskKernel, &format, size, &ddsConvertUncompressedRow);
-                add("plain/" + suffix, benchMaskKernel, &format, size, &ddsConvertUncompressedRowScalar);
+                add("kernel/" + suffix, benchMaskKernel, &format, size, Fastest, size);
+                add("baseline/" + suffix, benchMaskKernelBaseline, &format, size);
+                add("row/" + suffix, benchMaskKernel, &format, size, Fastest, 1u);
+                add("plain/" + suffix, benchMaskKernel, &format, size, static_cast<int>(KernelTier::Plain), size);
             }
         }
         for (const BenchFormat &format : benchFormats()) {

@@ -16,26 +16,16 @@ namespace {
 
 using B = BlockFormat;
 
-constexpr unsigned MaxBlockPixels = ddsMaxBlockSide * ddsMaxBlockSide;
-
 // The plain tier: each block decoded by ddsDecodeBlock into RGBA pixels on
-// the stack, then copied into the rows, or packed to three bytes a pixel.
+// the stack, then copied into the rows, or packed to three bytes a pixel
+// (ddsDecodeBlockInside, which the blocks across the image's edges take too).
 template <BlockFormat Format, int BytesPerPixel>
 struct PlainRow {
     static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
         constexpr BlockShape shape = ddsBlockShape(Format);
-        static_assert(shape.width * shape.height <= MaxBlockPixels, "a block fits the buffer");
-        uint8_t decoded[MaxBlockPixels * 4];
         for (uint32_t b = 0; b < blockCount; ++b) {
-            ddsDecodeBlock(Format, blocks + static_cast<size_t>(b) * shape.bytes, decoded, shape.width * 4);
-            const size_t column = static_cast<size_t>(b) * shape.width * BytesPerPixel;
-            for (unsigned r = 0; r < shape.height; ++r) {
-                const uint8_t *source = decoded + r * shape.width * 4;
-                uint8_t *destination = rows[r] + column;
-                for (unsigned c = 0; c < shape.width; ++c) {
-                    std::memcpy(destination + c * BytesPerPixel, source + 4 * c, BytesPerPixel);
-                }
-            }
+            ddsDecodeBlockInside(Format, ddsBlockAt<Format>(blocks, b), rows, ddsBlockColumn<Format, BytesPerPixel>(b),
+                                 shape.width, shape.height, BytesPerPixel);
         }
     }
 };
@@ -112,6 +102,25 @@ void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrig
         case B::Pvrtc4: case B::Pvrtc2:  // not block-local: decoded a word row at a time (pvrtc/pvrtc.h)
         case B::Uncompressed:
             return;
+    }
+}
+
+void ddsDecodeBlockInside(BlockFormat format, const uint8_t *block, uint8_t *const *rows, size_t column,
+                          uint32_t columns, uint32_t rowCount, uint32_t bytesPerPixel) {
+    const BlockShape shape = ddsBlockShape(format);
+    uint8_t decoded[ddsMaxBlockSide * ddsMaxBlockSide * 4];
+    ddsDecodeBlock(format, block, decoded, shape.width * 4);
+    for (uint32_t r = 0; r < rowCount; ++r) {
+        const uint8_t *pixel = decoded + shape.width * r * 4;
+        uint8_t *destination = rows[r] + column;
+        for (uint32_t c = 0; c < columns; ++c, pixel += 4, destination += bytesPerPixel) {
+            // Copies of a size known when compiled.
+            if (bytesPerPixel == 4) {
+                std::memcpy(destination, pixel, 4);
+            } else {
+                std::memcpy(destination, pixel, 3);
+            }
+        }
     }
 }
 

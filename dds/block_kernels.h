@@ -15,6 +15,13 @@
 // blends the words around it): nothing is written for them.
 void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
 
+// Decodes one block by ddsDecodeBlock on the stack and copies its pixels
+// inside the image, `columns` x `rowCount` of them, to rows[r] from byte
+// `column` on, at `bytesPerPixel` (4: R, G, B, A; 3: R, G, B): the plain
+// tier's kernels, and the blocks that cross the image's edges.
+void ddsDecodeBlockInside(BlockFormat format, const uint8_t *block, uint8_t *const *rows, size_t column,
+                          uint32_t columns, uint32_t rowCount, uint32_t bytesPerPixel);
+
 // The kernel of exactly `tier` for `format` at `bytesPerPixel` (3 or 4), or
 // null when that tier has none for it or this build or processor lacks the
 // tier.  Every format but PVRTC1 has a Plain kernel.

@@ -32,9 +32,8 @@ constexpr uint32_t ddsMaxDecodeThreads = 8;
 // so the buffer needs no lock.  The workers are started and joined inside
 // the call; a worker that cannot be started leaves the work to fewer, down
 // to the calling thread alone.  Nothing is allocated beyond what starting
-// them takes: uncompressed pixels use an UncompressedConverter (about 5 KiB
-// of tables) on the stack, and palette-indexed pixels their palette
-// (1 KiB), read once.
+// them takes: pixel layouts use a LayoutConverter on the stack (about 6 KiB:
+// mask tables, or a palette's 1 KiB, read once).
 //
 // A failed read, a chunk that does not fit the planned type (DXT1 or BC1
 // planned Rgb from the query's report, with a transparent texel: the file

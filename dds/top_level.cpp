@@ -4,11 +4,7 @@
 #include <cstring>
 
 #include "bc1_3/bc1_3.h"
-#include "masks/masks.h"
 #include "pvrtc_bands.h"
-#include "wide/fields.h"
-#include "wide/wide.h"
-#include "yuv/yuv.h"
 
 namespace {
 
@@ -45,21 +41,6 @@ void placeUncoveredPixels(const DdsPlan &image, const RowPlacement &rows) {
     }
 }
 
-// Decodes one block and copies its pixels inside the image, `columns` x
-// `rows` of them, to their places.
-void decodeClippedBlock(const DdsPlan &plan, const uint8_t *block, uint8_t *const *destinations, size_t column,
-                        uint32_t columns, uint32_t rows) {
-    const BlockShape shape = ddsBlockShape(plan.blocks);
-    uint8_t decoded[ddsMaxBlockSide * ddsMaxBlockSide * 4];
-    ddsDecodeBlock(plan.blocks, block, decoded, shape.width * 4);
-    for (uint32_t r = 0; r < rows; ++r) {
-        uint8_t *destination = destinations[r] + column * plan.pixelBytes;
-        for (uint32_t c = 0; c < columns; ++c) {
-            std::memcpy(destination + c * plan.pixelBytes, decoded + (shape.width * r + c) * 4, plan.pixelBytes);
-        }
-    }
-}
-
 // A row of blocks: the whole blocks of a row that lies wholly inside the
 // image through the block kernel, the blocks that cross the right or the
 // bottom edge one at a time, clipped.
@@ -78,75 +59,40 @@ void decodeBlockRow(const DdsLevelDecoder &level, const uint8_t *source, uint32_
     }
     for (uint32_t b = wholeBlocks; b < plan.blocksPerRow; ++b) {
         const uint32_t left = shape.width * b;
-        decodeClippedBlock(plan, source + static_cast<size_t>(b) * shape.bytes, destinations, left,
-                           std::min<uint32_t>(shape.width, plan.width - left), rowsInside);
+        ddsDecodeBlockInside(plan.blocks, source + size_t{b} * shape.bytes, destinations, size_t{left} * plan.pixelBytes,
+                             std::min<uint32_t>(shape.width, plan.width - left), rowsInside, plan.pixelBytes);
     }
 }
 
-// Pixels per piece of a row converted on the stack before it is packed to
-// three bytes a pixel.
-constexpr uint32_t PiecePixels = 256;
-
-// A row of pixels: converted straight into an Rgba row, or piece by piece
-// through the stack and packed for an Rgb one.
-void decodePixelRow(const DdsLevelDecoder &level, const uint8_t *source, uint8_t *destination) {
-    const DdsPlan &plan = *level.plan;
-    const bool wide = plan.format->coding == PixelCoding::Wide;
-    auto convert = [&](const uint8_t *pixels, uint32_t count, uint8_t *rgba) {
-        if (wide) {
-            ddsConvertWideRow(plan.format->wide, pixels, count, rgba);
-        } else {
-            ddsConvertRowPrepared(level.converter, pixels, count, rgba);
-        }
-    };
-    if (plan.type == TextureType::Rgba) {
-        convert(source, plan.width, destination);
-        return;
-    }
-    uint8_t rgba[PiecePixels * 4];
-    const uint32_t sourcePixelBytes = plan.sourceRowBytes / plan.width;
-    for (uint32_t x = 0; x < plan.width; x += PiecePixels) {
-        const uint32_t count = std::min(PiecePixels, plan.width - x);
-        convert(source + static_cast<size_t>(x) * sourcePixelBytes, count, rgba);
-        uint8_t *out = destination + static_cast<size_t>(x) * 3;
-        for (uint32_t i = 0; i < count; ++i) std::memcpy(out + 3 * i, rgba + 4 * i, 3);
-    }
-}
-
-// A row of the layouts whose converters write the host's pixel size
-// themselves; a planar YUV source row (two luma rows and their chroma row,
-// from `secondPlane`) makes two rows of the image.
+// A row of a pixel layout through its converter; a planar YUV source row
+// (two luma rows, and their chroma row from `secondPlane`) makes two rows
+// of the image.
 void decodeLayoutRow(const DdsLevelDecoder &level, const uint8_t *source, const uint8_t *secondPlane,
                      uint32_t sourceRow) {
-    const DdsPlan &plan = *level.plan;
-    const DdsFormat &format = *plan.format;
-    uint8_t *destination = level.rows.row(sourceRow);
-    switch (format.coding) {
-        case PixelCoding::Fields:
-            ddsConvertFieldRow(plan.fields, source, plan.width, destination, plan.pixelBytes);
-            break;
-        case PixelCoding::Bits: ddsConvertBitRow(source, plan.width, destination, plan.pixelBytes); break;
-        case PixelCoding::Palette:
-            ddsConvertPaletteRow(format.palette, level.palette, source, plan.width, destination);
-            break;
-        default:
-            if (ddsYuvIsPlanar(format.yuv)) {
-                ddsConvertYuvPlanes(format.yuv, source, secondPlane, plan.width, level.rows.row(2 * sourceRow),
-                                    level.rows.row(2 * sourceRow + 1));
-            } else {
-                ddsConvertYuvRow(format.yuv, source, plan.width, destination, plan.pixelBytes);
-            }
-            break;
-    }
+    const bool planar = level.plan->secondPlaneRowBytes != 0;
+    uint8_t *const rows[2] = {level.rows.row(planar ? 2 * sourceRow : sourceRow),
+                              planar ? level.rows.row(2 * sourceRow + 1) : nullptr};
+    level.layout.kernel(level.layout.state, source, secondPlane, level.plan->width, rows);
 }
 
 void decodeSourceRow(const DdsLevelDecoder &level, const uint8_t *source, const uint8_t *secondPlane,
                      uint32_t sourceRow) {
-    switch (level.plan->format->coding) {
-        case PixelCoding::Blocks: decodeBlockRow(level, source, sourceRow); break;
-        case PixelCoding::Masks:
-        case PixelCoding::Wide: decodePixelRow(level, source, level.rows.row(sourceRow)); break;
-        default: decodeLayoutRow(level, source, secondPlane, sourceRow); break;
+    if (level.plan->format->coding == PixelCoding::Blocks) {
+        decodeBlockRow(level, source, sourceRow);
+    } else {
+        decodeLayoutRow(level, source, secondPlane, sourceRow);
+    }
+}
+
+// The block kernel of the rows of whole blocks (none for PVRTC1's words,
+// which pvrtc_bands decodes), or the layout's row converter, chosen once
+// an image for the format, the host's pixel size and the processor.
+void chooseRowDecoder(const DdsPlan &plan, DdsLevelDecoder *level) {
+    level->kernel = nullptr;
+    if (plan.format->coding != PixelCoding::Blocks) {
+        ddsLayoutConverter(plan, &level->layout);
+    } else if (!ddsIsPvrtc(plan.blocks)) {
+        level->kernel = ddsBlockRowKernel(plan.blocks, static_cast<int>(plan.pixelBytes));
     }
 }
 
@@ -155,17 +101,10 @@ void decodeSourceRow(const DdsLevelDecoder &level, const uint8_t *source, const 
 bool ddsStartLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels, bool reverseRows,
                    DdsLevelDecoder *level) {
     level->plan = &plan;
-    if (plan.format->coding == PixelCoding::Palette && !ddsReadPalette(source, plan.paletteOffset, &level->palette)) {
+    chooseRowDecoder(plan, level);
+    if (plan.format->coding == PixelCoding::Palette &&
+        !ddsReadPalette(source, plan.paletteOffset, &level->layout.state.palette)) {
         return false;
-    }
-    level->kernel = plan.format->coding == PixelCoding::Blocks && !ddsIsPvrtc(plan.blocks)
-                        ? ddsBlockRowKernel(plan.blocks, static_cast<int>(plan.pixelBytes))
-                        : nullptr;
-    // Uncompressed pixels go through a converter prepared once for the
-    // image: its method and tables depend on the masks only.
-    if (plan.format->coding == PixelCoding::Masks) {
-        ddsPrepareConverter(ddsPrepareUncompressed(plan.pixels),
-                            static_cast<uint64_t>(plan.width) * plan.height, &level->converter);
     }
     level->rows = RowPlacement{pixels, static_cast<size_t>(plan.width) * plan.pixelBytes, plan.height, reverseRows};
     placeUncoveredPixels(plan, level->rows);

@@ -7,8 +7,7 @@
 #include "plan.h"
 #include "source.h"
 #include "block_kernels.h"
-#include "masks/masks.h"
-#include "palette/palette.h"
+#include "layout_kernels.h"
 
 // The pieces of ddsDecodeTopLevel (parallel_decode.h), which decodes chunks
 // on several threads: the level is read in chunks of plan.rowsPerChunk
@@ -31,15 +30,15 @@ struct RowPlacement {
 // What every chunk of one image needs; read-only once started.
 struct DdsLevelDecoder {
     const DdsPlan *plan;
-    BlockRowKernel kernel;             // block formats: the kernel of the rows of whole blocks
-    UncompressedConverter converter;   // mask-coded pixels
-    DdsPalette palette;                // palette-indexed pixels
+    BlockRowKernel kernel;     // block formats: the kernel of the rows of whole blocks
+    LayoutConverter layout;    // pixel layouts: the row kernel and its state
     RowPlacement rows;
 };
 
-// Prepares the decode of `plan` into `pixels`: reads the palette of a
-// palette-indexed file from `source` (false when that read fails), and
-// places the pixels that no block covers (see ddsDecodeTopLevel).
+// Prepares the decode of `plan` into `pixels`: chooses the kernel or the
+// row converter, reads the palette of a palette-indexed file from `source`
+// (false when that read fails), and places the pixels that no block covers
+// (see ddsDecodeTopLevel).
 bool ddsStartLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels, bool reverseRows,
                    DdsLevelDecoder *level);
 

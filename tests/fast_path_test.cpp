@@ -26,10 +26,8 @@
 #include "plugin_fixture.h"
 #include "common/simd.h"
 #include "top_level.h"
-#include "masks/masks.h"
+#include "layout_kernels.h"
 #include "reference_decoder.h"
-#include "wide/fields.h"
-#include "yuv/yuv.h"
 
 namespace {
 
@@ -370,18 +368,64 @@ uint32_t randomMask(Random &random, uint32_t bits) {
     }
 }
 
-testing::AssertionResult sameConversion(const UncompressedLayout &layout, const std::vector<uint8_t> &source,
+// A plan of one pixel layout alone: rows of `width` pixels of `format`, at
+// least `pixelCount` pixels in all, at `bytesPerPixel`.
+DdsPlan layoutPlan(const DdsFormat &format, uint32_t width, uint64_t pixelCount, uint32_t bytesPerPixel) {
+    DdsPlan plan{};
+    plan.format = &format;
+    plan.fields = format.fields;
+    plan.width = width;
+    plan.height = static_cast<uint32_t>((pixelCount + width - 1) / width);
+    plan.pixelBytes = bytesPerPixel;
+    return plan;
+}
+
+// Converts a row of `plan` into `out` with the converter of `tier`, or with
+// the fastest where `tier` is null; false when the tier has none.
+bool convertRow(const DdsPlan &plan, const KernelTier *tier, const uint8_t *source, uint8_t *out) {
+    LayoutConverter converter;
+    if (tier == nullptr) {
+        ddsLayoutConverter(plan, &converter);
+    } else if (!ddsLayoutConverterOfTier(plan, *tier, &converter)) {
+        return false;
+    }
+    uint8_t *const rows[2] = {out, nullptr};
+    converter.kernel(converter.state, source, nullptr, plan.width, rows);
+    return true;
+}
+
+const DdsFormat &maskFormat() {
+    static DdsFormat format{};
+    format.coding = PixelCoding::Masks;
+    return format;
+}
+
+// Every tier's converter of mask-coded pixels and the fastest against the
+// plain tier, at four bytes a pixel and at three, whose plain bytes must be
+// the first three of each four; names every tier that differs.
+testing::AssertionResult sameConversion(const DdsPixelFormat &pixels, const std::vector<uint8_t> &source,
                                         uint32_t width, uint64_t pixelCountHint) {
-    std::vector<uint8_t> plain(static_cast<size_t>(width) * 4 + 8, 0xA5);
-    std::vector<uint8_t> row = plain, prepared = plain;
-    ddsConvertUncompressedRowScalar(layout, source.data(), width, plain.data());
-    ddsConvertUncompressedRow(layout, source.data(), width, row.data());
-    UncompressedConverter converter;
-    ddsPrepareConverter(layout, pixelCountHint, &converter);
-    ddsConvertRowPrepared(converter, source.data(), width, prepared.data());
-    if (row != plain) return testing::AssertionFailure() << "ddsConvertUncompressedRow differs";
-    if (prepared != plain) {
-        return testing::AssertionFailure() << "prepared converter (method " << converter.method << ") differs";
+    std::vector<uint8_t> rgba;
+    std::string differ;
+    for (uint32_t bytesPerPixel : {4u, 3u}) {
+        DdsPlan plan = layoutPlan(maskFormat(), width, pixelCountHint, bytesPerPixel);
+        plan.pixels = pixels;
+        std::vector<uint8_t> plain(static_cast<size_t>(width) * bytesPerPixel + 8, 0xA5);
+        const KernelTier plainTier = KernelTier::Plain;
+        convertRow(plan, &plainTier, source.data(), plain.data());
+        if (rgba.empty()) rgba = plain;
+        for (size_t i = 0; bytesPerPixel == 3 && i < size_t{width} * 3; ++i) {
+            if (plain[i] != rgba[i / 3 * 4 + i % 3]) return testing::AssertionFailure() << "RGB is not RGBA's colour";
+        }
+        std::vector<uint8_t> fast = plain;
+        std::fill_n(fast.begin(), size_t{width} * bytesPerPixel, 0x5A);
+        if (!convertRow(plan, nullptr, source.data(), fast.data()) || fast != plain) differ += " the fastest";
+        for (const NamedTier &tier : fastTiers) {
+            fast = plain, std::fill_n(fast.begin(), size_t{width} * bytesPerPixel, 0x5A);
+            const bool ran = convertRow(plan, &tier.tier, source.data(), fast.data());
+            if (ran && fast != plain) differ += std::string(" ") + tier.name;
+        }
+        if (!differ.empty()) return testing::AssertionFailure() << "differ at " << bytesPerPixel << " bytes:" << differ;
     }
     return testing::AssertionSuccess();
 }
@@ -406,13 +450,12 @@ TEST_P(ConverterPaths, UncompressedRowsMatchThePlainConversion) {
         const DdsPixelFormat format = pixelFormat(bits, randomMask(random, bits), randomMask(random, bits),
                                                   randomMask(random, bits), randomMask(random, bits),
                                                   random.next() % 2 == 0);
-        const UncompressedLayout layout = ddsPrepareUncompressed(format);
         for (uint32_t width = 1; width <= 33; ++width) {
             std::vector<uint8_t> source(static_cast<size_t>(width) * (bits / 8));
             for (uint8_t &b : source) b = random.byte();
             // A large pixel count lets the converter choose its tables.
             for (uint64_t hint : {uint64_t{width}, uint64_t{1} << 24}) {
-                ASSERT_TRUE(sameConversion(layout, source, width, hint))
+                ASSERT_TRUE(sameConversion(format, source, width, hint))
                     << bits << "-bit, masks " << std::hex << format.rBitMask << " " << format.gBitMask << " "
                     << format.bBitMask << " " << format.aBitMask << " alpha flag " << (format.flags & 1)
                     << std::dec << ", width " << width;
@@ -424,49 +467,45 @@ TEST_P(ConverterPaths, UncompressedRowsMatchThePlainConversion) {
 struct NamedLayout {
     const char *name;
     DdsPixelFormat format;
-    ConverterMethod method;  // what a large image uses
+    KernelTier tier;  // whose converter a large image takes, where this build has the tier
 };
 
-// Channels of at most 10 bits in 16- and 32-bit pixels are multiplied where
-// SSE2 is there, else looked up.
-#if defined(DDS_HAVE_SSE2)
-constexpr ConverterMethod NarrowChannels = ConvertMultiply;
-#else
-constexpr ConverterMethod NarrowChannels = ConvertChannelTables;
-#endif
+// Whole-byte channels are shuffled with SSSE3 where the processor has it,
+// else with SSE2; channels of at most 10 bits in 16- and 32-bit pixels are
+// multiplied with SSE2; 8-bit pixels and the other narrow channels are
+// looked up in tables.
+constexpr KernelTier Shuffle = KernelTier::Ssse3, Multiply = KernelTier::Sse2, Tables = KernelTier::Portable;
 
 std::vector<NamedLayout> commonLayouts() {
     return {
-        {"A8R8G8B8", pixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, true), ConvertByteShuffle},
-        {"X8R8G8B8", pixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, false), ConvertByteShuffle},
-        {"A8B8G8R8", pixelFormat(32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true), ConvertByteShuffle},
-        {"X8B8G8R8", pixelFormat(32, 0xFF, 0xFF00, 0xFF0000, 0, false), ConvertByteShuffle},
-        {"B8G8R8A8 (bytes moved across)", pixelFormat(32, 0xFF00, 0xFF0000, 0xFF000000, 0xFF, true), ConvertByteShuffle},
-        {"R8G8B8", pixelFormat(24, 0xFF0000, 0xFF00, 0xFF, 0, false), ConvertByteShuffle},
-        {"B8G8R8", pixelFormat(24, 0xFF, 0xFF00, 0xFF0000, 0, false), ConvertByteShuffle},
-        {"A2R10G10B10", pixelFormat(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, true), NarrowChannels},
-        {"R5G6B5", pixelFormat(16, 0xF800, 0x7E0, 0x1F, 0, false), NarrowChannels},
-        {"A1R5G5B5", pixelFormat(16, 0x7C00, 0x3E0, 0x1F, 0x8000, true), NarrowChannels},
-        {"A4R4G4B4", pixelFormat(16, 0xF00, 0xF0, 0xF, 0xF000, true), NarrowChannels},
-        {"A8L8 as masks", pixelFormat(16, 0xFF, 0xFF, 0xFF, 0xFF00, true), NarrowChannels},
-        {"24-bit 6:6:6", pixelFormat(24, 0x3F000, 0xFC0, 0x3F, 0, false), ConvertChannelTables},
-        {"24-bit 8:8:8 with 1-bit channels", pixelFormat(24, 0x800000, 0x1, 0xFF00, 0x80, true), ConvertChannelTables},
-        {"R3G3B2", pixelFormat(8, 0xE0, 0x1C, 0x3, 0, false), ConvertPixelTable},
-        {"L8 as masks", pixelFormat(8, 0xFF, 0xFF, 0xFF, 0, false), ConvertPixelTable},
-        {"G16R16", pixelFormat(32, 0xFFFF, 0xFFFF0000, 0, 0, false), ConvertPlain},
+        {"A8R8G8B8", pixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, true), Shuffle},
+        {"X8R8G8B8", pixelFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, false), Shuffle},
+        {"A8B8G8R8", pixelFormat(32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true), Shuffle},
+        {"X8B8G8R8", pixelFormat(32, 0xFF, 0xFF00, 0xFF0000, 0, false), Shuffle},
+        {"B8G8R8A8 (bytes moved across)", pixelFormat(32, 0xFF00, 0xFF0000, 0xFF000000, 0xFF, true), Shuffle},
+        {"R8G8B8", pixelFormat(24, 0xFF0000, 0xFF00, 0xFF, 0, false), Shuffle},
+        {"B8G8R8", pixelFormat(24, 0xFF, 0xFF00, 0xFF0000, 0, false), Shuffle},
+        {"B8R8G8 (bytes moved across)", pixelFormat(24, 0xFF00, 0xFF, 0xFF0000, 0, false), Shuffle},
+        {"A2R10G10B10", pixelFormat(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, true), Multiply},
+        {"R5G6B5", pixelFormat(16, 0xF800, 0x7E0, 0x1F, 0, false), Multiply},
+        {"A1R5G5B5", pixelFormat(16, 0x7C00, 0x3E0, 0x1F, 0x8000, true), Multiply},
+        {"A4R4G4B4", pixelFormat(16, 0xF00, 0xF0, 0xF, 0xF000, true), Multiply},
+        {"A8L8 as masks", pixelFormat(16, 0xFF, 0xFF, 0xFF, 0xFF00, true), Multiply},
+        {"R8G8 (RGB)", pixelFormat(16, 0xFF, 0xFF00, 0, 0, false), Multiply},
+        {"24-bit 6:6:6", pixelFormat(24, 0x3F000, 0xFC0, 0x3F, 0, false), Tables},
+        {"24-bit 8:8:8 with 1-bit channels", pixelFormat(24, 0x800000, 0x1, 0xFF00, 0x80, true), Tables},
+        {"R3G3B2", pixelFormat(8, 0xE0, 0x1C, 0x3, 0, false), Tables},
+        {"L8 as masks", pixelFormat(8, 0xFF, 0xFF, 0xFF, 0, false), Tables},
+        {"G16R16", pixelFormat(32, 0xFFFF, 0xFFFF0000, 0, 0, false), KernelTier::Plain},
     };
 }
 
 TEST_P(ConverterPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
     for (const NamedLayout &named : commonLayouts()) {
         SCOPED_TRACE(named.name);
-        const UncompressedLayout layout = ddsPrepareUncompressed(named.format);
-        UncompressedConverter converter;
-        ddsPrepareConverter(layout, uint64_t{4096} * 4096, &converter);
-        EXPECT_EQ(converter.method, named.method);
         // Every pixel value for 8 and 16 bits; random ones, with every
         // byte value in every position, for 24 and 32.
-        const uint32_t pixelBytes = layout.pixelBytes;
+        const uint32_t pixelBytes = named.format.rgbBitCount / 8;
         const uint32_t count = pixelBytes <= 2 ? 1u << (8 * pixelBytes) : 65536u;
         std::vector<uint8_t> source(static_cast<size_t>(count) * pixelBytes);
         Random random{0xBADC0DEu};
@@ -474,7 +513,21 @@ TEST_P(ConverterPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
             const uint32_t value = pixelBytes <= 2 ? i : (random.next() & ~0xFFu) | (i & 0xFF);
             for (uint32_t k = 0; k < pixelBytes; ++k) source[i * pixelBytes + k] = static_cast<uint8_t>(value >> (8 * k));
         }
-        ASSERT_TRUE(sameConversion(layout, source, count, uint64_t{4096} * 4096));
+        EXPECT_TRUE(sameConversion(named.format, source, count, uint64_t{4096} * 4096));
+        // The fastest converter is the tier's, or the next one down where
+        // this build or processor lacks it (SSSE3, then SSE2); the shuffles
+        // store RGBA words, so three-byte pixels of them are looked up.
+        for (uint32_t bytesPerPixel : {4u, 3u}) {
+            KernelTier tier = bytesPerPixel == 3 && named.tier == Shuffle ? Tables : named.tier;
+            if (tier == KernelTier::Ssse3 && !(GetParam() && haveTier(tier))) tier = KernelTier::Sse2;
+            if (tier == KernelTier::Sse2 && !haveTier(tier)) tier = KernelTier::Portable;
+            DdsPlan plan = layoutPlan(maskFormat(), count, uint64_t{4096} * 4096, bytesPerPixel);
+            plan.pixels = named.format;
+            LayoutConverter fastest, expected;
+            ddsLayoutConverter(plan, &fastest);
+            ASSERT_TRUE(ddsLayoutConverterOfTier(plan, tier, &expected)) << bytesPerPixel << " bytes a pixel";
+            EXPECT_EQ(fastest.kernel, expected.kernel) << bytesPerPixel << " bytes a pixel";
+        }
     }
 }
 
@@ -485,34 +538,38 @@ TEST_P(ConverterPaths, CommonLayoutsTakeTheirFastPathAndMatchOnEveryValue) {
 // UYVY pairs.
 TEST_P(ConverterPaths, FieldAndYuvRowsMatchThePlainRules) {
     std::vector<uint8_t> source(65536 * 4), plain(65536 * 4), fast(65536 * 4);
-    // A row through the plain tier, then through every other one.
-    auto sameAsPlain = [&](auto convert, uint32_t width, uint32_t bytesPerPixel) {
-        convert(KernelTier::Plain, width, plain.data());
-        for (KernelTier tier : {KernelTier::Portable, KernelTier::Sse2, KernelTier::Ssse3, KernelTier::Avx2}) {
-            fast = plain, std::fill_n(fast.begin(), size_t{width} * bytesPerPixel, 0xA5);
-            if (convert(tier, width, fast.data()) && fast != plain)
-                return testing::AssertionFailure() << "tier " << int(tier) << ", width " << width;
+    // A row through the plain tier, then through every other one; the
+    // `vector` tier must have a kernel where this build and processor run it.
+    auto sameAsPlain = [&](const DdsPlan &plan, KernelTier vector) {
+        const KernelTier plainTier = KernelTier::Plain;
+        convertRow(plan, &plainTier, source.data(), plain.data());
+        bool vectorRan = !haveTier(vector) || (!GetParam() && vector == KernelTier::Ssse3);
+        std::string differ;
+        for (const NamedTier &tier : fastTiers) {
+            fast = plain, std::fill_n(fast.begin(), size_t{plan.width} * plan.pixelBytes, 0xA5);
+            const bool ran = convertRow(plan, &tier.tier, source.data(), fast.data());
+            if (ran && fast != plain) differ += std::string(" ") + tier.name;
+            vectorRan = vectorRan || (ran && tier.tier == vector);
         }
+        if (!differ.empty()) return testing::AssertionFailure() << "width " << plan.width << ", differ:" << differ;
+        if (!vectorRan) return testing::AssertionFailure() << "no kernel of tier " << int(vector);
         return testing::AssertionSuccess();
     };
     for (uint32_t dxgi : {31u, 37u, 51u, 0u}) {  // R8G8B8A8_SNORM, R16G16_SNORM, R8G8_SNORM, X8L8V8U8 (code 62)
         const DdsPixelFormat code62{32, 0x4, 62, 0, 0, 0, 0, 0};
         const DdsHeaderDx10 dx10{dxgi, 3, 0, 1, 0};
         DdsRefusal refusal = DdsRefusal::Accepted;
-        const FieldLayout layout = ddsFindFormat({&code62, dxgi ? &dx10 : nullptr}, &refusal)->fields;
-        const uint32_t out = dxgi == 31 ? 4 : 3, count = dxgi == 37 ? 32768 : 256, bytes = layout.pixelBytes;
+        const DdsFormat &format = *ddsFindFormat({&code62, dxgi ? &dx10 : nullptr}, &refusal);
+        const uint32_t out = dxgi == 31 ? 4 : 3, count = dxgi == 37 ? 32768 : 256, bytes = format.fields.pixelBytes;
         for (size_t i = 0; i < source.size(); ++i)  // bytes 0..255 in every channel; 16-bit words 0..65535
             source[i] = static_cast<uint8_t>(dxgi != 37 ? i / bytes + i % bytes : i % 2 ? i / 2 >> 8 : i / 2);
-        auto convert = [&](KernelTier t, uint32_t w, uint8_t *o) {
-            return ddsConvertFieldRowOfTier(t, layout, source.data(), w, o, out);
-        };
-        for (uint32_t width : {count, count - 1, 7u}) ASSERT_TRUE(sameAsPlain(convert, width, out));
+        const KernelTier vector = dxgi == 31 ? KernelTier::Sse2 : dxgi == 37 ? KernelTier::Ssse3 : KernelTier::Portable;
+        for (uint32_t width : {count, count - 1, 7u}) ASSERT_TRUE(sameAsPlain(layoutPlan(format, width, width, out), vector));
     }
     auto sameYuv = [&](YuvLayout layout, uint32_t width, uint32_t bytesPerPixel) {
-        auto convert = [&](KernelTier t, uint32_t w, uint8_t *o) {
-            return ddsConvertYuvRowOfTier(t, layout, source.data(), w, o, bytesPerPixel);
-        };
-        return sameAsPlain(convert, width, bytesPerPixel);
+        DdsFormat format{};
+        format.coding = PixelCoding::Yuv, format.yuv = layout;
+        return sameAsPlain(layoutPlan(format, width, width, bytesPerPixel), KernelTier::Ssse3);
     };
     for (uint32_t y = 0; y < 256; ++y) {
         for (uint32_t i = 0; i < 65536; ++i) source[4 * i] = uint8_t(i >> 8), source[4 * i + 1] = uint8_t(i), source[4 * i + 2] = uint8_t(y), source[4 * i + 3] = uint8_t(i * 7);

@@ -12,7 +12,9 @@
 #include "dds_builder.h"
 #include "plan.h"
 #include "reference_decoder.h"
+#include "layout_kernels.h"
 #include "parallel_decode.h"
+#include "top_level.h"
 #include "wide/wide.h"
 
 namespace {
@@ -23,14 +25,29 @@ DdsPixelFormat pixelFormatOf(const DdsFields &f) {
     return DdsPixelFormat{32, f.pixelFlags, f.fourCC, f.rgbBitCount, f.rMask, f.gMask, f.bMask, f.aMask};
 }
 
+// A row of `width` pixels of a plan of `format` alone, at `bytesPerPixel`,
+// converted as the import converts an image of them, checked not to write
+// past the row.
+std::vector<uint8_t> convertLayoutRow(const DdsFormat &format, const DdsPixelFormat &pixels,
+                                      const std::vector<uint8_t> &source, uint32_t width, uint32_t bytesPerPixel) {
+    DdsPlan plan{};
+    plan.format = &format, plan.pixels = pixels, plan.width = width, plan.height = 1, plan.pixelBytes = bytesPerPixel;
+    LayoutConverter converter;
+    ddsLayoutConverter(plan, &converter);
+    std::vector<uint8_t> out(size_t{width} * bytesPerPixel + 4, 0xC3);
+    uint8_t *const rows[2] = {out.data(), nullptr};
+    converter.kernel(converter.state, source.data(), nullptr, width, rows);
+    for (size_t i = out.size() - 4; i < out.size(); ++i) EXPECT_EQ(out[i], 0xC3) << "written past the row";
+    out.resize(out.size() - 4);
+    return out;
+}
+
 // Converts `count` pixels of `source` with dds/.
 std::vector<Pixel> convertWithImporter(const DdsFields &fields, const std::vector<uint8_t> &source,
                                        uint32_t count) {
-    const UncompressedLayout layout = ddsPrepareUncompressed(pixelFormatOf(fields));
-    std::vector<uint8_t> rgba(4 * static_cast<size_t>(count) + 4, 0xC3);
-    ddsConvertUncompressedRow(layout, source.data(), count, rgba.data());
-    for (size_t i = 4 * static_cast<size_t>(count); i < rgba.size(); ++i)
-        EXPECT_EQ(rgba[i], 0xC3) << "written past the row";
+    DdsFormat masks{};
+    masks.coding = PixelCoding::Masks;
+    const std::vector<uint8_t> rgba = convertLayoutRow(masks, pixelFormatOf(fields), source, count, 4);
     std::vector<Pixel> pixels(count);
     for (size_t i = 0; i < count; ++i)
         pixels[i] = {rgba[4 * i], rgba[4 * i + 1], rgba[4 * i + 2], rgba[4 * i + 3]};
@@ -286,14 +303,17 @@ TEST(Uncompressed, WideLayouts) {
         SCOPED_TRACE(c.name);
         const uint32_t width = static_cast<uint32_t>(c.rgba.size() / 4);
         const uint32_t wordBytes = c.format.layout == WideLayout::Unorm16 || c.format.layout == WideLayout::Float16 ? 2 : 4;
-        std::vector<uint8_t> source, rgba(c.rgba.size() + 4, 0xC3);  // the row exactly; 4 guard bytes past the row
+        std::vector<uint8_t> source;
         for (uint32_t word : c.words)
             for (uint32_t i = 0; i < wordBytes; ++i) source.push_back(static_cast<uint8_t>(word >> 8 * i));
         ASSERT_EQ(source.size(), width * ddsWidePixelBytes(c.format));
-        ddsConvertWideRow(c.format, source.data(), width, rgba.data());
-        std::vector<int> expected = c.rgba;
-        expected.insert(expected.end(), 4, 0xC3);
-        EXPECT_EQ(std::vector<int>(rgba.begin(), rgba.end()), expected);
+        DdsFormat wide{};
+        wide.coding = PixelCoding::Wide, wide.wide = c.format;
+        const std::vector<uint8_t> rgba = convertLayoutRow(wide, {}, source, width, 4);
+        EXPECT_EQ(std::vector<int>(rgba.begin(), rgba.end()), c.rgba);
+        // Three bytes a pixel: the same colours.
+        const std::vector<uint8_t> rgb = convertLayoutRow(wide, {}, source, width, 3);
+        for (size_t i = 0; i < rgb.size(); ++i) EXPECT_EQ(rgb[i], c.rgba[i / 3 * 4 + i % 3]) << "RGB byte " << i;
     }
 }
 

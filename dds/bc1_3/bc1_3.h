@@ -23,37 +23,28 @@ struct ColorPalette {
     uint8_t entries[4][4];
 };
 
-// Palette of an 8-byte colour block by the rule of colour_rule.h: four
-// colours when color0 > color1 or `alwaysFourColours` (DXT3, DXT5),
-// otherwise three and transparent black (0, 0, 0, 0).
+// The palette of ddsColourPalette (colour_rule.h) as bytes.
 ColorPalette ddsDecodeColorPalette(const uint8_t colorBlock[8], bool alwaysFourColours);
 
 // Writes the 16 RGBA pixels that the colour block's indices select (byte
-// 4 + r holds row r, column c at bits 2c and 2c + 1).
+// 4 + r holds row r, column c at bits 2c and 2c + 1); ATC's colour block
+// lays out its indices the same way.
 void ddsWriteColorIndices(uint8_t *blockOrigin, ptrdiff_t rowStride, const uint8_t colorBlock[8],
                           const ColorPalette &palette);
 
-// Replace the alpha byte of the 16 pixels of a block: DXT3's 4-bit values
-// (times 17), or DXT5's channel block.
+// Replaces the alpha byte of the 16 pixels of a block with DXT3's 4-bit
+// values (times 17), as ATC's explicit alpha does too.
 void ddsApplyExplicitAlpha(uint8_t *blockOrigin, ptrdiff_t rowStride, const uint8_t alphaBlock[8]);
-void ddsApplyInterpolatedAlpha(uint8_t *blockOrigin, ptrdiff_t rowStride, const uint8_t alphaBlock[8]);
-
-// Undoes premultiplied alpha in the 16 RGBA pixels of a block (DXT2, DXT4):
-// each colour channel c of a pixel with alpha a > 0 becomes
-// min(255, (c * 255 + a / 2) / a); a pixel with alpha 0 becomes (0, 0, 0, 0).
-void ddsUnpremultiplyBlock(uint8_t *blockOrigin, ptrdiff_t rowStride);
 
 // The plain decoder of a DXT1 to DXT5 block into 4 x 4 RGBA pixels.
 void ddsDecodeBc13Block(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
 
 // What a kernel of DXT1, DXT3 or DXT5 at 3 or 4 bytes a pixel knows when
-// it is compiled: where its blocks and their colour blocks lie, and whether
+// it is compiled: where its colour blocks lie, and whether
 // alpha is stored (only where the pixel has room for it and the format an
 // alpha block).
 template <BlockFormat Format, int BytesPerPixel>
 struct Bc13Layout {
-    static constexpr size_t BlockBytes = ddsBlockBytes(Format);
-    static constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
     static constexpr size_t ColorOffset = Format == BlockFormat::Dxt1 ? 0 : 8;
     static constexpr bool FourColours = Format != BlockFormat::Dxt1;
     static constexpr bool MergeAlpha = Format != BlockFormat::Dxt1 && BytesPerPixel == 4;
@@ -64,13 +55,6 @@ struct Bc13Layout {
 BlockRowKernel ddsBc13KernelPortable(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBc13KernelSse2(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBc13KernelSsse3(BlockFormat format, int bytesPerPixel);
-
-// Whether any of `count` DXT1 blocks (8 bytes each) has a transparent
-// texel: a block in three-colour mode with an index of 3.  When
-// `columnMask` and `rowMask` are given (bit c: column c, bit r: row r of a
-// block lies inside the image), only texels inside count.
-bool ddsBc1BlocksHaveTransparency(const uint8_t *blocks, size_t count);
-bool ddsBc1BlockHasTransparency(const uint8_t block[8], uint32_t columnMask, uint32_t rowMask);
 
 // For a planned DXT1 or BC1 file: whether the first block is in
 // three-colour mode or a texel inside the image is the transparent one.

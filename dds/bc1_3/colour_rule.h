@@ -14,7 +14,9 @@
 
 #include <cstdint>
 
+#include "common/bytes.h"
 #include "common/channel_rules.h"
+#include "common/rows.h"
 
 // The channel byte of the mix `sum` = w0 e0 + w1 e1 over `divisor` = d m:
 // the unsigned rule, round(255 sum / divisor).
@@ -29,6 +31,30 @@ constexpr uint32_t ddsBlue565(uint32_t color) { return color & 0x1F; }
 // DXT3 and DXT5 always use four colours: their alpha comes from the alpha
 // block, so the endpoint order selects nothing there.
 constexpr bool ddsThreeColourMode(uint32_t color0, uint32_t color1) { return color0 <= color1; }
+
+// The palette of an 8-byte colour block as four RGBA words (R in the low
+// byte; ddsRgbaWord): four colours when color0 > color1 or
+// `alwaysFourColours` (DXT3, DXT5), otherwise three and transparent black
+// (0, 0, 0, 0).  The plain and portable tiers build it here.
+inline uint32_t ddsColourEntry(uint32_t color0, uint32_t color1, uint32_t w0, uint32_t w1, uint32_t d) {
+    return ddsRgbaWord(ddsColourChannel(w0 * ddsRed565(color0) + w1 * ddsRed565(color1), d * 31),
+                       ddsColourChannel(w0 * ddsGreen565(color0) + w1 * ddsGreen565(color1), d * 63),
+                       ddsColourChannel(w0 * ddsBlue565(color0) + w1 * ddsBlue565(color1), d * 31), 255);
+}
+
+inline void ddsColourPalette(const uint8_t *colorBlock, bool alwaysFourColours, uint32_t palette[4]) {
+    const uint32_t color0 = ddsLoad16(colorBlock);
+    const uint32_t color1 = ddsLoad16(colorBlock + 2);
+    palette[0] = ddsColourEntry(color0, color1, 1, 0, 1);
+    palette[1] = ddsColourEntry(color0, color1, 0, 1, 1);
+    if (alwaysFourColours || !ddsThreeColourMode(color0, color1)) {
+        palette[2] = ddsColourEntry(color0, color1, 2, 1, 3);
+        palette[3] = ddsColourEntry(color0, color1, 1, 2, 3);
+    } else {
+        palette[2] = ddsColourEntry(color0, color1, 1, 1, 2);
+        palette[3] = 0;  // transparent black
+    }
+}
 
 // The vector tiers compute a channel in 16-bit lanes as
 // ((sum * scale + bias) * multiplier) >> 16, with these constants for each

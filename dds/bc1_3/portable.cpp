@@ -19,34 +19,13 @@ using B = BlockFormat;
 
 constexpr uint32_t ColorBits = 0x00FFFFFF;
 
-inline uint32_t entry(uint32_t color0, uint32_t color1, uint32_t w0, uint32_t w1, uint32_t d) {
-    return ddsRgbaWord(ddsColourChannel(w0 * ddsRed565(color0) + w1 * ddsRed565(color1), d * 31),
-                       ddsColourChannel(w0 * ddsGreen565(color0) + w1 * ddsGreen565(color1), d * 63),
-                       ddsColourChannel(w0 * ddsBlue565(color0) + w1 * ddsBlue565(color1), d * 31), 255);
-}
-
-// The palette of ddsDecodeColorPalette as words.
-inline void colorPalette(const uint8_t *colorBlock, bool alwaysFourColours, uint32_t palette[4]) {
-    const uint32_t color0 = ddsLoad16(colorBlock);
-    const uint32_t color1 = ddsLoad16(colorBlock + 2);
-    palette[0] = entry(color0, color1, 1, 0, 1);
-    palette[1] = entry(color0, color1, 0, 1, 1);
-    if (alwaysFourColours || !ddsThreeColourMode(color0, color1)) {
-        palette[2] = entry(color0, color1, 2, 1, 3);
-        palette[3] = entry(color0, color1, 1, 2, 3);
-    } else {
-        palette[2] = entry(color0, color1, 1, 1, 2);
-        palette[3] = 0;
-    }
-}
-
 template <BlockFormat Format, int BytesPerPixel>
 struct WordBlock {
     static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool) {
         using L = Bc13Layout<Format, BytesPerPixel>;
         const uint8_t *colorBlock = block + L::ColorOffset;
         uint32_t palette[4];
-        colorPalette(colorBlock, L::FourColours, palette);
+        ddsColourPalette(colorBlock, L::FourColours, palette);
         uint32_t alpha[8] = {0, 0, 0, 0, 0, 0, 0, 0};
         uint64_t alphaIndices = 0;
         if (L::MergeAlpha && Format == B::Dxt5) {

@@ -79,26 +79,10 @@ uint32_t insideMask(uint32_t block, uint32_t size) {
     return left >= ddsBlockSide ? 0xFu : (1u << left) - 1;
 }
 
-// The blocks of stored row `by` from `first` on, `count` of them, at `blocks`.
-bool rowSegmentTransparent(const DdsPlan &plan, const uint8_t *blocks, uint32_t by, uint32_t first, uint32_t count) {
-    const uint32_t wholeAcross = plan.width / ddsBlockSide;
-    const bool wholeRow = by < plan.height / ddsBlockSide;
-    const uint32_t interior = wholeRow ? std::min(first + count, std::max(first, wholeAcross)) - first : 0;
-    if (anyTransparent(blocks, interior)) return true;
-    const uint32_t rowMask = insideMask(by, plan.height);
-    for (uint32_t b = interior; b < count; ++b) {
-        if (ddsBc1BlockHasTransparency(blocks + Bc1BlockBytes * b, insideMask(first + b, plan.width), rowMask)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
-bool ddsBc1BlocksHaveTransparency(const uint8_t *blocks, size_t count) { return anyTransparent(blocks, count); }
-
-bool ddsBc1BlockHasTransparency(const uint8_t block[8], uint32_t columnMask, uint32_t rowMask) {
+// Whether a DXT1 block has a transparent texel inside the image: bit c of
+// `columnMask` and bit r of `rowMask` say whether column c and row r lie
+// inside it.
+bool blockHasTransparency(const uint8_t block[8], uint32_t columnMask, uint32_t rowMask) {
     if (!ddsThreeColourMode(ddsLoad16(block), ddsLoad16(block + 2))) return false;
     // Columns inside, as the low bit of each 2-bit index.
     uint32_t columns = 0;
@@ -108,6 +92,23 @@ bool ddsBc1BlockHasTransparency(const uint8_t block[8], uint32_t columnMask, uin
     }
     return false;
 }
+
+// The blocks of stored row `by` from `first` on, `count` of them, at `blocks`.
+bool rowSegmentTransparent(const DdsPlan &plan, const uint8_t *blocks, uint32_t by, uint32_t first, uint32_t count) {
+    const uint32_t wholeAcross = plan.width / ddsBlockSide;
+    const bool wholeRow = by < plan.height / ddsBlockSide;
+    const uint32_t interior = wholeRow ? std::min(first + count, std::max(first, wholeAcross)) - first : 0;
+    if (anyTransparent(blocks, interior)) return true;
+    const uint32_t rowMask = insideMask(by, plan.height);
+    for (uint32_t b = interior; b < count; ++b) {
+        if (blockHasTransparency(blocks + Bc1BlockBytes * b, insideMask(first + b, plan.width), rowMask)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 bool ddsBc1FirstBlockTransparent(const DdsSource &source, const DdsPlan &plan, bool *threeColour) {
     uint8_t colours[4];

@@ -1,14 +1,6 @@
 #include "masks/masks.h"
 
-#include "common/bytes.h"
-
 namespace {
-
-uint32_t trailingZeros(uint32_t mask) {
-    uint32_t count = 0;
-    while (count < 32 && (mask & (1u << count)) == 0) ++count;
-    return count;
-}
 
 // The scale maps the mask's largest value to 255.  It is divided in double
 // precision and kept as a 32-bit float; that rounding is why a full 5-bit
@@ -16,18 +8,9 @@ uint32_t trailingZeros(uint32_t mask) {
 ChannelRule makeRule(uint32_t mask, uint8_t constantIfZero) {
     ChannelRule rule{mask, 0, 0.0f, constantIfZero};
     if (mask == 0) return rule;
-    rule.shift = trailingZeros(mask);
+    while ((mask >> rule.shift & 1u) == 0) ++rule.shift;  // the mask's lowest bit, below 32
     rule.scale = static_cast<float>(255.0 / static_cast<double>(mask >> rule.shift));
     return rule;
-}
-
-uint32_t readPixel(const uint8_t *p, uint32_t pixelBytes) {
-    switch (pixelBytes) {
-        case 4: return ddsLoad32(p);
-        case 3: return ddsLoad24(p);
-        case 2: return ddsLoad16(p);
-        default: return p[0];
-    }
 }
 
 }  // namespace
@@ -55,12 +38,10 @@ uint8_t ddsConvertChannel(const ChannelRule &rule, uint32_t pixel) {
     return static_cast<uint8_t>(static_cast<uint32_t>(product));
 }
 
-void ddsConvertUncompressedRowScalar(const UncompressedLayout &layout, const uint8_t *source,
-                                     uint32_t width, uint8_t *rgba) {
-    for (uint32_t x = 0; x < width; ++x) {
-        const uint32_t pixel = readPixel(source, layout.pixelBytes);
-        source += layout.pixelBytes;
-        for (int c = 0; c < 4; ++c) rgba[c] = ddsConvertChannel(layout.channels[c], pixel);
-        rgba += 4;
+void ddsConvertUncompressedRowScalar(const UncompressedLayout &layout, const uint8_t *source, uint32_t width,
+                                     uint8_t *destination, uint32_t bytesPerPixel) {
+    for (uint32_t x = 0; x < width; ++x, source += layout.pixelBytes, destination += bytesPerPixel) {
+        const uint32_t pixel = ddsLoadPixel(source, layout.pixelBytes);
+        for (uint32_t c = 0; c < bytesPerPixel; ++c) destination[c] = ddsConvertChannel(layout.channels[c], pixel);
     }
 }

@@ -1,6 +1,7 @@
 // Palette-indexed pixels: 256 entries of four bytes R, G, B, A stored
 // before the top level, and one index byte a pixel (P8), or a 16-bit pixel
-// of an index in the low byte and an alpha in the high byte (A8P8).
+// of an index in the low byte and an alpha in the high byte (A8P8).  Their
+// row kernel is ddsPaletteKernel (layout_kernels.h).
 #ifndef DDS_PALETTE_H
 #define DDS_PALETTE_H
 
@@ -21,10 +22,5 @@ struct DdsPalette {
 
 // Reads the 1024 bytes of the palette at `offset`; false when the read fails.
 bool ddsReadPalette(const DdsSource &source, uint64_t offset, DdsPalette *palette);
-
-// Converts `width` pixels to RGBA: the colour of the entry the index
-// names, and its alpha (P8) or the pixel's alpha byte (A8P8).
-void ddsConvertPaletteRow(PaletteLayout layout, const DdsPalette &palette, const uint8_t *source, uint32_t width,
-                          uint8_t *rgba);
 
 #endif

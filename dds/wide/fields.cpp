@@ -5,6 +5,7 @@
 
 #include "common/bytes.h"
 #include "common/channel_rules.h"
+#include "layout_kernels.h"
 #include "wide/wide.h"
 
 namespace {
@@ -63,13 +64,6 @@ uint8_t normalZ(int32_t u, int32_t v) {
     return static_cast<uint8_t>(128 + root + (roundsUp ? 1 : 0));
 }
 
-uint8_t floatByte(uint32_t bits) {
-    float value;
-    static_assert(sizeof value == sizeof bits, "a float is 32 bits");
-    std::memcpy(&value, &bits, sizeof value);
-    return ddsFloatToUnorm8(value);
-}
-
 uint8_t channelByte(const FieldReader *readers, int c, const uint8_t *pixel, uint32_t pixelBytes) {
     const FieldReader &reader = readers[c];
     if (reader.kind == FieldKind::Opaque) return 255;
@@ -81,7 +75,19 @@ uint8_t channelByte(const FieldReader *readers, int c, const uint8_t *pixel, uin
     switch (reader.kind) {
         case FieldKind::Unsigned: return ddsUnsignedToUnorm8(value, reader.bits);
         case FieldKind::Signed: return ddsSignedToUnorm8(value, reader.bits);
-        default: return floatByte(value);
+        default: return ddsFloatToUnorm8(value);
+    }
+}
+
+// One bit a pixel, the first pixel in the most significant bit of the
+// first byte: 1 is white, 0 black.
+template <uint32_t BytesPerPixel>
+void bitRow(const LayoutState &, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
+    uint8_t *destination = rows[0];
+    for (uint32_t x = 0; x < width; ++x, destination += BytesPerPixel) {
+        const uint8_t grey = (source[x / 8] >> (7 - x % 8) & 1) != 0 ? 255 : 0;
+        const uint8_t rgba[4] = {grey, grey, grey, 255};
+        std::memcpy(destination, rgba, BytesPerPixel);
     }
 }
 
@@ -98,10 +104,7 @@ void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, u
     }
 }
 
-void ddsConvertBitRow(const uint8_t *source, uint32_t width, uint8_t *destination, uint32_t bytesPerPixel) {
-    for (uint32_t x = 0; x < width; ++x, destination += bytesPerPixel) {
-        const uint8_t grey = (source[x / 8] >> (7 - x % 8) & 1) != 0 ? 255 : 0;
-        const uint8_t rgba[4] = {grey, grey, grey, 255};
-        std::memcpy(destination, rgba, bytesPerPixel);
-    }
+LayoutRowKernel ddsBitKernel(uint32_t bytesPerPixel, KernelTier tier) {
+    if (tier != KernelTier::Plain) return nullptr;
+    return bytesPerPixel == 3 ? bitRow<3> : bitRow<4>;
 }

@@ -9,8 +9,6 @@
 
 #include <cstdint>
 
-#include "common/kernels.h"
-
 enum class FieldKind : uint8_t {
     Zero,      // not stored: 0
     Opaque,    // not stored: 255
@@ -42,22 +40,9 @@ constexpr Field ddsField(FieldKind kind, uint32_t mask, uint8_t offset = 0) { re
 void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
                              uint32_t bytesPerPixel);
 
-// The same through the fastest path this build and processor have for the
-// layout: four 8-bit signed channels to RGBA (SSE2), two 16-bit signed
-// channels to RGB (SSSE3), whole-byte channels by lookups (portable); the
-// plain conversion otherwise.
-void ddsConvertFieldRow(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
-                        uint32_t bytesPerPixel);
-
-// The same through one tier (Plain, Portable, Sse2, Ssse3), the pixels its
-// vector steps leave by the plain conversion; false when the tier has no
-// path for the layout and pixel size or this build or processor lacks it.
-bool ddsConvertFieldRowOfTier(KernelTier tier, const FieldLayout &layout, const uint8_t *source, uint32_t width,
-                              uint8_t *destination, uint32_t bytesPerPixel);
-
-// One bit a pixel, the first pixel in the most significant bit of the
-// first byte: 1 is white, 0 black, grey at `bytesPerPixel`.  `source`
-// holds ceil(width / 8) bytes.
-void ddsConvertBitRow(const uint8_t *source, uint32_t width, uint8_t *destination, uint32_t bytesPerPixel);
+// The row kernels (ddsFieldKernel, layout_kernels.h) add faster tiers:
+// whole-byte channels by lookups (portable), four 8-bit signed channels to
+// RGBA (SSE2), two 16-bit signed channels to RGB (SSSE3).  1-bit rows
+// (ddsBitKernel) have the plain tier alone.
 
 #endif

@@ -9,11 +9,11 @@
 // cover go through the plain conversion.
 
 #include <cstddef>
-#include <initializer_list>
 
 #include "common/cpu_features.h"
 #include "common/simd.h"
 #include "common/channel_rules.h"
+#include "layout_kernels.h"
 #include "wide/fields.h"
 
 #if defined(DDS_HAVE_SSE2)
@@ -61,42 +61,40 @@ bool byteChannels(const FieldLayout &layout, uint32_t index[4], const uint8_t *t
 
 // Whole-byte channels by lookups, the pixel size fixed when compiled.
 template <uint32_t BytesPerPixel>
-void byteRow(const FieldLayout &layout, const uint32_t index[4], const uint8_t *const tables[4],
-             const uint8_t *source, uint32_t width, uint8_t *destination) {
-    for (uint32_t x = 0; x < width; ++x, source += layout.pixelBytes, destination += BytesPerPixel) {
+void byteRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
+    uint32_t index[4];
+    const uint8_t *tables[4];
+    byteChannels(state.fields, index, tables);
+    uint8_t *destination = rows[0];
+    for (uint32_t x = 0; x < width; ++x, source += state.fields.pixelBytes, destination += BytesPerPixel) {
         for (uint32_t c = 0; c < BytesPerPixel; ++c) destination[c] = tables[c][source[index[c]]];
     }
 }
 
-uint32_t bytesPortable(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
-                       uint32_t bytesPerPixel) {
-    uint32_t index[4];
-    const uint8_t *tables[4];
-    if (!byteChannels(layout, index, tables)) return 0;
-    if (bytesPerPixel == 4) {
-        byteRow<4>(layout, index, tables, source, width, destination);
-    } else {
-        byteRow<3>(layout, index, tables, source, width, destination);
-    }
-    return width;
+// A vector path's kernel: its steps, then the plain conversion of the
+// pixels they leave; the plain tier takes no steps.
+uint32_t noSteps(const uint8_t *, uint32_t, uint8_t *) { return 0; }
+
+template <uint32_t (*Steps)(const uint8_t *, uint32_t, uint8_t *), uint32_t BytesPerPixel>
+void stepsRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
+    const uint32_t done = Steps(source, width, rows[0]);
+    ddsConvertFieldRowPlain(state.fields, source + size_t{done} * state.fields.pixelBytes, width - done,
+                            rows[0] + size_t{done} * BytesPerPixel, BytesPerPixel);
 }
 
 #if defined(DDS_HAVE_SSE2)
-bool sameField(const Field &a, const Field &b) { return a.kind == b.kind && a.offset == b.offset && a.mask == b.mask; }
-
-bool isLayout(const FieldLayout &layout, uint8_t pixelBytes, Field r, Field g, Field b, Field a) {
-    const Field want[4] = {r, g, b, a};
+bool sameLayout(const FieldLayout &a, const FieldLayout &b) {
+    bool same = a.pixelBytes == b.pixelBytes;
     for (int c = 0; c < 4; ++c) {
-        if (!sameField(layout.channels[c], want[c])) return false;
+        const Field &x = a.channels[c], &y = b.channels[c];
+        same = same && x.kind == y.kind && x.offset == y.offset && x.mask == y.mask;
     }
-    return layout.pixelBytes == pixelBytes;
+    return same;
 }
 
 constexpr FieldKind S = FieldKind::Signed;
-
-bool isSigned8x4(const FieldLayout &layout) {
-    return isLayout(layout, 4, ddsField(S, 0xFF), ddsField(S, 0xFF00), ddsField(S, 0xFF0000), ddsField(S, 0xFF000000));
-}
+constexpr FieldLayout Signed8x4{{ddsField(S, 0xFF), ddsField(S, 0xFF00), ddsField(S, 0xFF0000), ddsField(S, 0xFF000000)},
+                                4};
 
 // Signed bytes: v + 128 is the byte ^ 0x80, and -128 (0x80) goes to 1 as
 // -127 does: the larger of that and 1.  Returns the pixels converted.
@@ -113,10 +111,8 @@ uint32_t signed8x4Sse2(const uint8_t *source, uint32_t width, uint8_t *rgba) {
 #endif
 
 #if defined(DDS_HAVE_SSSE3)
-bool isSigned16x2(const FieldLayout &layout) {
-    return isLayout(layout, 4, ddsField(S, 0xFFFF), ddsField(S, 0xFFFF0000), ddsField(FieldKind::Zero, 0),
-                    ddsField(FieldKind::Opaque, 0));
-}
+constexpr FieldLayout Signed16x2{
+    {ddsField(S, 0xFFFF), ddsField(S, 0xFFFF0000), ddsField(FieldKind::Zero, 0), ddsField(FieldKind::Opaque, 0)}, 4};
 
 // Eight signed 16-bit channels to bytes.  With v limited to -32767 and
 // w = v + 32768 (v ^ 0x8000, 1 to 65535), the rule's
@@ -147,47 +143,25 @@ DDS_TARGET_SSSE3 uint32_t signed16x2RgbSsse3(const uint8_t *source, uint32_t wid
 }
 #endif
 
-
-// The pixels the vector path of `tier` converts at the start of the row,
-// or -1 when the tier has no path for the layout and pixel size here.
-int64_t vectorPixels(KernelTier tier, const FieldLayout &layout, const uint8_t *source, uint32_t width,
-                     uint8_t *destination, uint32_t bytesPerPixel) {
-    if (tier == KernelTier::Plain) return 0;
-    if (tier == KernelTier::Portable) {
-        uint32_t index[4];
-        const uint8_t *tables[4];
-        if (!byteChannels(layout, index, tables)) return -1;
-        return bytesPortable(layout, source, width, destination, bytesPerPixel);
-    }
-#if defined(DDS_HAVE_SSE2)
-    if (tier == KernelTier::Sse2 && bytesPerPixel == 4 && isSigned8x4(layout)) {
-        return signed8x4Sse2(source, width, destination);
-    }
-#if defined(DDS_HAVE_SSSE3)
-    const bool signed16x2 = bytesPerPixel == 3 && isSigned16x2(layout);
-    if (tier == KernelTier::Ssse3 && signed16x2 && ddsCpuHasSsse3()) return signed16x2RgbSsse3(source, width, destination);
-#endif
-#else
-    (void)layout, (void)source, (void)width, (void)destination, (void)bytesPerPixel;
-#endif
-    return -1;
-}
-
 }  // namespace
 
-bool ddsConvertFieldRowOfTier(KernelTier tier, const FieldLayout &layout, const uint8_t *source, uint32_t width,
-                              uint8_t *destination, uint32_t bytesPerPixel) {
-    const int64_t done = vectorPixels(tier, layout, source, width, destination, bytesPerPixel);
-    if (done < 0) return false;
-    const uint32_t converted = static_cast<uint32_t>(done);
-    ddsConvertFieldRowPlain(layout, source + size_t{converted} * layout.pixelBytes, width - converted,
-                            destination + size_t{converted} * bytesPerPixel, bytesPerPixel);
-    return true;
-}
-
-void ddsConvertFieldRow(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
-                        uint32_t bytesPerPixel) {
-    for (KernelTier tier : {KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Portable, KernelTier::Plain}) {
-        if (ddsConvertFieldRowOfTier(tier, layout, source, width, destination, bytesPerPixel)) return;
+LayoutRowKernel ddsFieldKernel(const FieldLayout &layout, uint32_t bytesPerPixel, KernelTier tier) {
+    const bool rgb = bytesPerPixel == 3;
+    uint32_t index[4];
+    const uint8_t *tables[4];
+    switch (tier) {
+        case KernelTier::Plain: return rgb ? stepsRow<noSteps, 3> : stepsRow<noSteps, 4>;
+        case KernelTier::Portable:
+            if (!byteChannels(layout, index, tables)) return nullptr;
+            return rgb ? byteRow<3> : byteRow<4>;
+#if defined(DDS_HAVE_SSE2)
+        case KernelTier::Sse2: return !rgb && sameLayout(layout, Signed8x4) ? stepsRow<signed8x4Sse2, 4> : nullptr;
+#endif
+#if defined(DDS_HAVE_SSSE3)
+        case KernelTier::Ssse3:
+            if (!rgb || !sameLayout(layout, Signed16x2) || !ddsCpuHasSsse3()) return nullptr;
+            return stepsRow<signed16x2RgbSsse3, 3>;
+#endif
+        default: return nullptr;
     }
 }

@@ -4,20 +4,15 @@
 
 #include "common/bytes.h"
 #include "common/channel_rules.h"
+#include "layout_kernels.h"
 
 namespace {
 
-uint8_t unorm16At(const uint8_t *p) { return ddsUnorm16ToUnorm8(ddsLoad16(p)); }
+uint8_t unorm16At(const uint8_t *p) { return ddsUnsignedToUnorm8(ddsLoad16(p), 16); }
 
 uint8_t halfAt(const uint8_t *p) { return ddsHalfToUnorm8(ddsLoad16(p)); }
 
-uint8_t floatAt(const uint8_t *p) {
-    const uint32_t bits = ddsLoad32(p);
-    float value;
-    static_assert(sizeof value == sizeof bits, "a float is 32 bits");
-    std::memcpy(&value, &bits, sizeof value);
-    return ddsFloatToUnorm8(value);
-}
+uint8_t floatAt(const uint8_t *p) { return ddsFloatToUnorm8(ddsLoad32(p)); }
 
 // A packed unsigned float of 5 exponent bits over `mantissaBits` mantissa
 // bits has a half's bias and exponent range; with the mantissa moved up to
@@ -36,46 +31,75 @@ uint8_t sharedExponentChannel(uint32_t mantissa, uint32_t exponent) {
     return rounded > 255 ? 255 : static_cast<uint8_t>(rounded);
 }
 
-// Rows of formats stored channel by channel, `ChannelBytes` bytes each,
-// converted by `Channel`.  One loop per arrangement of channels, chosen
-// before the loop.
-template <uint32_t ChannelBytes, uint8_t (*Channel)(const uint8_t *)>
-void convertChannels(const WideFormat &format, const uint8_t *source, uint32_t width, uint8_t *rgba) {
-    const uint32_t stride = ChannelBytes * format.channels;
-    switch (format.channels) {
-        case 1:
-            for (uint32_t x = 0; x < width; ++x, source += stride, rgba += 4) {
-                rgba[0] = rgba[1] = rgba[2] = Channel(source);
-                rgba[3] = 255;
-            }
-            break;
-        case 2:
-            for (uint32_t x = 0; x < width; ++x, source += stride, rgba += 4) {
-                rgba[0] = Channel(source);
-                rgba[1] = Channel(source + ChannelBytes);
-                rgba[2] = 0;
-                rgba[3] = 255;
-            }
-            break;
-        case 3:
-            for (uint32_t x = 0; x < width; ++x, source += stride, rgba += 4) {
-                for (uint32_t c = 0; c < 3; ++c) rgba[c] = Channel(source + c * ChannelBytes);
-                rgba[3] = 255;
-            }
-            break;
-        default:
-            for (uint32_t x = 0; x < width; ++x, source += stride, rgba += 4) {
-                for (uint32_t c = 0; c < 4; ++c) rgba[c] = Channel(source + c * ChannelBytes);
-            }
-            break;
+// A pixel of `Channels` channels of `ChannelBytes` bytes each, converted
+// by `Channel`: one channel is grey, two are red and green over blue 0,
+// three or four R, G, B (A).
+template <uint32_t ChannelBytes, uint8_t (*Channel)(const uint8_t *), uint32_t Channels>
+void channelPixel(const uint8_t *p, uint8_t rgba[4]) {
+    for (uint32_t c = 0; c < Channels; ++c) rgba[c] = Channel(p + c * ChannelBytes);
+    if (Channels == 1) rgba[1] = rgba[2] = rgba[0];
+}
+
+// R bits 0-10 and G bits 11-21: 5 exponent bits over 6 mantissa bits; B
+// bits 22-31: 5 over 5.
+inline void packedFloatPixel(const uint8_t *p, uint8_t rgba[4]) {
+    const uint32_t pixel = ddsLoad32(p);
+    rgba[0] = packedFloat(pixel & 0x7FFu, 6);
+    rgba[1] = packedFloat(pixel >> 11 & 0x7FFu, 6);
+    rgba[2] = packedFloat(pixel >> 22, 5);
+}
+
+// Mantissas R bits 0-8, G 9-17, B 18-26; the exponent bits 27-31.
+inline void sharedExponentPixel(const uint8_t *p, uint8_t rgba[4]) {
+    const uint32_t pixel = ddsLoad32(p);
+    const uint32_t exponent = pixel >> 27;
+    for (uint32_t c = 0; c < 3; ++c) rgba[c] = sharedExponentChannel(pixel >> (9 * c) & 0x1FFu, exponent);
+}
+
+// A row of pixels of `PixelBytes`, each converted by `Pixel` into
+// `BytesPerPixel` bytes; what a pixel does not set is 0, alpha 255.  The
+// bytes are stored one by one, which compilers turn into vector stores of
+// three-byte pixels too (a three-byte copy they do not).
+template <uint32_t PixelBytes, void (*Pixel)(const uint8_t *, uint8_t *), uint32_t BytesPerPixel>
+void pixelRow(const uint8_t *source, uint32_t width, uint8_t *destination) {
+    for (uint32_t x = 0; x < width; ++x, source += PixelBytes, destination += BytesPerPixel) {
+        uint8_t rgba[4] = {0, 0, 0, 255};
+        Pixel(source, rgba);
+        for (uint32_t c = 0; c < BytesPerPixel; ++c) destination[c] = rgba[c];
+    }
+}
+
+// The loop of the format's channel count, chosen before the loop.
+template <uint32_t ChannelBytes, uint8_t (*Channel)(const uint8_t *), uint32_t BytesPerPixel>
+void channelRow(uint32_t channels, const uint8_t *source, uint32_t width, uint8_t *destination) {
+    constexpr uint32_t B = ChannelBytes;
+    switch (channels) {
+        case 1: return pixelRow<B, channelPixel<B, Channel, 1>, BytesPerPixel>(source, width, destination);
+        case 2: return pixelRow<2 * B, channelPixel<B, Channel, 2>, BytesPerPixel>(source, width, destination);
+        case 3: return pixelRow<3 * B, channelPixel<B, Channel, 3>, BytesPerPixel>(source, width, destination);
+        default: return pixelRow<4 * B, channelPixel<B, Channel, 4>, BytesPerPixel>(source, width, destination);
+    }
+}
+
+// The wide layouts have the plain tier alone: the rule, pixel by pixel.
+template <uint32_t BytesPerPixel>
+void wideRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
+    const uint32_t channels = state.format->wide.channels;
+    switch (state.format->wide.layout) {
+        case WideLayout::Unorm16: channelRow<2, unorm16At, BytesPerPixel>(channels, source, width, rows[0]); break;
+        case WideLayout::Float16: channelRow<2, halfAt, BytesPerPixel>(channels, source, width, rows[0]); break;
+        case WideLayout::Float32: channelRow<4, floatAt, BytesPerPixel>(channels, source, width, rows[0]); break;
+        case WideLayout::R11G11B10: pixelRow<4, packedFloatPixel, BytesPerPixel>(source, width, rows[0]); break;
+        case WideLayout::R9G9B9E5: pixelRow<4, sharedExponentPixel, BytesPerPixel>(source, width, rows[0]); break;
     }
 }
 
 }  // namespace
 
-uint8_t ddsUnorm16ToUnorm8(uint32_t value) { return ddsUnsignedToUnorm8(value, 16); }
-
-uint8_t ddsFloatToUnorm8(float value) {
+uint8_t ddsFloatToUnorm8(uint32_t bits) {
+    float value;
+    static_assert(sizeof value == sizeof bits, "a float is 32 bits");
+    std::memcpy(&value, &bits, sizeof value);
     if (!(value > 0.0f)) return 0;  // negative, -0, 0 and NaN
     if (value >= 1.0f) return 255;  // 1, above, +inf
     // The float's significand has 24 bits and 255 has 8, so their product
@@ -88,32 +112,7 @@ uint8_t ddsFloatToUnorm8(float value) {
     return static_cast<uint8_t>(fraction >= 0.5 ? whole + 1 : whole);  // ties up
 }
 
-void ddsConvertWideRow(const WideFormat &format, const uint8_t *source, uint32_t width, uint8_t *rgba) {
-    switch (format.layout) {
-        case WideLayout::Unorm16: convertChannels<2, unorm16At>(format, source, width, rgba); break;
-        case WideLayout::Float16: convertChannels<2, halfAt>(format, source, width, rgba); break;
-        case WideLayout::Float32: convertChannels<4, floatAt>(format, source, width, rgba); break;
-        case WideLayout::R11G11B10:
-            // R bits 0-10 and G bits 11-21: 5 exponent bits over 6 mantissa
-            // bits; B bits 22-31: 5 over 5.
-            for (uint32_t x = 0; x < width; ++x, source += 4, rgba += 4) {
-                const uint32_t pixel = ddsLoad32(source);
-                rgba[0] = packedFloat(pixel & 0x7FFu, 6);
-                rgba[1] = packedFloat(pixel >> 11 & 0x7FFu, 6);
-                rgba[2] = packedFloat(pixel >> 22, 5);
-                rgba[3] = 255;
-            }
-            break;
-        case WideLayout::R9G9B9E5:
-            // Mantissas R bits 0-8, G 9-17, B 18-26; the exponent bits 27-31.
-            for (uint32_t x = 0; x < width; ++x, source += 4, rgba += 4) {
-                const uint32_t pixel = ddsLoad32(source);
-                const uint32_t exponent = pixel >> 27;
-                rgba[0] = sharedExponentChannel(pixel & 0x1FFu, exponent);
-                rgba[1] = sharedExponentChannel(pixel >> 9 & 0x1FFu, exponent);
-                rgba[2] = sharedExponentChannel(pixel >> 18 & 0x1FFu, exponent);
-                rgba[3] = 255;
-            }
-            break;
-    }
+LayoutRowKernel ddsWideKernel(uint32_t bytesPerPixel, KernelTier tier) {
+    if (tier != KernelTier::Plain) return nullptr;
+    return bytesPerPixel == 3 ? wideRow<3> : wideRow<4>;
 }

@@ -1,4 +1,4 @@
-// Conversion to RGBA of the uncompressed layouts whose channels are not bit
+// Conversion to 8 bits of the uncompressed layouts whose channels are not bit
 // fields of at most 32 bits: 16-bit normalised channels, half and 32-bit
 // floats, and the two packed float layouts.
 #ifndef DDS_WIDE_PIXELS_H
@@ -27,18 +27,18 @@ constexpr uint32_t ddsWidePixelBytes(const WideFormat &format) {
                                                                                           : 4u;
 }
 
-// Converts `width` pixels to RGBA, 8 bits a channel.  `source` holds width *
-// ddsWidePixelBytes(format) bytes, little-endian.
+// Their row kernel is ddsWideKernel (layout_kernels.h), the plain rule
+// alone: `width` pixels of ddsWidePixelBytes(format) bytes, little-endian,
+// to 8 bits a channel.
 //
 // 16-bit normalised v gives (v * 255 + 32767) / 65535.  Floats (half,
 // 32-bit, packed) are clamped to [0, 1] and scaled by 255, rounding to
 // nearest with ties up; negative values, -0 and NaN give 0, values above 1
 // and +inf give 255.  Channels not stored: one channel is grey (v, v, v,
 // 255); two give (r, g, 0, 255); three give alpha 255.
-void ddsConvertWideRow(const WideFormat &format, const uint8_t *source, uint32_t width, uint8_t *rgba);
 
-// One channel value of each kind to 8 bits, by the rules above.
-uint8_t ddsUnorm16ToUnorm8(uint32_t value);
-uint8_t ddsFloatToUnorm8(float value);
+// A 32-bit float, given by its bits, to 8 bits by the rule above: the one
+// place a float becomes a byte (half floats: ddsHalfToUnorm8).
+uint8_t ddsFloatToUnorm8(uint32_t bits);
 
 #endif

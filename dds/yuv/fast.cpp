@@ -1,7 +1,8 @@
-// The 8-bit YUV layouts in vectors, with ddsConvertYuvRowPlain's bytes:
-// AYUV to RGBA and YUY2 and UYVY to RGB, with SSSE3 (eight pixels a step)
-// and AVX2 (sixteen); the pixels a step does not cover go through the
-// plain conversion.
+// The row kernels of the YUV layouts (ddsYuvKernel): the plain rule of
+// plain.cpp for every layout, and for the 8-bit ones vectors with its
+// bytes: AYUV to RGBA and YUY2 and UYVY to RGB, with SSSE3 (eight pixels a
+// step) and AVX2 (sixteen); the pixels a step does not cover go through
+// the plain conversion.
 //
 // The rule's sums need 18 bits, but with raw samples y, u, v each splits
 // into a multiple of 256 and a remainder that fits 16-bit lanes:
@@ -18,10 +19,10 @@
 // pair by two signed bytes gives each term.
 
 #include <cstddef>
-#include <initializer_list>
 
 #include "common/cpu_features.h"
 #include "common/simd.h"
+#include "layout_kernels.h"
 #include "yuv/yuv.h"
 
 #if defined(DDS_HAVE_SSSE3)
@@ -35,6 +36,33 @@ namespace {
 constexpr short bytePair(int first, int second) {
     return static_cast<short>(static_cast<uint16_t>((first & 0xFF) | (second & 0xFF) << 8));
 }
+
+// The equations above in 16-bit lanes, written once for both register
+// widths (a template cannot stand for both: each function is compiled for
+// its extension, and a template has none of its own).  For `Target`'s
+// registers `V`, whose intrinsics are `X(name)`: a term, one multiply-add
+// of the byte pairs; a channel, the whole part plus its bias plus the
+// remainder plus its bias shifted right by 8; and the R, G, B words
+// `Words` (not yet clamped) of the pixels from their (y, v) and (y, u)
+// byte pairs.
+#define DDS_YUV_EQUATIONS(Target, V, Words, X)                                                            \
+    struct Words {                                                                                          \
+        V r, g, b;                                                                                          \
+    };                                                                                                      \
+    Target inline V term(V pairs, int first, int second) {                                                  \
+        return X(maddubs_epi16)(pairs, X(set1_epi16)(bytePair(first, second)));                             \
+    }                                                                                                       \
+    Target inline V channel(V whole, V remainder, short wholeBias, short remainderBias) {                   \
+        const V shifted = X(srai_epi16)(X(add_epi16)(remainder, X(set1_epi16)(remainderBias)), 8);          \
+        return X(add_epi16)(X(add_epi16)(whole, X(set1_epi16)(wholeBias)), shifted);                        \
+    }                                                                                                       \
+    Target inline Words rgbWords(V yv, V yu) {                                                              \
+        const V greenRemainder = X(add_epi16)(term(yu, 42, -100), term(yv, 0, 48));                         \
+        return Words{channel(term(yv, 1, 2), term(yv, 42, -103), -223, 96),                                 \
+                     channel(term(yv, 1, -1), greenRemainder, 135, 224),                                    \
+                     channel(term(yu, 1, 2), term(yu, 42, 4), -277, 224)};                                  \
+    }
+#define DDS_MM128(name) _mm_##name
 
 // Byte shuffles, in the order (y, v) pairs, (y, u) pairs, then for AYUV the
 // alpha words; -1 gives 0.  YUY2 and UYVY: one 16-byte step of 8 pixels.
@@ -64,33 +92,14 @@ DDS_TARGET_SSSE3 inline __m128i control(const int8_t (&bytes)[16]) {
     return _mm_load_si128(reinterpret_cast<const __m128i *>(bytes));
 }
 
-struct Words128 {
-    __m128i r, g, b;
-};
-
-DDS_TARGET_SSSE3 inline __m128i term(__m128i pairs, int first, int second) {
-    return _mm_maddubs_epi16(pairs, _mm_set1_epi16(bytePair(first, second)));
-}
-
-// A channel: the whole part plus its bias, plus the remainder plus its
-// bias shifted right by 8.
-DDS_TARGET_SSSE3 inline __m128i channel(__m128i whole, __m128i remainder, short wholeBias, short remainderBias) {
-    const __m128i shifted = _mm_srai_epi16(_mm_add_epi16(remainder, _mm_set1_epi16(remainderBias)), 8);
-    return _mm_add_epi16(_mm_add_epi16(whole, _mm_set1_epi16(wholeBias)), shifted);
-}
-
-// R, G, B words (not yet clamped) of eight pixels from their (y, v) and
-// (y, u) byte pairs.
-DDS_TARGET_SSSE3 inline Words128 rgbWords(__m128i yv, __m128i yu) {
-    const __m128i greenRemainder = _mm_add_epi16(term(yu, 42, -100), term(yv, 0, 48));
-    return Words128{channel(term(yv, 1, 2), term(yv, 42, -103), -223, 96),
-                    channel(term(yv, 1, -1), greenRemainder, 135, 224),
-                    channel(term(yu, 1, 2), term(yu, 42, 4), -277, 224)};
-}
+DDS_YUV_EQUATIONS(DDS_TARGET_SSSE3, __m128i, Words128, DDS_MM128)
+#undef DDS_MM128
 
 // YUY2 or UYVY to RGB, 16 bytes (8 pixels) to 24 a step.  Returns the
 // pixels converted.
-DDS_TARGET_SSSE3 uint32_t pairsSsse3(const int8_t (&order)[2][16], const uint8_t *source, uint32_t width, uint8_t *rgb) {
+template <YuvLayout Layout>
+DDS_TARGET_SSSE3 uint32_t pairsSsse3(const uint8_t *source, uint32_t width, uint8_t *rgb) {
+    const auto &order = Layout == YuvLayout::Yuy2 ? Yuy2Pairs : UyvyPairs;
     uint32_t x = 0;
     for (; x + 8 <= width; x += 8) {
         const __m128i samples = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 2 * size_t{x}));
@@ -151,31 +160,17 @@ DDS_TARGET_AVX2 inline __m256i control256(const int8_t (&bytes)[16]) {
     return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i *>(bytes)));
 }
 
-struct Words256 {
-    __m256i r, g, b;
-};
+#define DDS_MM256(name) _mm256_##name
+DDS_YUV_EQUATIONS(DDS_TARGET_AVX2, __m256i, Words256, DDS_MM256)
+#undef DDS_MM256
 
-DDS_TARGET_AVX2 inline __m256i term(__m256i pairs, int first, int second) {
-    return _mm256_maddubs_epi16(pairs, _mm256_set1_epi16(bytePair(first, second)));
-}
-
-DDS_TARGET_AVX2 inline __m256i channel(__m256i whole, __m256i remainder, short wholeBias, short remainderBias) {
-    const __m256i shifted = _mm256_srai_epi16(_mm256_add_epi16(remainder, _mm256_set1_epi16(remainderBias)), 8);
-    return _mm256_add_epi16(_mm256_add_epi16(whole, _mm256_set1_epi16(wholeBias)), shifted);
-}
-
-DDS_TARGET_AVX2 inline Words256 rgbWords256(__m256i yv, __m256i yu) {
-    const __m256i greenRemainder = _mm256_add_epi16(term(yu, 42, -100), term(yv, 0, 48));
-    return Words256{channel(term(yv, 1, 2), term(yv, 42, -103), -223, 96),
-                    channel(term(yv, 1, -1), greenRemainder, 135, 224),
-                    channel(term(yu, 1, 2), term(yu, 42, 4), -277, 224)};
-}
-
-DDS_TARGET_AVX2 uint32_t pairsAvx2(const int8_t (&order)[2][16], const uint8_t *source, uint32_t width, uint8_t *rgb) {
+template <YuvLayout Layout>
+DDS_TARGET_AVX2 uint32_t pairsAvx2(const uint8_t *source, uint32_t width, uint8_t *rgb) {
+    const auto &order = Layout == YuvLayout::Yuy2 ? Yuy2Pairs : UyvyPairs;
     uint32_t x = 0;
     for (; x + 16 <= width; x += 16) {
         const __m256i samples = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(source + 2 * size_t{x}));
-        const Words256 w = rgbWords256(_mm256_shuffle_epi8(samples, control256(order[0])),
+        const Words256 w = rgbWords(_mm256_shuffle_epi8(samples, control256(order[0])),
                                        _mm256_shuffle_epi8(samples, control256(order[1])));
         const __m256i rg = _mm256_packus_epi16(w.r, w.g), b = _mm256_packus_epi16(w.b, w.b);
         const __m256i first = _mm256_or_si256(_mm256_shuffle_epi8(rg, control256(RgbFromRg[0])),
@@ -210,7 +205,7 @@ DDS_TARGET_AVX2 uint32_t ayuvAvx2(const uint8_t *source, uint32_t width, uint8_t
     for (; x + 16 <= width; x += 16) {
         const __m256i *in = reinterpret_cast<const __m256i *>(source + 4 * size_t{x});
         const __m256i a = _mm256_loadu_si256(in), b = _mm256_loadu_si256(in + 1);
-        const Words256 w = rgbWords256(sixteenPixels(a, b, yv), sixteenPixels(a, b, yu));
+        const Words256 w = rgbWords(sixteenPixels(a, b, yv), sixteenPixels(a, b, yu));
         const __m256i rg = _mm256_packus_epi16(w.r, w.g);
         const __m256i ba = _mm256_packus_epi16(w.b, sixteenPixels(a, b, alpha));
         __m256i *out = reinterpret_cast<__m256i *>(rgba + 4 * size_t{x});
@@ -223,46 +218,55 @@ DDS_TARGET_AVX2 uint32_t ayuvAvx2(const uint8_t *source, uint32_t width, uint8_t
 }
 #endif
 
-// The pixels the vector path of `tier` converts at the start of the row,
-// or -1 when the tier has no path for the layout and pixel size here.
-int64_t vectorPixels(KernelTier tier, YuvLayout layout, const uint8_t *source, uint32_t width, uint8_t *destination,
-                     uint32_t bytesPerPixel) {
-    const bool ayuv = layout == YuvLayout::Ayuv && bytesPerPixel == 4;
-    const bool pairs = (layout == YuvLayout::Yuy2 || layout == YuvLayout::Uyvy) && bytesPerPixel == 3;
-    if (tier == KernelTier::Plain) return 0;
-    if (!ayuv && !pairs) return -1;
-#if defined(DDS_HAVE_SSSE3)
-    const auto &order = layout == YuvLayout::Yuy2 ? Yuy2Pairs : UyvyPairs;
-    if (tier == KernelTier::Ssse3 && ddsCpuHasSsse3()) {
-        return ayuv ? ayuvSsse3(source, width, destination) : pairsSsse3(order, source, width, destination);
-    }
-#if defined(DDS_HAVE_AVX2)
-    if (tier == KernelTier::Avx2 && ddsCpuHasAvx2()) {
-        return ayuv ? ayuvAvx2(source, width, destination) : pairsAvx2(order, source, width, destination);
-    }
-#endif
-#else
-    (void)source, (void)width, (void)destination;
-#endif
-    return -1;
+template <uint32_t BytesPerPixel>
+void planesRow(const LayoutState &state, const uint8_t *source, const uint8_t *chroma, uint32_t width,
+               uint8_t *const *rows) {
+    ddsConvertYuvPlanes(state.format->yuv, source, chroma, width, rows[0], rows[1], BytesPerPixel);
 }
+
+// A vector path's kernel: its steps, whole pairs, then the plain
+// conversion of the pixels they leave; the plain tier takes no steps.
+using Steps = uint32_t (*)(const uint8_t *source, uint32_t width, uint8_t *destination);
+
+uint32_t noSteps(const uint8_t *, uint32_t, uint8_t *) { return 0; }
+
+template <Steps Vector, uint32_t BytesPerPixel>
+void stepsRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
+    const YuvLayout layout = state.format->yuv;
+    const uint32_t done = Vector(source, width, rows[0]);
+    ddsConvertYuvRowPlain(layout, source + static_cast<size_t>(ddsYuvRowBytes(layout, done)), width - done,
+                          rows[0] + size_t{done} * BytesPerPixel, BytesPerPixel);
+}
+
+#if defined(DDS_HAVE_SSSE3)
+// A tier's vector kernels: AYUV to RGBA, YUY2 and UYVY to RGB.
+template <Steps Ayuv, Steps Yuy2, Steps Uyvy>
+LayoutRowKernel vectorKernel(YuvLayout layout, uint32_t bytesPerPixel) {
+    if (layout == YuvLayout::Ayuv && bytesPerPixel == 4) return stepsRow<Ayuv, 4>;
+    if (layout == YuvLayout::Yuy2 && bytesPerPixel == 3) return stepsRow<Yuy2, 3>;
+    if (layout == YuvLayout::Uyvy && bytesPerPixel == 3) return stepsRow<Uyvy, 3>;
+    return nullptr;
+}
+#endif
 
 }  // namespace
 
-bool ddsConvertYuvRowOfTier(KernelTier tier, YuvLayout layout, const uint8_t *source, uint32_t width,
-                            uint8_t *destination, uint32_t bytesPerPixel) {
-    const int64_t done = vectorPixels(tier, layout, source, width, destination, bytesPerPixel);
-    if (done < 0) return false;
-    // `done` is a multiple of eight: whole pairs.
-    const uint32_t converted = static_cast<uint32_t>(done);
-    ddsConvertYuvRowPlain(layout, source + static_cast<size_t>(ddsYuvRowBytes(layout, converted)), width - converted,
-                          destination + size_t{converted} * bytesPerPixel, bytesPerPixel);
-    return true;
-}
-
-void ddsConvertYuvRow(YuvLayout layout, const uint8_t *source, uint32_t width, uint8_t *destination,
-                      uint32_t bytesPerPixel) {
-    for (KernelTier tier : {KernelTier::Avx2, KernelTier::Ssse3, KernelTier::Plain}) {
-        if (ddsConvertYuvRowOfTier(tier, layout, source, width, destination, bytesPerPixel)) return;
+LayoutRowKernel ddsYuvKernel(YuvLayout layout, uint32_t bytesPerPixel, KernelTier tier) {
+    const bool rgb = bytesPerPixel == 3;
+    switch (tier) {
+        case KernelTier::Plain:
+            if (ddsYuvIsPlanar(layout)) return rgb ? planesRow<3> : planesRow<4>;
+            return rgb ? stepsRow<noSteps, 3> : stepsRow<noSteps, 4>;
+#if defined(DDS_HAVE_SSSE3)
+        case KernelTier::Ssse3:
+            if (!ddsCpuHasSsse3()) return nullptr;
+            return vectorKernel<ayuvSsse3, pairsSsse3<YuvLayout::Yuy2>, pairsSsse3<YuvLayout::Uyvy>>(layout, bytesPerPixel);
+#endif
+#if defined(DDS_HAVE_AVX2)
+        case KernelTier::Avx2:
+            if (!ddsCpuHasAvx2()) return nullptr;
+            return vectorKernel<ayuvAvx2, pairsAvx2<YuvLayout::Yuy2>, pairsAvx2<YuvLayout::Uyvy>>(layout, bytesPerPixel);
+#endif
+        default: return nullptr;
     }
 }

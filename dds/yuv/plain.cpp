@@ -18,6 +18,11 @@ uint32_t depthShift(YuvLayout layout) {
 
 uint32_t storedShift(YuvLayout layout) { return layout == YuvLayout::Y210 || layout == YuvLayout::P010 ? 6 : 0; }
 
+// Sample `i` of `samples`, moved down to its bits.
+inline int32_t sampleAt(const uint8_t *samples, uint32_t i, uint32_t sampleBytes, uint32_t shift) {
+    return static_cast<int32_t>((sampleBytes == 1 ? samples[i] : ddsLoad16(samples + 2 * i)) >> shift);
+}
+
 void put(uint8_t *destination, const uint8_t rgb[3], uint8_t alpha, uint32_t bytesPerPixel) {
     const uint8_t rgba[4] = {rgb[0], rgb[1], rgb[2], alpha};
     std::memcpy(destination, rgba, bytesPerPixel);
@@ -49,13 +54,11 @@ struct PairOrder {
     uint8_t first, chromaA, chromaB, second;
 };
 
+// UYVY and RGBG lead with a chroma sample; YUY2, Y210, Y216 (Y0, U, Y1, V)
+// and GRGB with a luma one.
 PairOrder pairOrder(YuvLayout layout) {
-    switch (layout) {
-        case YuvLayout::Uyvy: return {1, 0, 2, 3};
-        case YuvLayout::Rgbg: return {1, 0, 2, 3};
-        case YuvLayout::Grgb: return {0, 1, 3, 2};
-        default: return {0, 1, 3, 2};  // Y0, U, Y1, V
-    }
+    const bool chromaFirst = layout == YuvLayout::Uyvy || layout == YuvLayout::Rgbg;
+    return chromaFirst ? PairOrder{1, 0, 2, 3} : PairOrder{0, 1, 3, 2};
 }
 
 void pairRow(YuvLayout layout, const uint8_t *source, uint32_t width, uint8_t *destination, uint32_t bytesPerPixel) {
@@ -64,9 +67,7 @@ void pairRow(YuvLayout layout, const uint8_t *source, uint32_t width, uint8_t *d
     const bool rgb = layout == YuvLayout::Rgbg || layout == YuvLayout::Grgb;
     for (uint32_t x = 0; x < width; x += 2) {
         const uint8_t *pair = source + size_t{x} / 2 * 4 * sampleBytes;
-        auto sample = [&](uint32_t i) {
-            return static_cast<int32_t>((sampleBytes == 1 ? pair[i] : ddsLoad16(pair + 2 * i)) >> shift);
-        };
+        auto sample = [&](uint32_t i) { return sampleAt(pair, i, sampleBytes, shift); };
         const int32_t lumas[2] = {sample(order.first), sample(order.second)};
         for (uint32_t i = 0; i < 2 && x + i < width; ++i) {
             uint8_t colour[3] = {static_cast<uint8_t>(sample(order.chromaA)), static_cast<uint8_t>(lumas[i]),
@@ -92,15 +93,16 @@ void ddsConvertYuvRowPlain(YuvLayout layout, const uint8_t *source, uint32_t wid
 }
 
 void ddsConvertYuvPlanes(YuvLayout layout, const uint8_t *luma, const uint8_t *chroma, uint32_t width, uint8_t *top,
-                         uint8_t *bottom) {
+                         uint8_t *bottom, uint32_t bytesPerPixel) {
     const uint32_t sampleBytes = ddsYuvSampleBytes(layout), shift = storedShift(layout), depth = depthShift(layout);
-    auto sample = [&](const uint8_t *samples, uint32_t i) {
-        return static_cast<int32_t>((sampleBytes == 1 ? samples[i] : ddsLoad16(samples + 2 * size_t{i})) >> shift);
-    };
     const uint8_t *lumaRows[2] = {luma, luma + size_t{width} * sampleBytes};
     uint8_t *rows[2] = {top, bottom};
     for (uint32_t x = 0; x < width; ++x) {
-        const int32_t u = sample(chroma, x & ~1u), v = sample(chroma, x | 1u);
-        for (int r = 0; r < 2; ++r) ddsYuvToRgb(sample(lumaRows[r], x), u, v, depth, rows[r] + 3 * size_t{x});
+        const int32_t u = sampleAt(chroma, x & ~1u, sampleBytes, shift), v = sampleAt(chroma, x | 1u, sampleBytes, shift);
+        for (int r = 0; r < 2; ++r) {
+            uint8_t *pixel = rows[r] + size_t{x} * bytesPerPixel;
+            ddsYuvToRgb(sampleAt(lumaRows[r], x, sampleBytes, shift), u, v, depth, pixel);
+            if (bytesPerPixel == 4) pixel[3] = 255;
+        }
     }
 }

@@ -17,8 +17,6 @@
 
 #include <cstdint>
 
-#include "common/kernels.h"
-
 enum class YuvLayout : uint8_t {
     Ayuv,  // 8-bit V, U, Y, A: 4 bytes a pixel
     Y410,  // U bits 0-9, Y 10-19, V 20-29, alpha 30-31: 4 bytes a pixel
@@ -76,20 +74,12 @@ inline void ddsYuvToRgb(int32_t y, int32_t u, int32_t v, uint32_t depthShift, ui
 void ddsConvertYuvRowPlain(YuvLayout layout, const uint8_t *source, uint32_t width, uint8_t *destination,
                            uint32_t bytesPerPixel);
 
-// The same through the fastest path: AYUV to RGBA and YUY2 and UYVY to RGB
-// in vectors where the processor has them (AVX2, else SSSE3).
-void ddsConvertYuvRow(YuvLayout layout, const uint8_t *source, uint32_t width, uint8_t *destination,
-                      uint32_t bytesPerPixel);
-
-// The same through one tier (Plain, Ssse3 or Avx2); false when the tier has
-// no path for the layout and pixel size or this build or processor lacks it.
-bool ddsConvertYuvRowOfTier(KernelTier tier, YuvLayout layout, const uint8_t *source, uint32_t width,
-                            uint8_t *destination, uint32_t bytesPerPixel);
-
 // Two rows of a planar layout from their luma rows (the second follows the
 // first: width samples each) and their row of width / 2 U, V pairs, into
-// `top` and `bottom`, 3 bytes a pixel.  `width` is even.
+// `top` and `bottom`, `bytesPerPixel` bytes a pixel.  `width` is even.
 void ddsConvertYuvPlanes(YuvLayout layout, const uint8_t *luma, const uint8_t *chroma, uint32_t width, uint8_t *top,
-                         uint8_t *bottom);
+                         uint8_t *bottom, uint32_t bytesPerPixel);
+
+// The row kernels are ddsYuvKernel's (layout_kernels.h).
 
 #endif
