@@ -52,8 +52,6 @@ void ddsDecodeBc13Block(BlockFormat format, const uint8_t *block, uint8_t *block
 // alpha block).
 template <BlockFormat Format, int BytesPerPixel>
 struct Bc13Layout {
-    static constexpr size_t BlockBytes = ddsBlockBytes(Format);
-    static constexpr size_t BlockWidthBytes = 4 * BytesPerPixel;
     static constexpr size_t ColorOffset = Format == BlockFormat::Dxt1 ? 0 : 8;
     static constexpr bool FourColours = Format != BlockFormat::Dxt1;
     static constexpr bool MergeAlpha = Format != BlockFormat::Dxt1 && BytesPerPixel == 4;
@@ -65,11 +63,9 @@ BlockRowKernel ddsBc13KernelPortable(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBc13KernelSse2(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBc13KernelSsse3(BlockFormat format, int bytesPerPixel);
 
-// Whether any of `count` DXT1 blocks (8 bytes each) has a transparent
-// texel: a block in three-colour mode with an index of 3.  When
-// `columnMask` and `rowMask` are given (bit c: column c, bit r: row r of a
-// block lies inside the image), only texels inside count.
-bool ddsBc1BlocksHaveTransparency(const uint8_t *blocks, size_t count);
+// Whether a DXT1 block (8 bytes) has a transparent texel inside the image:
+// it is in three-colour mode and has an index of 3 at a texel whose column
+// c and row r have bit c of `columnMask` and bit r of `rowMask` set.
 bool ddsBc1BlockHasTransparency(const uint8_t block[8], uint32_t columnMask, uint32_t rowMask);
 
 // For a planned DXT1 or BC1 file: whether the first block is in

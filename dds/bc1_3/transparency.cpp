@@ -96,8 +96,6 @@ bool rowSegmentTransparent(const DdsPlan &plan, const uint8_t *blocks, uint32_t 
 
 }  // namespace
 
-bool ddsBc1BlocksHaveTransparency(const uint8_t *blocks, size_t count) { return anyTransparent(blocks, count); }
-
 bool ddsBc1BlockHasTransparency(const uint8_t block[8], uint32_t columnMask, uint32_t rowMask) {
     if (!ddsThreeColourMode(ddsLoad16(block), ddsLoad16(block + 2))) return false;
     // Columns inside, as the low bit of each 2-bit index.
