@@ -116,7 +116,7 @@ void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrig
 }
 
 BlockRowKernel ddsBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, KernelTier tier) {
-    if (format == B::Uncompressed || ddsIsPvrtc(format) || (bytesPerPixel != 3 && bytesPerPixel != 4)) return nullptr;
+    if (bytesPerPixel != 3 && bytesPerPixel != 4) return nullptr;
     for (const FamilyTier &family : Families) {
         if (family.tier != tier) continue;
         if (BlockRowKernel kernel = family.find(format, bytesPerPixel)) return kernel;

@@ -158,7 +158,7 @@ bool ddsStartLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels
     if (plan.format->coding == PixelCoding::Palette && !ddsReadPalette(source, plan.paletteOffset, &level->palette)) {
         return false;
     }
-    level->kernel = plan.format->coding == PixelCoding::Blocks && !ddsIsPvrtc(plan.blocks)
+    level->kernel = plan.format->coding == PixelCoding::Blocks
                         ? ddsBlockRowKernel(plan.blocks, static_cast<int>(plan.pixelBytes))
                         : nullptr;
     // Uncompressed pixels go through a converter prepared once for the
@@ -177,7 +177,7 @@ uint32_t ddsChunkCount(const DdsPlan &plan) {
 }
 
 bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, uint8_t *chunk) {
-    if (ddsIsPvrtc(plan.blocks)) return ddsReadPvrtcBand(source, plan, index, chunk);
+    if (plan.format->rows == RowLayout::WordGrid) return ddsReadPvrtcBand(source, plan, index, chunk);
     const uint32_t first = index * plan.rowsPerChunk;
     const uint32_t count = std::min(plan.rowsPerChunk, plan.sourceRows - first);
     const uint32_t firstPlaneBytes = plan.sourceRowBytes - plan.secondPlaneRowBytes;
@@ -191,7 +191,7 @@ bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, 
 
 void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk) {
     const DdsPlan &plan = *level.plan;
-    if (ddsIsPvrtc(plan.blocks)) {
+    if (plan.format->rows == RowLayout::WordGrid) {
         ddsDecodePvrtcBand(plan, level.rows, index, chunk);
         return;
     }

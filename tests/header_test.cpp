@@ -278,9 +278,10 @@ TEST(Header, PlansAndReasons) {
             EXPECT_EQ(plan.sourceRowBytes, c.rowBytes);
             EXPECT_EQ(plan.sourceRows, c.rows);
             // A PVRTC1 band also holds its two neighbour rows and one tile.
-            const uint32_t band = ddsIsPvrtc(plan.blocks) ? ddsPvrtcBandBytes : ddsChunkBytes;
-            EXPECT_LE(plan.chunkBytes, std::max(band, plan.sourceRowBytes) * (ddsIsPvrtc(plan.blocks) ? 2 : 1) +
-                                           (ddsIsPvrtc(plan.blocks) ? 2 * plan.sourceRowBytes : 0));
+            const bool bands = plan.format->rows == RowLayout::WordGrid;
+            const uint32_t band = bands ? ddsPvrtcBandBytes : ddsChunkBytes;
+            EXPECT_LE(plan.chunkBytes, std::max(band, plan.sourceRowBytes) * (bands ? 2 : 1) +
+                                           (bands ? 2 * plan.sourceRowBytes : 0));
         }
     }
 }
