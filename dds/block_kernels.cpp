@@ -130,8 +130,3 @@ BlockRowKernel ddsBlockRowKernel(BlockFormat format, int bytesPerPixel) {
     }
     return nullptr;
 }
-
-void ddsDecodeBlockRow(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows,
-                       int bytesPerPixel) {
-    if (BlockRowKernel kernel = ddsBlockRowKernel(format, bytesPerPixel)) kernel(blocks, blockCount, rows);
-}
