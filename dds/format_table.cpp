@@ -406,16 +406,16 @@ constexpr DdsFormat Formats[] = {
 #undef DDS_32_BIT_ROWS
 #undef DDS_ASTC_ROWS
 
-// Codes that no row names but that are refused with a reason of their
-// own: `first` to `last`, every `step`th.
+// Codes refused with a reason of their own, `first` to `last`: those that
+// no row above names.
 struct RefusedCodes {
     FormatKey key;
-    uint32_t first, last, step;
+    uint32_t first, last;
     DdsRefusal refusal;
 };
 
 constexpr RefusedCodes refused(FormatKey key, uint32_t code, DdsRefusal refusal) {
-    return {key, code, code, 1, refusal};
+    return {key, code, code, refusal};
 }
 constexpr RefusedCodes typeless(uint32_t dxgi) { return refused(Dxgi, dxgi, DdsRefusal::TypelessFormat); }
 
@@ -425,11 +425,11 @@ constexpr RefusedCodes Refused[] = {
     refused(FourCC, fourCC("EAS2"), DdsRefusal::SignedEac),
     refused(FourCC, fourCC("PTC5"), DdsRefusal::Pvrtc2),
     refused(FourCC, fourCC("PTC6"), DdsRefusal::Pvrtc2),
-    {FourCC, 70, 83, 1, DdsRefusal::LegacyDepthFormat},  // but the rows of 80 (D16) and 81 (L16)
+    {FourCC, 70, 83, DdsRefusal::LegacyDepthFormat},  // but the rows of 80 (D16) and 81 (L16)
     refused(FourCC, 119, DdsRefusal::ExtendedRangeFormat),
     refused(Dxgi, 89, DdsRefusal::ExtendedRangeFormat),
-    {Dxgi, 111, 114, 1, DdsRefusal::VideoPaletteFormat},  // AI44, IA44, P8, A8P8
-    {Dxgi, 136, 188, 4, DdsRefusal::AstcDxgiUnassigned},  // 136 + 4k, between the ASTC formats' numbers
+    {Dxgi, 111, 114, DdsRefusal::VideoPaletteFormat},  // AI44, IA44, P8, A8P8
+    {Dxgi, 136, 188, DdsRefusal::AstcDxgiUnassigned},  // 136 + 4k, between the ASTC rows' numbers
     // The typeless formats without a row: their channels could be anything.
     typeless(1), typeless(5), typeless(9), typeless(15), typeless(19), typeless(23), typeless(27), typeless(33),
     typeless(39), typeless(44), typeless(48), typeless(53), typeless(60), typeless(90), typeless(92), typeless(94),
@@ -470,10 +470,7 @@ Lookup legacyLookup(const DdsPixelFormat &pixelFormat) {
 
 DdsRefusal refusalOf(const Lookup &lookup) {
     for (const RefusedCodes &codes : Refused) {
-        if (codes.key == lookup.key && lookup.code >= codes.first && lookup.code <= codes.last &&
-            (lookup.code - codes.first) % codes.step == 0) {
-            return codes.refusal;
-        }
+        if (codes.key == lookup.key && lookup.code >= codes.first && lookup.code <= codes.last) return codes.refusal;
     }
     return lookup.missing;
 }
