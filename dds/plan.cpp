@@ -184,31 +184,28 @@ uint32_t chunkRows(const DdsPlan &plan) {
     return std::min(plan.sourceRows, std::max(1u, ddsChunkBytes / plan.sourceRowBytes));
 }
 
-// The stored rows the decode reads, the level the file must hold, and the
-// chunks they are read in.  Planar YUV: a third of a source row is its row
-// of U, V pairs, from the chroma plane after the luma plane's rows.
-DdsRefusal planRows(DdsPlan *plan) {
-    const DdsFormat &format = *plan->format;
-    const DdsLevelRows full = ddsLevelRows(format, plan->width, plan->height);
-    DdsLevelRows level{full.rows, full.rowBytes, declaredBytes(*plan, full.bytes)};
+// The stored rows the decode reads and the bytes the header declares for
+// them: the whole level, or for rows of blocks chooseBlockRows's choice.
+DdsRefusal chooseRows(DdsPlan *plan, DdsLevelRows *level) {
+    const DdsLevelRows full = ddsLevelRows(*plan->format, plan->width, plan->height);
+    *level = DdsLevelRows{full.rows, full.rowBytes, declaredBytes(*plan, full.bytes)};
     plan->coveredWidth = plan->width;
     plan->coveredHeight = plan->height;
-    plan->partialBlocks = format.coding == PixelCoding::Blocks;
-    if (format.rows == RowLayout::Blocks) {
-        const DdsRefusal refusal = chooseBlockRows(plan, full, &level);
-        if (refusal != DdsRefusal::Accepted) return refusal;
-    }
-    plan->levelBytes = level.bytes;  // reported with the refusals below too
-    const DdsRefusal refusal = checkLevel(*plan, level);
-    if (refusal != DdsRefusal::Accepted) return refusal;
+    plan->partialBlocks = plan->format->coding == PixelCoding::Blocks;
+    return plan->format->rows == RowLayout::Blocks ? chooseBlockRows(plan, full, level) : DdsRefusal::Accepted;
+}
+
+// Sets the checked rows, narrowed.  Planar YUV: a third of a source row is
+// its row of U, V pairs, from the chroma plane after the luma plane's rows.
+void setRows(DdsPlan *plan, const DdsLevelRows &level) {
     plan->sourceRowBytes = static_cast<uint32_t>(level.rowBytes);
     plan->sourceRows = static_cast<uint32_t>(level.rows);
-    plan->blocksPerRow = format.coding == PixelCoding::Blocks ? plan->sourceRowBytes / format.unitBytes : 0;
-    if (format.rows == RowLayout::Planes) {
+    const bool blocks = plan->format->coding == PixelCoding::Blocks;
+    plan->blocksPerRow = blocks ? plan->sourceRowBytes / plan->format->unitBytes : 0;
+    if (plan->format->rows == RowLayout::Planes) {
         plan->secondPlaneRowBytes = plan->sourceRowBytes / 3;
         plan->secondPlaneOffset = plan->dataOffset + uint64_t{plan->height} * plan->secondPlaneRowBytes;
     }
-    return ddsSetChunkRows(plan, chunkRows(*plan)) ? DdsRefusal::Accepted : DdsRefusal::LevelTooLarge;
 }
 
 // The type the row's rule gives before any block is read.
@@ -239,9 +236,15 @@ DdsRefusal plan(const DdsSource &source, const TextureType *reported, DdsPlan *p
     if (refusal != DdsRefusal::Accepted) return refusal;
     plan->width = plan->header.width;
     plan->height = plan->header.height;
+    DdsLevelRows level{};
     refusal = placeImage(source.length, headerEnd, plan);
-    if (refusal == DdsRefusal::Accepted) refusal = planRows(plan);
+    if (refusal == DdsRefusal::Accepted) refusal = chooseRows(plan, &level);
     if (refusal != DdsRefusal::Accepted) return refusal;
+    plan->levelBytes = level.bytes;  // reported with the refusals below too
+    refusal = checkLevel(*plan, level);
+    if (refusal != DdsRefusal::Accepted) return refusal;
+    setRows(plan, level);
+    if (!ddsSetChunkRows(plan, chunkRows(*plan))) return DdsRefusal::LevelTooLarge;
     plan->type = typeOfRule(plan->format->type, plan->header.pixelFormat);
     if (plan->format->type == TypeRule::Transparency) refusal = scanTransparency(source, reported, plan);
     plan->pixelBytes = ddsBytesPerPixel(plan->type);
