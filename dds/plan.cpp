@@ -268,9 +268,10 @@ DdsLevelRows ddsLevelRows(const DdsFormat &format, uint32_t width, uint32_t heig
     const BlockShape shape = ddsBlockShape(format.blocks);
     const uint64_t across = (w + shape.width - 1) / shape.width, down = (h + shape.height - 1) / shape.height;
     if (format.rows == RowLayout::Blocks) return levelOf(down, across * unit);
-    // The word grid is at least 2 x 2 words; the rows below the image are
-    // stored but not decoded.
-    const uint64_t gridWidth = std::max<uint64_t>(across, 2), gridHeight = std::max<uint64_t>(down, 2);
+    // PVRTC1's word grid (pvrtc.h): its rows below the image are stored but
+    // not decoded.
+    const uint64_t gridWidth = ddsPvrtcGridSide(width, shape.width);
+    const uint64_t gridHeight = ddsPvrtcGridSide(height, shape.height);
     return DdsLevelRows{down, gridWidth * unit, gridWidth * gridHeight * unit};
 }
 
