@@ -24,8 +24,8 @@ constexpr uint32_t fourCC(const char (&text)[5]) { return ddsFourCC(text[0], tex
 // and the normal-map flag choose.
 constexpr DdsFormat blockRow(FormatKey key, uint32_t code, const char *name, BlockFormat blocks, TypeRule type,
                              BlockFormat premultiplied, BlockFormat normalMap) {
-    return DdsFormat{key,  code,   name,          PixelCoding::Blocks, RowLayout::Blocks, ddsBlockBytes(blocks),
-                     type, blocks, premultiplied, normalMap};
+    return DdsFormat{key, code, name, PixelCoding::Blocks, RowLayout::Blocks, ddsBlockBytes(blocks), type, blocks,
+                     premultiplied, normalMap};
 }
 
 constexpr DdsFormat blockRow(FormatKey key, uint32_t code, const char *name, BlockFormat blocks, TypeRule type) {
@@ -182,9 +182,9 @@ constexpr DdsFormat paletteRow(FormatKey key, uint32_t code, const char *name, P
 #define DDS_BIT_COUNT_ROWS(row, name) \
     row(8, "8-bit " name), row(16, "16-bit " name), row(24, "24-bit " name), row(32, "32-bit " name)
 
-// The UNORM and UINT rows of a DXGI layout (UINT as the UNORM layout of its
-// bits: `make` with the arguments after the name), and the SNORM and SINT
-// rows whose numbers follow UINT's.
+// The UNORM and UINT rows of a DXGI layout, both made by `make` with the
+// arguments that follow it (UINT decodes as the UNORM layout of its bits),
+// and the SNORM and SINT rows, whose numbers follow UINT's.
 #define DDS_INTEGER_ROWS(layout, unorm, uint, bits, count, make, ...)                              \
     make(Dxgi, unorm, layout "_UNORM", __VA_ARGS__), make(Dxgi, uint, layout "_UINT", __VA_ARGS__), \
         channelsRow(Dxgi, uint + 1, layout "_SNORM", Signed, bits, count),                          \
