@@ -24,26 +24,29 @@ const uint8_t *wordAt(const Level &level, uint32_t x, uint32_t y) {
 }
 
 // The modulation weight of pixel (x, y): from its word alone at 4 bits a
-// pixel; at 2 from the stored weights of its word and of the words left
-// of, right of, above and below it.
+// pixel; at 2 from its word's stored weights, and where the pixel stores
+// none (an interpolating word, column and row of unlike parity) from those
+// of the words left of, right of, above and below it too.
 template <bool TwoBits>
 uint32_t weightAt(const Level &level, uint32_t x, uint32_t y) {
     constexpr uint32_t WordWidth = TwoBits ? 8 : 4;
-    const uint32_t wx = x / WordWidth, wy = y / 4;
+    const uint32_t wx = x / WordWidth, wy = y / 4, r = y % 4;
     const uint8_t *word = wordAt(level, wx, wy);
-    uint64_t weights[4];
-    if (TwoBits) {
+    uint64_t weights[4] = {};
+    if (!TwoBits) {
+        weights4(word, weights);
+    } else if (interpolationOf(word) == Interpolation::Direct || ((x ^ y) & 1u) == 0) {
+        weights[r] = storedRow(word, r);
+    } else {
         const uint8_t *left = wordAt(level, wx + level.gridWidth - 1, wy), *right = wordAt(level, wx + 1, wy);
         uint64_t own[4], lefts[4], rights[4];
-        for (unsigned r = 0; r < 4; ++r) {
-            own[r] = storedRow(word, r), lefts[r] = storedRow(left, r), rights[r] = storedRow(right, r);
+        for (unsigned k = 0; k < 4; ++k) {
+            own[k] = storedRow(word, k), lefts[k] = storedRow(left, k), rights[k] = storedRow(right, k);
         }
         weights2(word, own, lefts, rights, storedRow(wordAt(level, wx, wy + level.gridHeight - 1), 3),
                  storedRow(wordAt(level, wx, wy + 1), 0), weights);
-    } else {
-        weights4(word, weights);
     }
-    return static_cast<uint32_t>(weights[y % 4] >> (8 * (x % WordWidth))) & 0xFF;
+    return static_cast<uint32_t>(weights[r] >> (8 * (x % WordWidth))) & 0xFF;
 }
 
 // Pixel (x, y): colours A and B interpolated between the words whose
