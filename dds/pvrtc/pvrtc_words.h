@@ -94,8 +94,9 @@ inline Lanes widened(Lanes s) {
 template <bool TwoBits>
 inline Lanes blended(Lanes a, Lanes b, uint32_t weight) {
     const uint32_t m = weight & (PunchThrough - 1);
-    const Lanes pixel = ((widened<TwoBits>(a) * (8 - m) + widened<TwoBits>(b) * m) >> 3) & LowBytes;
-    return weight & PunchThrough ? pixel & ~AlphaByte : pixel;
+    Lanes pixel = ((widened<TwoBits>(a) * (8 - m) + widened<TwoBits>(b) * m) >> 3) & LowBytes;
+    if (weight & PunchThrough) pixel &= ~AlphaByte;
+    return pixel;
 }
 
 // 4 bits a pixel: a row's four 2-bit codes (one byte) as weights, by the
