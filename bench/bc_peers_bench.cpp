@@ -121,7 +121,7 @@ void benchDecode(benchmark::State &state, std::string name, const BenchFormat *f
             const uint8_t *blocks = payload.data() + static_cast<size_t>(row) * blocksWide * blockBytes;
             if (isOurs(decoder)) {
                 uint8_t *const rows[4] = {base, base + stride, base + 2 * stride, base + 3 * stride};
-                ddsDecodeBlockRow(blockFormat, blocks, blocksWide, rows, bytesPerPixel);
+                ddsBlockRowKernel(blockFormat, bytesPerPixel)(blocks, blocksWide, rows);
             } else {
                 for (uint32_t b = 0; b < blocksWide; ++b)
                     peerBlock(decoder, format->kind, blocks + b * blockBytes, base + b * 4 * pixelBytes, stride);

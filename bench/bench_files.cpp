@@ -55,9 +55,9 @@ struct Random {
 // 2 words), random; ASTC from the compressed photograph.
 std::vector<uint8_t> mobilePayload(const BenchFormat &format, uint32_t width, uint32_t height) {
     const BlockShape shape = ddsBlockShape(format.blocks);
-    if (ddsIsAstc(format.blocks)) return benchAstcPayload(shape.width, shape.height, width, height);
+    if (benchIsAstc(format.blocks)) return benchAstcPayload(shape.width, shape.height, width, height);
     size_t across = (width + shape.width - 1) / shape.width, down = (height + shape.height - 1) / shape.height;
-    if (ddsIsPvrtc(format.blocks)) across = std::max<size_t>(across, 2), down = std::max<size_t>(down, 2);
+    if (benchIsPvrtc(format.blocks)) across = std::max<size_t>(across, 2), down = std::max<size_t>(down, 2);
     std::vector<uint8_t> bytes(across * down * shape.bytes);
     Random random{0x2545F491u ^ (width * 31 + height) ^ ddsIndex(format.blocks)};
     for (size_t i = 0; i < bytes.size(); i += 4) {

@@ -11,6 +11,10 @@
 #include "formats.h"
 #include "qvhost.h"
 
+// The ASTC and PVRTC1 block formats, whose payloads are made apart.
+constexpr bool benchIsAstc(BlockFormat f) { return f >= BlockFormat::Astc4x4 && f <= BlockFormat::Astc12x12; }
+constexpr bool benchIsPvrtc(BlockFormat f) { return f == BlockFormat::Pvrtc4 || f == BlockFormat::Pvrtc2; }
+
 // The median of one rate a repetition; 0 for none.
 double benchMedian(std::vector<double> values);
 

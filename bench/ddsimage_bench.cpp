@@ -2,7 +2,7 @@
 // memory, the whole import through the stand-in host, and memcpy of the
 // same output size as the yardstick, all in one run.
 //
-// kernel/ is what the import runs (ddsDecodeBlockRow, or a layout
+// kernel/ is what the import runs (ddsBlockRowKernel's kernel, or a layout
 // converter prepared once per image; for PVRTC1 the word
 // rows of a level put in linear order, and for the layouts that are not
 // masks the level decoder's chunks), baseline/ the same
@@ -203,7 +203,7 @@ void benchBlockKernel(benchmark::State &state, std::string name, const BenchForm
         return;
     }
     const BlockFormat blockFormat = blockFormatOf(*format);
-    if (ddsIsPvrtc(blockFormat)) {
+    if (benchIsPvrtc(blockFormat)) {
         benchWordRows(state, name, blockFormat, payload, size, tier);
         return;
     }

@@ -78,7 +78,7 @@ void benchBlocks(benchmark::State &state, std::string name, const BenchFormat *f
             for (uint32_t row = 0; row < size / 4; ++row) {
                 uint8_t *base = pixels.data() + row * 4 * stride;
                 uint8_t *const rows[4] = {base, base + stride, base + 2 * stride, base + 3 * stride};
-                ddsDecodeBlockRow(blockFormat, payload.data() + row * rowBytes, size / 4, rows, 4);
+                ddsBlockRowKernel(blockFormat, 4)(payload.data() + row * rowBytes, size / 4, rows);
             }
         }
         benchmark::DoNotOptimize(pixels.data());

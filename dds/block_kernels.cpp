@@ -125,7 +125,7 @@ void ddsDecodeBlockInside(BlockFormat format, const uint8_t *block, uint8_t *con
 }
 
 BlockRowKernel ddsBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, KernelTier tier) {
-    if (format == B::Uncompressed || ddsIsPvrtc(format) || (bytesPerPixel != 3 && bytesPerPixel != 4)) return nullptr;
+    if (bytesPerPixel != 3 && bytesPerPixel != 4) return nullptr;
     for (const FamilyTier &family : Families) {
         if (family.tier != tier) continue;
         if (BlockRowKernel kernel = family.find(format, bytesPerPixel)) return kernel;
@@ -138,9 +138,4 @@ BlockRowKernel ddsBlockRowKernel(BlockFormat format, int bytesPerPixel) {
         if (BlockRowKernel kernel = ddsBlockRowKernelOfTier(format, bytesPerPixel, tier)) return kernel;
     }
     return nullptr;
-}
-
-void ddsDecodeBlockRow(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows,
-                       int bytesPerPixel) {
-    if (BlockRowKernel kernel = ddsBlockRowKernel(format, bytesPerPixel)) kernel(blocks, blockCount, rows);
 }

@@ -30,9 +30,4 @@ BlockRowKernel ddsBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, Ke
 // The kernel of the fastest tier available for `format`.
 BlockRowKernel ddsBlockRowKernel(BlockFormat format, int bytesPerPixel);
 
-// Decodes a row of blocks with ddsBlockRowKernel: for callers that decode
-// one row at a time.
-void ddsDecodeBlockRow(BlockFormat format, const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows,
-                       int bytesPerPixel);
-
 #endif

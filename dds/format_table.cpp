@@ -4,11 +4,28 @@ namespace {
 
 using B = BlockFormat;
 
+constexpr FormatKey FourCC = FormatKey::FourCC;
+constexpr FormatKey Dxgi = FormatKey::Dxgi;
+constexpr TypeRule Rgb = TypeRule::Rgb;
+constexpr TypeRule Rgba = TypeRule::Rgba;
+constexpr TypeRule Transparency = TypeRule::Transparency;
+constexpr MaskSource Fixed = MaskSource::Fixed;
+constexpr MaskSource Luminance = MaskSource::Luminance;
+constexpr WideLayout Unorm16 = WideLayout::Unorm16;
+constexpr WideLayout Float16 = WideLayout::Float16;
+constexpr WideLayout Float32 = WideLayout::Float32;
+constexpr FieldKind Signed = FieldKind::Signed;
+constexpr FieldKind Unsigned = FieldKind::Unsigned;
+constexpr FormatKey Palette = FormatKey::Palette;
+
+constexpr uint32_t fourCC(const char (&text)[5]) { return ddsFourCC(text[0], text[1], text[2], text[3]); }
+
+// Blocks of `blocks`, or of the kernels that a premultiplied alpha mode
+// and the normal-map flag choose.
 constexpr DdsFormat blockRow(FormatKey key, uint32_t code, const char *name, BlockFormat blocks, TypeRule type,
                              BlockFormat premultiplied, BlockFormat normalMap) {
-    return DdsFormat{key, code, name, PixelCoding::Blocks, blocks, premultiplied, normalMap,
-                     ddsBlockBytes(blocks), false, 0, type, MaskSource::Header, {0, 0, 0, 0}, false,
-                     WideFormat{}};
+    return DdsFormat{key, code, name, PixelCoding::Blocks, RowLayout::Blocks, ddsBlockBytes(blocks), type, blocks,
+                     premultiplied, normalMap};
 }
 
 constexpr DdsFormat blockRow(FormatKey key, uint32_t code, const char *name, BlockFormat blocks, TypeRule type) {
@@ -18,37 +35,76 @@ constexpr DdsFormat blockRow(FormatKey key, uint32_t code, const char *name, Blo
 // DXT1 to DXT5 under a legacy header: a linear size declares the level, as
 // those files have always been read.  Writers disagree about it for BC4 and
 // BC5 (and for DX10 files, whose rows come from the DXGI rows below).
-constexpr DdsFormat dxtRow(uint32_t code, const char *name, BlockFormat blocks, TypeRule type) {
-    DdsFormat row = blockRow(FormatKey::FourCC, code, name, blocks, type);
+constexpr DdsFormat dxtRow(const char (&code)[5], const char *name, BlockFormat blocks, TypeRule type) {
+    DdsFormat row = blockRow(FourCC, fourCC(code), name, blocks, type);
     row.readsLinearSize = true;
+    return row;
+}
+
+// The mobile block formats: their files have always been written with
+// every block that touches the image.
+constexpr DdsFormat mobileRow(FormatKey key, uint32_t code, const char *name, BlockFormat blocks, TypeRule type) {
+    DdsFormat row = blockRow(key, code, name, blocks, type);
+    row.holdsEveryBlock = true;
+    return row;
+}
+
+constexpr DdsFormat mobileRow(const char (&code)[5], const char *name, BlockFormat blocks, TypeRule type) {
+    return mobileRow(FourCC, fourCC(code), name, blocks, type);
+}
+
+// PVRTC1's words: a grid, not rows of blocks.
+constexpr DdsFormat pvrtcRow(const char (&code)[5], const char *name, BlockFormat words) {
+    DdsFormat row = mobileRow(code, name, words, Rgba);
+    row.rows = RowLayout::WordGrid;
     return row;
 }
 
 // Pixels of `bits` whose channels lie where `r`, `g`, `b`, `a` say.
 constexpr DdsFormat maskRow(FormatKey key, uint32_t code, const char *name, uint32_t bits, MaskSource source,
                             uint32_t r, uint32_t g, uint32_t b, uint32_t a, bool alpha, TypeRule type) {
-    return DdsFormat{key, code, name, PixelCoding::Masks, B::Uncompressed, B::Uncompressed, B::Uncompressed,
-                     bits / 8, false, 0, type, source, {r, g, b, a}, alpha, WideFormat{}};
+    DdsFormat row{key, code, name, PixelCoding::Masks, RowLayout::Pixels, bits / 8, type};
+    row.maskSource = source;
+    row.masks[0] = r, row.masks[1] = g, row.masks[2] = b, row.masks[3] = a;
+    row.alphaMask = alpha;
+    return row;
 }
 
 constexpr DdsFormat headerMasks(uint32_t bits, const char *name) {
-    return maskRow(FormatKey::BitCount, bits, name, bits, MaskSource::Header, 0, 0, 0, 0, false, TypeRule::Rgba);
+    return maskRow(FormatKey::BitCount, bits, name, bits, MaskSource::Header, 0, 0, 0, 0, false, Rgba);
+}
+
+// A FourCC flag with a zero code: pixels described by the header's masks,
+// which some writers produce.  Its level is declared, as for every FourCC
+// but DXT1's, as 16-byte blocks (or by a linear size).
+constexpr DdsFormat fourCCZero(uint32_t bits) {
+    DdsFormat row = headerMasks(bits, "masks (FourCC 0)");
+    row.key = FormatKey::FourCCZero;
+    row.readsLinearSize = true;
+    row.declaredBlockBytes = 16;
+    return row;
+}
+
+// Legacy layouts, by the masks that name them: the same rows serve the
+// legacy numeric codes and the DXGI formats that are their twins, which
+// decode exactly as the masks do, texture type included (always Rgba).
+constexpr DdsFormat fixed(FormatKey key, uint32_t code, const char *name, uint32_t bits, uint32_t r, uint32_t g,
+                          uint32_t b, uint32_t a, bool alpha) {
+    return maskRow(key, code, name, bits, Fixed, r, g, b, a, alpha, Rgba);
 }
 
 constexpr DdsFormat wideRow(FormatKey key, uint32_t code, const char *name, WideLayout layout, uint8_t channels,
                             TypeRule type) {
-    const WideFormat wide{layout, channels};
-    return DdsFormat{key, code, name, PixelCoding::Wide, B::Uncompressed, B::Uncompressed, B::Uncompressed,
-                     ddsWidePixelBytes(wide), false, 0, type, MaskSource::Header, {0, 0, 0, 0}, false, wide};
+    DdsFormat row{key, code, name, PixelCoding::Wide, RowLayout::Pixels, ddsWidePixelBytes({layout, channels}), type};
+    row.wide = WideFormat{layout, channels};
+    return row;
 }
-
-constexpr uint32_t fourCC(const char (&text)[5]) { return ddsFourCC(text[0], text[1], text[2], text[3]); }
 
 // Pixels of `pixelBytes` whose channels are the fields `r`, `g`, `b`, `a`.
 constexpr DdsFormat fieldRow(FormatKey key, uint32_t code, const char *name, TypeRule type, uint8_t pixelBytes, Field r,
                              Field g, Field b, Field a) {
-    DdsFormat row{key, code, name, PixelCoding::Fields, B::Uncompressed, B::Uncompressed, B::Uncompressed, pixelBytes,
-                  false, 0, type, MaskSource::Fixed, {0, 0, 0, 0}, false, WideFormat{}};
+    DdsFormat row{key, code, name, PixelCoding::Fields, RowLayout::Pixels, pixelBytes, type};
+    row.maskSource = Fixed;
     row.fields = FieldLayout{{r, g, b, a}, pixelBytes};
     return row;
 }
@@ -72,102 +128,103 @@ constexpr DdsFormat channelsRow(FormatKey key, uint32_t code, const char *name, 
     const Field g = count == 1 ? r : channelField(kind, bits, 1);
     const Field b = count == 1 ? r : count == 2 ? Zero : channelField(kind, bits, 2);
     const Field a = count == 4 ? channelField(kind, bits, 3) : Opaque;
-    return fieldRow(key, code, name, count == 4 ? TypeRule::Rgba : TypeRule::Rgb,
-                    static_cast<uint8_t>(bits * count / 8), r, g, b, a);
+    return fieldRow(key, code, name, count == 4 ? Rgba : Rgb, static_cast<uint8_t>(bits * count / 8), r, g, b, a);
 }
 
 // One field, grey.
 constexpr DdsFormat greyRow(uint32_t code, const char *name, uint8_t pixelBytes, Field grey) {
-    return fieldRow(FormatKey::Dxgi, code, name, TypeRule::Rgb, pixelBytes, grey, grey, grey, Opaque);
+    return fieldRow(Dxgi, code, name, Rgb, pixelBytes, grey, grey, grey, Opaque);
 }
 
-// Bump pixel formats: the fields come from the header's masks.
-constexpr DdsFormat bumpRow(FormatKey key, uint32_t bits, const char *name, TypeRule type) {
-    DdsFormat row = fieldRow(key, bits, name, type, static_cast<uint8_t>(bits / 8), Zero, Zero, Zero, Opaque);
+// Bump pixel formats: fields of the row's kinds over the header's masks
+// (see planFields).  Du/dv: red, green, blue and alpha signed (alpha
+// unsigned with the alpha flag); bump luminance: red and green signed,
+// blue unsigned, no alpha.
+constexpr DdsFormat bumpRow(FormatKey key, uint32_t bits, const char *name, TypeRule type, FieldKind blue,
+                            Field alpha) {
+    const Field signedField = ddsField(Signed, 0);
+    DdsFormat row = fieldRow(key, bits, name, type, static_cast<uint8_t>(bits / 8), signedField, signedField,
+                             ddsField(blue, 0), alpha);
     row.maskSource = MaskSource::Header;
     return row;
 }
 
-constexpr DdsFormat bitsRow(FormatKey key, uint32_t code, const char *name) {
-    return DdsFormat{key, code, name, PixelCoding::Bits, B::Uncompressed, B::Uncompressed, B::Uncompressed, 1, false,
-                     0, TypeRule::Rgb, MaskSource::Fixed, {0, 0, 0, 0}, false, WideFormat{}};
+constexpr DdsFormat bumpDuDv(uint32_t bits, const char *name) {
+    return bumpRow(FormatKey::BumpDuDv, bits, name, TypeRule::AlphaMask, Signed, ddsField(Signed, 0));
 }
 
+constexpr DdsFormat bumpLuminance(uint32_t bits, const char *name) {
+    return bumpRow(FormatKey::BumpLuminance, bits, name, Rgb, Unsigned, Opaque);
+}
+
+// YUV and packed 4:2:2 RGB: packed 4:4:4 pixels, pairs of pixels, or the
+// 4:2:0 planes, of their samples.
 constexpr DdsFormat yuvRow(FormatKey key, uint32_t code, const char *name, YuvLayout layout, TypeRule type) {
-    DdsFormat row{key, code, name, PixelCoding::Yuv, B::Uncompressed, B::Uncompressed, B::Uncompressed,
-                  ddsYuvSampleBytes(layout), false, 0, type, MaskSource::Fixed, {0, 0, 0, 0}, false, WideFormat{}};
+    const uint32_t sample = ddsYuvSampleBytes(layout);
+    const RowLayout rows = ddsYuvIsPairs(layout)    ? RowLayout::Pairs
+                           : ddsYuvIsPlanar(layout) ? RowLayout::Planes
+                                                    : RowLayout::Pixels;
+    DdsFormat row{key, code, name, PixelCoding::Yuv, rows, rows == RowLayout::Pairs ? 4 * sample : sample, type};
     row.yuv = layout;
     return row;
 }
 
+// Palette indices: the palette's 256 entries come before the image.
 constexpr DdsFormat paletteRow(FormatKey key, uint32_t code, const char *name, PaletteLayout layout) {
-    DdsFormat row{key, code, name, PixelCoding::Palette, B::Uncompressed, B::Uncompressed, B::Uncompressed,
-                  ddsPalettePixelBytes(layout), false, 0, TypeRule::Rgba, MaskSource::Fixed, {0, 0, 0, 0}, false,
-                  WideFormat{}};
+    DdsFormat row{key, code, name, PixelCoding::Palette, RowLayout::Pixels, ddsPalettePixelBytes(layout), Rgba};
     row.palette = layout;
+    row.prefixBytes = ddsPaletteBytes;
     return row;
 }
 
-// Legacy layouts, by the masks that name them: the same rows serve the
-// legacy numeric codes and the DXGI formats that are their twins, which
-// decode exactly as the masks do, texture type included (always Rgba).
-constexpr DdsFormat fixed(FormatKey key, uint32_t code, const char *name, uint32_t bits, uint32_t r, uint32_t g,
-                          uint32_t b, uint32_t a, bool alpha) {
-    return maskRow(key, code, name, bits, MaskSource::Fixed, r, g, b, a, alpha, TypeRule::Rgba);
-}
+// A row for each bit count of pixels described by masks: `row(bits, name)`,
+// the name after the count.
+#define DDS_BIT_COUNT_ROWS(row, name) \
+    row(8, "8-bit " name), row(16, "16-bit " name), row(24, "24-bit " name), row(32, "32-bit " name)
 
-// A FourCC flag with a zero code: pixels described by the header's masks,
-// which some writers produce.  Its pixel size comes from the bit count, and
-// its level is declared, as for every FourCC but DXT1's, as 16-byte blocks
-// (or by a linear size).
-constexpr DdsFormat fourCCZero() {
-    DdsFormat row = maskRow(FormatKey::FourCC, 0, "masks (FourCC 0)", 0, MaskSource::Header, 0, 0, 0, 0, false,
-                            TypeRule::Rgba);
-    row.readsLinearSize = true;
-    row.declaredBlockBytes = 16;
-    return row;
-}
+// The UNORM and UINT rows of a DXGI layout, both made by `make` with the
+// arguments that follow it (UINT decodes as the UNORM layout of its bits),
+// and the SNORM and SINT rows, whose numbers follow UINT's.
+#define DDS_INTEGER_ROWS(layout, unorm, uint, bits, count, make, ...)                              \
+    make(Dxgi, unorm, layout "_UNORM", __VA_ARGS__), make(Dxgi, uint, layout "_UINT", __VA_ARGS__), \
+        channelsRow(Dxgi, uint + 1, layout "_SNORM", Signed, bits, count),                          \
+        channelsRow(Dxgi, uint + 2, layout "_SINT", Signed, bits, count)
 
-constexpr FormatKey FourCC = FormatKey::FourCC;
-constexpr FormatKey Dxgi = FormatKey::Dxgi;
-constexpr TypeRule Rgb = TypeRule::Rgb;
-constexpr TypeRule Rgba = TypeRule::Rgba;
-constexpr TypeRule Transparency = TypeRule::Transparency;
-constexpr MaskSource Fixed = MaskSource::Fixed;
-constexpr MaskSource Luminance = MaskSource::Luminance;
-constexpr WideLayout Unorm16 = WideLayout::Unorm16;
-constexpr WideLayout Float16 = WideLayout::Float16;
-constexpr WideLayout Float32 = WideLayout::Float32;
-constexpr FieldKind Signed = FieldKind::Signed;
-constexpr FieldKind Unsigned = FieldKind::Unsigned;
-constexpr FormatKey Palette = FormatKey::Palette;
-constexpr FormatKey BumpDuDv = FormatKey::BumpDuDv;
-constexpr FormatKey BumpLuminance = FormatKey::BumpLuminance;
+// The FLOAT, UINT and SINT rows of `count` 32-bit channels, DXGI `first` on.
+#define DDS_32_BIT_ROWS(layout, first, count)                                                      \
+    wideRow(Dxgi, first, layout "_FLOAT", Float32, count, count == 4 ? Rgba : Rgb),                \
+        channelsRow(Dxgi, first + 1, layout "_UINT", Unsigned, 32, count),                         \
+        channelsRow(Dxgi, first + 2, layout "_SINT", Signed, 32, count)
+
+// The TYPELESS, UNORM and UNORM_SRGB rows of a BC format, DXGI `first` on.
+#define DDS_BC_ROWS(first, bc, ...)                                                                            \
+    blockRow(Dxgi, first, bc "_TYPELESS", __VA_ARGS__), blockRow(Dxgi, first + 1, bc "_UNORM", __VA_ARGS__), \
+        blockRow(Dxgi, first + 2, bc "_UNORM_SRGB", __VA_ARGS__)
 
 // The three DXGI rows and the FourCC row of ASTC footprint k, W x H.
 constexpr uint32_t astcFourCC(uint32_t width, uint32_t height) {
     return ddsFourCC('A', 'S', static_cast<char>('0' + width), static_cast<char>('0' + height));
 }
-#define DDS_ASTC_ROWS(k, W, H)                                                                   \
-    blockRow(Dxgi, 133 + 4 * (k), "ASTC_" #W "X" #H "_TYPELESS", B::Astc##W##x##H, Rgba),      \
-        blockRow(Dxgi, 134 + 4 * (k), "ASTC_" #W "X" #H "_UNORM", B::Astc##W##x##H, Rgba),     \
-        blockRow(Dxgi, 135 + 4 * (k), "ASTC_" #W "X" #H "_UNORM_SRGB", B::Astc##W##x##H, Rgba), \
-        blockRow(FourCC, astcFourCC(W, H), "ASTC " #W "x" #H, B::Astc##W##x##H, Rgba)
+#define DDS_ASTC_ROWS(k, W, H)                                                                    \
+    mobileRow(Dxgi, 133 + 4 * (k), "ASTC_" #W "X" #H "_TYPELESS", B::Astc##W##x##H, Rgba),      \
+        mobileRow(Dxgi, 134 + 4 * (k), "ASTC_" #W "X" #H "_UNORM", B::Astc##W##x##H, Rgba),     \
+        mobileRow(Dxgi, 135 + 4 * (k), "ASTC_" #W "X" #H "_UNORM_SRGB", B::Astc##W##x##H, Rgba), \
+        mobileRow(FourCC, astcFourCC(W, H), "ASTC " #W "x" #H, B::Astc##W##x##H, Rgba)
 
 constexpr DdsFormat Formats[] = {
     // FourCC codes of block formats.
-    dxtRow(fourCC("DXT1"), "DXT1", B::Dxt1, Transparency),
-    dxtRow(fourCC("DXT2"), "DXT2 (premultiplied)", B::Dxt2, Rgba),
-    dxtRow(fourCC("DXT3"), "DXT3", B::Dxt3, Rgba),
-    dxtRow(fourCC("DXT4"), "DXT4 (premultiplied)", B::Dxt4, Rgba),
-    dxtRow(fourCC("DXT5"), "DXT5", B::Dxt5, Rgba),
+    dxtRow("DXT1", "DXT1", B::Dxt1, Transparency),
+    dxtRow("DXT2", "DXT2 (premultiplied)", B::Dxt2, Rgba),
+    dxtRow("DXT3", "DXT3", B::Dxt3, Rgba),
+    dxtRow("DXT4", "DXT4 (premultiplied)", B::Dxt4, Rgba),
+    dxtRow("DXT5", "DXT5", B::Dxt5, Rgba),
     blockRow(FourCC, fourCC("ATI1"), "BC4 (ATI1)", B::Bc4, Rgb),
     blockRow(FourCC, fourCC("BC4U"), "BC4 (BC4U)", B::Bc4, Rgb),
     blockRow(FourCC, fourCC("BC4S"), "BC4 signed (BC4S)", B::Bc4Signed, Rgb),
     blockRow(FourCC, fourCC("ATI2"), "BC5 (ATI2)", B::Bc5, Rgb, B::Bc5, B::Bc5Normal),
     blockRow(FourCC, fourCC("BC5U"), "BC5 (BC5U)", B::Bc5, Rgb, B::Bc5, B::Bc5Normal),
     blockRow(FourCC, fourCC("BC5S"), "BC5 signed (BC5S)", B::Bc5Signed, Rgb, B::Bc5Signed, B::Bc5SignedNormal),
-    fourCCZero(),
+    fourCCZero(8), fourCCZero(16), fourCCZero(24), fourCCZero(32),
     // Legacy numeric format codes written in the FourCC field.
     fixed(FourCC, 20, "R8G8B8 (code 20)", 24, 0xFF0000, 0xFF00, 0xFF, 0, false),
     fixed(FourCC, 21, "A8R8G8B8 (code 21)", 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, true),
@@ -198,7 +255,7 @@ constexpr DdsFormat Formats[] = {
     wideRow(FourCC, 80, "D16 (code 80)", Unorm16, 1, Rgb),
     wideRow(FourCC, 112, "G16R16F (code 112)", Float16, 2, Rgb),
     wideRow(FourCC, 115, "G32R32F (code 115)", Float32, 2, Rgb),
-    bitsRow(FourCC, 118, "A1 (code 118)"),
+    DdsFormat{FourCC, 118, "A1 (code 118)", PixelCoding::Bits, RowLayout::Bits, 1, Rgb},
     // Signed bump-map codes: U, V, W, Q are R, G, B, A.
     channelsRow(FourCC, 60, "V8U8 (code 60)", Signed, 8, 2),
     channelsRow(FourCC, 63, "Q8W8V8U8 (code 63)", Signed, 8, 4),
@@ -221,62 +278,35 @@ constexpr DdsFormat Formats[] = {
     yuvRow(FourCC, fourCC("GRGB"), "GRGB", YuvLayout::Grgb, Rgb),
 
     // Uncompressed pixels described by the header's masks.
-    headerMasks(8, "8-bit masks"),
-    headerMasks(16, "16-bit masks"),
-    headerMasks(24, "24-bit masks"),
-    headerMasks(32, "32-bit masks"),
+    DDS_BIT_COUNT_ROWS(headerMasks, "masks"),
     // Luminance and alpha-only headers: the standard masks stand in for
     // masks that do not select bits inside the pixel (some writers put
     // 0xff000000 in an 8-bit luminance file).
     maskRow(FormatKey::Luminance, 8, "L8", 8, Luminance, 0xFF, 0, 0, 0, false, Rgb),
-    maskRow(FormatKey::Luminance, 8 | LuminanceWithAlpha, "A4L4", 8, Luminance, 0x0F, 0, 0, 0xF0, true, Rgba),
+    maskRow(FormatKey::LuminanceAlpha, 8, "A4L4", 8, Luminance, 0x0F, 0, 0, 0xF0, true, Rgba),
     maskRow(FormatKey::Luminance, 16, "L16", 16, Luminance, 0xFFFF, 0, 0, 0, false, Rgb),
-    maskRow(FormatKey::Luminance, 16 | LuminanceWithAlpha, "A8L8", 16, Luminance, 0x00FF, 0, 0, 0xFF00, true,
-            Rgba),
+    maskRow(FormatKey::LuminanceAlpha, 16, "A8L8", 16, Luminance, 0x00FF, 0, 0, 0xFF00, true, Rgba),
     maskRow(FormatKey::AlphaOnly, 8, "A8", 8, MaskSource::AlphaOnly, 0, 0, 0, 0xFF, true, Rgba),
     // The palette flag, and the bump flags whose masks select signed
     // channels (see planFields).
     paletteRow(Palette, 8, "P8 (palette flag)", PaletteLayout::P8),
     paletteRow(Palette, 16, "A8P8 (palette and alpha flags)", PaletteLayout::A8P8),
-    bumpRow(BumpDuDv, 8, "8-bit bump du/dv masks", TypeRule::AlphaMask),
-    bumpRow(BumpDuDv, 16, "16-bit bump du/dv masks", TypeRule::AlphaMask),
-    bumpRow(BumpDuDv, 24, "24-bit bump du/dv masks", TypeRule::AlphaMask),
-    bumpRow(BumpDuDv, 32, "32-bit bump du/dv masks", TypeRule::AlphaMask),
-    bumpRow(BumpLuminance, 8, "8-bit bump luminance masks", Rgb),
-    bumpRow(BumpLuminance, 16, "16-bit bump luminance masks", Rgb),
-    bumpRow(BumpLuminance, 24, "24-bit bump luminance masks", Rgb),
-    bumpRow(BumpLuminance, 32, "32-bit bump luminance masks", Rgb),
+    DDS_BIT_COUNT_ROWS(bumpDuDv, "bump du/dv masks"),
+    DDS_BIT_COUNT_ROWS(bumpLuminance, "bump luminance masks"),
 
-    // DXGI formats of pixels that are not masks: SNORM, and UINT and SINT
-    // as the UNORM or SNORM layout of their bits (R8G8B8A8_UINT and
-    // R10G10B10A2_UINT are mask twins, always Rgba); depth and stencil;
-    // 1-bit; YUV and packed 4:2:2 RGB.
-    channelsRow(Dxgi, 31, "R8G8B8A8_SNORM", Signed, 8, 4),
-    channelsRow(Dxgi, 51, "R8G8_SNORM", Signed, 8, 2),
-    channelsRow(Dxgi, 63, "R8_SNORM", Signed, 8, 1),
-    channelsRow(Dxgi, 13, "R16G16B16A16_SNORM", Signed, 16, 4),
-    channelsRow(Dxgi, 37, "R16G16_SNORM", Signed, 16, 2),
-    channelsRow(Dxgi, 58, "R16_SNORM", Signed, 16, 1),
-    fixed(Dxgi, 30, "R8G8B8A8_UINT", 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true),
-    channelsRow(Dxgi, 32, "R8G8B8A8_SINT", Signed, 8, 4),
-    maskRow(Dxgi, 50, "R8G8_UINT", 16, Fixed, 0xFF, 0xFF00, 0, 0, false, Rgb),
-    channelsRow(Dxgi, 52, "R8G8_SINT", Signed, 8, 2),
-    maskRow(Dxgi, 62, "R8_UINT", 8, Fixed, 0xFF, 0xFF, 0xFF, 0, false, Rgb),
-    channelsRow(Dxgi, 64, "R8_SINT", Signed, 8, 1),
-    wideRow(Dxgi, 12, "R16G16B16A16_UINT", Unorm16, 4, Rgba),
-    channelsRow(Dxgi, 14, "R16G16B16A16_SINT", Signed, 16, 4),
-    wideRow(Dxgi, 36, "R16G16_UINT", Unorm16, 2, Rgb),
-    channelsRow(Dxgi, 38, "R16G16_SINT", Signed, 16, 2),
-    wideRow(Dxgi, 57, "R16_UINT", Unorm16, 1, Rgb),
-    channelsRow(Dxgi, 59, "R16_SINT", Signed, 16, 1),
-    channelsRow(Dxgi, 3, "R32G32B32A32_UINT", Unsigned, 32, 4),
-    channelsRow(Dxgi, 4, "R32G32B32A32_SINT", Signed, 32, 4),
-    channelsRow(Dxgi, 7, "R32G32B32_UINT", Unsigned, 32, 3),
-    channelsRow(Dxgi, 8, "R32G32B32_SINT", Signed, 32, 3),
-    channelsRow(Dxgi, 17, "R32G32_UINT", Unsigned, 32, 2),
-    channelsRow(Dxgi, 18, "R32G32_SINT", Signed, 32, 2),
-    channelsRow(Dxgi, 42, "R32_UINT", Unsigned, 32, 1),
-    channelsRow(Dxgi, 43, "R32_SINT", Signed, 32, 1),
+    // DXGI formats of channels of 8, 16 and 32 bits: UNORM (a mask twin for
+    // 8 bits), FLOAT, SNORM, and UINT and SINT as the UNORM or SNORM layout
+    // of their bits (R8G8B8A8_UINT and R10G10B10A2_UINT are mask twins,
+    // always Rgba).
+    DDS_INTEGER_ROWS("R8G8B8A8", 28, 30, 8, 4, fixed, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true),
+    DDS_INTEGER_ROWS("R8G8", 49, 50, 8, 2, maskRow, 16, Fixed, 0xFF, 0xFF00, 0, 0, false, Rgb),
+    DDS_INTEGER_ROWS("R8", 61, 62, 8, 1, maskRow, 8, Fixed, 0xFF, 0xFF, 0xFF, 0, false, Rgb),
+    DDS_INTEGER_ROWS("R16G16B16A16", 11, 12, 16, 4, wideRow, Unorm16, 4, Rgba),
+    DDS_INTEGER_ROWS("R16G16", 35, 36, 16, 2, wideRow, Unorm16, 2, Rgb),
+    DDS_INTEGER_ROWS("R16", 56, 57, 16, 1, wideRow, Unorm16, 1, Rgb),
+    DDS_32_BIT_ROWS("R32G32B32A32", 2, 4), DDS_32_BIT_ROWS("R32G32B32", 6, 3),
+    DDS_32_BIT_ROWS("R32G32", 16, 2), DDS_32_BIT_ROWS("R32", 41, 1),
+    // Depth and stencil; 1-bit; YUV and packed 4:2:2 RGB.
     fixed(Dxgi, 25, "R10G10B10A2_UINT", 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, true),
     wideRow(Dxgi, 55, "D16_UNORM", Unorm16, 1, Rgb),
     wideRow(Dxgi, 40, "D32_FLOAT", Float32, 1, Rgb),
@@ -286,7 +316,7 @@ constexpr DdsFormat Formats[] = {
     greyRow(21, "R32_FLOAT_X8X24_TYPELESS", 8, ddsField(FieldKind::Float, 0xFFFFFFFF)),
     greyRow(47, "X24_TYPELESS_G8_UINT (stencil)", 4, ddsField(Unsigned, 0xFF000000)),
     greyRow(22, "X32_TYPELESS_G8X24_UINT (stencil)", 8, ddsField(Unsigned, 0xFF, 4)),
-    bitsRow(Dxgi, 66, "R1_UNORM"),
+    DdsFormat{Dxgi, 66, "R1_UNORM", PixelCoding::Bits, RowLayout::Bits, 1, Rgb},
     fixed(Dxgi, 191, "A4B4G4R4_UNORM", 16, 0xF000, 0x0F00, 0x00F0, 0x000F, true),
     yuvRow(Dxgi, 68, "R8G8_B8G8_UNORM", YuvLayout::Rgbg, Rgb),
     yuvRow(Dxgi, 69, "G8R8_G8B8_UNORM", YuvLayout::Grgb, Rgb),
@@ -303,33 +333,17 @@ constexpr DdsFormat Formats[] = {
     // DXGI formats of the DX10 record.  BC2 and BC3 whose alpha mode says
     // premultiplied decode as DXT2 and DXT4; BC5 in a file whose pixel
     // format carries the normal-map flag gets its blue reconstructed.
-    wideRow(Dxgi, 2, "R32G32B32A32_FLOAT", Float32, 4, Rgba),
-    wideRow(Dxgi, 6, "R32G32B32_FLOAT", Float32, 3, Rgb),
     wideRow(Dxgi, 10, "R16G16B16A16_FLOAT", Float16, 4, Rgba),
-    wideRow(Dxgi, 11, "R16G16B16A16_UNORM", Unorm16, 4, Rgba),
-    wideRow(Dxgi, 16, "R32G32_FLOAT", Float32, 2, Rgb),
     fixed(Dxgi, 24, "R10G10B10A2_UNORM", 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, true),
     wideRow(Dxgi, 26, "R11G11B10_FLOAT", WideLayout::R11G11B10, 3, Rgb),
-    fixed(Dxgi, 28, "R8G8B8A8_UNORM", 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true),
     fixed(Dxgi, 29, "R8G8B8A8_UNORM_SRGB", 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true),
     wideRow(Dxgi, 34, "R16G16_FLOAT", Float16, 2, Rgb),
-    wideRow(Dxgi, 35, "R16G16_UNORM", Unorm16, 2, Rgb),
-    wideRow(Dxgi, 41, "R32_FLOAT", Float32, 1, Rgb),
-    maskRow(Dxgi, 49, "R8G8_UNORM", 16, Fixed, 0xFF, 0xFF00, 0, 0, false, Rgb),
     wideRow(Dxgi, 54, "R16_FLOAT", Float16, 1, Rgb),
-    wideRow(Dxgi, 56, "R16_UNORM", Unorm16, 1, Rgb),
-    maskRow(Dxgi, 61, "R8_UNORM", 8, Fixed, 0xFF, 0xFF, 0xFF, 0, false, Rgb),
     maskRow(Dxgi, 65, "A8_UNORM", 8, Fixed, 0, 0, 0, 0xFF, true, Rgba),
     wideRow(Dxgi, 67, "R9G9B9E5_SHAREDEXP", WideLayout::R9G9B9E5, 3, Rgb),
-    blockRow(Dxgi, 70, "BC1_TYPELESS", B::Dxt1, Transparency),
-    blockRow(Dxgi, 71, "BC1_UNORM", B::Dxt1, Transparency),
-    blockRow(Dxgi, 72, "BC1_UNORM_SRGB", B::Dxt1, Transparency),
-    blockRow(Dxgi, 73, "BC2_TYPELESS", B::Dxt3, Rgba, B::Dxt2, B::Dxt3),
-    blockRow(Dxgi, 74, "BC2_UNORM", B::Dxt3, Rgba, B::Dxt2, B::Dxt3),
-    blockRow(Dxgi, 75, "BC2_UNORM_SRGB", B::Dxt3, Rgba, B::Dxt2, B::Dxt3),
-    blockRow(Dxgi, 76, "BC3_TYPELESS", B::Dxt5, Rgba, B::Dxt4, B::Dxt5),
-    blockRow(Dxgi, 77, "BC3_UNORM", B::Dxt5, Rgba, B::Dxt4, B::Dxt5),
-    blockRow(Dxgi, 78, "BC3_UNORM_SRGB", B::Dxt5, Rgba, B::Dxt4, B::Dxt5),
+    DDS_BC_ROWS(70, "BC1", B::Dxt1, Transparency),
+    DDS_BC_ROWS(73, "BC2", B::Dxt3, Rgba, B::Dxt2, B::Dxt3),
+    DDS_BC_ROWS(76, "BC3", B::Dxt5, Rgba, B::Dxt4, B::Dxt5),
     blockRow(Dxgi, 79, "BC4_TYPELESS", B::Bc4, Rgb),
     blockRow(Dxgi, 80, "BC4_UNORM", B::Bc4, Rgb),
     blockRow(Dxgi, 81, "BC4_SNORM", B::Bc4Signed, Rgb),
@@ -344,35 +358,33 @@ constexpr DdsFormat Formats[] = {
     fixed(Dxgi, 93, "B8G8R8X8_UNORM_SRGB", 32, 0xFF0000, 0xFF00, 0xFF, 0, false),
     blockRow(Dxgi, 95, "BC6H_UF16", B::Bc6h, Rgb),
     blockRow(Dxgi, 96, "BC6H_SF16", B::Bc6hSigned, Rgb),
-    blockRow(Dxgi, 97, "BC7_TYPELESS", B::Bc7, Rgba),
-    blockRow(Dxgi, 98, "BC7_UNORM", B::Bc7, Rgba),
-    blockRow(Dxgi, 99, "BC7_UNORM_SRGB", B::Bc7, Rgba),
+    DDS_BC_ROWS(97, "BC7", B::Bc7, Rgba),
     fixed(Dxgi, 115, "B4G4R4A4_UNORM", 16, 0x0F00, 0x00F0, 0x000F, 0xF000, true),
 
     // The mobile block formats: ETC1 decodes as ETC2 RGB; the sRGB codes as
     // the plain ones, bytes as stored.
-    blockRow(FourCC, fourCC("ETC1"), "ETC1", B::Etc2Rgb, Rgb),
-    blockRow(FourCC, fourCC("ETC "), "ETC1 (ETC )", B::Etc2Rgb, Rgb),
-    blockRow(FourCC, fourCC("ETC2"), "ETC2 RGB", B::Etc2Rgb, Rgb),
-    blockRow(FourCC, fourCC("ET2 "), "ETC2 RGB (ET2 )", B::Etc2Rgb, Rgb),
-    blockRow(FourCC, fourCC("ETCS"), "ETC2 sRGB (ETCS)", B::Etc2Rgb, Rgb),
-    blockRow(FourCC, fourCC("ET2A"), "ETC2 RGBA (ET2A)", B::Etc2Rgba, Rgba),
-    blockRow(FourCC, fourCC("ETCA"), "ETC2 RGBA (ETCA)", B::Etc2Rgba, Rgba),
-    blockRow(FourCC, fourCC("ETCT"), "ETC2 sRGB alpha (ETCT)", B::Etc2Rgba, Rgba),
-    blockRow(FourCC, fourCC("ETCP"), "ETC2 punch-through alpha (ETCP)", B::Etc2PunchThrough, Rgba),
-    blockRow(FourCC, fourCC("ETCU"), "ETC2 sRGB punch-through alpha (ETCU)", B::Etc2PunchThrough, Rgba),
-    blockRow(FourCC, fourCC("EAC1"), "EAC R11 (EAC1)", B::EacR11, Rgb),
-    blockRow(FourCC, fourCC("EAR "), "EAC R11 (EAR )", B::EacR11, Rgb),
-    blockRow(FourCC, fourCC("EAC2"), "EAC RG11 (EAC2)", B::EacRg11, Rgb),
-    blockRow(FourCC, fourCC("EARG"), "EAC RG11 (EARG)", B::EacRg11, Rgb),
-    blockRow(FourCC, fourCC("ATC "), "ATC RGB", B::AtcRgb, Rgb),
-    blockRow(FourCC, fourCC("ATCA"), "ATC explicit alpha (ATCA)", B::AtcExplicitAlpha, Rgba),
-    blockRow(FourCC, fourCC("ATCE"), "ATC explicit alpha (ATCE)", B::AtcExplicitAlpha, Rgba),
-    blockRow(FourCC, fourCC("ATCI"), "ATC interpolated alpha (ATCI)", B::AtcInterpolatedAlpha, Rgba),
-    blockRow(FourCC, fourCC("PTC2"), "PVRTC1 2 bpp (PTC2)", B::Pvrtc2, Rgba),
-    blockRow(FourCC, fourCC("PVR2"), "PVRTC1 2 bpp (PVR2)", B::Pvrtc2, Rgba),
-    blockRow(FourCC, fourCC("PTC4"), "PVRTC1 4 bpp (PTC4)", B::Pvrtc4, Rgba),
-    blockRow(FourCC, fourCC("PVR4"), "PVRTC1 4 bpp (PVR4)", B::Pvrtc4, Rgba),
+    mobileRow("ETC1", "ETC1", B::Etc2Rgb, Rgb),
+    mobileRow("ETC ", "ETC1 (ETC )", B::Etc2Rgb, Rgb),
+    mobileRow("ETC2", "ETC2 RGB", B::Etc2Rgb, Rgb),
+    mobileRow("ET2 ", "ETC2 RGB (ET2 )", B::Etc2Rgb, Rgb),
+    mobileRow("ETCS", "ETC2 sRGB (ETCS)", B::Etc2Rgb, Rgb),
+    mobileRow("ET2A", "ETC2 RGBA (ET2A)", B::Etc2Rgba, Rgba),
+    mobileRow("ETCA", "ETC2 RGBA (ETCA)", B::Etc2Rgba, Rgba),
+    mobileRow("ETCT", "ETC2 sRGB alpha (ETCT)", B::Etc2Rgba, Rgba),
+    mobileRow("ETCP", "ETC2 punch-through alpha (ETCP)", B::Etc2PunchThrough, Rgba),
+    mobileRow("ETCU", "ETC2 sRGB punch-through alpha (ETCU)", B::Etc2PunchThrough, Rgba),
+    mobileRow("EAC1", "EAC R11 (EAC1)", B::EacR11, Rgb),
+    mobileRow("EAR ", "EAC R11 (EAR )", B::EacR11, Rgb),
+    mobileRow("EAC2", "EAC RG11 (EAC2)", B::EacRg11, Rgb),
+    mobileRow("EARG", "EAC RG11 (EARG)", B::EacRg11, Rgb),
+    mobileRow("ATC ", "ATC RGB", B::AtcRgb, Rgb),
+    mobileRow("ATCA", "ATC explicit alpha (ATCA)", B::AtcExplicitAlpha, Rgba),
+    mobileRow("ATCE", "ATC explicit alpha (ATCE)", B::AtcExplicitAlpha, Rgba),
+    mobileRow("ATCI", "ATC interpolated alpha (ATCI)", B::AtcInterpolatedAlpha, Rgba),
+    pvrtcRow("PTC2", "PVRTC1 2 bpp (PTC2)", B::Pvrtc2),
+    pvrtcRow("PVR2", "PVRTC1 2 bpp (PVR2)", B::Pvrtc2),
+    pvrtcRow("PTC4", "PVRTC1 4 bpp (PTC4)", B::Pvrtc4),
+    pvrtcRow("PVR4", "PVRTC1 4 bpp (PVR4)", B::Pvrtc4),
     // ASTC, footprint k = 0 to 13: DXGI 133 + 4k typeless, 134 + 4k UNORM,
     // 135 + 4k sRGB; the FourCC "AS" and the characters '0' + width, '0' +
     // height, and for the 10 and 12 sizes also their hex digits.
@@ -380,115 +392,98 @@ constexpr DdsFormat Formats[] = {
     DDS_ASTC_ROWS(4, 6, 6), DDS_ASTC_ROWS(5, 8, 5), DDS_ASTC_ROWS(6, 8, 6), DDS_ASTC_ROWS(7, 8, 8),
     DDS_ASTC_ROWS(8, 10, 5), DDS_ASTC_ROWS(9, 10, 6), DDS_ASTC_ROWS(10, 10, 8), DDS_ASTC_ROWS(11, 10, 10),
     DDS_ASTC_ROWS(12, 12, 10), DDS_ASTC_ROWS(13, 12, 12),
-    blockRow(FourCC, fourCC("ASA5"), "ASTC 10x5 (ASA5)", B::Astc10x5, Rgba),
-    blockRow(FourCC, fourCC("ASA6"), "ASTC 10x6 (ASA6)", B::Astc10x6, Rgba),
-    blockRow(FourCC, fourCC("ASA8"), "ASTC 10x8 (ASA8)", B::Astc10x8, Rgba),
-    blockRow(FourCC, fourCC("ASAA"), "ASTC 10x10 (ASAA)", B::Astc10x10, Rgba),
-    blockRow(FourCC, fourCC("ASCA"), "ASTC 12x10 (ASCA)", B::Astc12x10, Rgba),
-    blockRow(FourCC, fourCC("ASCC"), "ASTC 12x12 (ASCC)", B::Astc12x12, Rgba),
+    mobileRow("ASA5", "ASTC 10x5 (ASA5)", B::Astc10x5, Rgba),
+    mobileRow("ASA6", "ASTC 10x6 (ASA6)", B::Astc10x6, Rgba),
+    mobileRow("ASA8", "ASTC 10x8 (ASA8)", B::Astc10x8, Rgba),
+    mobileRow("ASAA", "ASTC 10x10 (ASAA)", B::Astc10x10, Rgba),
+    mobileRow("ASCA", "ASTC 12x10 (ASCA)", B::Astc12x10, Rgba),
+    mobileRow("ASCC", "ASTC 12x12 (ASCC)", B::Astc12x12, Rgba),
 };
 
+#undef DDS_BIT_COUNT_ROWS
+#undef DDS_BC_ROWS
+#undef DDS_INTEGER_ROWS
+#undef DDS_32_BIT_ROWS
 #undef DDS_ASTC_ROWS
 
-// Codes of the mobile formats that are refused with their own reason: the
-// FourCC "ASTC", which names no block size, signed EAC and PVRTC2; and DXGI
-// 136 + 4k, which lies between the ASTC formats and names none.
-struct RefusedCode {
-    uint32_t fourCC;
+// Codes refused with a reason of their own, `first` to `last`: those that
+// no row above names.
+struct RefusedCodes {
+    FormatKey key;
+    uint32_t first, last;
     DdsRefusal refusal;
 };
 
-constexpr RefusedCode RefusedFourCCs[] = {
-    {fourCC("ASTC"), DdsRefusal::AstcWithoutBlockSize},
-    {fourCC("EAS1"), DdsRefusal::SignedEac},
-    {fourCC("EAS2"), DdsRefusal::SignedEac},
-    {fourCC("PTC5"), DdsRefusal::Pvrtc2},
-    {fourCC("PTC6"), DdsRefusal::Pvrtc2},
+constexpr RefusedCodes refused(FormatKey key, uint32_t code, DdsRefusal refusal) {
+    return {key, code, code, refusal};
+}
+constexpr RefusedCodes typeless(uint32_t dxgi) { return refused(Dxgi, dxgi, DdsRefusal::TypelessFormat); }
+
+constexpr RefusedCodes Refused[] = {
+    refused(FourCC, fourCC("ASTC"), DdsRefusal::AstcWithoutBlockSize),
+    refused(FourCC, fourCC("EAS1"), DdsRefusal::SignedEac),
+    refused(FourCC, fourCC("EAS2"), DdsRefusal::SignedEac),
+    refused(FourCC, fourCC("PTC5"), DdsRefusal::Pvrtc2),
+    refused(FourCC, fourCC("PTC6"), DdsRefusal::Pvrtc2),
+    {FourCC, 70, 83, DdsRefusal::LegacyDepthFormat},  // but the rows of 80 (D16) and 81 (L16)
+    refused(FourCC, 119, DdsRefusal::ExtendedRangeFormat),
+    refused(Dxgi, 89, DdsRefusal::ExtendedRangeFormat),
+    {Dxgi, 111, 114, DdsRefusal::VideoPaletteFormat},  // AI44, IA44, P8, A8P8
+    {Dxgi, 136, 188, DdsRefusal::AstcDxgiUnassigned},  // 136 + 4k, between the ASTC rows' numbers
+    // The typeless formats without a row: their channels could be anything.
+    typeless(1), typeless(5), typeless(9), typeless(15), typeless(19), typeless(23), typeless(27), typeless(33),
+    typeless(39), typeless(44), typeless(48), typeless(53), typeless(60), typeless(90), typeless(92), typeless(94),
 };
 
-const DdsFormat *lookUp(FormatKey key, uint32_t code) {
-    for (const DdsFormat &format : Formats) {
-        if (format.key == key && format.code == code) return &format;
+// What a header is looked up by, and the reason when neither a row nor a
+// refused code has it.
+struct Lookup {
+    FormatKey key;
+    uint32_t code;
+    DdsRefusal missing;
+};
+
+// A legacy pixel format: the FourCC flag decides, then the first of the
+// palette and the two bump flags, before the RGB, luminance and alpha-only
+// flags.  A palette's pixels are one index byte whatever the bit count
+// says, or with the alpha flag and 16 bits an index and an alpha byte.
+Lookup legacyLookup(const DdsPixelFormat &pixelFormat) {
+    const uint32_t flags = pixelFormat.flags, bits = pixelFormat.rgbBitCount;
+    const DdsRefusal badBits = DdsRefusal::UnsupportedBitCount;
+    if (flags & DdsPixelFourCC) {
+        if (pixelFormat.fourCC == 0) return {FormatKey::FourCCZero, bits, badBits};
+        return {FourCC, pixelFormat.fourCC, DdsRefusal::UnsupportedFourCC};
     }
-    return nullptr;
+    if (flags & DdsPixelPalette) return {Palette, (flags & DdsPixelAlpha) && bits == 16 ? 16u : 8u, badBits};
+    if (flags & DdsPixelBumpDuDv) return {FormatKey::BumpDuDv, bits, badBits};
+    if (flags & DdsPixelBumpLuminance) return {FormatKey::BumpLuminance, bits, badBits};
+    if (flags & DdsPixelRgb) return {FormatKey::BitCount, bits, badBits};
+    if (flags & DdsPixelLuminance) {
+        return {(flags & DdsPixelAlpha) ? FormatKey::LuminanceAlpha : FormatKey::Luminance, bits, badBits};
+    }
+    if (flags & DdsPixelAlphaOnly) return {FormatKey::AlphaOnly, bits, badBits};
+    return {FormatKey::None, 0,
+            (flags & DdsPixelSmallPalettes) ? DdsRefusal::SmallPalette
+            : (flags & DdsPixelYuv)         ? DdsRefusal::YuvPixelFormat
+                                            : DdsRefusal::NoPixelFormat};
 }
 
-// Why a DXGI format that no row names is refused.
-DdsRefusal dxgiRefusal(uint32_t code) {
-    constexpr uint32_t typeless[] = {1, 5, 9, 15, 19, 23, 27, 33, 39, 44, 48, 53, 60, 90, 92, 94};
-    for (uint32_t t : typeless) {
-        if (code == t) return DdsRefusal::TypelessFormat;
+DdsRefusal refusalOf(const Lookup &lookup) {
+    for (const RefusedCodes &codes : Refused) {
+        if (codes.key == lookup.key && lookup.code >= codes.first && lookup.code <= codes.last) return codes.refusal;
     }
-    if (code == 89) return DdsRefusal::ExtendedRangeFormat;
-    if (code >= 111 && code <= 114) return DdsRefusal::VideoPaletteFormat;
-    // 136 + 4k lies between the ASTC formats' numbers and names none.
-    if (code >= 136 && code <= 188 && (code - 136) % 4 == 0) return DdsRefusal::AstcDxgiUnassigned;
-    return DdsRefusal::UnsupportedDxgiFormat;
-}
-
-// Why a FourCC that no row names is refused: a code refused by name, the
-// legacy depth codes (80 is D16, 81 L16), the extended-range 119, or any
-// other code.
-DdsRefusal fourCCRefusal(uint32_t code) {
-    for (const RefusedCode &refused : RefusedFourCCs) {
-        if (refused.fourCC == code) return refused.refusal;
-    }
-    if (code >= 70 && code <= 83) return DdsRefusal::LegacyDepthFormat;
-    if (code == 119) return DdsRefusal::ExtendedRangeFormat;
-    return DdsRefusal::UnsupportedFourCC;
-}
-
-const DdsFormat *findFourCC(const DdsPixelFormat &pixelFormat, DdsRefusal *refusal) {
-    const DdsFormat *format = lookUp(FormatKey::FourCC, pixelFormat.fourCC);
-    if (format == nullptr) {
-        *refusal = fourCCRefusal(pixelFormat.fourCC);
-    } else if (format->code == 0 && lookUp(FormatKey::BitCount, pixelFormat.rgbBitCount) == nullptr) {
-        *refusal = DdsRefusal::UnsupportedBitCount;  // FourCC 0 with a bit count that is not converted
-        return nullptr;
-    }
-    return format;
-}
-
-const DdsFormat *findByBits(FormatKey key, uint32_t code, DdsRefusal *refusal) {
-    const DdsFormat *format = lookUp(key, code);
-    if (format == nullptr) *refusal = DdsRefusal::UnsupportedBitCount;
-    return format;
+    return lookup.missing;
 }
 
 }  // namespace
 
 const DdsFormat *ddsFindFormat(const DdsFormatQuery &query, DdsRefusal *refusal) {
-    const DdsPixelFormat &pixelFormat = *query.pixelFormat;
-    if (query.dx10 != nullptr) {
-        const DdsFormat *format = lookUp(FormatKey::Dxgi, query.dx10->dxgiFormat);
-        if (format == nullptr) *refusal = dxgiRefusal(query.dx10->dxgiFormat);
-        return format;
+    const Lookup lookup = query.dx10 != nullptr
+                              ? Lookup{Dxgi, query.dx10->dxgiFormat, DdsRefusal::UnsupportedDxgiFormat}
+                              : legacyLookup(*query.pixelFormat);
+    for (const DdsFormat &format : Formats) {
+        if (format.key == lookup.key && format.code == lookup.code) return &format;
     }
-    const uint32_t flags = pixelFormat.flags;
-    if (flags & DdsPixelFourCC) return findFourCC(pixelFormat, refusal);
-    // The first of the palette and the two bump flags decides, before the
-    // RGB, luminance and alpha-only flags.  A palette's pixels are one
-    // index byte whatever the bit count says, or with the alpha flag and
-    // 16 bits an index and an alpha byte.
-    if (flags & DdsPixelPalette) {
-        const bool withAlpha = (flags & DdsPixelAlpha) && pixelFormat.rgbBitCount == 16;
-        return findByBits(FormatKey::Palette, withAlpha ? 16 : 8, refusal);
-    }
-    if (flags & DdsPixelBumpDuDv) return findByBits(FormatKey::BumpDuDv, pixelFormat.rgbBitCount, refusal);
-    if (flags & DdsPixelBumpLuminance) return findByBits(FormatKey::BumpLuminance, pixelFormat.rgbBitCount, refusal);
-    if (flags & DdsPixelRgb) return findByBits(FormatKey::BitCount, pixelFormat.rgbBitCount, refusal);
-    if (flags & DdsPixelLuminance) {
-        // The alpha flag rides in a bit above every bit count the table holds.
-        const uint32_t bits = pixelFormat.rgbBitCount;
-        if (bits >= LuminanceWithAlpha) {
-            *refusal = DdsRefusal::UnsupportedBitCount;
-            return nullptr;
-        }
-        return findByBits(FormatKey::Luminance, bits | ((flags & DdsPixelAlpha) ? LuminanceWithAlpha : 0), refusal);
-    }
-    if (flags & DdsPixelAlphaOnly) return findByBits(FormatKey::AlphaOnly, pixelFormat.rgbBitCount, refusal);
-    *refusal = (flags & DdsPixelSmallPalettes) ? DdsRefusal::SmallPalette
-               : (flags & DdsPixelYuv)         ? DdsRefusal::YuvPixelFormat
-                                               : DdsRefusal::NoPixelFormat;
+    *refusal = refusalOf(lookup);
     return nullptr;
 }

@@ -2,9 +2,10 @@
 // header can say (a FourCC code, a legacy numeric format code in the FourCC
 // field, a DXGI format number in the DX10 record, an uncompressed bit count
 // whose masks say where the channels are, a luminance or alpha-only bit
-// count), naming the decoder, the bytes of a block or pixel and the rule for
-// the texture type.  Adding a format is a row here and, where its pixels
-// need one, a kernel.
+// count), naming the decoder, how the rows of a level are stored and the
+// rule for the texture type; and the codes that are refused with a reason
+// of their own.  Adding a format is a row here and, where its pixels need
+// one, a kernel.
 #ifndef DDS_FORMAT_TABLE_H
 #define DDS_FORMAT_TABLE_H
 
@@ -20,19 +21,20 @@
 
 // Which header field a row is looked up by.
 enum class FormatKey : uint8_t {
-    FourCC,     // pixelFormat.fourCC, with the FourCC flag (legacy numeric codes too)
-    Dxgi,       // the DXGI format of the DX10 record
-    BitCount,   // pixelFormat.rgbBitCount, with the RGB flag (channels from the masks)
-    Luminance,  // rgbBitCount with the luminance flag, plus LuminanceWithAlpha with the alpha flag
-    AlphaOnly,  // rgbBitCount with the alpha-only flag
-    Palette,    // the palette flag: 8 for P8, 16 for A8P8 (the alpha flag and 16 bits)
-    BumpDuDv,   // rgbBitCount with the bump du/dv flag (channels from the masks)
+    FourCC,      // pixelFormat.fourCC, with the FourCC flag (legacy numeric codes too)
+    FourCCZero,  // rgbBitCount, with the FourCC flag and a zero FourCC
+    Dxgi,        // the DXGI format of the DX10 record
+    BitCount,    // pixelFormat.rgbBitCount, with the RGB flag (channels from the masks)
+    Luminance,   // rgbBitCount with the luminance flag...
+    LuminanceAlpha,  // ...and with the alpha flag too
+    AlphaOnly,   // rgbBitCount with the alpha-only flag
+    Palette,     // the palette flag: 8 for P8, 16 for A8P8 (the alpha flag and 16 bits)
+    BumpDuDv,    // rgbBitCount with the bump du/dv flag (channels from the masks)
     BumpLuminance,  // rgbBitCount with the bump luminance flag
+    None,        // no flag that names pixels: no row
 };
 
-constexpr uint32_t LuminanceWithAlpha = 0x100;
-
-// How the pixels are stored.
+// How the pixels are converted.
 enum class PixelCoding : uint8_t {
     Blocks,  // blocks, decoded by the `blocks` kernel
     Masks,   // pixels of at most 32 bits, channels found through masks
@@ -41,6 +43,23 @@ enum class PixelCoding : uint8_t {
     Bits,    // one bit a pixel, rows starting on a byte
     Yuv,     // YUV and packed 4:2:2 RGB (`yuv`)
     Palette, // indices into the 256 entries before the top level (`palette`)
+};
+
+// How a level of w x h pixels is stored: what a stored row holds, how many
+// rows of how many bytes there are (ddsLevelRows, plan.h) and which sizes
+// the layout holds.  unitBytes is the stored unit named here.
+enum class RowLayout : uint8_t {
+    Pixels,    // h rows of w pixels
+    Bits,      // h rows of ceil(w / 8) bytes, one bit a pixel
+    Pairs,     // h rows of ceil(w / 2) pairs of pixels (packed 4:2:2)
+    Planes,    // h rows of w luma samples, then h / 2 rows of w / 2 U, V pairs
+               // of samples (4:2:0): a stored row is two luma rows and their
+               // chroma row; w and h even
+    Blocks,    // ceil(h / bh) rows of ceil(w / bw) blocks, or only the whole
+               // blocks (see ddsPlanImage)
+    WordGrid,  // PVRTC1: a grid of max(2, ceil(w / bw)) x max(2, ceil(h / bh))
+               // words in Morton order, w and h powers of two; the word rows
+               // that hold the image are decoded, read in bands (pvrtc_bands.h)
 };
 
 // Where a mask-coded format's masks come from.
@@ -66,18 +85,21 @@ struct DdsFormat {
     uint32_t code;             // the FourCC, DXGI number or bit count
     const char *name;          // for people: "DXT1", "BC7_UNORM", "32-bit masks"...
     PixelCoding coding;
-    BlockFormat blocks;        // the block kernel; Uncompressed for pixels
-    BlockFormat premultiplied; // the kernel when a DX10 alpha mode says premultiplied (else `blocks`)
-    BlockFormat normalMap;     // the kernel when the pixel format carries the normal-map flag (else `blocks`)
-    uint32_t unitBytes;        // bytes of a block or of a pixel; 0: from the bit count
-    bool readsLinearSize;      // under a legacy header, a linear size declares the level
-    uint32_t declaredBlockBytes; // non-zero: pixels whose level is declared as w/4 x h/4 blocks of this size
-    TypeRule type;
-    MaskSource maskSource;
-    uint32_t masks[4];         // red, green, blue, alpha, for MaskSource::Fixed and as the standard masks
-    bool alphaMask;            // the alpha mask is valid (MaskSource::Fixed)
-    WideFormat wide;           // PixelCoding::Wide
-    FieldLayout fields{};      // PixelCoding::Fields, where the masks are not the header's
+    RowLayout rows;
+    uint32_t unitBytes;        // bytes of the stored unit: a pixel, a pair, a luma sample, a block or a word
+    TypeRule type = TypeRule::Rgba;
+    BlockFormat blocks = BlockFormat::Uncompressed;  // the block kernel; Uncompressed for pixels
+    BlockFormat premultiplied = BlockFormat::Uncompressed;  // the kernel when a DX10 alpha mode says premultiplied
+    BlockFormat normalMap = BlockFormat::Uncompressed;  // the kernel when the pixel format carries the normal-map flag
+    bool holdsEveryBlock = false;  // files always store every block that touches the image
+    bool readsLinearSize = false;  // under a legacy header, a linear size declares the level
+    uint32_t declaredBlockBytes = 0;  // non-zero: pixels whose level is declared as w/4 x h/4 blocks of this size
+    uint32_t prefixBytes = 0;  // bytes between the header and the image: a palette's entries
+    MaskSource maskSource = MaskSource::Header;
+    uint32_t masks[4] = {};    // red, green, blue, alpha, for MaskSource::Fixed and as the standard masks
+    bool alphaMask = false;    // the alpha mask is valid (MaskSource::Fixed)
+    WideFormat wide{};         // PixelCoding::Wide
+    FieldLayout fields{};      // PixelCoding::Fields; for bump pixel formats the kinds the header's masks take
     YuvLayout yuv{};           // PixelCoding::Yuv
     PaletteLayout palette{};   // PixelCoding::Palette
 };

@@ -85,9 +85,6 @@ constexpr unsigned ddsBlockBytes(BlockFormat format) { return ddsBlockShape(form
 // The most rows and columns a block has (ASTC 12 x 12).
 constexpr unsigned ddsMaxBlockSide = 12;
 
-constexpr bool ddsIsAstc(BlockFormat format) { return format >= BlockFormat::Astc4x4 && format <= BlockFormat::Astc12x12; }
-constexpr bool ddsIsPvrtc(BlockFormat format) { return format == BlockFormat::Pvrtc4 || format == BlockFormat::Pvrtc2; }
-
 // The side of the blocks of the BC, ETC, EAC and ATC formats, in pixels.
 constexpr unsigned ddsBlockSide = 4;
 

@@ -1,47 +1,28 @@
 #include "header.h"
 
-#include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include "common/bytes.h"
 
-void ddsParseHeader(const uint8_t bytes[DdsHeaderBytes], DdsHeader *header) {
-    const uint8_t *p = bytes;
-    auto next = [&p]() {
-        uint32_t value = ddsLoad32(p);
-        p += 4;
-        return value;
-    };
-    header->size = next();
-    header->flags = next();
-    header->height = next();
-    header->width = next();
-    header->pitchOrLinearSize = next();
-    header->depth = next();
-    header->mipMapCount = static_cast<int32_t>(next());
-    for (uint32_t &word : header->reserved1) word = next();
-    DdsPixelFormat &format = header->pixelFormat;
-    format.size = next();
-    format.flags = next();
-    format.fourCC = next();
-    format.rgbBitCount = next();
-    format.rBitMask = next();
-    format.gBitMask = next();
-    format.bBitMask = next();
-    format.aBitMask = next();
-    header->caps = next();
-    header->caps2 = next();
-    header->caps3 = next();
-    header->caps4 = next();
-    header->reserved2 = next();
+namespace {
+
+// Fills `record`, a struct of 32-bit fields in the order the file stores
+// them, from its little-endian words at `bytes`: each word read byte by
+// byte, then the words copied field for field.
+template <typename Record>
+void readWords(const uint8_t *bytes, Record *record) {
+    static_assert(std::is_trivially_copyable<Record>::value && sizeof(Record) % 4 == 0, "a record of 32-bit words");
+    uint32_t words[sizeof(Record) / 4];
+    for (size_t i = 0; i < sizeof(Record) / 4; ++i) words[i] = ddsLoad32(bytes + 4 * i);
+    std::memcpy(record, words, sizeof words);
 }
 
-void ddsParseHeaderDx10(const uint8_t bytes[DdsDx10Bytes], DdsHeaderDx10 *dx10) {
-    dx10->dxgiFormat = ddsLoad32(bytes);
-    dx10->resourceDimension = ddsLoad32(bytes + 4);
-    dx10->miscFlag = ddsLoad32(bytes + 8);
-    dx10->arraySize = ddsLoad32(bytes + 12);
-    dx10->miscFlags2 = ddsLoad32(bytes + 16);
-}
+}  // namespace
+
+void ddsParseHeader(const uint8_t bytes[DdsHeaderBytes], DdsHeader *header) { readWords(bytes, header); }
+
+void ddsParseHeaderDx10(const uint8_t bytes[DdsDx10Bytes], DdsHeaderDx10 *dx10) { readWords(bytes, dx10); }
 
 bool ddsHasDx10Header(const DdsHeader &header) {
     const DdsPixelFormat &format = header.pixelFormat;

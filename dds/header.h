@@ -54,8 +54,9 @@ struct DdsPixelFormat {
 };
 static_assert(sizeof(DdsPixelFormat) == 32, "DdsPixelFormat is 32 bytes");
 
-// The 124-byte header record at file offset 4.  Filled field by field from
-// little-endian bytes, never by laying the struct over file data.
+// The 124-byte header record at file offset 4: 31 little-endian 32-bit
+// words, in the order of the fields.  Filled from words read byte by byte,
+// never by laying the struct over file data.
 struct DdsHeader {
     uint32_t size;
     uint32_t flags;

@@ -8,24 +8,27 @@
 
 namespace {
 
-DdsRefusal checkDimensions(const DdsHeader &header) {
-    const uint64_t width = header.width;
-    const uint64_t height = header.height;
-    if (width == 0 || height == 0) return DdsRefusal::ZeroDimension;
-    if (width > ddsMaxHostBytes || height > ddsMaxHostBytes) return DdsRefusal::DimensionTooLarge;
-    if (width * height > ddsMaxHostBytes / 4) return DdsRefusal::ImageTooLarge;
+// Reads the `size` bytes of a record at `offset`: false when the file ends
+// inside it or the read fails.
+bool readRecord(const DdsSource &source, uint64_t offset, uint8_t *bytes, size_t size) {
+    return source.length >= offset + size && ddsRead(source, offset, bytes, size);
+}
+
+// Reads the header (offset 4) and the DX10 record after it where the header
+// announces one; *headerEnd is where they end.  The DX10 record's array
+// size is not read: the first image starts the data whatever it says, and
+// writers that store one texture leave it 0 as often as 1.
+DdsRefusal readHeaders(const DdsSource &source, DdsPlan *plan, uint64_t *headerEnd) {
+    uint8_t bytes[DdsHeaderBytes];
+    if (!readRecord(source, DdsMagicBytes, bytes, DdsHeaderBytes)) return DdsRefusal::HeaderTruncated;
+    ddsParseHeader(bytes, &plan->header);
+    if (plan->header.flags & DdsFlagRefused) return DdsRefusal::HeaderFlagRefused;
+    plan->hasDx10 = ddsHasDx10Header(plan->header);
+    *headerEnd = plan->hasDx10 ? DdsDx10DataOffset : DdsDataOffset;
+    if (!plan->hasDx10) return DdsRefusal::Accepted;
+    if (!readRecord(source, DdsDataOffset, bytes, DdsDx10Bytes)) return DdsRefusal::Dx10HeaderTruncated;
+    ddsParseHeaderDx10(bytes, &plan->dx10);
     return DdsRefusal::Accepted;
-}
-
-// The row's linear size rule: a legacy header's linear size, where given,
-// declares the level.
-bool hasLinearSize(const DdsPlan &plan) {
-    const DdsHeader &header = plan.header;
-    return plan.format->readsLinearSize && (header.flags & DdsFlagLinearSize) && header.pitchOrLinearSize != 0;
-}
-
-uint32_t pixelBytes(const DdsPlan &plan) {
-    return plan.format->unitBytes != 0 ? plan.format->unitBytes : plan.header.pixelFormat.rgbBitCount / 8;
 }
 
 // A mask selects bits inside a pixel of `bits` bits.
@@ -48,24 +51,23 @@ DdsPixelFormat pixelMasks(const DdsFormat &format, const DdsPixelFormat &header)
     return pixels;
 }
 
-// The fields of a field-coded format.  Bump pixel formats take them from
-// the header's masks as written: du/dv makes red, green and blue signed (a
-// zero mask gives 0) and alpha unsigned with the alpha flag, else signed
-// (no alpha without an alpha mask); bump luminance makes red and green
-// signed and blue unsigned, with no alpha.
+// The fields of a field-coded format: the row's, or for the bump pixel
+// formats the row's kinds over the header's masks as written.  A zero mask
+// gives 0 (alpha: opaque), a row without alpha has none whatever the
+// masks say, and the alpha flag makes alpha unsigned.
 FieldLayout planFields(const DdsFormat &format, const DdsPixelFormat &header) {
     FieldLayout layout = format.fields;
     if (format.maskSource != MaskSource::Header) return layout;
-    const bool luminance = format.key == FormatKey::BumpLuminance;
-    auto field = [](FieldKind kind, uint32_t mask) {
-        return mask == 0 ? Field{FieldKind::Zero, 0, 0} : ddsField(kind, mask);
-    };
-    layout.channels[0] = field(FieldKind::Signed, header.rBitMask);
-    layout.channels[1] = field(FieldKind::Signed, header.gBitMask);
-    layout.channels[2] = field(luminance ? FieldKind::Unsigned : FieldKind::Signed, header.bBitMask);
-    if (!luminance && header.aBitMask != 0) {
-        layout.channels[3] =
-            ddsField((header.flags & DdsPixelAlpha) ? FieldKind::Unsigned : FieldKind::Signed, header.aBitMask);
+    const uint32_t masks[4] = {header.rBitMask, header.gBitMask, header.bBitMask, header.aBitMask};
+    for (unsigned c = 0; c < 4; ++c) {
+        Field &field = layout.channels[c];
+        const bool alpha = c == 3;
+        if (field.kind == FieldKind::Opaque) continue;
+        if (masks[c] == 0) {
+            field = Field{alpha ? FieldKind::Opaque : FieldKind::Zero, 0, 0};
+        } else {
+            field = ddsField(alpha && (header.flags & DdsPixelAlpha) ? FieldKind::Unsigned : field.kind, masks[c]);
+        }
     }
     return layout;
 }
@@ -81,223 +83,201 @@ BlockFormat blockKernel(const DdsPlan &plan) {
     return plan.format->blocks;
 }
 
-// The stored rows of the level, in 64 bits: how many, how long, and the
-// bytes the header declares for the level.
-struct LevelRows {
-    uint64_t rows;
-    uint64_t rowBytes;
-    uint64_t declared;
-};
-
-// Formats whose files store every block that touches the image.
-bool holdsEveryBlock(BlockFormat format) { return format >= BlockFormat::Etc2Rgb && format < BlockFormat::Uncompressed; }
-
-// Chooses the stored rows of blocks (see ddsPlanImage) and the bytes the
-// header declares for them.
-DdsRefusal planBlockRows(DdsPlan *plan, LevelRows *level) {
-    const BlockShape shape = ddsBlockShape(plan->blocks);
-    const uint64_t wholeAcross = plan->width / shape.width;
-    const uint64_t wholeDown = plan->height / shape.height;
-    const uint64_t allAcross = (uint64_t{plan->width} + shape.width - 1) / shape.width;
-    const uint64_t allDown = (uint64_t{plan->height} + shape.height - 1) / shape.height;
-    // At most (2^31 / 4 + 1)^2 blocks of 16 bytes: no overflow in 64 bits.
-    const uint64_t fullLevel = allAcross * allDown * shape.bytes;
-    const bool linear = hasLinearSize(*plan);
-    const bool declaresLess = linear && plan->header.pitchOrLinearSize < fullLevel;
-    // The mobile formats have always been written with every block: a
-    // file without its partial blocks is cut short.
-    if (holdsEveryBlock(plan->blocks) && plan->dataBytes < fullLevel) return DdsRefusal::LevelTruncated;
-    plan->partialBlocks = plan->dataBytes >= fullLevel && !declaresLess;
-    const uint64_t across = plan->partialBlocks ? allAcross : wholeAcross;
-    const uint64_t down = plan->partialBlocks ? allDown : wholeDown;
-    // No block to decode: the linear size declares too little for the full
-    // level, or else the file ends before the end of it.
-    if (across == 0 || down == 0) return declaresLess ? DdsRefusal::NoWholeBlock : DdsRefusal::LevelTruncated;
-    plan->blocksPerRow = static_cast<uint32_t>(across);  // at most 2^29
-    plan->coveredWidth = plan->partialBlocks ? plan->width : static_cast<uint32_t>(across * shape.width);
-    plan->coveredHeight = plan->partialBlocks ? plan->height : static_cast<uint32_t>(down * shape.height);
-    *level = LevelRows{down, across * shape.bytes,
-                       linear ? uint64_t{plan->header.pitchOrLinearSize} : across * down * shape.bytes};
+// The row the header names, and what the header adds to it: the kernel,
+// the masks or the fields.
+DdsRefusal findFormat(DdsPlan *plan) {
+    DdsRefusal refusal = DdsRefusal::Accepted;
+    const DdsPixelFormat &pixelFormat = plan->header.pixelFormat;
+    plan->format = ddsFindFormat(DdsFormatQuery{&pixelFormat, plan->hasDx10 ? &plan->dx10 : nullptr}, &refusal);
+    if (plan->format == nullptr) return refusal;
+    plan->blocks = blockKernel(*plan);
+    if (plan->format->coding == PixelCoding::Masks) plan->pixels = pixelMasks(*plan->format, pixelFormat);
+    if (plan->format->coding == PixelCoding::Fields) plan->fields = planFields(*plan->format, pixelFormat);
     return DdsRefusal::Accepted;
 }
 
 bool isPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
 
-// PVRTC1: a stored row is a row of words of the padded grid, and the
-// level is that whole grid.  The rows decoded are those that hold the
-// image (ceil(height / 4)).
-DdsRefusal planWordRows(DdsPlan *plan, LevelRows *level) {
-    if (!isPowerOfTwo(plan->width) || !isPowerOfTwo(plan->height)) return DdsRefusal::PvrtcNotPowerOfTwo;
-    const bool twoBits = plan->blocks == BlockFormat::Pvrtc2;
-    plan->blocksPerRow = ddsPvrtcGridWidth(plan->width, twoBits);
-    plan->partialBlocks = true;
-    plan->coveredWidth = plan->width;
-    plan->coveredHeight = plan->height;
-    *level = LevelRows{(uint64_t{plan->height} + 3) / 4, uint64_t{plan->blocksPerRow} * 8,
-                       ddsPvrtcLevelBytes(plan->width, plan->height, twoBits)};
+// The header's sizes: the mip count, the image's width and height, and
+// the sizes the row layout holds (planes even, word grids powers of two).
+DdsRefusal checkSizes(const DdsHeader &header, RowLayout rows) {
+    const uint64_t width = header.width;
+    const uint64_t height = header.height;
+    if ((header.flags & DdsFlagMipMapCount) && header.mipMapCount < 1) return DdsRefusal::MipCountBelowOne;
+    if (width == 0 || height == 0) return DdsRefusal::ZeroDimension;
+    if (width > ddsMaxHostBytes || height > ddsMaxHostBytes) return DdsRefusal::DimensionTooLarge;
+    if (width * height > ddsMaxHostBytes / 4) return DdsRefusal::ImageTooLarge;
+    if (rows == RowLayout::Planes && (width % 2 != 0 || height % 2 != 0)) return DdsRefusal::OddPlanarSize;
+    if (rows == RowLayout::WordGrid && !(isPowerOfTwo(header.width) && isPowerOfTwo(header.height))) {
+        return DdsRefusal::PvrtcNotPowerOfTwo;
+    }
     return DdsRefusal::Accepted;
 }
 
-// A stored row of pixels: a pixel's bytes each, 1-bit rows of whole bytes,
-// pairs of pixels, or for planar YUV two luma rows and a chroma row.
-uint64_t pixelRowBytes(const DdsPlan &plan) {
-    const uint64_t width = plan.width;
-    const YuvLayout yuv = plan.format->yuv;
-    switch (plan.format->coding) {
-        case PixelCoding::Bits: return (width + 7) / 8;
-        case PixelCoding::Yuv:
-            return ddsYuvIsPlanar(yuv) ? 3 * width * ddsYuvSampleBytes(yuv) : ddsYuvRowBytes(yuv, plan.width);
-        default: return width * pixelBytes(plan);
-    }
+// Places the image after the header's records, which end at `headerEnd`,
+// and the row's prefix (a palette), which the file must hold.
+DdsRefusal placeImage(uint64_t length, uint64_t headerEnd, DdsPlan *plan) {
+    const uint64_t offset = headerEnd + plan->format->prefixBytes;
+    if (length < offset) return DdsRefusal::LevelTruncated;
+    plan->paletteOffset = headerEnd;
+    plan->dataOffset = offset;
+    plan->dataBytes = length - offset;
+    return DdsRefusal::Accepted;
 }
 
-// Rows of pixels, up to 16 bytes each: the level can pass the limit where
-// the four-byte image does not.  Pixels whose level is declared as blocks
-// (FourCC 0) are declared by their linear size or those blocks.  The
-// chroma plane of planar YUV follows the luma plane's h rows; a third of a
-// source row is its row of U, V pairs.
-void planPixelRows(DdsPlan *plan, LevelRows *level) {
-    const uint64_t rowBytes = pixelRowBytes(*plan);
-    const YuvLayout yuv = plan->format->yuv;
-    if (plan->format->coding == PixelCoding::Yuv && ddsYuvIsPlanar(yuv)) {
-        const uint64_t lumaRowBytes = uint64_t{plan->width} * ddsYuvSampleBytes(yuv);
-        plan->secondPlaneRowBytes = static_cast<uint32_t>(lumaRowBytes);  // at most 2^32 - 2
-        plan->secondPlaneOffset = plan->dataOffset + plan->height * lumaRowBytes;
-    }
-    const uint64_t rows = plan->secondPlaneRowBytes != 0 ? plan->height / 2 : plan->height;
-    plan->blocksPerRow = 0;
-    plan->partialBlocks = false;
-    plan->coveredWidth = plan->width;
-    plan->coveredHeight = plan->height;
-    uint64_t declared = rowBytes * rows;
-    if (plan->format->declaredBlockBytes != 0) {
-        declared = hasLinearSize(*plan) ? uint64_t{plan->header.pitchOrLinearSize}
-                                        : uint64_t{plan->width / ddsBlockSide} * (plan->height / ddsBlockSide) *
-                                              plan->format->declaredBlockBytes;
-    }
-    *level = LevelRows{rows, rowBytes, declared};
+// The row's linear size rule: a legacy header's linear size, where given,
+// declares the level.
+bool hasLinearSize(const DdsPlan &plan) {
+    const DdsHeader &header = plan.header;
+    return plan.format->readsLinearSize && (header.flags & DdsFlagLinearSize) && header.pitchOrLinearSize != 0;
+}
+
+// The bytes the header declares for a level that stores `stored`: a
+// legacy linear size where the row reads one, else for pixels declared as
+// blocks (FourCC 0) w/4 x h/4 of those blocks, else `stored`.
+uint64_t declaredBytes(const DdsPlan &plan, uint64_t stored) {
+    if (hasLinearSize(plan)) return plan.header.pitchOrLinearSize;
+    const uint64_t blocks = uint64_t{plan.width / ddsBlockSide} * (plan.height / ddsBlockSide);
+    return plan.format->declaredBlockBytes != 0 ? blocks * plan.format->declaredBlockBytes : stored;
+}
+
+// Rows of blocks (see ddsPlanImage): every block of the level, `full`, or
+// only the whole blocks; `level` gets the rows read and the bytes declared.
+DdsRefusal chooseBlockRows(DdsPlan *plan, const DdsLevelRows &full, DdsLevelRows *level) {
+    const BlockShape shape = ddsBlockShape(plan->blocks);
+    const bool declaresLess = hasLinearSize(*plan) && plan->header.pitchOrLinearSize < full.bytes;
+    // Files of some formats have always been written with every block: one
+    // without its partial blocks is cut short.
+    if (plan->format->holdsEveryBlock && plan->dataBytes < full.bytes) return DdsRefusal::LevelTruncated;
+    plan->partialBlocks = plan->dataBytes >= full.bytes && !declaresLess;
+    if (plan->partialBlocks) return DdsRefusal::Accepted;
+    const uint64_t across = plan->width / shape.width;
+    const uint64_t down = plan->height / shape.height;
+    // No block to decode: the linear size declares too little for the full
+    // level, or else the file ends before the end of it.
+    if (across == 0 || down == 0) return declaresLess ? DdsRefusal::NoWholeBlock : DdsRefusal::LevelTruncated;
+    plan->coveredWidth = static_cast<uint32_t>(across * shape.width);
+    plan->coveredHeight = static_cast<uint32_t>(down * shape.height);
+    *level = DdsLevelRows{down, across * shape.bytes, declaredBytes(*plan, across * down * shape.bytes)};
+    return DdsRefusal::Accepted;
 }
 
 // The one size check of the level, in 64 bits before anything is
 // narrowed: the rows the decoder reads and the level the header declares
-// fit the host's limit, the declared level holds the rows, and the file
-// holds the declared level.
-DdsRefusal checkLevel(DdsPlan *plan, const LevelRows &level) {
+// (level.bytes) fit the host's limit, the declared level holds the rows,
+// and the file holds the declared level.
+DdsRefusal checkLevel(const DdsPlan &plan, const DdsLevelRows &level) {
     const uint64_t readBytes = level.rows * level.rowBytes;
-    plan->levelBytes = level.declared;
-    if (readBytes > ddsMaxHostBytes || level.declared > ddsMaxHostBytes) return DdsRefusal::LevelTooLarge;
-    if (level.declared < readBytes) return DdsRefusal::LinearSizeTooSmall;
-    if (plan->dataBytes < level.declared) return DdsRefusal::LevelTruncated;
+    if (readBytes > ddsMaxHostBytes || level.bytes > ddsMaxHostBytes) return DdsRefusal::LevelTooLarge;
+    if (level.bytes < readBytes) return DdsRefusal::LinearSizeTooSmall;
+    if (plan.dataBytes < level.bytes) return DdsRefusal::LevelTruncated;
+    return DdsRefusal::Accepted;
+}
+
+// The source rows read at a time: as many as fill ddsChunkBytes (at least
+// one), or a word grid's band.
+uint32_t chunkRows(const DdsPlan &plan) {
+    if (plan.format->rows == RowLayout::WordGrid) {
+        return ddsPvrtcBandRows(plan.blocksPerRow, static_cast<uint32_t>(plan.levelBytes / plan.sourceRowBytes),
+                                ddsPvrtcBandBytes);
+    }
+    return std::min(plan.sourceRows, std::max(1u, ddsChunkBytes / plan.sourceRowBytes));
+}
+
+// The stored rows the decode reads and the bytes the header declares for
+// them: the whole level, or for rows of blocks chooseBlockRows's choice.
+DdsRefusal chooseRows(DdsPlan *plan, DdsLevelRows *level) {
+    const DdsLevelRows full = ddsLevelRows(*plan->format, plan->width, plan->height);
+    *level = DdsLevelRows{full.rows, full.rowBytes, declaredBytes(*plan, full.bytes)};
+    plan->coveredWidth = plan->width;
+    plan->coveredHeight = plan->height;
+    plan->partialBlocks = plan->format->coding == PixelCoding::Blocks;
+    return plan->format->rows == RowLayout::Blocks ? chooseBlockRows(plan, full, level) : DdsRefusal::Accepted;
+}
+
+// Sets the checked rows, narrowed.  Planar YUV: a third of a source row is
+// its row of U, V pairs, from the chroma plane after the luma plane's rows.
+void setRows(DdsPlan *plan, const DdsLevelRows &level) {
     plan->sourceRowBytes = static_cast<uint32_t>(level.rowBytes);
     plan->sourceRows = static_cast<uint32_t>(level.rows);
-    if (ddsIsPvrtc(plan->blocks)) {
-        return ddsSetChunkRows(plan, ddsPvrtcBandRows(plan->blocksPerRow, ddsPvrtcGridHeight(plan->height),
-                                                      ddsPvrtcBandBytes))
-                   ? DdsRefusal::Accepted
-                   : DdsRefusal::LevelTooLarge;
+    const bool blocks = plan->format->coding == PixelCoding::Blocks;
+    plan->blocksPerRow = blocks ? plan->sourceRowBytes / plan->format->unitBytes : 0;
+    if (plan->format->rows == RowLayout::Planes) {
+        plan->secondPlaneRowBytes = plan->sourceRowBytes / 3;
+        plan->secondPlaneOffset = plan->dataOffset + uint64_t{plan->height} * plan->secondPlaneRowBytes;
     }
-    ddsSetChunkRows(plan, std::min(plan->sourceRows, std::max(1u, ddsChunkBytes / plan->sourceRowBytes)));
-    return DdsRefusal::Accepted;
 }
 
-// Where the level lies: planar YUV of odd size is refused; a palette's
-// 1024 bytes come first, and the top level follows them.
-DdsRefusal placeLevelData(DdsPlan *plan) {
-    const DdsFormat &format = *plan->format;
-    const bool planar = format.coding == PixelCoding::Yuv && ddsYuvIsPlanar(format.yuv);
-    if (planar && (plan->width % 2 != 0 || plan->height % 2 != 0)) return DdsRefusal::OddPlanarSize;
-    if (format.coding != PixelCoding::Palette) return DdsRefusal::Accepted;
-    if (plan->dataBytes < ddsPaletteBytes) return DdsRefusal::LevelTruncated;
-    plan->paletteOffset = plan->dataOffset;
-    plan->dataOffset += ddsPaletteBytes;
-    plan->dataBytes -= ddsPaletteBytes;
-    return DdsRefusal::Accepted;
+// The type the row's rule gives before any block is read.
+TextureType typeOfRule(TypeRule rule, const DdsPixelFormat &pixelFormat) {
+    const bool noAlphaMask = rule == TypeRule::AlphaMask && pixelFormat.aBitMask == 0;
+    return rule == TypeRule::Rgb || noAlphaMask ? TextureType::Rgb : TextureType::Rgba;
 }
 
-// The type; for DXT1 and BC1 from their blocks, or, when Rgb was
-// reported and the first block is in four-colour mode, Rgb, for the
-// decode to confirm.
-DdsRefusal chooseType(const DdsSource &source, const TextureType *reported, DdsPlan *plan) {
-    const TypeRule rule = plan->format->type;
-    const bool noAlphaMask = rule == TypeRule::AlphaMask && plan->header.pixelFormat.aBitMask == 0;
-    plan->type = rule == TypeRule::Rgb || noAlphaMask ? TextureType::Rgb : TextureType::Rgba;
-    if (rule == TypeRule::Transparency) {
-        bool transparent = false;
-        if (reported != nullptr && *reported == TextureType::Rgb) {
-            if (!ddsBc1FirstBlockTransparent(source, *plan, &transparent)) return DdsRefusal::ReadFailed;
-            plan->confirmType = !transparent;
-        } else if (!ddsBc1ImageHasTransparency(source, *plan, &transparent)) {
-            return DdsRefusal::ReadFailed;
-        }
-        plan->type = transparent ? TextureType::Rgba : TextureType::Rgb;
-    }
-    plan->pixelBytes = ddsBytesPerPixel(plan->type);
-    return DdsRefusal::Accepted;
-}
-
-// Reads the `size` bytes of a record at `offset`, which the data follows:
-// false when the file ends inside it.
-bool readRecord(const DdsSource &source, uint64_t offset, uint8_t *bytes, size_t size, DdsPlan *plan) {
-    const uint64_t dataOffset = offset + size;
-    if (source.length < dataOffset || !ddsRead(source, offset, bytes, size)) return false;
-    plan->dataOffset = dataOffset;
-    plan->dataBytes = source.length - dataOffset;
-    return true;
-}
-
-// Reads the DX10 record after the header, which moves the data to 148.
-// The array size is not read: the first image starts the data whatever it
-// says, and writers that store one texture leave it 0 as often as 1.
-DdsRefusal readDx10(const DdsSource &source, DdsPlan *plan) {
-    uint8_t bytes[DdsDx10Bytes];
-    if (!readRecord(source, DdsDataOffset, bytes, sizeof bytes, plan)) return DdsRefusal::Dx10HeaderTruncated;
-    ddsParseHeaderDx10(bytes, &plan->dx10);
+// DXT1 and BC1: Rgba when their blocks have transparency; or, when Rgb was
+// reported and the first block is in four-colour mode, Rgb, for the decode
+// to confirm.
+DdsRefusal scanTransparency(const DdsSource &source, const TextureType *reported, DdsPlan *plan) {
+    const bool confirm = reported != nullptr && *reported == TextureType::Rgb;
+    bool transparent = false;
+    const bool read = confirm ? ddsBc1FirstBlockTransparent(source, *plan, &transparent)
+                              : ddsBc1ImageHasTransparency(source, *plan, &transparent);
+    if (!read) return DdsRefusal::ReadFailed;
+    plan->confirmType = confirm && !transparent;
+    plan->type = transparent ? TextureType::Rgba : TextureType::Rgb;
     return DdsRefusal::Accepted;
 }
 
 DdsRefusal plan(const DdsSource &source, const TextureType *reported, DdsPlan *plan) {
-    uint8_t bytes[DdsHeaderBytes];
-    if (!readRecord(source, DdsMagicBytes, bytes, sizeof bytes, plan)) return DdsRefusal::HeaderTruncated;
-    ddsParseHeader(bytes, &plan->header);
-    const DdsHeader &header = plan->header;
-    if (header.flags & DdsFlagRefused) return DdsRefusal::HeaderFlagRefused;
-    plan->hasDx10 = ddsHasDx10Header(header);
-    DdsRefusal refusal = plan->hasDx10 ? readDx10(source, plan) : DdsRefusal::Accepted;
+    uint64_t headerEnd = 0;
+    DdsRefusal refusal = readHeaders(source, plan, &headerEnd);
+    if (refusal == DdsRefusal::Accepted) refusal = findFormat(plan);
+    if (refusal == DdsRefusal::Accepted) refusal = checkSizes(plan->header, plan->format->rows);
     if (refusal != DdsRefusal::Accepted) return refusal;
-
-    plan->format = ddsFindFormat(DdsFormatQuery{&header.pixelFormat, plan->hasDx10 ? &plan->dx10 : nullptr}, &refusal);
-    if (plan->format == nullptr) return refusal;
-    plan->blocks = blockKernel(*plan);
-    if (plan->format->coding == PixelCoding::Masks) plan->pixels = pixelMasks(*plan->format, header.pixelFormat);
-    if (plan->format->coding == PixelCoding::Fields) plan->fields = planFields(*plan->format, header.pixelFormat);
-    if ((header.flags & DdsFlagMipMapCount) && header.mipMapCount < 1) return DdsRefusal::MipCountBelowOne;
-    refusal = checkDimensions(header);
+    plan->width = plan->header.width;
+    plan->height = plan->header.height;
+    DdsLevelRows level{};
+    refusal = placeImage(source.length, headerEnd, plan);
+    if (refusal == DdsRefusal::Accepted) refusal = chooseRows(plan, &level);
     if (refusal != DdsRefusal::Accepted) return refusal;
-    plan->width = header.width;
-    plan->height = header.height;
-    refusal = placeLevelData(plan);
+    plan->levelBytes = level.bytes;  // reported with the refusals below too
+    refusal = checkLevel(*plan, level);
     if (refusal != DdsRefusal::Accepted) return refusal;
-
-    LevelRows level{};
-    if (ddsIsPvrtc(plan->blocks)) {
-        refusal = planWordRows(plan, &level);
-        if (refusal != DdsRefusal::Accepted) return refusal;
-    } else if (plan->format->coding == PixelCoding::Blocks) {
-        refusal = planBlockRows(plan, &level);
-        if (refusal != DdsRefusal::Accepted) return refusal;
-    } else {
-        planPixelRows(plan, &level);
-    }
-    refusal = checkLevel(plan, level);
-    if (refusal != DdsRefusal::Accepted) return refusal;
-    return chooseType(source, reported, plan);
+    setRows(plan, level);
+    if (!ddsSetChunkRows(plan, chunkRows(*plan))) return DdsRefusal::LevelTooLarge;
+    plan->type = typeOfRule(plan->format->type, plan->header.pixelFormat);
+    if (plan->format->type == TypeRule::Transparency) refusal = scanTransparency(source, reported, plan);
+    plan->pixelBytes = ddsBytesPerPixel(plan->type);
+    return refusal;
 }
+
+DdsLevelRows levelOf(uint64_t rows, uint64_t rowBytes) { return DdsLevelRows{rows, rowBytes, rows * rowBytes}; }
 
 }  // namespace
 
+DdsLevelRows ddsLevelRows(const DdsFormat &format, uint32_t width, uint32_t height) {
+    const uint64_t w = width, h = height, unit = format.unitBytes;
+    switch (format.rows) {
+        case RowLayout::Pixels: return levelOf(h, w * unit);
+        case RowLayout::Bits: return levelOf(h, (w + 7) / 8);
+        case RowLayout::Pairs: return levelOf(h, (w + 1) / 2 * unit);
+        case RowLayout::Planes: return levelOf(h / 2, 3 * w * unit);
+        case RowLayout::Blocks:
+        case RowLayout::WordGrid: break;
+    }
+    const BlockShape shape = ddsBlockShape(format.blocks);
+    const uint64_t across = (w + shape.width - 1) / shape.width, down = (h + shape.height - 1) / shape.height;
+    if (format.rows == RowLayout::Blocks) return levelOf(down, across * unit);
+    // PVRTC1's word grid (pvrtc.h): its rows below the image are stored but
+    // not decoded.
+    const uint64_t gridWidth = ddsPvrtcGridSide(width, shape.width);
+    const uint64_t gridHeight = ddsPvrtcGridSide(height, shape.height);
+    return DdsLevelRows{down, gridWidth * unit, gridWidth * gridHeight * unit};
+}
+
 bool ddsSetChunkRows(DdsPlan *plan, uint32_t rows) {
-    const uint64_t bytes = ddsIsPvrtc(plan->blocks) ? ddsPvrtcChunkBytes(*plan, rows)
-                                                   : uint64_t{rows} * plan->sourceRowBytes;
+    const uint64_t bytes = plan->format->rows == RowLayout::WordGrid ? ddsPvrtcChunkBytes(*plan, rows)
+                                                                      : uint64_t{rows} * plan->sourceRowBytes;
     if (bytes > ddsMaxHostBytes) return false;
     plan->rowsPerChunk = rows;
     plan->chunkBytes = static_cast<uint32_t>(bytes);

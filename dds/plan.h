@@ -41,16 +41,16 @@ struct DdsPlan {
     uint32_t height;
     uint32_t coveredWidth;     // the pixels the decode writes: all of them, or for block rows that
     uint32_t coveredHeight;    // hold only the whole blocks, the whole blocks' columns and rows
-    uint64_t dataOffset;       // where the top level starts
+    uint64_t dataOffset;       // where the image starts: after the header's records and the row's prefix
     uint64_t dataBytes;        // bytes of the file from dataOffset on
     uint64_t levelBytes;       // bytes the file must hold from dataOffset on: the declared level
     uint32_t sourceRowBytes;   // a stored row of blocks, or of pixels
     uint32_t sourceRows;       // stored rows that are decoded
     uint32_t blocksPerRow;     // blocks in a stored row (block formats)
     bool partialBlocks;        // the rows hold the blocks that cross the right and bottom edges
-    uint32_t rowsPerChunk;     // source rows read at a time (PVRTC1: a power of two, the band's)
-    uint32_t chunkBytes;       // rowsPerChunk * sourceRowBytes, or a PVRTC1 band's: the working chunk
-    uint64_t paletteOffset;    // palette-indexed pixels: the 256 entries, which the top level follows
+    uint32_t rowsPerChunk;     // source rows read at a time (a word grid: a power of two, the band's)
+    uint32_t chunkBytes;       // rowsPerChunk * sourceRowBytes, or a word grid's band's: the working chunk
+    uint64_t paletteOffset;    // where the row's prefix starts (a palette's 256 entries), right after the header
     // Planar YUV: a source row is two rows of the luma plane, which starts
     // at dataOffset, and one row of the plane of U, V pairs, which starts
     // at secondPlaneOffset and gives secondPlaneRowBytes of sourceRowBytes.
@@ -83,10 +83,10 @@ struct DdsPlan {
 // decoded.  A DX10 file's linear size is not read: writers disagree about
 // it, and the format gives every size.
 //
-// The mobile formats (ETC, EAC, ATC, ASTC, PVRTC1) must hold every block
-// that touches the image.  A PVRTC1 stored row is a row of 8-byte words of
-// the padded word grid (width and height powers of two); its chunks are
-// bands of word rows (pvrtc_bands.h).
+// Rows whose format holds every block (ETC, EAC, ATC, ASTC) must hold
+// every block that touches the image.  A word grid's stored row (PVRTC1) is
+// a row of words of the padded grid; its chunks are bands of word rows
+// (pvrtc_bands.h).
 //
 // Nothing of the level is read but DXT1 and BC1's blocks: a palette is
 // read by the image request (ddsStartLevel).
@@ -101,9 +101,23 @@ DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *plan);
 // transparent texel.
 DdsRefusal ddsPlanReportedImage(const DdsSource &source, TextureType reported, DdsPlan *plan);
 
-// Sets the source rows read at a time (PVRTC1: a power of two no larger
-// than the word grid) and the chunk they need; false, changing nothing,
+// Sets the source rows read at a time (a word grid: a power of two no
+// larger than the grid) and the chunk they need; false, changing nothing,
 // when that chunk would pass the host's limit.
 bool ddsSetChunkRows(DdsPlan *plan, uint32_t rows);
+
+// A level of a format as its row layout stores it, in 64 bits: the stored
+// rows that hold the image (a word grid also stores rows below them), the
+// bytes of each, and the bytes of the whole level.
+struct DdsLevelRows {
+    uint64_t rows;
+    uint64_t rowBytes;
+    uint64_t bytes;
+};
+
+// The level of `width` x `height` pixels (width x height at most 2^29) of
+// `format`, holding every block that touches it; planes need an even
+// height.
+DdsLevelRows ddsLevelRows(const DdsFormat &format, uint32_t width, uint32_t height);
 
 #endif

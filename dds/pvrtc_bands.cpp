@@ -22,13 +22,15 @@ struct BandLayout {
     size_t spareRow() const { return tile() + size_t{side} * side * 8; }
 };
 
-// Reads word row `localRow` of the tiles of the band from word row
-// `firstRow` into linear word row `to` of the chunk: each tile's words from
-// the first of that row to its last.
-bool readNeighbourRow(const DdsSource &source, const DdsPlan &plan, const BandLayout &band, uint32_t firstRow,
-                      uint32_t localRow, uint8_t *chunk, uint32_t to) {
-    uint32_t first = 0, last = 0;
-    ddsPvrtcTileRowSpan(band.side, localRow, &first, &last);
+// Reads word rows `from` to `from + count - 1` of the tiles of the band from
+// word row `firstRow` into linear word rows of the chunk from `to` on: of
+// each tile the words from the first of those rows to the last of them
+// (the whole tile for all its rows), in one read.
+bool readTileRows(const DdsSource &source, const DdsPlan &plan, const BandLayout &band, uint32_t firstRow,
+                  uint32_t from, uint32_t count, uint8_t *chunk, uint32_t to) {
+    uint32_t first = 0, last = 0, unused = 0;
+    ddsPvrtcTileRowSpan(band.side, from, &first, &unused);
+    ddsPvrtcTileRowSpan(band.side, from + count - 1, &unused, &last);
     uint8_t *tile = chunk + band.tile();
     for (uint32_t t = 0; t < band.gridWidth / band.side; ++t) {
         const uint64_t offset = ddsPvrtcTileOffset(t, firstRow, band.side, band.gridWidth, band.gridHeight);
@@ -36,7 +38,7 @@ bool readNeighbourRow(const DdsSource &source, const DdsPlan &plan, const BandLa
                      size_t{last - first + 1} * 8)) {
             return false;
         }
-        ddsPvrtcTileToRows(tile, band.side, localRow, 1, chunk + band.row(to) + size_t{t} * band.side * 8,
+        ddsPvrtcTileToRows(tile, band.side, from, count, chunk + band.row(to) + size_t{t} * band.side * 8,
                            band.rowBytes);
     }
     return true;
@@ -53,19 +55,12 @@ uint64_t ddsPvrtcChunkBytes(const DdsPlan &plan, uint32_t side) {
 bool ddsReadPvrtcBand(const DdsSource &source, const DdsPlan &plan, uint32_t index, uint8_t *chunk) {
     const BandLayout band(plan);
     const uint32_t first = index * band.side;
-    uint8_t *tile = chunk + band.tile();
-    const size_t tileBytes = size_t{band.side} * band.side * 8;
-    for (uint32_t t = 0; t < band.gridWidth / band.side; ++t) {
-        const uint64_t offset = ddsPvrtcTileOffset(t, first, band.side, band.gridWidth, band.gridHeight);
-        if (!ddsRead(source, plan.dataOffset + offset, tile, tileBytes)) return false;
-        ddsPvrtcTileToRows(tile, band.side, 0, band.side, chunk + band.row(1) + size_t{t} * band.side * 8,
-                           band.rowBytes);
-    }
     // The grid wraps: above the first band lies the last, below the last the first.
     const uint32_t above = (first + band.gridHeight - band.side) % band.gridHeight;
     const uint32_t below = (first + band.side) % band.gridHeight;
-    return readNeighbourRow(source, plan, band, above, band.side - 1, chunk, 0) &&
-           readNeighbourRow(source, plan, band, below, 0, chunk, band.side + 1);
+    return readTileRows(source, plan, band, first, 0, band.side, chunk, 1) &&
+           readTileRows(source, plan, band, above, band.side - 1, 1, chunk, 0) &&
+           readTileRows(source, plan, band, below, 0, 1, chunk, band.side + 1);
 }
 
 void ddsDecodePvrtcBand(const DdsPlan &plan, const RowPlacement &rows, uint32_t index, uint8_t *chunk) {

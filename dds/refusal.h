@@ -4,36 +4,43 @@
 #ifndef DDS_REFUSAL_H
 #define DDS_REFUSAL_H
 
+// Each refusal once, in the order of the enumeration: its name and its
+// sentence.
+#define DDS_REFUSALS(X) \
+    X(Accepted, "accepted")                                                                 \
+    X(HeaderTruncated, "the file ends inside the header")                                   \
+    X(HeaderFlagRefused, "header flag 0x200 is set")                                        \
+    X(NoPixelFormat, "the pixel format is neither FourCC, RGB, luminance nor alpha")        \
+    X(UnsupportedFourCC, "unsupported FourCC")                                              \
+    X(UnsupportedBitCount, "uncompressed pixels of a bit count other than 8, 16, 24 or 32") \
+    X(MipCountBelowOne, "the mip-count flag is set with a count below 1")                   \
+    X(ZeroDimension, "width or height is 0")                                                \
+    X(DimensionTooLarge, "width or height is above 2^31 - 1")                               \
+    X(ImageTooLarge, "the image is larger than 2^31 - 1 bytes at four bytes a pixel")       \
+    X(NoWholeBlock, "no whole 4 x 4 block, and the file does not hold the partial ones")    \
+    X(LevelTooLarge, "the top level is declared larger than 2^31 - 1 bytes")                \
+    X(LinearSizeTooSmall, "the declared level size is smaller than the level")              \
+    X(LevelTruncated, "the file ends before the end of the top level")                      \
+    X(ReadFailed, "the file could not be read")                                             \
+    X(Dx10HeaderTruncated, "the file ends inside the DX10 header")                          \
+    X(UnsupportedDxgiFormat, "unsupported DXGI format (video or unknown)")                  \
+    X(YuvPixelFormat, "the pixel format's YUV flag names no layout")                        \
+    X(AstcWithoutBlockSize, "the FourCC \"ASTC\" names no block size")                      \
+    X(AstcDxgiUnassigned, "DXGI format 136 + 4k is not assigned to an ASTC format")         \
+    X(SignedEac, "signed EAC is not decoded")                                               \
+    X(Pvrtc2, "PVRTC2 is not decoded (PVRTC1 is)")                                          \
+    X(PvrtcNotPowerOfTwo, "PVRTC1 width or height is not a power of two")                   \
+    X(TypelessFormat, "typeless DXGI format: its channels could be anything")               \
+    X(VideoPaletteFormat, "palette-indexed DXGI format without a palette in the file")      \
+    X(ExtendedRangeFormat, "extended-range (XR bias) format")                               \
+    X(LegacyDepthFormat, "legacy depth format other than D16")                              \
+    X(SmallPalette, "1-, 2- and 4-bit palette indices are not decoded")                     \
+    X(OddPlanarSize, "planar YUV (NV12, P010, P016) of odd width or height")
+
 enum class DdsRefusal : int {
-    Accepted = 0,
-    HeaderTruncated,      // the file ends inside the 124-byte header
-    HeaderFlagRefused,    // header flag 0x200
-    NoPixelFormat,        // neither the FourCC flag nor the RGB flag
-    UnsupportedFourCC,    // a FourCC that names no decoded format
-    UnsupportedBitCount,  // uncompressed pixels of another size than 8, 16, 24, 32 bits
-    MipCountBelowOne,     // the mip-count flag with a count below 1
-    ZeroDimension,        // width or height 0
-    DimensionTooLarge,    // width or height above 2^31 - 1
-    ImageTooLarge,        // width x height x 4 bytes above 2^31 - 1
-    NoWholeBlock,         // a block image narrower or lower than a block, without its partial blocks
-    LevelTooLarge,        // the declared level above 2^31 - 1 bytes
-    LinearSizeTooSmall,   // the declared level smaller than the bytes the decoder reads
-    LevelTruncated,       // the file ends before the end of the top level
-    ReadFailed,           // a read of the file failed
-    Dx10HeaderTruncated,  // the file ends inside the DX10 record
-    UnsupportedDxgiFormat,  // a DXGI format that no row names (video, unknown numbers...)
-    YuvPixelFormat,       // the pixel format's YUV flag (0x200), which names no layout
-    AstcWithoutBlockSize,  // the FourCC "ASTC", which names no block size
-    AstcDxgiUnassigned,   // DXGI 136 + 4k, between the ASTC formats, which names none
-    SignedEac,            // signed EAC R11 or RG11
-    Pvrtc2,               // PVRTC2, the second PVRTC format (not PVRTC1)
-    PvrtcNotPowerOfTwo,   // PVRTC1 whose width or height is not a power of two
-    TypelessFormat,       // a typeless DXGI format whose channels could be anything
-    VideoPaletteFormat,   // DXGI AI44, IA44, P8, A8P8: palette indices without a palette in the file
-    ExtendedRangeFormat,  // DXGI R10G10B10_XR_BIAS_A2 and legacy code 119
-    LegacyDepthFormat,    // legacy depth codes 70 to 83 other than 80 (D16)
-    SmallPalette,         // 1-, 2- and 4-bit palette indices
-    OddPlanarSize,        // NV12, P010, P016 with an odd width or height
+#define DDS_REFUSAL_NAME(name, text) name,
+    DDS_REFUSALS(DDS_REFUSAL_NAME)
+#undef DDS_REFUSAL_NAME
     Count
 };
 

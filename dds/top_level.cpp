@@ -91,7 +91,7 @@ void chooseRowDecoder(const DdsPlan &plan, DdsLevelDecoder *level) {
     level->kernel = nullptr;
     if (plan.format->coding != PixelCoding::Blocks) {
         ddsLayoutConverter(plan, &level->layout);
-    } else if (!ddsIsPvrtc(plan.blocks)) {
+    } else if (plan.format->rows != RowLayout::WordGrid) {
         level->kernel = ddsBlockRowKernel(plan.blocks, static_cast<int>(plan.pixelBytes));
     }
 }
@@ -116,7 +116,7 @@ uint32_t ddsChunkCount(const DdsPlan &plan) {
 }
 
 bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, uint8_t *chunk) {
-    if (ddsIsPvrtc(plan.blocks)) return ddsReadPvrtcBand(source, plan, index, chunk);
+    if (plan.format->rows == RowLayout::WordGrid) return ddsReadPvrtcBand(source, plan, index, chunk);
     const uint32_t first = index * plan.rowsPerChunk;
     const uint32_t count = std::min(plan.rowsPerChunk, plan.sourceRows - first);
     const uint32_t firstPlaneBytes = plan.sourceRowBytes - plan.secondPlaneRowBytes;
@@ -130,7 +130,7 @@ bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, 
 
 void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk) {
     const DdsPlan &plan = *level.plan;
-    if (ddsIsPvrtc(plan.blocks)) {
+    if (plan.format->rows == RowLayout::WordGrid) {
         ddsDecodePvrtcBand(plan, level.rows, index, chunk);
         return;
     }

@@ -241,7 +241,7 @@ TEST(Blocks, BlockRowsMatchTheReference) {
                 const size_t rowBytes = 4 * blockCount * static_cast<size_t>(bytesPerPixel);
                 std::vector<std::vector<uint8_t>> rows(4, std::vector<uint8_t>(rowBytes + 5, 0x3C));
                 uint8_t *const pointers[4] = {rows[0].data(), rows[1].data(), rows[2].data(), rows[3].data()};
-                ddsDecodeBlockRow(format, blocks.data(), blockCount, pointers, bytesPerPixel);
+                ddsBlockRowKernel(format, bytesPerPixel)(blocks.data(), blockCount, pointers);
                 for (size_t b = 0; b < blockCount; ++b) {
                     const std::array<Pixel, 16> expected =
                         reference::block(referenceFormat(format), &blocks[b * size]);

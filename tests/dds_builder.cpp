@@ -55,9 +55,9 @@ std::vector<uint8_t> astcFixtureBlocks(unsigned width, unsigned height) {
 std::vector<uint8_t> mobileLevel(BlockFormat format, uint32_t width, uint32_t height, uint32_t seed) {
     const BlockShape shape = ddsBlockShape(format);
     uint64_t across = (width + shape.width - 1) / shape.width, down = (height + shape.height - 1) / shape.height;
-    if (ddsIsPvrtc(format)) across = std::max<uint64_t>(across, 2), down = std::max<uint64_t>(down, 2);
+    if (isPvrtc(format)) across = std::max<uint64_t>(across, 2), down = std::max<uint64_t>(down, 2);
     std::vector<uint8_t> level = randomBytes(static_cast<size_t>(across * down * shape.bytes), seed);
-    if (!ddsIsAstc(format)) return level;
+    if (!isAstc(format)) return level;
     const std::vector<uint8_t> fixtures = astcFixtureBlocks(shape.width, shape.height);
     for (size_t b = 0; b < level.size() / 16 && !fixtures.empty(); ++b) {
         const size_t pick = (level[16 * b] | size_t{level[16 * b + 1]} << 8) % (fixtures.size() / 16);

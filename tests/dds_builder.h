@@ -28,6 +28,10 @@ constexpr uint32_t fourCC(const char (&text)[5]) {
            static_cast<uint32_t>(static_cast<uint8_t>(text[3])) << 24;
 }
 
+// The ASTC and PVRTC1 block formats, which the tests build apart.
+constexpr bool isAstc(BlockFormat f) { return f >= BlockFormat::Astc4x4 && f <= BlockFormat::Astc12x12; }
+constexpr bool isPvrtc(BlockFormat f) { return f == BlockFormat::Pvrtc4 || f == BlockFormat::Pvrtc2; }
+
 // Header fields of common files.
 DdsFields dxtFields(const char (&code)[5], uint32_t width, uint32_t height);
 DdsFields maskFields(uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a, uint32_t width,

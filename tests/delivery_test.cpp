@@ -260,7 +260,7 @@ TEST_F(Delivery, LargeImagesMatchTheReference) {
 std::vector<uint8_t> plainImage(BlockFormat format, const std::vector<uint8_t> &level, uint32_t width, uint32_t height,
                                 size_t pixelBytes, int preference) {
     std::vector<uint8_t> rgba(size_t{width} * height * 4);
-    if (ddsIsPvrtc(format)) {
+    if (isPvrtc(format)) {
         ddsDecodePvrtcImage(level.data(), width, height, format == BlockFormat::Pvrtc2, rgba.data());
     } else {
         const BlockShape shape = ddsBlockShape(format);

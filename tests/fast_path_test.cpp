@@ -70,13 +70,13 @@ std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &ra
     const uint32_t blockBytes = ddsBlockBytes(format);
     std::vector<uint8_t> bytes(static_cast<size_t>(count) * blockBytes);
     for (uint8_t &b : bytes) b = random.byte();
-    const std::vector<uint8_t> fixtures = ddsIsAstc(format) ? astcFixtureBlocks(ddsBlockShape(format).width, ddsBlockShape(format).height)
+    const std::vector<uint8_t> fixtures = isAstc(format) ? astcFixtureBlocks(ddsBlockShape(format).width, ddsBlockShape(format).height)
                                                             : std::vector<uint8_t>{};
-    if (ddsIsAstc(format) && fixtures.empty()) ADD_FAILURE() << "no fixture blocks of format " << ddsIndex(format);
+    if (isAstc(format) && fixtures.empty()) ADD_FAILURE() << "no fixture blocks of format " << ddsIndex(format);
     const size_t colorOffset = blockBytes - 8;
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t *block = bytes.data() + static_cast<size_t>(i) * blockBytes;
-        if (ddsIsAstc(format)) {
+        if (isAstc(format)) {
             if (!fixtures.empty()) astcBlock(fixtures, block, random);
             continue;
         }
@@ -144,7 +144,7 @@ testing::AssertionResult sameAsPlain(BlockFormat format, const std::vector<uint8
 // must have one for it (where this build and processor have the tier).
 std::vector<KernelTier> tiersOf(BlockFormat format) {
     using T = KernelTier;
-    if (ddsIsAstc(format)) return {T::Portable, T::Sse2};
+    if (isAstc(format)) return {T::Portable, T::Sse2};
     if (format >= B::Etc2Rgb) return {T::Portable, T::Ssse3};
     return {T::Portable, T::Sse2, T::Ssse3};
 }

@@ -241,6 +241,9 @@ TEST(Header, PlansAndReasons) {
         {"ASTC 12x10 25x13", dxtFields("AS<:", 25, 13), 96, DdsRefusal::Accepted, 96, 48, 2},
         {"ASTC 10x5 1x1", dxtFields("ASA5", 1, 1), 16, DdsRefusal::Accepted, 16, 16, 1},
         {"ASTC 12x12 13x1 one byte short", dxtFields("ASCC", 13, 1), 31, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"EAC RG11 6x6 holding the whole block only", dxtFields("EAC2", 6, 6), 16, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"ATC 6x6 holding the whole block only", dxtFields("ATC ", 6, 6), 8, DdsRefusal::LevelTruncated, 0, 0, 0},
+        {"ASTC 4x4 6x6 holding the whole block only", dxtFields("DX10", 6, 6), 16, DdsRefusal::LevelTruncated, 0, 0, 0, 134},
         {"PVRTC1 4 bpp 4x4: a 2x2 grid", dxtFields("PTC4", 4, 4), 32, DdsRefusal::Accepted, 32, 16, 1},
         {"PVRTC1 2 bpp 16x1", dxtFields("PVR2", 16, 1), 32, DdsRefusal::Accepted, 32, 16, 1},
         {"PVRTC1 2 bpp 64x16", dxtFields("PTC2", 64, 16), 256, DdsRefusal::Accepted, 256, 64, 4},
@@ -254,6 +257,7 @@ TEST(Header, PlansAndReasons) {
         {"NV12 5x4", dxtFields("DX10", 5, 4), 100, DdsRefusal::OddPlanarSize, 0, 0, 0, 103},
         {"YUY2 5x2: three pairs a row", dxtFields("YUY2", 5, 2), 24, DdsRefusal::Accepted, 24, 12, 2},
         {"R1 9x2: two bytes a row", dxtFields("DX10", 9, 2), 4, DdsRefusal::Accepted, 4, 2, 2, 66},
+        {"R1 16x2: two bytes a row", dxtFields("DX10", 16, 2), 4, DdsRefusal::Accepted, 4, 2, 2, 66},
         {"P8 3x2 after its palette", maskFields(24, 0, 0, 0, 0, 3, 2, 0x20), 1030, DdsRefusal::Accepted, 6, 3, 2},
         {"P8 3x2 one byte short", maskFields(24, 0, 0, 0, 0, 3, 2, 0x20), 1029, DdsRefusal::LevelTruncated, 0, 0, 0},
         {"P8 inside its palette", maskFields(8, 0, 0, 0, 0, 3, 2, 0x20), 1000, DdsRefusal::LevelTruncated, 0, 0, 0},
@@ -278,9 +282,10 @@ TEST(Header, PlansAndReasons) {
             EXPECT_EQ(plan.sourceRowBytes, c.rowBytes);
             EXPECT_EQ(plan.sourceRows, c.rows);
             // A PVRTC1 band also holds its two neighbour rows and one tile.
-            const uint32_t band = ddsIsPvrtc(plan.blocks) ? ddsPvrtcBandBytes : ddsChunkBytes;
-            EXPECT_LE(plan.chunkBytes, std::max(band, plan.sourceRowBytes) * (ddsIsPvrtc(plan.blocks) ? 2 : 1) +
-                                           (ddsIsPvrtc(plan.blocks) ? 2 * plan.sourceRowBytes : 0));
+            const bool bands = plan.format->rows == RowLayout::WordGrid;
+            const uint32_t band = bands ? ddsPvrtcBandBytes : ddsChunkBytes;
+            EXPECT_LE(plan.chunkBytes, std::max(band, plan.sourceRowBytes) * (bands ? 2 : 1) +
+                                           (bands ? 2 * plan.sourceRowBytes : 0));
         }
     }
 }

@@ -95,7 +95,7 @@ void writeDx10(std::FILE *out, const DdsHeaderDx10 &dx10) {
 
 void writeImport(std::FILE *out, const DdsPlan &plan) {
     const bool blocks = plan.format->coding == PixelCoding::Blocks;
-    const bool words = ddsIsPvrtc(plan.blocks);
+    const bool words = plan.format->rows == RowLayout::WordGrid;
     const bool planes = plan.secondPlaneRowBytes != 0;
     std::fprintf(out, "  import: %s, %s (type %d), %" PRIu32 " stored rows of %s", plan.format->name,
                  plan.type == TextureType::Rgb ? "RGB" : "RGBA", static_cast<int>(plan.type), plan.sourceRows,

@@ -31,7 +31,6 @@ struct RgtcLayout {
     static constexpr bool HasGreen = ddsRgtcHasGreen(Format);
     static constexpr bool IsSigned = ddsRgtcIsSigned(Format);
     static constexpr bool IsNormal = ddsRgtcIsNormal(Format);
-    static constexpr size_t BlockBytes = ddsBlockBytes(Format);
 };
 
 // An endpoint byte as the unsigned decoder takes it.  A signed endpoint

@@ -1,4 +1,4 @@
-// BC7 and BC6H block rows for ddsDecodeBlockRow, with the plain decoders'
+// BC7 and BC6H block rows for ddsBlockRowKernel, with the plain decoders'
 // output byte for byte: the portable and SSE2 tiers.  A block's mode (from
 // the first byte) picks one function of a table, made for that mode from
 // its layout (layout.h), so that every field sits at a position known when

@@ -34,11 +34,15 @@
 // Pixels a word covers across (it is always 4 pixels tall).
 inline uint32_t ddsPvrtcWordWidth(bool twoBitsPerPixel) { return twoBitsPerPixel ? 8u : 4u; }
 
-// The word grid of an image: max(ceil(width / word width), 2) words across,
-// max(ceil(height / 4), 2) down; and the bytes of the level (8 a word).
-uint32_t ddsPvrtcGridWidth(uint32_t width, bool twoBitsPerPixel);
-uint32_t ddsPvrtcGridHeight(uint32_t height);
-uint64_t ddsPvrtcLevelBytes(uint32_t width, uint32_t height, bool twoBitsPerPixel);
+// The words of the grid along a side of `pixels` pixels, `wordSide` pixels
+// a word: max(ceil(pixels / wordSide), 2).  An image's grid is
+// ddsPvrtcGridWidth words across and ddsPvrtcGridHeight down, 8 bytes a
+// word.
+uint32_t ddsPvrtcGridSide(uint32_t pixels, uint32_t wordSide);
+inline uint32_t ddsPvrtcGridWidth(uint32_t width, bool twoBitsPerPixel) {
+    return ddsPvrtcGridSide(width, ddsPvrtcWordWidth(twoBitsPerPixel));
+}
+inline uint32_t ddsPvrtcGridHeight(uint32_t height) { return ddsPvrtcGridSide(height, 4); }
 
 // The position in the level (in words) of word (x, y) of a grid whose
 // dimensions are powers of two.
@@ -87,8 +91,7 @@ bool ddsDecodePvrtcWordRowTier(KernelTier tier, const uint8_t *above, const uint
                                int bytesPerPixel);
 
 // The whole image, pixel by pixel from the Morton-ordered level (its
-// ddsPvrtcLevelBytes bytes): width * height RGBA pixels, rows top to
-// bottom.  The plain decoder that the banded path is held to.
+// grid's words): width * height RGBA pixels, rows top to bottom.  The plain decoder that the banded path is held to.
 void ddsDecodePvrtcImage(const uint8_t *level, uint32_t width, uint32_t height, bool twoBitsPerPixel,
                          uint8_t *rgba);
 

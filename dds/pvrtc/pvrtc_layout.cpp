@@ -6,19 +6,9 @@
 
 #include "pvrtc/pvrtc.h"
 
-uint32_t ddsPvrtcGridWidth(uint32_t width, bool twoBitsPerPixel) {
-    const uint32_t wordWidth = ddsPvrtcWordWidth(twoBitsPerPixel);
-    const uint32_t words = width / wordWidth + (width % wordWidth != 0 ? 1 : 0);
+uint32_t ddsPvrtcGridSide(uint32_t pixels, uint32_t wordSide) {
+    const uint32_t words = pixels / wordSide + (pixels % wordSide != 0 ? 1 : 0);
     return words < 2 ? 2 : words;
-}
-
-uint32_t ddsPvrtcGridHeight(uint32_t height) {
-    const uint32_t words = height / 4 + (height % 4 != 0 ? 1 : 0);
-    return words < 2 ? 2 : words;
-}
-
-uint64_t ddsPvrtcLevelBytes(uint32_t width, uint32_t height, bool twoBitsPerPixel) {
-    return uint64_t{ddsPvrtcGridWidth(width, twoBitsPerPixel)} * ddsPvrtcGridHeight(height) * 8;
 }
 
 // The low bits of x and y interleave (y's bit first) as far as the smaller

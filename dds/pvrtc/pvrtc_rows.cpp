@@ -21,19 +21,6 @@ namespace {
 
 using namespace pvrtcwords;
 
-constexpr Lanes LowBytes = 0x00FF00FF00FF00FFull;
-constexpr Lanes ColourBytes = 0x000000FF00FF00FFull;
-constexpr Lanes AlphaByte = 0x00FF000000000000ull;
-
-// Sums with weights summing to 16 (K = 6) or 32 (K = 7) to 8 bits a lane:
-// colour (s >> K) + (s >> (K - 5)), alpha (held as 4 s) (s >> (K - 2)) +
-// (s >> (K - 6)).
-template <bool TwoBits>
-inline Lanes widened(Lanes s) {
-    constexpr unsigned K = TwoBits ? 7 : 6;
-    return ((s >> K) & LowBytes) + ((s >> (K - 5)) & ColourBytes) + ((s >> (K - 4)) & AlphaByte);
-}
-
 template <int BytesPerPixel>
 inline void store(uint8_t *destination, Lanes pixel) {
     destination[0] = static_cast<uint8_t>(pixel);
@@ -77,10 +64,7 @@ void decodePortable(const uint8_t *above, const uint8_t *row, const uint8_t *bel
                 const Lanes a = W::left[c] * left.a[r] + W::here[c] * here.a[r] + W::right[c] * right.a[r];
                 const Lanes b = W::left[c] * left.b[r] + W::here[c] * here.b[r] + W::right[c] * right.b[r];
                 const uint32_t weight = static_cast<uint32_t>(weights[r] >> (8 * c)) & 0xFF;
-                const uint32_t m = weight & (PunchThrough - 1);
-                Lanes pixel = ((widened<TwoBits>(a) * (8 - m) + widened<TwoBits>(b) * m) >> 3) & LowBytes;
-                if (weight & PunchThrough) pixel &= ~AlphaByte;
-                store<BytesPerPixel>(destination + c * BytesPerPixel, pixel);
+                store<BytesPerPixel>(destination + c * BytesPerPixel, blended<TwoBits>(a, b, weight));
             }
         }
         left = here;
@@ -99,13 +83,9 @@ bool ddsDecodePvrtcWordRowTier(KernelTier tier, const uint8_t *above, const uint
         return ddsDecodePvrtcWordRowSsse3(above, row, below, gridWidth, twoBitsPerPixel, rows, pixelColumns,
                                           bytesPerPixel);
     }
-    if (twoBitsPerPixel) {
-        if (bytesPerPixel == 4) decodePortable<true, 4>(above, row, below, gridWidth, rows, pixelColumns);
-        else decodePortable<true, 3>(above, row, below, gridWidth, rows, pixelColumns);
-    } else {
-        if (bytesPerPixel == 4) decodePortable<false, 4>(above, row, below, gridWidth, rows, pixelColumns);
-        else decodePortable<false, 3>(above, row, below, gridWidth, rows, pixelColumns);
-    }
+    constexpr WordRowDecoder Portable[2][2] = {{decodePortable<false, 3>, decodePortable<false, 4>},
+                                               {decodePortable<true, 3>, decodePortable<true, 4>}};
+    Portable[twoBitsPerPixel][bytesPerPixel == 4](above, row, below, gridWidth, rows, pixelColumns);
     return true;
 }
 

@@ -219,13 +219,9 @@ bool ddsDecodePvrtcWordRowSsse3(const uint8_t *above, const uint8_t *row, const 
                                 int bytesPerPixel) {
 #if defined(DDS_HAVE_SSSE3)
     if (!ddsCpuHasSsse3() || (bytesPerPixel != 3 && bytesPerPixel != 4)) return false;
-    if (twoBitsPerPixel) {
-        if (bytesPerPixel == 4) decodeSsse3<true, 4>(above, row, below, gridWidth, rows, pixelColumns);
-        else decodeSsse3<true, 3>(above, row, below, gridWidth, rows, pixelColumns);
-    } else {
-        if (bytesPerPixel == 4) decodeSsse3<false, 4>(above, row, below, gridWidth, rows, pixelColumns);
-        else decodeSsse3<false, 3>(above, row, below, gridWidth, rows, pixelColumns);
-    }
+    constexpr pvrtcwords::WordRowDecoder Ssse3[2][2] = {{decodeSsse3<false, 3>, decodeSsse3<false, 4>},
+                                                        {decodeSsse3<true, 3>, decodeSsse3<true, 4>}};
+    Ssse3[twoBitsPerPixel][bytesPerPixel == 4](above, row, below, gridWidth, rows, pixelColumns);
     return true;
 #else
     (void)above, (void)row, (void)below, (void)gridWidth, (void)twoBitsPerPixel, (void)rows, (void)pixelColumns,

@@ -1,8 +1,11 @@
-// The pieces of the word-row decoders (pvrtc_rows.cpp, pvrtc_rows_ssse3.cpp):
-// each word's colours interpolated down its four pixel rows (the portable
-// rows' form; the SSSE3 rows make the same values in a register), and each
-// pixel's modulation weight, prepared word by word along a word row (both
-// tiers).  Nothing here divides or looks a word up by its Morton index.
+// The rules of a PVRTC1 word, which every decoder takes (the plain one,
+// pvrtc_image.cpp, pixel by pixel; the word-row decoders, pvrtc_rows.cpp and
+// pvrtc_rows_ssse3.cpp, word by word along a word row): its colours A and
+// B, each pixel's modulation weight, and the widening and blend of the
+// interpolated colours into a pixel (the SSSE3 rows make the same values in
+// registers).  Also each word's colours interpolated down its four pixel
+// rows, the portable rows' form.  Nothing here divides or looks a word up
+// by its Morton index.
 #ifndef DDS_PVRTC_WORDS_H
 #define DDS_PVRTC_WORDS_H
 
@@ -68,18 +71,48 @@ inline Column columnAt(const uint8_t *above, const uint8_t *row, const uint8_t *
 // PunchThrough where the pixel's alpha is 0.
 constexpr uint32_t PunchThrough = 16;
 
+// The 2-bit modulation codes as weights in eighths.
+constexpr uint32_t CodeWeights[4] = {0, 3, 5, 8};
+
+constexpr Lanes LowBytes = 0x00FF00FF00FF00FFull;
+constexpr Lanes ColourBytes = 0x000000FF00FF00FFull;
+constexpr Lanes AlphaByte = 0x00FF000000000000ull;
+
+// Sums of colours with weights summing to 16 (4 bits a pixel, K = 6) or 32
+// (2 bits, K = 7) to 8 bits a lane by the shifts that repeat a channel's
+// top bits: colour (s >> K) + (s >> (K - 5)), alpha (held as 4 s)
+// (s >> (K - 2)) + (s >> (K - 6)).
+template <bool TwoBits>
+inline Lanes widened(Lanes s) {
+    constexpr unsigned K = TwoBits ? 7 : 6;
+    return ((s >> K) & LowBytes) + ((s >> (K - 5)) & ColourBytes) + ((s >> (K - 4)) & AlphaByte);
+}
+
+// A pixel from its sums of colours A and B and its modulation weight:
+// (A (8 - m) + B m) / 8 a channel, alpha 0 for punch-through; R, G, B, A
+// in the low bytes of the four lanes.
+template <bool TwoBits>
+inline Lanes blended(Lanes a, Lanes b, uint32_t weight) {
+    const uint32_t m = weight & (PunchThrough - 1);
+    Lanes pixel = ((widened<TwoBits>(a) * (8 - m) + widened<TwoBits>(b) * m) >> 3) & LowBytes;
+    if (weight & PunchThrough) pixel &= ~AlphaByte;
+    return pixel;
+}
+
 // 4 bits a pixel: a row's four 2-bit codes (one byte) as weights, by the
-// word's mode (bit 0 of its colour data).
+// word's mode (bit 0 of its colour data): set, codes 1 and 2 weigh 4
+// eighths and 2 also makes the pixel transparent.
 struct CodeTable {
     uint32_t weights[2][256];
 };
 
 constexpr CodeTable codeTable() {
-    constexpr uint32_t byCode[2][4] = {{0, 3, 5, 8}, {0, 4, 4 + PunchThrough, 8}};
+    constexpr uint32_t punchThrough[4] = {0, 4, 4 + PunchThrough, 8};
     CodeTable table{};
-    for (unsigned mode = 0; mode < 2; ++mode) {
-        for (unsigned v = 0; v < 256; ++v) {
-            for (unsigned c = 0; c < 4; ++c) table.weights[mode][v] |= byCode[mode][v >> (2 * c) & 3] << (8 * c);
+    for (unsigned v = 0; v < 256; ++v) {
+        for (unsigned c = 0; c < 4; ++c) {
+            table.weights[0][v] |= CodeWeights[v >> (2 * c) & 3] << (8 * c);
+            table.weights[1][v] |= punchThrough[v >> (2 * c) & 3] << (8 * c);
         }
     }
     return table;
@@ -92,33 +125,40 @@ inline void weights4(const uint8_t *word, uint64_t weights[4]) {
     for (unsigned r = 0; r < 4; ++r) weights[r] = Codes4.weights[mode][modulation >> (8 * r) & 255];
 }
 
-// 2 bits a pixel (the rules are at ddsDecodePvrtcImage): the stored
-// weights of a row as bytes, from the row's 8 bits (direct: 8 where a bit
-// is set) or its four 2-bit codes (at the even bytes; the caller moves
-// them to the odd ones for odd rows).
+// 2 bits a pixel.  Bit 0 of the colour data clear: one bit a pixel
+// (weight 0 or 8), row-major.  Set: only the pixels whose column and row
+// have the same parity store a 2-bit code, row-major; the others take the
+// rounded mean of their stored neighbours, left, right, above and below,
+// or, when bit 0 of the modulation data is set, of left and right only
+// (bit 20 clear) or above and below only (bit 20 set).  The first stored
+// code's low bit is its high bit; so is the eleventh's (column 4, row 2)
+// where bit 20 chose the direction.
+//
+// The stored weights of a row as bytes, from the row's 8 bits (direct) or
+// its four 2-bit codes (at the even bytes; the caller moves them to the
+// odd ones for odd rows).
 struct StoredTables {
     uint64_t direct[256], codes[256];
 };
 
 constexpr StoredTables storedTables() {
-    constexpr uint64_t byCode[4] = {0, 3, 5, 8};
     StoredTables tables{};
     for (unsigned v = 0; v < 256; ++v) {
         for (unsigned c = 0; c < 8; ++c) tables.direct[v] |= uint64_t{(v >> c & 1u) * 8u} << (8 * c);
-        for (unsigned k = 0; k < 4; ++k) tables.codes[v] |= byCode[v >> (2 * k) & 3] << (16 * k);
+        for (unsigned k = 0; k < 4; ++k) tables.codes[v] |= uint64_t{CodeWeights[v >> (2 * k) & 3]} << (16 * k);
     }
     return tables;
 }
 
 constexpr StoredTables Stored2 = storedTables();
 
-enum Interpolation { Direct, BothWays, Horizontal, Vertical };
+enum class Interpolation : uint8_t { Direct, BothWays, Horizontal, Vertical };
 
 inline Interpolation interpolationOf(const uint8_t *word) {
-    if (!(word[4] & 1u)) return Direct;
+    if (!(word[4] & 1u)) return Interpolation::Direct;
     const uint32_t modulation = ddsLoad32(word);
-    if (!(modulation & 1u)) return BothWays;
-    return modulation & (1u << 20) ? Vertical : Horizontal;
+    if (!(modulation & 1u)) return Interpolation::BothWays;
+    return modulation & (1u << 20) ? Interpolation::Vertical : Interpolation::Horizontal;
 }
 
 // Stored weights of row r of a word (0 where a pixel stores none).  The
@@ -141,15 +181,15 @@ inline void weights2(const uint8_t *word, const uint64_t own[4], const uint64_t 
     constexpr uint64_t Ones = 0x0101010101010101ull;
     const Interpolation mode = interpolationOf(word);
     for (unsigned r = 0; r < 4; ++r) {
-        if (mode == Direct) {
+        if (mode == Interpolation::Direct) {
             weights[r] = own[r];
             continue;
         }
         const uint64_t l = own[r] << 8 | left[r] >> 56, rt = own[r] >> 8 | right[r] << 56;
         const uint64_t up = r > 0 ? own[r - 1] : aboveLast, down = r < 3 ? own[r + 1] : belowFirst;
         uint64_t mean;
-        if (mode == BothWays) mean = (l + rt + up + down + 2 * Ones) >> 2 & 0x3F * Ones;
-        else if (mode == Horizontal) mean = (l + rt + Ones) >> 1 & 0x7F * Ones;
+        if (mode == Interpolation::BothWays) mean = (l + rt + up + down + 2 * Ones) >> 2 & 0x3F * Ones;
+        else if (mode == Interpolation::Horizontal) mean = (l + rt + Ones) >> 1 & 0x7F * Ones;
         else mean = (up + down + Ones) >> 1 & 0x7F * Ones;
         const uint64_t stored = (r & 1u) ? 0xFF00FF00FF00FF00ull : 0x00FF00FF00FF00FFull;
         weights[r] = (own[r] & stored) | (mean & ~stored);
@@ -195,6 +235,11 @@ inline void nextWeights(WeightWalk &walk, uint32_t x, uint32_t rightX, uint64_t 
              storedRow(walk.below + size_t{x} * 8, 0), weights);
     for (unsigned r = 0; r < 4; ++r) walk.left[r] = walk.here[r], walk.here[r] = walk.right[r];
 }
+
+// A word-row decoder of one tier, word width and pixel size: the
+// arguments of ddsDecodePvrtcWordRow that the choice leaves.
+using WordRowDecoder = void (*)(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth,
+                                uint8_t *const rows[4], uint32_t pixelColumns);
 
 }  // namespace pvrtcwords
 
