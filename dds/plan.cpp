@@ -114,10 +114,38 @@ DdsRefusal checkSizes(const DdsHeader &header, RowLayout rows) {
     return DdsRefusal::Accepted;
 }
 
-// Places the image after the header's records, which end at `headerEnd`,
-// and the row's prefix (a palette), which the file must hold.
+// The first image, which is read as it always has been: its linear size
+// and its whole blocks.  A cross is never that.
+bool isFirstImage(const DdsPlan &plan) { return !plan.cross && ddsIsFirstImage(plan.texture, plan.image); }
+
+// The image `choice` asks for, or a cross of the faces of its element and
+// level, and its size.  A level's planes must have an even size.
+DdsRefusal chooseImage(const DdsImageChoice &choice, DdsPlan *plan) {
+    plan->choice = choice;
+    plan->texture = ddsTextureOf(plan->header, plan->hasDx10 ? &plan->dx10 : nullptr);
+    plan->cross = choice.cubeCross && plan->texture.cube;
+    DdsImageChoice image = choice;
+    if (plan->cross) image.face = ddsAnyFace;
+    const DdsRefusal refusal = ddsChooseImage(plan->texture, image, &plan->image);
+    if (refusal != DdsRefusal::Accepted) return refusal;
+    plan->width = ddsLevelSide(plan->header.width, plan->image.level);
+    plan->height = ddsLevelSide(plan->header.height, plan->image.level);
+    const bool planes = plan->format->rows == RowLayout::Planes;
+    if (planes && (plan->width % 2 != 0 || plan->height % 2 != 0)) return DdsRefusal::OddPlanarSize;
+    return DdsRefusal::Accepted;
+}
+
+// Where `image` starts: after the header's records, which end at
+// `headerEnd`, the row's prefix (a palette) and the images stored before it.
+uint64_t imageOffset(const DdsPlan &plan, uint64_t headerEnd, const DdsImageIndex &image) {
+    const uint64_t first = headerEnd + plan.format->prefixBytes;
+    const uint64_t before = ddsImageSpan(plan.texture, *plan.format, image).offset;
+    return before > UINT64_MAX - first ? UINT64_MAX : first + before;
+}
+
+// Places the image, whose start the file must hold.
 DdsRefusal placeImage(uint64_t length, uint64_t headerEnd, DdsPlan *plan) {
-    const uint64_t offset = headerEnd + plan->format->prefixBytes;
+    const uint64_t offset = imageOffset(*plan, headerEnd, plan->image);
     if (length < offset) return DdsRefusal::LevelTruncated;
     plan->paletteOffset = headerEnd;
     plan->dataOffset = offset;
@@ -125,11 +153,30 @@ DdsRefusal placeImage(uint64_t length, uint64_t headerEnd, DdsPlan *plan) {
     return DdsRefusal::Accepted;
 }
 
+// The faces of a cross: where each face the file holds starts; each must
+// be in the file, and the cross's four bytes a pixel within the host's
+// limit.
+DdsRefusal placeCrossFaces(uint64_t length, uint64_t headerEnd, DdsPlan *plan) {
+    if (uint64_t{plan->width} * plan->height * 12 > ddsMaxHostBytes / 4) return DdsRefusal::ImageTooLarge;
+    plan->crossFaces = plan->texture.faces;
+    for (uint32_t face = 0; face < ddsCubeFaces; ++face) {
+        if ((plan->crossFaces >> face & 1) == 0) continue;
+        const DdsImageIndex image{plan->image.element, face, plan->image.level, 0};
+        const uint64_t offset = imageOffset(*plan, headerEnd, image);
+        if (offset > length || length - offset < plan->levelBytes) return DdsRefusal::LevelTruncated;
+        plan->faceOffsets[face] = offset;
+    }
+    plan->outputWidth = 4 * plan->width;
+    plan->outputHeight = 3 * plan->height;
+    return DdsRefusal::Accepted;
+}
+
 // The row's linear size rule: a legacy header's linear size, where given,
-// declares the level.
+// declares the first image's level.
 bool hasLinearSize(const DdsPlan &plan) {
     const DdsHeader &header = plan.header;
-    return plan.format->readsLinearSize && (header.flags & DdsFlagLinearSize) && header.pitchOrLinearSize != 0;
+    return plan.format->readsLinearSize && (header.flags & DdsFlagLinearSize) && header.pitchOrLinearSize != 0 &&
+           isFirstImage(plan);
 }
 
 // The bytes the header declares for a level that stores `stored`: a
@@ -137,6 +184,7 @@ bool hasLinearSize(const DdsPlan &plan) {
 // blocks (FourCC 0) w/4 x h/4 of those blocks, else `stored`.
 uint64_t declaredBytes(const DdsPlan &plan, uint64_t stored) {
     if (hasLinearSize(plan)) return plan.header.pitchOrLinearSize;
+    if (!isFirstImage(plan)) return stored;
     const uint64_t blocks = uint64_t{plan.width / ddsBlockSide} * (plan.height / ddsBlockSide);
     return plan.format->declaredBlockBytes != 0 ? blocks * plan.format->declaredBlockBytes : stored;
 }
@@ -149,7 +197,7 @@ DdsRefusal chooseBlockRows(DdsPlan *plan, const DdsLevelRows &full, DdsLevelRows
     // Files of some formats have always been written with every block: one
     // without its partial blocks is cut short.
     if (plan->format->holdsEveryBlock && plan->dataBytes < full.bytes) return DdsRefusal::LevelTruncated;
-    plan->partialBlocks = plan->dataBytes >= full.bytes && !declaresLess;
+    plan->partialBlocks = (plan->dataBytes >= full.bytes && !declaresLess) || !isFirstImage(*plan);
     if (plan->partialBlocks) return DdsRefusal::Accepted;
     const uint64_t across = plan->width / shape.width;
     const uint64_t down = plan->height / shape.height;
@@ -228,14 +276,14 @@ DdsRefusal scanTransparency(const DdsSource &source, const TextureType *reported
     return DdsRefusal::Accepted;
 }
 
-DdsRefusal plan(const DdsSource &source, const TextureType *reported, DdsPlan *plan) {
+DdsRefusal plan(const DdsSource &source, const TextureType *reported, const DdsImageChoice &choice,
+                DdsPlan *plan) {
     uint64_t headerEnd = 0;
     DdsRefusal refusal = readHeaders(source, plan, &headerEnd);
     if (refusal == DdsRefusal::Accepted) refusal = findFormat(plan);
     if (refusal == DdsRefusal::Accepted) refusal = checkSizes(plan->header, plan->format->rows);
+    if (refusal == DdsRefusal::Accepted) refusal = chooseImage(choice, plan);
     if (refusal != DdsRefusal::Accepted) return refusal;
-    plan->width = plan->header.width;
-    plan->height = plan->header.height;
     DdsLevelRows level{};
     refusal = placeImage(source.length, headerEnd, plan);
     if (refusal == DdsRefusal::Accepted) refusal = chooseRows(plan, &level);
@@ -245,8 +293,15 @@ DdsRefusal plan(const DdsSource &source, const TextureType *reported, DdsPlan *p
     if (refusal != DdsRefusal::Accepted) return refusal;
     setRows(plan, level);
     if (!ddsSetChunkRows(plan, chunkRows(*plan))) return DdsRefusal::LevelTooLarge;
-    plan->type = typeOfRule(plan->format->type, plan->header.pixelFormat);
-    if (plan->format->type == TypeRule::Transparency) refusal = scanTransparency(source, reported, plan);
+    plan->outputWidth = plan->width;
+    plan->outputHeight = plan->height;
+    if (plan->cross) {
+        plan->type = TextureType::Rgba;  // the cells between the faces are transparent
+        refusal = placeCrossFaces(source.length, headerEnd, plan);
+    } else {
+        plan->type = typeOfRule(plan->format->type, plan->header.pixelFormat);
+        if (plan->format->type == TypeRule::Transparency) refusal = scanTransparency(source, reported, plan);
+    }
     plan->pixelBytes = ddsBytesPerPixel(plan->type);
     return refusal;
 }
@@ -284,12 +339,13 @@ bool ddsSetChunkRows(DdsPlan *plan, uint32_t rows) {
     return true;
 }
 
-DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *out) {
+DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *out, const DdsImageChoice &choice) {
     *out = DdsPlan{};
-    return plan(source, nullptr, out);
+    return plan(source, nullptr, choice, out);
 }
 
-DdsRefusal ddsPlanReportedImage(const DdsSource &source, TextureType reported, DdsPlan *out) {
+DdsRefusal ddsPlanReportedImage(const DdsSource &source, TextureType reported, DdsPlan *out,
+                                const DdsImageChoice &choice) {
     *out = DdsPlan{};
-    return plan(source, &reported, out);
+    return plan(source, &reported, choice, out);
 }

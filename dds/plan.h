@@ -13,6 +13,7 @@
 #include "header.h"
 #include "refusal.h"
 #include "source.h"
+#include "texture.h"
 
 // The chunk that the level streams through holds this many bytes, or one
 // source row when a row is larger.
@@ -62,26 +63,43 @@ struct DdsPlan {
     // blocks being read: the decode fails at a block it reads that has a
     // transparent texel inside the image.
     bool confirmType;
+    DdsImageChoice choice;     // what the import was asked for
+    DdsTexture texture;        // what the file holds
+    DdsImageIndex image;       // the image planned: for a cross, the first face the file holds
+    // A cube map as a cross (choice.cubeCross on a cube map): the faces of
+    // the chosen element and level, each width x height and planned alike,
+    // in one Rgba image of outputWidth = 4 width by outputHeight = 3 height;
+    // crossFaces has bit f for each face the file holds, whose image starts
+    // at faceOffsets[f].  Otherwise the output is the image itself.
+    bool cross;
+    uint32_t crossFaces;
+    uint64_t faceOffsets[ddsCubeFaces];
+    uint32_t outputWidth;
+    uint32_t outputHeight;
 };
 
 // Reads the header (offset 4), the DX10 record when the header announces
 // one, and, for DXT1 and BC1, whose type depends on their blocks, the
-// blocks of the top level (on the stack, a piece at a time, stopping at the
-// first transparent texel) from `source`, and plans the import of the first
-// image: for an
-// array its first element, for a cube map its first face, for a volume the
-// first slice of the top level, all of which start the data.
-// Returns DdsRefusal::Accepted, or why the file is refused; the plan is then filled
-// only as far as the planning got (the header once it was read).
+// blocks of the image (on the stack, a piece at a time, stopping at the
+// first transparent texel) from `source`, and plans the import of the image
+// `choice` asks for (texture.h: by default the first image: for an array
+// its first element, for a cube map its first face, for a volume the first
+// slice of the top level), or of a cube map's cross.
+// Returns DdsRefusal::Accepted, or why the file is refused; the plan is then
+// filled only as far as the planning got (the header once it was read).
 //
-// Block rows: a file whose width or height is not a multiple of 4 normally
-// stores every block that touches the image, the last ones partly outside
-// it.  Such rows are read and every block decoded, clipped to the image,
-// when the bytes after the header hold that full level and a linear size,
-// where a legacy header gives one, does not declare less.  Otherwise the
-// rows hold only the whole blocks, tightly packed, and only those are
-// decoded.  A DX10 file's linear size is not read: writers disagree about
-// it, and the format gives every size.
+// The first image is read as it always has been.  Block rows: a file whose
+// width or height is not a multiple of 4 normally stores every block that
+// touches the image, the last ones partly outside it.  Such rows are read
+// and every block decoded, clipped to the image, when the bytes after the
+// header hold that full level and a linear size, where a legacy header
+// gives one, does not declare less.  Otherwise the rows hold only the whole
+// blocks, tightly packed, and only those are decoded.  A DX10 file's linear
+// size is not read: writers disagree about it, and the format gives every
+// size.  Every other image lies where the sizes before it put it and holds
+// every block that touches it; the linear size is not read for it (writers
+// give the top level's, or the whole chain's).  Only the image planned (or
+// the cross's faces) must be in the file: what comes after is not checked.
 //
 // Rows whose format holds every block (ETC, EAC, ATC, ASTC) must hold
 // every block that touches the image.  A word grid's stored row (PVRTC1) is
@@ -90,7 +108,7 @@ struct DdsPlan {
 //
 // Nothing of the level is read but DXT1 and BC1's blocks: a palette is
 // read by the image request (ddsStartLevel).
-DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *plan);
+DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *plan, const DdsImageChoice &choice = DdsImageChoice{});
 
 // Plans as ddsPlanImage, for an image request after a query that reported
 // `reported`.  When that is Rgb, a DXT1 or BC1 image whose first block is
@@ -99,7 +117,8 @@ DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *plan);
 // and marked confirmType.  Everything else is planned exactly as
 // ddsPlanImage plans it: an Rgba image's scan stops at its first
 // transparent texel.
-DdsRefusal ddsPlanReportedImage(const DdsSource &source, TextureType reported, DdsPlan *plan);
+DdsRefusal ddsPlanReportedImage(const DdsSource &source, TextureType reported, DdsPlan *plan,
+                                const DdsImageChoice &choice = DdsImageChoice{});
 
 // Sets the source rows read at a time (a word grid: a power of two no
 // larger than the grid) and the chunk they need; false, changing nothing,

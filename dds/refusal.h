@@ -20,7 +20,7 @@
     X(NoWholeBlock, "no whole 4 x 4 block, and the file does not hold the partial ones")    \
     X(LevelTooLarge, "the top level is declared larger than 2^31 - 1 bytes")                \
     X(LinearSizeTooSmall, "the declared level size is smaller than the level")              \
-    X(LevelTruncated, "the file ends before the end of the top level")                      \
+    X(LevelTruncated, "the file ends before the end of the image")                          \
     X(ReadFailed, "the file could not be read")                                             \
     X(Dx10HeaderTruncated, "the file ends inside the DX10 header")                          \
     X(UnsupportedDxgiFormat, "unsupported DXGI format (video or unknown)")                  \
@@ -35,7 +35,8 @@
     X(ExtendedRangeFormat, "extended-range (XR bias) format")                               \
     X(LegacyDepthFormat, "legacy depth format other than D16")                              \
     X(SmallPalette, "1-, 2- and 4-bit palette indices are not decoded")                     \
-    X(OddPlanarSize, "planar YUV (NV12, P010, P016) of odd width or height")
+    X(OddPlanarSize, "planar YUV (NV12, P010, P016) of odd width or height")                \
+    X(CubeFaceMissing, "the cube map does not hold the face asked for")
 
 enum class DdsRefusal : int {
 #define DDS_REFUSAL_NAME(name, text) name,

@@ -44,13 +44,14 @@ void placeUncoveredPixels(const DdsPlan &image, const RowPlacement &rows) {
 // A row of blocks: the whole blocks of a row that lies wholly inside the
 // image through the block kernel, the blocks that cross the right or the
 // bottom edge one at a time, clipped.
-void decodeBlockRow(const DdsLevelDecoder &level, const uint8_t *source, uint32_t sourceRow) {
+void decodeBlockRow(const DdsLevelDecoder &level, const RowPlacement &rows, const uint8_t *source,
+                    uint32_t sourceRow) {
     const DdsPlan &plan = *level.plan;
     const BlockShape shape = ddsBlockShape(plan.blocks);
     const uint32_t top = shape.height * sourceRow;
     const uint32_t rowsInside = std::min<uint32_t>(shape.height, plan.height - top);
     uint8_t *destinations[ddsMaxBlockSide] = {};
-    for (uint32_t r = 0; r < rowsInside; ++r) destinations[r] = level.rows.row(top + r);
+    for (uint32_t r = 0; r < rowsInside; ++r) destinations[r] = rows.row(top + r);
 
     uint32_t wholeBlocks = 0;
     if (rowsInside == shape.height) {
@@ -67,20 +68,89 @@ void decodeBlockRow(const DdsLevelDecoder &level, const uint8_t *source, uint32_
 // A row of a pixel layout through its converter; a planar YUV source row
 // (two luma rows, and their chroma row from `secondPlane`) makes two rows
 // of the image.
-void decodeLayoutRow(const DdsLevelDecoder &level, const uint8_t *source, const uint8_t *secondPlane,
-                     uint32_t sourceRow) {
+void decodeLayoutRow(const DdsLevelDecoder &level, const RowPlacement &rows, const uint8_t *source,
+                     const uint8_t *secondPlane, uint32_t sourceRow) {
     const bool planar = level.plan->secondPlaneRowBytes != 0;
-    uint8_t *const rows[2] = {level.rows.row(planar ? 2 * sourceRow : sourceRow),
-                              planar ? level.rows.row(2 * sourceRow + 1) : nullptr};
-    level.layout.kernel(level.layout.state, source, secondPlane, level.plan->width, rows);
+    uint8_t *const destinations[2] = {rows.row(planar ? 2 * sourceRow : sourceRow),
+                                      planar ? rows.row(2 * sourceRow + 1) : nullptr};
+    level.layout.kernel(level.layout.state, source, secondPlane, level.plan->width, destinations);
 }
 
-void decodeSourceRow(const DdsLevelDecoder &level, const uint8_t *source, const uint8_t *secondPlane,
-                     uint32_t sourceRow) {
+void decodeSourceRow(const DdsLevelDecoder &level, const RowPlacement &rows, const uint8_t *source,
+                     const uint8_t *secondPlane, uint32_t sourceRow) {
     if (level.plan->format->coding == PixelCoding::Blocks) {
-        decodeBlockRow(level, source, sourceRow);
+        decodeBlockRow(level, rows, source, sourceRow);
     } else {
-        decodeLayoutRow(level, source, secondPlane, sourceRow);
+        decodeLayoutRow(level, rows, source, secondPlane, sourceRow);
+    }
+}
+
+// The cells of a cross, column and row, of the faces +X, -X, +Y, -Y, +Z,
+// -Z: +Y above +Z, -Y below it, and -X, +Z, +X, -Z across the middle row.
+constexpr uint32_t CrossColumn[ddsCubeFaces] = {2, 0, 1, 1, 1, 3};
+constexpr uint32_t CrossRow[ddsCubeFaces] = {1, 1, 0, 2, 1, 1};
+
+uint32_t countBits(uint32_t bits) {
+    uint32_t count = 0;
+    for (; bits != 0; bits &= bits - 1) ++count;
+    return count;
+}
+
+// The face of part `part` of a cross: the part-th face the file holds.
+uint32_t faceOfPart(const DdsPlan &plan, uint32_t part) {
+    uint32_t face = 0;
+    for (uint32_t left = part;; ++face) {
+        if ((plan.crossFaces >> face & 1) != 0 && left-- == 0) return face;
+    }
+}
+
+// The chunks of one image (a face of a cross).
+uint32_t imageChunks(const DdsPlan &plan) {
+    return plan.sourceRows / plan.rowsPerChunk + (plan.sourceRows % plan.rowsPerChunk != 0 ? 1 : 0);
+}
+
+// A cross: each face the file holds in its cell, every other cell
+// (0, 0, 0, 0).  The empty cells of a row of cells that a face is in are
+// cleared by that face's chunks, row by row as they decode it (on every
+// decoding thread); a row of cells without a face is cleared now.
+void placeCross(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLevelDecoder *level) {
+    const size_t stride = size_t{plan.outputWidth} * 4, cellBytes = size_t{plan.width} * 4;
+    uint32_t filled[3] = {};  // bit c: a face fills column c of the row of cells
+    for (uint32_t face = 0; face < ddsCubeFaces; ++face) {
+        if ((plan.crossFaces >> face & 1) != 0) filled[CrossRow[face]] |= 1u << CrossColumn[face];
+    }
+    bool cleared[3] = {};  // a face of the row of cells clears its empty cells
+    for (uint32_t part = 0; part < countBits(plan.crossFaces); ++part) {
+        const uint32_t face = faceOfPart(plan, part), cellRow = CrossRow[face];
+        level->rows[part] = RowPlacement{pixels + CrossColumn[face] * cellBytes, stride, plan.outputHeight,
+                                         reverseRows, cellRow * plan.height};
+        level->column[part] = CrossColumn[face];
+        level->clearColumns[part] = cleared[cellRow] ? 0 : 0xFu & ~filled[cellRow];
+        cleared[cellRow] = true;
+    }
+    const RowPlacement whole{pixels, stride, plan.outputHeight, reverseRows, 0};
+    for (uint32_t y = 0; y < plan.outputHeight; ++y) {
+        if (filled[y / plan.height] == 0) std::memset(whole.row(y), 0, stride);
+    }
+}
+
+// Clears the empty cells beside the rows of the face of `part` that chunk
+// `index` decoded.
+void clearBesideChunk(const DdsLevelDecoder &level, uint32_t part, uint32_t index) {
+    const DdsPlan &plan = *level.plan;
+    const uint32_t columns = level.clearColumns[part];
+    if (columns == 0) return;
+    const uint32_t perSourceRow = plan.format->coding == PixelCoding::Blocks ? ddsBlockShape(plan.blocks).height
+                                  : plan.secondPlaneRowBytes != 0           ? 2u
+                                                                            : 1u;
+    const uint64_t first = uint64_t{index} * plan.rowsPerChunk * perSourceRow;
+    const uint64_t end = std::min<uint64_t>(plan.height, first + uint64_t{plan.rowsPerChunk} * perSourceRow);
+    const size_t cellBytes = size_t{plan.width} * 4;
+    for (uint64_t y = first; y < end; ++y) {
+        uint8_t *row = level.rows[part].row(static_cast<uint32_t>(y)) - level.column[part] * cellBytes;
+        for (uint32_t column = 0; column < 4; ++column) {
+            if ((columns >> column & 1) != 0) std::memset(row + column * cellBytes, 0, cellBytes);
+        }
     }
 }
 
@@ -106,16 +176,28 @@ bool ddsStartLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels
         !ddsReadPalette(source, plan.paletteOffset, &level->layout.state.palette)) {
         return false;
     }
-    level->rows = RowPlacement{pixels, static_cast<size_t>(plan.width) * plan.pixelBytes, plan.height, reverseRows};
-    placeUncoveredPixels(plan, level->rows);
+    if (plan.cross) {
+        placeCross(plan, pixels, reverseRows, level);
+        return true;
+    }
+    level->rows[0] = RowPlacement{pixels, static_cast<size_t>(plan.width) * plan.pixelBytes, plan.height, reverseRows, 0};
+    placeUncoveredPixels(plan, level->rows[0]);
     return true;
 }
 
 uint32_t ddsChunkCount(const DdsPlan &plan) {
-    return plan.sourceRows / plan.rowsPerChunk + (plan.sourceRows % plan.rowsPerChunk != 0 ? 1 : 0);
+    return imageChunks(plan) * (plan.cross ? countBits(plan.crossFaces) : 1);
 }
 
 bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, uint8_t *chunk) {
+    if (plan.cross) {
+        // The face's image, planned alike, where it starts.
+        DdsPlan face = plan;
+        face.cross = false;
+        face.dataOffset = plan.faceOffsets[faceOfPart(plan, index / imageChunks(plan))];
+        face.secondPlaneOffset += face.dataOffset - plan.dataOffset;
+        return ddsReadChunk(source, face, index % imageChunks(plan), chunk);
+    }
     if (plan.format->rows == RowLayout::WordGrid) return ddsReadPvrtcBand(source, plan, index, chunk);
     const uint32_t first = index * plan.rowsPerChunk;
     const uint32_t count = std::min(plan.rowsPerChunk, plan.sourceRows - first);
@@ -130,8 +212,12 @@ bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, 
 
 void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk) {
     const DdsPlan &plan = *level.plan;
+    const uint32_t part = index / imageChunks(plan);
+    const RowPlacement &rows = level.rows[part];
+    index %= imageChunks(plan);
+    if (plan.cross) clearBesideChunk(level, part, index);
     if (plan.format->rows == RowLayout::WordGrid) {
-        ddsDecodePvrtcBand(plan, level.rows, index, chunk);
+        ddsDecodePvrtcBand(plan, rows, index, chunk);
         return;
     }
     const uint32_t first = index * plan.rowsPerChunk;
@@ -142,8 +228,8 @@ void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk
     const size_t firstPlaneBytes = plan.sourceRowBytes - plan.secondPlaneRowBytes;
     const uint8_t *secondPlane = chunk + count * firstPlaneBytes;
     for (uint32_t n = 0; n < count; ++n) {
-        const uint32_t i = level.rows.reverse ? count - 1 - n : n;
-        decodeSourceRow(level, chunk + i * firstPlaneBytes, secondPlane + size_t{i} * plan.secondPlaneRowBytes,
+        const uint32_t i = rows.reverse ? count - 1 - n : n;
+        decodeSourceRow(level, rows, chunk + i * firstPlaneBytes, secondPlane + size_t{i} * plan.secondPlaneRowBytes,
                         first + i);
     }
 }

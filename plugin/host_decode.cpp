@@ -42,7 +42,7 @@ class ChunkBuffers {
 // the process may run on, each with a chunk of its own within
 // ddsMaxParallelChunkBytes, and no more than there are chunks.
 uint32_t threadsFor(const DdsPlan &plan) {
-    uint32_t threads = ddsThreadsForImage(uint64_t{plan.width} * plan.height);
+    uint32_t threads = ddsThreadsForImage(uint64_t{plan.outputWidth} * plan.outputHeight);
     const uint32_t fit = ddsMaxParallelChunkBytes / plan.chunkBytes;
     if (threads > fit) threads = fit;
     if (threads > ddsChunkCount(plan)) threads = ddsChunkCount(plan);

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "host_decode.h"
+#include "image_choice.h"
 #include "importer.h"
 #include "open_file_table.h"
 #include "plan.h"
@@ -17,8 +18,8 @@ constexpr char FlipPreference[] = "KER:FlipDDSImages";
 // changed since would not fit it.
 bool fitsReport(const ReportedImage &reported, const DdsPlan &plan) {
     if (!reported.valid) return true;
-    return static_cast<uint32_t>(reported.width) == plan.width &&
-           static_cast<uint32_t>(reported.height) == plan.height && reported.type == plan.type;
+    return static_cast<uint32_t>(reported.width) == plan.outputWidth &&
+           static_cast<uint32_t>(reported.height) == plan.outputHeight && reported.type == plan.type;
 }
 
 ImportStatus getImage(int handle, uint8_t *pixels) {
@@ -29,15 +30,17 @@ ImportStatus getImage(int handle, uint8_t *pixels) {
     if (slot == nullptr || pixels == nullptr) return ImportStatus::ReadFailed;
 
     // The file is planned afresh, as it is now, so that the request stands
-    // on its own even when no query ran for this handle.  After a query
-    // that reported Rgb, DXT1 and BC1 are planned Rgb without reading every
-    // block a second time, and the decode confirms it from the blocks it
-    // reads.
+    // on its own even when no query ran for this handle: for the image the
+    // query chose, or without a query for the one the preferences choose
+    // now.  After a query that reported Rgb, DXT1 and BC1 are planned Rgb
+    // without reading every block a second time, and the decode confirms it
+    // from the blocks it reads.
     DdsSource source;
     if (!ddsFileSource(&slot->file, &source)) return ImportStatus::ReadFailed;
     DdsPlan plan;
-    const DdsRefusal refusal = slot->reported.valid ? ddsPlanReportedImage(source, slot->reported.type, &plan)
-                                                    : ddsPlanImage(source, &plan);
+    const DdsRefusal refusal =
+        slot->reported.valid ? ddsPlanReportedImage(source, slot->reported.type, &plan, slot->reported.choice)
+                             : ddsPlanImage(source, &plan, ddsReadImageChoice());
     if (refusal != DdsRefusal::Accepted) return ImportStatus::ReadFailed;
     if (!fitsReport(slot->reported, plan)) return ImportStatus::ReadFailed;
 

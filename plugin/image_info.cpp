@@ -1,5 +1,6 @@
 // The information query: what the host must know to size its pixel buffer.
 
+#include "image_choice.h"
 #include "importer.h"
 #include "open_file_table.h"
 #include "plan.h"
@@ -13,8 +14,8 @@ constexpr int NotTiled = 0;
 // Calls the host's setters in order, stopping at the first refusal; the
 // ones before it keep what they set.
 bool reportImage(QvImageInfo *info, const DdsPlan &plan) {
-    return qvSetTextureWidth(info, static_cast<int>(plan.width)) != 0 &&
-           qvSetTextureHeight(info, static_cast<int>(plan.height)) != 0 &&
+    return qvSetTextureWidth(info, static_cast<int>(plan.outputWidth)) != 0 &&
+           qvSetTextureHeight(info, static_cast<int>(plan.outputHeight)) != 0 &&
            qvSetTextureType(info, static_cast<int>(plan.type)) != 0 && qvSetTextureSampleSize(info, SampleBits) != 0 &&
            qvSetTextureTiledFlag(info, NotTiled) != 0;
 }
@@ -26,11 +27,13 @@ ImportStatus getInfo(int handle, QvImageInfo *info) {
 
     DdsSource source;
     if (!ddsFileSource(&slot->file, &source)) return ImportStatus::ReadFailed;
+    const DdsImageChoice choice = ddsReadImageChoice();
     DdsPlan plan;
-    if (ddsPlanImage(source, &plan) != DdsRefusal::Accepted) return ImportStatus::ReadFailed;
+    if (ddsPlanImage(source, &plan, choice) != DdsRefusal::Accepted) return ImportStatus::ReadFailed;
     if (!reportImage(info, plan)) return ImportStatus::ReadFailed;
 
-    slot->reported = ReportedImage{1, static_cast<int>(plan.width), static_cast<int>(plan.height), plan.type};
+    slot->reported =
+        ReportedImage{1, static_cast<int>(plan.outputWidth), static_cast<int>(plan.outputHeight), plan.type, choice};
     return ImportStatus::Ok;
 }
 

@@ -8,16 +8,19 @@
 
 #include "file_source.h"
 #include "formats.h"
+#include "texture.h"
 
 constexpr int MaxOpenFiles = 20;
 
 // What the information query told the host about a file, which sized the
-// host's pixel buffer from it.
+// host's pixel buffer from it, and the host's choice of image it was
+// planned for.
 struct ReportedImage {
     int valid;  // 1 after a query that set every field
     int width;
     int height;
     TextureType type;
+    DdsImageChoice choice;
 };
 
 struct OpenFileSlot {

@@ -14,8 +14,21 @@ namespace {
 
 using InfoQuery = PluginTest;
 
-const std::vector<std::string> allSetters = {"qvSetTextureWidth", "qvSetTextureHeight", "qvSetTextureType",
-                                             "qvSetTextureSampleSize", "qvSetTextureTiledFlag"};
+// The query reads the preferences that choose the image, with their
+// defaults (an absent face is told from face 0), before it plans.
+const char *const imagePreferences[] = {"DDS:MipLevel", "DDS:Element", "DDS:Face", "DDS:Slice",
+                                        "DDS:CubeCross", "DDS:Exposure", "DDS:HdrSrgb"};
+const intptr_t preferenceDefaults[] = {0, 0, INT32_MIN, 0, 0, 0, 0};
+constexpr int PreferenceReads = 7;
+
+// The query's calls: the preference reads, then `setters` of the setters.
+std::vector<std::string> queryCalls(size_t setters) {
+    std::vector<std::string> calls(PreferenceReads, "qvModelingPrefGetInteger");
+    const char *const all[] = {"qvSetTextureWidth", "qvSetTextureHeight", "qvSetTextureType",
+                               "qvSetTextureSampleSize", "qvSetTextureTiledFlag"};
+    calls.insert(calls.end(), all, all + setters);
+    return calls;
+}
 
 std::vector<uint8_t> dxt1Block(uint16_t color0, uint16_t color1) {
     std::vector<uint8_t> block;
@@ -151,7 +164,7 @@ TEST_F(InfoQuery, ReportsOrRefusesEachFile) {
         QvImageInfo record{};
         EXPECT_EQ(info(handle, &record), c.reason == DdsRefusal::Accepted ? 0 : -8);
         if (c.reason == DdsRefusal::Accepted) {
-            EXPECT_EQ(callNames(), allSetters);
+            EXPECT_EQ(callNames(), queryCalls(5));
             EXPECT_EQ(record.width, c.width);
             EXPECT_EQ(record.height, c.height);
             if (c.type > 0) {
@@ -161,7 +174,7 @@ TEST_F(InfoQuery, ReportsOrRefusesEachFile) {
             EXPECT_EQ(record.tiled, 0);
             EXPECT_EQ(record.setFields, 31);
         } else {
-            EXPECT_TRUE(callNames().empty()) << "no setter for a refused file";
+            EXPECT_EQ(callNames(), queryCalls(0)) << "no setter for a refused file";
             EXPECT_EQ(record.setFields, 0);
         }
         EXPECT_EQ(close(handle), 0);
@@ -175,10 +188,15 @@ TEST_F(InfoQuery, SetterArgumentsAreTheRecordAndTheValues) {
     QvImageInfo record{};
     ASSERT_EQ(info(handle, &record), 0);
     const intptr_t values[] = {256, 128, 4, 8, 0};
-    ASSERT_EQ(qvhostCallCount(), 5);
-    for (int i = 0; i < 5; ++i) {
-        QvHostCall call;
+    ASSERT_EQ(qvhostCallCount(), PreferenceReads + 5);
+    QvHostCall call;
+    for (int i = 0; i < PreferenceReads; ++i) {
         ASSERT_TRUE(qvhostCallAt(i, &call));
+        EXPECT_STREQ(call.text, imagePreferences[i]);
+        EXPECT_EQ(call.args[1], preferenceDefaults[i]) << call.text;
+    }
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(qvhostCallAt(PreferenceReads + i, &call));
         EXPECT_EQ(call.args[0], reinterpret_cast<intptr_t>(&record));
         EXPECT_EQ(call.args[1], values[i]) << call.name;
     }
@@ -202,8 +220,7 @@ TEST_F(InfoQuery, AFailingSetterStopsTheRest) {
         qvhostFailSetterCall(failing);
         QvImageInfo record{};
         EXPECT_EQ(info(handle, &record), -8);
-        const std::vector<std::string> expected(allSetters.begin(), allSetters.begin() + failing);
-        EXPECT_EQ(callNames(), expected);
+        EXPECT_EQ(callNames(), queryCalls(static_cast<size_t>(failing)));
         EXPECT_EQ(record.setFields, (1 << (failing - 1)) - 1) << "setters before the failing one keep their values";
     }
     // The file itself is fine: with the host accepting, the query succeeds.
