@@ -18,7 +18,7 @@ struct Verdict {
     uint64_t length = 0;
 };
 
-Verdict judge(const std::string &path) {
+Verdict judge(const std::string &path, const DdsImageChoice &choice) {
     Verdict verdict;
     PluginFile file;
     if (!ddsOpenFile(path.c_str(), &file)) {
@@ -33,10 +33,22 @@ Verdict judge(const std::string &path) {
         verdict.openFailure = "not a DDS file (no \"DDS \" magic)";
     } else {
         verdict.length = source.length;
-        verdict.refusal = ddsPlanImage(source, &verdict.plan);
+        verdict.refusal = ddsPlanImage(source, &verdict.plan, choice);
     }
     ddsCloseFile(&file);
     return verdict;
+}
+
+// What the file holds and the image taken, from an accepted plan.
+DdsFileImages imagesOf(const Verdict &verdict) {
+    DdsFileImages file;
+    if (verdict.openFailure != nullptr || verdict.refusal != DdsRefusal::Accepted) return file;
+    const DdsPlan &plan = verdict.plan;
+    file.planned = true;
+    file.texture = plan.texture;
+    file.image = plan.image;
+    file.cross = plan.cross;
+    return file;
 }
 
 std::string refusalLine(const Verdict &verdict) {
@@ -127,10 +139,16 @@ void writeImport(std::FILE *out, const DdsPlan &plan) {
 
 }  // namespace
 
-std::string ddsRefusalReason(const std::string &path) { return refusalLine(judge(path)); }
+std::string ddsRefusalReason(const std::string &path, const DdsImageChoice &choice) {
+    return refusalLine(judge(path, choice));
+}
+
+DdsFileImages ddsFileImages(const std::string &path, const DdsImageChoice &choice) {
+    return imagesOf(judge(path, choice));
+}
 
 bool ddsWriteReport(std::FILE *out, const std::string &path) {
-    const Verdict verdict = judge(path);
+    const Verdict verdict = judge(path, DdsImageChoice{});
     std::fprintf(out, "%s\n", path.c_str());
     if (verdict.openFailure != nullptr) {
         std::fprintf(out, "  refused: %s\n", verdict.openFailure);

@@ -5,13 +5,26 @@
 #ifndef TOOLS_DDS_REPORT_H
 #define TOOLS_DDS_REPORT_H
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
-// Why the importer refuses the file at `path`, as one line ("the file ends
-// before the end of the top level (LevelTruncated)"); empty when it would
-// import it.
-std::string ddsRefusalReason(const std::string &path);
+#include "texture.h"
+
+// Why the importer refuses the image `choice` takes from the file at
+// `path`, as one line ("the file ends before the end of the image
+// (LevelTruncated)"); empty when it would import it.
+std::string ddsRefusalReason(const std::string &path, const DdsImageChoice &choice = DdsImageChoice{});
+
+// What a file holds and the image `choice` takes from it, as the importer
+// plans them.
+struct DdsFileImages {
+    bool planned = false;           // the importer takes the image; nothing below is set otherwise
+    DdsTexture texture{};           // the file's images
+    DdsImageIndex image{};          // the image taken; for a cross, the first face the file holds
+    bool cross = false;             // a cube map's cross of that element and level
+};
+DdsFileImages ddsFileImages(const std::string &path, const DdsImageChoice &choice = DdsImageChoice{});
 
 // Writes the report of one file to `out`; true when the importer would
 // import the file.

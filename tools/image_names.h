@@ -1,0 +1,26 @@
+// The name of one image of a file in words, for a line of output
+// ("element 1, face -x, level 2").  It names only the parts the file has:
+// the element when it holds several, the face of a cube map, the level
+// when it holds several, the slice of a volume; a file of one image has no
+// name for it.
+#ifndef TOOLS_IMAGE_NAMES_H
+#define TOOLS_IMAGE_NAMES_H
+
+#include <cstdint>
+#include <string>
+
+#include "texture.h"
+
+// "+x", "-x", "+y", "-y", "+z" or "-z": face 0 to 5 as ddsimport's --face
+// takes it.
+const char *ddsFaceName(uint32_t face);
+
+// The face `text` names, "0" to "5" or "+x" to "-z" (either case); false
+// when it names none.
+bool ddsParseFace(const char *text, int32_t *face);
+
+// The image in words; "cross" in place of the face for a cube map's
+// cross, which is always named.  Empty for a file of one image.
+std::string ddsImageWords(const DdsTexture &texture, const DdsImageIndex &image, bool cross);
+
+#endif
