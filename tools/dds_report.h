@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "format_table.h"
 #include "texture.h"
 
 // Why the importer refuses the image `choice` takes from the file at
@@ -23,8 +24,22 @@ struct DdsFileImages {
     DdsTexture texture{};           // the file's images
     DdsImageIndex image{};          // the image taken; for a cross, the first face the file holds
     bool cross = false;             // a cube map's cross of that element and level
+    const DdsFormat *format = nullptr;
+    uint64_t firstOffset = 0;       // where the file's first image starts, from the start of the file
+    uint64_t length = 0;            // the file's bytes
 };
 DdsFileImages ddsFileImages(const std::string &path, const DdsImageChoice &choice = DdsImageChoice{});
+
+// Image `n` of a planned file, in the order the file stores them: where it
+// starts from the start of the file, its bytes, and whether the file holds
+// them all.
+struct DdsImagePlace {
+    DdsImageIndex image;
+    uint64_t offset;
+    uint64_t bytes;
+    bool whole;
+};
+DdsImagePlace ddsImagePlace(const DdsFileImages &file, uint64_t n);
 
 // Writes the report of one file to `out`; true when the importer would
 // import the file.
