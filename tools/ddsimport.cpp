@@ -6,9 +6,10 @@
 // information, image, close, under the host preferences its options set
 // (which image of the file, how HDR values become bytes).  Each image is
 // written as a PNG, and all of them can be put together into one contact
-// sheet; or each file is imported several times, writing nothing, to time
-// the import.
+// sheet; or every image of each file is imported and written; or each file
+// is imported several times, writing nothing, to time the import.
 
+#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +54,8 @@ struct Options {
     bool infoOnly = false;
     bool quiet = false;
     DdsImageChoice choice;            // the image preferences the options set
+    const char *chosenBy = nullptr;   // the first option that chose the image (--mip ... --cube-cross)
+    bool allImages = false;
     std::vector<std::string> files;
 };
 
@@ -62,7 +65,8 @@ void printUsage(FILE *to) {
                  "Imports DDS textures through the ddsimage plug-in and writes each as a PNG.\n\n"
                  "  -o DIR                 write PNGs into DIR (default: out)\n"
                  "  --contact-sheet FILE   also write FILE, one PNG with every imported image\n"
-                 "                         scaled into a grid, its file name below it\n"
+                 "                         scaled into a grid, its file name (with\n"
+                 "                         --all-images its PNG's name) below it\n"
                  "  --quiet                print only the files that fail and the summary\n"
                  "  --pref N               value of the host preference %s (default 1:\n"
                  "                         rows in file order, so the PNG stands upright; 0\n"
@@ -76,7 +80,10 @@ void printUsage(FILE *to) {
                  "                         4 x 3 faces\n"
                  "  --exposure EV          scale HDR values by 2^EV (stops, to the nearest 0.01)\n"
                  "  --hdr-srgb             HDR values through the sRGB curve after the exposure\n"
-
+                 "  --all-images           import every image of each file (every element, face,\n"
+                 "                         level and slice) into its own PNG, NAME_e1_f-x_m2_s0.png\n"
+                 "                         with the parts the file has (NAME.png for one image);\n"
+                 "                         not with --mip, --element, --face, --slice, --cube-cross\n"
                  "  --info                 query the image information only; write nothing\n"
                  "  --repeat N             import each file N times and write nothing; print\n"
                  "                         the best and the median time of one import (its\n"
@@ -88,10 +95,11 @@ void printUsage(FILE *to) {
                  "a file's line names the image taken when the file holds more than one.\n\n"
                  "The plug-in (%s) is taken from beside ddsimport, or else from\n"
                  "the installed plug-in folder (%s from ddsimport's folder).\n\n"
-                 "Exit status: %d every file imported; %d some file failed or its PNG or the\n"
-                 "contact sheet could not be written (the other files are still imported);\n"
-                 "%d usage or setup error (bad options, no files, the plug-in cannot be found,\n"
-                 "loaded or started, the output folder cannot be made).\n",
+                 "Exit status: %d every file imported; %d some file (with --all-images some\n"
+                 "image) failed, or its PNG or the contact sheet could not be written (the\n"
+                 "other files are still imported); %d usage or setup error (bad options, no\n"
+                 "files, the plug-in cannot be found, loaded or started, the output folder\n"
+                 "cannot be made).\n",
                  FlipPreference, pluginFileName(), DDSIMAGE_PLUGIN_DIR_FROM_TOOLS, ExitAllImported,
                  ExitSomeFailed, ExitUsageOrSetup);
 }
@@ -130,12 +138,15 @@ const char *optionValue(int argc, char **argv, int *i) {
 // value was valid.
 enum class Parsed { NotThese, Valid, Invalid };
 
-// The image options without a value: --cube-cross, --hdr-srgb.
+// The image options without a value: --cube-cross, --hdr-srgb, --all-images.
 Parsed parseImageSwitch(const char *arg, Options *options) {
     if (std::strcmp(arg, "--cube-cross") == 0) {
         options->choice.cubeCross = true;
+        if (options->chosenBy == nullptr) options->chosenBy = arg;
     } else if (std::strcmp(arg, "--hdr-srgb") == 0) {
         options->choice.hdrSrgb = true;
+    } else if (std::strcmp(arg, "--all-images") == 0) {
+        options->allImages = true;
     } else {
         return Parsed::NotThese;
     }
@@ -168,6 +179,7 @@ Parsed parseImageValue(int argc, char **argv, int *i, Options *options) {
         return Parsed::Invalid;
     }
     if (number != nullptr) *number = static_cast<int32_t>(parsed);
+    if (!exposure && options->chosenBy == nullptr) options->chosenBy = arg;
     return Parsed::Valid;
 }
 
@@ -178,9 +190,14 @@ bool checkCombinations(const Options &options) {
         std::fprintf(stderr, "ddsimport: --contact-sheet needs the images, which --info does not read\n");
         return false;
     }
-    if (options.repeat > 0 && (options.infoOnly || !options.contactSheet.empty())) {
+    if (options.repeat > 0 && (options.infoOnly || !options.contactSheet.empty() || options.allImages)) {
         std::fprintf(stderr, "ddsimport: --repeat times whole imports and writes nothing: not with %s\n",
-                     options.infoOnly ? "--info" : "--contact-sheet");
+                     options.infoOnly ? "--info" : options.allImages ? "--all-images" : "--contact-sheet");
+        return false;
+    }
+    if (options.allImages && options.chosenBy != nullptr) {
+        std::fprintf(stderr, "ddsimport: --all-images imports every image, each as it is stored: not with %s\n",
+                     options.chosenBy);
         return false;
     }
     return true;
@@ -279,6 +296,19 @@ ImportTarget chosenImage(const Options &options, const std::string &path) {
                         name.stem().string() + ".png", name.string()};
 }
 
+// Image `image` of a file of `texture` under --all-images: the options'
+// preferences with that image's; its PNG and its label NAME_SUFFIX.
+ImportTarget storedImage(const Options &options, const std::string &path, const DdsTexture &texture,
+                         const DdsImageIndex &image) {
+    DdsImageChoice choice = options.choice;
+    choice.level = static_cast<int32_t>(image.level);
+    choice.element = static_cast<int32_t>(image.element);
+    choice.face = static_cast<int32_t>(image.face);
+    choice.slice = static_cast<int32_t>(image.slice);
+    const std::string name = std::filesystem::path(path).stem().string() + ddsImageSuffix(texture, image);
+    return ImportTarget{path, choice, ddsImageWords(texture, image, false), name + ".png", name};
+}
+
 // What starts a line: the file's path, and the image when it names one.
 std::string subjectOf(const ImportTarget &target) {
     return target.words.empty() ? target.path : target.path + " (" + target.words + ")";
@@ -297,7 +327,9 @@ void printRefused(const ImportTarget &target, int status) {
 const char *typeName(int type) { return type == RgbType ? "RGB" : type == RgbaType ? "RGBA" : "-"; }
 
 struct Totals {
-    int imported = 0;
+    int imported = 0;     // files all of whose images (one, or every one) were imported
+    uint64_t images = 0;  // images imported or refused, and with --all-images those past a file's end
+    uint64_t imagesImported = 0;
     double pixels = 0;
     double importMs = 0;  // with --repeat: the best imports'
     double medianMs = 0;  // --repeat only
@@ -329,11 +361,13 @@ void writeImagePng(const Options &options, const ImportTarget &target, const std
 }
 
 void addToTotals(const ImageOutcome &outcome, Totals *totals) {
+    ++totals->images;
     if (outcome.status != 0 && outcome.status != PngNotWritten) return;
     const QvImageInfo &info = outcome.import.info;
     totals->pixels += static_cast<double>(info.width) * static_cast<double>(info.height);
     totals->importMs += outcome.import.ms;
     if (outcome.pngMs >= 0) totals->pngMs += outcome.pngMs;
+    if (outcome.status == 0) ++totals->imagesImported;
 }
 
 // The image's line: its size, type, times and PNG, or why it was refused;
@@ -378,6 +412,35 @@ bool importImage(const QvHostImporter &importer, const Options &options, const I
     return outcome.status == 0;
 }
 
+// The images of a file after one it does not hold whole: they start past
+// its end, so they are counted, and not imported.
+void countPastTheEnd(const std::string &path, uint64_t images, Totals *totals) {
+    totals->images += images;
+    std::printf("%s: %" PRIu64 " more images, past the end of the file: not imported\n", path.c_str(), images);
+}
+
+// Imports every image of a file, each under the preferences that choose
+// it, in the order the file stores them, up to the first one the file
+// does not hold whole; a file whose first image is refused is imported
+// once, for its line.  True when every image was imported.
+bool importEveryImage(const QvHostImporter &importer, const Options &options, const std::string &path,
+                      ContactSheet *sheet, Totals *totals) {
+    const DdsFileImages file = ddsFileImages(path);
+    if (!file.planned) return importImage(importer, options, chosenImage(options, path), sheet, totals);
+    const uint64_t count = ddsImageCount(file.texture);
+    bool every = true;
+    for (uint64_t n = 0; n < count; ++n) {
+        const DdsImagePlace place = ddsImagePlace(file, n);
+        every = importImage(importer, options, storedImage(options, path, file.texture, place.image), sheet,
+                            totals) && every;
+        if (!place.whole && n + 1 < count) {
+            countPastTheEnd(path, count - n - 1, totals);
+            return false;
+        }
+    }
+    return every;
+}
+
 double megapixelsPerSecond(double pixels, double ms) { return ms > 0 ? pixels / ms / 1000.0 : 0.0; }
 
 // Imports one file options.repeat times and prints its line: the best and
@@ -402,11 +465,12 @@ bool repeatFile(const QvHostImporter &importer, const Options &options, const st
     return true;
 }
 
-// Imports one file as the options ask: the image they choose, or again
-// and again; true when it was imported.
+// Imports one file as the options ask: the image they choose, every image,
+// or the chosen one again and again; true when it was imported.
 bool importFile(const QvHostImporter &importer, const Options &options, const std::string &path,
                 ContactSheet *sheet, Totals *totals) {
     if (options.repeat > 0) return repeatFile(importer, options, path, totals);
+    if (options.allImages) return importEveryImage(importer, options, path, sheet, totals);
     return importImage(importer, options, chosenImage(options, path), sheet, totals);
 }
 
@@ -421,7 +485,12 @@ void printSummary(const Options &options, const Totals &totals) {
                     megapixelsPerSecond(totals.pixels, totals.medianMs));
         return;
     }
-    std::printf("imported %d of %d files\n", totals.imported, total);
+    if (options.allImages) {
+        std::printf("imported %d of %d files, %" PRIu64 " of %" PRIu64 " images\n", totals.imported, total,
+                    totals.imagesImported, totals.images);
+    } else {
+        std::printf("imported %d of %d files\n", totals.imported, total);
+    }
     if (options.infoOnly) {
         // Nothing was decoded: a rate would only time the queries.
         std::printf("%.0f pixels\n", totals.pixels);

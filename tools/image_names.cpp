@@ -1,6 +1,7 @@
 #include "image_names.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace {
 
@@ -17,6 +18,19 @@ struct NameParts {
 NameParts partsOf(const DdsTexture &texture) {
     if (ddsImageCount(texture) <= 1) return NameParts{false, false, false, false};
     return NameParts{texture.elements > 1, texture.cube, texture.levels > 1, texture.depth > 1};
+}
+
+int digitsOf(uint32_t value) {
+    int digits = 1;
+    while (value >= 10) value /= 10, ++digits;
+    return digits;
+}
+
+// "_m02": `value` padded to the digits of `largest`.
+std::string numbered(char letter, uint32_t value, uint32_t largest) {
+    char text[24];
+    std::snprintf(text, sizeof text, "_%c%0*u", letter, digitsOf(largest), static_cast<unsigned>(value));
+    return text;
 }
 
 void addWords(std::string *words, const std::string &part) {
@@ -51,4 +65,14 @@ std::string ddsImageWords(const DdsTexture &texture, const DdsImageIndex &image,
     if (parts.level || (cross && texture.levels > 1)) addWords(&words, "level " + std::to_string(image.level));
     if (parts.slice && !cross) addWords(&words, "slice " + std::to_string(image.slice));
     return words;
+}
+
+std::string ddsImageSuffix(const DdsTexture &texture, const DdsImageIndex &image) {
+    const NameParts parts = partsOf(texture);
+    std::string suffix;
+    if (parts.element) suffix += numbered('e', image.element, texture.elements - 1);
+    if (parts.face) suffix += std::string("_f") + ddsFaceName(image.face);
+    if (parts.level) suffix += numbered('m', image.level, texture.levels - 1);
+    if (parts.slice) suffix += numbered('s', image.slice, texture.depth - 1);
+    return suffix;
 }
