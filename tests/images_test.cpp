@@ -78,8 +78,7 @@ size_t dataStart(const FileCase &c) { return (hasDx10(c.bytes) ? 148 : 128) + c.
 // One image: its place in the file's order and where its bytes lie.
 struct Image {
     uint32_t element, face, level, slice, width, height;
-    size_t offset;
-    uint64_t bytes;
+    size_t offset, bytes;
 };
 
 // Every image, in the order the file stores them.
@@ -91,7 +90,7 @@ std::vector<Image> imagesOf(const FileCase &c) {
         for (uint32_t f = 0; f < 6; ++f) {
             if ((c.shape.faces >> f & 1) == 0) continue;
             for (uint32_t l = 0; l < c.shape.levels; ++l) {
-                const uint64_t bytes = levelBytes(c.storage, side(width, l), side(height, l));
+                const auto bytes = static_cast<size_t>(levelBytes(c.storage, side(width, l), side(height, l)));
                 for (uint32_t s = 0; s < side(c.shape.depth, l); ++s, offset += bytes) {
                     images.push_back({e, f, l, s, side(width, l), side(height, l), offset, bytes});
                 }
