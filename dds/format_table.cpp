@@ -136,6 +136,15 @@ constexpr DdsFormat greyRow(uint32_t code, const char *name, uint8_t pixelBytes,
     return fieldRow(Dxgi, code, name, Rgb, pixelBytes, grey, grey, grey, Opaque);
 }
 
+// The extended-range (XR bias) 10:10:10:2 layout of code 119 and DXGI 89,
+// red in bits 0 to 9: colours by the extended-range rule, the 2-bit alpha
+// by the unsigned one.
+constexpr DdsFormat xrBiasRow(FormatKey key, uint32_t code, const char *name) {
+    constexpr FieldKind xr = FieldKind::XrBias;
+    return fieldRow(key, code, name, Rgba, 4, ddsField(xr, 0x3FF), ddsField(xr, 0xFFC00), ddsField(xr, 0x3FF00000),
+                    ddsField(Unsigned, 0xC0000000));
+}
+
 // Bump pixel formats: fields of the row's kinds over the header's masks
 // (see planFields).  Du/dv: red, green, blue and alpha signed (alpha
 // unsigned with the alpha flag); bump luminance: red and green signed,
@@ -269,6 +278,8 @@ constexpr DdsFormat Formats[] = {
              ddsField(Unsigned, 0xFF0000), Opaque),
     fieldRow(FourCC, 67, "A2W10V10U10 (code 67)", Rgba, 4, ddsField(Signed, 0x3FF), ddsField(Signed, 0xFFC00),
              ddsField(Signed, 0x3FF00000), ddsField(Unsigned, 0xC0000000)),
+    // The extended-range layout, DXGI 89's twin.
+    xrBiasRow(FourCC, 119, "A2B10G10R10_XR_BIAS (code 119)"),
     // Palettes, YUV and packed 4:2:2 RGB by FourCC or code.
     paletteRow(FourCC, 41, "P8 (code 41)", PaletteLayout::P8),
     paletteRow(FourCC, 40, "A8P8 (code 40)", PaletteLayout::A8P8),
@@ -341,6 +352,7 @@ constexpr DdsFormat Formats[] = {
     wideRow(Dxgi, 54, "R16_FLOAT", Float16, 1, Rgb),
     maskRow(Dxgi, 65, "A8_UNORM", 8, Fixed, 0, 0, 0, 0xFF, true, Rgba),
     wideRow(Dxgi, 67, "R9G9B9E5_SHAREDEXP", WideLayout::R9G9B9E5, 3, Rgb),
+    xrBiasRow(Dxgi, 89, "R10G10B10_XR_BIAS_A2_UNORM"),
     DDS_BC_ROWS(70, "BC1", B::Dxt1, Transparency),
     DDS_BC_ROWS(73, "BC2", B::Dxt3, Rgba, B::Dxt2, B::Dxt3),
     DDS_BC_ROWS(76, "BC3", B::Dxt5, Rgba, B::Dxt4, B::Dxt5),
@@ -426,8 +438,6 @@ constexpr RefusedCodes Refused[] = {
     refused(FourCC, fourCC("PTC5"), DdsRefusal::Pvrtc2),
     refused(FourCC, fourCC("PTC6"), DdsRefusal::Pvrtc2),
     {FourCC, 70, 83, DdsRefusal::LegacyDepthFormat},  // but the rows of 80 (D16) and 81 (L16)
-    refused(FourCC, 119, DdsRefusal::ExtendedRangeFormat),
-    refused(Dxgi, 89, DdsRefusal::ExtendedRangeFormat),
     {Dxgi, 111, 114, DdsRefusal::VideoPaletteFormat},  // AI44, IA44, P8, A8P8
     {Dxgi, 136, 188, DdsRefusal::AstcDxgiUnassigned},  // 136 + 4k, between the ASTC rows' numbers
     // The typeless formats without a row: their channels could be anything.

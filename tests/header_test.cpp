@@ -93,7 +93,7 @@ TEST(Header, FormatByDxgiFourCCThenFlags) {
         {0x4, 21, 0, NoDx10, "A8R8G8B8 (code 21)", DdsRefusal::Accepted},
         {0x4, 117, 0, NoDx10, "CxV8U8 (code 117)", DdsRefusal::Accepted},
         {0x4, 75, 0, NoDx10, nullptr, DdsRefusal::LegacyDepthFormat},  // D24S8
-        {0x4, 119, 0, NoDx10, nullptr, DdsRefusal::ExtendedRangeFormat},
+        {0x4, 119, 0, NoDx10, "A2B10G10R10_XR_BIAS (code 119)", DdsRefusal::Accepted},
         {0x4, fourCC("dxt1"), 0, NoDx10, nullptr, DdsRefusal::UnsupportedFourCC},
         {0x4, fourCC("XBOX"), 0, NoDx10, nullptr, DdsRefusal::UnsupportedFourCC},
         {0x44, fourCC("ATI2"), 32, NoDx10, "BC5 (ATI2)", DdsRefusal::Accepted},  // the FourCC flag wins over RGB
@@ -119,7 +119,7 @@ TEST(Header, FormatByDxgiFourCCThenFlags) {
         {0x4, fourCC("DX10"), 0, 93, "B8G8R8X8_UNORM_SRGB", DdsRefusal::Accepted},
         {0x4, fourCC("DX10"), 0, 62, "R8_UINT", DdsRefusal::Accepted},
         {0x4, fourCC("DX10"), 0, 94, nullptr, DdsRefusal::TypelessFormat},  // BC6H_TYPELESS
-        {0x4, fourCC("DX10"), 0, 89, nullptr, DdsRefusal::ExtendedRangeFormat},
+        {0x4, fourCC("DX10"), 0, 89, "R10G10B10_XR_BIAS_A2_UNORM", DdsRefusal::Accepted},
         {0x4, fourCC("DX10"), 0, 113, nullptr, DdsRefusal::VideoPaletteFormat},
         {0x4, fourCC("DX10"), 0, 190, nullptr, DdsRefusal::UnsupportedDxgiFormat},
         {0x4, fourCC("DX10"), 0, 0, nullptr, DdsRefusal::UnsupportedDxgiFormat},
@@ -342,7 +342,7 @@ TEST(Header, TwinsDecodeAsTheirLegacyFormat) {
         {"code 35", maskFields(32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, 6, 5, 0x41), legacyOf(code(35))},
         {"code 52", maskFields(8, 0x0F, 0, 0, 0xF0, 6, 5, 0x20001), legacyOf(code(52))},
         {"A4B4G4R4_UNORM", maskFields(16, 0xF000, 0x0F00, 0x00F0, 0x000F, 6, 5, 0x41), dx10(191)},
-        {"code 112", code(112), dx10(34)}, {"code 115", code(115), dx10(16)}, {"YUY2", code(fourCC("YUY2")), dx10(107)},
+        {"code 119", code(119), dx10(89)}, {"code 112", code(112), dx10(34)}, {"code 115", code(115), dx10(16)}, {"YUY2", code(fourCC("YUY2")), dx10(107)},
         {"bump du/dv", maskFields(32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, 6, 5, 0x80000), legacyOf(code(63))},
         {"bump du/dv, unsigned alpha", maskFields(32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, 6, 5, 0x80001), legacyOf(code(67))},
         {"bump luminance", maskFields(16, 0x1F, 0x3E0, 0xFC00, 0, 6, 5, 0x40000), legacyOf(code(61))},

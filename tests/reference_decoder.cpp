@@ -61,8 +61,8 @@ uint8_t normalBlue(uint8_t r, uint8_t g) {
 }
 
 // The pixel layouts that are not masks, in the terms of their headers: a
-// list of fields from bit 0 up (s signed, u unsigned, f float, each with its
-// width; x skipped bits; z the blue of a normal from the two signed fields
+// list of fields from bit 0 up (s signed, u unsigned, f float, r extended
+// range, each with its width; x skipped bits; z the blue of a normal from the two signed fields
 // before it: one value is grey, two are red and green over blue 0, only four
 // carry alpha), or the name of a 1-bit, pair, YUV, planar or palette layout.
 struct Described {
@@ -77,7 +77,7 @@ const Described described[] = {
     {"s32 s32 s32", {8}, {}}, {"u32 u32", {17}, {}}, {"s32 s32", {18}, {}}, {"u32", {42}, {}}, {"s32", {43}, {}},
     {"f32", {40}, {}}, {"u24 x8", {45, 46}, {}}, {"f32 x32", {20, 21}, {}}, {"x24 u8", {47}, {}},
     {"x32 u8 x24", {22}, {}}, {"s8 s8 z", {}, {117}}, {"s5 s5 u6", {}, {61}}, {"s8 s8 u8 x8", {}, {62}},
-    {"s10 s10 s10 u2", {}, {67}}, {"bits", {66}, {118}}, {"RGBG", {68}, {fourCC("RGBG")}},
+    {"s10 s10 s10 u2", {}, {67}}, {"r10 r10 r10 u2", {89}, {119}}, {"bits", {66}, {118}}, {"RGBG", {68}, {fourCC("RGBG")}},
     {"GRGB", {69}, {fourCC("GRGB")}}, {"YUY2", {107}, {fourCC("YUY2")}}, {"UYVY", {}, {fourCC("UYVY")}},
     {"Y210", {108}, {}}, {"Y216", {109}, {}}, {"AYUV", {100}, {}}, {"Y410", {101}, {}}, {"Y416", {102}, {}},
     {"NV12", {103}, {}}, {"P010", {104}, {}}, {"P016", {105}, {}}, {"P8", {}, {41}}, {"A8P8", {}, {40}},
@@ -115,6 +115,9 @@ double signedValue(uint64_t raw, int n) {
 
 uint8_t signedRule(uint64_t raw, int n) { return n < 2 ? 128 : nearest(128.0 + 127.0 * signedValue(raw, n) / (twoTo(n - 1) - 1)); }
 
+// Extended range (XR bias): (v - 384) / 510, clamped to [0, 1].
+uint8_t extendedRangeRule(uint64_t v) { return nearest(255 * std::clamp((double(v) - 384) / 510, 0.0, 1.0)); }
+
 uint8_t floatRule(uint64_t bits) {
     float f;
     const uint32_t word = static_cast<uint32_t>(bits);
@@ -146,7 +149,10 @@ Pixel fieldsPixel(const char *text, const uint8_t *p, int *bits, size_t *count) 
             const double x = raw[0] / 127, y = raw[1] / 127;
             v.push_back(nearest(128 + 127 * std::sqrt(std::max(0.0, 1 - x * x - y * y))));
         } else if (kind != 'x') {
-            v.push_back(kind == 's' ? signedRule(field, n) : kind == 'u' ? unsignedRule(field, n) : floatRule(field));
+            v.push_back(kind == 's'   ? signedRule(field, n)
+                        : kind == 'u' ? unsignedRule(field, n)
+                        : kind == 'r' ? extendedRangeRule(field)
+                                      : floatRule(field));
         }
     }
     *bits = at, *count = v.size();
