@@ -28,8 +28,8 @@ LayoutRowKernel kernelOfTier(const DdsPlan &plan, KernelTier tier, LayoutState *
 }  // namespace
 
 bool ddsLayoutConverterOfTier(const DdsPlan &plan, KernelTier tier, LayoutConverter *converter) {
-    converter->kernel = plan.pixelBytes == 3 || plan.pixelBytes == 4 ? kernelOfTier(plan, tier, &converter->state)
-                                                                      : nullptr;
+    const bool runs = (plan.pixelBytes == 3 || plan.pixelBytes == 4) && ddsProcessorRuns(tier);
+    converter->kernel = runs ? kernelOfTier(plan, tier, &converter->state) : nullptr;
     return converter->kernel != nullptr;
 }
 

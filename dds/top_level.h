@@ -39,6 +39,10 @@ struct DdsLevelDecoder {
     BlockRowKernel kernel;     // block formats: the kernel of the rows of whole blocks
     LayoutConverter layout;    // pixel layouts: the row kernel and its state
     RowPlacement rows[ddsCubeFaces];  // the image's, or each face's of a cross, in the order of the faces
+    // A cross: the cells of its row that a face's chunks clear as they
+    // decode it (bit c: column c), and the face's own column.
+    uint32_t clearColumns[ddsCubeFaces];
+    uint32_t column[ddsCubeFaces];
 };
 
 // Prepares the decode of `plan` into `pixels`: chooses the kernel or the

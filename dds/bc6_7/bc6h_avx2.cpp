@@ -218,8 +218,9 @@ BlockRowKernel bc6hRow(int bytesPerPixel) {
 
 }  // namespace
 
-BlockRowKernel ddsBc6hRowsAvx2(bool isSigned, int bytesPerPixel) {
-    return isSigned ? bc6hRow<true>(bytesPerPixel) : bc6hRow<false>(bytesPerPixel);
+BlockRowKernel ddsBc6hKernelAvx2(BlockFormat format, int bytesPerPixel) {
+    if (format == BlockFormat::Bc6hSigned) return bc6hRow<true>(bytesPerPixel);
+    return format == BlockFormat::Bc6h ? bc6hRow<false>(bytesPerPixel) : nullptr;
 }
 
 #endif

@@ -34,7 +34,6 @@
 #include "bc6_7/index_run.h"
 #include "bc6_7/layout.h"
 #include "common/channel_rules.h"
-#include "common/cpu_features.h"
 #include "common/rows.h"
 #include "common/simd.h"
 
@@ -315,10 +314,6 @@ inline __m128i unorm8Sse2(__m128i c) {
     return _mm_cvttps_epi32(_mm_add_ps(scaled, _mm_set1_ps(0.5f)));
 }
 
-#endif
-
-#if defined(DDS_HAVE_SSE2)
-
 // The weights of four entries a register, (64 - w, w) in 16-bit lanes.
 struct EntryWeights {
     alignas(16) uint32_t lanes[4][4];
@@ -443,16 +438,4 @@ BlockRowKernel ddsBptcKernelPortable(BlockFormat format, int bytesPerPixel) {
 
 #if defined(DDS_HAVE_SSE2)
 BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) { return bptcKernel<true>(format, bytesPerPixel); }
-#else
-BlockRowKernel ddsBptcKernelSse2(BlockFormat, int) { return nullptr; }
 #endif
-
-BlockRowKernel ddsBptcKernelAvx2([[maybe_unused]] BlockFormat format, [[maybe_unused]] int bytesPerPixel) {
-#if defined(DDS_HAVE_AVX2)
-    if (!ddsCpuHasAvx2()) return nullptr;
-    if (format == BlockFormat::Bc7) return ddsBc7RowsAvx2(bytesPerPixel);
-    if (format == BlockFormat::Bc6h || format == BlockFormat::Bc6hSigned)
-        return ddsBc6hRowsAvx2(format == BlockFormat::Bc6hSigned, bytesPerPixel);
-#endif
-    return nullptr;
-}
