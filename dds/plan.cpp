@@ -1,6 +1,7 @@
 #include "plan.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "bc1_3/bc1_3.h"
 #include "pvrtc_bands.h"
@@ -34,9 +35,23 @@ DdsRefusal readHeaders(const DdsSource &source, DdsPlan *plan, uint64_t *headerE
 // A mask selects bits inside a pixel of `bits` bits.
 bool inside(uint32_t mask, uint32_t bits) { return mask != 0 && (bits >= 32 || (mask >> bits) == 0); }
 
+// A legacy header's 32-bit 10:10:10:2 masks (green 0xFFC00, alpha
+// 0xC0000000, red and blue 0x3FF00000 and 0x3FF either way round) are read
+// with red and blue exchanged: the D3DX writers stored these masks
+// reversed, and the DirectX texture library reads them so.  A DXGI number
+// names its layout itself and is never reversed.
+DdsPixelFormat legacyMasks(DdsPixelFormat masks) {
+    const uint32_t r = masks.rBitMask, b = masks.bBitMask;
+    const bool redBlue = (r == 0x3FF00000 && b == 0x3FF) || (r == 0x3FF && b == 0x3FF00000);
+    if (masks.rgbBitCount == 32 && redBlue && masks.gBitMask == 0xFFC00 && masks.aBitMask == 0xC0000000) {
+        std::swap(masks.rBitMask, masks.bBitMask);
+    }
+    return masks;
+}
+
 // The bit count, masks and alpha flag that convert a mask-coded format.
 DdsPixelFormat pixelMasks(const DdsFormat &format, const DdsPixelFormat &header) {
-    if (format.maskSource == MaskSource::Header) return header;
+    if (format.maskSource == MaskSource::Header) return legacyMasks(header);
     const uint32_t bits = format.unitBytes * 8;
     const uint32_t *m = format.masks;
     DdsPixelFormat pixels{32, format.alphaMask ? DdsPixelAlpha : 0, 0, bits, m[0], m[1], m[2], m[3]};
