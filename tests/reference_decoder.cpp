@@ -30,7 +30,7 @@ uint8_t rounded(int numerator, int denominator) {
     return byte(static_cast<int>(std::floor(255.0 * numerator / denominator + 0.5)));
 }
 
-bool isDxt(Format format) { return format <= Format::Dxt5; }
+bool isDxt(Format format) { return format <= Format::Dxt5Normal; }
 size_t blockBytes(Format format) { return format == Format::Dxt1 ? 8 : 16; }
 
 // The eight values of a channel block at `bytes`, in pixel order.
@@ -249,14 +249,14 @@ Pixel exactYuv(uint32_t y, uint32_t u, uint32_t v, uint32_t k) {
 
 Format formatOf(const DdsFields &fields, const Dx10Fields *dx10) {
     if (describedBy(fields, dx10) != nullptr) return Format::Layout;
-    const bool normalMap = (fields.pixelFlags & 0x80000000u) != 0;
+    const bool normalMap = (fields.pixelFlags & 0x80000000u) != 0 && (dx10 == nullptr || (dx10->miscFlags2 & 7) != 2);
     if (dx10 != nullptr) {
-        const bool premultiplied = (dx10->miscFlags2 & 7) == 2;
         switch (dx10->dxgiFormat) {
             case 71: return Format::Dxt1;
-            case 74: return premultiplied ? Format::Dxt2 : Format::Dxt3;
-            case 77: return premultiplied ? Format::Dxt4 : Format::Dxt5;
+            case 74: return Format::Dxt3;
+            case 77: return normalMap ? Format::Dxt5Normal : Format::Dxt5;
             case 83: return normalMap ? Format::Bc5Normal : Format::Bc5;
+            case 28: case 87: return Format::Uncompressed;
             default: return Format::None;
         }
     }
@@ -267,7 +267,7 @@ Format formatOf(const DdsFields &fields, const Dx10Fields *dx10) {
             const char *n = names[i];
             if (fields.fourCC == (uint32_t{uint8_t(n[0])} | uint32_t{uint8_t(n[1])} << 8 | uint32_t{uint8_t(n[2])} << 16 |
                                   uint32_t{uint8_t(n[3])} << 24))
-                return static_cast<Format>(i);
+                return i == 4 && normalMap ? Format::Dxt5Normal : static_cast<Format>(i);
         }
         if (fields.fourCC == fourCC("ATI2")) return normalMap ? Format::Bc5Normal : Format::Bc5;
         uncompressed = fields.fourCC == 0;
@@ -350,9 +350,12 @@ std::array<Pixel, 16> block(Format format, const uint8_t *bytes) {
             }
         }
     }
-    if (format == Format::Dxt4 || format == Format::Dxt5) {
+    if (format == Format::Dxt4 || format == Format::Dxt5 || format == Format::Dxt5Normal) {
         const std::array<uint8_t, 16> alpha = channelBlock(bytes);
         for (size_t k = 0; k < 16; ++k) pixels[k][3] = alpha[k];
+    }
+    if (format == Format::Dxt5Normal) {
+        for (Pixel &p : pixels) p = {p[3], p[1], normalBlue(p[3], p[1]), 255};
     }
     if (format == Format::Dxt2 || format == Format::Dxt4) {
         for (Pixel &p : pixels) p = unpremultiplied(p);
@@ -400,6 +403,21 @@ struct Decoded {
     std::vector<bool> written;
 };
 
+// The masks an uncompressed file is read by: B8G8R8A8's or R8G8B8A8's
+// behind the DX10 record, else the header's, 10:10:10:2 ones with red and
+// blue exchanged (D3DX wrote them reversed).
+DdsFields maskedFields(DdsFields f, const Dx10Fields *dx10) {
+    if (dx10 != nullptr) {
+        const bool bgra = dx10->dxgiFormat == 87;
+        f.pixelFlags = 0x41, f.rgbBitCount = 32, f.gMask = 0xFF00, f.aMask = 0xFF000000;
+        f.rMask = bgra ? 0xFF0000 : 0xFF, f.bMask = bgra ? 0xFF : 0xFF0000;
+        return f;
+    }
+    const bool redBlue = (f.rMask == 0x3FF00000 && f.bMask == 0x3FF) || (f.rMask == 0x3FF && f.bMask == 0x3FF00000);
+    if (f.rgbBitCount == 32 && redBlue && f.gMask == 0xFFC00 && f.aMask == 0xC0000000) std::swap(f.rMask, f.bMask);
+    return f;
+}
+
 Decoded decode(const DdsFields &fields, const std::vector<uint8_t> &data, Format format, const Dx10Fields *dx10) {
     const size_t width = fields.width, height = fields.height;
     if (format == Format::Layout) {
@@ -409,10 +427,11 @@ Decoded decode(const DdsFields &fields, const std::vector<uint8_t> &data, Format
     }
     Decoded d{std::vector<Pixel>(width * height, Pixel{0, 0, 0, 0}), std::vector<bool>(width * height, false)};
     if (format == Format::Uncompressed) {
-        const size_t pixelBytes = fields.rgbBitCount / 8;
+        const DdsFields masks = maskedFields(fields, dx10);
+        const size_t pixelBytes = masks.rgbBitCount / 8;
         if (data.size() < width * height * pixelBytes) return {};
         for (size_t i = 0; i < width * height; ++i) {
-            d.pixels[i] = uncompressedPixel(fields, &data[i * pixelBytes]);
+            d.pixels[i] = uncompressedPixel(masks, &data[i * pixelBytes]);
             d.written[i] = true;
         }
         return d;
@@ -446,7 +465,7 @@ int textureType(const DdsFields &fields, const std::vector<uint8_t> &data, const
     int layout = Rgba;
     if (format == Format::Layout) layoutPixels(fields, dx10, {}, &layout);
     if (format == Format::Layout) return layout;
-    if (format == Format::Bc5 || format == Format::Bc5Normal) return Rgb;
+    if (format == Format::Bc5 || format == Format::Bc5Normal || format == Format::Dxt5Normal) return Rgb;
     if (format != Format::Dxt1 || data.size() < 4) return Rgba;
     if (littleEndian(data.data(), 2) <= littleEndian(data.data() + 2, 2)) return Rgba;
     // In DXT1 only the transparent texel has alpha 0.
@@ -475,11 +494,13 @@ std::vector<uint8_t> image(const DdsFields &fields, const std::vector<uint8_t> &
         }
     }
 
-    // Step 2: every decoded pixel at its place in file order.
+    // Step 2: every decoded pixel at its place in file order, its colour
+    // divided by its alpha when the DX10 alpha mode says premultiplied.
     const Decoded decoded = decode(fields, data, format, dx10);
     if (decoded.pixels.empty()) return {};
+    const bool premultiplied = dx10 != nullptr && (dx10->miscFlags2 & 7) == 2 && textureKind == Rgba;
     for (size_t i = 0; i < pixels.size(); ++i) {
-        if (decoded.written[i]) pixels[i] = decoded.pixels[i];
+        if (decoded.written[i]) pixels[i] = premultiplied ? unpremultiplied(decoded.pixels[i]) : decoded.pixels[i];
     }
 
     // Step 3: the whole image upside down unless the preference asks for
