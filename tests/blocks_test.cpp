@@ -47,10 +47,9 @@ std::array<Pixel, 16> decodeWithImporter(BlockFormat format, const std::vector<u
     return pixels;
 }
 
+// DXT1, DXT3 and DXT5 are every other one of the reference's first five, the normal map after them.
 reference::Format referenceFormat(BlockFormat format) {
-    using F = reference::Format;
-    return format == BlockFormat::Dxt1 ? F::Dxt1 : format == BlockFormat::Dxt3 ? F::Dxt3
-           : format == BlockFormat::Dxt5 ? F::Dxt5 : F::Dxt5Normal;
+    return static_cast<reference::Format>(format == BlockFormat::Dxt5Normal ? 5 : 2 * ddsIndex(format));
 }
 
 // Palettes worked out by hand: each channel the exact mix of the endpoint

@@ -61,8 +61,8 @@ uint8_t normalBlue(uint8_t r, uint8_t g) {
 }
 
 // The pixel layouts that are not masks, in the terms of their headers: a
-// list of fields from bit 0 up (s signed, u unsigned, f float, r extended
-// range, each with its width; x skipped bits; z the blue of a normal from the two signed fields
+// list of fields from bit 0 up (s signed, u unsigned, f float, r extended range, each with its
+// width; x skipped bits; z the blue of a normal from the two signed fields
 // before it: one value is grey, two are red and green over blue 0, only four
 // carry alpha), or the name of a 1-bit, pair, YUV, planar or palette layout.
 struct Described {
@@ -149,10 +149,8 @@ Pixel fieldsPixel(const char *text, const uint8_t *p, int *bits, size_t *count) 
             const double x = raw[0] / 127, y = raw[1] / 127;
             v.push_back(nearest(128 + 127 * std::sqrt(std::max(0.0, 1 - x * x - y * y))));
         } else if (kind != 'x') {
-            v.push_back(kind == 's'   ? signedRule(field, n)
-                        : kind == 'u' ? unsignedRule(field, n)
-                        : kind == 'r' ? extendedRangeRule(field)
-                                      : floatRule(field));
+            v.push_back(kind == 's' ? signedRule(field, n) : kind == 'u' ? unsignedRule(field, n)
+                        : kind == 'r' ? extendedRangeRule(field) : floatRule(field));
         }
     }
     *bits = at, *count = v.size();
@@ -256,7 +254,7 @@ Format formatOf(const DdsFields &fields, const Dx10Fields *dx10) {
             case 74: return Format::Dxt3;
             case 77: return normalMap ? Format::Dxt5Normal : Format::Dxt5;
             case 83: return normalMap ? Format::Bc5Normal : Format::Bc5;
-            case 28: case 87: return Format::Uncompressed;
+            case 87: return Format::Uncompressed;
             default: return Format::None;
         }
     }
@@ -403,21 +401,6 @@ struct Decoded {
     std::vector<bool> written;
 };
 
-// The masks an uncompressed file is read by: B8G8R8A8's or R8G8B8A8's
-// behind the DX10 record, else the header's, 10:10:10:2 ones with red and
-// blue exchanged (D3DX wrote them reversed).
-DdsFields maskedFields(DdsFields f, const Dx10Fields *dx10) {
-    if (dx10 != nullptr) {
-        const bool bgra = dx10->dxgiFormat == 87;
-        f.pixelFlags = 0x41, f.rgbBitCount = 32, f.gMask = 0xFF00, f.aMask = 0xFF000000;
-        f.rMask = bgra ? 0xFF0000 : 0xFF, f.bMask = bgra ? 0xFF : 0xFF0000;
-        return f;
-    }
-    const bool redBlue = (f.rMask == 0x3FF00000 && f.bMask == 0x3FF) || (f.rMask == 0x3FF && f.bMask == 0x3FF00000);
-    if (f.rgbBitCount == 32 && redBlue && f.gMask == 0xFFC00 && f.aMask == 0xC0000000) std::swap(f.rMask, f.bMask);
-    return f;
-}
-
 Decoded decode(const DdsFields &fields, const std::vector<uint8_t> &data, Format format, const Dx10Fields *dx10) {
     const size_t width = fields.width, height = fields.height;
     if (format == Format::Layout) {
@@ -427,7 +410,7 @@ Decoded decode(const DdsFields &fields, const std::vector<uint8_t> &data, Format
     }
     Decoded d{std::vector<Pixel>(width * height, Pixel{0, 0, 0, 0}), std::vector<bool>(width * height, false)};
     if (format == Format::Uncompressed) {
-        const DdsFields masks = maskedFields(fields, dx10);
+        const DdsFields masks = dx10 == nullptr ? fields : maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 1, 1, 0x41);
         const size_t pixelBytes = masks.rgbBitCount / 8;
         if (data.size() < width * height * pixelBytes) return {};
         for (size_t i = 0; i < width * height; ++i) {
