@@ -82,7 +82,7 @@ constexpr KernelTier FastestFirst[] = {KernelTier::Avx2, KernelTier::Ssse3, Kern
 
 void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
     switch (format) {
-        case B::Dxt1: case B::Dxt2: case B::Dxt3: case B::Dxt4: case B::Dxt5:
+        case B::Dxt1: case B::Dxt3: case B::Dxt5: case B::Dxt5Normal:
             ddsDecodeBc13Block(format, block, blockOrigin, rowStride);
             return;
         case B::Bc4: case B::Bc4Signed: case B::Bc5: case B::Bc5Signed: case B::Bc5Normal: case B::Bc5SignedNormal:

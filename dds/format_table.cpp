@@ -20,24 +20,26 @@ constexpr FormatKey Palette = FormatKey::Palette;
 
 constexpr uint32_t fourCC(const char (&text)[5]) { return ddsFourCC(text[0], text[1], text[2], text[3]); }
 
-// Blocks of `blocks`, or of the kernels that a premultiplied alpha mode
-// and the normal-map flag choose.
+// Blocks of `blocks`, or of the kernel that the normal-map flag chooses.
 constexpr DdsFormat blockRow(FormatKey key, uint32_t code, const char *name, BlockFormat blocks, TypeRule type,
-                             BlockFormat premultiplied, BlockFormat normalMap) {
+                             BlockFormat normalMap) {
     return DdsFormat{key, code, name, PixelCoding::Blocks, RowLayout::Blocks, ddsBlockBytes(blocks), type, blocks,
-                     premultiplied, normalMap};
+                     normalMap};
 }
 
 constexpr DdsFormat blockRow(FormatKey key, uint32_t code, const char *name, BlockFormat blocks, TypeRule type) {
-    return blockRow(key, code, name, blocks, type, blocks, blocks);
+    return blockRow(key, code, name, blocks, type, blocks);
 }
 
 // DXT1 to DXT5 under a legacy header: a linear size declares the level, as
 // those files have always been read.  Writers disagree about it for BC4 and
 // BC5 (and for DX10 files, whose rows come from the DXGI rows below).
-constexpr DdsFormat dxtRow(const char (&code)[5], const char *name, BlockFormat blocks, TypeRule type) {
-    DdsFormat row = blockRow(FourCC, fourCC(code), name, blocks, type);
+// DXT2 and DXT4 are DXT3 and DXT5 with premultiplied colour.
+constexpr DdsFormat dxtRow(const char (&code)[5], const char *name, BlockFormat blocks, TypeRule type,
+                           BlockFormat normalMap, bool premultiplied = false) {
+    DdsFormat row = blockRow(FourCC, fourCC(code), name, blocks, type, normalMap);
     row.readsLinearSize = true;
+    row.premultiplied = premultiplied;
     return row;
 }
 
@@ -136,6 +138,15 @@ constexpr DdsFormat greyRow(uint32_t code, const char *name, uint8_t pixelBytes,
     return fieldRow(Dxgi, code, name, Rgb, pixelBytes, grey, grey, grey, Opaque);
 }
 
+// The extended-range (XR bias) 10:10:10:2 layout of code 119 and DXGI 89,
+// red in bits 0 to 9: colours by the extended-range rule, the 2-bit alpha
+// by the unsigned one.
+constexpr DdsFormat xrBiasRow(FormatKey key, uint32_t code, const char *name) {
+    constexpr FieldKind xr = FieldKind::XrBias;
+    return fieldRow(key, code, name, Rgba, 4, ddsField(xr, 0x3FF), ddsField(xr, 0xFFC00), ddsField(xr, 0x3FF00000),
+                    ddsField(Unsigned, 0xC0000000));
+}
+
 // Bump pixel formats: fields of the row's kinds over the header's masks
 // (see planFields).  Du/dv: red, green, blue and alpha signed (alpha
 // unsigned with the alpha flag); bump luminance: red and green signed,
@@ -213,17 +224,17 @@ constexpr uint32_t astcFourCC(uint32_t width, uint32_t height) {
 
 constexpr DdsFormat Formats[] = {
     // FourCC codes of block formats.
-    dxtRow("DXT1", "DXT1", B::Dxt1, Transparency),
-    dxtRow("DXT2", "DXT2 (premultiplied)", B::Dxt2, Rgba),
-    dxtRow("DXT3", "DXT3", B::Dxt3, Rgba),
-    dxtRow("DXT4", "DXT4 (premultiplied)", B::Dxt4, Rgba),
-    dxtRow("DXT5", "DXT5", B::Dxt5, Rgba),
+    dxtRow("DXT1", "DXT1", B::Dxt1, Transparency, B::Dxt1),
+    dxtRow("DXT2", "DXT2 (premultiplied)", B::Dxt3, Rgba, B::Dxt3, true),
+    dxtRow("DXT3", "DXT3", B::Dxt3, Rgba, B::Dxt3),
+    dxtRow("DXT4", "DXT4 (premultiplied)", B::Dxt5, Rgba, B::Dxt5, true),
+    dxtRow("DXT5", "DXT5", B::Dxt5, Rgba, B::Dxt5Normal),
     blockRow(FourCC, fourCC("ATI1"), "BC4 (ATI1)", B::Bc4, Rgb),
     blockRow(FourCC, fourCC("BC4U"), "BC4 (BC4U)", B::Bc4, Rgb),
     blockRow(FourCC, fourCC("BC4S"), "BC4 signed (BC4S)", B::Bc4Signed, Rgb),
-    blockRow(FourCC, fourCC("ATI2"), "BC5 (ATI2)", B::Bc5, Rgb, B::Bc5, B::Bc5Normal),
-    blockRow(FourCC, fourCC("BC5U"), "BC5 (BC5U)", B::Bc5, Rgb, B::Bc5, B::Bc5Normal),
-    blockRow(FourCC, fourCC("BC5S"), "BC5 signed (BC5S)", B::Bc5Signed, Rgb, B::Bc5Signed, B::Bc5SignedNormal),
+    blockRow(FourCC, fourCC("ATI2"), "BC5 (ATI2)", B::Bc5, Rgb, B::Bc5Normal),
+    blockRow(FourCC, fourCC("BC5U"), "BC5 (BC5U)", B::Bc5, Rgb, B::Bc5Normal),
+    blockRow(FourCC, fourCC("BC5S"), "BC5 signed (BC5S)", B::Bc5Signed, Rgb, B::Bc5SignedNormal),
     fourCCZero(8), fourCCZero(16), fourCCZero(24), fourCCZero(32),
     // Legacy numeric format codes written in the FourCC field.
     fixed(FourCC, 20, "R8G8B8 (code 20)", 24, 0xFF0000, 0xFF00, 0xFF, 0, false),
@@ -269,6 +280,8 @@ constexpr DdsFormat Formats[] = {
              ddsField(Unsigned, 0xFF0000), Opaque),
     fieldRow(FourCC, 67, "A2W10V10U10 (code 67)", Rgba, 4, ddsField(Signed, 0x3FF), ddsField(Signed, 0xFFC00),
              ddsField(Signed, 0x3FF00000), ddsField(Unsigned, 0xC0000000)),
+    // The extended-range layout, DXGI 89's twin.
+    xrBiasRow(FourCC, 119, "A2B10G10R10_XR_BIAS (code 119)"),
     // Palettes, YUV and packed 4:2:2 RGB by FourCC or code.
     paletteRow(FourCC, 41, "P8 (code 41)", PaletteLayout::P8),
     paletteRow(FourCC, 40, "A8P8 (code 40)", PaletteLayout::A8P8),
@@ -330,9 +343,8 @@ constexpr DdsFormat Formats[] = {
     yuvRow(Dxgi, 108, "Y210", YuvLayout::Y210, Rgb),
     yuvRow(Dxgi, 109, "Y216", YuvLayout::Y216, Rgb),
 
-    // DXGI formats of the DX10 record.  BC2 and BC3 whose alpha mode says
-    // premultiplied decode as DXT2 and DXT4; BC5 in a file whose pixel
-    // format carries the normal-map flag gets its blue reconstructed.
+    // DXGI formats of the DX10 record.  BC3 and BC5 in a file whose pixel
+    // format carries the normal-map flag decode as normal maps.
     wideRow(Dxgi, 10, "R16G16B16A16_FLOAT", Float16, 4, Rgba),
     fixed(Dxgi, 24, "R10G10B10A2_UNORM", 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, true),
     wideRow(Dxgi, 26, "R11G11B10_FLOAT", WideLayout::R11G11B10, 3, Rgb),
@@ -341,15 +353,16 @@ constexpr DdsFormat Formats[] = {
     wideRow(Dxgi, 54, "R16_FLOAT", Float16, 1, Rgb),
     maskRow(Dxgi, 65, "A8_UNORM", 8, Fixed, 0, 0, 0, 0xFF, true, Rgba),
     wideRow(Dxgi, 67, "R9G9B9E5_SHAREDEXP", WideLayout::R9G9B9E5, 3, Rgb),
+    xrBiasRow(Dxgi, 89, "R10G10B10_XR_BIAS_A2_UNORM"),
     DDS_BC_ROWS(70, "BC1", B::Dxt1, Transparency),
-    DDS_BC_ROWS(73, "BC2", B::Dxt3, Rgba, B::Dxt2, B::Dxt3),
-    DDS_BC_ROWS(76, "BC3", B::Dxt5, Rgba, B::Dxt4, B::Dxt5),
+    DDS_BC_ROWS(73, "BC2", B::Dxt3, Rgba),
+    DDS_BC_ROWS(76, "BC3", B::Dxt5, Rgba, B::Dxt5Normal),
     blockRow(Dxgi, 79, "BC4_TYPELESS", B::Bc4, Rgb),
     blockRow(Dxgi, 80, "BC4_UNORM", B::Bc4, Rgb),
     blockRow(Dxgi, 81, "BC4_SNORM", B::Bc4Signed, Rgb),
-    blockRow(Dxgi, 82, "BC5_TYPELESS", B::Bc5, Rgb, B::Bc5, B::Bc5Normal),
-    blockRow(Dxgi, 83, "BC5_UNORM", B::Bc5, Rgb, B::Bc5, B::Bc5Normal),
-    blockRow(Dxgi, 84, "BC5_SNORM", B::Bc5Signed, Rgb, B::Bc5Signed, B::Bc5SignedNormal),
+    blockRow(Dxgi, 82, "BC5_TYPELESS", B::Bc5, Rgb, B::Bc5Normal),
+    blockRow(Dxgi, 83, "BC5_UNORM", B::Bc5, Rgb, B::Bc5Normal),
+    blockRow(Dxgi, 84, "BC5_SNORM", B::Bc5Signed, Rgb, B::Bc5SignedNormal),
     fixed(Dxgi, 85, "B5G6R5_UNORM", 16, 0xF800, 0x07E0, 0x001F, 0, false),
     fixed(Dxgi, 86, "B5G5R5A1_UNORM", 16, 0x7C00, 0x03E0, 0x001F, 0x8000, true),
     fixed(Dxgi, 87, "B8G8R8A8_UNORM", 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, true),
@@ -426,8 +439,6 @@ constexpr RefusedCodes Refused[] = {
     refused(FourCC, fourCC("PTC5"), DdsRefusal::Pvrtc2),
     refused(FourCC, fourCC("PTC6"), DdsRefusal::Pvrtc2),
     {FourCC, 70, 83, DdsRefusal::LegacyDepthFormat},  // but the rows of 80 (D16) and 81 (L16)
-    refused(FourCC, 119, DdsRefusal::ExtendedRangeFormat),
-    refused(Dxgi, 89, DdsRefusal::ExtendedRangeFormat),
     {Dxgi, 111, 114, DdsRefusal::VideoPaletteFormat},  // AI44, IA44, P8, A8P8
     {Dxgi, 136, 188, DdsRefusal::AstcDxgiUnassigned},  // 136 + 4k, between the ASTC rows' numbers
     // The typeless formats without a row: their channels could be anything.

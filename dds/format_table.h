@@ -89,8 +89,8 @@ struct DdsFormat {
     uint32_t unitBytes;        // bytes of the stored unit: a pixel, a pair, a luma sample, a block or a word
     TypeRule type = TypeRule::Rgba;
     BlockFormat blocks = BlockFormat::Uncompressed;  // the block kernel; Uncompressed for pixels
-    BlockFormat premultiplied = BlockFormat::Uncompressed;  // the kernel when a DX10 alpha mode says premultiplied
     BlockFormat normalMap = BlockFormat::Uncompressed;  // the kernel when the pixel format carries the normal-map flag
+    bool premultiplied = false;  // colour premultiplied by alpha whatever the header says (DXT2, DXT4)
     bool holdsEveryBlock = false;  // files always store every block that touches the image
     bool readsLinearSize = false;  // under a legacy header, a linear size declares the level
     uint32_t declaredBlockBytes = 0;  // non-zero: pixels whose level is declared as w/4 x h/4 blocks of this size

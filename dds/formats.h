@@ -6,16 +6,17 @@
 #include <cstdint>
 
 // The block kernels: how a block-coded file's blocks decode.  The format
-// table names one for each block format a header can say; a premultiplied
-// or normal-map variant replaces it where the header asks for one.
-// Uncompressed marks the rows of the table whose pixels are converted row
-// by row instead.
+// table names one for each block format a header can say; a normal-map
+// variant replaces it where the header asks for one.  (Premultiplied
+// colour, DXT2's and DXT4's, is undone after decoding, for every format:
+// see DdsPlan::unpremultiply.)  Uncompressed marks the rows of the table
+// whose pixels are converted row by row instead.
 enum class BlockFormat : uint8_t {
     Dxt1,
-    Dxt2,             // DXT3 with premultiplied colour, undone after decoding
     Dxt3,
-    Dxt4,             // DXT5 with premultiplied colour, undone after decoding
     Dxt5,
+    Dxt5Normal,       // DXT5 holding a normal's x in alpha and y in green: delivered as
+                      // red and green, blue made from them as Bc5Normal's, alpha 255
     Bc4,              // one channel, delivered grey
     Bc4Signed,
     Bc5,              // two channels into red and green, blue 0
@@ -67,7 +68,7 @@ struct BlockShape {
 };
 
 constexpr BlockShape ddsBlockShapes[ddsBlockFormatCount] = {
-    {8, 4, 4}, {16, 4, 4}, {16, 4, 4}, {16, 4, 4}, {16, 4, 4},  // DXT1 to DXT5
+    {8, 4, 4}, {16, 4, 4}, {16, 4, 4}, {16, 4, 4},              // DXT1, DXT3, DXT5 and its normal map
     {8, 4, 4}, {8, 4, 4},                                       // BC4
     {16, 4, 4}, {16, 4, 4}, {16, 4, 4}, {16, 4, 4},             // BC5
     {16, 4, 4}, {16, 4, 4}, {16, 4, 4},                         // BC6H, BC7

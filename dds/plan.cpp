@@ -1,6 +1,7 @@
 #include "plan.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "bc1_3/bc1_3.h"
 #include "pvrtc_bands.h"
@@ -34,9 +35,23 @@ DdsRefusal readHeaders(const DdsSource &source, DdsPlan *plan, uint64_t *headerE
 // A mask selects bits inside a pixel of `bits` bits.
 bool inside(uint32_t mask, uint32_t bits) { return mask != 0 && (bits >= 32 || (mask >> bits) == 0); }
 
+// A legacy header's 32-bit 10:10:10:2 masks (green 0xFFC00, alpha
+// 0xC0000000, red and blue 0x3FF00000 and 0x3FF either way round) are read
+// with red and blue exchanged: the D3DX writers stored these masks
+// reversed, and the DirectX texture library reads them so.  A DXGI number
+// names its layout itself and is never reversed.
+DdsPixelFormat legacyMasks(DdsPixelFormat masks) {
+    const uint32_t r = masks.rBitMask, b = masks.bBitMask;
+    const bool redBlue = (r == 0x3FF00000 && b == 0x3FF) || (r == 0x3FF && b == 0x3FF00000);
+    if (masks.rgbBitCount == 32 && redBlue && masks.gBitMask == 0xFFC00 && masks.aBitMask == 0xC0000000) {
+        std::swap(masks.rBitMask, masks.bBitMask);
+    }
+    return masks;
+}
+
 // The bit count, masks and alpha flag that convert a mask-coded format.
 DdsPixelFormat pixelMasks(const DdsFormat &format, const DdsPixelFormat &header) {
-    if (format.maskSource == MaskSource::Header) return header;
+    if (format.maskSource == MaskSource::Header) return legacyMasks(header);
     const uint32_t bits = format.unitBytes * 8;
     const uint32_t *m = format.masks;
     DdsPixelFormat pixels{32, format.alphaMask ? DdsPixelAlpha : 0, 0, bits, m[0], m[1], m[2], m[3]};
@@ -72,14 +87,18 @@ FieldLayout planFields(const DdsFormat &format, const DdsPixelFormat &header) {
     return layout;
 }
 
-// The kernel: the row's premultiplied variant when the DX10 alpha mode says
-// premultiplied, its normal-map variant when the pixel format carries the
-// normal-map flag.
+// Whether the colour is premultiplied by alpha: DXT2 and DXT4 always, any
+// other format when the DX10 alpha mode says so.
+bool premultiplied(const DdsPlan &plan) {
+    const bool alphaMode = plan.hasDx10 && (plan.dx10.miscFlags2 & DdsDx10AlphaModeMask) == DdsDx10AlphaPremultiplied;
+    return plan.format->premultiplied || alphaMode;
+}
+
+// The kernel: the row's normal-map variant when the pixel format carries
+// the normal-map flag, unless the colour is premultiplied (its alpha is
+// alpha, not a normal's x; BC5 has always been read so).
 BlockFormat blockKernel(const DdsPlan &plan) {
-    const bool premultiplied =
-        plan.hasDx10 && (plan.dx10.miscFlags2 & DdsDx10AlphaModeMask) == DdsDx10AlphaPremultiplied;
-    if (premultiplied) return plan.format->premultiplied;
-    if (plan.header.pixelFormat.flags & DdsPixelNormalMap) return plan.format->normalMap;
+    if (!premultiplied(plan) && (plan.header.pixelFormat.flags & DdsPixelNormalMap)) return plan.format->normalMap;
     return plan.format->blocks;
 }
 
@@ -256,10 +275,13 @@ void setRows(DdsPlan *plan, const DdsLevelRows &level) {
     }
 }
 
-// The type the row's rule gives before any block is read.
-TextureType typeOfRule(TypeRule rule, const DdsPixelFormat &pixelFormat) {
-    const bool noAlphaMask = rule == TypeRule::AlphaMask && pixelFormat.aBitMask == 0;
-    return rule == TypeRule::Rgb || noAlphaMask ? TextureType::Rgb : TextureType::Rgba;
+// The type the row's rule gives before any block is read; a DXT5 normal
+// map has no alpha left.
+TextureType typeOfRule(const DdsPlan &plan) {
+    const TypeRule rule = plan.format->type;
+    const bool noAlphaMask = rule == TypeRule::AlphaMask && plan.header.pixelFormat.aBitMask == 0;
+    const bool normals = plan.blocks == BlockFormat::Dxt5Normal;
+    return rule == TypeRule::Rgb || noAlphaMask || normals ? TextureType::Rgb : TextureType::Rgba;
 }
 
 // DXT1 and BC1: Rgba when their blocks have transparency; or, when Rgb was
@@ -299,10 +321,11 @@ DdsRefusal plan(const DdsSource &source, const TextureType *reported, const DdsI
         plan->type = TextureType::Rgba;  // the cells between the faces are transparent
         refusal = placeCrossFaces(source.length, headerEnd, plan);
     } else {
-        plan->type = typeOfRule(plan->format->type, plan->header.pixelFormat);
+        plan->type = typeOfRule(*plan);
         if (plan->format->type == TypeRule::Transparency) refusal = scanTransparency(source, reported, plan);
     }
     plan->pixelBytes = ddsBytesPerPixel(plan->type);
+    plan->unpremultiply = plan->type == TextureType::Rgba && premultiplied(*plan);
     return refusal;
 }
 

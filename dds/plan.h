@@ -33,11 +33,12 @@ struct DdsPlan {
     bool hasDx10;              // the header announces the DX10 record...
     DdsHeaderDx10 dx10;        // ...which holds this, once read
     const DdsFormat *format;   // row of the format table; null when refused before it was found
-    BlockFormat blocks;        // the block kernel: the row's, or its premultiplied or normal-map variant
+    BlockFormat blocks;        // the block kernel: the row's, or its normal-map variant
     DdsPixelFormat pixels;     // mask-coded pixels: the bit count, masks and alpha flag that convert them
     FieldLayout fields;        // field-coded pixels: the row's fields, or for the bump flags the header's masks
     TextureType type;
     uint32_t pixelBytes;       // bytes of a pixel in the host's buffer: 3 for Rgb, 4 for Rgba
+    bool unpremultiply;        // an Rgba image whose colour is premultiplied by alpha: undone as it is decoded
     uint32_t width;            // 1 to 2^31 - 1, with width * height * 4 <= 2^31 - 1
     uint32_t height;
     uint32_t coveredWidth;     // the pixels the decode writes: all of them, or for block rows that

@@ -32,7 +32,6 @@
     X(PvrtcNotPowerOfTwo, "PVRTC1 width or height is not a power of two")                   \
     X(TypelessFormat, "typeless DXGI format: its channels could be anything")               \
     X(VideoPaletteFormat, "palette-indexed DXGI format without a palette in the file")      \
-    X(ExtendedRangeFormat, "extended-range (XR bias) format")                               \
     X(LegacyDepthFormat, "legacy depth format other than D16")                              \
     X(SmallPalette, "1-, 2- and 4-bit palette indices are not decoded")                     \
     X(OddPlanarSize, "planar YUV (NV12, P010, P016) of odd width or height")                \

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "bc1_3/bc1_3.h"
+#include "common/premultiplied.h"
 #include "pvrtc_bands.h"
 
 namespace {
@@ -134,23 +135,40 @@ void placeCross(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLevel
     }
 }
 
+// The rows of the image, from *first to before *end, that chunk `index` of
+// the image decodes.
+void chunkImageRows(const DdsPlan &plan, uint32_t index, uint64_t *first, uint64_t *end) {
+    const uint32_t perSourceRow = plan.format->coding == PixelCoding::Blocks ? ddsBlockShape(plan.blocks).height
+                                  : plan.secondPlaneRowBytes != 0           ? 2u
+                                                                            : 1u;
+    *first = uint64_t{index} * plan.rowsPerChunk * perSourceRow;
+    *end = std::min<uint64_t>(plan.height, *first + uint64_t{plan.rowsPerChunk} * perSourceRow);
+}
+
 // Clears the empty cells beside the rows of the face of `part` that chunk
 // `index` decoded.
 void clearBesideChunk(const DdsLevelDecoder &level, uint32_t part, uint32_t index) {
     const DdsPlan &plan = *level.plan;
     const uint32_t columns = level.clearColumns[part];
     if (columns == 0) return;
-    const uint32_t perSourceRow = plan.format->coding == PixelCoding::Blocks ? ddsBlockShape(plan.blocks).height
-                                  : plan.secondPlaneRowBytes != 0           ? 2u
-                                                                            : 1u;
-    const uint64_t first = uint64_t{index} * plan.rowsPerChunk * perSourceRow;
-    const uint64_t end = std::min<uint64_t>(plan.height, first + uint64_t{plan.rowsPerChunk} * perSourceRow);
+    uint64_t first = 0, end = 0;
+    chunkImageRows(plan, index, &first, &end);
     const size_t cellBytes = size_t{plan.width} * 4;
     for (uint64_t y = first; y < end; ++y) {
         uint8_t *row = level.rows[part].row(static_cast<uint32_t>(y)) - level.column[part] * cellBytes;
         for (uint32_t column = 0; column < 4; ++column) {
             if ((columns >> column & 1) != 0) std::memset(row + column * cellBytes, 0, cellBytes);
         }
+    }
+}
+
+// Premultiplied colour: undone in the rows that chunk `index` decoded, in
+// the pixels the decode covers (the others keep what the buffer held).
+void unpremultiplyChunk(const DdsPlan &plan, const RowPlacement &rows, uint32_t index) {
+    uint64_t first = 0, end = 0;
+    chunkImageRows(plan, index, &first, &end);
+    for (uint64_t y = first; y < std::min<uint64_t>(end, plan.coveredHeight); ++y) {
+        ddsUnpremultiplyRow(rows.row(static_cast<uint32_t>(y)), plan.coveredWidth);
     }
 }
 
@@ -218,7 +236,7 @@ void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk
     if (plan.cross) clearBesideChunk(level, part, index);
     if (plan.format->rows == RowLayout::WordGrid) {
         ddsDecodePvrtcBand(plan, rows, index, chunk);
-        return;
+        return;  // PVRTC1 has no DX10 format, so no alpha mode: never premultiplied
     }
     const uint32_t first = index * plan.rowsPerChunk;
     const uint32_t count = std::min(plan.rowsPerChunk, plan.sourceRows - first);
@@ -232,6 +250,7 @@ void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk
         decodeSourceRow(level, rows, chunk + i * firstPlaneBytes, secondPlane + size_t{i} * plan.secondPlaneRowBytes,
                         first + i);
     }
+    if (plan.unpremultiply) unpremultiplyChunk(plan, rows, index);
 }
 
 bool ddsChunkFitsType(const DdsPlan &plan, uint32_t index, const uint8_t *chunk) {

@@ -3,7 +3,7 @@
 importer reads (DXT1 in both modes, DXT2 to DXT5, BC4 and BC5 with their
 signed and normal-map variants, 8/16/24/32-bit masks, fourCC 0, legacy
 numeric codes, luminance and alpha-only, every DXGI format of the DX10
-record, premultiplied BC3, ETC1/ETC2/EAC/ATC/ASTC/PVRTC1 under every FourCC
+record, premultiplied BC3, BC7 and B8G8R8A8, DXT5 and BC3 normal maps, ETC1/ETC2/EAC/ATC/ASTC/PVRTC1 under every FourCC
 and DXGI number, 1-bit rows, YUV and packed 4:2:2 RGB, the 4:2:0 planes,
 palettes and the bump flags) and every size shape (whole blocks, partial
 blocks, one row, one column, 1x1, non-square, PVRTC1's padded word grids),
@@ -41,7 +41,7 @@ def dx10(dxgi, width, height, misc=0, array=1, flags2=0, pixel_flags=DDS_FOURCC)
 DXGI = {2: 16, 6: 12, 10: 8, 11: 8, 16: 8, 24: 4, 26: 4, 28: 4, 29: 4, 34: 4, 35: 4, 41: 4, 49: 2, 54: 2,
         56: 2, 61: 1, 65: 1, 67: 4, 70: -8, 71: -8, 72: -8, 73: -16, 74: -16, 75: -16, 76: -16, 77: -16,
         78: -16, 79: -8, 80: -8, 81: -8, 82: -16, 83: -16, 84: -16, 85: 2, 86: 2, 87: 4, 88: 4, 91: 4, 93: 4,
-        95: -16, 96: -16, 97: -16, 98: -16, 99: -16, 115: 2}
+        89: 4, 95: -16, 96: -16, 97: -16, 98: -16, 99: -16, 115: 2}
 # The ASTC footprints, k = 0 to 13, as DXGI 133 + 4k to 135 + 4k name them.
 ASTC_FOOTPRINTS = ((4, 4), (5, 4), (5, 5), (6, 5), (6, 6), (8, 5), (8, 6), (8, 8), (10, 5), (10, 6), (10, 8),
                    (10, 10), (12, 10), (12, 12))
@@ -53,7 +53,7 @@ DXGI.update({3: 16, 4: 16, 7: 12, 8: 12, 12: 8, 13: 8, 14: 8, 17: 8, 18: 8, 20: 
 # Legacy numeric codes in the FourCC field, with their pixel bytes.
 NUMERIC = {20: 3, 21: 4, 22: 4, 23: 2, 24: 2, 25: 2, 26: 2, 28: 1, 32: 4, 33: 4, 36: 8, 50: 1, 51: 2, 81: 2,
            111: 2, 113: 8, 114: 4, 116: 16, 27: 1, 29: 2, 30: 2, 31: 4, 34: 4, 35: 4, 52: 1, 80: 2, 112: 4,
-           115: 8, 60: 2, 63: 4, 64: 4, 110: 8, 117: 2, 61: 2, 62: 4, 67: 4}
+           115: 8, 60: 2, 63: 4, 64: 4, 110: 8, 117: 2, 61: 2, 62: 4, 67: 4, 119: 4}
 
 
 def level(unit, w, h):
@@ -126,6 +126,10 @@ def files():
         for w, h in ((4, 4), (5, 3)):
             out[f"dx10_{dxgi}_{w}x{h}.dds"] = dx10(dxgi, w, h) + rnd(dxgi * 13 + w, level(unit, w, h))
     out["dx10_bc3_premultiplied_8x8.dds"] = dx10(77, 8, 8, flags2=2) + rnd(21, 64)
+    out["dx10_bc7_premultiplied_8x8.dds"] = dx10(98, 8, 8, flags2=2) + rnd(26, 64)
+    out["dx10_bgra8_premultiplied_5x3.dds"] = dx10(87, 5, 3, flags2=2) + rnd(27, 60)
+    out["dx10_bc3_normal_8x4.dds"] = dx10(77, 8, 4, pixel_flags=DDS_FOURCC | 0x80000000) + rnd(28, 32)
+    out["dxt5_normal_5x7.dds"] = header(5, 7, DDS_FOURCC | 0x80000000, b"DXT5") + rnd(29, 64)
     out["dx10_bc7_cube_array_8x4.dds"] = dx10(98, 8, 4, misc=4, array=3) + rnd(22, 32)
     out["dx10_without_fourcc_flag_4x4.dds"] = dx10(61, 4, 4, pixel_flags=0) + rnd(23, 16)
     for name, unit in ((b"ATI1", -8), (b"BC4U", -8), (b"BC4S", -8), (b"ATI2", -16), (b"BC5U", -16),

@@ -38,6 +38,12 @@ struct FormatCase {
     FirstBlock first;
 };
 
+// The fields with the pixel format's normal-map flag.
+DdsFields normalMap(DdsFields fields) {
+    fields.pixelFlags |= 0x80000000u;
+    return fields;
+}
+
 // DXT1 files are named by their blocks: opaque has every block in
 // four-colour mode (Rgb); late alpha only the first, so that a later
 // block's transparent texel makes most of them Rgba; alpha has the first
@@ -52,6 +58,7 @@ std::vector<FormatCase> formats() {
         {"DXT3", dxtFields("DXT3", 0, 0), FirstBlock::Any},
         {"DXT4", dxtFields("DXT4", 0, 0), FirstBlock::Any},
         {"DXT5", dxtFields("DXT5", 0, 0), FirstBlock::Any},
+        {"DXT5 normal map", normalMap(dxtFields("DXT5", 0, 0)), FirstBlock::Any},
         {"A8R8G8B8", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0, 0, 0x41), FirstBlock::Any},
         {"X8R8G8B8", maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0, 0, 0x40), FirstBlock::Any},
         {"R8G8B8", maskFields(24, 0xFF0000, 0xFF00, 0xFF, 0, 0, 0, 0x40), FirstBlock::Any},
@@ -227,6 +234,7 @@ TEST_F(Delivery, LargeImagesMatchTheReference) {
         {"R3G3B2 133x45", {named("R3G3B2"), {133, 45}, Layout::WholeBlocks}},
         {"X8R8G8B8 99x77", {named("X8R8G8B8"), {99, 77}, Layout::WholeBlocks}},
         {"DXT1 opaque 1030x1030, all blocks stored", {named("DXT1 opaque"), {1030, 1030}, Layout::AllBlocks}},
+        {"DXT4 1030x1030, all blocks stored", {named("DXT4"), {1030, 1030}, Layout::AllBlocks}},
         {"DXT5 2048x514", {named("DXT5"), {2048, 514}, Layout::WholeBlocks}},
         {"A8R8G8B8 1024x1025", {named("A8R8G8B8"), {1024, 1025}, Layout::WholeBlocks}},
     };
@@ -336,14 +344,11 @@ TEST_F(Delivery, MobileFormatsMatchTheirPlainDecoders) {
     }
 }
 
-// The kernel follows the header: BC2 and BC3 whose DX10 alpha mode is 2
-// undo the premultiplication (as DXT2 and DXT4), other modes do not; BC5
-// under the normal-map flag makes its blue from red and green, under a
-// legacy header or the DX10 record.
+// The kernel follows the header: an Rgba image whose DX10 alpha mode is 2
+// undoes the premultiplication (as DXT2 and DXT4), other modes do not;
+// DXT5, BC3 and BC5 under the normal-map flag hold a normal, under a
+// legacy header or the DX10 record, unless the alpha mode is 2.
 TEST_F(Delivery, KernelFollowsTheAlphaModeAndTheNormalMapFlag) {
-    constexpr uint32_t NormalMap = 0x80000000u;
-    DdsFields ati2 = dxtFields("ATI2", 10, 6);
-    ati2.pixelFlags |= NormalMap;
     struct Case {
         const char *name;
         DdsFields fields;
@@ -354,14 +359,18 @@ TEST_F(Delivery, KernelFollowsTheAlphaModeAndTheNormalMapFlag) {
         {"BC2 straight", dxtFields("DX10", 10, 6), true, {74, 3, 0, 1, 1}},
         {"BC3 premultiplied", dxtFields("DX10", 10, 6), true, {77, 3, 0, 1, 2}},
         {"BC3 opaque mode", dxtFields("DX10", 10, 6), true, {77, 3, 0, 1, 3}},
+        {"B8G8R8A8 premultiplied", dxtFields("DX10", 10, 6), true, {87, 3, 0, 1, 2}},
+        {"extended range premultiplied", dxtFields("DX10", 10, 6), true, {89, 3, 0, 1, 2}},
         {"BC5", dxtFields("DX10", 10, 6), true, {83, 3, 0, 1, 0}},
-        {"BC5 normal map", dxtFields("DX10", 10, 6), true, {83, 3, 0, 1, 0}},
-        {"ATI2 normal map", ati2, false, {}},
+        {"BC5 normal map", normalMap(dxtFields("DX10", 10, 6)), true, {83, 3, 0, 1, 0}},
+        {"ATI2 normal map", normalMap(dxtFields("ATI2", 10, 6)), false, {}},
+        {"DXT5 normal map", normalMap(dxtFields("DXT5", 10, 6)), false, {}},
+        {"BC3 normal map", normalMap(dxtFields("DX10", 10, 6)), true, {77, 3, 0, 1, 0}},
+        {"BC3 premultiplied, normal-map flag", normalMap(dxtFields("DX10", 10, 6)), true, {77, 3, 0, 1, 2}},
     };
-    cases[5].fields.pixelFlags |= NormalMap;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const std::vector<uint8_t> payload = randomBytes(3 * 2 * 16, 31);
+        const std::vector<uint8_t> payload = randomBytes(10 * 6 * 4, 31);
         TempFile file(c.dx10 ? dx10File(c.fields, c.record, payload) : ddsFile(c.fields, payload));
         const int handle = openOk(file.path());
         int type = 0;
@@ -369,6 +378,9 @@ TEST_F(Delivery, KernelFollowsTheAlphaModeAndTheNormalMapFlag) {
         const std::vector<uint8_t> want =
             reference::image(c.fields, payload, before, 0, &type, c.dx10 ? &c.record : nullptr);
         ASSERT_FALSE(want.empty());
+        QvImageInfo record{};
+        ASSERT_EQ(info(handle, &record), 0);
+        ASSERT_EQ(record.type, type);  // else the image would not fit the buffer
         std::vector<uint8_t> buffer(before.begin(), before.begin() + static_cast<std::ptrdiff_t>(want.size()));
         ASSERT_EQ(image(handle, buffer.data()), 0);
         EXPECT_TRUE(sameBuffer(buffer, want, 10, type == reference::Rgb ? 3 : 4));

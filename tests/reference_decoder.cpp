@@ -30,7 +30,7 @@ uint8_t rounded(int numerator, int denominator) {
     return byte(static_cast<int>(std::floor(255.0 * numerator / denominator + 0.5)));
 }
 
-bool isDxt(Format format) { return format <= Format::Dxt5; }
+bool isDxt(Format format) { return format <= Format::Dxt5Normal; }
 size_t blockBytes(Format format) { return format == Format::Dxt1 ? 8 : 16; }
 
 // The eight values of a channel block at `bytes`, in pixel order.
@@ -61,7 +61,7 @@ uint8_t normalBlue(uint8_t r, uint8_t g) {
 }
 
 // The pixel layouts that are not masks, in the terms of their headers: a
-// list of fields from bit 0 up (s signed, u unsigned, f float, each with its
+// list of fields from bit 0 up (s signed, u unsigned, f float, r extended range, each with its
 // width; x skipped bits; z the blue of a normal from the two signed fields
 // before it: one value is grey, two are red and green over blue 0, only four
 // carry alpha), or the name of a 1-bit, pair, YUV, planar or palette layout.
@@ -77,7 +77,7 @@ const Described described[] = {
     {"s32 s32 s32", {8}, {}}, {"u32 u32", {17}, {}}, {"s32 s32", {18}, {}}, {"u32", {42}, {}}, {"s32", {43}, {}},
     {"f32", {40}, {}}, {"u24 x8", {45, 46}, {}}, {"f32 x32", {20, 21}, {}}, {"x24 u8", {47}, {}},
     {"x32 u8 x24", {22}, {}}, {"s8 s8 z", {}, {117}}, {"s5 s5 u6", {}, {61}}, {"s8 s8 u8 x8", {}, {62}},
-    {"s10 s10 s10 u2", {}, {67}}, {"bits", {66}, {118}}, {"RGBG", {68}, {fourCC("RGBG")}},
+    {"s10 s10 s10 u2", {}, {67}}, {"r10 r10 r10 u2", {89}, {119}}, {"bits", {66}, {118}}, {"RGBG", {68}, {fourCC("RGBG")}},
     {"GRGB", {69}, {fourCC("GRGB")}}, {"YUY2", {107}, {fourCC("YUY2")}}, {"UYVY", {}, {fourCC("UYVY")}},
     {"Y210", {108}, {}}, {"Y216", {109}, {}}, {"AYUV", {100}, {}}, {"Y410", {101}, {}}, {"Y416", {102}, {}},
     {"NV12", {103}, {}}, {"P010", {104}, {}}, {"P016", {105}, {}}, {"P8", {}, {41}}, {"A8P8", {}, {40}},
@@ -115,6 +115,9 @@ double signedValue(uint64_t raw, int n) {
 
 uint8_t signedRule(uint64_t raw, int n) { return n < 2 ? 128 : nearest(128.0 + 127.0 * signedValue(raw, n) / (twoTo(n - 1) - 1)); }
 
+// Extended range (XR bias): (v - 384) / 510, clamped to [0, 1].
+uint8_t extendedRangeRule(uint64_t v) { return nearest(255 * std::clamp((double(v) - 384) / 510, 0.0, 1.0)); }
+
 uint8_t floatRule(uint64_t bits) {
     float f;
     const uint32_t word = static_cast<uint32_t>(bits);
@@ -146,7 +149,8 @@ Pixel fieldsPixel(const char *text, const uint8_t *p, int *bits, size_t *count) 
             const double x = raw[0] / 127, y = raw[1] / 127;
             v.push_back(nearest(128 + 127 * std::sqrt(std::max(0.0, 1 - x * x - y * y))));
         } else if (kind != 'x') {
-            v.push_back(kind == 's' ? signedRule(field, n) : kind == 'u' ? unsignedRule(field, n) : floatRule(field));
+            v.push_back(kind == 's' ? signedRule(field, n) : kind == 'u' ? unsignedRule(field, n)
+                        : kind == 'r' ? extendedRangeRule(field) : floatRule(field));
         }
     }
     *bits = at, *count = v.size();
@@ -243,14 +247,14 @@ Pixel exactYuv(uint32_t y, uint32_t u, uint32_t v, uint32_t k) {
 
 Format formatOf(const DdsFields &fields, const Dx10Fields *dx10) {
     if (describedBy(fields, dx10) != nullptr) return Format::Layout;
-    const bool normalMap = (fields.pixelFlags & 0x80000000u) != 0;
+    const bool normalMap = (fields.pixelFlags & 0x80000000u) != 0 && (dx10 == nullptr || (dx10->miscFlags2 & 7) != 2);
     if (dx10 != nullptr) {
-        const bool premultiplied = (dx10->miscFlags2 & 7) == 2;
         switch (dx10->dxgiFormat) {
             case 71: return Format::Dxt1;
-            case 74: return premultiplied ? Format::Dxt2 : Format::Dxt3;
-            case 77: return premultiplied ? Format::Dxt4 : Format::Dxt5;
+            case 74: return Format::Dxt3;
+            case 77: return normalMap ? Format::Dxt5Normal : Format::Dxt5;
             case 83: return normalMap ? Format::Bc5Normal : Format::Bc5;
+            case 87: return Format::Uncompressed;
             default: return Format::None;
         }
     }
@@ -261,7 +265,7 @@ Format formatOf(const DdsFields &fields, const Dx10Fields *dx10) {
             const char *n = names[i];
             if (fields.fourCC == (uint32_t{uint8_t(n[0])} | uint32_t{uint8_t(n[1])} << 8 | uint32_t{uint8_t(n[2])} << 16 |
                                   uint32_t{uint8_t(n[3])} << 24))
-                return static_cast<Format>(i);
+                return i == 4 && normalMap ? Format::Dxt5Normal : static_cast<Format>(i);
         }
         if (fields.fourCC == fourCC("ATI2")) return normalMap ? Format::Bc5Normal : Format::Bc5;
         uncompressed = fields.fourCC == 0;
@@ -344,9 +348,12 @@ std::array<Pixel, 16> block(Format format, const uint8_t *bytes) {
             }
         }
     }
-    if (format == Format::Dxt4 || format == Format::Dxt5) {
+    if (format == Format::Dxt4 || format == Format::Dxt5 || format == Format::Dxt5Normal) {
         const std::array<uint8_t, 16> alpha = channelBlock(bytes);
         for (size_t k = 0; k < 16; ++k) pixels[k][3] = alpha[k];
+    }
+    if (format == Format::Dxt5Normal) {
+        for (Pixel &p : pixels) p = {p[3], p[1], normalBlue(p[3], p[1]), 255};
     }
     if (format == Format::Dxt2 || format == Format::Dxt4) {
         for (Pixel &p : pixels) p = unpremultiplied(p);
@@ -403,10 +410,11 @@ Decoded decode(const DdsFields &fields, const std::vector<uint8_t> &data, Format
     }
     Decoded d{std::vector<Pixel>(width * height, Pixel{0, 0, 0, 0}), std::vector<bool>(width * height, false)};
     if (format == Format::Uncompressed) {
-        const size_t pixelBytes = fields.rgbBitCount / 8;
+        const DdsFields masks = dx10 == nullptr ? fields : maskFields(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 1, 1, 0x41);
+        const size_t pixelBytes = masks.rgbBitCount / 8;
         if (data.size() < width * height * pixelBytes) return {};
         for (size_t i = 0; i < width * height; ++i) {
-            d.pixels[i] = uncompressedPixel(fields, &data[i * pixelBytes]);
+            d.pixels[i] = uncompressedPixel(masks, &data[i * pixelBytes]);
             d.written[i] = true;
         }
         return d;
@@ -440,7 +448,7 @@ int textureType(const DdsFields &fields, const std::vector<uint8_t> &data, const
     int layout = Rgba;
     if (format == Format::Layout) layoutPixels(fields, dx10, {}, &layout);
     if (format == Format::Layout) return layout;
-    if (format == Format::Bc5 || format == Format::Bc5Normal) return Rgb;
+    if (format == Format::Bc5 || format == Format::Bc5Normal || format == Format::Dxt5Normal) return Rgb;
     if (format != Format::Dxt1 || data.size() < 4) return Rgba;
     if (littleEndian(data.data(), 2) <= littleEndian(data.data() + 2, 2)) return Rgba;
     // In DXT1 only the transparent texel has alpha 0.
@@ -469,11 +477,13 @@ std::vector<uint8_t> image(const DdsFields &fields, const std::vector<uint8_t> &
         }
     }
 
-    // Step 2: every decoded pixel at its place in file order.
+    // Step 2: every decoded pixel at its place in file order, its colour
+    // divided by its alpha when the DX10 alpha mode says premultiplied.
     const Decoded decoded = decode(fields, data, format, dx10);
     if (decoded.pixels.empty()) return {};
+    const bool premultiplied = dx10 != nullptr && (dx10->miscFlags2 & 7) == 2 && textureKind == Rgba;
     for (size_t i = 0; i < pixels.size(); ++i) {
-        if (decoded.written[i]) pixels[i] = decoded.pixels[i];
+        if (decoded.written[i]) pixels[i] = premultiplied ? unpremultiplied(decoded.pixels[i]) : decoded.pixels[i];
     }
 
     // Step 3: the whole image upside down unless the preference asks for

@@ -19,12 +19,12 @@ using Pixel = std::array<uint8_t, 4>;  // R, G, B, A
 
 // How the header (and the DX10 record, where given) says the data is
 // stored; None for everything this decoder does not cover.  DXT2 and DXT4,
-// and BC2 and BC3 whose DX10 alpha mode is 2, have premultiplied colour;
-// BC5 with the pixel format's normal-map flag (0x80000000) has its blue
-// made from red and green.  Layout: the pixel layouts that are not masks
-// (integer and float fields, 1-bit, YUV, packed 4:2:2 RGB, 4:2:0 planes,
-// palettes), decoded by layoutPixels.
-enum class Format { Dxt1, Dxt2, Dxt3, Dxt4, Dxt5, Bc5, Bc5Normal, Uncompressed, Layout, None };
+// and Rgba images whose DX10 alpha mode is 2, have premultiplied colour;
+// DXT5, BC3 and BC5 with the pixel format's normal-map flag (0x80000000),
+// but for that alpha mode, hold a normal (DXT5 and BC3: x in alpha).
+// Layout: the pixel layouts that are not masks (integer and float fields,
+// 1-bit, YUV, packed 4:2:2 RGB, 4:2:0 planes, palettes), by layoutPixels.
+enum class Format { Dxt1, Dxt2, Dxt3, Dxt4, Dxt5, Dxt5Normal, Bc5, Bc5Normal, Uncompressed, Layout, None };
 Format formatOf(const DdsFields &fields, const Dx10Fields *dx10 = nullptr);
 
 // Texture type codes the host is told.
@@ -62,7 +62,7 @@ Pixel exactYuv(uint32_t y, uint32_t u, uint32_t v, uint32_t k);
 
 // Rgb or Rgba for a decodable file whose top level is `data`: DXT1 is Rgba
 // when its first block is in three-colour mode or a decoded pixel inside
-// the image is transparent; BC5 is Rgb; everything else Rgba.
+// the image is transparent; BC5 and DXT5 normal maps Rgb; the rest Rgba.
 int textureType(const DdsFields &fields, const std::vector<uint8_t> &data, const Dx10Fields *dx10 = nullptr);
 
 // How many blocks one stored row of blocks holds, for a block file with

@@ -327,9 +327,9 @@ TEST(Uncompressed, WideLayouts) {
 TEST(Uncompressed, LayoutsMatchTheReference) {
     std::vector<std::pair<DdsFields, uint32_t>> rows;  // header fields, DXGI format (0: none)
     for (int dxgi : {31, 51, 63, 13, 37, 58, 32, 52, 64, 14, 38, 59, 12, 36, 57, 3, 4, 7, 8, 17, 18, 42, 43, 55,
-                     40, 45, 46, 20, 21, 47, 22, 66, 68, 69, 100, 101, 102, 103, 104, 105, 107, 108, 109})
+                     40, 45, 46, 20, 21, 47, 22, 66, 68, 69, 89, 100, 101, 102, 103, 104, 105, 107, 108, 109})
         rows.push_back({dxtFields("DX10", 0, 0), static_cast<uint32_t>(dxgi)});
-    for (uint32_t code : {60u, 63u, 64u, 110u, 117u, 61u, 62u, 67u, 80u, 118u, 41u, 40u, fourCC("YUY2"),
+    for (uint32_t code : {60u, 63u, 64u, 110u, 117u, 61u, 62u, 67u, 119u, 80u, 118u, 41u, 40u, fourCC("YUY2"),
                           fourCC("UYVY"), fourCC("RGBG"), fourCC("GRGB")})
         rows.push_back({maskFields(0, 0, 0, 0, 0, 0, 0, 0x4), 0}), rows.back().first.fourCC = code;
     for (const DdsFields &fields : {maskFields(24, 0, 0, 0, 0, 0, 0, 0x20), maskFields(16, 0, 0, 0, 0, 0, 0, 0x21)})

@@ -1,8 +1,10 @@
 // BC1 to BC3 (DXT1 to DXT5): a colour block of two 5:6:5 endpoints and
 // sixteen 2-bit indices into their palette (colour_rule.h); DXT2 and DXT3
 // add a block of sixteen 4-bit alpha values, DXT4 and DXT5 an eight-value
-// channel block (common/channel.h) before it.  DXT2 and DXT4 have their
-// colour premultiplied by alpha, which the decoder undoes.
+// channel block (common/channel.h) before it.  DXT2 and DXT4 decode as
+// DXT3 and DXT5, their colour premultiplied by alpha, which the walk over
+// the image undoes (common/premultiplied.h); a DXT5 normal map holds x in
+// alpha and y in green.
 //
 // The plain rule is here and in plain.cpp; portable.cpp, sse2.cpp and
 // ssse3.cpp are its speed tiers, held byte for byte to it.
@@ -36,7 +38,8 @@ void ddsWriteColorIndices(uint8_t *blockOrigin, ptrdiff_t rowStride, const uint8
 // values (times 17), as ATC's explicit alpha does too.
 void ddsApplyExplicitAlpha(uint8_t *blockOrigin, ptrdiff_t rowStride, const uint8_t alphaBlock[8]);
 
-// The plain decoder of a DXT1 to DXT5 block into 4 x 4 RGBA pixels.
+// The plain decoder of a DXT1, DXT3, DXT5 or DXT5 normal-map block into
+// 4 x 4 RGBA pixels.
 void ddsDecodeBc13Block(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
 
 // What a kernel of DXT1, DXT3 or DXT5 at 3 or 4 bytes a pixel knows when
@@ -50,8 +53,8 @@ struct Bc13Layout {
     static constexpr bool MergeAlpha = Format != BlockFormat::Dxt1 && BytesPerPixel == 4;
 };
 
-// The speed tiers' kernels (DXT1, DXT3, DXT5; DXT2 and DXT4 are decoded by
-// the plain rule), null for another format; the SSE2 and SSSE3 ones are
+// The speed tiers' kernels (DXT1, DXT3, DXT5; a DXT5 normal map is decoded
+// by the plain rule), null for another format; the SSE2 and SSSE3 ones are
 // compiled only where the build has them.
 BlockRowKernel ddsBc13KernelPortable(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBc13KernelSse2(BlockFormat format, int bytesPerPixel);

@@ -2,6 +2,7 @@
 
 #include "bc1_3/bc1_3.h"
 #include "bc1_3/colour_rule.h"
+#include "bc4_5/bc4_5.h"
 #include "common/bytes.h"
 #include "common/channel.h"
 
@@ -46,18 +47,15 @@ void applyInterpolatedAlpha(uint8_t *blockOrigin, ptrdiff_t rowStride, const uin
     }
 }
 
-// Undoes premultiplied alpha in the 16 RGBA pixels of a block (DXT2, DXT4):
-// each colour channel c of a pixel with alpha a > 0 becomes
-// min(255, (c * 255 + a / 2) / a); a pixel with alpha 0 becomes (0, 0, 0, 0).
-void unpremultiplyBlock(uint8_t *blockOrigin, ptrdiff_t rowStride) {
+// A DXT5 normal map's 16 pixels: x from alpha to red, y kept in green,
+// blue the z that BC5's normal maps make from them, alpha 255.
+void normalFromAlphaAndGreen(uint8_t *blockOrigin, ptrdiff_t rowStride) {
     for (int r = 0; r < BlockSide; ++r) {
         uint8_t *pixel = blockOrigin + r * rowStride;
         for (int c = 0; c < BlockSide; ++c, pixel += RgbaBytes) {
-            const uint32_t alpha = pixel[AlphaByte];
-            for (int channel = 0; channel < 3; ++channel) {
-                const uint32_t value = alpha == 0 ? 0 : (pixel[channel] * 255u + alpha / 2) / alpha;
-                pixel[channel] = static_cast<uint8_t>(value < 255 ? value : 255);
-            }
+            pixel[0] = pixel[AlphaByte];
+            pixel[2] = ddsNormalZ(pixel[0], pixel[1]);
+            pixel[AlphaByte] = 255;
         }
     }
 }
@@ -76,10 +74,10 @@ ColorPalette ddsDecodeColorPalette(const uint8_t colorBlock[8], bool alwaysFourC
 
 void ddsDecodeBc13Block(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
     using B = BlockFormat;
-    // DXT2 to DXT5 carry the alpha block first and the colour block after.
+    // DXT3 and DXT5 carry the alpha block first and the colour block after.
     const uint8_t *colorBlock = format == B::Dxt1 ? block : block + 8;
     ddsWriteColorIndices(blockOrigin, rowStride, colorBlock, ddsDecodeColorPalette(colorBlock, format != B::Dxt1));
-    if (format == B::Dxt2 || format == B::Dxt3) ddsApplyExplicitAlpha(blockOrigin, rowStride, block);
-    if (format == B::Dxt4 || format == B::Dxt5) applyInterpolatedAlpha(blockOrigin, rowStride, block);
-    if (format == B::Dxt2 || format == B::Dxt4) unpremultiplyBlock(blockOrigin, rowStride);
+    if (format == B::Dxt3) ddsApplyExplicitAlpha(blockOrigin, rowStride, block);
+    if (format == B::Dxt5 || format == B::Dxt5Normal) applyInterpolatedAlpha(blockOrigin, rowStride, block);
+    if (format == B::Dxt5Normal) normalFromAlphaAndGreen(blockOrigin, rowStride);
 }

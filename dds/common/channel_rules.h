@@ -1,9 +1,10 @@
 // The small rules that turn stored channel values into bytes, written once
 // for every family: the unsigned and signed n-bit rules (SNORM, UINT, SINT,
 // depth, bump-map and YUV alpha fields, BC1-BC3 palette mixes, signed BC4
-// and BC5 endpoints), a half float's byte (BC6H, half-float and packed-float
-// layouts, ASTC's HDR texels), bit replication (ETC, ATC, PVRTC1, BC7,
-// ASTC) and sign extension (BC6H, ASTC).  Every tier takes these or
+// and BC5 endpoints), the extended-range 10-bit rule, a half float's byte
+// (BC6H, half-float and packed-float layouts, ASTC's HDR texels), bit
+// replication (ETC, ATC, PVRTC1, BC7, ASTC) and sign extension (BC6H,
+// ASTC).  Every tier takes these or
 // constants checked against them.  Exact integers: no float can hold
 // 255 v / (2^32 - 1).
 #ifndef DDS_COMMON_CHANNEL_RULES_H
@@ -47,6 +48,17 @@ constexpr uint8_t ddsSignedToUnorm8(uint32_t field, uint32_t bits) {
     const int64_t clamped = value < -largest ? -largest : value;
     if (bits <= 16) return ddsSignedRule<int32_t>(static_cast<int32_t>(clamped), static_cast<int32_t>(largest));
     return ddsSignedRule<int64_t>(clamped, largest);
+}
+
+// A 10-bit extended-range (XR bias) colour field v: (v - 384) / 510,
+// clamped to [0, 1], then round(255 x), halves up.  255 (v - 384) / 510 is
+// (v - 384) / 2, so between 384 and 894 the byte is (v - 383) div 2 (an
+// odd difference is a half, rounded up); 384 and below give 0, 894 and
+// above 255.
+constexpr uint8_t ddsXrBiasToUnorm8(uint32_t value) {
+    if (value <= 384) return 0;
+    if (value >= 894) return 255;
+    return static_cast<uint8_t>((value - 383) / 2);
 }
 
 // `value` of `bits` bits (1 to 16) widened to `width` bits (at most 16) by

@@ -75,6 +75,7 @@ uint8_t channelByte(const FieldReader *readers, int c, const uint8_t *pixel, uin
     switch (reader.kind) {
         case FieldKind::Unsigned: return ddsUnsignedToUnorm8(value, reader.bits);
         case FieldKind::Signed: return ddsSignedToUnorm8(value, reader.bits);
+        case FieldKind::XrBias: return ddsXrBiasToUnorm8(value);
         default: return ddsFloatToUnorm8(value);
     }
 }

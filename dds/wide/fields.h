@@ -1,9 +1,10 @@
 // Pixels of up to 16 bytes whose channels are integer or float fields:
 // SNORM, UINT and SINT layouts, depth and stencil, the legacy signed
-// bump-map codes and the pixel formats that carry the bump flags.  Each
-// channel is a field of the little-endian 32-bit word at a byte of the
-// pixel, selected by a mask, and read by one rule of common/channel_rules.h
-// (unsigned, signed) or as a float.
+// bump-map codes, the pixel formats that carry the bump flags and the
+// extended-range (XR bias) 10:10:10:2 layout.  Each channel is a field of
+// the little-endian 32-bit word at a byte of the pixel, selected by a mask,
+// and read by one rule of common/channel_rules.h (unsigned, signed,
+// extended-range) or as a float.
 #ifndef DDS_WIDE_FIELDS_H
 #define DDS_WIDE_FIELDS_H
 
@@ -17,6 +18,8 @@ enum class FieldKind : uint8_t {
     Float,     // a 32-bit float: clamped to [0, 1], round(255 x), NaN 0
     NormalZ,   // blue of an 8-bit signed red u and green v (-128 as -127):
                // round(128 + 127 sqrt(max(0, 1 - (u/127)^2 - (v/127)^2)))
+    XrBias,    // a 10-bit extended-range colour v: (v - 384) / 510, clamped to
+               // [0, 1], round(255 x)
 };
 
 struct Field {

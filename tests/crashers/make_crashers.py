@@ -173,6 +173,12 @@ def cases():
                                             + data(8), 0, 0, 0, 2, 2, 4, "pixel=808000", None)
     c["dx10_r32g32b32a32_sint_most_negative.dds"] = (dx10(4, 1, 1) + struct.pack("<4I", *[0x80000000] * 4) + zero,
                                                      0, 0, 0, 1, 1, 5, "pixel=01010101", None)
+    # The extended-range layout, red 639, green 384, blue 1023, alpha 1:
+    # (639 - 384) / 510 is 0.5, 127.5 rounds up to 128; 0; 255; 85.
+    xr_bias = struct.pack("<I", 639 | 384 << 10 | 1023 << 20 | 1 << 30)
+    c["dx10_xr_bias_2x1.dds"] = (dx10(89, 2, 1) + xr_bias * 2 + zero, 0, 0, 0, 2, 1, 5, "pixel=8000ff55", None)
+    c["code_119_xr_bias_1x1.dds"] = (dxt(struct.pack("<I", 119), 1, 1) + xr_bias + zero, 0, 0, 0, 1, 1, 5,
+                                     "pixel=8000ff55", None)
     c["dx10_array_size_0.dds"] = (dx10(71, 4, 4, array=0) + OPAQUE_RED, 0, 0, 0, 4, 4, 4, "pixel=ff0000", None)
     c["dx10_bc1_array_size_ffffffff.dds"] = (dx10(71, 4, 4, array=0xFFFFFFFF) + OPAQUE_RED,
                                              0, 0, 0, 4, 4, 4, "pixel=ff0000", None)
