@@ -19,7 +19,6 @@
 #include "common/channel_ssse3.h"
 #include "common/explicit_alpha_sse2.h"
 #include "common/index_rows_ssse3.h"
-#include "common/rows_sse2.h"
 
 namespace {
 
@@ -105,21 +104,11 @@ struct Ssse3Block {
     DDS_TARGET_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
         constexpr bool MergeAlpha = Format != BlockFormat::AtcRgb && BytesPerPixel == 4;
         const uint8_t *colourBlock = block + ddsBlockBytes(Format) - 8;
-        __m128i words = palette(colourBlock);
         __m128i alpha = _mm_setzero_si128();
         if (MergeAlpha) {
-            words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
             alpha = Format == BlockFormat::AtcExplicitAlpha ? ddsExplicitAlphaSse2(block) : interpolatedAlpha(block);
         }
-        for (int r = 0; r < 4; ++r) {
-            __m128i row = ddsIndexRow(words, ddsIndexRows<BytesPerPixel>(), colourBlock[4 + r]);
-            if (MergeAlpha) row = _mm_or_si128(row, ddsAlphaOfRow(alpha, r));
-            if (BytesPerPixel == 4) {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), row);
-            } else {
-                ddsStoreRgbRow(rows[r] + column, row, last);
-            }
-        }
+        ddsStoreIndexRows<BytesPerPixel, MergeAlpha>(palette(colourBlock), alpha, colourBlock + 4, rows, column, last);
     }
 };
 

@@ -84,25 +84,21 @@ struct Ssse3Block {
             HasGreen ? _mm_shuffle_epi8(tables, _mm_or_si128(channelIndices(block + 8), _mm_set1_epi8(8))) : red;
         const __m128i blue =
             !HasGreen ? red : IsNormal ? bc45sse2::normalBlue(red, green, zTable) : _mm_setzero_si128();
+        __m128i pixels[4];
         if (BytesPerPixel == 4) {
-            __m128i pixels[4];
             bc45sse2::rgbaRows(red, green, blue, pixels);
+        } else {
+            const __m128i redGreen[2] = {_mm_unpacklo_epi8(red, green), _mm_unpackhi_epi8(red, green)};
             for (int r = 0; r < 4; ++r) {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
+                if (!HasGreen) {
+                    pixels[r] = _mm_shuffle_epi8(red, control(RgtcRgb.grey[r]));
+                } else {
+                    pixels[r] = _mm_shuffle_epi8(redGreen[r / 2], control(RgtcRgb.pair[r % 2]));
+                    if (IsNormal) pixels[r] = _mm_or_si128(pixels[r], _mm_shuffle_epi8(blue, control(RgtcRgb.blue[r])));
+                }
             }
-            return;
         }
-        const __m128i redGreen[2] = {_mm_unpacklo_epi8(red, green), _mm_unpackhi_epi8(red, green)};
-        for (int r = 0; r < 4; ++r) {
-            __m128i row;
-            if (!HasGreen) {
-                row = _mm_shuffle_epi8(red, control(RgtcRgb.grey[r]));
-            } else {
-                row = _mm_shuffle_epi8(redGreen[r / 2], control(RgtcRgb.pair[r % 2]));
-                if (IsNormal) row = _mm_or_si128(row, _mm_shuffle_epi8(blue, control(RgtcRgb.blue[r])));
-            }
-            ddsStoreRgbRow(rows[r] + column, row, last);
-        }
+        ddsStoreBlockRows<BytesPerPixel>(pixels, rows, column, last);
     }
 };
 

@@ -133,10 +133,7 @@ DDS_TARGET_AVX2 inline void storeRows(PixelWords pixels, uint8_t *const *rows, s
     }
     const __m128i row[4] = {_mm256_castsi256_si128(pixels.first), _mm256_castsi256_si128(pixels.second),
                             _mm256_extracti128_si256(pixels.first, 1), _mm256_extracti128_si256(pixels.second, 1)};
-    for (unsigned r = 0; r < 4; ++r) {
-        if constexpr (BytesPerPixel == 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), row[r]);
-        else ddsStoreRgbRow(rows[r] + column, row[r], last);
-    }
+    ddsStoreBlockRows<BytesPerPixel>(row, rows, column, last);
 }
 
 using BlockFn = void (*)(const uint8_t *block, uint8_t *const *rows, size_t column, bool last);

@@ -5,6 +5,7 @@
 
 #include <emmintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "common/rows.h"
@@ -30,6 +31,17 @@ inline void ddsStoreRgbRow(uint8_t *destination, __m128i packed, bool last) {
     }
     _mm_storel_epi64(reinterpret_cast<__m128i *>(destination), packed);
     ddsStore32(destination + 8, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 8))));
+}
+
+// Stores a block's four rows at byte `column` of the image's rows: each
+// register's sixteen bytes of RGBA words, or its twelve packed R, G, B
+// bytes as ddsStoreRgbRow stores them.
+template <int BytesPerPixel>
+inline void ddsStoreBlockRows(const __m128i row[4], uint8_t *const *rows, size_t column, bool last) {
+    for (int r = 0; r < 4; ++r) {
+        if (BytesPerPixel == 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), row[r]);
+        else ddsStoreRgbRow(rows[r] + column, row[r], last);
+    }
 }
 
 #endif

@@ -342,13 +342,7 @@ struct Ssse3Block {
     DDS_TARGET_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
         __m128i pixels[4];
         planeRows<BytesPerPixel>(blockPlanes<Format, BytesPerPixel == 4>(block), pixels);
-        for (int y = 0; y < 4; ++y) {
-            if (BytesPerPixel == 4) {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[y] + column), pixels[y]);
-            } else {
-                ddsStoreRgbRow(rows[y] + column, pixels[y], last);
-            }
-        }
+        ddsStoreBlockRows<BytesPerPixel>(pixels, rows, column, last);
     }
 };
 
