@@ -86,7 +86,7 @@ struct Ssse3Block {
             !HasGreen ? red : IsNormal ? bc45sse2::normalBlue(red, green, zTable) : _mm_setzero_si128();
         __m128i pixels[4];
         if (BytesPerPixel == 4) {
-            bc45sse2::rgbaRows(red, green, blue, pixels);
+            ddsRowsOfPlanes(red, green, blue, _mm_set1_epi8(-1), pixels);
         } else {
             const __m128i redGreen[2] = {_mm_unpacklo_epi8(red, green), _mm_unpackhi_epi8(red, green)};
             for (int r = 0; r < 4; ++r) {

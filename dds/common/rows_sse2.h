@@ -33,6 +33,17 @@ inline void ddsStoreRgbRow(uint8_t *destination, __m128i packed, bool last) {
     ddsStore32(destination + 8, static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(packed, 8))));
 }
 
+// The four rows of a block as RGBA words from its red, green, blue and
+// alpha bytes in pixel order (row r is pixels 4r to 4r + 3).
+inline void ddsRowsOfPlanes(__m128i red, __m128i green, __m128i blue, __m128i alpha, __m128i rows[4]) {
+    const __m128i redGreenLow = _mm_unpacklo_epi8(red, green), redGreenHigh = _mm_unpackhi_epi8(red, green);
+    const __m128i blueAlphaLow = _mm_unpacklo_epi8(blue, alpha), blueAlphaHigh = _mm_unpackhi_epi8(blue, alpha);
+    rows[0] = _mm_unpacklo_epi16(redGreenLow, blueAlphaLow);
+    rows[1] = _mm_unpackhi_epi16(redGreenLow, blueAlphaLow);
+    rows[2] = _mm_unpacklo_epi16(redGreenHigh, blueAlphaHigh);
+    rows[3] = _mm_unpackhi_epi16(redGreenHigh, blueAlphaHigh);
+}
+
 // Stores a block's four rows at byte `column` of the image's rows: each
 // register's sixteen bytes of RGBA words, or its twelve packed R, G, B
 // bytes as ddsStoreRgbRow stores them.

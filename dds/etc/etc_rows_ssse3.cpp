@@ -325,14 +325,7 @@ alignas(16) constexpr Bytes16 PackRgb = {{0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14
 // bytes 0 to 11.
 template <int BytesPerPixel>
 DDS_TARGET_SSSE3 inline void planeRows(const Planes &planes, __m128i rows[4]) {
-    const __m128i redGreenLow = _mm_unpacklo_epi8(planes.red, planes.green);
-    const __m128i redGreenHigh = _mm_unpackhi_epi8(planes.red, planes.green);
-    const __m128i blueAlphaLow = _mm_unpacklo_epi8(planes.blue, planes.alpha);
-    const __m128i blueAlphaHigh = _mm_unpackhi_epi8(planes.blue, planes.alpha);
-    rows[0] = _mm_unpacklo_epi16(redGreenLow, blueAlphaLow);
-    rows[1] = _mm_unpackhi_epi16(redGreenLow, blueAlphaLow);
-    rows[2] = _mm_unpacklo_epi16(redGreenHigh, blueAlphaHigh);
-    rows[3] = _mm_unpackhi_epi16(redGreenHigh, blueAlphaHigh);
+    ddsRowsOfPlanes(planes.red, planes.green, planes.blue, planes.alpha, rows);
     if (BytesPerPixel == 3)
         for (int y = 0; y < 4; ++y) rows[y] = _mm_shuffle_epi8(rows[y], load(PackRgb));
 }
