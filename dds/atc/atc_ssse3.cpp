@@ -22,10 +22,6 @@
 
 namespace {
 
-DDS_TARGET_SSSE3 inline __m128i load(const void *aligned) {
-    return _mm_load_si128(static_cast<const __m128i *>(aligned));
-}
-
 DDS_TARGET_SSSE3 inline __m128i lanes(int a, int b, int c, int d, int e, int f, int g, int h) {
     return _mm_setr_epi16(static_cast<short>(a), static_cast<short>(b), static_cast<short>(c), static_cast<short>(d),
                           static_cast<short>(e), static_cast<short>(f), static_cast<short>(g), static_cast<short>(h));
@@ -94,8 +90,8 @@ static_assert(roundedDivisionIsExact(5, ddsChannelReciprocal5) && roundedDivisio
 DDS_TARGET_SSSE3 inline __m128i interpolatedAlpha(const uint8_t *alphaBlock) {
     const AlphaMode &mode = AlphaModes[alphaBlock[0] > alphaBlock[1] ? 1 : 0];
     const __m128i ends = _mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(alphaBlock)), _mm_set1_epi16(0x0100));
-    const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(ends, load(mode.channel.weights)), load(mode.bias));
-    const __m128i values = _mm_or_si128(_mm_mulhi_epu16(sum, load(mode.channel.reciprocal)), load(mode.channel.fixed));
+    const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(ends, ddsLoad128(mode.channel.weights)), ddsLoad128(mode.bias));
+    const __m128i values = _mm_or_si128(_mm_mulhi_epu16(sum, ddsLoad128(mode.channel.reciprocal)), ddsLoad128(mode.channel.fixed));
     return _mm_shuffle_epi8(_mm_packus_epi16(values, values), channelssse3::channelIndices(alphaBlock));
 }
 

@@ -54,10 +54,6 @@ constexpr RgtcControls rgtcControls() {
 
 alignas(16) constexpr RgtcControls RgtcRgb = rgtcControls();
 
-DDS_TARGET_SSSE3 inline __m128i control(const uint8_t (&bytes)[16]) {
-    return _mm_load_si128(reinterpret_cast<const __m128i *>(bytes));
-}
-
 template <BlockFormat Format, int BytesPerPixel>
 struct Ssse3Block {
     DDS_TARGET_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
@@ -91,10 +87,10 @@ struct Ssse3Block {
             const __m128i redGreen[2] = {_mm_unpacklo_epi8(red, green), _mm_unpackhi_epi8(red, green)};
             for (int r = 0; r < 4; ++r) {
                 if (!HasGreen) {
-                    pixels[r] = _mm_shuffle_epi8(red, control(RgtcRgb.grey[r]));
+                    pixels[r] = _mm_shuffle_epi8(red, ddsLoad128(RgtcRgb.grey[r]));
                 } else {
-                    pixels[r] = _mm_shuffle_epi8(redGreen[r / 2], control(RgtcRgb.pair[r % 2]));
-                    if (IsNormal) pixels[r] = _mm_or_si128(pixels[r], _mm_shuffle_epi8(blue, control(RgtcRgb.blue[r])));
+                    pixels[r] = _mm_shuffle_epi8(redGreen[r / 2], ddsLoad128(RgtcRgb.pair[r % 2]));
+                    if (IsNormal) pixels[r] = _mm_or_si128(pixels[r], _mm_shuffle_epi8(blue, ddsLoad128(RgtcRgb.blue[r])));
                 }
             }
         }

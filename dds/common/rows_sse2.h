@@ -1,5 +1,5 @@
-// Storing a register of four RGBA words as a row of a block, with SSE2.
-// Only included where SSE2 is available.
+// Loading a table, and making and storing the rows of a block as RGBA
+// words or RGB bytes, with SSE2.  Only included where SSE2 is available.
 #ifndef DDS_COMMON_ROWS_SSE2_H
 #define DDS_COMMON_ROWS_SSE2_H
 
@@ -9,6 +9,9 @@
 #include <cstdint>
 
 #include "common/rows.h"
+
+// Sixteen bytes of a table aligned to 16 bytes.
+inline __m128i ddsLoad128(const void *aligned) { return _mm_load_si128(static_cast<const __m128i *>(aligned)); }
 
 // Four RGBA words to their twelve R, G, B bytes, zeros after: in each
 // 64-bit half, the second word's colour moves down a byte to follow the

@@ -26,6 +26,8 @@
 
 #if defined(DDS_HAVE_SSSE3)
 #include <immintrin.h>
+
+#include "common/rows_sse2.h"
 #endif
 
 namespace {
@@ -135,10 +137,6 @@ alignas(16) constexpr int8_t RgbaFromBa[2][16] = {{-1, -1, 0, 8, -1, -1, 1, 9, -
         return x;                                                                                                      \
     }
 
-DDS_TARGET_SSSE3 inline __m128i control(const int8_t (&bytes)[16]) {
-    return _mm_load_si128(reinterpret_cast<const __m128i *>(bytes));
-}
-
 // RGB bytes 0-15 and 16-23 of 8 pixels.
 DDS_TARGET_SSSE3 inline void storeRgb(uint8_t *out, __m128i first, __m128i last) {
     _mm_storeu_si128(reinterpret_cast<__m128i *>(out), first);
@@ -147,7 +145,7 @@ DDS_TARGET_SSSE3 inline void storeRgb(uint8_t *out, __m128i first, __m128i last)
 
 #define DDS_MM128(name) _mm_##name
 namespace ssse3 {
-DDS_YUV_STEPS(DDS_TARGET_SSSE3, __m128i, DDS_MM128, si128, control)
+DDS_YUV_STEPS(DDS_TARGET_SSSE3, __m128i, DDS_MM128, si128, ddsLoad128)
 }  // namespace ssse3
 #undef DDS_MM128
 #endif
@@ -218,13 +216,13 @@ LayoutRowKernel ddsYuvKernel(YuvLayout layout, uint32_t bytesPerPixel, KernelTie
             return rgb ? stepsRow<noSteps, 3> : stepsRow<noSteps, 4>;
 #if defined(DDS_HAVE_SSSE3)
         case KernelTier::Ssse3:
-            return vectorKernel<ssse3::ayuv, ssse3::pairs<YuvLayout::Yuy2>, ssse3::pairs<YuvLayout::Uyvy>>(layout,
-                                                                                                          bytesPerPixel);
+            return vectorKernel<ssse3::ayuv, ssse3::pairs<YuvLayout::Yuy2>, ssse3::pairs<YuvLayout::Uyvy>>(
+                layout, bytesPerPixel);
 #endif
 #if defined(DDS_HAVE_AVX2)
         case KernelTier::Avx2:
-            return vectorKernel<avx2::ayuv, avx2::pairs<YuvLayout::Yuy2>, avx2::pairs<YuvLayout::Uyvy>>(layout,
-                                                                                                       bytesPerPixel);
+            return vectorKernel<avx2::ayuv, avx2::pairs<YuvLayout::Yuy2>, avx2::pairs<YuvLayout::Uyvy>>(
+                layout, bytesPerPixel);
 #endif
         default: return nullptr;
     }
