@@ -47,15 +47,18 @@ inline void ddsRowsOfPlanes(__m128i red, __m128i green, __m128i blue, __m128i al
     rows[3] = _mm_unpackhi_epi16(redGreenHigh, blueAlphaHigh);
 }
 
-// Stores a block's four rows at byte `column` of the image's rows: each
-// register's sixteen bytes of RGBA words, or its twelve packed R, G, B
-// bytes as ddsStoreRgbRow stores them.
+// Stores four pixels: the register's sixteen bytes of RGBA words, or its
+// twelve packed R, G, B bytes as ddsStoreRgbRow stores them.
+template <int BytesPerPixel>
+inline void ddsStoreRow(uint8_t *destination, __m128i row, bool last) {
+    if (BytesPerPixel == 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), row);
+    else ddsStoreRgbRow(destination, row, last);
+}
+
+// Stores a block's four rows at byte `column` of the image's rows.
 template <int BytesPerPixel>
 inline void ddsStoreBlockRows(const __m128i row[4], uint8_t *const *rows, size_t column, bool last) {
-    for (int r = 0; r < 4; ++r) {
-        if (BytesPerPixel == 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), row[r]);
-        else ddsStoreRgbRow(rows[r] + column, row[r], last);
-    }
+    for (int r = 0; r < 4; ++r) ddsStoreRow<BytesPerPixel>(rows[r] + column, row[r], last);
 }
 
 #endif
