@@ -262,15 +262,11 @@ struct MultiplyLanes {
         for (int c = 0; c < 4; ++c) bytes[c] = _mm_mulhi_epu16(_mm_sll_epi16(values[c], preShift[c]), multiplier[c]);
         const __m128i redGreen = _mm_or_si128(bytes[0], _mm_slli_epi16(bytes[1], 8));
         const __m128i blueAlpha = _mm_or_si128(bytes[2], _mm_slli_epi16(bytes[3], 8));
-        const __m128i first = _mm_or_si128(_mm_unpacklo_epi16(redGreen, blueAlpha), constant);
-        const __m128i second = _mm_or_si128(_mm_unpackhi_epi16(redGreen, blueAlpha), constant);
-        if (BytesPerPixel == 4) {
-            store16(destination, first);
-            store16(destination + 16, second);
-        } else {
-            store16(destination, ddsPackRgb(first));
-            ddsStoreRgbRow(destination + 12, ddsPackRgb(second), exact);
-        }
+        __m128i first = _mm_or_si128(_mm_unpacklo_epi16(redGreen, blueAlpha), constant);
+        __m128i second = _mm_or_si128(_mm_unpackhi_epi16(redGreen, blueAlpha), constant);
+        if (BytesPerPixel == 3) first = ddsPackRgb(first), second = ddsPackRgb(second);
+        ddsStoreRow<BytesPerPixel>(destination, first, false);
+        ddsStoreRow<BytesPerPixel>(destination + 4 * BytesPerPixel, second, exact);
     }
 };
 
