@@ -13,6 +13,11 @@
 // Sixteen bytes of a table aligned to 16 bytes.
 inline __m128i ddsLoad128(const void *aligned) { return _mm_load_si128(static_cast<const __m128i *>(aligned)); }
 
+// The byte shuffle (SSSE3) of four RGBA words to their twelve R, G, B
+// bytes, zeros after.
+alignas(16) inline constexpr uint8_t ddsPackRgbControl[16] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14,
+                                                              0x80, 0x80, 0x80, 0x80};
+
 // Four RGBA words to their twelve R, G, B bytes, zeros after: in each
 // 64-bit half, the second word's colour moves down a byte to follow the
 // first's; then the upper half's six bytes move down to follow the lower's.

@@ -315,7 +315,6 @@ DDS_TARGET_SSSE3 inline Planes blockPlanes(const uint8_t *block) {
 }
 
 // Words to three-byte pixels in bytes 0 to 11.
-alignas(16) constexpr Bytes16 PackRgb = {{0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0x80, 0x80, 0x80, 0x80}};
 
 // The four rows of the planes as RGBA words, or as three-byte pixels in
 // bytes 0 to 11.
@@ -323,7 +322,7 @@ template <int BytesPerPixel>
 DDS_TARGET_SSSE3 inline void planeRows(const Planes &planes, __m128i rows[4]) {
     ddsRowsOfPlanes(planes.red, planes.green, planes.blue, planes.alpha, rows);
     if (BytesPerPixel == 3)
-        for (int y = 0; y < 4; ++y) rows[y] = _mm_shuffle_epi8(rows[y], ddsLoad128(&PackRgb));
+        for (int y = 0; y < 4; ++y) rows[y] = _mm_shuffle_epi8(rows[y], ddsLoad128(ddsPackRgbControl));
 }
 
 template <BlockFormat Format, int BytesPerPixel>

@@ -124,8 +124,7 @@ DDS_TARGET_SSSE3 inline __m128i pixelPair(const Columns &a, const Columns &b, in
 // overwritten later), else 12.
 template <int BytesPerPixel>
 DDS_TARGET_SSSE3 inline void storeFour(uint8_t *destination, __m128i pixels, bool spare) {
-    const __m128i packRgb = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    if (BytesPerPixel == 3) pixels = _mm_shuffle_epi8(pixels, packRgb);
+    if (BytesPerPixel == 3) pixels = _mm_shuffle_epi8(pixels, ddsLoad128(ddsPackRgbControl));
     ddsStoreRow<BytesPerPixel>(destination, pixels, !spare);
 }
 
