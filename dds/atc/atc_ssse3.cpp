@@ -19,13 +19,8 @@
 #include "common/channel_ssse3.h"
 #include "common/explicit_alpha_sse2.h"
 #include "common/index_rows_ssse3.h"
-#include "common/rows_sse2.h"
 
 namespace {
-
-DDS_TARGET_SSSE3 inline __m128i load(const void *aligned) {
-    return _mm_load_si128(static_cast<const __m128i *>(aligned));
-}
 
 DDS_TARGET_SSSE3 inline __m128i lanes(int a, int b, int c, int d, int e, int f, int g, int h) {
     return _mm_setr_epi16(static_cast<short>(a), static_cast<short>(b), static_cast<short>(c), static_cast<short>(d),
@@ -95,8 +90,8 @@ static_assert(roundedDivisionIsExact(5, ddsChannelReciprocal5) && roundedDivisio
 DDS_TARGET_SSSE3 inline __m128i interpolatedAlpha(const uint8_t *alphaBlock) {
     const AlphaMode &mode = AlphaModes[alphaBlock[0] > alphaBlock[1] ? 1 : 0];
     const __m128i ends = _mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(alphaBlock)), _mm_set1_epi16(0x0100));
-    const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(ends, load(mode.channel.weights)), load(mode.bias));
-    const __m128i values = _mm_or_si128(_mm_mulhi_epu16(sum, load(mode.channel.reciprocal)), load(mode.channel.fixed));
+    const __m128i sum = _mm_add_epi16(_mm_maddubs_epi16(ends, ddsLoad128(mode.channel.weights)), ddsLoad128(mode.bias));
+    const __m128i values = _mm_or_si128(_mm_mulhi_epu16(sum, ddsLoad128(mode.channel.reciprocal)), ddsLoad128(mode.channel.fixed));
     return _mm_shuffle_epi8(_mm_packus_epi16(values, values), channelssse3::channelIndices(alphaBlock));
 }
 
@@ -105,21 +100,11 @@ struct Ssse3Block {
     DDS_TARGET_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
         constexpr bool MergeAlpha = Format != BlockFormat::AtcRgb && BytesPerPixel == 4;
         const uint8_t *colourBlock = block + ddsBlockBytes(Format) - 8;
-        __m128i words = palette(colourBlock);
         __m128i alpha = _mm_setzero_si128();
         if (MergeAlpha) {
-            words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
             alpha = Format == BlockFormat::AtcExplicitAlpha ? ddsExplicitAlphaSse2(block) : interpolatedAlpha(block);
         }
-        for (int r = 0; r < 4; ++r) {
-            __m128i row = ddsIndexRow(words, ddsIndexRows<BytesPerPixel>(), colourBlock[4 + r]);
-            if (MergeAlpha) row = _mm_or_si128(row, ddsAlphaOfRow(alpha, r));
-            if (BytesPerPixel == 4) {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), row);
-            } else {
-                ddsStoreRgbRow(rows[r] + column, row, last);
-            }
-        }
+        ddsStoreIndexRows<BytesPerPixel, MergeAlpha>(palette(colourBlock), alpha, colourBlock + 4, rows, column, last);
     }
 };
 

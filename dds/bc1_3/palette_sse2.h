@@ -10,6 +10,7 @@
 
 #include "bc1_3/colour_rule.h"
 #include "common/bytes.h"
+#include "common/rows_sse2.h"
 
 namespace bc13sse2 {
 
@@ -48,14 +49,10 @@ alignas(16) constexpr EntryLanes ThreeColours = entryLanes(2, 2, true);
 alignas(16) constexpr EntryLanes FourColours = entryLanes(3, 3, false);
 constexpr const EntryLanes *Inner[2] = {&ThreeColours, &FourColours};
 
-inline __m128i lanes(const uint16_t (&values)[8]) {
-    return _mm_load_si128(reinterpret_cast<const __m128i *>(values));
-}
-
 // ((sum * scale + bias) * multiplier) >> 16 in each lane.
 inline __m128i mix(__m128i sums, const EntryLanes &k) {
-    const __m128i scaled = _mm_add_epi16(_mm_mullo_epi16(sums, lanes(k.scale)), lanes(k.bias));
-    return _mm_mulhi_epu16(scaled, lanes(k.multiplier));
+    const __m128i scaled = _mm_add_epi16(_mm_mullo_epi16(sums, ddsLoad128(k.scale)), ddsLoad128(k.bias));
+    return _mm_mulhi_epu16(scaled, ddsLoad128(k.multiplier));
 }
 
 // The four palette words of a colour block, R in the low byte of each.

@@ -19,7 +19,6 @@
 #include "common/channel_ssse3.h"
 #include "common/explicit_alpha_sse2.h"
 #include "common/index_rows_ssse3.h"
-#include "common/rows_sse2.h"
 
 namespace {
 
@@ -31,21 +30,10 @@ struct Ssse3Block {
     DDS_TARGET_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
         using L = Bc13Layout<Format, BytesPerPixel>;
         const uint8_t *colorBlock = block + L::ColorOffset;
-        __m128i words = palette(colorBlock, L::FourColours);
         __m128i alpha = _mm_setzero_si128();
-        if (L::MergeAlpha) {
-            words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
-            alpha = Format == B::Dxt3 ? ddsExplicitAlphaSse2(block) : channelssse3::channelBytes(block);
-        }
-        for (int r = 0; r < 4; ++r) {
-            __m128i row = ddsIndexRow(words, ddsIndexRows<BytesPerPixel>(), colorBlock[4 + r]);
-            if (L::MergeAlpha) row = _mm_or_si128(row, ddsAlphaOfRow(alpha, r));
-            if (BytesPerPixel == 4) {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), row);
-            } else {
-                ddsStoreRgbRow(rows[r] + column, row, last);
-            }
-        }
+        if (L::MergeAlpha) alpha = Format == B::Dxt3 ? ddsExplicitAlphaSse2(block) : channelssse3::channelBytes(block);
+        ddsStoreIndexRows<BytesPerPixel, L::MergeAlpha>(palette(colorBlock, L::FourColours), alpha, colorBlock + 4, rows,
+                                                        column, last);
     }
 };
 

@@ -1,5 +1,5 @@
-// SSE2 pieces of the BC4 and BC5 kernels: rows of RGBA words from channel
-// bytes, and the blue of normals.  Only included where SSE2 is available.
+// SSE2 piece of the BC4 and BC5 kernels: the blue of normals.  Only
+// included where SSE2 is available.
 #ifndef DDS_BC4_5_ROWS_SSE2_H
 #define DDS_BC4_5_ROWS_SSE2_H
 
@@ -8,18 +8,6 @@
 #include <cstdint>
 
 namespace bc45sse2 {
-
-// The four rows of a block as RGBA words, alpha 255, from its red, green
-// and blue bytes in pixel order (row r is pixels 4r to 4r + 3).
-inline void rgbaRows(__m128i red, __m128i green, __m128i blue, __m128i rows[4]) {
-    const __m128i opaque = _mm_set1_epi8(-1);
-    const __m128i redGreenLow = _mm_unpacklo_epi8(red, green), redGreenHigh = _mm_unpackhi_epi8(red, green);
-    const __m128i blueAlphaLow = _mm_unpacklo_epi8(blue, opaque), blueAlphaHigh = _mm_unpackhi_epi8(blue, opaque);
-    rows[0] = _mm_unpacklo_epi16(redGreenLow, blueAlphaLow);
-    rows[1] = _mm_unpackhi_epi16(redGreenLow, blueAlphaLow);
-    rows[2] = _mm_unpacklo_epi16(redGreenHigh, blueAlphaHigh);
-    rows[3] = _mm_unpackhi_epi16(redGreenHigh, blueAlphaHigh);
-}
 
 // The 16 blue bytes of normals from their red and green bytes (pixel
 // order), looked up in `zTable` (ddsNormalZTable: index r | g << 8).

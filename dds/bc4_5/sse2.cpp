@@ -33,14 +33,9 @@ struct Sse2Block {
                              : L::IsNormal ? bc45sse2::normalBlue(red, green, ddsNormalZTable())
                                            : _mm_setzero_si128();
         __m128i pixels[4];
-        bc45sse2::rgbaRows(red, green, blue, pixels);
-        for (int r = 0; r < 4; ++r) {
-            if (BytesPerPixel == 4) {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
-            } else {
-                ddsStoreRgbRow(rows[r] + column, ddsPackRgb(pixels[r]), last);
-            }
-        }
+        ddsRowsOfPlanes(red, green, blue, _mm_set1_epi8(-1), pixels);
+        for (int r = 0; BytesPerPixel == 3 && r < 4; ++r) pixels[r] = ddsPackRgb(pixels[r]);
+        ddsStoreBlockRows<BytesPerPixel>(pixels, rows, column, last);
     }
 };
 

@@ -54,10 +54,6 @@ constexpr RgtcControls rgtcControls() {
 
 alignas(16) constexpr RgtcControls RgtcRgb = rgtcControls();
 
-DDS_TARGET_SSSE3 inline __m128i control(const uint8_t (&bytes)[16]) {
-    return _mm_load_si128(reinterpret_cast<const __m128i *>(bytes));
-}
-
 template <BlockFormat Format, int BytesPerPixel>
 struct Ssse3Block {
     DDS_TARGET_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
@@ -84,25 +80,21 @@ struct Ssse3Block {
             HasGreen ? _mm_shuffle_epi8(tables, _mm_or_si128(channelIndices(block + 8), _mm_set1_epi8(8))) : red;
         const __m128i blue =
             !HasGreen ? red : IsNormal ? bc45sse2::normalBlue(red, green, zTable) : _mm_setzero_si128();
+        __m128i pixels[4];
         if (BytesPerPixel == 4) {
-            __m128i pixels[4];
-            bc45sse2::rgbaRows(red, green, blue, pixels);
+            ddsRowsOfPlanes(red, green, blue, _mm_set1_epi8(-1), pixels);
+        } else {
+            const __m128i redGreen[2] = {_mm_unpacklo_epi8(red, green), _mm_unpackhi_epi8(red, green)};
             for (int r = 0; r < 4; ++r) {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), pixels[r]);
+                if (!HasGreen) {
+                    pixels[r] = _mm_shuffle_epi8(red, ddsLoad128(RgtcRgb.grey[r]));
+                } else {
+                    pixels[r] = _mm_shuffle_epi8(redGreen[r / 2], ddsLoad128(RgtcRgb.pair[r % 2]));
+                    if (IsNormal) pixels[r] = _mm_or_si128(pixels[r], _mm_shuffle_epi8(blue, ddsLoad128(RgtcRgb.blue[r])));
+                }
             }
-            return;
         }
-        const __m128i redGreen[2] = {_mm_unpacklo_epi8(red, green), _mm_unpackhi_epi8(red, green)};
-        for (int r = 0; r < 4; ++r) {
-            __m128i row;
-            if (!HasGreen) {
-                row = _mm_shuffle_epi8(red, control(RgtcRgb.grey[r]));
-            } else {
-                row = _mm_shuffle_epi8(redGreen[r / 2], control(RgtcRgb.pair[r % 2]));
-                if (IsNormal) row = _mm_or_si128(row, _mm_shuffle_epi8(blue, control(RgtcRgb.blue[r])));
-            }
-            ddsStoreRgbRow(rows[r] + column, row, last);
-        }
+        ddsStoreBlockRows<BytesPerPixel>(pixels, rows, column, last);
     }
 };
 

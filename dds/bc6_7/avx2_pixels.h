@@ -104,23 +104,10 @@ DDS_TARGET_AVX2 inline PixelWords interleave(__m256i redBlue, __m256i greenAlpha
     return {_mm256_unpacklo_epi16(redGreen, blueAlpha), _mm256_unpackhi_epi16(redGreen, blueAlpha)};
 }
 
-// Byte shuffles of a register of four RGBA words, per 128-bit half: the
-// words as they are (four-byte pixels) or packed to their twelve R, G, B
-// bytes, zeros after (three-byte pixels).
-struct alignas(32) Finish {
-    uint8_t bytes[32];
-};
-constexpr Finish finish(int bytesPerPixel) {
-    Finish result{};
-    for (unsigned half = 0; half < 2; ++half) {
-        for (unsigned k = 0; k < 16; ++k) {
-            const unsigned p = k / static_cast<unsigned>(bytesPerPixel), c = k % static_cast<unsigned>(bytesPerPixel);
-            result.bytes[16 * half + k] = p < 4 ? static_cast<uint8_t>(4 * p + c) : 0x80;
-        }
-    }
-    return result;
-}
-inline constexpr Finish RgbFinish = finish(3);
+// ddsPackRgbControl in each 128-bit half: four RGBA words packed to their
+// twelve R, G, B bytes, zeros after.
+alignas(32) inline constexpr uint8_t RgbFinish[32] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0x80, 0x80, 0x80, 0x80,
+                                                      0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0x80, 0x80, 0x80, 0x80};
 
 // Stores the block's rows at byte `column` of the rows, four or three
 // bytes a pixel: the twelve bytes of a three-byte row with one 16-byte
@@ -128,15 +115,12 @@ inline constexpr Finish RgbFinish = finish(3);
 template <int BytesPerPixel>
 DDS_TARGET_AVX2 inline void storeRows(PixelWords pixels, uint8_t *const *rows, size_t column, bool last) {
     if constexpr (BytesPerPixel == 3) {
-        pixels.first = _mm256_shuffle_epi8(pixels.first, load(RgbFinish.bytes));
-        pixels.second = _mm256_shuffle_epi8(pixels.second, load(RgbFinish.bytes));
+        pixels.first = _mm256_shuffle_epi8(pixels.first, load(RgbFinish));
+        pixels.second = _mm256_shuffle_epi8(pixels.second, load(RgbFinish));
     }
     const __m128i row[4] = {_mm256_castsi256_si128(pixels.first), _mm256_castsi256_si128(pixels.second),
                             _mm256_extracti128_si256(pixels.first, 1), _mm256_extracti128_si256(pixels.second, 1)};
-    for (unsigned r = 0; r < 4; ++r) {
-        if constexpr (BytesPerPixel == 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[r] + column), row[r]);
-        else ddsStoreRgbRow(rows[r] + column, row[r], last);
-    }
+    ddsStoreBlockRows<BytesPerPixel>(row, rows, column, last);
 }
 
 using BlockFn = void (*)(const uint8_t *block, uint8_t *const *rows, size_t column, bool last);

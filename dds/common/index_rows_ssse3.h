@@ -8,8 +8,10 @@
 
 #include <tmmintrin.h>
 
+#include <cstddef>
 #include <cstdint>
 
+#include "common/rows_sse2.h"
 #include "common/simd.h"
 
 // Shuffle controls by the row's index byte v.  Four-byte pixels: byte
@@ -53,6 +55,21 @@ DDS_TARGET_SSSE3 inline __m128i ddsAlphaOfRow(__m128i alpha, int r) {
     const char p = static_cast<char>(4 * r);
     return _mm_shuffle_epi8(alpha, _mm_setr_epi8(z, z, z, p, z, z, z, static_cast<char>(p + 1), z, z, z,
                                                  static_cast<char>(p + 2), z, z, z, static_cast<char>(p + 3)));
+}
+
+// A block's four rows from its four palette words, row r by index byte
+// indices[r], stored as ddsStoreBlockRows stores them.  `MergeAlpha`: the
+// words' fourth bytes give way to `alpha` (sixteen bytes in pixel order).
+template <int BytesPerPixel, bool MergeAlpha>
+DDS_TARGET_SSSE3 inline void ddsStoreIndexRows(__m128i words, __m128i alpha, const uint8_t *indices,
+                                               uint8_t *const *rows, size_t column, bool last) {
+    if (MergeAlpha) words = _mm_and_si128(words, _mm_set1_epi32(0x00FFFFFF));
+    __m128i row[4];
+    for (int r = 0; r < 4; ++r) {
+        row[r] = ddsIndexRow(words, ddsIndexRows<BytesPerPixel>(), indices[r]);
+        if (MergeAlpha) row[r] = _mm_or_si128(row[r], ddsAlphaOfRow(alpha, r));
+    }
+    ddsStoreBlockRows<BytesPerPixel>(row, rows, column, last);
 }
 
 #endif

@@ -38,10 +38,6 @@ struct Bytes16 {
     alignas(16) uint8_t bytes[16];
 };
 
-DDS_TARGET_SSSE3 inline __m128i load(const Bytes16 &b) {
-    return _mm_load_si128(reinterpret_cast<const __m128i *>(b.bytes));
-}
-
 struct Planes {
     __m128i red, green, blue, alpha;
 };
@@ -113,11 +109,11 @@ alignas(16) constexpr IndexSpread Spread = indexSpread();
 // Each pixel's palette number, row by row: 4 * subblock + index.
 DDS_TARGET_SSSE3 inline __m128i paletteNumbers(const uint8_t *block) {
     const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(block));
-    const __m128i bit = load(Spread.bit);
-    const __m128i low = _mm_cmpeq_epi8(_mm_and_si128(_mm_shuffle_epi8(bytes, load(Spread.lowSource)), bit), bit);
-    const __m128i high = _mm_cmpeq_epi8(_mm_and_si128(_mm_shuffle_epi8(bytes, load(Spread.highSource)), bit), bit);
+    const __m128i bit = ddsLoad128(&Spread.bit);
+    const __m128i low = _mm_cmpeq_epi8(_mm_and_si128(_mm_shuffle_epi8(bytes, ddsLoad128(&Spread.lowSource)), bit), bit);
+    const __m128i high = _mm_cmpeq_epi8(_mm_and_si128(_mm_shuffle_epi8(bytes, ddsLoad128(&Spread.highSource)), bit), bit);
     const __m128i index = _mm_or_si128(_mm_and_si128(low, _mm_set1_epi8(1)), _mm_and_si128(high, _mm_set1_epi8(2)));
-    return _mm_or_si128(index, load(Spread.secondSubblock[block[3] & 1]));
+    return _mm_or_si128(index, ddsLoad128(&Spread.secondSubblock[block[3] & 1]));
 }
 
 // The per-channel palettes of a colour block: red (bytes 0-7) and green
@@ -137,10 +133,10 @@ DDS_TARGET_SSSE3 inline Palettes subblockPalettes(const uint8_t *block, bool pun
 #endif
     const unsigned transparent = etcTransparentIndex(block, punchThrough) ? 1 : 0;
     const ModifierPair &m = Modifiers.pairs[transparent][block[3] >> 2];
-    const __m128i add = load(m.add), subtract = load(m.subtract), ones = _mm_set1_epi8(-1);
+    const __m128i add = ddsLoad128(&m.add), subtract = ddsLoad128(&m.subtract), ones = _mm_set1_epi8(-1);
     // The alpha palette: 255, but 0 where the transparent index subtracts 255.
-    return {_mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi8(bases, load(BaseRedGreen)), add), subtract),
-            _mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi8(bases, load(BaseBlue)), add), subtract),
+    return {_mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi8(bases, ddsLoad128(&BaseRedGreen)), add), subtract),
+            _mm_subs_epu8(_mm_adds_epu8(_mm_shuffle_epi8(bases, ddsLoad128(&BaseBlue)), add), subtract),
             _mm_xor_si128(_mm_cmpeq_epi8(subtract, ones), ones)};
 }
 
@@ -168,8 +164,8 @@ DDS_TARGET_SSSE3 inline Palettes paintPalettes(const uint8_t *block, bool tMode,
     __m128i minus = _mm_and_si128(distance, subtracted);
     if (transparentIndex) minus = _mm_or_si128(minus, _mm_setr_epi32(0, 0, -1, 0));
     const __m128i paint = _mm_subs_epu8(_mm_adds_epu8(base, _mm_and_si128(distance, added)), minus);
-    return {_mm_shuffle_epi8(paint, load(PaintRedGreen)), _mm_shuffle_epi8(paint, load(PaintBlue)),
-            _mm_shuffle_epi8(paint, load(PaintAlpha))};
+    return {_mm_shuffle_epi8(paint, ddsLoad128(&PaintRedGreen)), _mm_shuffle_epi8(paint, ddsLoad128(&PaintBlue)),
+            _mm_shuffle_epi8(paint, ddsLoad128(&PaintAlpha))};
 }
 
 // Planar blocks: the rule's sums x (H - O) + y (V - O) + 4 O + 2 for the
@@ -253,8 +249,8 @@ constexpr EacSpread eacSpread() {
 alignas(16) constexpr EacSpread EacIndices = eacSpread();
 
 DDS_TARGET_SSSE3 inline __m128i eacIndexHalf(__m128i bytes, int half) {
-    const __m128i windows = _mm_shuffle_epi8(bytes, load(EacIndices.windows[half]));
-    const __m128i toTop = _mm_load_si128(reinterpret_cast<const __m128i *>(EacIndices.toTop[half]));
+    const __m128i windows = _mm_shuffle_epi8(bytes, ddsLoad128(&EacIndices.windows[half]));
+    const __m128i toTop = ddsLoad128(EacIndices.toTop[half]);
     return _mm_srli_epi16(_mm_mullo_epi16(windows, toTop), 13);
 }
 
@@ -319,22 +315,14 @@ DDS_TARGET_SSSE3 inline Planes blockPlanes(const uint8_t *block) {
 }
 
 // Words to three-byte pixels in bytes 0 to 11.
-alignas(16) constexpr Bytes16 PackRgb = {{0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 0x80, 0x80, 0x80, 0x80}};
 
 // The four rows of the planes as RGBA words, or as three-byte pixels in
 // bytes 0 to 11.
 template <int BytesPerPixel>
 DDS_TARGET_SSSE3 inline void planeRows(const Planes &planes, __m128i rows[4]) {
-    const __m128i redGreenLow = _mm_unpacklo_epi8(planes.red, planes.green);
-    const __m128i redGreenHigh = _mm_unpackhi_epi8(planes.red, planes.green);
-    const __m128i blueAlphaLow = _mm_unpacklo_epi8(planes.blue, planes.alpha);
-    const __m128i blueAlphaHigh = _mm_unpackhi_epi8(planes.blue, planes.alpha);
-    rows[0] = _mm_unpacklo_epi16(redGreenLow, blueAlphaLow);
-    rows[1] = _mm_unpackhi_epi16(redGreenLow, blueAlphaLow);
-    rows[2] = _mm_unpacklo_epi16(redGreenHigh, blueAlphaHigh);
-    rows[3] = _mm_unpackhi_epi16(redGreenHigh, blueAlphaHigh);
+    ddsRowsOfPlanes(planes.red, planes.green, planes.blue, planes.alpha, rows);
     if (BytesPerPixel == 3)
-        for (int y = 0; y < 4; ++y) rows[y] = _mm_shuffle_epi8(rows[y], load(PackRgb));
+        for (int y = 0; y < 4; ++y) rows[y] = _mm_shuffle_epi8(rows[y], ddsLoad128(ddsPackRgbControl));
 }
 
 template <BlockFormat Format, int BytesPerPixel>
@@ -342,13 +330,7 @@ struct Ssse3Block {
     DDS_TARGET_SSSE3 static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
         __m128i pixels[4];
         planeRows<BytesPerPixel>(blockPlanes<Format, BytesPerPixel == 4>(block), pixels);
-        for (int y = 0; y < 4; ++y) {
-            if (BytesPerPixel == 4) {
-                _mm_storeu_si128(reinterpret_cast<__m128i *>(rows[y] + column), pixels[y]);
-            } else {
-                ddsStoreRgbRow(rows[y] + column, pixels[y], last);
-            }
-        }
+        ddsStoreBlockRows<BytesPerPixel>(pixels, rows, column, last);
     }
 };
 

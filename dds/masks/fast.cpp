@@ -99,10 +99,6 @@ void shuffleRow(const LayoutState &state, const uint8_t *source, const uint8_t *
 }
 
 #if defined(DDS_HAVE_SSE2)
-inline void store16(uint8_t *destination, __m128i value) {
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), value);
-}
-
 // Four pixels from a 16-byte load, each at the bottom of its 32-bit lane:
 // three-byte pixel c moves from byte 3c to byte 4c.
 template <uint32_t PixelBytes>
@@ -167,7 +163,7 @@ void shuffleRowSse2(const LayoutState &state, const uint8_t *source, const uint8
     uint32_t x = 0;
     for (; x + (PixelBytes == 4 ? 4 : 6) <= width; x += 4) {
         const __m128i p = fourPixels<PixelBytes>(source + PixelBytes * size_t{x});
-        store16(rgba + 4 * size_t{x}, SwapsOrStays ? lanes.swapWords(p) : lanes.shiftWords(p));
+        ddsStoreRow<4>(rgba + 4 * size_t{x}, SwapsOrStays ? lanes.swapWords(p) : lanes.shiftWords(p), false);
     }
     shuffleWords<PixelBytes>(shuffle, source, x, width, rgba);
 }
@@ -194,7 +190,7 @@ DDS_TARGET_SSSE3 void shuffleRowSsse3(const LayoutState &state, const uint8_t *s
     uint32_t x = 0;
     for (; x + (PixelBytes == 4 ? 4 : 6) <= width; x += 4) {
         const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + PixelBytes * size_t{x}));
-        store16(rgba + 4 * size_t{x}, _mm_or_si128(_mm_shuffle_epi8(p, controls), constant));
+        ddsStoreRow<4>(rgba + 4 * size_t{x}, _mm_or_si128(_mm_shuffle_epi8(p, controls), constant), false);
     }
     shuffleWords<PixelBytes>(shuffle, source, x, width, rgba);
 }
@@ -262,15 +258,11 @@ struct MultiplyLanes {
         for (int c = 0; c < 4; ++c) bytes[c] = _mm_mulhi_epu16(_mm_sll_epi16(values[c], preShift[c]), multiplier[c]);
         const __m128i redGreen = _mm_or_si128(bytes[0], _mm_slli_epi16(bytes[1], 8));
         const __m128i blueAlpha = _mm_or_si128(bytes[2], _mm_slli_epi16(bytes[3], 8));
-        const __m128i first = _mm_or_si128(_mm_unpacklo_epi16(redGreen, blueAlpha), constant);
-        const __m128i second = _mm_or_si128(_mm_unpackhi_epi16(redGreen, blueAlpha), constant);
-        if (BytesPerPixel == 4) {
-            store16(destination, first);
-            store16(destination + 16, second);
-        } else {
-            store16(destination, ddsPackRgb(first));
-            ddsStoreRgbRow(destination + 12, ddsPackRgb(second), exact);
-        }
+        __m128i first = _mm_or_si128(_mm_unpacklo_epi16(redGreen, blueAlpha), constant);
+        __m128i second = _mm_or_si128(_mm_unpackhi_epi16(redGreen, blueAlpha), constant);
+        if (BytesPerPixel == 3) first = ddsPackRgb(first), second = ddsPackRgb(second);
+        ddsStoreRow<BytesPerPixel>(destination, first, false);
+        ddsStoreRow<BytesPerPixel>(destination + 4 * BytesPerPixel, second, exact);
     }
 };
 

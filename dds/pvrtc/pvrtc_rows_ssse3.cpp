@@ -18,6 +18,8 @@
 #if defined(DDS_HAVE_SSSE3)
 #include <tmmintrin.h>
 
+#include "common/rows_sse2.h"
+
 namespace {
 
 using pvrtcwords::PunchThrough;
@@ -122,18 +124,8 @@ DDS_TARGET_SSSE3 inline __m128i pixelPair(const Columns &a, const Columns &b, in
 // overwritten later), else 12.
 template <int BytesPerPixel>
 DDS_TARGET_SSSE3 inline void storeFour(uint8_t *destination, __m128i pixels, bool spare) {
-    if (BytesPerPixel == 4) {
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), pixels);
-        return;
-    }
-    const __m128i rgb = _mm_shuffle_epi8(pixels, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
-    if (spare) {
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(destination), rgb);
-    } else {
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(destination), rgb);
-        const uint32_t last = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(rgb, 8)));
-        std::memcpy(destination + 8, &last, 4);
-    }
+    if (BytesPerPixel == 3) pixels = _mm_shuffle_epi8(pixels, ddsLoad128(ddsPackRgbControl));
+    ddsStoreRow<BytesPerPixel>(destination, pixels, !spare);
 }
 
 // One word's pixels of all four rows.  `whole`: the word's pixels are all

@@ -26,6 +26,8 @@
 
 #if defined(DDS_HAVE_SSSE3)
 #include <immintrin.h>
+
+#include "common/rows_sse2.h"
 #endif
 
 namespace {
@@ -35,33 +37,6 @@ namespace {
 constexpr short bytePair(int first, int second) {
     return static_cast<short>(static_cast<uint16_t>((first & 0xFF) | (second & 0xFF) << 8));
 }
-
-// The equations above in 16-bit lanes, written once for both register
-// widths (a template cannot stand for both: each function is compiled for
-// its extension, and a template has none of its own).  For `Target`'s
-// registers `V`, whose intrinsics are `X(name)`: a term, one multiply-add
-// of the byte pairs; a channel, the whole part plus its bias plus the
-// remainder plus its bias shifted right by 8; and the R, G, B words
-// `Words` (not yet clamped) of the pixels from their (y, v) and (y, u)
-// byte pairs.
-#define DDS_YUV_EQUATIONS(Target, V, Words, X)                                                            \
-    struct Words {                                                                                          \
-        V r, g, b;                                                                                          \
-    };                                                                                                      \
-    Target inline V term(V pairs, int first, int second) {                                                  \
-        return X(maddubs_epi16)(pairs, X(set1_epi16)(bytePair(first, second)));                             \
-    }                                                                                                       \
-    Target inline V channel(V whole, V remainder, short wholeBias, short remainderBias) {                   \
-        const V shifted = X(srai_epi16)(X(add_epi16)(remainder, X(set1_epi16)(remainderBias)), 8);          \
-        return X(add_epi16)(X(add_epi16)(whole, X(set1_epi16)(wholeBias)), shifted);                        \
-    }                                                                                                       \
-    Target inline Words rgbWords(V yv, V yu) {                                                              \
-        const V greenRemainder = X(add_epi16)(term(yu, 42, -100), term(yv, 0, 48));                         \
-        return Words{channel(term(yv, 1, 2), term(yv, 42, -103), -223, 96),                                 \
-                     channel(term(yv, 1, -1), greenRemainder, 135, 224),                                    \
-                     channel(term(yu, 1, 2), term(yu, 42, 4), -277, 224)};                                  \
-    }
-#define DDS_MM128(name) _mm_##name
 
 // Byte shuffles, in the order (y, v) pairs, (y, u) pairs, then for AYUV the
 // alpha words; -1 gives 0.  YUY2 and UYVY: one 16-byte step of 8 pixels.
@@ -87,66 +62,92 @@ alignas(16) constexpr int8_t RgbaFromRg[2][16] = {{0, 8, -1, -1, 1, 9, -1, -1, 2
 alignas(16) constexpr int8_t RgbaFromBa[2][16] = {{-1, -1, 0, 8, -1, -1, 1, 9, -1, -1, 2, 10, -1, -1, 3, 11},
                                                   {-1, -1, 4, 12, -1, -1, 5, 13, -1, -1, 6, 14, -1, -1, 7, 15}};
 
-DDS_TARGET_SSSE3 inline __m128i control(const int8_t (&bytes)[16]) {
-    return _mm_load_si128(reinterpret_cast<const __m128i *>(bytes));
+// The equations above and the steps that use them, written once for both
+// register widths (a template cannot stand for both: each function is
+// compiled for its extension, and a template has none of its own).  For
+// `Target`'s registers `V`, whose intrinsics are `X(name)` and `X(name_I)`
+// for the whole-register ones, with `Control` making a register of a
+// 16-byte control in each 128-bit lane and storeRgb(out, first, last)
+// storing the RGB bytes of a step: a term, one multiply-add of the byte
+// pairs; a channel, the whole part plus its bias plus the remainder plus
+// its bias shifted right by 8; the R, G, B words (not yet clamped) of the
+// pixels from their (y, v) and (y, u) byte pairs; then YUY2 or UYVY to RGB
+// and AYUV (bytes V, U, Y, A) to RGBA, each 128-bit lane 8 pixels a step.
+// Each returns the pixels it converted.
+#define DDS_YUV_STEPS(Target, V, X, I, Control)                                                                        \
+    constexpr uint32_t Step = sizeof(V) / 2;                                                                           \
+    struct Words {                                                                                                     \
+        V r, g, b;                                                                                                     \
+    };                                                                                                                 \
+    Target inline V term(V pairs, int first, int second) {                                                             \
+        return X(maddubs_epi16)(pairs, X(set1_epi16)(bytePair(first, second)));                                        \
+    }                                                                                                                  \
+    Target inline V channel(V whole, V remainder, short wholeBias, short remainderBias) {                              \
+        const V shifted = X(srai_epi16)(X(add_epi16)(remainder, X(set1_epi16)(remainderBias)), 8);                     \
+        return X(add_epi16)(X(add_epi16)(whole, X(set1_epi16)(wholeBias)), shifted);                                   \
+    }                                                                                                                  \
+    Target inline Words rgbWords(V yv, V yu) {                                                                         \
+        const V greenRemainder = X(add_epi16)(term(yu, 42, -100), term(yv, 0, 48));                                    \
+        return Words{channel(term(yv, 1, 2), term(yv, 42, -103), -223, 96),                                            \
+                     channel(term(yv, 1, -1), greenRemainder, 135, 224),                                               \
+                     channel(term(yu, 1, 2), term(yu, 42, 4), -277, 224)};                                             \
+    }                                                                                                                  \
+    template <YuvLayout Layout>                                                                                        \
+    Target uint32_t pairs(const uint8_t *source, uint32_t width, uint8_t *rgb) {                                       \
+        const auto &order = Layout == YuvLayout::Yuy2 ? Yuy2Pairs : UyvyPairs;                                         \
+        uint32_t x = 0;                                                                                                \
+        for (; x + Step <= width; x += Step) {                                                                         \
+            const V samples = X(loadu_##I)(reinterpret_cast<const V *>(source + 2 * size_t{x}));                       \
+            const Words w =                                                                                            \
+                rgbWords(X(shuffle_epi8)(samples, Control(order[0])), X(shuffle_epi8)(samples, Control(order[1])));    \
+            const V rg = X(packus_epi16)(w.r, w.g), b = X(packus_epi16)(w.b, w.b);                                     \
+            storeRgb(rgb + 3 * size_t{x},                                                                              \
+                     X(or_##I)(X(shuffle_epi8)(rg, Control(RgbFromRg[0])), X(shuffle_epi8)(b, Control(RgbFromB[0]))),  \
+                     X(or_##I)(X(shuffle_epi8)(rg, Control(RgbFromRg[1])), X(shuffle_epi8)(b, Control(RgbFromB[1])))); \
+        }                                                                                                              \
+        return x;                                                                                                      \
+    }                                                                                                                  \
+    /* An AYUV control for the first four pixels' register and, moved by 8 */                                          \
+    /* output bytes (its first 8 selecting nothing), for the next four's. */                                           \
+    struct AyuvControl {                                                                                               \
+        V first, next;                                                                                                 \
+    };                                                                                                                 \
+    Target inline AyuvControl ayuvControl(const int8_t (&order)[16]) {                                                 \
+        const V lowBytes = X(unpacklo_epi64)(X(set1_epi8)(-1), X(setzero_##I)());                                      \
+        return {Control(order), X(or_##I)(X(slli_##I)(Control(order), 8), lowBytes)};                                  \
+    }                                                                                                                  \
+    Target inline V pixelsOf(V a, V b, AyuvControl c) {                                                                \
+        return X(or_##I)(X(shuffle_epi8)(a, c.first), X(shuffle_epi8)(b, c.next));                                     \
+    }                                                                                                                  \
+    Target uint32_t ayuv(const uint8_t *source, uint32_t width, uint8_t *rgba) {                                       \
+        const AyuvControl yv = ayuvControl(AyuvPairs[0]), yu = ayuvControl(AyuvPairs[1]);                              \
+        const AyuvControl alpha = ayuvControl(AyuvPairs[2]);                                                           \
+        uint32_t x = 0;                                                                                                \
+        for (; x + Step <= width; x += Step) {                                                                         \
+            const V *in = reinterpret_cast<const V *>(source + 4 * size_t{x});                                         \
+            const V a = X(loadu_##I)(in), b = X(loadu_##I)(in + 1);                                                    \
+            const Words w = rgbWords(pixelsOf(a, b, yv), pixelsOf(a, b, yu));                                          \
+            const V rg = X(packus_epi16)(w.r, w.g), ba = X(packus_epi16)(w.b, pixelsOf(a, b, alpha));                  \
+            V *out = reinterpret_cast<V *>(rgba + 4 * size_t{x});                                                      \
+            for (int half = 0; half < 2; ++half) {                                                                     \
+                X(storeu_##I)(out + half, X(or_##I)(X(shuffle_epi8)(rg, Control(RgbaFromRg[half])),                    \
+                                                    X(shuffle_epi8)(ba, Control(RgbaFromBa[half]))));                  \
+            }                                                                                                          \
+        }                                                                                                              \
+        return x;                                                                                                      \
+    }
+
+// RGB bytes 0-15 and 16-23 of 8 pixels.
+DDS_TARGET_SSSE3 inline void storeRgb(uint8_t *out, __m128i first, __m128i last) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), first);
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 16), last);
 }
 
-DDS_YUV_EQUATIONS(DDS_TARGET_SSSE3, __m128i, Words128, DDS_MM128)
+#define DDS_MM128(name) _mm_##name
+namespace ssse3 {
+DDS_YUV_STEPS(DDS_TARGET_SSSE3, __m128i, DDS_MM128, si128, ddsLoad128)
+}  // namespace ssse3
 #undef DDS_MM128
-
-// YUY2 or UYVY to RGB, 16 bytes (8 pixels) to 24 a step.  Returns the
-// pixels converted.
-template <YuvLayout Layout>
-DDS_TARGET_SSSE3 uint32_t pairsSsse3(const uint8_t *source, uint32_t width, uint8_t *rgb) {
-    const auto &order = Layout == YuvLayout::Yuy2 ? Yuy2Pairs : UyvyPairs;
-    uint32_t x = 0;
-    for (; x + 8 <= width; x += 8) {
-        const __m128i samples = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + 2 * size_t{x}));
-        const Words128 w =
-            rgbWords(_mm_shuffle_epi8(samples, control(order[0])), _mm_shuffle_epi8(samples, control(order[1])));
-        const __m128i rg = _mm_packus_epi16(w.r, w.g), b = _mm_packus_epi16(w.b, w.b);
-        uint8_t *out = rgb + 3 * size_t{x};
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_or_si128(_mm_shuffle_epi8(rg, control(RgbFromRg[0])),
-                                                                         _mm_shuffle_epi8(b, control(RgbFromB[0]))));
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 16), _mm_or_si128(_mm_shuffle_epi8(rg, control(RgbFromRg[1])),
-                                                                             _mm_shuffle_epi8(b, control(RgbFromB[1]))));
-    }
-    return x;
-}
-
-// An AYUV control for the first four pixels' register and, moved by 8
-// output bytes, for the next four's.
-struct AyuvControl128 {
-    __m128i first, next;
-};
-
-DDS_TARGET_SSSE3 inline AyuvControl128 ayuvControl(const int8_t (&order)[16]) {
-    // The moved control's first 8 bytes select nothing (bit 7 set).
-    return {control(order), _mm_or_si128(_mm_slli_si128(control(order), 8), _mm_set_epi64x(0, -1))};
-}
-
-DDS_TARGET_SSSE3 inline __m128i eightPixels(__m128i a, __m128i b, AyuvControl128 c) {
-    return _mm_or_si128(_mm_shuffle_epi8(a, c.first), _mm_shuffle_epi8(b, c.next));
-}
-
-// AYUV (bytes V, U, Y, A) to RGBA, 8 pixels a step.  Returns the pixels
-// converted.
-DDS_TARGET_SSSE3 uint32_t ayuvSsse3(const uint8_t *source, uint32_t width, uint8_t *rgba) {
-    const AyuvControl128 yv = ayuvControl(AyuvPairs[0]), yu = ayuvControl(AyuvPairs[1]), alpha = ayuvControl(AyuvPairs[2]);
-    uint32_t x = 0;
-    for (; x + 8 <= width; x += 8) {
-        const __m128i *in = reinterpret_cast<const __m128i *>(source + 4 * size_t{x});
-        const __m128i a = _mm_loadu_si128(in), b = _mm_loadu_si128(in + 1);
-        const Words128 w = rgbWords(eightPixels(a, b, yv), eightPixels(a, b, yu));
-        const __m128i rg = _mm_packus_epi16(w.r, w.g), ba = _mm_packus_epi16(w.b, eightPixels(a, b, alpha));
-        __m128i *out = reinterpret_cast<__m128i *>(rgba + 4 * size_t{x});
-        for (int half = 0; half < 2; ++half) {
-            _mm_storeu_si128(out + half, _mm_or_si128(_mm_shuffle_epi8(rg, control(RgbaFromRg[half])),
-                                                      _mm_shuffle_epi8(ba, control(RgbaFromBa[half]))));
-        }
-    }
-    return x;
-}
 #endif
 
 #if defined(DDS_HAVE_AVX2)
@@ -159,62 +160,19 @@ DDS_TARGET_AVX2 inline __m256i control256(const int8_t (&bytes)[16]) {
     return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i *>(bytes)));
 }
 
+// RGB bytes of 16 pixels: each lane's 0-15 and 16-23.
+DDS_TARGET_AVX2 inline void storeRgb(uint8_t *out, __m256i first, __m256i last) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm256_castsi256_si128(first));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 16), _mm256_castsi256_si128(last));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 24), _mm256_extracti128_si256(first, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 40), _mm256_extracti128_si256(last, 1));
+}
+
 #define DDS_MM256(name) _mm256_##name
-DDS_YUV_EQUATIONS(DDS_TARGET_AVX2, __m256i, Words256, DDS_MM256)
+namespace avx2 {
+DDS_YUV_STEPS(DDS_TARGET_AVX2, __m256i, DDS_MM256, si256, control256)
+}  // namespace avx2
 #undef DDS_MM256
-
-template <YuvLayout Layout>
-DDS_TARGET_AVX2 uint32_t pairsAvx2(const uint8_t *source, uint32_t width, uint8_t *rgb) {
-    const auto &order = Layout == YuvLayout::Yuy2 ? Yuy2Pairs : UyvyPairs;
-    uint32_t x = 0;
-    for (; x + 16 <= width; x += 16) {
-        const __m256i samples = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(source + 2 * size_t{x}));
-        const Words256 w = rgbWords(_mm256_shuffle_epi8(samples, control256(order[0])),
-                                       _mm256_shuffle_epi8(samples, control256(order[1])));
-        const __m256i rg = _mm256_packus_epi16(w.r, w.g), b = _mm256_packus_epi16(w.b, w.b);
-        const __m256i first = _mm256_or_si256(_mm256_shuffle_epi8(rg, control256(RgbFromRg[0])),
-                                              _mm256_shuffle_epi8(b, control256(RgbFromB[0])));
-        const __m256i last = _mm256_or_si256(_mm256_shuffle_epi8(rg, control256(RgbFromRg[1])),
-                                             _mm256_shuffle_epi8(b, control256(RgbFromB[1])));
-        uint8_t *out = rgb + 3 * size_t{x};
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm256_castsi256_si128(first));
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 16), _mm256_castsi256_si128(last));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 24), _mm256_extracti128_si256(first, 1));
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 40), _mm256_extracti128_si256(last, 1));
-    }
-    return x;
-}
-
-struct AyuvControl256 {
-    __m256i first, next;
-};
-
-DDS_TARGET_AVX2 inline AyuvControl256 ayuvControl256(const int8_t (&order)[16]) {
-    return {control256(order), _mm256_or_si256(_mm256_slli_si256(control256(order), 8), _mm256_set_epi64x(0, -1, 0, -1))};
-}
-
-DDS_TARGET_AVX2 inline __m256i sixteenPixels(__m256i a, __m256i b, AyuvControl256 c) {
-    return _mm256_or_si256(_mm256_shuffle_epi8(a, c.first), _mm256_shuffle_epi8(b, c.next));
-}
-
-DDS_TARGET_AVX2 uint32_t ayuvAvx2(const uint8_t *source, uint32_t width, uint8_t *rgba) {
-    const AyuvControl256 yv = ayuvControl256(AyuvPairs[0]), yu = ayuvControl256(AyuvPairs[1]);
-    const AyuvControl256 alpha = ayuvControl256(AyuvPairs[2]);
-    uint32_t x = 0;
-    for (; x + 16 <= width; x += 16) {
-        const __m256i *in = reinterpret_cast<const __m256i *>(source + 4 * size_t{x});
-        const __m256i a = _mm256_loadu_si256(in), b = _mm256_loadu_si256(in + 1);
-        const Words256 w = rgbWords(sixteenPixels(a, b, yv), sixteenPixels(a, b, yu));
-        const __m256i rg = _mm256_packus_epi16(w.r, w.g);
-        const __m256i ba = _mm256_packus_epi16(w.b, sixteenPixels(a, b, alpha));
-        __m256i *out = reinterpret_cast<__m256i *>(rgba + 4 * size_t{x});
-        for (int half = 0; half < 2; ++half) {
-            _mm256_storeu_si256(out + half, _mm256_or_si256(_mm256_shuffle_epi8(rg, control256(RgbaFromRg[half])),
-                                                            _mm256_shuffle_epi8(ba, control256(RgbaFromBa[half]))));
-        }
-    }
-    return x;
-}
 #endif
 
 template <uint32_t BytesPerPixel>
@@ -258,11 +216,13 @@ LayoutRowKernel ddsYuvKernel(YuvLayout layout, uint32_t bytesPerPixel, KernelTie
             return rgb ? stepsRow<noSteps, 3> : stepsRow<noSteps, 4>;
 #if defined(DDS_HAVE_SSSE3)
         case KernelTier::Ssse3:
-            return vectorKernel<ayuvSsse3, pairsSsse3<YuvLayout::Yuy2>, pairsSsse3<YuvLayout::Uyvy>>(layout, bytesPerPixel);
+            return vectorKernel<ssse3::ayuv, ssse3::pairs<YuvLayout::Yuy2>, ssse3::pairs<YuvLayout::Uyvy>>(
+                layout, bytesPerPixel);
 #endif
 #if defined(DDS_HAVE_AVX2)
         case KernelTier::Avx2:
-            return vectorKernel<ayuvAvx2, pairsAvx2<YuvLayout::Yuy2>, pairsAvx2<YuvLayout::Uyvy>>(layout, bytesPerPixel);
+            return vectorKernel<avx2::ayuv, avx2::pairs<YuvLayout::Yuy2>, avx2::pairs<YuvLayout::Uyvy>>(
+                layout, bytesPerPixel);
 #endif
         default: return nullptr;
     }
