@@ -9,7 +9,10 @@
 // with the processor's extensions (SSSE3) turned off, row/ a mask
 // converter prepared for each row and
 // plain/ the scalar implementations the fast paths are checked against.
-// read/ reads the file as the import does, without decoding.
+// read/ reads the file as the import does, without decoding.  BC6H and the
+// float layouts also have import/.../exposed and import/.../srgb: the
+// import of the same file, rows flipped, with the preference DDS:Exposure
+// at 150 (1.5 stops) or DDS:HdrSrgb set.
 //
 // Every benchmark reports MPix/s and xMemcpy, its rate divided by the rate
 // of a memcpy of its output size timed in the same iterations, both from
@@ -328,8 +331,15 @@ bool timeWholeFile(benchmark::State &state, const std::string &name, uint32_t si
     return true;
 }
 
+// The HDR preferences an import is asked for: none, an exposure, sRGB.
+struct HdrPreferences {
+    int exposure;
+    int srgb;
+};
+constexpr HdrPreferences NoHdr{0, 0}, Exposed{150, 0}, Srgb{0, 1};
+
 void benchImport(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
-                 bool fileOrder) {
+                 bool fileOrder, HdrPreferences hdr) {
     const QvHostImporter *importer = benchStartedImporter();
     const std::string path = benchFilePath(DDSIMAGE_BENCH_FILE_DIR, *format, size, size);
     if (importer == nullptr || path.empty()) {
@@ -340,6 +350,8 @@ void benchImport(benchmark::State &state, std::string name, const BenchFormat *f
     std::vector<uint8_t> pixels(static_cast<size_t>(size) * size * bytesPerPixel);
     qvhostClearPreferences();
     if (fileOrder) qvhostSetPreference("KER:FlipDDSImages", 1);
+    if (hdr.exposure != 0) qvhostSetPreference("DDS:Exposure", hdr.exposure);
+    if (hdr.srgb != 0) qvhostSetPreference("DDS:HdrSrgb", hdr.srgb);
 
     int64_t peakInfo = 0;
     int64_t peakImage = 0;
@@ -374,7 +386,7 @@ void benchImportOneThread(benchmark::State &state, std::string name, const Bench
     const char *previous = std::getenv("DDSIMAGE_THREADS");
     const std::string saved = previous != nullptr ? previous : "";
     setenv("DDSIMAGE_THREADS", "1", 1);
-    benchImport(state, std::move(name), format, size, false);
+    benchImport(state, std::move(name), format, size, false, NoHdr);
     if (previous != nullptr) {
         setenv("DDSIMAGE_THREADS", saved.c_str(), 1);
     } else {
@@ -457,8 +469,13 @@ void registerAll() {
         }
         for (const BenchFormat &format : benchFormats()) {
             const std::string suffix = std::string(format.name) + "/" + std::to_string(size);
-            add("import/" + suffix + "/flipped", benchImport, &format, size, false);
-            add("import/" + suffix + "/file_order", benchImport, &format, size, true);
+            add("import/" + suffix + "/flipped", benchImport, &format, size, false, NoHdr);
+            add("import/" + suffix + "/file_order", benchImport, &format, size, true, NoHdr);
+            if (benchHasHdrValues(format)) {
+                // Beside the plain import (flipped): 1.5 stops, and sRGB.
+                add("import/" + suffix + "/exposed", benchImport, &format, size, false, Exposed);
+                add("import/" + suffix + "/srgb", benchImport, &format, size, false, Srgb);
+            }
             add("import1/" + suffix + "/flipped", benchImportOneThread, &format, size);
             add("read/" + suffix, benchRead, &format, size);
         }

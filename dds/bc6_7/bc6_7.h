@@ -22,4 +22,13 @@ BlockRowKernel ddsBptcKernelAvx2(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBc6hRowsAvx2(bool isSigned, int bytesPerPixel);
 BlockRowKernel ddsBc7RowsAvx2(int bytesPerPixel);
 
+// BC6H's kernels of the same tiers with the image's HDR table: each
+// palette entry's half looked up in it (48 lookups a block) where the
+// kernels above turn it into a byte by arithmetic.  Null for another
+// format, or where the tier is missing.
+MappedBlockRowKernel ddsBc6hMappedKernelPortable(BlockFormat format, int bytesPerPixel);
+MappedBlockRowKernel ddsBc6hMappedKernelSse2(BlockFormat format, int bytesPerPixel);
+MappedBlockRowKernel ddsBc6hMappedKernelAvx2(BlockFormat format, int bytesPerPixel);
+MappedBlockRowKernel ddsBc6hMappedRowsAvx2(bool isSigned, int bytesPerPixel);
+
 #endif

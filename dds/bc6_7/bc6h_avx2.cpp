@@ -18,11 +18,16 @@
 // - Pixels: every pixel's index from the index run (index_run.h) with its
 //   region, looked up in the palettes with one byte shuffle for red and blue
 //   and one for green; alpha is 255.
+//
+// The mapped rows (an exposure or sRGB asked for) take each palette
+// entry's half from the same arithmetic and gather its byte from the
+// image's HDR table, eight entries an instruction.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "bc6_7/bc6_7.h"
+#include "common/hdr_map.h"
 #include "common/simd.h"
 
 #if defined(DDS_HAVE_AVX2)
@@ -127,9 +132,14 @@ DDS_TARGET_AVX2 inline __m256i unquantize(__m256i x) {
 // The AVX2 tier's half-to-byte step: fast.cpp's unorm8Sse2 in eight
 // lanes, interpolated values to their bytes, not yet saturated.
 template <bool Signed>
-DDS_TARGET_AVX2 inline __m256i unorm8(__m256i c) {
+DDS_TARGET_AVX2 inline __m256i halfLanes(__m256i c) {
     const __m256i times31 = _mm256_sub_epi32(_mm256_slli_epi32(c, 5), c);
-    const __m256i half = _mm256_srai_epi32(times31, ddsBc6hHalfShift(Signed));
+    return _mm256_srai_epi32(times31, ddsBc6hHalfShift(Signed));
+}
+
+template <bool Signed>
+DDS_TARGET_AVX2 inline __m256i unorm8(__m256i c) {
+    const __m256i half = halfLanes<Signed>(c);
     const __m256i bits = _mm256_add_epi32(_mm256_slli_epi32(half, 13), _mm256_set1_epi32(112 << 23));
     const __m256 scaled = _mm256_mul_ps(_mm256_castsi256_ps(bits), _mm256_set1_ps(255.0f));
     return _mm256_cvttps_epi32(_mm256_add_ps(scaled, _mm256_set1_ps(0.5f)));
@@ -137,17 +147,29 @@ DDS_TARGET_AVX2 inline __m256i unorm8(__m256i c) {
 
 // Palette register `reg`: ((64 - w) e0 + w e1 + 32) >> 6 (rounding towards
 // minus infinity), as bytes.  Unsigned ends are 0x8000 down in their lanes,
-// and 64 * 0x8000 is put back.
-template <bool Signed>
-DDS_TARGET_AVX2 inline __m256i paletteBytes(__m256i ends, const Bc6hPalette &palette, unsigned reg) {
+// and 64 * 0x8000 is put back.  Mapped: the half of each entry gathered
+// from the HDR table `table`; a signed block's halves at or below 0 all
+// give 0, so they are taken as +0, and the largest half, 0x7BFF, reads the
+// table's bytes up to 0x7C02.
+template <bool Signed, bool Mapped>
+DDS_TARGET_AVX2 inline __m256i paletteBytes(__m256i ends, const Bc6hPalette &palette, unsigned reg, const uint8_t *table) {
     constexpr int bias = Signed ? 0 : 0x8000;
     const __m256i pairs = _mm256_permutevar8x32_epi32(ends, load(palette.lanes[reg]));
     const __m256i sums = _mm256_add_epi32(_mm256_madd_epi16(pairs, load(palette.weights[reg])), _mm256_set1_epi32(32 + 64 * bias));
-    return unorm8<Signed>(_mm256_srai_epi32(sums, 6));
+    if constexpr (Mapped) {
+        const __m256i halves = _mm256_max_epi32(halfLanes<Signed>(_mm256_srai_epi32(sums, 6)), _mm256_setzero_si256());
+        const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int *>(table), halves, 1);
+        return _mm256_and_si256(words, _mm256_set1_epi32(0xFF));
+    } else {
+        (void)table;
+        return unorm8<Signed>(_mm256_srai_epi32(sums, 6));
+    }
 }
 
-template <unsigned M, bool Signed, int BytesPerPixel>
-DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
+// A block of mode M into its rows; Mapped, through the HDR table `table`.
+template <unsigned M, bool Signed, int BytesPerPixel, bool Mapped>
+DDS_TARGET_AVX2 inline void decodeBc6h(const uint8_t *block, const uint8_t *table, uint8_t *const *rows, size_t column,
+                                       bool last) {
     using L = Bc6hLayout<M>;
     constexpr unsigned Bits = L::mode.endpointBits;
     const Words32 b = words32(block);
@@ -172,10 +194,11 @@ DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_
     const __m256i ends = _mm256_blend_epi16(_mm256_sub_epi32(first, bias), _mm256_slli_epi32(_mm256_sub_epi32(second, bias), 16), 0xAA);
 
     const Bc6hPalette &palette = Bc6hPalettes[L::regions - 1];
-    const __m256i redBlue =
-        _mm256_packus_epi16(_mm256_packs_epi32(paletteBytes<Signed>(ends, palette, 0), paletteBytes<Signed>(ends, palette, 1)),
-                            _mm256_packs_epi32(paletteBytes<Signed>(ends, palette, 2), paletteBytes<Signed>(ends, palette, 3)));
-    const __m256i greenWords = _mm256_packs_epi32(paletteBytes<Signed>(ends, palette, 4), paletteBytes<Signed>(ends, palette, 5));
+    const __m256i redBlue = _mm256_packus_epi16(
+        _mm256_packs_epi32(paletteBytes<Signed, Mapped>(ends, palette, 0, table), paletteBytes<Signed, Mapped>(ends, palette, 1, table)),
+        _mm256_packs_epi32(paletteBytes<Signed, Mapped>(ends, palette, 2, table), paletteBytes<Signed, Mapped>(ends, palette, 3, table)));
+    const __m256i greenWords =
+        _mm256_packs_epi32(paletteBytes<Signed, Mapped>(ends, palette, 4, table), paletteBytes<Signed, Mapped>(ends, palette, 5, table));
     const __m256i green = _mm256_permute4x64_epi64(_mm256_packus_epi16(greenWords, greenWords), 0x88);
 
     const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block));
@@ -195,11 +218,29 @@ DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_
     storeRows<BytesPerPixel>(pixels, rows, column, last);
 }
 
-// The reserved modes: the plain decoder's zeros, with alpha 255.
+template <unsigned M, bool Signed, int BytesPerPixel>
+DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
+    decodeBc6h<M, Signed, BytesPerPixel, false>(block, nullptr, rows, column, last);
+}
+
+template <unsigned M, bool Signed, int BytesPerPixel>
+DDS_TARGET_AVX2 void mappedBc6hBlock(const uint8_t *table, const uint8_t *block, uint8_t *const *rows, size_t column,
+                                     bool last) {
+    decodeBc6h<M, Signed, BytesPerPixel, true>(block, table, rows, column, last);
+}
+
+// The reserved modes: the plain decoder's zeros, with alpha 255 (0 is 0 in
+// every HDR table too).
 template <int BytesPerPixel>
 DDS_TARGET_AVX2 void bc6hReserved(const uint8_t *, uint8_t *const *rows, size_t column, bool last) {
     const __m256i black = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     storeRows<BytesPerPixel>({black, black}, rows, column, last);
+}
+
+template <int BytesPerPixel>
+DDS_TARGET_AVX2 void mappedBc6hReserved(const uint8_t *, const uint8_t *block, uint8_t *const *rows, size_t column,
+                                        bool last) {
+    bc6hReserved<BytesPerPixel>(block, rows, column, last);
 }
 
 template <bool Signed, int P>
@@ -216,10 +257,37 @@ BlockRowKernel bc6hRow(int bytesPerPixel) {
                               : blockRow<4, Bc6hBlocks<Signed, 4>, kBc6hModeOfByte>;
 }
 
+using MappedBlockFn = void (*)(const uint8_t *table, const uint8_t *block, uint8_t *const *rows, size_t column, bool last);
+
+template <bool Signed, int P>
+constexpr MappedBlockFn MappedBc6hBlocks[15] = {
+    mappedBc6hBlock<0, Signed, P>,  mappedBc6hBlock<1, Signed, P>,  mappedBc6hBlock<2, Signed, P>,
+    mappedBc6hBlock<3, Signed, P>,  mappedBc6hBlock<4, Signed, P>,  mappedBc6hBlock<5, Signed, P>,
+    mappedBc6hBlock<6, Signed, P>,  mappedBc6hBlock<7, Signed, P>,  mappedBc6hBlock<8, Signed, P>,
+    mappedBc6hBlock<9, Signed, P>,  mappedBc6hBlock<10, Signed, P>, mappedBc6hBlock<11, Signed, P>,
+    mappedBc6hBlock<12, Signed, P>, mappedBc6hBlock<13, Signed, P>, mappedBc6hReserved<P>,
+};
+
+// A row of blocks through the image's HDR table.
+template <bool Signed, int BytesPerPixel>
+DDS_TARGET_AVX2 void mappedBc6hRow(const DdsHdrTable &table, const uint8_t *blocks, uint32_t blockCount,
+                                   uint8_t *const *rows) {
+    for (uint32_t b = 0; b < blockCount; ++b) {
+        const uint8_t *block = blocks + size_t{b} * 16;
+        MappedBc6hBlocks<Signed, BytesPerPixel>[kBc6hModeOfByte.values[block[0]]](
+            table.bytes, block, rows, size_t{b} * 4 * BytesPerPixel, b + 1 == blockCount);
+    }
+}
+
 }  // namespace
 
 BlockRowKernel ddsBc6hRowsAvx2(bool isSigned, int bytesPerPixel) {
     return isSigned ? bc6hRow<true>(bytesPerPixel) : bc6hRow<false>(bytesPerPixel);
+}
+
+MappedBlockRowKernel ddsBc6hMappedRowsAvx2(bool isSigned, int bytesPerPixel) {
+    if (isSigned) return bytesPerPixel == 3 ? mappedBc6hRow<true, 3> : mappedBc6hRow<true, 4>;
+    return bytesPerPixel == 3 ? mappedBc6hRow<false, 3> : mappedBc6hRow<false, 4>;
 }
 
 #endif

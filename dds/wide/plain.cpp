@@ -4,6 +4,7 @@
 
 #include "common/bytes.h"
 #include "common/channel_rules.h"
+#include "common/hdr_map.h"
 #include "layout_kernels.h"
 
 namespace {
@@ -94,6 +95,89 @@ void wideRow(const LayoutState &state, const uint8_t *source, const uint8_t *, u
     }
 }
 
+// With an exposure or sRGB asked for, the colour channels of the float
+// layouts come from the image's HDR table, each value converted exactly to
+// the half (half floats, packed floats) or the float (32-bit floats,
+// shared exponents) the table is built for; alpha by the rule above.
+uint8_t mappedHalf(const DdsHdrTable &table, const uint8_t *p) { return ddsHdrHalfByte(table, ddsLoad16(p)); }
+
+uint8_t mappedFloat(const DdsHdrTable &table, const uint8_t *p) { return ddsHdrFloatByte(table, ddsLoad32(p)); }
+
+template <uint32_t ChannelBytes, uint8_t (*Mapped)(const DdsHdrTable &, const uint8_t *),
+          uint8_t (*Alpha)(const uint8_t *), uint32_t Channels>
+void mappedChannelPixel(const DdsHdrTable &table, const uint8_t *p, uint8_t rgba[4]) {
+    for (uint32_t c = 0; c < Channels && c < 3; ++c) rgba[c] = Mapped(table, p + c * ChannelBytes);
+    if (Channels == 4) rgba[3] = Alpha(p + 3 * ChannelBytes);
+    if (Channels == 1) rgba[1] = rgba[2] = rgba[0];
+}
+
+// A packed float moved up to a half's ten mantissa bits is that half: an
+// entry of the table.
+inline void mappedPackedFloatPixel(const DdsHdrTable &table, const uint8_t *p, uint8_t rgba[4]) {
+    const uint32_t pixel = ddsLoad32(p);
+    rgba[0] = table.bytes[(pixel & 0x7FFu) << 4];
+    rgba[1] = table.bytes[(pixel >> 11 & 0x7FFu) << 4];
+    rgba[2] = table.bytes[(pixel >> 22) << 5];
+}
+
+// mantissa * 2^(exponent - 24): a 9-bit integer times a power of two from
+// 2^-24 to 2^7, both exact floats, and so is their product.
+inline void mappedSharedExponentPixel(const DdsHdrTable &table, const uint8_t *p, uint8_t rgba[4]) {
+    const uint32_t pixel = ddsLoad32(p);
+    const uint32_t powerBits = ((pixel >> 27) + 127 - 24) << 23;
+    float power;
+    std::memcpy(&power, &powerBits, sizeof power);
+    for (uint32_t c = 0; c < 3; ++c) {
+        const float value = static_cast<float>(pixel >> (9 * c) & 0x1FFu) * power;
+        uint32_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        rgba[c] = ddsHdrFloatByte(table, bits);
+    }
+}
+
+// pixelRow with the table.
+template <uint32_t PixelBytes, void (*Pixel)(const DdsHdrTable &, const uint8_t *, uint8_t *), uint32_t BytesPerPixel>
+void mappedPixelRow(const DdsHdrTable &table, const uint8_t *source, uint32_t width, uint8_t *destination) {
+    for (uint32_t x = 0; x < width; ++x, source += PixelBytes, destination += BytesPerPixel) {
+        uint8_t rgba[4] = {0, 0, 0, 255};
+        Pixel(table, source, rgba);
+        for (uint32_t c = 0; c < BytesPerPixel; ++c) destination[c] = rgba[c];
+    }
+}
+
+template <uint32_t ChannelBytes, uint8_t (*Mapped)(const DdsHdrTable &, const uint8_t *),
+          uint8_t (*Alpha)(const uint8_t *), uint32_t BytesPerPixel>
+void mappedChannelRow(const DdsHdrTable &table, uint32_t channels, const uint8_t *source, uint32_t width,
+                      uint8_t *destination) {
+    constexpr uint32_t B = ChannelBytes;
+    switch (channels) {
+        case 1: return mappedPixelRow<B, mappedChannelPixel<B, Mapped, Alpha, 1>, BytesPerPixel>(table, source, width, destination);
+        case 2: return mappedPixelRow<2 * B, mappedChannelPixel<B, Mapped, Alpha, 2>, BytesPerPixel>(table, source, width, destination);
+        case 3: return mappedPixelRow<3 * B, mappedChannelPixel<B, Mapped, Alpha, 3>, BytesPerPixel>(table, source, width, destination);
+        default: return mappedPixelRow<4 * B, mappedChannelPixel<B, Mapped, Alpha, 4>, BytesPerPixel>(table, source, width, destination);
+    }
+}
+
+// The float layouts through the state's table (16-bit UNORM channels are
+// never mapped).
+template <uint32_t BytesPerPixel>
+void mappedWideRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width,
+                   uint8_t *const *rows) {
+    const DdsHdrTable &table = *state.hdr;
+    const uint32_t channels = state.format->wide.channels;
+    switch (state.format->wide.layout) {
+        case WideLayout::Float16:
+            mappedChannelRow<2, mappedHalf, halfAt, BytesPerPixel>(table, channels, source, width, rows[0]);
+            break;
+        case WideLayout::Float32:
+            mappedChannelRow<4, mappedFloat, floatAt, BytesPerPixel>(table, channels, source, width, rows[0]);
+            break;
+        case WideLayout::R11G11B10: mappedPixelRow<4, mappedPackedFloatPixel, BytesPerPixel>(table, source, width, rows[0]); break;
+        case WideLayout::R9G9B9E5: mappedPixelRow<4, mappedSharedExponentPixel, BytesPerPixel>(table, source, width, rows[0]); break;
+        case WideLayout::Unorm16: break;
+    }
+}
+
 }  // namespace
 
 uint8_t ddsFloatToUnorm8(uint32_t bits) {
@@ -112,7 +196,8 @@ uint8_t ddsFloatToUnorm8(uint32_t bits) {
     return static_cast<uint8_t>(fraction >= 0.5 ? whole + 1 : whole);  // ties up
 }
 
-LayoutRowKernel ddsWideKernel(uint32_t bytesPerPixel, KernelTier tier) {
+LayoutRowKernel ddsWideKernel(uint32_t bytesPerPixel, KernelTier tier, bool mapped) {
     if (tier != KernelTier::Plain) return nullptr;
+    if (mapped) return bytesPerPixel == 3 ? mappedWideRow<3> : mappedWideRow<4>;
     return bytesPerPixel == 3 ? wideRow<3> : wideRow<4>;
 }
