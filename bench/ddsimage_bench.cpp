@@ -9,10 +9,7 @@
 // with the processor's extensions (SSSE3) turned off, row/ a mask
 // converter prepared for each row and
 // plain/ the scalar implementations the fast paths are checked against.
-// read/ reads the file as the import does, without decoding.  BC6H and the
-// float layouts also have import/.../exposed and import/.../srgb: the
-// import of the same file, rows flipped, with the preference DDS:Exposure
-// at 150 (1.5 stops) or DDS:HdrSrgb set.
+// read/ reads the file as the import does, without decoding.
 //
 // Every benchmark reports MPix/s and xMemcpy, its rate divided by the rate
 // of a memcpy of its output size timed in the same iterations, both from
@@ -331,34 +328,35 @@ bool timeWholeFile(benchmark::State &state, const std::string &name, uint32_t si
     return true;
 }
 
-// The HDR preferences an import is asked for: none, an exposure, sRGB.
-struct HdrPreferences {
-    int exposure;
-    int srgb;
-};
-constexpr HdrPreferences NoHdr{0, 0}, Exposed{150, 0}, Srgb{0, 1};
+// The host's preferences for one import, set before its query.
+using Preferences = std::vector<std::pair<const char *, int>>;
 
-void benchImport(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
-                 bool fileOrder, HdrPreferences hdr) {
+// What the image/ and import/ rows time: for each set of preferences in
+// `imports`, one whole import of `path` into a buffer of width x height
+// pixels of bytesPerPixel, each checked against that report; `pixels`
+// counts what an iteration delivers.
+struct Imports {
+    std::string path;
+    std::vector<Preferences> imports;
+    uint32_t width, height, bytesPerPixel;
+    double pixels;
+};
+
+void benchImports(benchmark::State &state, const std::string &name, const Imports &run) {
     const QvHostImporter *importer = benchStartedImporter();
-    const std::string path = benchFilePath(DDSIMAGE_BENCH_FILE_DIR, *format, size, size);
-    if (importer == nullptr || path.empty()) {
+    if (importer == nullptr || run.path.empty()) {
         state.SkipWithError("no plug-in or no file");
         return;
     }
-    const uint32_t bytesPerPixel = benchOutputBytesPerPixel(*format);
-    std::vector<uint8_t> pixels(static_cast<size_t>(size) * size * bytesPerPixel);
-    qvhostClearPreferences();
-    if (fileOrder) qvhostSetPreference("KER:FlipDDSImages", 1);
-    if (hdr.exposure != 0) qvhostSetPreference("DDS:Exposure", hdr.exposure);
-    if (hdr.srgb != 0) qvhostSetPreference("DDS:HdrSrgb", hdr.srgb);
-
+    std::vector<uint8_t> pixels(size_t{run.width} * run.height * run.bytesPerPixel);
     int64_t peakInfo = 0;
     int64_t peakImage = 0;
     bool failed = false;
-    auto importOnce = [&]() {
+    auto importOnce = [&](const Preferences &preferences) {
+        qvhostClearPreferences();
+        for (const auto &preference : preferences) qvhostSetPreference(preference.first, preference.second);
         int handle = -1;
-        if (importer->open(nullptr, nullptr, path.c_str(), "r", &handle) != 0) {
+        if (importer->open(nullptr, nullptr, run.path.c_str(), "r", &handle) != 0) {
             failed = true;
             return;
         }
@@ -367,17 +365,104 @@ void benchImport(benchmark::State &state, std::string name, const BenchFormat *f
         const int64_t before = qvhostLiveBytes();
         failed |= importer->info(nullptr, nullptr, handle, &info) != 0;
         peakInfo = std::max(peakInfo, qvhostPeakBytes() - before);
-        failed |= info.width != static_cast<int>(size) || info.height != static_cast<int>(size) ||
-                  static_cast<uint32_t>(info.type == 4 ? 3 : 4) != bytesPerPixel;
+        failed |= info.width != static_cast<int>(run.width) || info.height != static_cast<int>(run.height) ||
+                  static_cast<uint32_t>(info.type == 4 ? 3 : 4) != run.bytesPerPixel;
         qvhostResetPeak();
         failed |= importer->image(nullptr, nullptr, handle, nullptr, pixels.data()) != 0;
         peakImage = std::max(peakImage, qvhostPeakBytes() - before);
         importer->close(nullptr, nullptr, handle);
         qvhostClearCalls();
     };
-    if (!timeWholeFile(state, name, size, pixels.size(), importOnce, failed, "the import failed")) return;
+    auto iteration = [&] {
+        for (const Preferences &preferences : run.imports) importOnce(preferences);
+    };
+    iteration();
+    Yardstick yardstick(pixels.size());
+    for (auto _ : state) {
+        yardstick.iteration(state, [&] {
+            iteration();
+            benchmark::ClobberMemory();
+        });
+    }
+    if (failed) {
+        state.SkipWithError("the import failed");
+        return;
+    }
+    yardstick.report(state, name, run.pixels);
     state.counters["PeakInfoBytes"] = static_cast<double>(peakInfo);
     state.counters["PeakImageBytes"] = static_cast<double>(peakImage);
+}
+
+// The whole import as the host does it: open, information query, image
+// request into a buffer allocated once, close.
+void benchImport(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
+                 bool fileOrder) {
+    const Preferences order = fileOrder ? Preferences{{"KER:FlipDDSImages", 1}} : Preferences{};
+    const Imports run{benchFilePath(DDSIMAGE_BENCH_FILE_DIR, *format, size, size), {order}, size, size,
+                      benchOutputBytesPerPixel(*format), static_cast<double>(size) * size};
+    benchImports(state, name, run);
+}
+
+// Files of several images made of the benchmark's payloads: two levels,
+// 2 size then size, or a cube map of six size x size faces.  Legacy
+// headers: DXT1 and the mask layouts.
+enum class Several { Levels, Cube };
+
+std::string severalImagesPath(const BenchFormat &format, uint32_t size, Several several) {
+    const bool levels = several == Several::Levels;
+    const std::string path = std::string(DDSIMAGE_BENCH_FILE_DIR) + "/" + format.name + (levels ? "_levels_" : "_cube_") +
+                             std::to_string(size) + ".dds";
+    if (FILE *existing = std::fopen(path.c_str(), "rb")) {
+        std::fclose(existing);
+        return path;
+    }
+    const uint32_t top = levels ? 2 * size : size;
+    std::vector<uint8_t> bytes = benchFile(format, top, top);
+    if (bytes.size() < 128) return std::string();
+    bytes.resize(128);
+    auto set32 = [&](size_t at, uint32_t value) {
+        for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    if (levels) {
+        set32(8, bytes[8] | uint32_t{bytes[9]} << 8 | uint32_t{bytes[10]} << 16 | 0x20000u);
+        set32(28, 2);
+    } else {
+        set32(112, 0xFE00);  // caps2: a cube map with its six faces
+    }
+    for (uint32_t image = 0; image < (levels ? 2u : 6u); ++image) {
+        const std::vector<uint8_t> payload = benchPayload(format, levels && image == 0 ? top : size,
+                                                          levels && image == 0 ? top : size);
+        bytes.insert(bytes.end(), payload.begin(), payload.end());
+    }
+    FILE *file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return std::string();
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok ? path : std::string();
+}
+
+// One chosen image of a file of several, size x size: level 1 of two, or a
+// cube map's face -Y.  Beside import/ of a file of that image alone.
+void benchChosenImage(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size,
+                      Several several) {
+    const Preferences choice = several == Several::Levels ? Preferences{{"DDS:MipLevel", 1}}
+                                                          : Preferences{{"DDS:Face", 3}};
+    const Imports run{severalImagesPath(*format, size, several), {choice}, size, size,
+                      benchOutputBytesPerPixel(*format), static_cast<double>(size) * size};
+    benchImports(state, name, run);
+}
+
+// A cube map of size x size faces as a cross (4 size x 3 size Rgba, twelve
+// cells counted), or its six faces imported one by one (six counted).
+void benchCube(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size, bool cross) {
+    Imports run{severalImagesPath(*format, size, Several::Cube), {}, size, size,
+                benchOutputBytesPerPixel(*format), 6.0 * size * size};
+    if (cross) {
+        run.imports = {{{"DDS:CubeCross", 1}}};
+        run.width = 4 * size, run.height = 3 * size, run.bytesPerPixel = 4, run.pixels *= 2;
+    } else {
+        for (int face = 0; face < 6; ++face) run.imports.push_back({{"DDS:Face", face}});
+    }
+    benchImports(state, name, run);
 }
 
 // The whole import on the calling thread alone (DDSIMAGE_THREADS=1), beside
@@ -386,7 +471,7 @@ void benchImportOneThread(benchmark::State &state, std::string name, const Bench
     const char *previous = std::getenv("DDSIMAGE_THREADS");
     const std::string saved = previous != nullptr ? previous : "";
     setenv("DDSIMAGE_THREADS", "1", 1);
-    benchImport(state, std::move(name), format, size, false, NoHdr);
+    benchImport(state, std::move(name), format, size, false);
     if (previous != nullptr) {
         setenv("DDSIMAGE_THREADS", saved.c_str(), 1);
     } else {
@@ -469,15 +554,26 @@ void registerAll() {
         }
         for (const BenchFormat &format : benchFormats()) {
             const std::string suffix = std::string(format.name) + "/" + std::to_string(size);
-            add("import/" + suffix + "/flipped", benchImport, &format, size, false, NoHdr);
-            add("import/" + suffix + "/file_order", benchImport, &format, size, true, NoHdr);
-            if (benchHasHdrValues(format)) {
-                // Beside the plain import (flipped): 1.5 stops, and sRGB.
-                add("import/" + suffix + "/exposed", benchImport, &format, size, false, Exposed);
-                add("import/" + suffix + "/srgb", benchImport, &format, size, false, Srgb);
-            }
+            add("import/" + suffix + "/flipped", benchImport, &format, size, false);
+            add("import/" + suffix + "/file_order", benchImport, &format, size, true);
             add("import1/" + suffix + "/flipped", benchImportOneThread, &format, size);
             add("read/" + suffix, benchRead, &format, size);
+        }
+    }
+    // Chosen images, beside import/ of the same size, and cube maps.
+    for (const BenchFormat &format : benchFormats()) {
+        const std::string name = format.name;
+        if (name != "DXT1-Rgb" && name != "BGRA8888") continue;
+        for (uint32_t size : {1024u, 4096u}) {
+            const std::string suffix = name + "/" + std::to_string(size);
+            if (name == "DXT1-Rgb" || size == 1024) {
+                add("image/" + suffix + "/level1", benchChosenImage, &format, size, Several::Levels);
+                add("image/" + suffix + "/face3", benchChosenImage, &format, size, Several::Cube);
+            }
+            if (size == 1024) {
+                add("image/" + suffix + "/cross", benchCube, &format, size, true);
+                add("image/" + suffix + "/faces", benchCube, &format, size, false);
+            }
         }
     }
 }

@@ -9,7 +9,6 @@
 #include "astc/astc.h"
 #include "atc/atc.h"
 #include "etc/etc.h"
-#include "common/cpu_features.h"
 #include "common/simd.h"
 
 namespace {
@@ -62,7 +61,8 @@ BlockRowKernel plainKernels(BlockFormat format, int bytesPerPixel) {
     return plainKernel(format, bytesPerPixel, std::make_index_sequence<ddsIndex(B::Pvrtc4)>());
 }
 
-// Each family's kernels, by tier.
+// Each family's kernels, by tier: a faster tier's only where the build
+// compiles it.
 struct FamilyTier {
     KernelTier tier;
     BlockRowKernel (*find)(BlockFormat format, int bytesPerPixel);
@@ -76,15 +76,22 @@ constexpr FamilyTier Families[] = {
     {KernelTier::Portable, ddsEtcKernelPortable},
     {KernelTier::Portable, ddsAtcKernelPortable},
     {KernelTier::Portable, ddsAstcKernelPortable},
+#if defined(DDS_HAVE_SSE2)
     {KernelTier::Sse2, ddsBc13KernelSse2},
     {KernelTier::Sse2, ddsRgtcKernelSse2},
     {KernelTier::Sse2, ddsBptcKernelSse2},
     {KernelTier::Sse2, ddsAstcKernelSse2},
+#endif
+#if defined(DDS_HAVE_SSSE3)
     {KernelTier::Ssse3, ddsBc13KernelSsse3},
     {KernelTier::Ssse3, ddsRgtcKernelSsse3},
     {KernelTier::Ssse3, ddsEtcKernelSsse3},
     {KernelTier::Ssse3, ddsAtcKernelSsse3},
-    {KernelTier::Avx2, ddsBptcKernelAvx2},
+#endif
+#if defined(DDS_HAVE_AVX2)
+    {KernelTier::Avx2, ddsBc6hKernelAvx2},
+    {KernelTier::Avx2, ddsBc7KernelAvx2},
+#endif
 };
 
 struct MappedFamilyTier {
@@ -95,8 +102,12 @@ struct MappedFamilyTier {
 constexpr MappedFamilyTier MappedFamilies[] = {
     {KernelTier::Plain, plainMappedKernel},
     {KernelTier::Portable, ddsBc6hMappedKernelPortable},
+#if defined(DDS_HAVE_SSE2)
     {KernelTier::Sse2, ddsBc6hMappedKernelSse2},
+#endif
+#if defined(DDS_HAVE_AVX2)
     {KernelTier::Avx2, ddsBc6hMappedKernelAvx2},
+#endif
 };
 
 constexpr KernelTier FastestFirst[] = {KernelTier::Avx2, KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Portable,
@@ -157,7 +168,7 @@ void ddsDecodeBlockInside(BlockFormat format, const uint8_t *block, uint8_t *con
 }
 
 BlockRowKernel ddsBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, KernelTier tier) {
-    if (bytesPerPixel != 3 && bytesPerPixel != 4) return nullptr;
+    if ((bytesPerPixel != 3 && bytesPerPixel != 4) || !ddsProcessorRuns(tier)) return nullptr;
     for (const FamilyTier &family : Families) {
         if (family.tier != tier) continue;
         if (BlockRowKernel kernel = family.find(format, bytesPerPixel)) return kernel;
@@ -177,7 +188,7 @@ HdrValues ddsBlockHdrValues(BlockFormat format) {
 }
 
 MappedBlockRowKernel ddsMappedBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, KernelTier tier) {
-    if (bytesPerPixel != 3 && bytesPerPixel != 4) return nullptr;
+    if ((bytesPerPixel != 3 && bytesPerPixel != 4) || !ddsProcessorRuns(tier)) return nullptr;
     for (const MappedFamilyTier &family : MappedFamilies) {
         if (family.tier != tier) continue;
         if (MappedBlockRowKernel kernel = family.find(format, bytesPerPixel)) return kernel;

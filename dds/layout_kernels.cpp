@@ -30,8 +30,8 @@ LayoutRowKernel kernelOfTier(const DdsPlan &plan, KernelTier tier, LayoutState *
 
 bool ddsLayoutConverterOfTier(const DdsPlan &plan, KernelTier tier, LayoutConverter *converter,
                               const DdsHdrTable *hdr) {
-    converter->kernel = plan.pixelBytes == 3 || plan.pixelBytes == 4 ? kernelOfTier(plan, tier, &converter->state, hdr)
-                                                                      : nullptr;
+    const bool runs = (plan.pixelBytes == 3 || plan.pixelBytes == 4) && ddsProcessorRuns(tier);
+    converter->kernel = runs ? kernelOfTier(plan, tier, &converter->state, hdr) : nullptr;
     return converter->kernel != nullptr;
 }
 

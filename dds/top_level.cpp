@@ -114,23 +114,46 @@ uint32_t imageChunks(const DdsPlan &plan) {
 }
 
 // A cross: each face the file holds in its cell, every other cell
-// (0, 0, 0, 0), whole rows of it at a time where no face shares the row.
+// (0, 0, 0, 0).  The empty cells of a row of cells that a face is in are
+// cleared by that face's chunks, row by row as they decode it (on every
+// decoding thread); a row of cells without a face is cleared now.
 void placeCross(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLevelDecoder *level) {
     const size_t stride = size_t{plan.outputWidth} * 4, cellBytes = size_t{plan.width} * 4;
+    uint32_t filled[3] = {};  // bit c: a face fills column c of the row of cells
+    for (uint32_t face = 0; face < ddsCubeFaces; ++face) {
+        if ((plan.crossFaces >> face & 1) != 0) filled[CrossRow[face]] |= 1u << CrossColumn[face];
+    }
+    bool cleared[3] = {};  // a face of the row of cells clears its empty cells
     for (uint32_t part = 0; part < countBits(plan.crossFaces); ++part) {
-        const uint32_t face = faceOfPart(plan, part);
+        const uint32_t face = faceOfPart(plan, part), cellRow = CrossRow[face];
         level->rows[part] = RowPlacement{pixels + CrossColumn[face] * cellBytes, stride, plan.outputHeight,
-                                         reverseRows, CrossRow[face] * plan.height};
+                                         reverseRows, cellRow * plan.height};
+        level->column[part] = CrossColumn[face];
+        level->clearColumns[part] = cleared[cellRow] ? 0 : 0xFu & ~filled[cellRow];
+        cleared[cellRow] = true;
     }
     const RowPlacement whole{pixels, stride, plan.outputHeight, reverseRows, 0};
     for (uint32_t y = 0; y < plan.outputHeight; ++y) {
-        const uint32_t cellRow = y / plan.height;
+        if (filled[y / plan.height] == 0) std::memset(whole.row(y), 0, stride);
+    }
+}
+
+// Clears the empty cells beside the rows of the face of `part` that chunk
+// `index` decoded.
+void clearBesideChunk(const DdsLevelDecoder &level, uint32_t part, uint32_t index) {
+    const DdsPlan &plan = *level.plan;
+    const uint32_t columns = level.clearColumns[part];
+    if (columns == 0) return;
+    const uint32_t perSourceRow = plan.format->coding == PixelCoding::Blocks ? ddsBlockShape(plan.blocks).height
+                                  : plan.secondPlaneRowBytes != 0           ? 2u
+                                                                            : 1u;
+    const uint64_t first = uint64_t{index} * plan.rowsPerChunk * perSourceRow;
+    const uint64_t end = std::min<uint64_t>(plan.height, first + uint64_t{plan.rowsPerChunk} * perSourceRow);
+    const size_t cellBytes = size_t{plan.width} * 4;
+    for (uint64_t y = first; y < end; ++y) {
+        uint8_t *row = level.rows[part].row(static_cast<uint32_t>(y)) - level.column[part] * cellBytes;
         for (uint32_t column = 0; column < 4; ++column) {
-            bool filled = false;
-            for (uint32_t face = 0; face < ddsCubeFaces; ++face) {
-                filled |= (plan.crossFaces >> face & 1) != 0 && CrossRow[face] == cellRow && CrossColumn[face] == column;
-            }
-            if (!filled) std::memset(whole.row(y) + column * cellBytes, 0, cellBytes);
+            if ((columns >> column & 1) != 0) std::memset(row + column * cellBytes, 0, cellBytes);
         }
     }
 }
@@ -211,8 +234,10 @@ bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, 
 
 void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk) {
     const DdsPlan &plan = *level.plan;
-    const RowPlacement &rows = level.rows[index / imageChunks(plan)];
+    const uint32_t part = index / imageChunks(plan);
+    const RowPlacement &rows = level.rows[part];
     index %= imageChunks(plan);
+    if (plan.cross) clearBesideChunk(level, part, index);
     if (plan.format->rows == RowLayout::WordGrid) {
         ddsDecodePvrtcBand(plan, rows, index, chunk);
         return;

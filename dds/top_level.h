@@ -42,6 +42,10 @@ struct DdsLevelDecoder {
     RowPlacement rows[ddsCubeFaces];  // the image's, or each face's of a cross, in the order of the faces
     const DdsHdrTable *hdr;    // `hdrTable` when the plan's choice maps the format's values, else null
     DdsHdrTable hdrTable;
+    // A cross: the cells of its row that a face's chunks clear as they
+    // decode it (bit c: column c), and the face's own column.
+    uint32_t clearColumns[ddsCubeFaces];
+    uint32_t column[ddsCubeFaces];
 };
 
 // Prepares the decode of `plan` into `pixels`: chooses the kernel or the

@@ -20,10 +20,18 @@
 //                  (the SSSE3 paths); bit 4 set decodes every image on three
 //                  threads, whatever its size (else on the calling thread)
 //   fourth last    the argument of that change
+//   fifth last     the image: 0 leaves its preferences unset (the first
+//                  image); else bits 0-1 "DDS:MipLevel", bits 2-3
+//                  "DDS:Element", bits 4-6 "DDS:Face" (6: 9, beyond the
+//                  faces; 7: unset), bit 7 "DDS:CubeCross"
+//   sixth last     bits 0-1 "DDS:Slice", bits 2-4 "DDS:Exposure" from a
+//                  table of stops (0, +-1, +-20, 0.37, -0.01, 12.34), bit 5
+//                  "DDS:HdrSrgb"
 //
 // The target traps on: a status outside {0, -2, -6, -8}; an open status that
 // does not follow from the first four bytes; a query that reports what the
-// file cannot hold; a successful query followed by a failed image request
+// file cannot hold (for a chosen image: a size that no level, or no cross of
+// a level, has); a successful query followed by a failed image request
 // (unless an injected allocation failure hit that request, or the file
 // changed); an image request that succeeds on a file the query refused, or
 // writes into a buffer for a refused file; a success after a failed
@@ -301,8 +309,17 @@ uint64_t chunkBound(const std::vector<uint8_t> &file, uint32_t width) {
     return 2 * std::max<uint64_t>(ddsPvrtcBandBytes, rowBytes) + 2 * rowBytes + 4 * uint64_t{width};
 }
 
-// What a successful query may report for a file.
-void checkReport(const std::vector<uint8_t> &file, const QvImageInfo &record) {
+// Whether `size` is a side of some level of a top level side of `top`.
+bool isLevelSide(uint64_t size, uint64_t top) {
+    for (uint32_t level = 0; level < 32; ++level) {
+        if (size == std::max<uint64_t>(1, top >> level)) return true;
+    }
+    return false;
+}
+
+// What a successful query may report for a file; `chosen` when the image
+// preferences were set, whose image may be any level, or a cross of one.
+void checkReport(const std::vector<uint8_t> &file, const QvImageInfo &record, bool chosen, bool cross) {
     require(record.setFields == 31);
     require(record.type == 4 || record.type == 5);
     require(record.sampleSize == 8 && record.tiled == 0);
@@ -311,8 +328,14 @@ void checkReport(const std::vector<uint8_t> &file, const QvImageInfo &record) {
     const uint64_t height = static_cast<uint64_t>(record.height);
     require(width * height * 4 <= 0x7FFFFFFFu);
     require(file.size() >= 128);
-    require(load32(&file[16]) == width && load32(&file[12]) == height);
     require((load32(&file[8]) & 0x200) == 0);
+    if (chosen) {
+        const bool asCross = cross && record.type == 5 && width % 4 == 0 && height % 3 == 0 &&
+                             isLevelSide(width / 4, load32(&file[16])) && isLevelSide(height / 3, load32(&file[12]));
+        require(asCross || (isLevelSide(width, load32(&file[16])) && isLevelSide(height, load32(&file[12]))));
+        return;
+    }
+    require(load32(&file[16]) == width && load32(&file[12]) == height);
     const Layout layout = layoutOf(file);
     const uint64_t needed = bytesTheImageNeeds(file, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
     require(needed > 0);
@@ -349,6 +372,22 @@ void setPreference(uint8_t control) {
     if ((control & 3) != 0) qvhostSetPreference("KER:FlipDDSImages", preferenceValue(control));
 }
 
+// The image preferences, from the fifth- and sixth-last bytes; false when
+// they are left unset.
+bool setImagePreferences(uint8_t image, uint8_t values) {
+    if (image == 0) return false;
+    constexpr int Exposures[8] = {0, 100, -100, 2000, -2000, 37, -1, 1234};
+    qvhostSetPreference("DDS:MipLevel", image & 3);
+    qvhostSetPreference("DDS:Element", (image >> 2) & 3);
+    const int face = (image >> 4) & 7;
+    if (face != 7) qvhostSetPreference("DDS:Face", face == 6 ? 9 : face);
+    qvhostSetPreference("DDS:CubeCross", image >> 7);
+    qvhostSetPreference("DDS:Slice", values & 3);
+    qvhostSetPreference("DDS:Exposure", Exposures[(values >> 2) & 7]);
+    qvhostSetPreference("DDS:HdrSrgb", (values >> 5) & 1);
+    return true;
+}
+
 // A fresh import of the current file; status of the image request, pixels
 // into `pixels` when the query reports `expected`.
 int freshImport(const Importer &importer, const QvImageInfo &expected, std::vector<uint8_t> *pixels) {
@@ -371,6 +410,8 @@ void importOnce(const uint8_t *data, size_t size) {
     const uint8_t mallocControl = size >= 2 ? data[size - 2] : 0;
     const uint8_t changeControl = size >= 3 ? data[size - 3] : 0;
     const uint8_t changeArgument = size >= 4 ? data[size - 4] : 0;
+    const uint8_t imageControl = size >= 5 ? data[size - 5] : 0;
+    const uint8_t valuesControl = size >= 6 ? data[size - 6] : 0;
     const int failingMalloc = mallocControl & 3;
     const int failingPhase = (mallocControl >> 2) & 3;
     Change change = ChangeNone;
@@ -389,6 +430,7 @@ void importOnce(const uint8_t *data, size_t size) {
     fuzzStoreFile(data, size);
     qvhostReset();
     setPreference(preferenceControl);
+    const bool chosen = setImagePreferences(imageControl, valuesControl);
 
     require(qvpInit(qvhostPluginHandle(), 0, 0) == 1);
     Importer importer;
@@ -429,7 +471,7 @@ void importOnce(const uint8_t *data, size_t size) {
             require(importer.image(handle, probe.data()) == ReadFailed);
             require(probe[0] == BufferFill);
         } else {
-            checkReport(file, record);
+            checkReport(file, record, chosen, (imageControl >> 7) != 0);
             const size_t bytes = bufferBytes(record);
             const size_t rows = static_cast<size_t>(record.height);
 
@@ -474,10 +516,12 @@ void importOnce(const uint8_t *data, size_t size) {
                     require(rowsReversed(pixels, other, rows));
                 }
             } else {
+                // A chosen image lies at or after the first image's end:
+                // a file cut inside the first image holds neither.
+                const uint32_t firstWidth = chosen ? load32(&file[16]) : static_cast<uint32_t>(record.width);
+                const uint32_t firstHeight = chosen ? load32(&file[12]) : static_cast<uint32_t>(record.height);
                 if (change == ChangeTruncate &&
-                    changed.size() < layoutOf(file).dataOffset +
-                                         bytesTheImageNeeds(file, static_cast<uint32_t>(record.width),
-                                                            static_cast<uint32_t>(record.height))) {
+                    changed.size() < layoutOf(file).dataOffset + bytesTheImageNeeds(file, firstWidth, firstHeight)) {
                     require(imageStatus == ReadFailed);
                 }
                 if (imageStatus == Ok) {

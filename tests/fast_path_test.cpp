@@ -184,8 +184,12 @@ TEST(FastPaths, BlockRowsMatchThePlainDecoder) {
 #endif
     for (BlockFormat format : tierTableFormats()) {
         for (KernelTier tier : tiersOf(format)) {
-            EXPECT_EQ(ddsBlockRowKernelOfTier(format, 4, tier) != nullptr, haveTier(tier))
-                << "format " << ddsIndex(format) << ", tier " << static_cast<int>(tier);
+            // Also with the processor's extensions not allowed.
+            for (bool allowed : {false, true}) {
+                ddsAllowCpuExtensions(allowed);
+                EXPECT_EQ(ddsBlockRowKernelOfTier(format, 4, tier) != nullptr, haveTier(tier))
+                    << "format " << ddsIndex(format) << ", tier " << static_cast<int>(tier) << ", allowed " << allowed;
+            }
         }
         for (int bytesPerPixel : {3, 4}) {
             for (uint32_t count = 0; count <= 40; ++count) {
@@ -549,6 +553,8 @@ TEST_P(ConverterPaths, FieldAndYuvRowsMatchThePlainRules) {
             fast = plain, std::fill_n(fast.begin(), size_t{plan.width} * plan.pixelBytes, 0xA5);
             const bool ran = convertRow(plan, &tier.tier, source.data(), fast.data());
             if (ran && fast != plain) differ += std::string(" ") + tier.name;
+            // Without the processor's extensions, no tier that needs them.
+            if (ran && !GetParam() && tier.tier >= KernelTier::Ssse3) differ += std::string(" ") + tier.name + " ran";
             vectorRan = vectorRan || (ran && tier.tier == vector);
         }
         if (!differ.empty()) return testing::AssertionFailure() << "width " << plan.width << ", differ:" << differ;

@@ -1,5 +1,7 @@
 #include "plugin_fixture.h"
 
+#include "dds_builder.h"
+
 #include <cstdlib>
 
 #include <algorithm>
@@ -81,6 +83,22 @@ int PluginTest::openOk(const std::string &path) {
     int handle = -1;
     EXPECT_EQ(open(path, &handle), 0) << path;
     return handle;
+}
+
+PluginTest::Imported PluginTest::importBytes(const std::vector<uint8_t> &bytes) {
+    TempFile file(bytes);
+    Imported out;
+    const int handle = openOk(file.path());
+    QvImageInfo record{};
+    out.status = info(handle, &record);
+    if (out.status == 0) {
+        out.width = record.width, out.height = record.height, out.type = record.type;
+        const size_t pixelBytes = record.type == 4 ? 3 : 4;
+        out.pixels.assign(static_cast<size_t>(record.width) * static_cast<size_t>(record.height) * pixelBytes, 0xA5);
+        out.status = image(handle, out.pixels.data());
+    }
+    EXPECT_EQ(close(handle), 0);
+    return out;
 }
 
 std::vector<std::string> PluginTest::callNames() {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,15 @@
 #include "qvhost.h"
 
 class PluginTest : public ::testing::Test {
+  public:
+    // What an import gave: the query's status and report, then the image
+    // request's status and the pixels (a buffer of the reported size,
+    // filled with 0xA5 first).
+    struct Imported {
+        int status = -1, width = 0, height = 0, type = 0;
+        std::vector<uint8_t> pixels;
+    };
+
   protected:
     static void SetUpTestSuite();
     static void TearDownTestSuite();
@@ -38,6 +48,10 @@ class PluginTest : public ::testing::Test {
     // Opens, asserting success; the handle is closed at tear-down if the
     // test did not close it.
     int openOk(const std::string &path);
+
+    // A whole import of a file of `bytes`, with the host's preferences as
+    // they stand (see Imported).
+    Imported importBytes(const std::vector<uint8_t> &bytes);
 
     // Names of the host calls logged since the last reset.
     static std::vector<std::string> callNames();

@@ -127,6 +127,10 @@ TEST(Pvrtc, BandedRowsMatchThePlainDecoderOnEveryShape) {
     // The SSSE3 tier is built in; where the processor has SSSE3 it runs.
     EXPECT_EQ(decodeBanded(std::vector<uint8_t>(32), 4, 4, false, 1, 4, 0, static_cast<int>(KernelTier::Ssse3)).empty(),
               !ddsCpuHasSsse3());
+    ddsAllowCpuExtensions(false);  // and where it is not allowed, it does not
+    EXPECT_TRUE(
+        decodeBanded(std::vector<uint8_t>(32), 4, 4, false, 1, 4, 0, static_cast<int>(KernelTier::Ssse3)).empty());
+    ddsAllowCpuExtensions(true);
 #endif
     Random random{0x9E3779B9u};
     for (bool twoBits : {false, true}) {

@@ -192,7 +192,7 @@ std::vector<uint8_t> kernelImage(BlockRowKernel kernel, const std::vector<uint8_
     std::vector<uint8_t> image(width * plan.height), rows(4 * rowBytes);
     uint8_t *const pointers[4] = {&rows[0], &rows[rowBytes], &rows[2 * rowBytes], &rows[3 * rowBytes]};
     for (uint32_t y = 0; y < plan.height; ++y) {
-        if (y % 4 == 0) kernel(&file[plan.dataOffset + size_t{y / 4} * plan.blocksPerRow * 16], plan.blocksPerRow, pointers);
+        if (y % 4 == 0) kernel(&file[static_cast<size_t>(plan.dataOffset) + size_t{y / 4} * plan.blocksPerRow * 16], plan.blocksPerRow, pointers);
         std::copy_n(pointers[y % 4], width, &image[y * width]);
     }
     return image;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "file_source.h"
+#include "image_names.h"
 #include "plan.h"
 
 namespace {
@@ -18,7 +19,7 @@ struct Verdict {
     uint64_t length = 0;
 };
 
-Verdict judge(const std::string &path) {
+Verdict judge(const std::string &path, const DdsImageChoice &choice) {
     Verdict verdict;
     PluginFile file;
     if (!ddsOpenFile(path.c_str(), &file)) {
@@ -33,10 +34,27 @@ Verdict judge(const std::string &path) {
         verdict.openFailure = "not a DDS file (no \"DDS \" magic)";
     } else {
         verdict.length = source.length;
-        verdict.refusal = ddsPlanImage(source, &verdict.plan);
+        verdict.refusal = ddsPlanImage(source, &verdict.plan, choice);
     }
     ddsCloseFile(&file);
     return verdict;
+}
+
+// What the file holds and the image taken, from an accepted plan; where
+// the file's first image starts is where the plan's image starts less the
+// images stored before it.
+DdsFileImages imagesOf(const Verdict &verdict) {
+    DdsFileImages file;
+    if (verdict.openFailure != nullptr || verdict.refusal != DdsRefusal::Accepted) return file;
+    const DdsPlan &plan = verdict.plan;
+    file.planned = true;
+    file.texture = plan.texture;
+    file.image = plan.image;
+    file.cross = plan.cross;
+    file.format = plan.format;
+    file.firstOffset = plan.dataOffset - ddsImageSpan(plan.texture, *plan.format, plan.image).offset;
+    file.length = verdict.length;
+    return file;
 }
 
 std::string refusalLine(const Verdict &verdict) {
@@ -125,12 +143,49 @@ void writeImport(std::FILE *out, const DdsPlan &plan) {
     }
 }
 
+// Every image of the file, in the order it stores them, up to the first
+// one the file does not hold whole: the images after it start past the
+// end of the file, and a hostile header can count billions of them.
+void writeImages(std::FILE *out, const DdsFileImages &file) {
+    const uint64_t count = ddsImageCount(file.texture);
+    std::fprintf(out, "  images: %" PRIu64 ", in file order\n", count);
+    for (uint64_t n = 0; n < count; ++n) {
+        const DdsImagePlace place = ddsImagePlace(file, n);
+        const DdsImageIndex &image = place.image;
+        std::fprintf(out, "    element %" PRIu32, image.element);
+        if (file.texture.cube) std::fprintf(out, ", face %s", ddsFaceName(image.face));
+        std::fprintf(out, ", level %" PRIu32 ", slice %" PRIu32 ": %" PRIu32 " x %" PRIu32 ", %" PRIu64
+                          " bytes at byte %" PRIu64 ", %s\n",
+                     image.level, image.slice, ddsLevelSide(file.texture.width, image.level),
+                     ddsLevelSide(file.texture.height, image.level), place.bytes, place.offset,
+                     place.whole ? "whole" : "not whole");
+        if (!place.whole && n + 1 < count) {
+            std::fprintf(out, "    %" PRIu64 " more images, past the end of the file\n", count - n - 1);
+            return;
+        }
+    }
+}
+
 }  // namespace
 
-std::string ddsRefusalReason(const std::string &path) { return refusalLine(judge(path)); }
+std::string ddsRefusalReason(const std::string &path, const DdsImageChoice &choice) {
+    return refusalLine(judge(path, choice));
+}
+
+DdsFileImages ddsFileImages(const std::string &path, const DdsImageChoice &choice) {
+    return imagesOf(judge(path, choice));
+}
+
+DdsImagePlace ddsImagePlace(const DdsFileImages &file, uint64_t n) {
+    const DdsImageIndex image = ddsImageAt(file.texture, n);
+    const DdsImageSpan span = ddsImageSpan(file.texture, *file.format, image);
+    const uint64_t offset = span.offset > UINT64_MAX - file.firstOffset ? UINT64_MAX : file.firstOffset + span.offset;
+    const bool whole = offset <= file.length && span.bytes <= file.length - offset;
+    return DdsImagePlace{image, offset, span.bytes, whole};
+}
 
 bool ddsWriteReport(std::FILE *out, const std::string &path) {
-    const Verdict verdict = judge(path);
+    const Verdict verdict = judge(path, DdsImageChoice{});
     std::fprintf(out, "%s\n", path.c_str());
     if (verdict.openFailure != nullptr) {
         std::fprintf(out, "  refused: %s\n", verdict.openFailure);
@@ -154,5 +209,6 @@ bool ddsWriteReport(std::FILE *out, const std::string &path) {
         return false;
     }
     writeImport(out, verdict.plan);
+    writeImages(out, imagesOf(verdict));
     return true;
 }

@@ -13,7 +13,9 @@ int main(int argc, char **argv) {
                      "usage: ddsinfo FILE.dds ...\n"
                      "Prints what each file's header says (size, flags, pixel format, FourCC or masks,\n"
                      "mip count, data present and needed) and what the importer will do with it: the\n"
-                     "texture type it reports, or the reason it refuses the file.\n"
+                     "texture type it reports, or the reason it refuses the file; then every image the\n"
+                     "file holds (element, face, level, slice), its size, where it starts in the file\n"
+                     "and whether the file holds it whole.\n"
                      "Exit status: 0 every file would be imported, 1 some would be refused, 2 usage.\n");
         return argc < 2 ? 2 : 0;
     }

@@ -40,8 +40,8 @@ void ddsDecodeAstcBlock(const uint8_t block[16], unsigned blockWidth, unsigned b
 
 // The speed tiers' kernels of Astc4x4 to Astc12x12 (the footprint from
 // ddsBlockShapes), null for another format or pixel size: the portable
-// one, and the one whose texel loop uses SSE2 (null in a build without
-// SSE2).
+// one, and the one whose texel loop uses SSE2 (compiled only where the
+// build has SSE2).
 BlockRowKernel ddsAstcKernelPortable(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsAstcKernelSse2(BlockFormat format, int bytesPerPixel);
 

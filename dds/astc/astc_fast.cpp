@@ -395,6 +395,4 @@ BlockRowKernel ddsAstcKernelPortable(BlockFormat format, int bytesPerPixel) { re
 
 #if defined(DDS_HAVE_SSE2)
 BlockRowKernel ddsAstcKernelSse2(BlockFormat format, int bytesPerPixel) { return kernelOf<true>(format, bytesPerPixel); }
-#else
-BlockRowKernel ddsAstcKernelSse2(BlockFormat, int) { return nullptr; }
 #endif

@@ -39,8 +39,8 @@
 void ddsDecodeAtcBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
 
 // The speed tiers' kernels of the three ATC formats, null for another
-// format or pixel size.  The SSSE3 one is null where the build or the
-// processor has no SSSE3.
+// format or pixel size.  The SSSE3 one is compiled only where the build has
+// SSSE3.
 BlockRowKernel ddsAtcKernelPortable(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsAtcKernelSsse3(BlockFormat format, int bytesPerPixel);
 

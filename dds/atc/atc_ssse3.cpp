@@ -11,7 +11,6 @@
 
 #include "atc/atc_rules.h"
 #include "common/bytes.h"
-#include "common/cpu_features.h"
 #include "common/simd.h"
 
 #if defined(DDS_HAVE_SSSE3)
@@ -126,15 +125,9 @@ struct Ssse3Block {
 
 }  // namespace
 
-#endif  // DDS_HAVE_SSSE3
-
 BlockRowKernel ddsAtcKernelSsse3(BlockFormat format, int bytesPerPixel) {
-#if defined(DDS_HAVE_SSSE3)
     using B = BlockFormat;
-    if (!ddsCpuHasSsse3()) return nullptr;
     return ddsKernelOf<BlockWalkSsse3<Ssse3Block>::Kernel, B::AtcRgb, B::AtcExplicitAlpha, B::AtcInterpolatedAlpha>(format, bytesPerPixel);
-#else
-    (void)format, (void)bytesPerPixel;
-    return nullptr;
-#endif
 }
+
+#endif

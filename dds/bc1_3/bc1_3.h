@@ -51,7 +51,8 @@ struct Bc13Layout {
 };
 
 // The speed tiers' kernels (DXT1, DXT3, DXT5; DXT2 and DXT4 are decoded by
-// the plain rule), null for a format or build they do not cover.
+// the plain rule), null for another format; the SSE2 and SSSE3 ones are
+// compiled only where the build has them.
 BlockRowKernel ddsBc13KernelPortable(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBc13KernelSse2(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBc13KernelSsse3(BlockFormat format, int bytesPerPixel);

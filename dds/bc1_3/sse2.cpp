@@ -78,8 +78,4 @@ BlockRowKernel ddsBc13KernelSse2(BlockFormat format, int bytesPerPixel) {
     return ddsKernelOf<BlockWalk<Sse2Block>::Kernel, B::Dxt1, B::Dxt3, B::Dxt5>(format, bytesPerPixel);
 }
 
-#else
-
-BlockRowKernel ddsBc13KernelSse2(BlockFormat, int) { return nullptr; }
-
 #endif

@@ -9,7 +9,6 @@
 #include <cstdint>
 
 #include "bc1_3/bc1_3.h"
-#include "common/cpu_features.h"
 #include "common/simd.h"
 
 #if defined(DDS_HAVE_SSSE3)
@@ -53,12 +52,7 @@ struct Ssse3Block {
 }  // namespace
 
 BlockRowKernel ddsBc13KernelSsse3(BlockFormat format, int bytesPerPixel) {
-    if (!ddsCpuHasSsse3()) return nullptr;
     return ddsKernelOf<BlockWalkSsse3<Ssse3Block>::Kernel, B::Dxt1, B::Dxt3, B::Dxt5>(format, bytesPerPixel);
 }
-
-#else
-
-BlockRowKernel ddsBc13KernelSsse3(BlockFormat, int) { return nullptr; }
 
 #endif

@@ -55,8 +55,8 @@ const uint8_t *ddsNormalZTable();
 // blockOrigin + r * rowStride.
 void ddsDecodeRgtcBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
 
-// The speed tiers' kernels of the six formats; null for another format or
-// a build they are not in.
+// The speed tiers' kernels of the six formats, null for another format;
+// the SSE2 and SSSE3 ones are compiled only where the build has them.
 BlockRowKernel ddsRgtcKernelPortable(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsRgtcKernelSse2(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsRgtcKernelSsse3(BlockFormat format, int bytesPerPixel);

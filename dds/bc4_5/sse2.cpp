@@ -51,8 +51,4 @@ BlockRowKernel ddsRgtcKernelSse2(BlockFormat format, int bytesPerPixel) {
         format, bytesPerPixel);
 }
 
-#else
-
-BlockRowKernel ddsRgtcKernelSse2(BlockFormat, int) { return nullptr; }
-
 #endif

@@ -8,7 +8,6 @@
 #include <cstdint>
 
 #include "bc4_5/bc4_5.h"
-#include "common/cpu_features.h"
 #include "common/simd.h"
 
 #if defined(DDS_HAVE_SSSE3)
@@ -110,13 +109,8 @@ struct Ssse3Block {
 }  // namespace
 
 BlockRowKernel ddsRgtcKernelSsse3(BlockFormat format, int bytesPerPixel) {
-    if (!ddsCpuHasSsse3()) return nullptr;
     return ddsKernelOf<BlockWalkSsse3<Ssse3Block>::Kernel, B::Bc4, B::Bc4Signed, B::Bc5, B::Bc5Signed, B::Bc5Normal, B::Bc5SignedNormal>(
         format, bytesPerPixel);
 }
-
-#else
-
-BlockRowKernel ddsRgtcKernelSsse3(BlockFormat, int) { return nullptr; }
 
 #endif

@@ -7,28 +7,23 @@
 #include "bc6_7/bc7.h"
 #include "common/kernels.h"
 
-// The kernels of BC6H (unsigned and signed) and BC7: in portable C++ on
-// 64-bit words, with palettes interpolated in SSE2 lanes, and with AVX2
-// (whole palettes a few instructions, every pixel's index at once).  Null
-// for another format, a build without the extension, or (AVX2) a processor
-// without it.
+// The kernels of BC6H (unsigned and signed) and BC7, null for another
+// format: in portable C++ on 64-bit words, with palettes interpolated in
+// SSE2 lanes, and with AVX2 (whole palettes a few instructions, every
+// pixel's index at once; bc6h_avx2.cpp, bc7_avx2.cpp).  The SSE2 and AVX2
+// ones are compiled only where the build has the extension.
 BlockRowKernel ddsBptcKernelPortable(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel);
-BlockRowKernel ddsBptcKernelAvx2(BlockFormat format, int bytesPerPixel);
-
-// The AVX2 rows that ddsBptcKernelAvx2 chooses from (bc6h_avx2.cpp,
-// bc7_avx2.cpp), compiled only where DDS_HAVE_AVX2 is defined; they do not
-// ask the processor.
-BlockRowKernel ddsBc6hRowsAvx2(bool isSigned, int bytesPerPixel);
-BlockRowKernel ddsBc7RowsAvx2(int bytesPerPixel);
+BlockRowKernel ddsBc6hKernelAvx2(BlockFormat format, int bytesPerPixel);
+BlockRowKernel ddsBc7KernelAvx2(BlockFormat format, int bytesPerPixel);
 
 // BC6H's kernels of the same tiers with the image's HDR table: each
 // palette entry's half looked up in it (48 lookups a block) where the
 // kernels above turn it into a byte by arithmetic.  Null for another
-// format, or where the tier is missing.
+// format; the SSE2 and AVX2 ones compiled only where the build has the
+// extension.
 MappedBlockRowKernel ddsBc6hMappedKernelPortable(BlockFormat format, int bytesPerPixel);
 MappedBlockRowKernel ddsBc6hMappedKernelSse2(BlockFormat format, int bytesPerPixel);
 MappedBlockRowKernel ddsBc6hMappedKernelAvx2(BlockFormat format, int bytesPerPixel);
-MappedBlockRowKernel ddsBc6hMappedRowsAvx2(bool isSigned, int bytesPerPixel);
 
 #endif

@@ -281,13 +281,16 @@ DDS_TARGET_AVX2 void mappedBc6hRow(const DdsHdrTable &table, const uint8_t *bloc
 
 }  // namespace
 
-BlockRowKernel ddsBc6hRowsAvx2(bool isSigned, int bytesPerPixel) {
-    return isSigned ? bc6hRow<true>(bytesPerPixel) : bc6hRow<false>(bytesPerPixel);
+BlockRowKernel ddsBc6hKernelAvx2(BlockFormat format, int bytesPerPixel) {
+    if (format == BlockFormat::Bc6hSigned) return bc6hRow<true>(bytesPerPixel);
+    return format == BlockFormat::Bc6h ? bc6hRow<false>(bytesPerPixel) : nullptr;
 }
 
-MappedBlockRowKernel ddsBc6hMappedRowsAvx2(bool isSigned, int bytesPerPixel) {
-    if (isSigned) return bytesPerPixel == 3 ? mappedBc6hRow<true, 3> : mappedBc6hRow<true, 4>;
-    return bytesPerPixel == 3 ? mappedBc6hRow<false, 3> : mappedBc6hRow<false, 4>;
+MappedBlockRowKernel ddsBc6hMappedKernelAvx2(BlockFormat format, int bytesPerPixel) {
+    const bool rgb = bytesPerPixel == 3;
+    if (format == BlockFormat::Bc6hSigned) return rgb ? mappedBc6hRow<true, 3> : mappedBc6hRow<true, 4>;
+    if (format == BlockFormat::Bc6h) return rgb ? mappedBc6hRow<false, 3> : mappedBc6hRow<false, 4>;
+    return nullptr;
 }
 
 #endif

@@ -256,7 +256,8 @@ constexpr BptcByteTable Bc7Variants = ddsBptcTabulate(variantOf);
 
 }  // namespace
 
-BlockRowKernel ddsBc7RowsAvx2(int bytesPerPixel) {
+BlockRowKernel ddsBc7KernelAvx2(BlockFormat format, int bytesPerPixel) {
+    if (format != BlockFormat::Bc7) return nullptr;
     return bytesPerPixel == 3 ? blockRow<3, Bc7Blocks<3>, Bc7Variants> : blockRow<4, Bc7Blocks<4>, Bc7Variants>;
 }
 

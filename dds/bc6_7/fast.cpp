@@ -35,7 +35,6 @@
 #include "bc6_7/index_run.h"
 #include "bc6_7/layout.h"
 #include "common/channel_rules.h"
-#include "common/cpu_features.h"
 #include "common/hdr_map.h"
 #include "common/rows.h"
 #include "common/simd.h"
@@ -337,10 +336,6 @@ inline void mappedWordsSse2(const __m128i halves[3], const uint8_t *table, uint3
     }
 }
 
-#endif
-
-#if defined(DDS_HAVE_SSE2)
-
 // The weights of four entries a register, (64 - w, w) in 16-bit lanes.
 struct EntryWeights {
     alignas(16) uint32_t lanes[4][4];
@@ -501,8 +496,6 @@ BlockRowKernel ddsBptcKernelPortable(BlockFormat format, int bytesPerPixel) {
 
 #if defined(DDS_HAVE_SSE2)
 BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) { return bptcKernel<true>(format, bytesPerPixel); }
-#else
-BlockRowKernel ddsBptcKernelSse2(BlockFormat, int) { return nullptr; }
 #endif
 
 MappedBlockRowKernel ddsBc6hMappedKernelPortable(BlockFormat format, int bytesPerPixel) {
@@ -513,25 +506,4 @@ MappedBlockRowKernel ddsBc6hMappedKernelPortable(BlockFormat format, int bytesPe
 MappedBlockRowKernel ddsBc6hMappedKernelSse2(BlockFormat format, int bytesPerPixel) {
     return mappedBc6hKernel<true>(format, bytesPerPixel);
 }
-#else
-MappedBlockRowKernel ddsBc6hMappedKernelSse2(BlockFormat, int) { return nullptr; }
 #endif
-
-MappedBlockRowKernel ddsBc6hMappedKernelAvx2([[maybe_unused]] BlockFormat format, [[maybe_unused]] int bytesPerPixel) {
-#if defined(DDS_HAVE_AVX2)
-    if (!ddsCpuHasAvx2()) return nullptr;
-    if (format == BlockFormat::Bc6h || format == BlockFormat::Bc6hSigned)
-        return ddsBc6hMappedRowsAvx2(format == BlockFormat::Bc6hSigned, bytesPerPixel);
-#endif
-    return nullptr;
-}
-
-BlockRowKernel ddsBptcKernelAvx2([[maybe_unused]] BlockFormat format, [[maybe_unused]] int bytesPerPixel) {
-#if defined(DDS_HAVE_AVX2)
-    if (!ddsCpuHasAvx2()) return nullptr;
-    if (format == BlockFormat::Bc7) return ddsBc7RowsAvx2(bytesPerPixel);
-    if (format == BlockFormat::Bc6h || format == BlockFormat::Bc6hSigned)
-        return ddsBc6hRowsAvx2(format == BlockFormat::Bc6hSigned, bytesPerPixel);
-#endif
-    return nullptr;
-}

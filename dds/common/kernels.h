@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/cpu_features.h"
 #include "common/simd.h"
 #include "formats.h"
 
@@ -26,6 +27,15 @@ using MappedBlockRowKernel = void (*)(const DdsHdrTable &table, const uint8_t *b
 // words, or with a processor's vector extensions.  A faster tier gives the
 // plain tier's bytes exactly.
 enum class KernelTier : uint8_t { Plain, Portable, Sse2, Ssse3, Avx2 };
+
+// Whether the processor runs `tier`'s kernels: SSSE3 and AVX2 only where it
+// has them (and ddsAllowCpuExtensionsUpTo allows them), the other tiers
+// always.  The dispatches ask this once for every family; a tier that the
+// build does not compile has no kernels to find.
+inline bool ddsProcessorRuns(KernelTier tier) {
+    if (tier == KernelTier::Ssse3) return ddsCpuHasSsse3();
+    return tier != KernelTier::Avx2 || ddsCpuHasAvx2();
+}
 
 // Where block b of a row lies in the blocks, and where its pixels start in
 // the rows, in bytes.

@@ -35,8 +35,7 @@
 void ddsDecodeEtcBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride);
 
 // The speed tiers' kernels of Etc2Rgb to EacRg11, null for another format
-// or pixel size.  The SSSE3 one is null where the build or the processor
-// has no SSSE3.
+// or pixel size.  The SSSE3 one is compiled only where the build has SSSE3.
 BlockRowKernel ddsEtcKernelPortable(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsEtcKernelSsse3(BlockFormat format, int bytesPerPixel);
 

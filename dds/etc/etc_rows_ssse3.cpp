@@ -25,7 +25,6 @@
 
 #include "etc/etc.h"
 #include "etc/etc_rules.h"
-#include "common/cpu_features.h"
 #include "common/simd.h"
 
 #if defined(DDS_HAVE_SSSE3)
@@ -357,13 +356,8 @@ struct Ssse3Block {
 
 BlockRowKernel ddsEtcKernelSsse3(BlockFormat format, int bytesPerPixel) {
     using B = BlockFormat;
-    if (!ddsCpuHasSsse3()) return nullptr;
     return ddsKernelOf<BlockWalkSsse3<Ssse3Block>::Kernel, B::Etc2Rgb, B::Etc2PunchThrough, B::Etc2Rgba, B::EacR11, B::EacRg11>(
         format, bytesPerPixel);
 }
-
-#else
-
-BlockRowKernel ddsEtcKernelSsse3(BlockFormat, int) { return nullptr; }
 
 #endif

@@ -12,7 +12,6 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "common/cpu_features.h"
 #include "common/rows.h"
 #include "common/simd.h"
 #include "layout_kernels.h"
@@ -422,7 +421,7 @@ LayoutRowKernel ddsMaskKernel(const UncompressedLayout &layout, uint64_t pixelCo
 #endif
 #if defined(DDS_HAVE_SSSE3)
         case KernelTier::Ssse3:
-            if (!byteShuffles(layout) || rgb || !ddsCpuHasSsse3()) return nullptr;
+            if (!byteShuffles(layout) || rgb) return nullptr;
             return layout.pixelBytes == 4 ? shuffleRowSsse3<4> : shuffleRowSsse3<3>;
 #endif
         default: return nullptr;

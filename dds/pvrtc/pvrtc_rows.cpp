@@ -13,8 +13,8 @@
 // word.  The blend with the modulation weight is one multiply a colour, the
 // punch-through alpha one mask.
 
+#include "common/simd.h"
 #include "pvrtc/pvrtc.h"
-#include "pvrtc/pvrtc_rows_ssse3.h"
 #include "pvrtc/pvrtc_words.h"
 
 namespace {
@@ -77,15 +77,15 @@ void decodePortable(const uint8_t *above, const uint8_t *row, const uint8_t *bel
 bool ddsDecodePvrtcWordRowTier(KernelTier tier, const uint8_t *above, const uint8_t *row, const uint8_t *below,
                                uint32_t gridWidth, bool twoBitsPerPixel, uint8_t *const rows[4], uint32_t pixelColumns,
                                int bytesPerPixel) {
-    if (bytesPerPixel != 3 && bytesPerPixel != 4) return false;
-    if (tier != KernelTier::Portable && tier != KernelTier::Ssse3) return false;
-    if (tier == KernelTier::Ssse3) {
-        return ddsDecodePvrtcWordRowSsse3(above, row, below, gridWidth, twoBitsPerPixel, rows, pixelColumns,
-                                          bytesPerPixel);
-    }
     constexpr WordRowDecoder Portable[2][2] = {{decodePortable<false, 3>, decodePortable<false, 4>},
                                                {decodePortable<true, 3>, decodePortable<true, 4>}};
-    Portable[twoBitsPerPixel][bytesPerPixel == 4](above, row, below, gridWidth, rows, pixelColumns);
+    const bool fourBytes = bytesPerPixel == 4;
+    WordRowDecoder decoder = tier == KernelTier::Portable ? Portable[twoBitsPerPixel][fourBytes] : nullptr;
+#if defined(DDS_HAVE_SSSE3)
+    if (tier == KernelTier::Ssse3 && ddsProcessorRuns(tier)) decoder = decoderSsse3(twoBitsPerPixel, fourBytes);
+#endif
+    if ((bytesPerPixel != 3 && !fourBytes) || decoder == nullptr) return false;
+    decoder(above, row, below, gridWidth, rows, pixelColumns);
     return true;
 }
 

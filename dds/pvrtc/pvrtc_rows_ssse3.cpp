@@ -10,11 +10,8 @@
 // weights are pvrtc_words.h's.  The output is the portable rows', byte for
 // byte.
 
-#include "pvrtc/pvrtc_rows_ssse3.h"
-
 #include <cstring>
 
-#include "common/cpu_features.h"
 #include "pvrtc/pvrtc_words.h"
 #include "common/simd.h"
 
@@ -22,8 +19,6 @@
 #include <tmmintrin.h>
 
 namespace {
-
-#define DDS_TARGET_SSSE3 __attribute__((target("ssse3")))
 
 using pvrtcwords::PunchThrough;
 
@@ -212,20 +207,10 @@ DDS_TARGET_SSSE3 void decodeSsse3(const uint8_t *above, const uint8_t *row, cons
 
 }  // namespace
 
-#endif  // DDS_HAVE_SSSE3
-
-bool ddsDecodePvrtcWordRowSsse3(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth,
-                                bool twoBitsPerPixel, uint8_t *const rows[4], uint32_t pixelColumns,
-                                int bytesPerPixel) {
-#if defined(DDS_HAVE_SSSE3)
-    if (!ddsCpuHasSsse3() || (bytesPerPixel != 3 && bytesPerPixel != 4)) return false;
-    constexpr pvrtcwords::WordRowDecoder Ssse3[2][2] = {{decodeSsse3<false, 3>, decodeSsse3<false, 4>},
-                                                        {decodeSsse3<true, 3>, decodeSsse3<true, 4>}};
-    Ssse3[twoBitsPerPixel][bytesPerPixel == 4](above, row, below, gridWidth, rows, pixelColumns);
-    return true;
-#else
-    (void)above, (void)row, (void)below, (void)gridWidth, (void)twoBitsPerPixel, (void)rows, (void)pixelColumns,
-        (void)bytesPerPixel;
-    return false;
-#endif
+pvrtcwords::WordRowDecoder pvrtcwords::decoderSsse3(bool twoBitsPerPixel, bool fourBytes) {
+    constexpr WordRowDecoder Ssse3[2][2] = {{decodeSsse3<false, 3>, decodeSsse3<false, 4>},
+                                            {decodeSsse3<true, 3>, decodeSsse3<true, 4>}};
+    return Ssse3[twoBitsPerPixel][fourBytes];
 }
+
+#endif  // DDS_HAVE_SSSE3

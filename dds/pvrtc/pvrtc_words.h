@@ -241,6 +241,10 @@ inline void nextWeights(WeightWalk &walk, uint32_t x, uint32_t rightX, uint64_t 
 using WordRowDecoder = void (*)(const uint8_t *above, const uint8_t *row, const uint8_t *below, uint32_t gridWidth,
                                 uint8_t *const rows[4], uint32_t pixelColumns);
 
+// The SSSE3 decoder of 2- or 4-bit words at 3 or 4 (`fourBytes`) bytes a
+// pixel (pvrtc_rows_ssse3.cpp), compiled only where the build has SSSE3.
+WordRowDecoder decoderSsse3(bool twoBitsPerPixel, bool fourBytes);
+
 }  // namespace pvrtcwords
 
 #endif

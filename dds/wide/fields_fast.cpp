@@ -10,7 +10,6 @@
 
 #include <cstddef>
 
-#include "common/cpu_features.h"
 #include "common/simd.h"
 #include "common/channel_rules.h"
 #include "layout_kernels.h"
@@ -160,8 +159,7 @@ LayoutRowKernel ddsFieldKernel(const FieldLayout &layout, uint32_t bytesPerPixel
 #endif
 #if defined(DDS_HAVE_SSSE3)
         case KernelTier::Ssse3:
-            if (!rgb || !sameLayout(layout, Signed16x2) || !ddsCpuHasSsse3()) return nullptr;
-            return stepsRow<signed16x2RgbSsse3, 3>;
+            return rgb && sameLayout(layout, Signed16x2) ? stepsRow<signed16x2RgbSsse3, 3> : nullptr;
 #endif
         default: return nullptr;
     }

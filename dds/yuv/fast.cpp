@@ -20,7 +20,6 @@
 
 #include <cstddef>
 
-#include "common/cpu_features.h"
 #include "common/simd.h"
 #include "layout_kernels.h"
 #include "yuv/yuv.h"
@@ -259,12 +258,10 @@ LayoutRowKernel ddsYuvKernel(YuvLayout layout, uint32_t bytesPerPixel, KernelTie
             return rgb ? stepsRow<noSteps, 3> : stepsRow<noSteps, 4>;
 #if defined(DDS_HAVE_SSSE3)
         case KernelTier::Ssse3:
-            if (!ddsCpuHasSsse3()) return nullptr;
             return vectorKernel<ayuvSsse3, pairsSsse3<YuvLayout::Yuy2>, pairsSsse3<YuvLayout::Uyvy>>(layout, bytesPerPixel);
 #endif
 #if defined(DDS_HAVE_AVX2)
         case KernelTier::Avx2:
-            if (!ddsCpuHasAvx2()) return nullptr;
             return vectorKernel<ayuvAvx2, pairsAvx2<YuvLayout::Yuy2>, pairsAvx2<YuvLayout::Uyvy>>(layout, bytesPerPixel);
 #endif
         default: return nullptr;
