@@ -91,7 +91,7 @@ void ddsBuildHdrTable(int32_t exposure, bool srgb, HdrValues values, DdsHdrTable
     const int shift = values == HdrValues::Floats ? 8 + floorDivide(limitedExposure(exposure), 100) : 0;
     const Entries entries{scaleOf(exposure), shift, srgb, std::ldexp(1.0, -24 - shift)};
     table->floatOffset = (112 - shift) * 1024;  // a float's exponent bias 127 less a half's 15, and the shift
-    table->exposure = exposure;
+    table->scale = entries.scale;
     table->srgb = srgb;
     // Each byte from the first half that reaches it to the first that
     // reaches the next; +inf 255, NaN 0.
@@ -106,5 +106,5 @@ void ddsBuildHdrTable(int32_t exposure, bool srgb, HdrValues values, DdsHdrTable
 }
 
 uint8_t ddsHdrSubnormalByte(const DdsHdrTable &table, uint32_t bits) {
-    return ddsHdrByte(std::ldexp(static_cast<double>(bits), -149), table.exposure, table.srgb);
+    return exposedByte(std::ldexp(static_cast<double>(bits), -149) * table.scale, table.srgb);
 }

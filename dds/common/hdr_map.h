@@ -42,7 +42,7 @@ constexpr uint32_t ddsHdrEntries = 0x8000;
 struct DdsHdrTable {
     uint8_t bytes[ddsHdrEntries];
     int32_t floatOffset;  // Floats: a float's bits >> 13, less this, is its entry
-    int32_t exposure;     // the preferences, for the few floats the entries leave out
+    double scale;         // 2^(exposure / 100), and sRGB: for the subnormal floats the entries leave out
     bool srgb;
 };
 
@@ -55,13 +55,14 @@ void ddsBuildHdrTable(int32_t exposure, bool srgb, HdrValues values, DdsHdrTable
 inline uint8_t ddsHdrHalfByte(const uint8_t *bytes, uint32_t half) { return (half & 0x8000) != 0 ? 0 : bytes[half]; }
 inline uint8_t ddsHdrHalfByte(const DdsHdrTable &table, uint32_t half) { return ddsHdrHalfByte(table.bytes, half); }
 
-// The byte of the float of bits `bits` from a table of Floats.  Negative
-// values, -0 and NaN are 0; subnormal floats, below every entry, go
-// through the rule.
+// The byte of the float of bits `bits` from a table of Floats.  +inf is
+// 255 and negative values, -0 and NaN 0 at any exposure (below 120 stops
+// down +inf's entry would be a finite half's); +0 is 0, and the other
+// subnormal floats, below every entry, go through the rule.
 uint8_t ddsHdrSubnormalByte(const DdsHdrTable &table, uint32_t bits);
 inline uint8_t ddsHdrFloatByte(const DdsHdrTable &table, uint32_t bits) {
-    if (bits > 0x7F800000u) return 0;
-    if (bits < 0x00800000u) return ddsHdrSubnormalByte(table, bits);
+    if (bits >= 0x7F800000u) return bits == 0x7F800000u ? 255 : 0;
+    if (bits < 0x00800000u) return bits == 0 ? 0 : ddsHdrSubnormalByte(table, bits);
     const int32_t entry = static_cast<int32_t>(bits >> 13) - table.floatOffset;
     return table.bytes[entry < 0 ? 0 : entry > 0x7C00 ? 0x7C00 : entry];
 }
