@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bc6_7/bc6h.h"
 #include "block_kernels.h"
 #include "common/cpu_features.h"
 #include "dds_builder.h"
@@ -96,7 +97,8 @@ std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &ra
 // Decodes a row of blocks with `kernel` into the block's height of
 // separate rows that start with random bytes and end with guard bytes past
 // the written pixels.
-std::vector<std::vector<uint8_t>> decodeInto(BlockRowKernel kernel, BlockFormat format, const std::vector<uint8_t> &blocks,
+template <class Kernel>
+std::vector<std::vector<uint8_t>> decodeInto(Kernel kernel, BlockFormat format, const std::vector<uint8_t> &blocks,
                                              uint32_t count, int bytesPerPixel, uint32_t seed) {
     const BlockShape shape = ddsBlockShape(format);
     std::vector<std::vector<uint8_t>> rows(shape.height);
@@ -302,16 +304,62 @@ std::vector<uint8_t> bc6hEveryValue() {
     return bytes;
 }
 
-// Rows of up to 40 blocks of `blocks` through every fast path against the plain decoder.
+// BC6H with an exposure or sRGB: the plain tier's mapped kernel gives the
+// rule on the block's halves (alpha 255), and every other tier's the same
+// bytes, rows and guards alike.
+testing::AssertionResult sameMappedAsRule(BlockFormat format, const std::vector<uint8_t> &blocks, uint32_t count,
+                                          int bytesPerPixel, int32_t exposure, bool srgb) {
+    static DdsHdrTable table;
+    static uint8_t rule[0x10000];  // the rule's byte of every half
+    static std::pair<int32_t, bool> built{0, false};
+    if (built != std::pair{exposure, srgb}) {
+        ddsBuildHdrTable(exposure, srgb, HdrValues::Halves, &table);
+        for (uint32_t h = 0; h < 0x10000; ++h) rule[h] = reference::hdrByte(reference::halfValue(static_cast<uint16_t>(h)), exposure, srgb);
+        built = {exposure, srgb};
+    }
+    auto decode = [&](MappedBlockRowKernel kernel) {
+        return decodeInto([&](const uint8_t *b, uint32_t n, uint8_t *const *rows) { kernel(table, b, n, rows); }, format,
+                          blocks, count, bytesPerPixel, 7u);
+    };
+    const auto plain = decode(ddsMappedBlockRowKernelOfTier(format, bytesPerPixel, KernelTier::Plain));
+    for (uint32_t b = 0; b < count; ++b) {
+        uint16_t halves[16][3];
+        ddsDecodeBc6hHalves(&blocks[16 * b], format == B::Bc6hSigned, halves);
+        for (uint32_t i = 0; i < 16; ++i) {
+            const uint8_t *pixel = &plain[i / 4][(4 * b + i % 4) * static_cast<uint32_t>(bytesPerPixel)];
+            for (int c = 0; c < bytesPerPixel; ++c) {
+                if (pixel[c] != (c == 3 ? 255 : rule[halves[i][c]]))
+                    return testing::AssertionFailure() << "plain tier, block " << b << " pixel " << i << " channel " << c;
+            }
+        }
+    }
+    std::string differ;
+    if (decode(ddsMappedBlockRowKernel(format, bytesPerPixel)) != plain) differ += " the import's kernel";
+    for (const NamedTier &tier : fastTiers) {
+        const MappedBlockRowKernel kernel = ddsMappedBlockRowKernelOfTier(format, bytesPerPixel, tier.tier);
+        if (kernel != nullptr && decode(kernel) != plain) differ += std::string(" ") + tier.name;
+    }
+    if (!differ.empty()) return testing::AssertionFailure() << "mapped, differing from the plain tier:" << differ;
+    return testing::AssertionSuccess();
+}
+
+// Rows of up to 40 blocks of `blocks` through every fast path against the
+// plain decoder, and BC6H's at 20 stops down and up with sRGB.
 void expectSameBptcRows(BlockFormat format, const std::vector<uint8_t> &blocks, uint32_t seed) {
     const uint32_t total = static_cast<uint32_t>(blocks.size() / 16);
-    for (uint32_t first = 0, count = 1; first < total; first += count, count = count % 40 + 1) {
-        const uint32_t n = std::min(count, total - first);
-        const std::vector<uint8_t> row(blocks.begin() + static_cast<std::ptrdiff_t>(first) * 16,
-                                       blocks.begin() + static_cast<std::ptrdiff_t>(first + n) * 16);
-        for (int bytesPerPixel : {3, 4}) {
-            ASSERT_TRUE(sameAsPlain(format, row, n, bytesPerPixel, seed + first))
-                << "format " << ddsIndex(format) << ", " << bytesPerPixel << " bytes a pixel, blocks from " << first;
+    const std::pair<int32_t, bool> mappings[] = {{0, false}, {-2000, false}, {2000, true}};  // exposure, sRGB
+    for (const auto &[exposure, srgb] : mappings) {
+        if (format == B::Bc7 && (exposure != 0 || srgb)) break;
+        for (uint32_t first = 0, count = 1; first < total; first += count, count = count % 40 + 1) {
+            const uint32_t n = std::min(count, total - first);
+            const std::vector<uint8_t> row(blocks.begin() + static_cast<std::ptrdiff_t>(first) * 16,
+                                           blocks.begin() + static_cast<std::ptrdiff_t>(first + n) * 16);
+            for (int bytesPerPixel : {3, 4}) {
+                ASSERT_TRUE(exposure == 0 && !srgb ? sameAsPlain(format, row, n, bytesPerPixel, seed + first)
+                                                   : sameMappedAsRule(format, row, n, bytesPerPixel, exposure, srgb))
+                    << "format " << ddsIndex(format) << ", " << bytesPerPixel << " bytes a pixel, exposure " << exposure
+                    << ", blocks from " << first;
+            }
         }
     }
 }
