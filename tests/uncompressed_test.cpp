@@ -35,6 +35,7 @@ std::vector<uint8_t> convertLayoutRow(const DdsFormat &format, const DdsPixelFor
                                       int32_t exposure = 0, bool srgb = false) {
     DdsPlan plan{};
     plan.format = &format, plan.pixels = pixels, plan.width = width, plan.height = 1, plan.pixelBytes = bytesPerPixel;
+    plan.fields = format.fields;
     static DdsHdrTable table;
     if (exposure != 0 || srgb) ddsBuildHdrTable(exposure, srgb, ddsLayoutHdrValues(plan), &table);
     LayoutConverter converter;
@@ -357,8 +358,8 @@ TEST(Uncompressed, WideLayouts) {
         for (size_t i = 0; i < rgb.size(); ++i) EXPECT_EQ(rgb[i], c.rgba[i / 3 * 4 + i % 3]) << "RGB byte " << i;
     }
     // Every half and 11-bit packed float, and 32-bit floats across their
-    // range, against the rule in double precision: exactly, and for 32-bit
-    // floats within 1.
+    // range (and in the float field of R32_FLOAT_X8X24), against the rule
+    // in double precision: exactly, and for 32-bit floats within 1.
     for (const auto &[exposure, srgb] : {std::pair{2000, false}, {-2000, true}, {150, true}, {-37, false}, {0, true},
                                          {20000, true}, {-20000, false}}) {
         SCOPED_TRACE(testing::Message() << "exposure " << exposure << (srgb ? " sRGB" : ""));
@@ -372,14 +373,20 @@ TEST(Uncompressed, WideLayouts) {
                 values.push_back(layout == WideLayout::Float32 ? f : reference::halfValue(static_cast<uint16_t>(layout == WideLayout::Float16 ? word : word << 4)));
                 for (uint32_t i = 0; i < (layout == WideLayout::Float16 ? 2u : 4u); ++i) source.push_back(static_cast<uint8_t>(word >> 8 * i));
             }
-            DdsFormat wide{};
+            DdsFormat wide{}, field{};
             wide.coding = PixelCoding::Wide, wide.wide = {layout, static_cast<uint8_t>(layout == WideLayout::R11G11B10 ? 3 : 1)};
-            const std::vector<uint8_t> rgb =
-                convertLayoutRow(wide, {}, source, static_cast<uint32_t>(values.size()), 3, exposure, srgb);
-            for (size_t i = 0; i < values.size(); ++i) {
-                const int want = reference::hdrByte(values[i], exposure, srgb);
-                ASSERT_LE(std::abs(rgb[3 * i] - want), layout == WideLayout::Float32 ? 1 : 0)
-                    << "value " << values[i] << " (" << i << ") of layout " << static_cast<int>(layout);
+            const Field grey = ddsField(FieldKind::Float, 0xFFFFFFFF);
+            field.coding = PixelCoding::Fields, field.fields = {{grey, grey, grey, ddsField(FieldKind::Opaque, 0)}, 4};
+            const uint32_t width = static_cast<uint32_t>(values.size());
+            for (const DdsFormat *format : {&wide, &field}) {
+                if (format == &field && layout != WideLayout::Float32) break;
+                const std::vector<uint8_t> rgb = convertLayoutRow(*format, {}, source, width, 3, exposure, srgb);
+                for (size_t i = 0; i < 3 * values.size(); ++i) {  // grey, or red over 0 for the packed floats
+                    const bool stored = i % 3 == 0 || layout != WideLayout::R11G11B10;
+                    const int want = stored ? reference::hdrByte(values[i / 3], exposure, srgb) : 0;
+                    ASSERT_LE(std::abs(rgb[i] - want), layout == WideLayout::Float32 ? 1 : 0)
+                        << "value " << values[i / 3] << " (" << i << ") of layout " << static_cast<int>(layout);
+                }
             }
         }
     }
