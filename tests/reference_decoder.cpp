@@ -503,7 +503,8 @@ double halfValue(uint16_t half) {
 }
 
 uint8_t hdrByte(double value, int exposure, bool srgb) {
-    double x = value * std::pow(2.0, exposure / 100.0);
+    // An exposure's scale may underflow or overflow a double: +inf stays +inf, 0 stays 0.
+    double x = std::isinf(value) || value == 0 ? value : value * std::pow(2.0, exposure / 100.0);
     if (std::isnan(x)) return 0;
     x = std::clamp(x, 0.0, 1.0);
     if (srgb) x = x <= 0.0031308 ? 12.92 * x : 1.055 * std::pow(x, 1 / 2.4) - 0.055;
