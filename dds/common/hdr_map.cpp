@@ -1,5 +1,6 @@
 #include "common/hdr_map.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -40,6 +41,8 @@ struct Entries {
     int shift;
     bool srgb;
     double subnormalStep;  // 2^(-24 - shift), the value of half 1
+    bool scaled;           // ddsHdrScaledByte with halfScale
+    float halfScale;
 
     // The value of finite non-negative half `half` (below 0x7C00) times
     // 2^-shift, exactly: a normal half's exponent and mantissa moved into a
@@ -52,7 +55,9 @@ struct Entries {
         std::memcpy(&result, &bits, sizeof result);
         return result;
     }
-    uint8_t byte(uint32_t half) const { return exposedByte(value(half) * scale, srgb); }
+    uint8_t byte(uint32_t half) const {
+        return scaled ? ddsHdrScaledByte(static_cast<float>(value(half)), halfScale) : exposedByte(value(half) * scale, srgb);
+    }
 };
 
 // The first finite half from `from` on whose value is at least `threshold`
@@ -89,10 +94,15 @@ void ddsBuildHdrTable(int32_t exposure, bool srgb, HdrValues values, DdsHdrTable
     // Floats: a shift of 8 + floor(exposure / 100) takes the value 1 / s,
     // 2^-(exposure / 100), to between 2^7 and 2^8.
     const int shift = values == HdrValues::Floats ? 8 + floorDivide(limitedExposure(exposure), 100) : 0;
-    const Entries entries{scaleOf(exposure), shift, srgb, std::ldexp(1.0, -24 - shift)};
+    const double scale = scaleOf(exposure);
+    const double halfScale = std::min(std::max(255.0 * scale, std::ldexp(1.0, -100)), std::ldexp(1.0, 100));
+    const Entries entries{scale, shift, srgb, std::ldexp(1.0, -24 - shift), values == HdrValues::Halves && !srgb,
+                          static_cast<float>(halfScale)};
     table->floatOffset = (112 - shift) * 1024;  // a float's exponent bias 127 less a half's 15, and the shift
-    table->scale = entries.scale;
+    table->scale = scale;
     table->srgb = srgb;
+    table->scaled = entries.scaled;
+    table->halfScale = entries.halfScale;
     // Each byte from the first half that reaches it to the first that
     // reaches the next; +inf 255, NaN 0.
     uint32_t start = 0;

@@ -38,16 +38,31 @@ constexpr uint32_t ddsHdrEntries = 0x8000;
 // value is at most 2^-10 of itself above the entry's, so its byte is
 // within 1 of the rule's (exactly it for floats of at most 11 significant
 // bits).  Floats below the halves give 0, above them 255, as the rule
-// does.  32 KiB, built in 10 to 40 microseconds.
+// does.  32 KiB, built once an image.
 struct DdsHdrTable {
     uint8_t bytes[ddsHdrEntries];
     int32_t floatOffset;  // Floats: a float's bits >> 13, less this, is its entry
     double scale;         // 2^(exposure / 100), and sRGB: for the subnormal floats the entries leave out
     bool srgb;
+    bool scaled;          // Halves without sRGB: each entry is ddsHdrScaledByte(its half's value, halfScale)
+    float halfScale;
 };
 
-// Builds `table` for `values` (Halves or Floats): every entry exactly the
-// rule's byte.
+// Halves without sRGB, the table's entries and what the AVX2 tier computes
+// in their place: v (a half's value, exact as a float) times `halfScale`
+// (255 x 2^(exposure / 100) as a float, kept between 2^-100 and 2^100,
+// where every half's byte is 0 or 255 already), plus 1/2, truncated, in
+// float arithmetic; 255 at and above 255.  The product is within 2^-23 of
+// its own value, relative, so the byte is within 1 of the rule's.
+inline uint8_t ddsHdrScaledByte(float value, float halfScale) {
+    const float scaled = value * halfScale;
+    if (!(scaled < 255.0f)) return 255;
+    const float rounded = scaled + 0.5f;
+    return static_cast<uint8_t>(rounded);
+}
+
+// Builds `table` for `values` (Halves or Floats): every entry the rule's
+// byte, exactly, but for halves without sRGB ddsHdrScaledByte's.
 void ddsBuildHdrTable(int32_t exposure, bool srgb, HdrValues values, DdsHdrTable *table);
 
 // The byte of half float `half` (16 bits) from a table of Halves, or
