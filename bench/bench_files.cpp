@@ -172,6 +172,9 @@ const std::vector<BenchFormat> &benchFormats() {
         {"YUY2", BenchKind::Layout, 16, 0, 0, 0, 0, FourCCFlag, fourCC('Y', 'U', 'Y', '2'), 0, 3},
         {"AYUV", BenchKind::Layout, 32, 0, 0, 0, 0, FourCCFlag, fourCC('D', 'X', '1', '0'), 100, 4},
         {"P8", BenchKind::Layout, 8, 0, 0, 0, 0, PaletteFlag, 0, 0, 4},
+        {"RGBA16F", BenchKind::Layout, 64, 0, 0, 0, 0, FourCCFlag, fourCC('D', 'X', '1', '0'), 10, 4},
+        {"RGBA32F", BenchKind::Layout, 128, 0, 0, 0, 0, FourCCFlag, fourCC('D', 'X', '1', '0'), 2, 4},
+        {"R11G11B10F", BenchKind::Layout, 32, 0, 0, 0, 0, FourCCFlag, fourCC('D', 'X', '1', '0'), 26, 3},
     };
     return formats;
 }
@@ -183,6 +186,11 @@ bool benchIsTiled(const BenchFormat &format) { return format.kind >= BenchKind::
 bool benchIsMobile(const BenchFormat &format) { return format.kind == BenchKind::Mobile; }
 
 bool benchIsLayout(const BenchFormat &format) { return format.kind == BenchKind::Layout; }
+
+bool benchHasHdrValues(const BenchFormat &format) {
+    return format.kind == BenchKind::Bc6h || format.kind == BenchKind::Bc6hSigned ||
+           (benchIsLayout(format) && (format.dxgi == 2 || format.dxgi == 10 || format.dxgi == 26));
+}
 
 const char *benchTileSource(const BenchFormat &format) {
     switch (format.kind) {

@@ -44,12 +44,15 @@ struct BenchFormat {
 // then BC4, BC5, BC6H (unsigned and signed) and BC7 tiled from real files,
 // then ETC2 RGB (and ETC1), punch-through and RGBA, EAC R11 and RG11, the
 // three ATC formats, the fourteen ASTC footprints and PVRTC1 at 4 and 2 bpp,
-// then R8G8B8A8_SNORM, R16G16_SNORM, YUY2, AYUV and P8.
+// then R8G8B8A8_SNORM, R16G16_SNORM, YUY2, AYUV and P8, then the float
+// layouts R16G16B16A16_FLOAT, R32G32B32A32_FLOAT and R11G11B10_FLOAT.
 const std::vector<BenchFormat> &benchFormats();
 
 bool benchIsBlock(const BenchFormat &format);
 bool benchIsMobile(const BenchFormat &format);
 bool benchIsLayout(const BenchFormat &format);
+// BC6H and the float layouts: the values the HDR preferences map.
+bool benchHasHdrValues(const BenchFormat &format);
 // Tiled from a real file (BC4 to BC7), and that file's name.
 bool benchIsTiled(const BenchFormat &format);
 const char *benchTileSource(const BenchFormat &format);

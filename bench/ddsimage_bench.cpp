@@ -465,6 +465,15 @@ void benchCube(benchmark::State &state, std::string name, const BenchFormat *for
     benchImports(state, name, run);
 }
 
+// The import of import/'s file with an exposure of 1.5 stops, or sRGB,
+// beside import/.../flipped: BC6H and the float layouts.
+void benchHdrImport(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size, bool srgb) {
+    const Preferences hdr = srgb ? Preferences{{"DDS:HdrSrgb", 1}} : Preferences{{"DDS:Exposure", 150}};
+    const Imports run{benchFilePath(DDSIMAGE_BENCH_FILE_DIR, *format, size, size), {hdr}, size, size,
+                      benchOutputBytesPerPixel(*format), static_cast<double>(size) * size};
+    benchImports(state, name, run);
+}
+
 // The whole import on the calling thread alone (DDSIMAGE_THREADS=1), beside
 // the same import on the system's threads in the same run.
 void benchImportOneThread(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size) {
@@ -560,9 +569,14 @@ void registerAll() {
             add("read/" + suffix, benchRead, &format, size);
         }
     }
-    // Chosen images, beside import/ of the same size, and cube maps.
+    // Chosen images, beside import/ of the same size, and cube maps; HDR
+    // values with an exposure or sRGB.
     for (const BenchFormat &format : benchFormats()) {
         const std::string name = format.name;
+        if (benchHasHdrValues(format)) {
+            add("image/" + name + "/1024/exposed", benchHdrImport, &format, 1024u, false);
+            add("image/" + name + "/1024/srgb", benchHdrImport, &format, 1024u, true);
+        }
         if (name != "DXT1-Rgb" && name != "BGRA8888") continue;
         for (uint32_t size : {1024u, 4096u}) {
             const std::string suffix = name + "/" + std::to_string(size);

@@ -29,6 +29,25 @@ struct PlainRow {
     }
 };
 
+// The plain tier with the image's HDR table.
+template <BlockFormat Format, int BytesPerPixel>
+struct PlainMappedRow {
+    static void run(const DdsHdrTable &table, const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
+        constexpr BlockShape shape = ddsBlockShape(Format);
+        for (uint32_t b = 0; b < blockCount; ++b) {
+            ddsDecodeBlockInside(Format, ddsBlockAt<Format>(blocks, b), rows, ddsBlockColumn<Format, BytesPerPixel>(b),
+                                 shape.width, shape.height, BytesPerPixel, &table);
+        }
+    }
+};
+
+MappedBlockRowKernel plainMappedKernel(BlockFormat format, int bytesPerPixel) {
+    if (format != B::Bc6h && format != B::Bc6hSigned) return nullptr;
+    const bool rgb = bytesPerPixel == 3;
+    if (format == B::Bc6h) return rgb ? PlainMappedRow<B::Bc6h, 3>::run : PlainMappedRow<B::Bc6h, 4>::run;
+    return rgb ? PlainMappedRow<B::Bc6hSigned, 3>::run : PlainMappedRow<B::Bc6hSigned, 4>::run;
+}
+
 template <size_t... I>
 BlockRowKernel plainKernel(BlockFormat format, int bytesPerPixel, std::index_sequence<I...>) {
     return ddsKernelOf<PlainRow, static_cast<BlockFormat>(I)...>(format, bytesPerPixel);
@@ -75,12 +94,29 @@ constexpr FamilyTier Families[] = {
 #endif
 };
 
+struct MappedFamilyTier {
+    KernelTier tier;
+    MappedBlockRowKernel (*find)(BlockFormat format, int bytesPerPixel);
+};
+
+constexpr MappedFamilyTier MappedFamilies[] = {
+    {KernelTier::Plain, plainMappedKernel},
+    {KernelTier::Portable, ddsBc6hMappedKernelPortable},
+#if defined(DDS_HAVE_SSE2)
+    {KernelTier::Sse2, ddsBc6hMappedKernelSse2},
+#endif
+#if defined(DDS_HAVE_AVX2)
+    {KernelTier::Avx2, ddsBc6hMappedKernelAvx2},
+#endif
+};
+
 constexpr KernelTier FastestFirst[] = {KernelTier::Avx2, KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Portable,
                                        KernelTier::Plain};
 
 }  // namespace
 
-void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride) {
+void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrigin, ptrdiff_t rowStride,
+                    const DdsHdrTable *hdr) {
     switch (format) {
         case B::Dxt1: case B::Dxt3: case B::Dxt5: case B::Dxt5Normal:
             ddsDecodeBc13Block(format, block, blockOrigin, rowStride);
@@ -89,7 +125,7 @@ void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrig
             ddsDecodeRgtcBlock(format, block, blockOrigin, rowStride);
             return;
         case B::Bc6h: case B::Bc6hSigned:
-            ddsDecodeBc6hBlock(block, format == B::Bc6hSigned, blockOrigin, rowStride);
+            ddsDecodeBc6hBlock(block, format == B::Bc6hSigned, blockOrigin, rowStride, hdr);
             return;
         case B::Bc7:
             ddsDecodeBc7Block(block, blockOrigin, rowStride);
@@ -113,10 +149,10 @@ void ddsDecodeBlock(BlockFormat format, const uint8_t *block, uint8_t *blockOrig
 }
 
 void ddsDecodeBlockInside(BlockFormat format, const uint8_t *block, uint8_t *const *rows, size_t column,
-                          uint32_t columns, uint32_t rowCount, uint32_t bytesPerPixel) {
+                          uint32_t columns, uint32_t rowCount, uint32_t bytesPerPixel, const DdsHdrTable *hdr) {
     const BlockShape shape = ddsBlockShape(format);
     uint8_t decoded[ddsMaxBlockSide * ddsMaxBlockSide * 4];
-    ddsDecodeBlock(format, block, decoded, shape.width * 4);
+    ddsDecodeBlock(format, block, decoded, shape.width * 4, hdr);
     for (uint32_t r = 0; r < rowCount; ++r) {
         const uint8_t *pixel = decoded + shape.width * r * 4;
         uint8_t *destination = rows[r] + column;
@@ -143,6 +179,26 @@ BlockRowKernel ddsBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, Ke
 BlockRowKernel ddsBlockRowKernel(BlockFormat format, int bytesPerPixel) {
     for (KernelTier tier : FastestFirst) {
         if (BlockRowKernel kernel = ddsBlockRowKernelOfTier(format, bytesPerPixel, tier)) return kernel;
+    }
+    return nullptr;
+}
+
+HdrValues ddsBlockHdrValues(BlockFormat format) {
+    return format == B::Bc6h || format == B::Bc6hSigned ? HdrValues::Halves : HdrValues::None;
+}
+
+MappedBlockRowKernel ddsMappedBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, KernelTier tier) {
+    if ((bytesPerPixel != 3 && bytesPerPixel != 4) || !ddsProcessorRuns(tier)) return nullptr;
+    for (const MappedFamilyTier &family : MappedFamilies) {
+        if (family.tier != tier) continue;
+        if (MappedBlockRowKernel kernel = family.find(format, bytesPerPixel)) return kernel;
+    }
+    return nullptr;
+}
+
+MappedBlockRowKernel ddsMappedBlockRowKernel(BlockFormat format, int bytesPerPixel) {
+    for (KernelTier tier : FastestFirst) {
+        if (MappedBlockRowKernel kernel = ddsMappedBlockRowKernelOfTier(format, bytesPerPixel, tier)) return kernel;
     }
     return nullptr;
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "common/hdr_map.h"
 #include "common/kernels.h"
 #include "masks/masks.h"
 #include "palette/palette.h"
@@ -20,6 +21,7 @@ struct LayoutState {
     UncompressedConverter masks;  // mask-coded pixels: masks, shifts, tables, multipliers
     FieldLayout fields;           // field-coded pixels: the plan's fields
     DdsPalette palette;           // read by the caller, once a request
+    const DdsHdrTable *hdr;       // the image's HDR table for the float layouts it maps, else null
 };
 
 // Converts one stored row, `width` pixels at `source` (planar YUV: its two
@@ -39,15 +41,28 @@ struct LayoutConverter {
 // palette); false when that tier has none for it or this build or
 // processor lacks the tier.  Every layout has a Plain kernel.  Mask tables
 // and multipliers are prepared only where they pay for the image's pixels.
-bool ddsLayoutConverterOfTier(const DdsPlan &plan, KernelTier tier, LayoutConverter *converter);
+// With `hdr`, the image's table for the values ddsLayoutHdrValues says the
+// plan's layout has (built for them), the kernel maps them through it.
+bool ddsLayoutConverterOfTier(const DdsPlan &plan, KernelTier tier, LayoutConverter *converter,
+                              const DdsHdrTable *hdr = nullptr);
 
 // The same for the fastest tier available.
-void ddsLayoutConverter(const DdsPlan &plan, LayoutConverter *converter);
+void ddsLayoutConverter(const DdsPlan &plan, LayoutConverter *converter, const DdsHdrTable *hdr = nullptr);
 
-// Each family's kernel of `tier` at `bytesPerPixel` (3 or 4), or null.
+// The values of the plan's layout that the HDR preferences map: the
+// colour channels of half-float and packed-float layouts (Halves), of
+// 32-bit float and shared-exponent layouts and of float fields (Floats,
+// the depth layouts' included); None for every other layout (16-bit UNORM
+// channels, integer fields).
+HdrValues ddsLayoutHdrValues(const DdsPlan &plan);
+
+// Each family's kernel of `tier` at `bytesPerPixel` (3 or 4), or null;
+// `mapped`: the wide kernel that maps HDR values through the state's
+// table.  (Float fields have the plain tier alone, which maps them when
+// the state has a table.)
 LayoutRowKernel ddsMaskKernel(const UncompressedLayout &layout, uint64_t pixelCount, uint32_t bytesPerPixel,
                               KernelTier tier, UncompressedConverter *converter);
-LayoutRowKernel ddsWideKernel(uint32_t bytesPerPixel, KernelTier tier);
+LayoutRowKernel ddsWideKernel(uint32_t bytesPerPixel, KernelTier tier, bool mapped);
 LayoutRowKernel ddsFieldKernel(const FieldLayout &layout, uint32_t bytesPerPixel, KernelTier tier);
 LayoutRowKernel ddsBitKernel(uint32_t bytesPerPixel, KernelTier tier);
 LayoutRowKernel ddsYuvKernel(YuvLayout layout, uint32_t bytesPerPixel, KernelTier tier);

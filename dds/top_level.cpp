@@ -57,12 +57,16 @@ void decodeBlockRow(const DdsLevelDecoder &level, const RowPlacement &rows, cons
     uint32_t wholeBlocks = 0;
     if (rowsInside == shape.height) {
         wholeBlocks = std::min(plan.blocksPerRow, plan.width / shape.width);
-        level.kernel(source, wholeBlocks, destinations);
+        if (level.hdr != nullptr) {
+            level.mappedKernel(*level.hdr, source, wholeBlocks, destinations);
+        } else {
+            level.kernel(source, wholeBlocks, destinations);
+        }
     }
     for (uint32_t b = wholeBlocks; b < plan.blocksPerRow; ++b) {
         const uint32_t left = shape.width * b;
         ddsDecodeBlockInside(plan.blocks, source + size_t{b} * shape.bytes, destinations, size_t{left} * plan.pixelBytes,
-                             std::min<uint32_t>(shape.width, plan.width - left), rowsInside, plan.pixelBytes);
+                             std::min<uint32_t>(shape.width, plan.width - left), rowsInside, plan.pixelBytes, level.hdr);
     }
 }
 
@@ -172,15 +176,33 @@ void unpremultiplyChunk(const DdsPlan &plan, const RowPlacement &rows, uint32_t 
     }
 }
 
+// The values of the plan's format that its choice maps: None unless an
+// exposure or sRGB is asked for.
+HdrValues mappedValues(const DdsPlan &plan) {
+    if (plan.choice.exposure == 0 && !plan.choice.hdrSrgb) return HdrValues::None;
+    return plan.format->coding == PixelCoding::Blocks ? ddsBlockHdrValues(plan.blocks) : ddsLayoutHdrValues(plan);
+}
+
 // The block kernel of the rows of whole blocks (none for PVRTC1's words,
 // which pvrtc_bands decodes), or the layout's row converter, chosen once
-// an image for the format, the host's pixel size and the processor.
+// an image for the format, the host's pixel size and the processor; the
+// mapped one, with the image's HDR table, where the choice maps values.
 void chooseRowDecoder(const DdsPlan &plan, DdsLevelDecoder *level) {
     level->kernel = nullptr;
+    level->mappedKernel = nullptr;
+    level->hdr = nullptr;
+    const HdrValues values = mappedValues(plan);
+    if (values != HdrValues::None) {
+        ddsBuildHdrTable(plan.choice.exposure, plan.choice.hdrSrgb, values, &level->hdrTable);
+        level->hdr = &level->hdrTable;
+    }
+    const int pixelBytes = static_cast<int>(plan.pixelBytes);
     if (plan.format->coding != PixelCoding::Blocks) {
-        ddsLayoutConverter(plan, &level->layout);
+        ddsLayoutConverter(plan, &level->layout, level->hdr);
+    } else if (level->hdr != nullptr) {
+        level->mappedKernel = ddsMappedBlockRowKernel(plan.blocks, pixelBytes);
     } else if (plan.format->rows != RowLayout::WordGrid) {
-        level->kernel = ddsBlockRowKernel(plan.blocks, static_cast<int>(plan.pixelBytes));
+        level->kernel = ddsBlockRowKernel(plan.blocks, pixelBytes);
     }
 }
 

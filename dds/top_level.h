@@ -37,8 +37,11 @@ struct RowPlacement {
 struct DdsLevelDecoder {
     const DdsPlan *plan;
     BlockRowKernel kernel;     // block formats: the kernel of the rows of whole blocks
+    MappedBlockRowKernel mappedKernel;  // instead, with `hdr`: the kernel that maps through it
     LayoutConverter layout;    // pixel layouts: the row kernel and its state
     RowPlacement rows[ddsCubeFaces];  // the image's, or each face's of a cross, in the order of the faces
+    const DdsHdrTable *hdr;    // `hdrTable` when the plan's choice maps the format's values, else null
+    DdsHdrTable hdrTable;
     // A cross: the cells of its row that a face's chunks clear as they
     // decode it (bit c: column c), and the face's own column.
     uint32_t clearColumns[ddsCubeFaces];
@@ -46,9 +49,11 @@ struct DdsLevelDecoder {
 };
 
 // Prepares the decode of `plan` into `pixels`: chooses the kernel or the
-// row converter, reads the palette of a palette-indexed file from `source`
-// (false when that read fails), and places the pixels that no block covers
-// (see ddsDecodeTopLevel).
+// row converter (for a plan whose choice asks for an exposure or sRGB, of
+// a format with values that they map, the mapped one, with the table built
+// for the image: a cross's faces share it), reads the palette of a
+// palette-indexed file from `source` (false when that read fails), and
+// places the pixels that no block covers (see ddsDecodeTopLevel).
 bool ddsStartLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels, bool reverseRows,
                    DdsLevelDecoder *level);
 

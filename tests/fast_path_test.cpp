@@ -96,7 +96,8 @@ std::vector<uint8_t> randomBlocks(BlockFormat format, uint32_t count, Random &ra
 // Decodes a row of blocks with `kernel` into the block's height of
 // separate rows that start with random bytes and end with guard bytes past
 // the written pixels.
-std::vector<std::vector<uint8_t>> decodeInto(BlockRowKernel kernel, BlockFormat format, const std::vector<uint8_t> &blocks,
+template <class Kernel>
+std::vector<std::vector<uint8_t>> decodeInto(Kernel kernel, BlockFormat format, const std::vector<uint8_t> &blocks,
                                              uint32_t count, int bytesPerPixel, uint32_t seed) {
     const BlockShape shape = ddsBlockShape(format);
     std::vector<std::vector<uint8_t>> rows(shape.height);
@@ -302,16 +303,45 @@ std::vector<uint8_t> bc6hEveryValue() {
     return bytes;
 }
 
-// Rows of up to 40 blocks of `blocks` through every fast path against the plain decoder.
+// BC6H with an exposure or sRGB: every tier's mapped kernel, and the one
+// the import runs, against the plain tier's (held to the rule on the
+// halves by tests/images_test.cpp), rows and guards alike.
+testing::AssertionResult sameMappedAsPlain(BlockFormat format, const std::vector<uint8_t> &blocks, uint32_t count,
+                                           int bytesPerPixel, int32_t exposure, bool srgb) {
+    static DdsHdrTable table;
+    ddsBuildHdrTable(exposure, srgb, HdrValues::Halves, &table);
+    auto decode = [&](MappedBlockRowKernel kernel) {
+        return decodeInto([&](const uint8_t *b, uint32_t n, uint8_t *const *rows) { kernel(table, b, n, rows); }, format,
+                          blocks, count, bytesPerPixel, 7u);
+    };
+    const auto plain = decode(ddsMappedBlockRowKernelOfTier(format, bytesPerPixel, KernelTier::Plain));
+    std::string differ;
+    if (decode(ddsMappedBlockRowKernel(format, bytesPerPixel)) != plain) differ += " the import's kernel";
+    for (const NamedTier &tier : fastTiers) {
+        const MappedBlockRowKernel kernel = ddsMappedBlockRowKernelOfTier(format, bytesPerPixel, tier.tier);
+        if (kernel != nullptr && decode(kernel) != plain) differ += std::string(" ") + tier.name;
+    }
+    if (!differ.empty()) return testing::AssertionFailure() << "mapped, differing from the plain tier:" << differ;
+    return testing::AssertionSuccess();
+}
+
+// Rows of up to 40 blocks of `blocks` through every fast path against the
+// plain decoder, and BC6H's 20 stops up, and 1.5 stops down with sRGB.
 void expectSameBptcRows(BlockFormat format, const std::vector<uint8_t> &blocks, uint32_t seed) {
     const uint32_t total = static_cast<uint32_t>(blocks.size() / 16);
-    for (uint32_t first = 0, count = 1; first < total; first += count, count = count % 40 + 1) {
-        const uint32_t n = std::min(count, total - first);
-        const std::vector<uint8_t> row(blocks.begin() + static_cast<std::ptrdiff_t>(first) * 16,
-                                       blocks.begin() + static_cast<std::ptrdiff_t>(first + n) * 16);
-        for (int bytesPerPixel : {3, 4}) {
-            ASSERT_TRUE(sameAsPlain(format, row, n, bytesPerPixel, seed + first))
-                << "format " << ddsIndex(format) << ", " << bytesPerPixel << " bytes a pixel, blocks from " << first;
+    const std::pair<int32_t, bool> mappings[] = {{0, false}, {2000, false}, {-150, true}};  // exposure, sRGB
+    for (const auto &[exposure, srgb] : mappings) {
+        if (format == B::Bc7 && (exposure != 0 || srgb)) break;
+        for (uint32_t first = 0, count = 1; first < total; first += count, count = count % 40 + 1) {
+            const uint32_t n = std::min(count, total - first);
+            const std::vector<uint8_t> row(blocks.begin() + static_cast<std::ptrdiff_t>(first) * 16,
+                                           blocks.begin() + static_cast<std::ptrdiff_t>(first + n) * 16);
+            for (int bytesPerPixel : {3, 4}) {
+                ASSERT_TRUE(exposure == 0 && !srgb ? sameAsPlain(format, row, n, bytesPerPixel, seed + first)
+                                                   : sameMappedAsPlain(format, row, n, bytesPerPixel, exposure, srgb))
+                    << "format " << ddsIndex(format) << ", " << bytesPerPixel << " bytes a pixel, exposure " << exposure
+                    << ", blocks from " << first;
+            }
         }
     }
 }

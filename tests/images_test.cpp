@@ -2,8 +2,9 @@
 // every image of real and made files with mips, arrays, cube faces and
 // volumes, of every family, equals the first image of a file made of that
 // image's bytes under a header of its size; a cross holds its faces in
-// their cells; a choice beyond the file takes the nearest image; the
-// refusals.  Where the images lie is worked out here, apart from the
+// their cells; HDR values with an exposure and sRGB by the rule, every
+// other value as without them; a choice beyond the file takes the nearest
+// image; the refusals.  Where the images lie is worked out here, apart from the
 // planner.
 
 #include <gtest/gtest.h>
@@ -14,10 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "bc6_7/bc6h.h"
 #include "dds_builder.h"
 #include "plan.h"
 #include "plugin_fixture.h"
 #include "qvhost.h"
+#include "reference_decoder.h"
 #include "source.h"
 
 namespace {
@@ -198,9 +201,11 @@ std::vector<FileCase> fileCases() {
 
 using Imported = PluginTest::Imported;
 
-void setChoice(const Image &image, bool cube) {
+void setChoice(const Image &image, bool cube, int exposure = 0, bool srgb = false) {
     qvhostClearPreferences();
     qvhostSetPreference("KER:FlipDDSImages", 1);
+    if (exposure != 0) qvhostSetPreference("DDS:Exposure", exposure);
+    if (srgb) qvhostSetPreference("DDS:HdrSrgb", 1);
     qvhostSetPreference("DDS:MipLevel", static_cast<int>(image.level));
     qvhostSetPreference("DDS:Element", static_cast<int>(image.element));
     qvhostSetPreference("DDS:Slice", static_cast<int>(image.slice));
@@ -224,6 +229,34 @@ std::vector<uint8_t> asRgba(const Imported &image) {
         rgba.insert(rgba.end(), image.pixels.begin() + static_cast<ptrdiff_t>(i),
                     image.pixels.begin() + static_cast<ptrdiff_t>(i + 3));
         rgba.push_back(255);
+    }
+    return rgba;
+}
+
+// The rule on the HDR values of an image of half floats (R16_FLOAT grey,
+// R16G16B16A16_FLOAT) or BC6H blocks with an exposure and sRGB, as RGBA in
+// file order (alpha as without them); empty for a file of other values.
+std::vector<uint8_t> exposedImage(const FileCase &c, const Image &image, int exposure, bool srgb) {
+    const uint32_t dxgi = hasDx10(c.bytes) ? get32(c.bytes, 128) : 0;
+    const uint32_t channels = dxgi == 10 ? 4 : dxgi == 54 ? 1 : 0;
+    if (dxgi != 95 && dxgi != 96 && channels == 0) return {};
+    std::vector<uint8_t> rgba;
+    const uint8_t *data = &c.bytes[image.offset];
+    for (uint32_t y = 0; y < image.height; ++y) {
+        for (uint32_t x = 0; x < image.width; ++x) {
+            uint16_t halves[16][3], pixel[4] = {0, 0, 0, 0x3C00};
+            if (channels == 0) {
+                ddsDecodeBc6hHalves(data + 16 * (y / 4 * ((image.width + 3) / 4) + x / 4), dxgi == 96, halves);
+                std::copy_n(halves[y % 4 * 4 + x % 4], 3, pixel);
+            }
+            for (uint32_t k = 0; k < channels; ++k) {
+                const uint8_t *at = data + (size_t{y} * image.width + x) * 2 * channels + 2 * k;
+                pixel[k] = static_cast<uint16_t>(at[0] | at[1] << 8);
+            }
+            if (channels == 1) pixel[1] = pixel[2] = pixel[0];
+            for (uint32_t k = 0; k < 4; ++k)
+                rgba.push_back(reference::hdrByte(reference::halfValue(pixel[k]), k < 3 ? exposure : 0, k < 3 && srgb));
+        }
     }
     return rgba;
 }
@@ -258,6 +291,11 @@ TEST_F(Images, EveryImageIsTheFirstImageOfAFileOfItsOwn) {
             EXPECT_EQ(chosen.height, static_cast<int>(image.height));
             EXPECT_EQ(chosen.type, alone.type);
             EXPECT_TRUE(chosen.pixels == alone.pixels);
+            // 1.5 stops down and sRGB: HDR values by the rule, every other value as without them.
+            setChoice(image, texture.cube, -150, true);
+            const Imported exposed = import(c.bytes);
+            const std::vector<uint8_t> rule = exposedImage(c, image, -150, true);
+            EXPECT_TRUE(rule.empty() ? exposed.pixels == chosen.pixels : asRgba(exposed) == rule);
         }
     }
 }
@@ -276,7 +314,7 @@ TEST_F(Images, ACrossHoldsTheFacesInTheirCells) {
         for (uint32_t element : {0u, c.shape.elements - 1}) {
             for (uint32_t level : {0u, c.shape.levels - 1}) {
                 const uint32_t w = side(width, level), h = side(height, level);
-                setChoice(Image{element, 0, level, 0, 0, 0, 0, 0}, false);
+                setChoice(Image{element, 0, level, 0, 0, 0, 0, 0}, false, -2000);
                 qvhostSetPreference("DDS:CubeCross", 1);
                 const Imported cross = import(c.bytes);
                 ASSERT_EQ(cross.status, 0);
@@ -286,7 +324,7 @@ TEST_F(Images, ACrossHoldsTheFacesInTheirCells) {
                 for (uint32_t face = 0; face < 6; ++face) {
                     std::vector<uint8_t> expected(size_t{w} * h * 4, 0);
                     if (c.shape.faces >> face & 1) {
-                        setChoice(Image{element, face, level, 0, 0, 0, 0, 0}, true);
+                        setChoice(Image{element, face, level, 0, 0, 0, 0, 0}, true, -2000);
                         expected = asRgba(import(c.bytes));
                     }
                     for (uint32_t y = 0; y < h; ++y) {
@@ -298,7 +336,7 @@ TEST_F(Images, ACrossHoldsTheFacesInTheirCells) {
                     }
                 }
                 // The host's default row order: the whole cross upside down.
-                setChoice(Image{element, 0, level, 0, 0, 0, 0, 0}, false);
+                setChoice(Image{element, 0, level, 0, 0, 0, 0, 0}, false, -2000);
                 qvhostSetPreference("DDS:CubeCross", 1);
                 qvhostSetPreference("KER:FlipDDSImages", 0);
                 const Imported reversed = import(c.bytes);

@@ -506,4 +506,19 @@ std::vector<uint8_t> image(const DdsFields &fields, const std::vector<uint8_t> &
     return result;
 }
 
+double halfValue(uint16_t half) {
+    const int e = half >> 10 & 31, m = half & 1023;
+    const double magnitude = e == 31 ? (m != 0 ? NAN : INFINITY) : e == 0 ? std::ldexp(m, -24) : std::ldexp(1024 + m, e - 25);
+    return half & 0x8000 ? -magnitude : magnitude;
+}
+
+uint8_t hdrByte(double value, int exposure, bool srgb) {
+    // An exposure's scale may underflow or overflow a double: +inf stays +inf, 0 stays 0.
+    double x = std::isinf(value) || value == 0 ? value : value * std::pow(2.0, exposure / 100.0);
+    if (std::isnan(x)) return 0;
+    x = std::clamp(x, 0.0, 1.0);
+    if (srgb) x = x <= 0.0031308 ? 12.92 * x : 1.055 * std::pow(x, 1 / 2.4) - 0.055;
+    return nearest(255 * x);
+}
+
 }  // namespace reference

@@ -60,6 +60,14 @@ std::vector<Pixel> layoutPixels(const DdsFields &fields, const Dx10Fields *dx10,
 // the real-number equations, R = Y' + 1.402 Pr..., rounded to bytes.
 Pixel exactYuv(uint32_t y, uint32_t u, uint32_t v, uint32_t k);
 
+// The value of a half float, from its bits.
+double halfValue(uint16_t half);
+
+// An HDR colour value with the host's preferences: times 2^(exposure /
+// 100), through the sRGB transfer function when `srgb`, clamped to [0, 1],
+// round(255 x); NaN 0.
+uint8_t hdrByte(double value, int exposure, bool srgb);
+
 // Rgb or Rgba for a decodable file whose top level is `data`: DXT1 is Rgba
 // when its first block is in three-colour mode or a decoded pixel inside
 // the image is transparent; BC5 and DXT5 normal maps Rgb; the rest Rgba.

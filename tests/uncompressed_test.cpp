@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -26,14 +28,18 @@ DdsPixelFormat pixelFormatOf(const DdsFields &f) {
 }
 
 // A row of `width` pixels of a plan of `format` alone, at `bytesPerPixel`,
-// converted as the import converts an image of them, checked not to write
-// past the row.
+// converted as the import converts an image of them (with an HDR table
+// when `exposure` or `srgb` is set), checked not to write past the row.
 std::vector<uint8_t> convertLayoutRow(const DdsFormat &format, const DdsPixelFormat &pixels,
-                                      const std::vector<uint8_t> &source, uint32_t width, uint32_t bytesPerPixel) {
+                                      const std::vector<uint8_t> &source, uint32_t width, uint32_t bytesPerPixel,
+                                      int32_t exposure = 0, bool srgb = false) {
     DdsPlan plan{};
     plan.format = &format, plan.pixels = pixels, plan.width = width, plan.height = 1, plan.pixelBytes = bytesPerPixel;
+    plan.fields = format.fields;
+    static DdsHdrTable table;
+    if (exposure != 0 || srgb) ddsBuildHdrTable(exposure, srgb, ddsLayoutHdrValues(plan), &table);
     LayoutConverter converter;
-    ddsLayoutConverter(plan, &converter);
+    ddsLayoutConverter(plan, &converter, exposure != 0 || srgb ? &table : nullptr);
     std::vector<uint8_t> out(size_t{width} * bytesPerPixel + 4, 0xC3);
     uint8_t *const rows[2] = {out.data(), nullptr};
     converter.kernel(converter.state, source.data(), nullptr, width, rows);
@@ -268,8 +274,13 @@ TEST(Uncompressed, EveryShapeMatchesTheReference) {
 
 // Wide layouts by hand: 16-bit v is (v * 255 + 32767) / 65535; floats are clamped to [0, 1], times 255
 // rounded to nearest, ties up (0.5: 127.5 is 128), NaN 0.  Pairs straddle 0.5/255, 1.5/255 and 127.5/255.
+// With an exposure (hundredths of a stop) or sRGB, the colour of the float layouts times 2^(E / 100), then
+// through sRGB; alpha as without them.
 TEST(Uncompressed, WideLayouts) {
-    struct { const char *name; WideFormat format; std::vector<uint32_t> words; std::vector<int> rgba; } cases[] = {
+    struct {
+        const char *name; WideFormat format; std::vector<uint32_t> words; std::vector<int> rgba;
+        int32_t exposure = 0; bool srgb = false;
+    } cases[] = {
         {"R16G16B16A16_UNORM", {WideLayout::Unorm16, 4}, {0, 65535, 32768, 32767, 128, 129, 385, 386},
          {0, 255, 128, 127, 0, 1, 1, 2}},
         {"R16G16_UNORM", {WideLayout::Unorm16, 2}, {65535, 32768}, {255, 128, 0, 255}},
@@ -298,6 +309,24 @@ TEST(Uncompressed, WideLayouts) {
          {0x7803FF00, 0x3FFE0501, 0x40030581, 0xF8080001, 0x07FFFFFF, 0xC0000001, 0xB8000200},
          {128, 255, 0, 255, 0, 1, 1, 255, 1, 2, 0, 255, 255, 0, 255, 255, 0, 0, 0, 255, 255, 0, 0, 255,
           0, 128, 0, 255}},
+        // 0, 3, 8 x 2^-24, alpha 0.5; 16 x 2^-24, inf, NaN, alpha a denormal; -inf, -denormal, 2^-8, alpha 2^-14.
+        {"R16G16B16A16_FLOAT, 20 stops up", {WideLayout::Float16, 4},
+         {0, 0x0003, 0x0008, 0x3800, 0x0010, 0x7C00, 0x7E00, 0x0001, 0xFC00, 0x8001, 0x1C00, 0x0400},
+         {0, 48, 128, 128, 255, 255, 0, 0, 0, 0, 255, 0}, 2000},
+        // 65504, 49152, 512, 1 (alpha 0.5 and inf).
+        {"R16G16B16A16_FLOAT, 20 stops down", {WideLayout::Float16, 4},
+         {0x7BFF, 0x7A00, 0x6000, 0x3800, 0x3C00, 0x7C00, 0x7BFF, 0x7C00},
+         {16, 12, 0, 128, 0, 255, 16, 255}, -2000},
+        // 2^-149, 2^-20, 2^-21, alpha 0.5; inf, NaN, -inf, alpha inf.
+        {"R32G32B32A32_FLOAT, 20 stops up", {WideLayout::Float32, 4},
+         {1, 0x35800000, 0x35000000, 0x3F000000, 0x7F800000, 0x7FC00000, 0xFF800000, 0x7F800000},
+         {0, 255, 128, 128, 255, 0, 0, 255}, 2000},
+        {"R11G11B10_FLOAT, a stop down", {WideLayout::R11G11B10, 3}, {0x001C03C0, 0x783E0FC0},
+         {128, 64, 0, 255, 255, 0, 128, 255}, -100},
+        // Exponent 15: 256 (0.5); exponent 0: 1, 16, 511 times 2^-24.
+        {"R9G9B9E5_SHAREDEXP, sRGB", {WideLayout::R9G9B9E5, 3}, {0x78000100}, {188, 0, 0, 255}, 0, true},
+        {"R9G9B9E5_SHAREDEXP, 20 stops up, sRGB", {WideLayout::R9G9B9E5, 3}, {0x07FC2001}, {71, 255, 255, 255},
+         2000, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -309,11 +338,49 @@ TEST(Uncompressed, WideLayouts) {
         ASSERT_EQ(source.size(), width * ddsWidePixelBytes(c.format));
         DdsFormat wide{};
         wide.coding = PixelCoding::Wide, wide.wide = c.format;
-        const std::vector<uint8_t> rgba = convertLayoutRow(wide, {}, source, width, 4);
+        const std::vector<uint8_t> rgba = convertLayoutRow(wide, {}, source, width, 4, c.exposure, c.srgb);
         EXPECT_EQ(std::vector<int>(rgba.begin(), rgba.end()), c.rgba);
         // Three bytes a pixel: the same colours.
-        const std::vector<uint8_t> rgb = convertLayoutRow(wide, {}, source, width, 3);
+        const std::vector<uint8_t> rgb = convertLayoutRow(wide, {}, source, width, 3, c.exposure, c.srgb);
         for (size_t i = 0; i < rgb.size(); ++i) EXPECT_EQ(rgb[i], c.rgba[i / 3 * 4 + i % 3]) << "RGB byte " << i;
+    }
+    // Every half and 11-bit packed float, and 32-bit floats across their
+    // range and at its ends (and in the float field of R32_FLOAT_X8X24),
+    // against the rule in double precision: halves with sRGB exactly, the
+    // others within 1.
+    for (const auto &[exposure, srgb] : {std::pair{2000, false}, {-2000, true}, {150, true}, {-37, false}, {0, true},
+                                         {-15000, false}, {20000, true}, {INT32_MIN, false}, {INT32_MAX, true}}) {
+        SCOPED_TRACE(testing::Message() << "exposure " << exposure << (srgb ? " sRGB" : ""));
+        for (const WideLayout layout : {WideLayout::Float16, WideLayout::R11G11B10, WideLayout::Float32}) {
+            const bool floats = layout == WideLayout::Float32;
+            std::vector<uint32_t> words = {1, 0x007FFFFF, 0x7F800000, 0xFF800000, 0x7FC00000, 0x80000001, 0x7F7FFFFF};
+            if (!floats) words.clear();
+            for (uint64_t v = 0; v < (floats ? 1ull << 32 : 0x10000u); v += floats ? 65519 : 1)
+                words.push_back(static_cast<uint32_t>(v) & (layout == WideLayout::R11G11B10 ? 0x7FFu : ~0u));
+            std::vector<uint8_t> source;
+            std::vector<double> values;
+            for (const uint32_t word : words) {
+                float f;
+                std::memcpy(&f, &word, 4);
+                values.push_back(floats ? f : reference::halfValue(static_cast<uint16_t>(layout == WideLayout::Float16 ? word : word << 4)));
+                for (uint32_t i = 0; i < (layout == WideLayout::Float16 ? 2u : 4u); ++i) source.push_back(static_cast<uint8_t>(word >> 8 * i));
+            }
+            DdsFormat wide{}, field{};
+            wide.coding = PixelCoding::Wide, wide.wide = {layout, static_cast<uint8_t>(layout == WideLayout::R11G11B10 ? 3 : 1)};
+            const Field grey = ddsField(FieldKind::Float, 0xFFFFFFFF);
+            field.coding = PixelCoding::Fields, field.fields = {{grey, grey, grey, ddsField(FieldKind::Opaque, 0)}, 4};
+            const uint32_t width = static_cast<uint32_t>(values.size());
+            for (const DdsFormat *format : {&wide, &field}) {
+                if (format == &field && layout != WideLayout::Float32) break;
+                const std::vector<uint8_t> rgb = convertLayoutRow(*format, {}, source, width, 3, exposure, srgb);
+                for (size_t i = 0; i < 3 * values.size(); ++i) {  // grey, or red over 0 for the packed floats
+                    const bool stored = i % 3 == 0 || layout != WideLayout::R11G11B10;
+                    const int want = stored ? reference::hdrByte(values[i / 3], exposure, srgb) : 0;
+                    ASSERT_LE(std::abs(rgb[i] - want), floats || !srgb ? 1 : 0)
+                        << "value " << values[i / 3] << " (" << i << ") of layout " << static_cast<int>(layout);
+                }
+            }
+        }
     }
 }
 

@@ -17,4 +17,14 @@ BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBc6hKernelAvx2(BlockFormat format, int bytesPerPixel);
 BlockRowKernel ddsBc7KernelAvx2(BlockFormat format, int bytesPerPixel);
 
+// BC6H's kernels of the same tiers with the image's HDR table: each
+// palette entry's half looked up in it (48 lookups a block) where the
+// kernels above turn it into a byte by arithmetic (with AVX2 and an
+// exposure alone, the table's arithmetic, ddsHdrScaledByte).  Null for another
+// format; the SSE2 and AVX2 ones compiled only where the build has the
+// extension.
+MappedBlockRowKernel ddsBc6hMappedKernelPortable(BlockFormat format, int bytesPerPixel);
+MappedBlockRowKernel ddsBc6hMappedKernelSse2(BlockFormat format, int bytesPerPixel);
+MappedBlockRowKernel ddsBc6hMappedKernelAvx2(BlockFormat format, int bytesPerPixel);
+
 #endif

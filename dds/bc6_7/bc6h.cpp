@@ -41,13 +41,18 @@ void ddsDecodeBc6hHalves(const uint8_t block[16], bool isSigned, uint16_t halves
     }
 }
 
-// The half-to-byte step of the plain tier.
-void ddsDecodeBc6hBlock(const uint8_t block[16], bool isSigned, uint8_t *blockOrigin, ptrdiff_t rowStride) {
+// The half-to-byte step of the plain tier: the rule, or the image's HDR
+// table.
+void ddsDecodeBc6hBlock(const uint8_t block[16], bool isSigned, uint8_t *blockOrigin, ptrdiff_t rowStride,
+                        const DdsHdrTable *hdr) {
     uint16_t halves[16][3];
     ddsDecodeBc6hHalves(block, isSigned, halves);
     for (unsigned i = 0; i < 16; ++i) {
         uint8_t *out = blockOrigin + static_cast<ptrdiff_t>(i / 4) * rowStride + 4 * (i % 4);
-        for (unsigned channel = 0; channel < 3; ++channel) out[channel] = ddsHalfToUnorm8(halves[i][channel]);
+        for (unsigned channel = 0; channel < 3; ++channel) {
+            const uint16_t half = halves[i][channel];
+            out[channel] = hdr != nullptr ? ddsHdrHalfByte(*hdr, half) : ddsHalfToUnorm8(half);
+        }
         out[3] = 255;
     }
 }

@@ -18,11 +18,17 @@
 // - Pixels: every pixel's index from the index run (index_run.h) with its
 //   region, looked up in the palettes with one byte shuffle for red and blue
 //   and one for green; alpha is 255.
+//
+// The mapped rows (an exposure or sRGB asked for) take each palette
+// entry's half from the same arithmetic and gather its byte from the
+// image's HDR table, eight entries an instruction, or with an exposure
+// alone compute the table's byte from the half's value and the scale.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "bc6_7/bc6_7.h"
+#include "common/hdr_map.h"
 #include "common/simd.h"
 
 #if defined(DDS_HAVE_AVX2)
@@ -127,27 +133,65 @@ DDS_TARGET_AVX2 inline __m256i unquantize(__m256i x) {
 // The AVX2 tier's half-to-byte step: fast.cpp's unorm8Sse2 in eight
 // lanes, interpolated values to their bytes, not yet saturated.
 template <bool Signed>
-DDS_TARGET_AVX2 inline __m256i unorm8(__m256i c) {
+DDS_TARGET_AVX2 inline __m256i halfLanes(__m256i c) {
     const __m256i times31 = _mm256_sub_epi32(_mm256_slli_epi32(c, 5), c);
-    const __m256i half = _mm256_srai_epi32(times31, ddsBc6hHalfShift(Signed));
+    return _mm256_srai_epi32(times31, ddsBc6hHalfShift(Signed));
+}
+
+template <bool Signed>
+DDS_TARGET_AVX2 inline __m256i unorm8(__m256i c) {
+    const __m256i half = halfLanes<Signed>(c);
     const __m256i bits = _mm256_add_epi32(_mm256_slli_epi32(half, 13), _mm256_set1_epi32(112 << 23));
     const __m256 scaled = _mm256_mul_ps(_mm256_castsi256_ps(bits), _mm256_set1_ps(255.0f));
     return _mm256_cvttps_epi32(_mm256_add_ps(scaled, _mm256_set1_ps(0.5f)));
 }
 
+// How the palette's values become bytes: by the rule; from the image's
+// HDR table; or, for a table of halves without sRGB, by its arithmetic
+// (ddsHdrScaledByte) in eight lanes.
+enum class Bytes : uint8_t { Rule, Table, Scaled };
+
+// ddsHdrScaledByte of halves at or above 0, not yet saturated: a half's
+// value as a float, exactly (a normal half's bits moved into a float's, a
+// subnormal one converted and times 2^-24), times the scale, at most 255,
+// plus 1/2, truncated.
+DDS_TARGET_AVX2 inline __m256i scaledBytes(__m256i halves, float halfScale) {
+    const __m256 normal = _mm256_castsi256_ps(_mm256_add_epi32(_mm256_slli_epi32(halves, 13), _mm256_set1_epi32(112 << 23)));
+    const __m256 subnormal = _mm256_mul_ps(_mm256_cvtepi32_ps(halves), _mm256_set1_ps(1.0f / 16777216.0f));
+    const __m256 isSubnormal = _mm256_castsi256_ps(_mm256_cmpgt_epi32(_mm256_set1_epi32(0x400), halves));
+    const __m256 value = _mm256_blendv_ps(normal, subnormal, isSubnormal);
+    const __m256 scaled = _mm256_min_ps(_mm256_mul_ps(value, _mm256_set1_ps(halfScale)), _mm256_set1_ps(255.0f));
+    return _mm256_cvttps_epi32(_mm256_add_ps(scaled, _mm256_set1_ps(0.5f)));
+}
+
 // Palette register `reg`: ((64 - w) e0 + w e1 + 32) >> 6 (rounding towards
 // minus infinity), as bytes.  Unsigned ends are 0x8000 down in their lanes,
-// and 64 * 0x8000 is put back.
-template <bool Signed>
-DDS_TARGET_AVX2 inline __m256i paletteBytes(__m256i ends, const Bc6hPalette &palette, unsigned reg) {
+// and 64 * 0x8000 is put back.  From the HDR table, or scaled: each entry's
+// half (a signed block's halves at or below 0 all give 0, so they are
+// taken as +0); the table's bytes gathered, the largest half, 0x7BFF,
+// reading them up to 0x7C02.
+template <bool Signed, Bytes By>
+DDS_TARGET_AVX2 inline __m256i paletteBytes(__m256i ends, const Bc6hPalette &palette, unsigned reg,
+                                            const DdsHdrTable *table) {
     constexpr int bias = Signed ? 0 : 0x8000;
     const __m256i pairs = _mm256_permutevar8x32_epi32(ends, load(palette.lanes[reg]));
     const __m256i sums = _mm256_add_epi32(_mm256_madd_epi16(pairs, load(palette.weights[reg])), _mm256_set1_epi32(32 + 64 * bias));
-    return unorm8<Signed>(_mm256_srai_epi32(sums, 6));
+    if constexpr (By == Bytes::Rule) {
+        (void)table;
+        return unorm8<Signed>(_mm256_srai_epi32(sums, 6));
+    } else {
+        __m256i halves = halfLanes<Signed>(_mm256_srai_epi32(sums, 6));
+        if constexpr (Signed) halves = _mm256_max_epi32(halves, _mm256_setzero_si256());
+        if constexpr (By == Bytes::Scaled) return scaledBytes(halves, table->halfScale);
+        const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int *>(table->bytes), halves, 1);
+        return _mm256_and_si256(words, _mm256_set1_epi32(0xFF));
+    }
 }
 
-template <unsigned M, bool Signed, int BytesPerPixel>
-DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
+// A block of mode M into its rows, its values' bytes as `By` says.
+template <unsigned M, bool Signed, int BytesPerPixel, Bytes By>
+DDS_TARGET_AVX2 inline void decodeBc6h(const uint8_t *block, const DdsHdrTable *table, uint8_t *const *rows,
+                                       size_t column, bool last) {
     using L = Bc6hLayout<M>;
     constexpr unsigned Bits = L::mode.endpointBits;
     const Words32 b = words32(block);
@@ -172,10 +216,11 @@ DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_
     const __m256i ends = _mm256_blend_epi16(_mm256_sub_epi32(first, bias), _mm256_slli_epi32(_mm256_sub_epi32(second, bias), 16), 0xAA);
 
     const Bc6hPalette &palette = Bc6hPalettes[L::regions - 1];
-    const __m256i redBlue =
-        _mm256_packus_epi16(_mm256_packs_epi32(paletteBytes<Signed>(ends, palette, 0), paletteBytes<Signed>(ends, palette, 1)),
-                            _mm256_packs_epi32(paletteBytes<Signed>(ends, palette, 2), paletteBytes<Signed>(ends, palette, 3)));
-    const __m256i greenWords = _mm256_packs_epi32(paletteBytes<Signed>(ends, palette, 4), paletteBytes<Signed>(ends, palette, 5));
+    const __m256i redBlue = _mm256_packus_epi16(
+        _mm256_packs_epi32(paletteBytes<Signed, By>(ends, palette, 0, table), paletteBytes<Signed, By>(ends, palette, 1, table)),
+        _mm256_packs_epi32(paletteBytes<Signed, By>(ends, palette, 2, table), paletteBytes<Signed, By>(ends, palette, 3, table)));
+    const __m256i greenWords =
+        _mm256_packs_epi32(paletteBytes<Signed, By>(ends, palette, 4, table), paletteBytes<Signed, By>(ends, palette, 5, table));
     const __m256i green = _mm256_permute4x64_epi64(_mm256_packus_epi16(greenWords, greenWords), 0x88);
 
     const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block));
@@ -195,11 +240,29 @@ DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_
     storeRows<BytesPerPixel>(pixels, rows, column, last);
 }
 
-// The reserved modes: the plain decoder's zeros, with alpha 255.
+template <unsigned M, bool Signed, int BytesPerPixel>
+DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
+    decodeBc6h<M, Signed, BytesPerPixel, Bytes::Rule>(block, nullptr, rows, column, last);
+}
+
+template <unsigned M, bool Signed, int BytesPerPixel, Bytes By>
+DDS_TARGET_AVX2 void mappedBc6hBlock(const DdsHdrTable *table, const uint8_t *block, uint8_t *const *rows,
+                                     size_t column, bool last) {
+    decodeBc6h<M, Signed, BytesPerPixel, By>(block, table, rows, column, last);
+}
+
+// The reserved modes: the plain decoder's zeros, with alpha 255 (0 is 0 in
+// every HDR table too).
 template <int BytesPerPixel>
 DDS_TARGET_AVX2 void bc6hReserved(const uint8_t *, uint8_t *const *rows, size_t column, bool last) {
     const __m256i black = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     storeRows<BytesPerPixel>({black, black}, rows, column, last);
+}
+
+template <int BytesPerPixel>
+DDS_TARGET_AVX2 void mappedBc6hReserved(const DdsHdrTable *, const uint8_t *block, uint8_t *const *rows, size_t column,
+                                        bool last) {
+    bc6hReserved<BytesPerPixel>(block, rows, column, last);
 }
 
 template <bool Signed, int P>
@@ -216,11 +279,51 @@ BlockRowKernel bc6hRow(int bytesPerPixel) {
                               : blockRow<4, Bc6hBlocks<Signed, 4>, kBc6hModeOfByte>;
 }
 
+using MappedBlockFn = void (*)(const DdsHdrTable *table, const uint8_t *block, uint8_t *const *rows, size_t column,
+                               bool last);
+
+template <bool Signed, int P, Bytes By>
+constexpr MappedBlockFn MappedBc6hBlocks[15] = {
+    mappedBc6hBlock<0, Signed, P, By>,  mappedBc6hBlock<1, Signed, P, By>,  mappedBc6hBlock<2, Signed, P, By>,
+    mappedBc6hBlock<3, Signed, P, By>,  mappedBc6hBlock<4, Signed, P, By>,  mappedBc6hBlock<5, Signed, P, By>,
+    mappedBc6hBlock<6, Signed, P, By>,  mappedBc6hBlock<7, Signed, P, By>,  mappedBc6hBlock<8, Signed, P, By>,
+    mappedBc6hBlock<9, Signed, P, By>,  mappedBc6hBlock<10, Signed, P, By>, mappedBc6hBlock<11, Signed, P, By>,
+    mappedBc6hBlock<12, Signed, P, By>, mappedBc6hBlock<13, Signed, P, By>, mappedBc6hReserved<P>,
+};
+
+template <bool Signed, int BytesPerPixel, Bytes By>
+DDS_TARGET_AVX2 void mappedBlocks(const DdsHdrTable &table, const uint8_t *blocks, uint32_t blockCount,
+                                  uint8_t *const *rows) {
+    for (uint32_t b = 0; b < blockCount; ++b) {
+        const uint8_t *block = blocks + size_t{b} * 16;
+        MappedBc6hBlocks<Signed, BytesPerPixel, By>[kBc6hModeOfByte.values[block[0]]](
+            &table, block, rows, size_t{b} * 4 * BytesPerPixel, b + 1 == blockCount);
+    }
+}
+
+// A row of blocks through the image's HDR table: its arithmetic where it
+// has one (an exposure alone), else its bytes.
+template <bool Signed, int BytesPerPixel>
+void mappedBc6hRow(const DdsHdrTable &table, const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
+    if (table.scaled) {
+        mappedBlocks<Signed, BytesPerPixel, Bytes::Scaled>(table, blocks, blockCount, rows);
+    } else {
+        mappedBlocks<Signed, BytesPerPixel, Bytes::Table>(table, blocks, blockCount, rows);
+    }
+}
+
 }  // namespace
 
 BlockRowKernel ddsBc6hKernelAvx2(BlockFormat format, int bytesPerPixel) {
     if (format == BlockFormat::Bc6hSigned) return bc6hRow<true>(bytesPerPixel);
     return format == BlockFormat::Bc6h ? bc6hRow<false>(bytesPerPixel) : nullptr;
+}
+
+MappedBlockRowKernel ddsBc6hMappedKernelAvx2(BlockFormat format, int bytesPerPixel) {
+    const bool rgb = bytesPerPixel == 3;
+    if (format == BlockFormat::Bc6hSigned) return rgb ? mappedBc6hRow<true, 3> : mappedBc6hRow<true, 4>;
+    if (format == BlockFormat::Bc6h) return rgb ? mappedBc6hRow<false, 3> : mappedBc6hRow<false, 4>;
+    return nullptr;
 }
 
 #endif

@@ -22,7 +22,8 @@
 // interpolated per channel and turned into bytes: by that rule and a table
 // of the byte of all 65536 interpolated values (portable), or with SSE2 one
 // channel of four entries a register and exact float arithmetic
-// (unorm8Sse2).
+// (unorm8Sse2).  With an exposure or sRGB asked for (the mapped kernels),
+// each entry's half is looked up in the image's HDR table instead.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,6 +35,7 @@
 #include "bc6_7/index_run.h"
 #include "bc6_7/layout.h"
 #include "common/channel_rules.h"
+#include "common/hdr_map.h"
 #include "common/rows.h"
 #include "common/simd.h"
 
@@ -306,12 +308,32 @@ const uint8_t *unormTable(bool isSigned) {
 // scaled magnitudes, -31743 to 0, moved up by 13 are -2^28 to 0, and with
 // the exponent's 112 added the bits of positive floats below 2^-14 again.
 template <bool Signed>
-inline __m128i unorm8Sse2(__m128i c) {
+inline __m128i halfLanesSse2(__m128i c) {
     const __m128i times31 = _mm_sub_epi32(_mm_slli_epi32(c, 5), c);
-    const __m128i half = _mm_srai_epi32(times31, ddsBc6hHalfShift(Signed));
+    return _mm_srai_epi32(times31, ddsBc6hHalfShift(Signed));
+}
+
+template <bool Signed>
+inline __m128i unorm8Sse2(__m128i c) {
+    const __m128i half = halfLanesSse2<Signed>(c);
     const __m128i bits = _mm_add_epi32(_mm_slli_epi32(half, 13), _mm_set1_epi32(112 << 23));
     const __m128 scaled = _mm_mul_ps(_mm_castsi128_ps(bits), _mm_set1_ps(255.0f));
     return _mm_cvttps_epi32(_mm_add_ps(scaled, _mm_set1_ps(0.5f)));
+}
+
+// The mapped step: halfLanesSse2's halves of red, green and blue of four
+// entries (a signed block's values at or below 0 as halves at or below 0,
+// which all give 0: they are taken as +0), looked up in `table`, with
+// alpha 255.
+inline void mappedWordsSse2(const __m128i halves[3], const uint8_t *table, uint32_t *out) {
+    const __m128i zero = _mm_setzero_si128();
+    alignas(16) uint16_t entries[16];
+    _mm_store_si128(reinterpret_cast<__m128i *>(entries), _mm_max_epi16(_mm_packs_epi32(halves[0], halves[1]), zero));
+    _mm_store_si128(reinterpret_cast<__m128i *>(entries + 8), _mm_max_epi16(_mm_packs_epi32(halves[2], zero), zero));
+    for (unsigned k = 0; k < 4; ++k) {
+        out[k] = 0xFF000000u | static_cast<uint32_t>(table[entries[k]]) | static_cast<uint32_t>(table[entries[4 + k]]) << 8 |
+                 static_cast<uint32_t>(table[entries[8 + k]]) << 16;
+    }
 }
 
 // The weights of four entries a register, (64 - w, w) in 16-bit lanes.
@@ -333,8 +355,9 @@ alignas(16) constexpr EntryWeights EntryWeights4 = entryWeights(4);
 
 // The 2^IndexBits palette words of one region: each channel interpolated
 // as the plain decoder does (rounding towards minus infinity), then turned
-// into its byte; alpha 255.
-template <unsigned IndexBits, bool Signed, bool Sse2>
+// into its byte; alpha 255.  `table`: the portable tier's UnormTable, or,
+// Mapped, the image's HDR table of halves (the SSE2 tier reads no other).
+template <unsigned IndexBits, bool Signed, bool Sse2, bool Mapped>
 DDS_BPTC_INLINE void bc6hPalette(const int e0[3], const int e1[3], const uint8_t *table, uint32_t *out) {
 #if defined(DDS_HAVE_SSE2)
     if constexpr (Sse2) {
@@ -343,7 +366,6 @@ DDS_BPTC_INLINE void bc6hPalette(const int e0[3], const int e1[3], const uint8_t
         // are taken 0x8000 down to fit the lanes, and 64 * 0x8000 is put
         // back.  Red, green, blue and 255 bytes of four entries are packed
         // into one register, then put in pixel order by two interleaves.
-        (void)table;
         constexpr int shift = Signed ? 0 : 0x8000;
         const EntryWeights &weights = IndexBits == 3 ? EntryWeights3 : EntryWeights4;
         __m128i ends[3];
@@ -356,8 +378,13 @@ DDS_BPTC_INLINE void bc6hPalette(const int e0[3], const int e1[3], const uint8_t
         for (unsigned j = 0; 4 * j < (1u << IndexBits); ++j) {
             const __m128i w = _mm_load_si128(reinterpret_cast<const __m128i *>(weights.lanes[j]));
             __m128i channel[3];
-            for (unsigned c = 0; c < 3; ++c)
-                channel[c] = unorm8Sse2<Signed>(_mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(ends[c], w), add), 6));
+            for (unsigned c = 0; c < 3; ++c) channel[c] = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(ends[c], w), add), 6);
+            if constexpr (Mapped) {
+                for (__m128i &c : channel) c = halfLanesSse2<Signed>(c);
+                mappedWordsSse2(channel, table, out + 4 * j);
+                continue;
+            }
+            for (__m128i &c : channel) c = unorm8Sse2<Signed>(c);
             // R0-3 B0-3 G0-3 A0-3, then R G pairs beside B A pairs, then words.
             const __m128i planes =
                 _mm_packus_epi16(_mm_packs_epi32(channel[0], channel[2]), _mm_packs_epi32(channel[1], opaque));
@@ -372,14 +399,18 @@ DDS_BPTC_INLINE void bc6hPalette(const int e0[3], const int e1[3], const uint8_t
         uint32_t word = 0xFF000000u;
         for (unsigned c = 0; c < 3; ++c) {
             const int value = ddsBc6hInterpolate(e0[c], e1[c], w);
-            word |= static_cast<uint32_t>(table[static_cast<uint32_t>(value) & 0xFFFF]) << (8 * c);
+            const uint8_t byte = Mapped ? ddsHdrHalfByte(table, ddsBc6hHalf(value, Signed))
+                                        : table[static_cast<uint32_t>(value) & 0xFFFF];
+            word |= static_cast<uint32_t>(byte) << (8 * c);
         }
         out[i] = word;
     }
 }
 
-template <unsigned M, bool Signed, bool Sse2>
-void bc6hMode(const uint8_t *block, uint32_t pixels[16]) {
+// A block of mode M into its pixels; Mapped, through the HDR table
+// `mapping` (unused otherwise).
+template <unsigned M, bool Signed, bool Sse2, bool Mapped>
+void bc6hMode(const uint8_t *block, const uint8_t *mapping, uint32_t pixels[16]) {
     using L = Bc6hLayout<M>;
     const auto b = tierWords<Sse2>(block);
     const uint32_t fields[12] = {bc6hField<M, 0>(b), bc6hField<M, 1>(b), bc6hField<M, 2>(b),  bc6hField<M, 3>(b),
@@ -390,21 +421,29 @@ void bc6hMode(const uint8_t *block, uint32_t pixels[16]) {
     for (unsigned e = 0; e < 2 * L::regions; ++e)
         for (unsigned c = 0; c < 3; ++c)
             ends[e][c] = ddsBc6hEndpoint(fields, e, c, mode.transformed ? mode.deltaBits[c] : 0u, mode.endpointBits, Signed);
-    const uint8_t *table = Sse2 ? nullptr : unormTable(Signed);
+    const uint8_t *table = Mapped ? mapping : Sse2 ? nullptr : unormTable(Signed);
     alignas(16) uint32_t words[16];
     for (unsigned r = 0; r < L::regions; ++r)
-        bc6hPalette<L::indexBits, Signed, Sse2>(ends[2 * r], ends[2 * r + 1], table, words + (r << L::indexBits));
+        bc6hPalette<L::indexBits, Signed, Sse2, Mapped>(ends[2 * r], ends[2 * r + 1], table, words + (r << L::indexBits));
     lookUp<Sse2, L::indexBits, L::indexAt, L::regions>(block, b, field<L::partitionAt, L::mode.partitionBits>(b), words, pixels);
 }
 
 // The reserved modes give the plain decoder's zeros, as bytes:
-// ddsHalfToUnorm8(0) with alpha 255.
-template <bool Signed, bool Sse2>
-constexpr ModeFn Bc6hModeFns[15] = {
-    bc6hMode<0, Signed, Sse2>,  bc6hMode<1, Signed, Sse2>,  bc6hMode<2, Signed, Sse2>,  bc6hMode<3, Signed, Sse2>,
-    bc6hMode<4, Signed, Sse2>,  bc6hMode<5, Signed, Sse2>,  bc6hMode<6, Signed, Sse2>,  bc6hMode<7, Signed, Sse2>,
-    bc6hMode<8, Signed, Sse2>,  bc6hMode<9, Signed, Sse2>,  bc6hMode<10, Signed, Sse2>, bc6hMode<11, Signed, Sse2>,
-    bc6hMode<12, Signed, Sse2>, bc6hMode<13, Signed, Sse2>, solid<0xFF000000u>,
+// ddsHalfToUnorm8(0) with alpha 255, and 0 in every HDR table too.
+template <uint32_t Word>
+void bc6hSolid(const uint8_t *block, const uint8_t *, uint32_t pixels[16]) {
+    solid<Word>(block, pixels);
+}
+
+using Bc6hModeFn = void (*)(const uint8_t *, const uint8_t *, uint32_t[16]);
+
+template <bool Signed, bool Sse2, bool Mapped = false>
+constexpr Bc6hModeFn Bc6hModeFns[15] = {
+    bc6hMode<0, Signed, Sse2, Mapped>,  bc6hMode<1, Signed, Sse2, Mapped>,  bc6hMode<2, Signed, Sse2, Mapped>,
+    bc6hMode<3, Signed, Sse2, Mapped>,  bc6hMode<4, Signed, Sse2, Mapped>,  bc6hMode<5, Signed, Sse2, Mapped>,
+    bc6hMode<6, Signed, Sse2, Mapped>,  bc6hMode<7, Signed, Sse2, Mapped>,  bc6hMode<8, Signed, Sse2, Mapped>,
+    bc6hMode<9, Signed, Sse2, Mapped>,  bc6hMode<10, Signed, Sse2, Mapped>, bc6hMode<11, Signed, Sse2, Mapped>,
+    bc6hMode<12, Signed, Sse2, Mapped>, bc6hMode<13, Signed, Sse2, Mapped>, bc6hSolid<0xFF000000u>,
 };
 
 // ---------------------------------------------------------------- rows
@@ -417,11 +456,30 @@ struct Tier {
         static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool) {
             alignas(16) uint32_t pixels[16];
             if constexpr (Format == BlockFormat::Bc7) Bc7ModeFns<Sse2>[kBc7ModeOfByte.values[block[0]]](block, pixels);
-            else Bc6hModeFns<Format == BlockFormat::Bc6hSigned, Sse2>[kBc6hModeOfByte.values[block[0]]](block, pixels);
+            else Bc6hModeFns<Format == BlockFormat::Bc6hSigned, Sse2>[kBc6hModeOfByte.values[block[0]]](block, nullptr, pixels);
             ddsPutBlock<BytesPerPixel>(rows, column, pixels);
         }
     };
 };
+
+// A row of BC6H blocks through the image's HDR table.
+template <bool Sse2, bool Signed, int BytesPerPixel>
+void mappedBc6hRow(const DdsHdrTable &table, const uint8_t *blocks, uint32_t count, uint8_t *const *rows) {
+    for (uint32_t b = 0; b < count; ++b) {
+        const uint8_t *block = blocks + size_t{b} * 16;
+        alignas(16) uint32_t pixels[16];
+        Bc6hModeFns<Signed, Sse2, true>[kBc6hModeOfByte.values[block[0]]](block, table.bytes, pixels);
+        ddsPutBlock<BytesPerPixel>(rows, size_t{b} * 4 * BytesPerPixel, pixels);
+    }
+}
+
+template <bool Sse2>
+MappedBlockRowKernel mappedBc6hKernel(BlockFormat format, int bytesPerPixel) {
+    const bool rgb = bytesPerPixel == 3;
+    if (format == BlockFormat::Bc6h) return rgb ? mappedBc6hRow<Sse2, false, 3> : mappedBc6hRow<Sse2, false, 4>;
+    if (format == BlockFormat::Bc6hSigned) return rgb ? mappedBc6hRow<Sse2, true, 3> : mappedBc6hRow<Sse2, true, 4>;
+    return nullptr;
+}
 
 template <bool Sse2>
 BlockRowKernel bptcKernel(BlockFormat format, int bytesPerPixel) {
@@ -438,4 +496,14 @@ BlockRowKernel ddsBptcKernelPortable(BlockFormat format, int bytesPerPixel) {
 
 #if defined(DDS_HAVE_SSE2)
 BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) { return bptcKernel<true>(format, bytesPerPixel); }
+#endif
+
+MappedBlockRowKernel ddsBc6hMappedKernelPortable(BlockFormat format, int bytesPerPixel) {
+    return ddsWordsAreRgba ? mappedBc6hKernel<false>(format, bytesPerPixel) : nullptr;
+}
+
+#if defined(DDS_HAVE_SSE2)
+MappedBlockRowKernel ddsBc6hMappedKernelSse2(BlockFormat format, int bytesPerPixel) {
+    return mappedBc6hKernel<true>(format, bytesPerPixel);
+}
 #endif

@@ -16,6 +16,13 @@
 // Writes exactly blockCount blocks' pixels into each row, nothing past them.
 using BlockRowKernel = void (*)(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows);
 
+// The same for a format whose colour values the image's HDR table maps
+// (BC6H with an exposure or sRGB asked for, common/hdr_map.h): the bytes
+// come from `table` instead of the plain rule.
+struct DdsHdrTable;
+using MappedBlockRowKernel = void (*)(const DdsHdrTable &table, const uint8_t *blocks, uint32_t blockCount,
+                                      uint8_t *const *rows);
+
 // How a kernel computes: the plain rule block by block, portable C++ on
 // words, or with a processor's vector extensions.  A faster tier gives the
 // plain tier's bytes exactly.

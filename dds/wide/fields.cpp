@@ -64,7 +64,8 @@ uint8_t normalZ(int32_t u, int32_t v) {
     return static_cast<uint8_t>(128 + root + (roundsUp ? 1 : 0));
 }
 
-uint8_t channelByte(const FieldReader *readers, int c, const uint8_t *pixel, uint32_t pixelBytes) {
+uint8_t channelByte(const FieldReader *readers, int c, const uint8_t *pixel, uint32_t pixelBytes,
+                    const DdsHdrTable *hdr) {
     const FieldReader &reader = readers[c];
     if (reader.kind == FieldKind::Opaque) return 255;
     if (reader.kind == FieldKind::NormalZ) {
@@ -76,7 +77,7 @@ uint8_t channelByte(const FieldReader *readers, int c, const uint8_t *pixel, uin
         case FieldKind::Unsigned: return ddsUnsignedToUnorm8(value, reader.bits);
         case FieldKind::Signed: return ddsSignedToUnorm8(value, reader.bits);
         case FieldKind::XrBias: return ddsXrBiasToUnorm8(value);
-        default: return ddsFloatToUnorm8(value);
+        default: return hdr != nullptr && c < 3 ? ddsHdrFloatByte(*hdr, value) : ddsFloatToUnorm8(value);
     }
 }
 
@@ -95,12 +96,12 @@ void bitRow(const LayoutState &, const uint8_t *source, const uint8_t *, uint32_
 }  // namespace
 
 void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
-                             uint32_t bytesPerPixel) {
+                             uint32_t bytesPerPixel, const DdsHdrTable *hdr) {
     FieldReader readers[4];
     for (int c = 0; c < 4; ++c) readers[c] = readerOf(layout.channels[c]);
     for (uint32_t x = 0; x < width; ++x, source += layout.pixelBytes, destination += bytesPerPixel) {
         for (uint32_t c = 0; c < bytesPerPixel; ++c) {
-            destination[c] = channelByte(readers, static_cast<int>(c), source, layout.pixelBytes);
+            destination[c] = channelByte(readers, static_cast<int>(c), source, layout.pixelBytes, hdr);
         }
     }
 }

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "common/hdr_map.h"
+
 enum class FieldKind : uint8_t {
     Zero,      // not stored: 0
     Opaque,    // not stored: 255
@@ -39,9 +41,10 @@ constexpr Field ddsField(FieldKind kind, uint32_t mask, uint8_t offset = 0) { re
 // Converts `width` pixels to `bytesPerPixel` (3: R, G, B; 4: R, G, B, A)
 // bytes each, pixel by pixel and channel by channel: the rule that every
 // faster path matches byte for byte.  `source` holds width * pixelBytes
-// bytes and nothing past them is read.
+// bytes and nothing past them is read.  With `hdr` (a table of Floats),
+// float fields in red, green and blue come from it (ddsHdrFloatByte).
 void ddsConvertFieldRowPlain(const FieldLayout &layout, const uint8_t *source, uint32_t width, uint8_t *destination,
-                             uint32_t bytesPerPixel);
+                             uint32_t bytesPerPixel, const DdsHdrTable *hdr = nullptr);
 
 // The row kernels (ddsFieldKernel, layout_kernels.h) add faster tiers:
 // whole-byte channels by lookups (portable), four 8-bit signed channels to

@@ -71,14 +71,15 @@ void byteRow(const LayoutState &state, const uint8_t *source, const uint8_t *, u
 }
 
 // A vector path's kernel: its steps, then the plain conversion of the
-// pixels they leave; the plain tier takes no steps.
+// pixels they leave; the plain tier takes no steps, and maps float fields
+// through the state's HDR table when it has one.
 uint32_t noSteps(const uint8_t *, uint32_t, uint8_t *) { return 0; }
 
 template <uint32_t (*Steps)(const uint8_t *, uint32_t, uint8_t *), uint32_t BytesPerPixel>
 void stepsRow(const LayoutState &state, const uint8_t *source, const uint8_t *, uint32_t width, uint8_t *const *rows) {
     const uint32_t done = Steps(source, width, rows[0]);
     ddsConvertFieldRowPlain(state.fields, source + size_t{done} * state.fields.pixelBytes, width - done,
-                            rows[0] + size_t{done} * BytesPerPixel, BytesPerPixel);
+                            rows[0] + size_t{done} * BytesPerPixel, BytesPerPixel, state.hdr);
 }
 
 #if defined(DDS_HAVE_SSE2)
