@@ -176,7 +176,7 @@ Layout dxgiLayout(uint32_t dxgi) {
         case 10: case 11: case 12: case 13: case 14: case 16: case 17: case 18: case 20: case 21: case 22: case 102:
             layout.pixelBytes = 8; break;
         case 24: case 25: case 26: case 28: case 29: case 30: case 31: case 32: case 34: case 35: case 36: case 37:
-        case 38: case 40: case 41: case 42: case 43: case 45: case 46: case 47: case 67: case 87: case 88: case 91:
+        case 38: case 40: case 41: case 42: case 43: case 45: case 46: case 47: case 67: case 87: case 88: case 89: case 91:
         case 93: case 100: case 101: layout.pixelBytes = 4; break;
         case 49: case 50: case 51: case 52: case 54: case 55: case 56: case 57: case 58: case 59: case 85: case 86:
         case 115: case 191: layout.pixelBytes = 2; break;
@@ -244,7 +244,7 @@ Layout fourCCLayout(uint32_t fourCC, uint32_t bitCount) {
         case 111: case 117: layout.pixelBytes = 2; break;
         case 20: layout.pixelBytes = 3; break;
         case 21: case 22: case 31: case 32: case 33: case 34: case 35: case 62: case 63: case 64: case 67: case 112:
-        case 114: layout.pixelBytes = 4; break;
+        case 114: case 119: layout.pixelBytes = 4; break;
         case 36: case 110: case 113: case 115: layout.pixelBytes = 8; break;
         case 116: layout.pixelBytes = 16; break;
         case 118: layout.oneBit = true; break;
