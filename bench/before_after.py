@@ -1,0 +1,38 @@
+#!/usr/bin/env python3
+"""Medians of bench/before_after.sh's runs: each row's time before and
+after and the after build's speed relative to the before build's (below 1:
+slower), then how many rows differ by more than 3 %."""
+import glob
+import json
+import statistics
+import sys
+
+
+def medians(directory, side):
+    times = {}
+    for path in sorted(glob.glob(f"{directory}/{side}_*.json")):
+        try:
+            data = json.JSONDecoder().raw_decode(open(path).read())[0]
+        except ValueError:
+            continue  # a run cut short
+        for row in data["benchmarks"]:
+            if row.get("error_occurred") or row.get("run_type", "iteration") != "iteration":
+                continue
+            times.setdefault(row["name"].replace("/manual_time", ""), []).append(row["real_time"])
+    return {name: statistics.median(values) for name, values in times.items()}
+
+
+def main():
+    directory = sys.argv[1]
+    before, after = medians(directory, "before"), medians(directory, "after")
+    rows = [(name, before[name], after[name]) for name in before if name in after]
+    print(f"{'row':45} {'before ms':>10} {'after ms':>10} {'after speed':>11}")
+    for name, b, a in rows:
+        print(f"{name:45} {b:10.3f} {a:10.3f} {b / a:11.3f}")
+    slower = sum(1 for _, b, a in rows if b / a < 0.97)
+    faster = sum(1 for _, b, a in rows if b / a > 1.03)
+    print(f"rows {len(rows)}; slower than 0.97: {slower}; faster than 1.03: {faster}")
+
+
+if __name__ == "__main__":
+    main()
