@@ -1,5 +1,6 @@
 #include "block_kernels.h"
 
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -62,13 +63,14 @@ BlockRowKernel plainKernels(BlockFormat format, int bytesPerPixel) {
 }
 
 // Each family's kernels, by tier: a faster tier's only where the build
-// compiles it.
+// compiles it.  The same for the mapped kernels (HDR values).
+template <typename Kernel>
 struct FamilyTier {
     KernelTier tier;
-    BlockRowKernel (*find)(BlockFormat format, int bytesPerPixel);
+    Kernel (*find)(BlockFormat format, int bytesPerPixel);
 };
 
-constexpr FamilyTier Families[] = {
+constexpr FamilyTier<BlockRowKernel> Families[] = {
     {KernelTier::Plain, plainKernels},
     {KernelTier::Portable, ddsBc13KernelPortable},
     {KernelTier::Portable, ddsRgtcKernelPortable},
@@ -94,12 +96,7 @@ constexpr FamilyTier Families[] = {
 #endif
 };
 
-struct MappedFamilyTier {
-    KernelTier tier;
-    MappedBlockRowKernel (*find)(BlockFormat format, int bytesPerPixel);
-};
-
-constexpr MappedFamilyTier MappedFamilies[] = {
+constexpr FamilyTier<MappedBlockRowKernel> MappedFamilies[] = {
     {KernelTier::Plain, plainMappedKernel},
     {KernelTier::Portable, ddsBc6hMappedKernelPortable},
 #if defined(DDS_HAVE_SSE2)
@@ -112,6 +109,28 @@ constexpr MappedFamilyTier MappedFamilies[] = {
 
 constexpr KernelTier FastestFirst[] = {KernelTier::Avx2, KernelTier::Ssse3, KernelTier::Sse2, KernelTier::Portable,
                                        KernelTier::Plain};
+
+// The first kernel of `tier` that a family of `families` has for the
+// format and pixel size (3 or 4 bytes), or null.
+template <typename Kernel, size_t Count>
+Kernel kernelOfTier(const FamilyTier<Kernel> (&families)[Count], BlockFormat format, int bytesPerPixel,
+                    KernelTier tier) {
+    if ((bytesPerPixel != 3 && bytesPerPixel != 4) || !ddsProcessorRuns(tier)) return nullptr;
+    for (const FamilyTier<Kernel> &family : families) {
+        if (family.tier != tier) continue;
+        if (Kernel kernel = family.find(format, bytesPerPixel)) return kernel;
+    }
+    return nullptr;
+}
+
+// The kernel of the fastest tier that has one.
+template <typename Kernel, size_t Count>
+Kernel fastestKernel(const FamilyTier<Kernel> (&families)[Count], BlockFormat format, int bytesPerPixel) {
+    for (KernelTier tier : FastestFirst) {
+        if (Kernel kernel = kernelOfTier(families, format, bytesPerPixel, tier)) return kernel;
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -168,19 +187,11 @@ void ddsDecodeBlockInside(BlockFormat format, const uint8_t *block, uint8_t *con
 }
 
 BlockRowKernel ddsBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, KernelTier tier) {
-    if ((bytesPerPixel != 3 && bytesPerPixel != 4) || !ddsProcessorRuns(tier)) return nullptr;
-    for (const FamilyTier &family : Families) {
-        if (family.tier != tier) continue;
-        if (BlockRowKernel kernel = family.find(format, bytesPerPixel)) return kernel;
-    }
-    return nullptr;
+    return kernelOfTier(Families, format, bytesPerPixel, tier);
 }
 
 BlockRowKernel ddsBlockRowKernel(BlockFormat format, int bytesPerPixel) {
-    for (KernelTier tier : FastestFirst) {
-        if (BlockRowKernel kernel = ddsBlockRowKernelOfTier(format, bytesPerPixel, tier)) return kernel;
-    }
-    return nullptr;
+    return fastestKernel(Families, format, bytesPerPixel);
 }
 
 HdrValues ddsBlockHdrValues(BlockFormat format) {
@@ -188,17 +199,9 @@ HdrValues ddsBlockHdrValues(BlockFormat format) {
 }
 
 MappedBlockRowKernel ddsMappedBlockRowKernelOfTier(BlockFormat format, int bytesPerPixel, KernelTier tier) {
-    if ((bytesPerPixel != 3 && bytesPerPixel != 4) || !ddsProcessorRuns(tier)) return nullptr;
-    for (const MappedFamilyTier &family : MappedFamilies) {
-        if (family.tier != tier) continue;
-        if (MappedBlockRowKernel kernel = family.find(format, bytesPerPixel)) return kernel;
-    }
-    return nullptr;
+    return kernelOfTier(MappedFamilies, format, bytesPerPixel, tier);
 }
 
 MappedBlockRowKernel ddsMappedBlockRowKernel(BlockFormat format, int bytesPerPixel) {
-    for (KernelTier tier : FastestFirst) {
-        if (MappedBlockRowKernel kernel = ddsMappedBlockRowKernelOfTier(format, bytesPerPixel, tier)) return kernel;
-    }
-    return nullptr;
+    return fastestKernel(MappedFamilies, format, bytesPerPixel);
 }
