@@ -12,9 +12,12 @@
 #   ci       test, and clang 14 with its sanitizer runtime (.ci/run)
 #   bench    the benchmarks, their peer libraries, the chart and Pillow's
 #            loads (README "Measuring", bench/target_speed.py)
-#   windows  the 32-bit and 64-bit Windows cross-builds and wine to run
-#            them; adds the i386 architecture (README "Windows DLL",
-#            .ci/windows.sh)
+#   windows  the 32-bit and 64-bit Windows cross-builds and wine64, which
+#            runs the 64-bit build (README "Windows DLL", .ci/windows.sh)
+#   wine32   wine's 32-bit loader, which runs the 32-bit DLL; adds the
+#            i386 architecture.  Its i386 libraries must match the
+#            installed x86-64 ones version for version, so it cannot be
+#            installed while an i386 package list is missing
 #   linux32  the 32-bit x86 Linux build (g++ -m32, GoogleTest from its
 #            sources) and qemu-user to run it where the kernel runs no
 #            32-bit program (README "32-bit x86 Linux", .ci/linux32.sh);
@@ -31,7 +34,8 @@ packages_for() {
     test) echo cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev libstb-dev ;;
     ci) echo "$(packages_for test) clang-14 libclang-rt-14-dev" ;;
     bench) echo cmake ninja-build g++ libstb-dev libbenchmark-dev libsquish-dev libfreeimage-dev gnuplot-nox python3-pil ;;
-    windows) echo cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 googletest libstb-dev ;;
+    windows) echo cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 googletest libstb-dev ;;
+    wine32) echo wine32:i386 ;;
     linux32) echo cmake ninja-build g++-multilib googletest libstb-dev qemu-user ;;
     bench32) echo "$(packages_for linux32) libbenchmark-dev:i386" ;;
     *) return 1 ;;
