@@ -476,33 +476,24 @@ struct Tier {
     };
 };
 
-template <bool Sse2>
-BlockRowKernel bptcKernel(BlockFormat format, int bytesPerPixel) {
-    using B = BlockFormat;
-    return ddsKernelOf<Tier<Sse2>::template Kernel, B::Bc6h, B::Bc6hSigned, B::Bc7>(format, bytesPerPixel);
-}
-
-template <bool Sse2>
-MappedBlockRowKernel mappedBc6hKernel(BlockFormat format, int bytesPerPixel) {
-    return ddsKernelOf<Tier<Sse2>::template Mapped, BlockFormat::Bc6h, BlockFormat::Bc6hSigned>(format, bytesPerPixel);
-}
+using B = BlockFormat;
 
 }  // namespace
 
 BlockRowKernel ddsBptcKernelPortable(BlockFormat format, int bytesPerPixel) {
-    return ddsWordsAreRgba ? bptcKernel<false>(format, bytesPerPixel) : nullptr;
+    return ddsWordsAreRgba ? ddsKernelOf<Tier<false>::Kernel, B::Bc6h, B::Bc6hSigned, B::Bc7>(format, bytesPerPixel) : nullptr;
 }
-
-#if defined(DDS_HAVE_SSE2)
-BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) { return bptcKernel<true>(format, bytesPerPixel); }
-#endif
 
 MappedBlockRowKernel ddsBc6hMappedKernelPortable(BlockFormat format, int bytesPerPixel) {
-    return ddsWordsAreRgba ? mappedBc6hKernel<false>(format, bytesPerPixel) : nullptr;
+    return ddsWordsAreRgba ? ddsKernelOf<Tier<false>::Mapped, B::Bc6h, B::Bc6hSigned>(format, bytesPerPixel) : nullptr;
 }
 
 #if defined(DDS_HAVE_SSE2)
+BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) {
+    return ddsKernelOf<Tier<true>::Kernel, B::Bc6h, B::Bc6hSigned, B::Bc7>(format, bytesPerPixel);
+}
+
 MappedBlockRowKernel ddsBc6hMappedKernelSse2(BlockFormat format, int bytesPerPixel) {
-    return mappedBc6hKernel<true>(format, bytesPerPixel);
+    return ddsKernelOf<Tier<true>::Mapped, B::Bc6h, B::Bc6hSigned>(format, bytesPerPixel);
 }
 #endif
