@@ -18,36 +18,30 @@ using B = BlockFormat;
 
 // The plain tier: each block decoded by ddsDecodeBlock into RGBA pixels on
 // the stack, then copied into the rows, or packed to three bytes a pixel
-// (ddsDecodeBlockInside, which the blocks across the image's edges take too).
+// (ddsDecodeBlockInside, which the blocks across the image's edges take too);
+// the mapped kernels with the image's HDR table `hdr`.
+template <BlockFormat Format, int BytesPerPixel>
+void plainBlocks(const DdsHdrTable *hdr, const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
+    constexpr BlockShape shape = ddsBlockShape(Format);
+    for (uint32_t b = 0; b < blockCount; ++b) {
+        ddsDecodeBlockInside(Format, ddsBlockAt<Format>(blocks, b), rows, ddsBlockColumn<Format, BytesPerPixel>(b),
+                             shape.width, shape.height, BytesPerPixel, hdr);
+    }
+}
+
 template <BlockFormat Format, int BytesPerPixel>
 struct PlainRow {
-    static void run(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-        constexpr BlockShape shape = ddsBlockShape(Format);
-        for (uint32_t b = 0; b < blockCount; ++b) {
-            ddsDecodeBlockInside(Format, ddsBlockAt<Format>(blocks, b), rows, ddsBlockColumn<Format, BytesPerPixel>(b),
-                                 shape.width, shape.height, BytesPerPixel);
-        }
+    static void run(const uint8_t *blocks, uint32_t count, uint8_t *const *rows) {
+        plainBlocks<Format, BytesPerPixel>(nullptr, blocks, count, rows);
     }
 };
 
-// The plain tier with the image's HDR table.
 template <BlockFormat Format, int BytesPerPixel>
 struct PlainMappedRow {
-    static void run(const DdsHdrTable &table, const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
-        constexpr BlockShape shape = ddsBlockShape(Format);
-        for (uint32_t b = 0; b < blockCount; ++b) {
-            ddsDecodeBlockInside(Format, ddsBlockAt<Format>(blocks, b), rows, ddsBlockColumn<Format, BytesPerPixel>(b),
-                                 shape.width, shape.height, BytesPerPixel, &table);
-        }
+    static void run(const DdsHdrTable &table, const uint8_t *blocks, uint32_t count, uint8_t *const *rows) {
+        plainBlocks<Format, BytesPerPixel>(&table, blocks, count, rows);
     }
 };
-
-MappedBlockRowKernel plainMappedKernel(BlockFormat format, int bytesPerPixel) {
-    if (format != B::Bc6h && format != B::Bc6hSigned) return nullptr;
-    const bool rgb = bytesPerPixel == 3;
-    if (format == B::Bc6h) return rgb ? PlainMappedRow<B::Bc6h, 3>::run : PlainMappedRow<B::Bc6h, 4>::run;
-    return rgb ? PlainMappedRow<B::Bc6hSigned, 3>::run : PlainMappedRow<B::Bc6hSigned, 4>::run;
-}
 
 template <size_t... I>
 BlockRowKernel plainKernel(BlockFormat format, int bytesPerPixel, std::index_sequence<I...>) {
@@ -97,7 +91,7 @@ constexpr FamilyTier<BlockRowKernel> Families[] = {
 };
 
 constexpr FamilyTier<MappedBlockRowKernel> MappedFamilies[] = {
-    {KernelTier::Plain, plainMappedKernel},
+    {KernelTier::Plain, ddsKernelOf<PlainMappedRow, B::Bc6h, B::Bc6hSigned>},
     {KernelTier::Portable, ddsBc6hMappedKernelPortable},
 #if defined(DDS_HAVE_SSE2)
     {KernelTier::Sse2, ddsBc6hMappedKernelSse2},

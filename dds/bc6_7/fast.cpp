@@ -105,13 +105,17 @@ DDS_BPTC_INLINE std::conditional_t<Sse2, Words32, BptcWords> tierWords(const uin
     else return ddsBptcWords(block);
 }
 
-// Every pixel `Word`: blocks without a mode.
+// Every pixel `Word`: blocks without a mode (BC6H's reserved modes give the
+// plain decoder's zeros, as bytes: ddsHalfToUnorm8(0) with alpha 255, and 0
+// in every HDR table too).
 template <uint32_t Word>
-void solid(const uint8_t *, uint32_t pixels[16]) {
+void solid(const uint8_t *, const uint8_t *, uint32_t pixels[16]) {
     for (unsigned i = 0; i < 16; ++i) pixels[i] = Word;
 }
 
-using ModeFn = void (*)(const uint8_t *, uint32_t[16]);
+// A block of one mode into its pixels; BC6H's bytes through `table` (see
+// bptcRow), which BC7 does not read.
+using ModeFn = void (*)(const uint8_t *block, const uint8_t *table, uint32_t pixels[16]);
 
 // ---------------------------------------------------------------- BC7
 
@@ -210,7 +214,7 @@ inline void bc7Endpoints(const Words &b, uint32_t ends[6]) {
 
 // Modes 0, 1, 2, 3, 6 and 7: one set of indices for all four channels.
 template <unsigned M, bool Sse2>
-void bc7Subsets(const uint8_t *block, uint32_t pixels[16]) {
+void bc7Subsets(const uint8_t *block, const uint8_t *, uint32_t pixels[16]) {
     using L = Bc7Layout<M>;
     constexpr unsigned IndexBits = L::mode.indexBits;
     const auto b = tierWords<Sse2>(block);
@@ -246,7 +250,7 @@ inline void bc7Separate(uint32_t e0, uint32_t e1, const ColorIndices colorIndice
 }
 
 template <unsigned M, bool Sse2>
-void bc7Rotated(const uint8_t *block, uint32_t pixels[16]) {
+void bc7Rotated(const uint8_t *block, const uint8_t *, uint32_t pixels[16]) {
     using L = Bc7Layout<M>;
     constexpr Bc7Mode mode = L::mode;
     const auto b = tierWords<Sse2>(block);
@@ -407,10 +411,9 @@ DDS_BPTC_INLINE void bc6hPalette(const int e0[3], const int e1[3], const uint8_t
     }
 }
 
-// A block of mode M into its pixels; Mapped, through the HDR table
-// `mapping` (unused otherwise).
+// A block of mode M into its pixels, its bytes through `table`.
 template <unsigned M, bool Signed, bool Sse2, bool Mapped>
-void bc6hMode(const uint8_t *block, const uint8_t *mapping, uint32_t pixels[16]) {
+void bc6hMode(const uint8_t *block, const uint8_t *table, uint32_t pixels[16]) {
     using L = Bc6hLayout<M>;
     const auto b = tierWords<Sse2>(block);
     const uint32_t fields[12] = {bc6hField<M, 0>(b), bc6hField<M, 1>(b), bc6hField<M, 2>(b),  bc6hField<M, 3>(b),
@@ -421,89 +424,76 @@ void bc6hMode(const uint8_t *block, const uint8_t *mapping, uint32_t pixels[16])
     for (unsigned e = 0; e < 2 * L::regions; ++e)
         for (unsigned c = 0; c < 3; ++c)
             ends[e][c] = ddsBc6hEndpoint(fields, e, c, mode.transformed ? mode.deltaBits[c] : 0u, mode.endpointBits, Signed);
-    const uint8_t *table = Mapped ? mapping : Sse2 ? nullptr : unormTable(Signed);
     alignas(16) uint32_t words[16];
     for (unsigned r = 0; r < L::regions; ++r)
         bc6hPalette<L::indexBits, Signed, Sse2, Mapped>(ends[2 * r], ends[2 * r + 1], table, words + (r << L::indexBits));
     lookUp<Sse2, L::indexBits, L::indexAt, L::regions>(block, b, field<L::partitionAt, L::mode.partitionBits>(b), words, pixels);
 }
 
-// The reserved modes give the plain decoder's zeros, as bytes:
-// ddsHalfToUnorm8(0) with alpha 255, and 0 in every HDR table too.
-template <uint32_t Word>
-void bc6hSolid(const uint8_t *block, const uint8_t *, uint32_t pixels[16]) {
-    solid<Word>(block, pixels);
-}
-
-using Bc6hModeFn = void (*)(const uint8_t *, const uint8_t *, uint32_t[16]);
-
-template <bool Signed, bool Sse2, bool Mapped = false>
-constexpr Bc6hModeFn Bc6hModeFns[15] = {
+template <bool Signed, bool Sse2, bool Mapped>
+constexpr ModeFn Bc6hModeFns[15] = {
     bc6hMode<0, Signed, Sse2, Mapped>,  bc6hMode<1, Signed, Sse2, Mapped>,  bc6hMode<2, Signed, Sse2, Mapped>,
     bc6hMode<3, Signed, Sse2, Mapped>,  bc6hMode<4, Signed, Sse2, Mapped>,  bc6hMode<5, Signed, Sse2, Mapped>,
     bc6hMode<6, Signed, Sse2, Mapped>,  bc6hMode<7, Signed, Sse2, Mapped>,  bc6hMode<8, Signed, Sse2, Mapped>,
     bc6hMode<9, Signed, Sse2, Mapped>,  bc6hMode<10, Signed, Sse2, Mapped>, bc6hMode<11, Signed, Sse2, Mapped>,
-    bc6hMode<12, Signed, Sse2, Mapped>, bc6hMode<13, Signed, Sse2, Mapped>, bc6hSolid<0xFF000000u>,
+    bc6hMode<12, Signed, Sse2, Mapped>, bc6hMode<13, Signed, Sse2, Mapped>, solid<0xFF000000u>,
 };
 
 // ---------------------------------------------------------------- rows
 
-// One block: the function of its mode, then its pixels into the rows.
+// A row of blocks: each block through the function of its mode, then its
+// pixels into the rows.  BC6H's bytes come from `table`: the portable
+// tier's UnormTable (the SSE2 tier computes them and reads none), or,
+// Mapped, the image's HDR table of halves.
+template <bool Sse2, bool Mapped, BlockFormat Format, int BytesPerPixel>
+void bptcRow(const uint8_t *table, const uint8_t *blocks, uint32_t count, uint8_t *const *rows) {
+    for (uint32_t b = 0; b < count; ++b) {
+        const uint8_t *block = ddsBlockAt<Format>(blocks, b);
+        alignas(16) uint32_t pixels[16];
+        if constexpr (Format == BlockFormat::Bc7) Bc7ModeFns<Sse2>[kBc7ModeOfByte.values[block[0]]](block, table, pixels);
+        else Bc6hModeFns<Format == BlockFormat::Bc6hSigned, Sse2, Mapped>[kBc6hModeOfByte.values[block[0]]](block, table, pixels);
+        ddsPutBlock<BytesPerPixel>(rows, ddsBlockColumn<Format, BytesPerPixel>(b), pixels);
+    }
+}
+
+// The kernels of a tier, and its mapped ones (BC6H through the image's HDR
+// table).
 template <bool Sse2>
 struct Tier {
     template <BlockFormat Format, int BytesPerPixel>
-    struct Block {
-        static void decode(const uint8_t *block, uint8_t *const *rows, size_t column, bool) {
-            alignas(16) uint32_t pixels[16];
-            if constexpr (Format == BlockFormat::Bc7) Bc7ModeFns<Sse2>[kBc7ModeOfByte.values[block[0]]](block, pixels);
-            else Bc6hModeFns<Format == BlockFormat::Bc6hSigned, Sse2>[kBc6hModeOfByte.values[block[0]]](block, nullptr, pixels);
-            ddsPutBlock<BytesPerPixel>(rows, column, pixels);
+    struct Kernel {
+        static void run(const uint8_t *blocks, uint32_t count, uint8_t *const *rows) {
+            const bool unormBytes = !Sse2 && Format != BlockFormat::Bc7;
+            const uint8_t *table = unormBytes ? unormTable(Format == BlockFormat::Bc6hSigned) : nullptr;
+            bptcRow<Sse2, false, Format, BytesPerPixel>(table, blocks, count, rows);
+        }
+    };
+    template <BlockFormat Format, int BytesPerPixel>
+    struct Mapped {
+        static void run(const DdsHdrTable &table, const uint8_t *blocks, uint32_t count, uint8_t *const *rows) {
+            bptcRow<Sse2, true, Format, BytesPerPixel>(table.bytes, blocks, count, rows);
         }
     };
 };
 
-// A row of BC6H blocks through the image's HDR table.
-template <bool Sse2, bool Signed, int BytesPerPixel>
-void mappedBc6hRow(const DdsHdrTable &table, const uint8_t *blocks, uint32_t count, uint8_t *const *rows) {
-    for (uint32_t b = 0; b < count; ++b) {
-        const uint8_t *block = blocks + size_t{b} * 16;
-        alignas(16) uint32_t pixels[16];
-        Bc6hModeFns<Signed, Sse2, true>[kBc6hModeOfByte.values[block[0]]](block, table.bytes, pixels);
-        ddsPutBlock<BytesPerPixel>(rows, size_t{b} * 4 * BytesPerPixel, pixels);
-    }
-}
-
-template <bool Sse2>
-MappedBlockRowKernel mappedBc6hKernel(BlockFormat format, int bytesPerPixel) {
-    const bool rgb = bytesPerPixel == 3;
-    if (format == BlockFormat::Bc6h) return rgb ? mappedBc6hRow<Sse2, false, 3> : mappedBc6hRow<Sse2, false, 4>;
-    if (format == BlockFormat::Bc6hSigned) return rgb ? mappedBc6hRow<Sse2, true, 3> : mappedBc6hRow<Sse2, true, 4>;
-    return nullptr;
-}
-
-template <bool Sse2>
-BlockRowKernel bptcKernel(BlockFormat format, int bytesPerPixel) {
-    using B = BlockFormat;
-    return ddsKernelOf<BlockWalk<Tier<Sse2>::template Block>::template Kernel, B::Bc6h, B::Bc6hSigned, B::Bc7>(
-        format, bytesPerPixel);
-}
+using B = BlockFormat;
 
 }  // namespace
 
 BlockRowKernel ddsBptcKernelPortable(BlockFormat format, int bytesPerPixel) {
-    return ddsWordsAreRgba ? bptcKernel<false>(format, bytesPerPixel) : nullptr;
+    return ddsWordsAreRgba ? ddsKernelOf<Tier<false>::Kernel, B::Bc6h, B::Bc6hSigned, B::Bc7>(format, bytesPerPixel) : nullptr;
 }
-
-#if defined(DDS_HAVE_SSE2)
-BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) { return bptcKernel<true>(format, bytesPerPixel); }
-#endif
 
 MappedBlockRowKernel ddsBc6hMappedKernelPortable(BlockFormat format, int bytesPerPixel) {
-    return ddsWordsAreRgba ? mappedBc6hKernel<false>(format, bytesPerPixel) : nullptr;
+    return ddsWordsAreRgba ? ddsKernelOf<Tier<false>::Mapped, B::Bc6h, B::Bc6hSigned>(format, bytesPerPixel) : nullptr;
 }
 
 #if defined(DDS_HAVE_SSE2)
+BlockRowKernel ddsBptcKernelSse2(BlockFormat format, int bytesPerPixel) {
+    return ddsKernelOf<Tier<true>::Kernel, B::Bc6h, B::Bc6hSigned, B::Bc7>(format, bytesPerPixel);
+}
+
 MappedBlockRowKernel ddsBc6hMappedKernelSse2(BlockFormat format, int bytesPerPixel) {
-    return mappedBc6hKernel<true>(format, bytesPerPixel);
+    return ddsKernelOf<Tier<true>::Mapped, B::Bc6h, B::Bc6hSigned>(format, bytesPerPixel);
 }
 #endif

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "common/cpu_features.h"
 #include "common/simd.h"
@@ -81,14 +82,15 @@ struct BlockWalkSsse3 {
 };
 #endif
 
-// The kernel `Kernel<F, P>::run` for `format` and `bytesPerPixel` (3 or 4)
-// when `format` is one of `Formats`, else null: how a family's tier names
-// the formats it decodes.
+// The kernel `Kernel<F, P>::run` (a BlockRowKernel, or a
+// MappedBlockRowKernel) for `format` and `bytesPerPixel` (3 or 4) when
+// `format` is one of `Formats`, else null: how a family's tier names the
+// formats it decodes.
 template <template <BlockFormat, int> class Kernel, BlockFormat... Formats>
-BlockRowKernel ddsKernelOf(BlockFormat format, int bytesPerPixel) {
-    BlockRowKernel found = nullptr;
-    ((format == Formats ? (found = bytesPerPixel == 3 ? BlockRowKernel{Kernel<Formats, 3>::run}
-                                                      : BlockRowKernel{Kernel<Formats, 4>::run})
+auto ddsKernelOf(BlockFormat format, int bytesPerPixel) {
+    using Run = std::common_type_t<decltype(+Kernel<Formats, 3>::run)...>;
+    Run found = nullptr;
+    ((format == Formats ? (found = bytesPerPixel == 3 ? Run{Kernel<Formats, 3>::run} : Run{Kernel<Formats, 4>::run})
                         : nullptr),
      ...);
     return found;
