@@ -208,10 +208,20 @@ HdrValues mappedValues(const DdsPlan &plan) {
     return plan.format->coding == PixelCoding::Blocks ? ddsBlockHdrValues(plan.blocks) : ddsLayoutHdrValues(plan);
 }
 
+// A half-float or packed-float layout's image of at least as many pixels
+// as the table has entries, imported without a preference: its values
+// are looked up in a table of the plain rule's bytes, which is faster than
+// converting each one and gives the same bytes.
+bool halvesLookedUp(const DdsPlan &plan) {
+    return plan.format->coding != PixelCoding::Blocks && ddsLayoutHdrValues(plan) == HdrValues::Halves &&
+           uint64_t{plan.width} * plan.height >= ddsHdrEntries;
+}
+
 // The block kernel of the rows of whole blocks (none for PVRTC1's words,
 // which pvrtc_bands decodes), or the layout's row converter, chosen once
 // an image for the format, the host's pixel size and the processor; the
-// mapped one, with the image's HDR table, where the choice maps values.
+// mapped one, with the image's table, where the choice maps values or the
+// plain rule's bytes are looked up.
 void chooseRowDecoder(const DdsPlan &plan, DdsLevelDecoder *level) {
     level->kernel = nullptr;
     level->mappedKernel = nullptr;
@@ -219,6 +229,9 @@ void chooseRowDecoder(const DdsPlan &plan, DdsLevelDecoder *level) {
     const HdrValues values = mappedValues(plan);
     if (values != HdrValues::None) {
         ddsBuildHdrTable(plan.choice.exposure, plan.choice.hdrSrgb, values, &level->hdrTable);
+        level->hdr = &level->hdrTable;
+    } else if (halvesLookedUp(plan)) {
+        ddsBuildPlainHalfTable(&level->hdrTable);
         level->hdr = &level->hdrTable;
     }
     const int pixelBytes = static_cast<int>(plan.pixelBytes);

@@ -1,5 +1,7 @@
 #include "common/hdr_map.h"
 
+#include "common/channel_rules.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -113,6 +115,15 @@ void ddsBuildHdrTable(int32_t exposure, bool srgb, HdrValues values, DdsHdrTable
     }
     table->bytes[0x7C00] = 255;
     std::memset(table->bytes + 0x7C01, 0, ddsHdrEntries - 0x7C01);
+}
+
+void ddsBuildPlainHalfTable(DdsHdrTable *table) {
+    for (uint32_t half = 0; half < ddsHdrEntries; ++half) table->bytes[half] = ddsHalfToUnorm8(half);
+    table->floatOffset = 0;
+    table->scale = 1.0;
+    table->srgb = false;
+    table->scaled = false;
+    table->halfScale = 255.0f;
 }
 
 uint8_t ddsHdrSubnormalByte(const DdsHdrTable &table, uint32_t bits) {

@@ -65,6 +65,11 @@ inline uint8_t ddsHdrScaledByte(float value, float halfScale) {
 // byte, exactly, but for halves without sRGB ddsHdrScaledByte's.
 void ddsBuildHdrTable(int32_t exposure, bool srgb, HdrValues values, DdsHdrTable *table);
 
+// The plain rule's byte of every non-negative half (ddsHalfToUnorm8), for
+// the half-float and packed-float layouts imported without a preference:
+// a large image's values are looked up faster than converted one by one.
+void ddsBuildPlainHalfTable(DdsHdrTable *table);
+
 // The byte of half float `half` (16 bits) from a table of Halves, or
 // from its bytes.
 inline uint8_t ddsHdrHalfByte(const uint8_t *bytes, uint32_t half) { return (half & 0x8000) != 0 ? 0 : bytes[half]; }
