@@ -5,12 +5,7 @@
 
 #include "bc1_3/bc1_3.h"
 #include "common/premultiplied.h"
-#include "common/simd.h"
 #include "pvrtc_bands.h"
-
-#if defined(DDS_HAVE_SSE2)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -119,26 +114,6 @@ uint32_t imageChunks(const DdsPlan &plan) {
     return plan.sourceRows / plan.rowsPerChunk + (plan.sourceRows % plan.rowsPerChunk != 0 ? 1 : 0);
 }
 
-// Zeros over `count` bytes, stored past the caches where the processor
-// can: the host reads a cross only once it is whole, and half of it is
-// empty cells, whose lines would otherwise be read in only to be
-// overwritten.  The fence orders these stores before whatever the calling
-// thread does next (its report that a chunk is done, the image's return).
-void clearCells(uint8_t *bytes, size_t count) {
-#if defined(DDS_HAVE_SSE2)
-    const size_t head = std::min(count, (16 - reinterpret_cast<uintptr_t>(bytes) % 16) % 16);
-    std::memset(bytes, 0, head);
-    size_t at = head;
-    for (; count - at >= 16; at += 16) {
-        _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + at), _mm_setzero_si128());
-    }
-    std::memset(bytes + at, 0, count - at);
-    _mm_sfence();
-#else
-    std::memset(bytes, 0, count);
-#endif
-}
-
 // A cross: each face the file holds in its cell, every other cell
 // (0, 0, 0, 0).  The empty cells of a row of cells that a face is in are
 // cleared by that face's chunks, row by row as they decode it (on every
@@ -160,7 +135,7 @@ void placeCross(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLevel
     }
     const RowPlacement whole{pixels, stride, plan.outputHeight, reverseRows, 0};
     for (uint32_t y = 0; y < plan.outputHeight; ++y) {
-        if (filled[y / plan.height] == 0) clearCells(whole.row(y), stride);
+        if (filled[y / plan.height] == 0) std::memset(whole.row(y), 0, stride);
     }
 }
 
@@ -186,7 +161,7 @@ void clearBesideChunk(const DdsLevelDecoder &level, uint32_t part, uint32_t inde
     for (uint64_t y = first; y < end; ++y) {
         uint8_t *row = level.rows[part].row(static_cast<uint32_t>(y)) - level.column[part] * cellBytes;
         for (uint32_t column = 0; column < 4; ++column) {
-            if ((columns >> column & 1) != 0) clearCells(row + column * cellBytes, cellBytes);
+            if ((columns >> column & 1) != 0) std::memset(row + column * cellBytes, 0, cellBytes);
         }
     }
 }
