@@ -95,19 +95,10 @@ void decodeSourceRow(const DdsLevelDecoder &level, const RowPlacement &rows, con
 constexpr uint32_t CrossColumn[ddsCubeFaces] = {2, 0, 1, 1, 1, 3};
 constexpr uint32_t CrossRow[ddsCubeFaces] = {1, 1, 0, 2, 1, 1};
 
-uint32_t countBits(uint32_t bits) {
-    uint32_t count = 0;
-    for (; bits != 0; bits &= bits - 1) ++count;
-    return count;
-}
+uint32_t countBits(uint32_t bits) { return ddsFaceCount(bits); }
 
 // The face of part `part` of a cross: the part-th face the file holds.
-uint32_t faceOfPart(const DdsPlan &plan, uint32_t part) {
-    uint32_t face = 0;
-    for (uint32_t left = part;; ++face) {
-        if ((plan.crossFaces >> face & 1) != 0 && left-- == 0) return face;
-    }
-}
+uint32_t faceOfPart(const DdsPlan &plan, uint32_t part) { return ddsNthFace(plan.crossFaces, part); }
 
 // The chunks of one image (a face of a cross).
 uint32_t imageChunks(const DdsPlan &plan) {
