@@ -226,6 +226,10 @@ constexpr uint32_t astcFourCC(uint32_t width, uint32_t height) {
         mobileRow(Dxgi, 134 + 4 * (k), "ASTC_" #W "X" #H "_UNORM", B::Astc##W##x##H, Rgba),     \
         mobileRow(Dxgi, 135 + 4 * (k), "ASTC_" #W "X" #H "_UNORM_SRGB", B::Astc##W##x##H, Rgba), \
         mobileRow(FourCC, astcFourCC(W, H), "ASTC " #W "x" #H, B::Astc##W##x##H, Rgba)
+// Footprints 10 and 12 wide or high: those rows, and the FourCC of the
+// hex digits of the width and height, `hexW` and `hexH`.
+#define DDS_ASTC_HEX_ROWS(k, W, H, hexW, hexH) \
+    DDS_ASTC_ROWS(k, W, H), mobileRow("AS" hexW hexH, "ASTC " #W "x" #H " (AS" hexW hexH ")", B::Astc##W##x##H, Rgba)
 
 constexpr DdsFormat Formats[] = {
     // FourCC codes of block formats.
@@ -397,14 +401,8 @@ constexpr DdsFormat Formats[] = {
     // height, and for the 10 and 12 sizes also their hex digits.
     DDS_ASTC_ROWS(0, 4, 4), DDS_ASTC_ROWS(1, 5, 4), DDS_ASTC_ROWS(2, 5, 5), DDS_ASTC_ROWS(3, 6, 5),
     DDS_ASTC_ROWS(4, 6, 6), DDS_ASTC_ROWS(5, 8, 5), DDS_ASTC_ROWS(6, 8, 6), DDS_ASTC_ROWS(7, 8, 8),
-    DDS_ASTC_ROWS(8, 10, 5), DDS_ASTC_ROWS(9, 10, 6), DDS_ASTC_ROWS(10, 10, 8), DDS_ASTC_ROWS(11, 10, 10),
-    DDS_ASTC_ROWS(12, 12, 10), DDS_ASTC_ROWS(13, 12, 12),
-    mobileRow("ASA5", "ASTC 10x5 (ASA5)", B::Astc10x5, Rgba),
-    mobileRow("ASA6", "ASTC 10x6 (ASA6)", B::Astc10x6, Rgba),
-    mobileRow("ASA8", "ASTC 10x8 (ASA8)", B::Astc10x8, Rgba),
-    mobileRow("ASAA", "ASTC 10x10 (ASAA)", B::Astc10x10, Rgba),
-    mobileRow("ASCA", "ASTC 12x10 (ASCA)", B::Astc12x10, Rgba),
-    mobileRow("ASCC", "ASTC 12x12 (ASCC)", B::Astc12x12, Rgba),
+    DDS_ASTC_HEX_ROWS(8, 10, 5, "A", "5"), DDS_ASTC_HEX_ROWS(9, 10, 6, "A", "6"), DDS_ASTC_HEX_ROWS(10, 10, 8, "A", "8"),
+    DDS_ASTC_HEX_ROWS(11, 10, 10, "A", "A"), DDS_ASTC_HEX_ROWS(12, 12, 10, "C", "A"), DDS_ASTC_HEX_ROWS(13, 12, 12, "C", "C"),
 };
 
 #undef DDS_TWIN_ROWS
@@ -413,6 +411,7 @@ constexpr DdsFormat Formats[] = {
 #undef DDS_INTEGER_ROWS
 #undef DDS_32_BIT_ROWS
 #undef DDS_ASTC_ROWS
+#undef DDS_ASTC_HEX_ROWS
 
 // Codes refused with a reason of their own, `first` to `last`: those that
 // no row above names.
