@@ -116,15 +116,13 @@ DdsImageIndex ddsImageAt(const DdsTexture &texture, uint64_t n) {
 DdsImageSpan ddsImageSpan(const DdsTexture &texture, const DdsFormat &format, const DdsImageIndex &image) {
     uint64_t chain = 0;  // the bytes of one face of one element: every level and slice
     uint64_t before = 0; // the bytes of the levels before image.level
+    uint64_t imageBytes = 0;
     for (uint32_t level = 0; level < texture.levels; ++level) {
         const uint64_t bytes = levelBytes(format, ddsLevelSide(texture.width, level),
                                           ddsLevelSide(texture.height, level));
-        const uint64_t slices = saturatingMul(bytes, ddsLevelSlices(texture, level));
-        if (level == image.level) before = chain;
-        chain = saturatingAdd(chain, slices);
+        if (level == image.level) before = chain, imageBytes = bytes;
+        chain = saturatingAdd(chain, saturatingMul(bytes, ddsLevelSlices(texture, level)));
     }
-    const uint64_t imageBytes = levelBytes(format, ddsLevelSide(texture.width, image.level),
-                                            ddsLevelSide(texture.height, image.level));
     const uint64_t faces = uint64_t{image.element} * ddsFaceCount(texture.faces) + facesBefore(texture, image.face);
     uint64_t offset = saturatingMul(faces, chain);
     offset = saturatingAdd(offset, before);
