@@ -301,6 +301,7 @@ DdsRefusal scanTransparency(const DdsSource &source, const TextureType *reported
 
 DdsRefusal plan(const DdsSource &source, const TextureType *reported, const DdsImageChoice &choice,
                 DdsPlan *plan) {
+    *plan = DdsPlan{};
     uint64_t headerEnd = 0;
     DdsRefusal refusal = readHeaders(source, plan, &headerEnd);
     if (refusal == DdsRefusal::Accepted) refusal = findFormat(plan);
@@ -364,12 +365,10 @@ bool ddsSetChunkRows(DdsPlan *plan, uint32_t rows) {
 }
 
 DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *out, const DdsImageChoice &choice) {
-    *out = DdsPlan{};
     return plan(source, nullptr, choice, out);
 }
 
 DdsRefusal ddsPlanReportedImage(const DdsSource &source, TextureType reported, DdsPlan *out,
                                 const DdsImageChoice &choice) {
-    *out = DdsPlan{};
     return plan(source, &reported, choice, out);
 }
