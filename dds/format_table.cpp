@@ -20,15 +20,12 @@ constexpr FormatKey Palette = FormatKey::Palette;
 
 constexpr uint32_t fourCC(const char (&text)[5]) { return ddsFourCC(text[0], text[1], text[2], text[3]); }
 
-// Blocks of `blocks`, or of the kernel that the normal-map flag chooses.
+// Blocks of `blocks`, or of the kernel that the normal-map flag chooses
+// where one is given (else `blocks` too).
 constexpr DdsFormat blockRow(FormatKey key, uint32_t code, const char *name, BlockFormat blocks, TypeRule type,
-                             BlockFormat normalMap) {
+                             BlockFormat normalMap = BlockFormat::Uncompressed) {
     return DdsFormat{key, code, name, PixelCoding::Blocks, RowLayout::Blocks, ddsBlockBytes(blocks), type, blocks,
-                     normalMap};
-}
-
-constexpr DdsFormat blockRow(FormatKey key, uint32_t code, const char *name, BlockFormat blocks, TypeRule type) {
-    return blockRow(key, code, name, blocks, type, blocks);
+                     normalMap == BlockFormat::Uncompressed ? blocks : normalMap};
 }
 
 // DXT1 to DXT5 under a legacy header: a linear size declares the level, as
