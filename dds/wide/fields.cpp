@@ -32,9 +32,8 @@ FieldReader readerOf(const Field &field) {
 // the pixel.
 uint32_t wordAt(const uint8_t *pixel, uint32_t offset, uint32_t pixelBytes) {
     if (offset + 4 <= pixelBytes) return ddsLoad32(pixel + offset);
-    const uint32_t end = offset + 4 < pixelBytes ? offset + 4 : pixelBytes;
     uint32_t word = 0;
-    for (uint32_t i = end; i > offset; --i) word = word << 8 | pixel[i - 1];
+    for (uint32_t i = pixelBytes; i > offset; --i) word = word << 8 | pixel[i - 1];
     return word;
 }
 
