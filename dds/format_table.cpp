@@ -20,15 +20,12 @@ constexpr FormatKey Palette = FormatKey::Palette;
 
 constexpr uint32_t fourCC(const char (&text)[5]) { return ddsFourCC(text[0], text[1], text[2], text[3]); }
 
-// Blocks of `blocks`, or of the kernel that the normal-map flag chooses.
+// Blocks of `blocks`, or of the kernel that the normal-map flag chooses
+// where one is given (else `blocks` too).
 constexpr DdsFormat blockRow(FormatKey key, uint32_t code, const char *name, BlockFormat blocks, TypeRule type,
-                             BlockFormat normalMap) {
+                             BlockFormat normalMap = BlockFormat::Uncompressed) {
     return DdsFormat{key, code, name, PixelCoding::Blocks, RowLayout::Blocks, ddsBlockBytes(blocks), type, blocks,
-                     normalMap};
-}
-
-constexpr DdsFormat blockRow(FormatKey key, uint32_t code, const char *name, BlockFormat blocks, TypeRule type) {
-    return blockRow(key, code, name, blocks, type, blocks);
+                     normalMap == BlockFormat::Uncompressed ? blocks : normalMap};
 }
 
 // DXT1 to DXT5 under a legacy header: a linear size declares the level, as
@@ -64,16 +61,15 @@ constexpr DdsFormat pvrtcRow(const char (&code)[5], const char *name, BlockForma
 
 // Pixels of `bits` whose channels lie where `r`, `g`, `b`, `a` say.
 constexpr DdsFormat maskRow(FormatKey key, uint32_t code, const char *name, uint32_t bits, MaskSource source,
-                            uint32_t r, uint32_t g, uint32_t b, uint32_t a, bool alpha, TypeRule type) {
+                            uint32_t r, uint32_t g, uint32_t b, uint32_t a, TypeRule type) {
     DdsFormat row{key, code, name, PixelCoding::Masks, RowLayout::Pixels, bits / 8, type};
     row.maskSource = source;
     row.masks[0] = r, row.masks[1] = g, row.masks[2] = b, row.masks[3] = a;
-    row.alphaMask = alpha;
     return row;
 }
 
 constexpr DdsFormat headerMasks(uint32_t bits, const char *name) {
-    return maskRow(FormatKey::BitCount, bits, name, bits, MaskSource::Header, 0, 0, 0, 0, false, Rgba);
+    return maskRow(FormatKey::BitCount, bits, name, bits, MaskSource::Header, 0, 0, 0, 0, Rgba);
 }
 
 // A FourCC flag with a zero code: pixels described by the header's masks,
@@ -91,8 +87,8 @@ constexpr DdsFormat fourCCZero(uint32_t bits) {
 // legacy numeric codes and the DXGI formats that are their twins, which
 // decode exactly as the masks do, texture type included (always Rgba).
 constexpr DdsFormat fixed(FormatKey key, uint32_t code, const char *name, uint32_t bits, uint32_t r, uint32_t g,
-                          uint32_t b, uint32_t a, bool alpha) {
-    return maskRow(key, code, name, bits, Fixed, r, g, b, a, alpha, Rgba);
+                          uint32_t b, uint32_t a) {
+    return maskRow(key, code, name, bits, Fixed, r, g, b, a, Rgba);
 }
 
 constexpr DdsFormat wideRow(FormatKey key, uint32_t code, const char *name, WideLayout layout, uint8_t channels,
@@ -188,6 +184,12 @@ constexpr DdsFormat paletteRow(FormatKey key, uint32_t code, const char *name, P
     return row;
 }
 
+// A legacy numeric code and the DXGI format that is its twin, which
+// decodes exactly as the code does: the same row under each key, made by
+// `make` with the arguments that follow.
+#define DDS_TWIN_ROWS(make, code, name, dxgi, dxgiName, ...) \
+    make(FourCC, code, name, __VA_ARGS__), make(Dxgi, dxgi, dxgiName, __VA_ARGS__)
+
 // A row for each bit count of pixels described by masks: `row(bits, name)`,
 // the name after the count.
 #define DDS_BIT_COUNT_ROWS(row, name) \
@@ -221,6 +223,10 @@ constexpr uint32_t astcFourCC(uint32_t width, uint32_t height) {
         mobileRow(Dxgi, 134 + 4 * (k), "ASTC_" #W "X" #H "_UNORM", B::Astc##W##x##H, Rgba),     \
         mobileRow(Dxgi, 135 + 4 * (k), "ASTC_" #W "X" #H "_UNORM_SRGB", B::Astc##W##x##H, Rgba), \
         mobileRow(FourCC, astcFourCC(W, H), "ASTC " #W "x" #H, B::Astc##W##x##H, Rgba)
+// Footprints 10 and 12 wide or high: those rows, and the FourCC of the
+// hex digits of the width and height, `hexW` and `hexH`.
+#define DDS_ASTC_HEX_ROWS(k, W, H, hexW, hexH) \
+    DDS_ASTC_ROWS(k, W, H), mobileRow("AS" hexW hexH, "ASTC " #W "x" #H " (AS" hexW hexH ")", B::Astc##W##x##H, Rgba)
 
 constexpr DdsFormat Formats[] = {
     // FourCC codes of block formats.
@@ -237,34 +243,34 @@ constexpr DdsFormat Formats[] = {
     blockRow(FourCC, fourCC("BC5S"), "BC5 signed (BC5S)", B::Bc5Signed, Rgb, B::Bc5SignedNormal),
     fourCCZero(8), fourCCZero(16), fourCCZero(24), fourCCZero(32),
     // Legacy numeric format codes written in the FourCC field.
-    fixed(FourCC, 20, "R8G8B8 (code 20)", 24, 0xFF0000, 0xFF00, 0xFF, 0, false),
-    fixed(FourCC, 21, "A8R8G8B8 (code 21)", 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, true),
-    fixed(FourCC, 22, "X8R8G8B8 (code 22)", 32, 0xFF0000, 0xFF00, 0xFF, 0, false),
-    fixed(FourCC, 23, "R5G6B5 (code 23)", 16, 0xF800, 0x07E0, 0x001F, 0, false),
-    fixed(FourCC, 24, "X1R5G5B5 (code 24)", 16, 0x7C00, 0x03E0, 0x001F, 0, false),
-    fixed(FourCC, 25, "A1R5G5B5 (code 25)", 16, 0x7C00, 0x03E0, 0x001F, 0x8000, true),
-    fixed(FourCC, 26, "A4R4G4B4 (code 26)", 16, 0x0F00, 0x00F0, 0x000F, 0xF000, true),
-    maskRow(FourCC, 28, "A8 (code 28)", 8, Fixed, 0, 0, 0, 0xFF, true, Rgba),
-    fixed(FourCC, 32, "A8B8G8R8 (code 32)", 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true),
-    fixed(FourCC, 33, "X8B8G8R8 (code 33)", 32, 0xFF, 0xFF00, 0xFF0000, 0, false),
+    fixed(FourCC, 20, "R8G8B8 (code 20)", 24, 0xFF0000, 0xFF00, 0xFF, 0),
+    DDS_TWIN_ROWS(fixed, 21, "A8R8G8B8 (code 21)", 87, "B8G8R8A8_UNORM", 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
+    DDS_TWIN_ROWS(fixed, 22, "X8R8G8B8 (code 22)", 88, "B8G8R8X8_UNORM", 32, 0xFF0000, 0xFF00, 0xFF, 0),
+    DDS_TWIN_ROWS(fixed, 23, "R5G6B5 (code 23)", 85, "B5G6R5_UNORM", 16, 0xF800, 0x07E0, 0x001F, 0),
+    fixed(FourCC, 24, "X1R5G5B5 (code 24)", 16, 0x7C00, 0x03E0, 0x001F, 0),
+    DDS_TWIN_ROWS(fixed, 25, "A1R5G5B5 (code 25)", 86, "B5G5R5A1_UNORM", 16, 0x7C00, 0x03E0, 0x001F, 0x8000),
+    DDS_TWIN_ROWS(fixed, 26, "A4R4G4B4 (code 26)", 115, "B4G4R4A4_UNORM", 16, 0x0F00, 0x00F0, 0x000F, 0xF000),
+    DDS_TWIN_ROWS(maskRow, 28, "A8 (code 28)", 65, "A8_UNORM", 8, Fixed, 0, 0, 0, 0xFF, Rgba),
+    fixed(FourCC, 32, "A8B8G8R8 (code 32)", 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000),
+    fixed(FourCC, 33, "X8B8G8R8 (code 33)", 32, 0xFF, 0xFF00, 0xFF0000, 0),
     wideRow(FourCC, 36, "A16B16G16R16 (code 36)", Unorm16, 4, Rgba),
-    maskRow(FourCC, 50, "L8 (code 50)", 8, Fixed, 0xFF, 0xFF, 0xFF, 0, false, Rgb),
-    maskRow(FourCC, 51, "A8L8 (code 51)", 16, Fixed, 0xFF, 0xFF, 0xFF, 0xFF00, true, Rgba),
-    maskRow(FourCC, 81, "L16 (code 81)", 16, Fixed, 0xFFFF, 0xFFFF, 0xFFFF, 0, false, Rgb),
-    wideRow(FourCC, 111, "R16F (code 111)", Float16, 1, Rgb),
-    wideRow(FourCC, 113, "A16B16G16R16F (code 113)", Float16, 4, Rgba),
+    maskRow(FourCC, 50, "L8 (code 50)", 8, Fixed, 0xFF, 0xFF, 0xFF, 0, Rgb),
+    maskRow(FourCC, 51, "A8L8 (code 51)", 16, Fixed, 0xFF, 0xFF, 0xFF, 0xFF00, Rgba),
+    maskRow(FourCC, 81, "L16 (code 81)", 16, Fixed, 0xFFFF, 0xFFFF, 0xFFFF, 0, Rgb),
+    DDS_TWIN_ROWS(wideRow, 111, "R16F (code 111)", 54, "R16_FLOAT", Float16, 1, Rgb),
+    DDS_TWIN_ROWS(wideRow, 113, "A16B16G16R16F (code 113)", 10, "R16G16B16A16_FLOAT", Float16, 4, Rgba),
     wideRow(FourCC, 114, "R32F (code 114)", Float32, 1, Rgb),
     wideRow(FourCC, 116, "A32B32G32R32F (code 116)", Float32, 4, Rgba),
     // Legacy codes that are a mask layout, D16, two float codes and A1.
-    fixed(FourCC, 27, "R3G3B2 (code 27)", 8, 0xE0, 0x1C, 0x03, 0, false),
-    fixed(FourCC, 29, "A8R3G3B2 (code 29)", 16, 0xE0, 0x1C, 0x03, 0xFF00, true),
-    fixed(FourCC, 30, "X4R4G4B4 (code 30)", 16, 0xF00, 0xF0, 0xF, 0, false),
-    fixed(FourCC, 31, "A2B10G10R10 (code 31)", 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, true),
-    fixed(FourCC, 34, "G16R16 (code 34)", 32, 0xFFFF, 0xFFFF0000, 0, 0, false),
-    fixed(FourCC, 35, "A2R10G10B10 (code 35)", 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000, true),
-    maskRow(FourCC, 52, "A4L4 (code 52)", 8, Fixed, 0x0F, 0x0F, 0x0F, 0xF0, true, Rgba),
-    wideRow(FourCC, 80, "D16 (code 80)", Unorm16, 1, Rgb),
-    wideRow(FourCC, 112, "G16R16F (code 112)", Float16, 2, Rgb),
+    fixed(FourCC, 27, "R3G3B2 (code 27)", 8, 0xE0, 0x1C, 0x03, 0),
+    fixed(FourCC, 29, "A8R3G3B2 (code 29)", 16, 0xE0, 0x1C, 0x03, 0xFF00),
+    fixed(FourCC, 30, "X4R4G4B4 (code 30)", 16, 0xF00, 0xF0, 0xF, 0),
+    DDS_TWIN_ROWS(fixed, 31, "A2B10G10R10 (code 31)", 24, "R10G10B10A2_UNORM", 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000),
+    fixed(FourCC, 34, "G16R16 (code 34)", 32, 0xFFFF, 0xFFFF0000, 0, 0),
+    fixed(FourCC, 35, "A2R10G10B10 (code 35)", 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000),
+    maskRow(FourCC, 52, "A4L4 (code 52)", 8, Fixed, 0x0F, 0x0F, 0x0F, 0xF0, Rgba),
+    DDS_TWIN_ROWS(wideRow, 80, "D16 (code 80)", 55, "D16_UNORM", Unorm16, 1, Rgb),
+    DDS_TWIN_ROWS(wideRow, 112, "G16R16F (code 112)", 34, "R16G16_FLOAT", Float16, 2, Rgb),
     wideRow(FourCC, 115, "G32R32F (code 115)", Float32, 2, Rgb),
     DdsFormat{FourCC, 118, "A1 (code 118)", PixelCoding::Bits, RowLayout::Bits, 1, Rgb},
     // Signed bump-map codes: U, V, W, Q are R, G, B, A.
@@ -295,11 +301,11 @@ constexpr DdsFormat Formats[] = {
     // Luminance and alpha-only headers: the standard masks stand in for
     // masks that do not select bits inside the pixel (some writers put
     // 0xff000000 in an 8-bit luminance file).
-    maskRow(FormatKey::Luminance, 8, "L8", 8, Luminance, 0xFF, 0, 0, 0, false, Rgb),
-    maskRow(FormatKey::LuminanceAlpha, 8, "A4L4", 8, Luminance, 0x0F, 0, 0, 0xF0, true, Rgba),
-    maskRow(FormatKey::Luminance, 16, "L16", 16, Luminance, 0xFFFF, 0, 0, 0, false, Rgb),
-    maskRow(FormatKey::LuminanceAlpha, 16, "A8L8", 16, Luminance, 0x00FF, 0, 0, 0xFF00, true, Rgba),
-    maskRow(FormatKey::AlphaOnly, 8, "A8", 8, MaskSource::AlphaOnly, 0, 0, 0, 0xFF, true, Rgba),
+    maskRow(FormatKey::Luminance, 8, "L8", 8, Luminance, 0xFF, 0, 0, 0, Rgb),
+    maskRow(FormatKey::LuminanceAlpha, 8, "A4L4", 8, Luminance, 0x0F, 0, 0, 0xF0, Rgba),
+    maskRow(FormatKey::Luminance, 16, "L16", 16, Luminance, 0xFFFF, 0, 0, 0, Rgb),
+    maskRow(FormatKey::LuminanceAlpha, 16, "A8L8", 16, Luminance, 0x00FF, 0, 0, 0xFF00, Rgba),
+    maskRow(FormatKey::AlphaOnly, 8, "A8", 8, MaskSource::AlphaOnly, 0, 0, 0, 0xFF, Rgba),
     // The palette flag, and the bump flags whose masks select signed
     // channels (see planFields).
     paletteRow(Palette, 8, "P8 (palette flag)", PaletteLayout::P8),
@@ -311,17 +317,16 @@ constexpr DdsFormat Formats[] = {
     // 8 bits), FLOAT, SNORM, and UINT and SINT as the UNORM or SNORM layout
     // of their bits (R8G8B8A8_UINT and R10G10B10A2_UINT are mask twins,
     // always Rgba).
-    DDS_INTEGER_ROWS("R8G8B8A8", 28, 30, 8, 4, fixed, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true),
-    DDS_INTEGER_ROWS("R8G8", 49, 50, 8, 2, maskRow, 16, Fixed, 0xFF, 0xFF00, 0, 0, false, Rgb),
-    DDS_INTEGER_ROWS("R8", 61, 62, 8, 1, maskRow, 8, Fixed, 0xFF, 0xFF, 0xFF, 0, false, Rgb),
+    DDS_INTEGER_ROWS("R8G8B8A8", 28, 30, 8, 4, fixed, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000),
+    DDS_INTEGER_ROWS("R8G8", 49, 50, 8, 2, maskRow, 16, Fixed, 0xFF, 0xFF00, 0, 0, Rgb),
+    DDS_INTEGER_ROWS("R8", 61, 62, 8, 1, maskRow, 8, Fixed, 0xFF, 0xFF, 0xFF, 0, Rgb),
     DDS_INTEGER_ROWS("R16G16B16A16", 11, 12, 16, 4, wideRow, Unorm16, 4, Rgba),
     DDS_INTEGER_ROWS("R16G16", 35, 36, 16, 2, wideRow, Unorm16, 2, Rgb),
     DDS_INTEGER_ROWS("R16", 56, 57, 16, 1, wideRow, Unorm16, 1, Rgb),
     DDS_32_BIT_ROWS("R32G32B32A32", 2, 4), DDS_32_BIT_ROWS("R32G32B32", 6, 3),
     DDS_32_BIT_ROWS("R32G32", 16, 2), DDS_32_BIT_ROWS("R32", 41, 1),
     // Depth and stencil; 1-bit; YUV and packed 4:2:2 RGB.
-    fixed(Dxgi, 25, "R10G10B10A2_UINT", 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, true),
-    wideRow(Dxgi, 55, "D16_UNORM", Unorm16, 1, Rgb),
+    fixed(Dxgi, 25, "R10G10B10A2_UINT", 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000),
     wideRow(Dxgi, 40, "D32_FLOAT", Float32, 1, Rgb),
     greyRow(45, "D24_UNORM_S8_UINT (depth)", 4, ddsField(Unsigned, 0xFFFFFF)),
     greyRow(46, "R24_UNORM_X8_TYPELESS", 4, ddsField(Unsigned, 0xFFFFFF)),
@@ -330,7 +335,7 @@ constexpr DdsFormat Formats[] = {
     greyRow(47, "X24_TYPELESS_G8_UINT (stencil)", 4, ddsField(Unsigned, 0xFF000000)),
     greyRow(22, "X32_TYPELESS_G8X24_UINT (stencil)", 8, ddsField(Unsigned, 0xFF, 4)),
     DdsFormat{Dxgi, 66, "R1_UNORM", PixelCoding::Bits, RowLayout::Bits, 1, Rgb},
-    fixed(Dxgi, 191, "A4B4G4R4_UNORM", 16, 0xF000, 0x0F00, 0x00F0, 0x000F, true),
+    fixed(Dxgi, 191, "A4B4G4R4_UNORM", 16, 0xF000, 0x0F00, 0x00F0, 0x000F),
     yuvRow(Dxgi, 68, "R8G8_B8G8_UNORM", YuvLayout::Rgbg, Rgb),
     yuvRow(Dxgi, 69, "G8R8_G8B8_UNORM", YuvLayout::Grgb, Rgb),
     yuvRow(Dxgi, 100, "AYUV", YuvLayout::Ayuv, Rgba),
@@ -345,13 +350,8 @@ constexpr DdsFormat Formats[] = {
 
     // DXGI formats of the DX10 record.  BC3 and BC5 in a file whose pixel
     // format carries the normal-map flag decode as normal maps.
-    wideRow(Dxgi, 10, "R16G16B16A16_FLOAT", Float16, 4, Rgba),
-    fixed(Dxgi, 24, "R10G10B10A2_UNORM", 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000, true),
     wideRow(Dxgi, 26, "R11G11B10_FLOAT", WideLayout::R11G11B10, 3, Rgb),
-    fixed(Dxgi, 29, "R8G8B8A8_UNORM_SRGB", 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000, true),
-    wideRow(Dxgi, 34, "R16G16_FLOAT", Float16, 2, Rgb),
-    wideRow(Dxgi, 54, "R16_FLOAT", Float16, 1, Rgb),
-    maskRow(Dxgi, 65, "A8_UNORM", 8, Fixed, 0, 0, 0, 0xFF, true, Rgba),
+    fixed(Dxgi, 29, "R8G8B8A8_UNORM_SRGB", 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000),
     wideRow(Dxgi, 67, "R9G9B9E5_SHAREDEXP", WideLayout::R9G9B9E5, 3, Rgb),
     xrBiasRow(Dxgi, 89, "R10G10B10_XR_BIAS_A2_UNORM"),
     DDS_BC_ROWS(70, "BC1", B::Dxt1, Transparency),
@@ -363,16 +363,11 @@ constexpr DdsFormat Formats[] = {
     blockRow(Dxgi, 82, "BC5_TYPELESS", B::Bc5, Rgb, B::Bc5Normal),
     blockRow(Dxgi, 83, "BC5_UNORM", B::Bc5, Rgb, B::Bc5Normal),
     blockRow(Dxgi, 84, "BC5_SNORM", B::Bc5Signed, Rgb, B::Bc5SignedNormal),
-    fixed(Dxgi, 85, "B5G6R5_UNORM", 16, 0xF800, 0x07E0, 0x001F, 0, false),
-    fixed(Dxgi, 86, "B5G5R5A1_UNORM", 16, 0x7C00, 0x03E0, 0x001F, 0x8000, true),
-    fixed(Dxgi, 87, "B8G8R8A8_UNORM", 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, true),
-    fixed(Dxgi, 88, "B8G8R8X8_UNORM", 32, 0xFF0000, 0xFF00, 0xFF, 0, false),
-    fixed(Dxgi, 91, "B8G8R8A8_UNORM_SRGB", 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, true),
-    fixed(Dxgi, 93, "B8G8R8X8_UNORM_SRGB", 32, 0xFF0000, 0xFF00, 0xFF, 0, false),
+    fixed(Dxgi, 91, "B8G8R8A8_UNORM_SRGB", 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
+    fixed(Dxgi, 93, "B8G8R8X8_UNORM_SRGB", 32, 0xFF0000, 0xFF00, 0xFF, 0),
     blockRow(Dxgi, 95, "BC6H_UF16", B::Bc6h, Rgb),
     blockRow(Dxgi, 96, "BC6H_SF16", B::Bc6hSigned, Rgb),
     DDS_BC_ROWS(97, "BC7", B::Bc7, Rgba),
-    fixed(Dxgi, 115, "B4G4R4A4_UNORM", 16, 0x0F00, 0x00F0, 0x000F, 0xF000, true),
 
     // The mobile block formats: ETC1 decodes as ETC2 RGB; the sRGB codes as
     // the plain ones, bytes as stored.
@@ -403,21 +398,17 @@ constexpr DdsFormat Formats[] = {
     // height, and for the 10 and 12 sizes also their hex digits.
     DDS_ASTC_ROWS(0, 4, 4), DDS_ASTC_ROWS(1, 5, 4), DDS_ASTC_ROWS(2, 5, 5), DDS_ASTC_ROWS(3, 6, 5),
     DDS_ASTC_ROWS(4, 6, 6), DDS_ASTC_ROWS(5, 8, 5), DDS_ASTC_ROWS(6, 8, 6), DDS_ASTC_ROWS(7, 8, 8),
-    DDS_ASTC_ROWS(8, 10, 5), DDS_ASTC_ROWS(9, 10, 6), DDS_ASTC_ROWS(10, 10, 8), DDS_ASTC_ROWS(11, 10, 10),
-    DDS_ASTC_ROWS(12, 12, 10), DDS_ASTC_ROWS(13, 12, 12),
-    mobileRow("ASA5", "ASTC 10x5 (ASA5)", B::Astc10x5, Rgba),
-    mobileRow("ASA6", "ASTC 10x6 (ASA6)", B::Astc10x6, Rgba),
-    mobileRow("ASA8", "ASTC 10x8 (ASA8)", B::Astc10x8, Rgba),
-    mobileRow("ASAA", "ASTC 10x10 (ASAA)", B::Astc10x10, Rgba),
-    mobileRow("ASCA", "ASTC 12x10 (ASCA)", B::Astc12x10, Rgba),
-    mobileRow("ASCC", "ASTC 12x12 (ASCC)", B::Astc12x12, Rgba),
+    DDS_ASTC_HEX_ROWS(8, 10, 5, "A", "5"), DDS_ASTC_HEX_ROWS(9, 10, 6, "A", "6"), DDS_ASTC_HEX_ROWS(10, 10, 8, "A", "8"),
+    DDS_ASTC_HEX_ROWS(11, 10, 10, "A", "A"), DDS_ASTC_HEX_ROWS(12, 12, 10, "C", "A"), DDS_ASTC_HEX_ROWS(13, 12, 12, "C", "C"),
 };
 
+#undef DDS_TWIN_ROWS
 #undef DDS_BIT_COUNT_ROWS
 #undef DDS_BC_ROWS
 #undef DDS_INTEGER_ROWS
 #undef DDS_32_BIT_ROWS
 #undef DDS_ASTC_ROWS
+#undef DDS_ASTC_HEX_ROWS
 
 // Codes refused with a reason of their own, `first` to `last`: those that
 // no row above names.

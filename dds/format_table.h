@@ -96,8 +96,8 @@ struct DdsFormat {
     uint32_t declaredBlockBytes = 0;  // non-zero: pixels whose level is declared as w/4 x h/4 blocks of this size
     uint32_t prefixBytes = 0;  // bytes between the header and the image: a palette's entries
     MaskSource maskSource = MaskSource::Header;
-    uint32_t masks[4] = {};    // red, green, blue, alpha, for MaskSource::Fixed and as the standard masks
-    bool alphaMask = false;    // the alpha mask is valid (MaskSource::Fixed)
+    uint32_t masks[4] = {};    // red, green, blue, alpha, for MaskSource::Fixed and as the standard masks;
+                               // an alpha mask of 0: no alpha
     WideFormat wide{};         // PixelCoding::Wide
     FieldLayout fields{};      // PixelCoding::Fields; for bump pixel formats the kinds the header's masks take
     YuvLayout yuv{};           // PixelCoding::Yuv

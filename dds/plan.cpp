@@ -54,12 +54,13 @@ DdsPixelFormat pixelMasks(const DdsFormat &format, const DdsPixelFormat &header)
     if (format.maskSource == MaskSource::Header) return legacyMasks(header);
     const uint32_t bits = format.unitBytes * 8;
     const uint32_t *m = format.masks;
-    DdsPixelFormat pixels{32, format.alphaMask ? DdsPixelAlpha : 0, 0, bits, m[0], m[1], m[2], m[3]};
+    const bool alpha = m[3] != 0;
+    DdsPixelFormat pixels{32, alpha ? DdsPixelAlpha : 0, 0, bits, m[0], m[1], m[2], m[3]};
     if (format.maskSource == MaskSource::Luminance) {
-        const bool headerMasks = inside(header.rBitMask, bits) && (!format.alphaMask || inside(header.aBitMask, bits));
+        const bool headerMasks = inside(header.rBitMask, bits) && (!alpha || inside(header.aBitMask, bits));
         const uint32_t luminance = headerMasks ? header.rBitMask : m[0];
         pixels.rBitMask = pixels.gBitMask = pixels.bBitMask = luminance;
-        pixels.aBitMask = format.alphaMask ? (headerMasks ? header.aBitMask : m[3]) : 0;
+        pixels.aBitMask = alpha ? (headerMasks ? header.aBitMask : m[3]) : 0;
     } else if (format.maskSource == MaskSource::AlphaOnly) {
         pixels.aBitMask = inside(header.aBitMask, bits) ? header.aBitMask : m[3];
     }
@@ -300,6 +301,7 @@ DdsRefusal scanTransparency(const DdsSource &source, const TextureType *reported
 
 DdsRefusal plan(const DdsSource &source, const TextureType *reported, const DdsImageChoice &choice,
                 DdsPlan *plan) {
+    *plan = DdsPlan{};
     uint64_t headerEnd = 0;
     DdsRefusal refusal = readHeaders(source, plan, &headerEnd);
     if (refusal == DdsRefusal::Accepted) refusal = findFormat(plan);
@@ -363,12 +365,10 @@ bool ddsSetChunkRows(DdsPlan *plan, uint32_t rows) {
 }
 
 DdsRefusal ddsPlanImage(const DdsSource &source, DdsPlan *out, const DdsImageChoice &choice) {
-    *out = DdsPlan{};
     return plan(source, nullptr, choice, out);
 }
 
 DdsRefusal ddsPlanReportedImage(const DdsSource &source, TextureType reported, DdsPlan *out,
                                 const DdsImageChoice &choice) {
-    *out = DdsPlan{};
     return plan(source, &reported, choice, out);
 }

@@ -14,19 +14,14 @@ constexpr RefusalWords Words[] = {DDS_REFUSALS(DDS_REFUSAL_WORDS)};
 #undef DDS_REFUSAL_WORDS
 static_assert(sizeof Words / sizeof Words[0] == static_cast<size_t>(DdsRefusal::Count), "one entry for each refusal");
 
-const RefusalWords *wordsOf(DdsRefusal refusal) {
+const RefusalWords &wordsOf(DdsRefusal refusal) {
+    static constexpr RefusalWords Unknown{"Unknown", "unknown reason"};
     const auto index = static_cast<size_t>(refusal);
-    return index < static_cast<size_t>(DdsRefusal::Count) ? &Words[index] : nullptr;
+    return index < static_cast<size_t>(DdsRefusal::Count) ? Words[index] : Unknown;
 }
 
 }  // namespace
 
-const char *ddsRefusalName(DdsRefusal refusal) {
-    const RefusalWords *words = wordsOf(refusal);
-    return words != nullptr ? words->name : "Unknown";
-}
+const char *ddsRefusalName(DdsRefusal refusal) { return wordsOf(refusal).name; }
 
-const char *ddsRefusalText(DdsRefusal refusal) {
-    const RefusalWords *words = wordsOf(refusal);
-    return words != nullptr ? words->text : "unknown reason";
-}
+const char *ddsRefusalText(DdsRefusal refusal) { return wordsOf(refusal).text; }

@@ -41,15 +41,14 @@ uint64_t levelBytes(const DdsFormat &format, uint32_t width, uint32_t height) {
     return ddsLevelRows(format, width, height).bytes;
 }
 
-uint32_t presentFaces(const DdsTexture &texture) {
-    uint32_t count = 0;
-    for (uint32_t faces = texture.faces; faces != 0; faces &= faces - 1) ++count;
-    return count;
-}
-
 // Face `face` among the faces the elements hold: how many come before it.
-uint32_t facesBefore(const DdsTexture &texture, uint32_t face) {
-    return presentFaces(DdsTexture{0, 0, 0, 0, 0, texture.faces & ((1u << face) - 1), false});
+uint32_t facesBefore(const DdsTexture &texture, uint32_t face) { return ddsFaceCount(texture.faces & ((1u << face) - 1)); }
+
+// The images of one face of one element: every level's slices.
+uint64_t imagesPerFace(const DdsTexture &texture) {
+    uint64_t images = 0;
+    for (uint32_t level = 0; level < texture.levels; ++level) images += ddsLevelSlices(texture, level);
+    return images;
 }
 
 }  // namespace
@@ -73,6 +72,18 @@ DdsTexture ddsTextureOf(const DdsHeader &header, const DdsHeaderDx10 *dx10) {
 
 uint32_t ddsLevelSlices(const DdsTexture &texture, uint32_t level) { return ddsLevelSide(texture.depth, level); }
 
+uint32_t ddsFaceCount(uint32_t faces) {
+    uint32_t count = 0;
+    for (; faces != 0; faces &= faces - 1) ++count;
+    return count;
+}
+
+uint32_t ddsNthFace(uint32_t faces, uint32_t n) {
+    uint32_t face = 0;
+    while ((faces >> face & 1) == 0 || n-- != 0) ++face;
+    return face;
+}
+
 DdsRefusal ddsChooseImage(const DdsTexture &texture, const DdsImageChoice &choice, DdsImageIndex *image) {
     image->level = static_cast<uint32_t>(nearest(choice.level, texture.levels));
     image->element = static_cast<uint32_t>(nearest(choice.element, texture.elements));
@@ -88,20 +99,14 @@ DdsRefusal ddsChooseImage(const DdsTexture &texture, const DdsImageChoice &choic
 }
 
 uint64_t ddsImageCount(const DdsTexture &texture) {
-    uint64_t perFace = 0;
-    for (uint32_t level = 0; level < texture.levels; ++level) perFace += ddsLevelSlices(texture, level);
-    return uint64_t{texture.elements} * presentFaces(texture) * perFace;
+    return uint64_t{texture.elements} * ddsFaceCount(texture.faces) * imagesPerFace(texture);
 }
 
 DdsImageIndex ddsImageAt(const DdsTexture &texture, uint64_t n) {
-    uint64_t perFace = 0;
-    for (uint32_t level = 0; level < texture.levels; ++level) perFace += ddsLevelSlices(texture, level);
-    const uint64_t perElement = perFace * presentFaces(texture);
+    const uint64_t perFace = imagesPerFace(texture), perElement = perFace * ddsFaceCount(texture.faces);
     DdsImageIndex image{static_cast<uint32_t>(n / perElement), 0, 0, 0};
     uint64_t rest = n % perElement;
-    for (uint32_t k = static_cast<uint32_t>(rest / perFace); ; ++image.face) {
-        if ((texture.faces >> image.face & 1) != 0 && k-- == 0) break;
-    }
+    image.face = ddsNthFace(texture.faces, static_cast<uint32_t>(rest / perFace));
     rest %= perFace;
     while (rest >= ddsLevelSlices(texture, image.level)) rest -= ddsLevelSlices(texture, image.level++);
     image.slice = static_cast<uint32_t>(rest);
@@ -111,16 +116,14 @@ DdsImageIndex ddsImageAt(const DdsTexture &texture, uint64_t n) {
 DdsImageSpan ddsImageSpan(const DdsTexture &texture, const DdsFormat &format, const DdsImageIndex &image) {
     uint64_t chain = 0;  // the bytes of one face of one element: every level and slice
     uint64_t before = 0; // the bytes of the levels before image.level
+    uint64_t imageBytes = 0;
     for (uint32_t level = 0; level < texture.levels; ++level) {
         const uint64_t bytes = levelBytes(format, ddsLevelSide(texture.width, level),
                                           ddsLevelSide(texture.height, level));
-        const uint64_t slices = saturatingMul(bytes, ddsLevelSlices(texture, level));
-        if (level == image.level) before = chain;
-        chain = saturatingAdd(chain, slices);
+        if (level == image.level) before = chain, imageBytes = bytes;
+        chain = saturatingAdd(chain, saturatingMul(bytes, ddsLevelSlices(texture, level)));
     }
-    const uint64_t imageBytes = levelBytes(format, ddsLevelSide(texture.width, image.level),
-                                            ddsLevelSide(texture.height, image.level));
-    const uint64_t faces = uint64_t{image.element} * presentFaces(texture) + facesBefore(texture, image.face);
+    const uint64_t faces = uint64_t{image.element} * ddsFaceCount(texture.faces) + facesBefore(texture, image.face);
     uint64_t offset = saturatingMul(faces, chain);
     offset = saturatingAdd(offset, before);
     offset = saturatingAdd(offset, saturatingMul(image.slice, imageBytes));

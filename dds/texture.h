@@ -84,6 +84,11 @@ DdsRefusal ddsChooseImage(const DdsTexture &texture, const DdsImageChoice &choic
 uint64_t ddsImageCount(const DdsTexture &texture);
 DdsImageIndex ddsImageAt(const DdsTexture &texture, uint64_t n);
 
+// The faces that `faces` has (bit f: face f), and the one of them that
+// comes `n`-th (from 0) in the order files store them.
+uint32_t ddsFaceCount(uint32_t faces);
+uint32_t ddsNthFace(uint32_t faces, uint32_t n);
+
 // The slices level `level` holds.
 uint32_t ddsLevelSlices(const DdsTexture &texture, uint32_t level);
 

@@ -81,33 +81,15 @@ void decodeLayoutRow(const DdsLevelDecoder &level, const RowPlacement &rows, con
     level.layout.kernel(level.layout.state, source, secondPlane, level.plan->width, destinations);
 }
 
-void decodeSourceRow(const DdsLevelDecoder &level, const RowPlacement &rows, const uint8_t *source,
-                     const uint8_t *secondPlane, uint32_t sourceRow) {
-    if (level.plan->format->coding == PixelCoding::Blocks) {
-        decodeBlockRow(level, rows, source, sourceRow);
-    } else {
-        decodeLayoutRow(level, rows, source, secondPlane, sourceRow);
-    }
-}
-
 // The cells of a cross, column and row, of the faces +X, -X, +Y, -Y, +Z,
 // -Z: +Y above +Z, -Y below it, and -X, +Z, +X, -Z across the middle row.
 constexpr uint32_t CrossColumn[ddsCubeFaces] = {2, 0, 1, 1, 1, 3};
 constexpr uint32_t CrossRow[ddsCubeFaces] = {1, 1, 0, 2, 1, 1};
 
-uint32_t countBits(uint32_t bits) {
-    uint32_t count = 0;
-    for (; bits != 0; bits &= bits - 1) ++count;
-    return count;
-}
+uint32_t countBits(uint32_t bits) { return ddsFaceCount(bits); }
 
 // The face of part `part` of a cross: the part-th face the file holds.
-uint32_t faceOfPart(const DdsPlan &plan, uint32_t part) {
-    uint32_t face = 0;
-    for (uint32_t left = part;; ++face) {
-        if ((plan.crossFaces >> face & 1) != 0 && left-- == 0) return face;
-    }
-}
+uint32_t faceOfPart(const DdsPlan &plan, uint32_t part) { return ddsNthFace(plan.crossFaces, part); }
 
 // The chunks of one image (a face of a cross).
 uint32_t imageChunks(const DdsPlan &plan) {
@@ -280,10 +262,14 @@ void ddsDecodeChunk(const DdsLevelDecoder &level, uint32_t index, uint8_t *chunk
     // memory is fastest written.
     const size_t firstPlaneBytes = plan.sourceRowBytes - plan.secondPlaneRowBytes;
     const uint8_t *secondPlane = chunk + count * firstPlaneBytes;
+    const bool blocks = plan.format->coding == PixelCoding::Blocks;
     for (uint32_t n = 0; n < count; ++n) {
         const uint32_t i = rows.reverse ? count - 1 - n : n;
-        decodeSourceRow(level, rows, chunk + i * firstPlaneBytes, secondPlane + size_t{i} * plan.secondPlaneRowBytes,
-                        first + i);
+        if (blocks) {
+            decodeBlockRow(level, rows, chunk + i * firstPlaneBytes, first + i);
+        } else {
+            decodeLayoutRow(level, rows, chunk + i * firstPlaneBytes, secondPlane + size_t{i} * plan.secondPlaneRowBytes, first + i);
+        }
     }
     if (plan.unpremultiply) unpremultiplyChunk(plan, rows, index);
 }

@@ -72,8 +72,8 @@ struct Shuffle {
 Shuffle shuffleOf(const UncompressedConverter &converter) {
     Shuffle shuffle{converter.constantBits, {}, {}};
     for (int c = 0; c < 4; ++c) {
-        shuffle.shift[c] = converter.shift[c];
-        shuffle.keep[c] = converter.mask[c] != 0 ? 0xFFu : 0u;
+        shuffle.shift[c] = converter.layout.channels[c].shift;
+        shuffle.keep[c] = converter.layout.channels[c].mask != 0 ? 0xFFu : 0u;
     }
     return shuffle;
 }
@@ -216,8 +216,9 @@ void channelTableRow(const LayoutState &state, const uint8_t *source, const uint
     const UncompressedConverter &converter = state.masks;
     const uint8_t *t0 = converter.channelTables[0], *t1 = converter.channelTables[1];
     const uint8_t *t2 = converter.channelTables[2], *t3 = converter.channelTables[3];
-    const uint32_t m0 = converter.mask[0], m1 = converter.mask[1], m2 = converter.mask[2], m3 = converter.mask[3];
-    const uint32_t s0 = converter.shift[0], s1 = converter.shift[1], s2 = converter.shift[2], s3 = converter.shift[3];
+    const ChannelRule *rules = converter.layout.channels;
+    const uint32_t m0 = rules[0].mask, m1 = rules[1].mask, m2 = rules[2].mask, m3 = rules[3].mask;
+    const uint32_t s0 = rules[0].shift, s1 = rules[1].shift, s2 = rules[2].shift, s3 = rules[3].shift;
     const uint32_t constantBits = converter.constantBits;
     for (uint32_t x = 0; x < width; ++x) {
         const uint32_t p = ddsLoadPixel(source + PixelBytes * size_t{x}, PixelBytes);
@@ -241,9 +242,10 @@ struct MultiplyLanes {
     explicit MultiplyLanes(const UncompressedConverter &converter) {
         for (int c = 0; c < 4; ++c) {
             // Pixels of 16 bits are masked in 16-bit lanes, of 32 in 32-bit ones.
-            mask[c] = converter.layout.pixelBytes == 2 ? _mm_set1_epi16(static_cast<short>(converter.mask[c]))
-                                                       : _mm_set1_epi32(static_cast<int>(converter.mask[c]));
-            shift[c] = _mm_cvtsi32_si128(static_cast<int>(converter.shift[c]));
+            const ChannelRule &rule = converter.layout.channels[c];
+            mask[c] = converter.layout.pixelBytes == 2 ? _mm_set1_epi16(static_cast<short>(rule.mask))
+                                                       : _mm_set1_epi32(static_cast<int>(rule.mask));
+            shift[c] = _mm_cvtsi32_si128(static_cast<int>(rule.shift));
             preShift[c] = _mm_cvtsi32_si128(static_cast<int>(converter.preShift[c]));
             multiplier[c] = _mm_set1_epi16(static_cast<short>(converter.multiplier[c]));
         }
@@ -383,15 +385,13 @@ LayoutRowKernel portableKernel(uint64_t pixelCount, uint32_t bytesPerPixel, Unco
     }
 }
 
-// What every method reads: each channel's mask and shift (both 0 for a
-// constant channel) and the constants in place.
+// What every method reads: the layout, whose constant channels have mask
+// and shift 0, and their constants in place.
 void prepareChannels(const UncompressedLayout &layout, UncompressedConverter *converter) {
     converter->layout = layout;
     converter->constantBits = 0;
     for (uint32_t c = 0; c < 4; ++c) {
         const ChannelRule &rule = layout.channels[c];
-        converter->mask[c] = rule.mask;
-        converter->shift[c] = rule.shift;
         converter->preShift[c] = converter->multiplier[c] = 0;
         if (rule.mask == 0) converter->constantBits |= uint32_t{rule.constant} << (8 * c);
     }

@@ -61,8 +61,6 @@ constexpr uint32_t ddsConverterTableEntries = 1024;
 struct UncompressedConverter {
     UncompressedLayout layout;
     uint32_t constantBits;  // the constants of the channels whose mask is 0, in place
-    uint32_t mask[4];       // per channel: mask (0 for a constant channel)
-    uint32_t shift[4];      // per channel: the rule's shift
     uint32_t preShift[4];   // multiplications: the value is shifted left by this...
     uint32_t multiplier[4]; // ...and multiplied by this, keeping the high 16 bits of the product
     uint32_t pixelTable[256];                            // 8-bit pixels: RGBA word of each value

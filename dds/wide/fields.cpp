@@ -32,9 +32,8 @@ FieldReader readerOf(const Field &field) {
 // the pixel.
 uint32_t wordAt(const uint8_t *pixel, uint32_t offset, uint32_t pixelBytes) {
     if (offset + 4 <= pixelBytes) return ddsLoad32(pixel + offset);
-    const uint32_t end = offset + 4 < pixelBytes ? offset + 4 : pixelBytes;
     uint32_t word = 0;
-    for (uint32_t i = end; i > offset; --i) word = word << 8 | pixel[i - 1];
+    for (uint32_t i = pixelBytes; i > offset; --i) word = word << 8 | pixel[i - 1];
     return word;
 }
 
@@ -43,13 +42,12 @@ uint32_t fieldValue(const FieldReader &reader, const uint8_t *pixel, uint32_t pi
 }
 
 // A signed field's value, -2^(n-1) counting as -(2^(n-1) - 1), limited to
-// the 8-bit range that NormalZ reads.
+// the 8-bit range that NormalZ reads (a 1-bit field holds only 0).
 int32_t signedByteValue(const FieldReader &reader, const uint8_t *pixel, uint32_t pixelBytes) {
     if (reader.bits < 2) return 0;
-    const int64_t half = int64_t{1} << (reader.bits - 1);
-    const int64_t raw = fieldValue(reader, pixel, pixelBytes);
-    const int64_t value = raw >= half ? raw - 2 * half : raw;
-    return static_cast<int32_t>(value < -127 ? -127 : value > 127 ? 127 : value);
+    const uint32_t raw = fieldValue(reader, pixel, pixelBytes);
+    const int32_t value = reader.bits < 32 ? ddsSignExtend(raw, reader.bits) : static_cast<int32_t>(raw);
+    return value < -127 ? -127 : value > 127 ? 127 : value;
 }
 
 // 128 + round(sqrt(127^2 - u^2 - v^2)), which is the NormalZ rule with the

@@ -9,16 +9,6 @@
 
 namespace {
 
-// mantissa * 2^(exponent - 24) to 8 bits: 255 * mantissa / 2^(24 - exponent)
-// rounded to nearest, ties up, in integers (255 * 511 + 2^23 fits easily).
-// At or above 1 it is 255; a zero mantissa is 0 at any exponent.
-uint8_t sharedExponentChannel(uint32_t mantissa, uint32_t exponent) {
-    if (exponent >= 24) return mantissa != 0 ? 255 : 0;
-    const uint32_t shift = 24 - exponent;  // 1 to 24
-    const uint32_t rounded = (255 * mantissa + (1u << (shift - 1))) >> shift;
-    return rounded > 255 ? 255 : static_cast<uint8_t>(rounded);
-}
-
 // How the colour values of the float layouts become bytes: by the plain
 // rule (the table unused), or, with an exposure or sRGB asked for, from
 // the image's HDR table, each value converted exactly to the half (half
@@ -27,8 +17,14 @@ uint8_t sharedExponentChannel(uint32_t mantissa, uint32_t exponent) {
 struct PlainValues {
     static uint8_t half(const DdsHdrTable *, uint32_t half) { return ddsHalfToUnorm8(half); }
     static uint8_t single(const DdsHdrTable *, uint32_t bits) { return ddsFloatToUnorm8(bits); }
+    // mantissa * 2^(exponent - 24) to 8 bits: 255 * mantissa / 2^(24 - exponent)
+    // rounded to nearest, ties up, in integers (255 * 511 + 2^23 fits easily).
+    // At or above 1 it is 255; a zero mantissa is 0 at any exponent.
     static uint8_t shared(const DdsHdrTable *, uint32_t mantissa, uint32_t exponent) {
-        return sharedExponentChannel(mantissa, exponent);
+        if (exponent >= 24) return mantissa != 0 ? 255 : 0;
+        const uint32_t shift = 24 - exponent;  // 1 to 24
+        const uint32_t rounded = (255 * mantissa + (1u << (shift - 1))) >> shift;
+        return rounded > 255 ? 255 : static_cast<uint8_t>(rounded);
     }
 };
 
