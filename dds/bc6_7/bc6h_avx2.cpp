@@ -240,65 +240,48 @@ DDS_TARGET_AVX2 inline void decodeBc6h(const uint8_t *block, const DdsHdrTable *
     storeRows<BytesPerPixel>(pixels, rows, column, last);
 }
 
-template <unsigned M, bool Signed, int BytesPerPixel>
-DDS_TARGET_AVX2 void bc6hBlock(const uint8_t *block, uint8_t *const *rows, size_t column, bool last) {
-    decodeBc6h<M, Signed, BytesPerPixel, Bytes::Rule>(block, nullptr, rows, column, last);
-}
-
 template <unsigned M, bool Signed, int BytesPerPixel, Bytes By>
-DDS_TARGET_AVX2 void mappedBc6hBlock(const DdsHdrTable *table, const uint8_t *block, uint8_t *const *rows,
-                                     size_t column, bool last) {
+DDS_TARGET_AVX2 void bc6hBlock(const DdsHdrTable *table, const uint8_t *block, uint8_t *const *rows, size_t column,
+                               bool last) {
     decodeBc6h<M, Signed, BytesPerPixel, By>(block, table, rows, column, last);
 }
 
 // The reserved modes: the plain decoder's zeros, with alpha 255 (0 is 0 in
 // every HDR table too).
 template <int BytesPerPixel>
-DDS_TARGET_AVX2 void bc6hReserved(const uint8_t *, uint8_t *const *rows, size_t column, bool last) {
+DDS_TARGET_AVX2 void bc6hReserved(const DdsHdrTable *, const uint8_t *, uint8_t *const *rows, size_t column,
+                                  bool last) {
     const __m256i black = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     storeRows<BytesPerPixel>({black, black}, rows, column, last);
 }
 
-template <int BytesPerPixel>
-DDS_TARGET_AVX2 void mappedBc6hReserved(const DdsHdrTable *, const uint8_t *block, uint8_t *const *rows, size_t column,
-                                        bool last) {
-    bc6hReserved<BytesPerPixel>(block, rows, column, last);
-}
-
-template <bool Signed, int P>
-constexpr BlockFn Bc6hBlocks[15] = {
-    bc6hBlock<0, Signed, P>,  bc6hBlock<1, Signed, P>,  bc6hBlock<2, Signed, P>,  bc6hBlock<3, Signed, P>,
-    bc6hBlock<4, Signed, P>,  bc6hBlock<5, Signed, P>,  bc6hBlock<6, Signed, P>,  bc6hBlock<7, Signed, P>,
-    bc6hBlock<8, Signed, P>,  bc6hBlock<9, Signed, P>,  bc6hBlock<10, Signed, P>, bc6hBlock<11, Signed, P>,
-    bc6hBlock<12, Signed, P>, bc6hBlock<13, Signed, P>, bc6hReserved<P>,
-};
-
-template <bool Signed>
-BlockRowKernel bc6hRow(int bytesPerPixel) {
-    return bytesPerPixel == 3 ? blockRow<3, Bc6hBlocks<Signed, 3>, kBc6hModeOfByte>
-                              : blockRow<4, Bc6hBlocks<Signed, 4>, kBc6hModeOfByte>;
-}
-
-using MappedBlockFn = void (*)(const DdsHdrTable *table, const uint8_t *block, uint8_t *const *rows, size_t column,
-                               bool last);
+using Bc6hBlockFn = void (*)(const DdsHdrTable *table, const uint8_t *block, uint8_t *const *rows, size_t column,
+                             bool last);
 
 template <bool Signed, int P, Bytes By>
-constexpr MappedBlockFn MappedBc6hBlocks[15] = {
-    mappedBc6hBlock<0, Signed, P, By>,  mappedBc6hBlock<1, Signed, P, By>,  mappedBc6hBlock<2, Signed, P, By>,
-    mappedBc6hBlock<3, Signed, P, By>,  mappedBc6hBlock<4, Signed, P, By>,  mappedBc6hBlock<5, Signed, P, By>,
-    mappedBc6hBlock<6, Signed, P, By>,  mappedBc6hBlock<7, Signed, P, By>,  mappedBc6hBlock<8, Signed, P, By>,
-    mappedBc6hBlock<9, Signed, P, By>,  mappedBc6hBlock<10, Signed, P, By>, mappedBc6hBlock<11, Signed, P, By>,
-    mappedBc6hBlock<12, Signed, P, By>, mappedBc6hBlock<13, Signed, P, By>, mappedBc6hReserved<P>,
+constexpr Bc6hBlockFn Bc6hBlocks[15] = {
+    bc6hBlock<0, Signed, P, By>,  bc6hBlock<1, Signed, P, By>,  bc6hBlock<2, Signed, P, By>,
+    bc6hBlock<3, Signed, P, By>,  bc6hBlock<4, Signed, P, By>,  bc6hBlock<5, Signed, P, By>,
+    bc6hBlock<6, Signed, P, By>,  bc6hBlock<7, Signed, P, By>,  bc6hBlock<8, Signed, P, By>,
+    bc6hBlock<9, Signed, P, By>,  bc6hBlock<10, Signed, P, By>, bc6hBlock<11, Signed, P, By>,
+    bc6hBlock<12, Signed, P, By>, bc6hBlock<13, Signed, P, By>, bc6hReserved<P>,
 };
 
+// A row of blocks, each through the function of its mode, its values'
+// bytes as `By` says (`table` is not read by the rule's).
 template <bool Signed, int BytesPerPixel, Bytes By>
-DDS_TARGET_AVX2 void mappedBlocks(const DdsHdrTable &table, const uint8_t *blocks, uint32_t blockCount,
-                                  uint8_t *const *rows) {
+DDS_TARGET_AVX2 void bc6hBlocks(const DdsHdrTable *table, const uint8_t *blocks, uint32_t blockCount,
+                                uint8_t *const *rows) {
     for (uint32_t b = 0; b < blockCount; ++b) {
         const uint8_t *block = blocks + size_t{b} * 16;
-        MappedBc6hBlocks<Signed, BytesPerPixel, By>[kBc6hModeOfByte.values[block[0]]](
-            &table, block, rows, size_t{b} * 4 * BytesPerPixel, b + 1 == blockCount);
+        Bc6hBlocks<Signed, BytesPerPixel, By>[kBc6hModeOfByte.values[block[0]]](
+            table, block, rows, size_t{b} * 4 * BytesPerPixel, b + 1 == blockCount);
     }
+}
+
+template <bool Signed, int BytesPerPixel>
+void bc6hRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
+    bc6hBlocks<Signed, BytesPerPixel, Bytes::Rule>(nullptr, blocks, blockCount, rows);
 }
 
 // A row of blocks through the image's HDR table: its arithmetic where it
@@ -306,17 +289,19 @@ DDS_TARGET_AVX2 void mappedBlocks(const DdsHdrTable &table, const uint8_t *block
 template <bool Signed, int BytesPerPixel>
 void mappedBc6hRow(const DdsHdrTable &table, const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
     if (table.scaled) {
-        mappedBlocks<Signed, BytesPerPixel, Bytes::Scaled>(table, blocks, blockCount, rows);
+        bc6hBlocks<Signed, BytesPerPixel, Bytes::Scaled>(&table, blocks, blockCount, rows);
     } else {
-        mappedBlocks<Signed, BytesPerPixel, Bytes::Table>(table, blocks, blockCount, rows);
+        bc6hBlocks<Signed, BytesPerPixel, Bytes::Table>(&table, blocks, blockCount, rows);
     }
 }
 
 }  // namespace
 
 BlockRowKernel ddsBc6hKernelAvx2(BlockFormat format, int bytesPerPixel) {
-    if (format == BlockFormat::Bc6hSigned) return bc6hRow<true>(bytesPerPixel);
-    return format == BlockFormat::Bc6h ? bc6hRow<false>(bytesPerPixel) : nullptr;
+    const bool rgb = bytesPerPixel == 3;
+    if (format == BlockFormat::Bc6hSigned) return rgb ? bc6hRow<true, 3> : bc6hRow<true, 4>;
+    if (format == BlockFormat::Bc6h) return rgb ? bc6hRow<false, 3> : bc6hRow<false, 4>;
+    return nullptr;
 }
 
 MappedBlockRowKernel ddsBc6hMappedKernelAvx2(BlockFormat format, int bytesPerPixel) {
