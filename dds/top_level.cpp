@@ -86,11 +86,6 @@ void decodeLayoutRow(const DdsLevelDecoder &level, const RowPlacement &rows, con
 constexpr uint32_t CrossColumn[ddsCubeFaces] = {2, 0, 1, 1, 1, 3};
 constexpr uint32_t CrossRow[ddsCubeFaces] = {1, 1, 0, 2, 1, 1};
 
-uint32_t countBits(uint32_t bits) { return ddsFaceCount(bits); }
-
-// The face of part `part` of a cross: the part-th face the file holds.
-uint32_t faceOfPart(const DdsPlan &plan, uint32_t part) { return ddsNthFace(plan.crossFaces, part); }
-
 // The chunks of one image (a face of a cross).
 uint32_t imageChunks(const DdsPlan &plan) {
     return plan.sourceRows / plan.rowsPerChunk + (plan.sourceRows % plan.rowsPerChunk != 0 ? 1 : 0);
@@ -107,8 +102,8 @@ void placeCross(const DdsPlan &plan, uint8_t *pixels, bool reverseRows, DdsLevel
         if ((plan.crossFaces >> face & 1) != 0) filled[CrossRow[face]] |= 1u << CrossColumn[face];
     }
     bool cleared[3] = {};  // a face of the row of cells clears its empty cells
-    for (uint32_t part = 0; part < countBits(plan.crossFaces); ++part) {
-        const uint32_t face = faceOfPart(plan, part), cellRow = CrossRow[face];
+    for (uint32_t part = 0; part < ddsFaceCount(plan.crossFaces); ++part) {
+        const uint32_t face = ddsNthFace(plan.crossFaces, part), cellRow = CrossRow[face];
         level->rows[part] = RowPlacement{pixels + CrossColumn[face] * cellBytes, stride, plan.outputHeight,
                                          reverseRows, cellRow * plan.height};
         level->column[part] = CrossColumn[face];
@@ -221,7 +216,7 @@ bool ddsStartLevel(const DdsSource &source, const DdsPlan &plan, uint8_t *pixels
 }
 
 uint32_t ddsChunkCount(const DdsPlan &plan) {
-    return imageChunks(plan) * (plan.cross ? countBits(plan.crossFaces) : 1);
+    return imageChunks(plan) * (plan.cross ? ddsFaceCount(plan.crossFaces) : 1);
 }
 
 bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, uint8_t *chunk) {
@@ -229,7 +224,7 @@ bool ddsReadChunk(const DdsSource &source, const DdsPlan &plan, uint32_t index, 
         // The face's image, planned alike, where it starts.
         DdsPlan face = plan;
         face.cross = false;
-        face.dataOffset = plan.faceOffsets[faceOfPart(plan, index / imageChunks(plan))];
+        face.dataOffset = plan.faceOffsets[ddsNthFace(plan.crossFaces, index / imageChunks(plan))];
         face.secondPlaneOffset += face.dataOffset - plan.dataOffset;
         return ddsReadChunk(source, face, index % imageChunks(plan), chunk);
     }
