@@ -164,6 +164,26 @@ DDS_TARGET_AVX2 inline __m256i scaledBytes(__m256i halves, float halfScale) {
     return _mm256_cvttps_epi32(_mm256_add_ps(scaled, _mm256_set1_ps(0.5f)));
 }
 
+// The eight 32-bit words at byte offsets `offsets` of `bytes`.  Where the
+// compiler takes GCC's inline assembly, the gather is written out so that
+// its index is never register 4: qemu-user 7.2, which runs the 32-bit
+// suite on machines whose kernels run no 32-bit program, reads a VSIB
+// index of register 4 as no index at all (every lane then reads the
+// table's first word), as the ordinary SIB byte's index 4 means; with
+// eight vector registers the 32-bit build's compiler picks it often.
+DDS_TARGET_AVX2 inline __m256i gatherWords(const uint8_t *bytes, __m256i offsets) {
+#if defined(__GNUC__)
+    __m256i words = _mm256_setzero_si256(), lanes = _mm256_set1_epi32(-1);
+    __asm__("vpgatherdd %[lanes], (%[bytes],%[offsets],1), %[words]"
+            : [words] "+x"(words), [lanes] "+x"(lanes)
+            : [bytes] "r"(bytes), [offsets] "x"(offsets)
+            : "xmm4", "memory");
+    return words;
+#else
+    return _mm256_i32gather_epi32(reinterpret_cast<const int *>(bytes), offsets, 1);
+#endif
+}
+
 // Palette register `reg`: ((64 - w) e0 + w e1 + 32) >> 6 (rounding towards
 // minus infinity), as bytes.  Unsigned ends are 0x8000 down in their lanes,
 // and 64 * 0x8000 is put back.  From the HDR table, or scaled: each entry's
@@ -183,8 +203,7 @@ DDS_TARGET_AVX2 inline __m256i paletteBytes(__m256i ends, const Bc6hPalette &pal
         __m256i halves = halfLanes<Signed>(_mm256_srai_epi32(sums, 6));
         if constexpr (Signed) halves = _mm256_max_epi32(halves, _mm256_setzero_si256());
         if constexpr (By == Bytes::Scaled) return scaledBytes(halves, table->halfScale);
-        const __m256i words = _mm256_i32gather_epi32(reinterpret_cast<const int *>(table->bytes), halves, 1);
-        return _mm256_and_si256(words, _mm256_set1_epi32(0xFF));
+        return _mm256_and_si256(gatherWords(table->bytes, halves), _mm256_set1_epi32(0xFF));
     }
 }
 
@@ -306,14 +325,6 @@ BlockRowKernel ddsBc6hKernelAvx2(BlockFormat format, int bytesPerPixel) {
 
 MappedBlockRowKernel ddsBc6hMappedKernelAvx2(BlockFormat format, int bytesPerPixel) {
     const bool rgb = bytesPerPixel == 3;
-    // The 32-bit x86 build's mapped rows gave other bytes than the plain
-    // rule under qemu-i386 (sRGB 1.5 stops down: 0 where the table holds
-    // 8, the bytes gathered from the table), where the 64-bit build gives
-    // the rule's natively and under qemu-x86_64, and a lone gather from
-    // such a table gives the right bytes under qemu-i386: a cause not yet
-    // found.  That build takes the SSE2 tier for mapped rows, which gives
-    // the rule's bytes.
-    if (sizeof(void *) < 8) return nullptr;
     if (format == BlockFormat::Bc6hSigned) return rgb ? mappedBc6hRow<true, 3> : mappedBc6hRow<true, 4>;
     if (format == BlockFormat::Bc6h) return rgb ? mappedBc6hRow<false, 3> : mappedBc6hRow<false, 4>;
     return nullptr;
