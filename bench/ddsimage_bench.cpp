@@ -467,6 +467,39 @@ void benchCube(benchmark::State &state, std::string name, const BenchFormat *for
     benchImports(state, name, run);
 }
 
+// What bounds the cross of a layout that is little more than a copy: the
+// rows of six size x size faces of 4-byte pixels copied row by row into
+// one cross of 4 size x 3 size (its six empty cells cleared), or into six
+// face buffers; both count the faces' pixels.
+void benchCrossCopy(benchmark::State &state, std::string name, uint32_t size, bool cross) {
+    const size_t row = size_t{size} * 4, face = row * size;
+    const std::vector<uint8_t> faces(6 * face, 7);
+    std::vector<uint8_t> out(cross ? 12 * face : 6 * face);
+    const uint32_t cellOfFace[6] = {6, 4, 1, 9, 5, 7};  // row-major cells of +X, -X, +Y, -Y, +Z, -Z
+    auto copyCross = [&] {
+        for (uint32_t y = 0; y < 3 * size; ++y) {
+            for (uint32_t column = 0; column < 4; ++column) {
+                uint8_t *cell = out.data() + (size_t{y} * 4 + column) * row;
+                const uint32_t *f = std::find(cellOfFace, cellOfFace + 6, y / size * 4 + column);
+                if (f == cellOfFace + 6) std::memset(cell, 0, row);
+                else std::memcpy(cell, faces.data() + static_cast<size_t>(f - cellOfFace) * face + (y % size) * row, row);
+            }
+        }
+    };
+    Yardstick yardstick(out.size());
+    for (auto _ : state) {
+        yardstick.iteration(state, [&] {
+            if (cross) {
+                copyCross();
+            } else {
+                for (size_t at = 0; at < faces.size(); at += row) std::memcpy(out.data() + at, faces.data() + at, row);
+            }
+            benchmark::DoNotOptimize(out.data());
+        });
+    }
+    yardstick.report(state, name, 6.0 * size * size);
+}
+
 // The import of import/'s file with an exposure of 1.5 stops, or sRGB,
 // beside import/.../flipped: BC6H and the float layouts.
 void benchHdrImport(benchmark::State &state, std::string name, const BenchFormat *format, uint32_t size, bool srgb) {
@@ -589,6 +622,10 @@ void registerAll() {
             if (size == 1024) {
                 add("image/" + suffix + "/cross", benchCube, &format, size, true);
                 add("image/" + suffix + "/faces", benchCube, &format, size, false);
+            }
+            if (name == "BGRA8888") {
+                add("copy/" + std::to_string(size) + "/cross", benchCrossCopy, size, true);
+                add("copy/" + std::to_string(size) + "/faces", benchCrossCopy, size, false);
             }
         }
     }
