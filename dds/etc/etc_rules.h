@@ -87,8 +87,7 @@ constexpr EtcColour etcSubblockBase(const uint8_t *block, bool individual, bool 
 }
 
 // What each base byte gives, by mode ([0] individual, [1] differential):
-// the first subblock's channel in bits 0-7, the second's in bits 32-39,
-// and in differential mode etcSumOutside in bit 63.
+// the first subblock's channel in bits 0-7, the second's in bits 32-39.
 struct EtcBasePairs {
     uint64_t pairs[2][256];
 };
@@ -98,14 +97,27 @@ constexpr EtcBasePairs etcBasePairsTable() {
     for (int differential = 0; differential < 2; ++differential) {
         for (uint32_t v = 0; v < 256; ++v) {
             table.pairs[differential][v] = static_cast<uint64_t>(etcBaseChannel(v, differential == 0, false)) |
-                                           static_cast<uint64_t>(etcBaseChannel(v, differential == 0, true)) << 32 |
-                                           static_cast<uint64_t>(differential && etcSumOutside(v)) << 63;
+                                           static_cast<uint64_t>(etcBaseChannel(v, differential == 0, true)) << 32;
         }
     }
     return table;
 }
 
 inline constexpr EtcBasePairs kEtcBasePairs = etcBasePairsTable();
+
+// etcSumOutside of every byte, a byte each: the mode test of every block
+// reads three of them.
+struct EtcSumsOutside {
+    uint8_t outside[256];
+};
+
+constexpr EtcSumsOutside etcSumsOutsideTable() {
+    EtcSumsOutside table{};
+    for (uint32_t v = 0; v < 256; ++v) table.outside[v] = etcSumOutside(v) ? 1 : 0;
+    return table;
+}
+
+inline constexpr EtcSumsOutside kEtcSumsOutside = etcSumsOutsideTable();
 
 // The small and the large modifier (a, b) of each table codeword.
 constexpr int kEtcModifiers[8][2] = {{2, 8}, {5, 17}, {9, 29}, {13, 42}, {18, 60}, {24, 80}, {33, 106}, {47, 183}};
@@ -131,9 +143,9 @@ constexpr int etcModifier(unsigned codeword, unsigned index, bool transparentInd
 // modes come in no predictable order.
 inline uint32_t ddsEtcOverflows(const uint8_t *block, bool punchThrough) {
     const uint32_t differential = etcIndividual(block, punchThrough) ? 0u : 1u;
-    const uint64_t *pairs = kEtcBasePairs.pairs[1];
-    const uint64_t sums = pairs[block[0]] >> 63 | pairs[block[1]] >> 63 << 1 | pairs[block[2]] >> 63 << 2;
-    return (0u - differential) & static_cast<uint32_t>(sums);
+    const uint8_t *outside = kEtcSumsOutside.outside;
+    const uint32_t sums = static_cast<uint32_t>(outside[block[0]] | outside[block[1]] << 1 | outside[block[2]] << 2);
+    return (0u - differential) & sums;
 }
 
 // A red sum outside 0..31 selects T mode, else a green one H mode, else a
