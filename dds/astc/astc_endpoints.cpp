@@ -262,20 +262,27 @@ void hdrEndpoints(unsigned cem, const int *v, Rgba &e0, Rgba &e1, bool &alphaHdr
     }
 }
 
+// The endpoints as 16-bit values: a 12-bit HDR value times 16, an LDR
+// byte times 257.  Called with constant flags, so that the LDR modes, nearly
+// every block, get a copy without a choice in it.
+inline void storeEndpoints(const Rgba &e0, const Rgba &e1, bool hdrColour, bool hdrAlpha, AstcEndpoints *endpoints) {
+    for (unsigned c = 0; c < 4; ++c) {
+        const bool hdr = c < 3 ? hdrColour : hdrAlpha;
+        endpoints->low[c] = static_cast<uint16_t>(hdr ? e0.c[c] << 4 : e0.c[c] * 257);
+        endpoints->high[c] = static_cast<uint16_t>(hdr ? e1.c[c] << 4 : e1.c[c] * 257);
+        endpoints->hdr[c] = hdr;
+    }
+}
+
 // Decodes the endpoints of mode `cem` from its unquantised values.
 void decodeEndpoints(unsigned cem, const uint8_t *values, AstcEndpoints *endpoints) {
     int v[8];
     for (unsigned i = 0; i < astcEndpointValueCount(cem); ++i) v[i] = values[i];
     Rgba e0, e1;
+    if (ldrEndpoints(cem, v, e0, e1)) return storeEndpoints(e0, e1, false, false, endpoints);
     bool alphaHdr = false;
-    const bool ldr = ldrEndpoints(cem, v, e0, e1);
-    if (!ldr) hdrEndpoints(cem, v, e0, e1, alphaHdr);
-    for (unsigned c = 0; c < 4; ++c) {
-        const bool hdr = !ldr && (c < 3 || alphaHdr);
-        endpoints->low[c] = static_cast<uint16_t>(hdr ? e0.c[c] << 4 : e0.c[c] * 257);
-        endpoints->high[c] = static_cast<uint16_t>(hdr ? e1.c[c] << 4 : e1.c[c] * 257);
-        endpoints->hdr[c] = hdr;
-    }
+    hdrEndpoints(cem, v, e0, e1, alphaHdr);
+    storeEndpoints(e0, e1, true, alphaHdr, endpoints);
 }
 
 }  // namespace

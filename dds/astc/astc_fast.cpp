@@ -299,9 +299,13 @@ void texelWeights(const AstcBits &bits, const AstcBlockMode &mode, LdrBlock &blo
     }
     for (unsigned plane = 0; plane < mode.planes; ++plane) {
         uint8_t grid[64 + 16];
-        uint8_t *spread = whole ? block.weights[plane] : grid;
-        for (unsigned i = 0; i < points; ++i) spread[i] = stored[i * mode.planes + plane];
-        if (whole) continue;
+        for (unsigned i = 0; i < points; ++i) grid[i] = stored[i * mode.planes + plane];
+        if constexpr (W * H <= 64) {
+            if (whole) {
+                std::memcpy(block.weights[plane], grid, W * H);
+                continue;
+            }
+        }
         // The neighbours past the last row and column get no share, but
         // are read: zeros.
         std::memset(grid + points, 0, n + 1);
