@@ -10,12 +10,13 @@
 # fastest repetition, which a passing slowdown of the machine cannot make
 # faster, then the median of the three processes of a side.  ROW_REGEX defaults to the 4096 x 4096 kernel/, baseline/,
 # import/ and import1/ rows; FORMAT in it stands for the format's name.
+# FORMATS (names, space-separated) takes only those formats.
 set -euo pipefail
 before=$1/bin after=$2/bin out=$3
 rows=${4:-'^(kernel|baseline|import|import1)/FORMAT/4096/'}
 mkdir -p "$out"
-formats=$("$after/ddsimage_bench" --benchmark_list_tests 2>/dev/null |
-  grep -E "${rows//FORMAT/[^/]+}" | cut -d/ -f2 | awk '!seen[$0]++')
+formats=${FORMATS:-$("$after/ddsimage_bench" --benchmark_list_tests 2>/dev/null |
+  grep -E "${rows//FORMAT/[^/]+}" | cut -d/ -f2 | awk '!seen[$0]++')}
 for format in $formats; do
   escaped=$(printf '%s' "$format" | sed 's/[+.]/\\&/g')
   for rep in 1 2 3; do
