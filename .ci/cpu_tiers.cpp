@@ -9,7 +9,7 @@
 #include "common/cpu_features.h"
 
 int main() {
-    std::printf("SSE2 yes (the build's baseline), SSSE3 %s, AVX2 %s\n", ddsCpuHasSsse3() ? "yes" : "no",
-                ddsCpuHasAvx2() ? "yes" : "no");
+    std::printf("SSE2 yes (the build's baseline), SSSE3 %s, AVX2 %s, AVX-512 %s\n", ddsCpuHasSsse3() ? "yes" : "no",
+                ddsCpuHasAvx2() ? "yes" : "no", ddsCpuHasAvx512() ? "yes" : "no");
     return 0;
 }

@@ -66,7 +66,7 @@ bool isOurs(Decoder decoder) {
 CpuExtension highestExtension(Decoder decoder) {
     return decoder == Decoder::OursBaseline ? CpuExtension::None
            : decoder == Decoder::OursNoAvx2 ? CpuExtension::Ssse3
-                                            : CpuExtension::Avx2;
+                                            : CpuExtension::Avx512;
 }
 
 // Output bytes a pixel of a peer.

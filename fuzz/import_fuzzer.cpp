@@ -17,7 +17,8 @@
 //                  the file longer; anything else leaves it alone.  Bit 3
 //                  set decodes with the processor's extensions turned off
 //                  (the SSE2 paths), else bit 5 set with AVX2 turned off
-//                  (the SSSE3 paths); bit 4 set decodes every image on three
+//                  (the SSSE3 paths), else bit 6 set with AVX-512 turned
+//                  off (the AVX2 paths); bit 4 set decodes every image on three
 //                  threads, whatever its size (else on the calling thread)
 //   fourth last    the argument of that change
 //   fifth last     the image: 0 leaves its preferences unset (the first
@@ -424,7 +425,8 @@ void importOnce(const uint8_t *data, size_t size) {
 
     ddsAllowCpuExtensionsUpTo((changeControl & 8) != 0    ? CpuExtension::None
                               : (changeControl & 32) != 0 ? CpuExtension::Ssse3
-                                                          : CpuExtension::Avx2);
+                              : (changeControl & 64) != 0 ? CpuExtension::Avx2
+                                                          : CpuExtension::Avx512);
     const bool threads = (changeControl & 16) != 0;
     ddsSetDecodeThreadsForTesting(threads ? 3 : 1, 0);
     fuzzStoreFile(data, size);

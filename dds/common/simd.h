@@ -21,6 +21,11 @@
 // A function compiled for AVX2, called only where the processor has it
 // and the system saves its registers.
 #define DDS_TARGET_AVX2 __attribute__((target("avx2")))
+#define DDS_HAVE_AVX512 1
+// A function compiled for AVX-512 (foundation, byte and word, 256-bit
+// forms) beside AVX2, called only where the processor has them and the
+// system saves their registers.
+#define DDS_TARGET_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
 #endif
 
 #endif
