@@ -21,13 +21,16 @@
 //
 // The mapped rows (an exposure or sRGB asked for) take each palette
 // entry's half from the same arithmetic and gather its byte from the
-// image's HDR table, eight entries an instruction, or with an exposure
-// alone compute the table's byte from the half's value and the scale.
+// image's HDR table, eight entries an instruction; with an exposure alone
+// they compute the table's byte from the half's value and the scale, and
+// with sRGB, where the processor has AVX-512 and the table its segments,
+// from the segments, 32 halves an instruction.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "bc6_7/bc6_7.h"
+#include "common/cpu_features.h"
 #include "common/hdr_map.h"
 #include "common/simd.h"
 
@@ -147,9 +150,10 @@ DDS_TARGET_AVX2 inline __m256i unorm8(__m256i c) {
 }
 
 // How the palette's values become bytes: by the rule; from the image's
-// HDR table; or, for a table of halves without sRGB, by its arithmetic
-// (ddsHdrScaledByte) in eight lanes.
-enum class Bytes : uint8_t { Rule, Table, Scaled };
+// HDR table; for a table of halves without sRGB, by its arithmetic
+// (ddsHdrScaledByte) in eight lanes; or, for a table in segments, by them
+// with AVX-512.
+enum class Bytes : uint8_t { Rule, Table, Scaled, Segments };
 
 // ddsHdrScaledByte of halves at or above 0, not yet saturated: a half's
 // value as a float, exactly (a normal half's bits moved into a float's, a
@@ -203,8 +207,50 @@ DDS_TARGET_AVX2 inline __m256i paletteBytes(__m256i ends, const Bc6hPalette &pal
         __m256i halves = halfLanes<Signed>(_mm256_srai_epi32(sums, 6));
         if constexpr (Signed) halves = _mm256_max_epi32(halves, _mm256_setzero_si256());
         if constexpr (By == Bytes::Scaled) return scaledBytes(halves, table->halfScale);
+        if constexpr (By == Bytes::Segments) return halves;  // mapped once packed to words
         return _mm256_and_si256(gatherWords(table->bytes, halves), _mm256_set1_epi32(0xFF));
     }
+}
+
+// The image's table by its segments (hdr_map.h), 32 halves a register:
+// each half's segment, counted from the table's first and at most 63, picks
+// its base and slope with one word permutation each (64 entries in two
+// registers), and the base plus the slope times the half's low byte is its
+// byte in 1/128ths, rounded and at most 255.
+DDS_TARGET_AVX512 inline __m512i segmentBytes(__m512i halves, const DdsHdrTable &table) {
+    const __m512i below = _mm512_set1_epi16(static_cast<short>(table.segmentsBelow));
+    const __m512i segment = _mm512_subs_epu16(_mm512_srli_epi16(halves, 8), below);
+    const __m512i entry = _mm512_min_epu16(segment, _mm512_set1_epi16(ddsHdrSegments - 1));
+    const uint16_t *base = table.segmentBase, *slope = table.segmentSlope;
+    const __m512i b = _mm512_permutex2var_epi16(_mm512_loadu_si512(base), entry, _mm512_loadu_si512(base + 32));
+    const __m512i m = _mm512_permutex2var_epi16(_mm512_loadu_si512(slope), entry, _mm512_loadu_si512(slope + 32));
+    const __m512i sum = _mm512_adds_epu16(b, _mm512_mulhi_epu16(m, _mm512_slli_epi16(halves, 8)));
+    return _mm512_min_epu16(_mm512_srli_epi16(sum, 7), _mm512_set1_epi16(255));
+}
+
+// A register's halves and two registers joined, by vector shuffles: GCC
+// 12's intrinsics for them warn that an undefined value they pass along is
+// not initialised.
+DDS_TARGET_AVX512 inline __m512i join(__m256i low, __m256i high) {
+    return reinterpret_cast<__m512i>(
+        __builtin_shufflevector(reinterpret_cast<__v4di>(low), reinterpret_cast<__v4di>(high), 0, 1, 2, 3, 4, 5, 6, 7));
+}
+DDS_TARGET_AVX512 inline __m256i lowerHalf(__m512i v) {
+    return reinterpret_cast<__m256i>(__builtin_shufflevector(reinterpret_cast<__v8di>(v), reinterpret_cast<__v8di>(v), 0, 1, 2, 3));
+}
+DDS_TARGET_AVX512 inline __m256i upperHalf(__m512i v) {
+    return reinterpret_cast<__m256i>(__builtin_shufflevector(reinterpret_cast<__v8di>(v), reinterpret_cast<__v8di>(v), 4, 5, 6, 7));
+}
+
+// The 48 palette halves of a block, 16-bit words in three registers, to
+// their bytes: the first two joined in one 512-bit register.
+DDS_TARGET_AVX512 inline void segmentPalette(__m256i &redWords, __m256i &blueWords, __m256i &greenWords,
+                                             const DdsHdrTable &table) {
+    const __m512i joined = join(redWords, blueWords);
+    const __m512i redBlue = segmentBytes(joined, table);
+    redWords = lowerHalf(redBlue);
+    blueWords = upperHalf(redBlue);
+    greenWords = lowerHalf(segmentBytes(join(greenWords, greenWords), table));
 }
 
 // A block of mode M into its rows, its values' bytes as `By` says.
@@ -235,11 +281,14 @@ DDS_TARGET_AVX2 inline void decodeBc6h(const uint8_t *block, const DdsHdrTable *
     const __m256i ends = _mm256_blend_epi16(_mm256_sub_epi32(first, bias), _mm256_slli_epi32(_mm256_sub_epi32(second, bias), 16), 0xAA);
 
     const Bc6hPalette &palette = Bc6hPalettes[L::regions - 1];
-    const __m256i redBlue = _mm256_packus_epi16(
-        _mm256_packs_epi32(paletteBytes<Signed, By>(ends, palette, 0, table), paletteBytes<Signed, By>(ends, palette, 1, table)),
-        _mm256_packs_epi32(paletteBytes<Signed, By>(ends, palette, 2, table), paletteBytes<Signed, By>(ends, palette, 3, table)));
-    const __m256i greenWords =
-        _mm256_packs_epi32(paletteBytes<Signed, By>(ends, palette, 4, table), paletteBytes<Signed, By>(ends, palette, 5, table));
+    __m256i redWords = _mm256_packs_epi32(paletteBytes<Signed, By>(ends, palette, 0, table),
+                                          paletteBytes<Signed, By>(ends, palette, 1, table));
+    __m256i blueWords = _mm256_packs_epi32(paletteBytes<Signed, By>(ends, palette, 2, table),
+                                           paletteBytes<Signed, By>(ends, palette, 3, table));
+    __m256i greenWords = _mm256_packs_epi32(paletteBytes<Signed, By>(ends, palette, 4, table),
+                                            paletteBytes<Signed, By>(ends, palette, 5, table));
+    if constexpr (By == Bytes::Segments) segmentPalette(redWords, blueWords, greenWords, *table);
+    const __m256i redBlue = _mm256_packus_epi16(redWords, blueWords);
     const __m256i green = _mm256_permute4x64_epi64(_mm256_packus_epi16(greenWords, greenWords), 0x88);
 
     const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i *>(block));
@@ -265,6 +314,14 @@ DDS_TARGET_AVX2 void bc6hBlock(const DdsHdrTable *table, const uint8_t *block, u
     decodeBc6h<M, Signed, BytesPerPixel, By>(block, table, rows, column, last);
 }
 
+// The same by the table's segments, compiled for AVX-512 with everything
+// it calls inlined into it (the AVX2 steps and the segments' lookups).
+template <unsigned M, bool Signed, int BytesPerPixel>
+DDS_TARGET_AVX512 __attribute__((flatten)) void bc6hSegmentBlock(const DdsHdrTable *table, const uint8_t *block,
+                                                                 uint8_t *const *rows, size_t column, bool last) {
+    decodeBc6h<M, Signed, BytesPerPixel, Bytes::Segments>(block, table, rows, column, last);
+}
+
 // The reserved modes: the plain decoder's zeros, with alpha 255 (0 is 0 in
 // every HDR table too).
 template <int BytesPerPixel>
@@ -277,13 +334,19 @@ DDS_TARGET_AVX2 void bc6hReserved(const DdsHdrTable *, const uint8_t *, uint8_t 
 using Bc6hBlockFn = void (*)(const DdsHdrTable *table, const uint8_t *block, uint8_t *const *rows, size_t column,
                              bool last);
 
+template <unsigned M, bool Signed, int P, Bytes By>
+constexpr Bc6hBlockFn blockOfMode() {
+    if constexpr (By == Bytes::Segments) return bc6hSegmentBlock<M, Signed, P>;
+    else return bc6hBlock<M, Signed, P, By>;
+}
+
 template <bool Signed, int P, Bytes By>
 constexpr Bc6hBlockFn Bc6hBlocks[15] = {
-    bc6hBlock<0, Signed, P, By>,  bc6hBlock<1, Signed, P, By>,  bc6hBlock<2, Signed, P, By>,
-    bc6hBlock<3, Signed, P, By>,  bc6hBlock<4, Signed, P, By>,  bc6hBlock<5, Signed, P, By>,
-    bc6hBlock<6, Signed, P, By>,  bc6hBlock<7, Signed, P, By>,  bc6hBlock<8, Signed, P, By>,
-    bc6hBlock<9, Signed, P, By>,  bc6hBlock<10, Signed, P, By>, bc6hBlock<11, Signed, P, By>,
-    bc6hBlock<12, Signed, P, By>, bc6hBlock<13, Signed, P, By>, bc6hReserved<P>,
+    blockOfMode<0, Signed, P, By>(),  blockOfMode<1, Signed, P, By>(),  blockOfMode<2, Signed, P, By>(),
+    blockOfMode<3, Signed, P, By>(),  blockOfMode<4, Signed, P, By>(),  blockOfMode<5, Signed, P, By>(),
+    blockOfMode<6, Signed, P, By>(),  blockOfMode<7, Signed, P, By>(),  blockOfMode<8, Signed, P, By>(),
+    blockOfMode<9, Signed, P, By>(),  blockOfMode<10, Signed, P, By>(), blockOfMode<11, Signed, P, By>(),
+    blockOfMode<12, Signed, P, By>(), blockOfMode<13, Signed, P, By>(), bc6hReserved<P>,
 };
 
 // A row of blocks, each through the function of its mode, its values'
@@ -304,17 +367,29 @@ void bc6hRow(const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
 }
 
 // A row of blocks through the image's HDR table: its arithmetic where it
-// has one (an exposure alone), else its bytes.
-template <bool Signed, int BytesPerPixel>
+// has one (an exposure alone), its segments with AVX-512 where it has them,
+// else its bytes.
+template <bool Signed, int BytesPerPixel, bool Avx512>
 void mappedBc6hRow(const DdsHdrTable &table, const uint8_t *blocks, uint32_t blockCount, uint8_t *const *rows) {
     if (table.scaled) {
         bc6hBlocks<Signed, BytesPerPixel, Bytes::Scaled>(&table, blocks, blockCount, rows);
+    } else if (Avx512 && table.segmented) {
+        bc6hBlocks<Signed, BytesPerPixel, Bytes::Segments>(&table, blocks, blockCount, rows);
     } else {
         bc6hBlocks<Signed, BytesPerPixel, Bytes::Table>(&table, blocks, blockCount, rows);
     }
 }
 
+template <bool Avx512>
+MappedBlockRowKernel mappedKernel(BlockFormat format, int bytesPerPixel) {
+    const bool rgb = bytesPerPixel == 3;
+    if (format == BlockFormat::Bc6hSigned) return rgb ? mappedBc6hRow<true, 3, Avx512> : mappedBc6hRow<true, 4, Avx512>;
+    if (format == BlockFormat::Bc6h) return rgb ? mappedBc6hRow<false, 3, Avx512> : mappedBc6hRow<false, 4, Avx512>;
+    return nullptr;
+}
+
 }  // namespace
+
 
 BlockRowKernel ddsBc6hKernelAvx2(BlockFormat format, int bytesPerPixel) {
     const bool rgb = bytesPerPixel == 3;
@@ -324,10 +399,7 @@ BlockRowKernel ddsBc6hKernelAvx2(BlockFormat format, int bytesPerPixel) {
 }
 
 MappedBlockRowKernel ddsBc6hMappedKernelAvx2(BlockFormat format, int bytesPerPixel) {
-    const bool rgb = bytesPerPixel == 3;
-    if (format == BlockFormat::Bc6hSigned) return rgb ? mappedBc6hRow<true, 3> : mappedBc6hRow<true, 4>;
-    if (format == BlockFormat::Bc6h) return rgb ? mappedBc6hRow<false, 3> : mappedBc6hRow<false, 4>;
-    return nullptr;
+    return ddsCpuHasAvx512() ? mappedKernel<true>(format, bytesPerPixel) : mappedKernel<false>(format, bytesPerPixel);
 }
 
 #endif

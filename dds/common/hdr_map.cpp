@@ -88,6 +88,44 @@ uint32_t firstReaching(const Entries &entries, uint32_t from, uint32_t byte) {
 // floor(a / b) for b > 0.
 int32_t floorDivide(int32_t a, int32_t b) { return a / b - (a % b < 0 ? 1 : 0); }
 
+// The rule's value of half `half` before rounding, 255 x, unclamped above
+// 1 (the sRGB curve goes on above it).
+double srgbValue(const Entries &entries, uint32_t half) {
+    const double x = entries.value(half) * entries.scale;
+    return 255.0 * (x <= 0.0031308 ? 12.92 * x : 1.055 * std::pow(x, 1.0 / 2.4) - 0.055);
+}
+
+// The segments of a table of halves with sRGB whose entries hold the rule's
+// bytes (hdr_map.h): the entries from the segment before the first one
+// whose bytes are not all 0, each a line through the rule's values at its
+// two ends, or 0 or 255 where the segment's bytes all are; where every
+// finite half's byte on them is within 1 of its entry, the entries become
+// those bytes.
+void segmentTable(const Entries &entries, DdsHdrTable *table) {
+    constexpr uint32_t finiteSegments = 0x7C00 >> 8;
+    uint32_t first = 0;
+    while (first < finiteSegments && table->bytes[first * 256 + 255] == 0) ++first;
+    table->segmentsBelow = static_cast<uint16_t>(first == 0 ? 0 : first - 1);
+    for (uint32_t entry = 0; entry < ddsHdrSegments; ++entry) {
+        const uint32_t segment = table->segmentsBelow + entry, start = segment * 256;
+        double base = 0.0, slope = 0.0;  // in bytes
+        if (entry == ddsHdrSegments - 1 || segment >= finiteSegments || table->bytes[start] == 255) {
+            base = 255.0;
+        } else if (table->bytes[start + 255] != 0) {
+            base = srgbValue(entries, start);
+            slope = srgbValue(entries, start + 256) - base;
+        }
+        table->segmentBase[entry] = static_cast<uint16_t>(std::min(base * 128.0 + 64.5, 65535.0));
+        table->segmentSlope[entry] = static_cast<uint16_t>(std::min(slope * 128.0 + 0.5, 65535.0));
+    }
+    for (uint32_t half = 0; half < 0x7C00; ++half) {
+        const int difference = static_cast<int>(ddsHdrSegmentByte(*table, half)) - table->bytes[half];
+        if (difference < -1 || difference > 1) return;
+    }
+    for (uint32_t half = 0; half < 0x7C00; ++half) table->bytes[half] = static_cast<uint8_t>(ddsHdrSegmentByte(*table, half));
+    table->segmented = true;
+}
+
 }  // namespace
 
 uint8_t ddsHdrByte(double value, int32_t exposure, bool srgb) { return exposedByte(value * scaleOf(exposure), srgb); }
@@ -115,6 +153,8 @@ void ddsBuildHdrTable(int32_t exposure, bool srgb, HdrValues values, DdsHdrTable
     }
     table->bytes[0x7C00] = 255;
     std::memset(table->bytes + 0x7C01, 0, ddsHdrEntries - 0x7C01);
+    table->segmented = false;
+    if (values == HdrValues::Halves && srgb) segmentTable(entries, table);
 }
 
 void ddsBuildPlainHalfTable(DdsHdrTable *table) {
@@ -124,6 +164,7 @@ void ddsBuildPlainHalfTable(DdsHdrTable *table) {
     table->srgb = false;
     table->scaled = false;
     table->halfScale = 255.0f;
+    table->segmented = false;
 }
 
 uint8_t ddsHdrSubnormalByte(const DdsHdrTable &table, uint32_t bits) {

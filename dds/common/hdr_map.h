@@ -7,6 +7,7 @@
 #ifndef DDS_COMMON_HDR_MAP_H
 #define DDS_COMMON_HDR_MAP_H
 
+#include <algorithm>
 #include <cstdint>
 
 // The rule: the value v times 2^(exposure / 100) (exposure in hundredths
@@ -29,6 +30,9 @@ enum class HdrValues : uint8_t { None, Halves, Floats };
 // the largest NaN.
 constexpr uint32_t ddsHdrEntries = 0x8000;
 
+// The entries of a table's segments (below).
+constexpr uint32_t ddsHdrSegments = 64;
+
 // The byte of every non-negative half h by the rule: for Halves of h's
 // value itself, for Floats of h's value times 2^-shift, where the shift
 // puts the values whose bytes lie between 0 and 255 (2^-13 / s to 1 / s
@@ -46,7 +50,33 @@ struct DdsHdrTable {
     bool srgb;
     bool scaled;          // Halves without sRGB: each entry is ddsHdrScaledByte(its half's value, halfScale)
     float halfScale;
+    // Halves with sRGB (ddsHdrSegmentByte): whether the entries are the
+    // segments' bytes, the segment of entry 0, and each entry's base and
+    // slope in 1/128ths of a byte.
+    bool segmented;
+    uint16_t segmentsBelow;
+    uint16_t segmentBase[ddsHdrSegments];
+    uint16_t segmentSlope[ddsHdrSegments];
 };
+
+// Halves with sRGB, where this is within 1 of the rule for every finite
+// half (at exposures from 200 stops down to about 8.6 up; above them the
+// smallest halves' segments reach the bend of the sRGB curve): the
+// table's bytes come from straight lines, one for each segment of 256
+// halves (the halves of one top byte), and the AVX-512 tier computes them
+// from the same lines.  A half in segment s takes
+// entry s - segmentsBelow, at least 0 and at most 63 (the segments below
+// the first entry's give 0, those beyond the last 255), and its byte is
+// (base + (slope x its low byte >> 8)) >> 7, the sum at most 0xFFFF,
+// at most 255.  Each line joins the rule's values, 255 x, before rounding
+// and unclamped above 1, at the half that begins its segment and the one
+// that begins the next, plus 1/2.
+inline uint32_t ddsHdrSegmentByte(const DdsHdrTable &table, uint32_t half) {
+    const uint32_t segment = half >> 8;
+    const uint32_t entry = std::min(segment < table.segmentsBelow ? 0 : segment - table.segmentsBelow, ddsHdrSegments - 1);
+    const uint32_t sum = table.segmentBase[entry] + (table.segmentSlope[entry] * (half & 0xFF) >> 8);
+    return std::min(std::min(sum, 0xFFFFu) >> 7, 255u);
+}
 
 // Halves without sRGB, the table's entries and what the AVX2 tier computes
 // in their place: v (a half's value, exact as a float) times `halfScale`
