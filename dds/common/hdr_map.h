@@ -92,7 +92,8 @@ inline uint8_t ddsHdrScaledByte(float value, float halfScale) {
 }
 
 // Builds `table` for `values` (Halves or Floats): every entry the rule's
-// byte, exactly, but for halves without sRGB ddsHdrScaledByte's.
+// byte, exactly, but for halves without sRGB ddsHdrScaledByte's, and for
+// halves with sRGB the segments' bytes where they are within 1 of it.
 void ddsBuildHdrTable(int32_t exposure, bool srgb, HdrValues values, DdsHdrTable *table);
 
 // The plain rule's byte of every non-negative half (ddsHalfToUnorm8), for
