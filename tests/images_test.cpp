@@ -295,8 +295,9 @@ TEST_F(Images, EveryImageIsTheFirstImageOfAFileOfItsOwn) {
             setChoice(image, texture.cube, -150, true);
             const Imported exposed = import(c.bytes);
             const std::vector<uint8_t> rule = exposedImage(c, image, -150, true), got = asRgba(exposed);
-            if (rule.empty()) EXPECT_TRUE(exposed.pixels == chosen.pixels);
-            else EXPECT_TRUE(got.size() == rule.size() && std::equal(got.begin(), got.end(), rule.begin(), [](int a, int b) { return std::abs(a - b) <= 1; }));
+            const auto withinOne = [](int a, int b) { return std::abs(a - b) <= 1; };
+            EXPECT_TRUE(rule.empty() ? exposed.pixels == chosen.pixels
+                                     : got.size() == rule.size() && std::equal(got.begin(), got.end(), rule.begin(), withinOne));
         }
     }
 }
