@@ -19,10 +19,13 @@ int32_t limitedExposure(int32_t exposure) {
 
 double scaleOf(int32_t exposure) { return std::exp2(limitedExposure(exposure) / 100.0); }
 
+// The sRGB transfer function of x at or above 0, going on above 1.
+double srgbCurve(double x) { return x <= 0.0031308 ? 12.92 * x : 1.055 * std::pow(x, 1.0 / 2.4) - 0.055; }
+
 // The rule's byte of an exposed value `x` (the value times the scale).
 uint8_t exposedByte(double x, bool srgb) {
     if (!(x > 0.0)) return 0;  // NaN, -0, 0 and negative values
-    if (srgb) x = x <= 0.0031308 ? 12.92 * x : 1.055 * std::pow(x, 1.0 / 2.4) - 0.055;
+    if (srgb) x = srgbCurve(x);
     if (!(x < 1.0)) return 255;  // 1 and above, +inf
     return static_cast<uint8_t>(std::floor(255.0 * x + 0.5));
 }
@@ -90,9 +93,28 @@ int32_t floorDivide(int32_t a, int32_t b) { return a / b - (a % b < 0 ? 1 : 0); 
 
 // The rule's value of half `half` before rounding, 255 x, unclamped above
 // 1 (the sRGB curve goes on above it).
-double srgbValue(const Entries &entries, uint32_t half) {
-    const double x = entries.value(half) * entries.scale;
-    return 255.0 * (x <= 0.0031308 ? 12.92 * x : 1.055 * std::pow(x, 1.0 / 2.4) - 0.055);
+double srgbValue(const Entries &entries, uint32_t half) { return 255.0 * srgbCurve(entries.value(half) * entries.scale); }
+
+// Whether every half of segment `segment` has its byte on its line within
+// 1 of its entry's (Write: and then takes it).  A level line is one byte,
+// and the entries rise with the halves, so their first and last tell.
+template <bool Write>
+bool onLine(DdsHdrTable *table, uint32_t segment) {
+    const uint32_t entry = ddsHdrSegmentEntry(*table, segment);
+    const uint32_t base = table->segmentBase[entry], slope = table->segmentSlope[entry];
+    uint8_t *bytes = table->bytes + segment * 256;
+    if (slope == 0) {
+        const uint32_t level = ddsHdrLineByte(base, 0, 0);
+        if constexpr (Write) std::memset(bytes, static_cast<int>(level), 256);
+        return bytes[0] + 1u >= level && bytes[255] <= level + 1;
+    }
+    uint32_t far = 0;  // the halves more than 1 off
+    for (uint32_t low = 0; low < 256; ++low) {
+        const uint32_t byte = ddsHdrLineByte(base, slope, low);
+        far += byte + 1 - bytes[low] > 2;  // wraps below 0
+        if constexpr (Write) bytes[low] = static_cast<uint8_t>(byte);
+    }
+    return far == 0;
 }
 
 // The segments of a table of halves with sRGB whose entries hold the rule's
@@ -118,11 +140,10 @@ void segmentTable(const Entries &entries, DdsHdrTable *table) {
         table->segmentBase[entry] = static_cast<uint16_t>(std::min(base * 128.0 + 64.5, 65535.0));
         table->segmentSlope[entry] = static_cast<uint16_t>(std::min(slope * 128.0 + 0.5, 65535.0));
     }
-    for (uint32_t half = 0; half < 0x7C00; ++half) {
-        const int difference = static_cast<int>(ddsHdrSegmentByte(*table, half)) - table->bytes[half];
-        if (difference < -1 || difference > 1) return;
+    for (uint32_t segment = 0; segment < finiteSegments; ++segment) {
+        if (!onLine<false>(table, segment)) return;
     }
-    for (uint32_t half = 0; half < 0x7C00; ++half) table->bytes[half] = static_cast<uint8_t>(ddsHdrSegmentByte(*table, half));
+    for (uint32_t segment = 0; segment < finiteSegments; ++segment) onLine<true>(table, segment);
     table->segmented = true;
 }
 

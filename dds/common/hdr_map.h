@@ -50,7 +50,7 @@ struct DdsHdrTable {
     bool srgb;
     bool scaled;          // Halves without sRGB: each entry is ddsHdrScaledByte(its half's value, halfScale)
     float halfScale;
-    // Halves with sRGB (ddsHdrSegmentByte): whether the entries are the
+    // Halves with sRGB (their segments, below): whether the entries are the
     // segments' bytes, the segment of entry 0, and each entry's base and
     // slope in 1/128ths of a byte.
     bool segmented;
@@ -64,18 +64,20 @@ struct DdsHdrTable {
 // smallest halves' segments reach the bend of the sRGB curve): the
 // table's bytes come from straight lines, one for each segment of 256
 // halves (the halves of one top byte), and the AVX-512 tier computes them
-// from the same lines.  A half in segment s takes
-// entry s - segmentsBelow, at least 0 and at most 63 (the segments below
-// the first entry's give 0, those beyond the last 255), and its byte is
-// (base + (slope x its low byte >> 8)) >> 7, the sum at most 0xFFFF,
-// at most 255.  Each line joins the rule's values, 255 x, before rounding
-// and unclamped above 1, at the half that begins its segment and the one
-// that begins the next, plus 1/2.
-inline uint32_t ddsHdrSegmentByte(const DdsHdrTable &table, uint32_t half) {
-    const uint32_t segment = half >> 8;
-    const uint32_t entry = std::min(segment < table.segmentsBelow ? 0 : segment - table.segmentsBelow, ddsHdrSegments - 1);
-    const uint32_t sum = table.segmentBase[entry] + (table.segmentSlope[entry] * (half & 0xFF) >> 8);
-    return std::min(std::min(sum, 0xFFFFu) >> 7, 255u);
+// from the same lines.  Segment s (a half's bits >> 8) takes entry
+// s - segmentsBelow, at least 0 and at most 63 (the segments below the
+// first entry's give 0, those beyond the last 255), and a half's byte is
+// ddsHdrLineByte of its entry's base and slope and its low byte.  Each
+// line joins the rule's values, 255 x, before rounding and unclamped above
+// 1, at the half that begins its segment and the one that begins the
+// next, plus 1/2.
+inline uint32_t ddsHdrSegmentEntry(const DdsHdrTable &table, uint32_t segment) {
+    return std::min(segment < table.segmentsBelow ? 0 : segment - table.segmentsBelow, ddsHdrSegments - 1);
+}
+
+// (base + (slope x low >> 8)) >> 7, the sum at most 0xFFFF, at most 255.
+inline uint32_t ddsHdrLineByte(uint32_t base, uint32_t slope, uint32_t low) {
+    return std::min(std::min(base + (slope * low >> 8), 0xFFFFu) >> 7, 255u);
 }
 
 // Halves without sRGB, the table's entries and what the AVX2 tier computes
